@@ -1,0 +1,19 @@
+# vb7350_add_gtest(<target> SOURCES ... [LIBS ...] [LABELS ...] [QT])
+# Builds one GoogleTest executable and registers its tests with CTest. Tests are
+# listed when ctest runs (not at build time), so sanitizer builds stay fast.
+# QT: the tests get the offscreen platform so no display is needed.
+function(vb7350_add_gtest target)
+  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock
+                        GTest::gtest_main project_warnings)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  set(env "VB7350_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(ARG_QT)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${env}" TIMEOUT 120)
+endfunction()

@@ -1,0 +1,72 @@
+// The serial channel as the rest of the loader sees it: settings fields, the
+// receive queue, open/close/write, and the modem's answering logic. CCommPort
+// implements it on a real port; tests implement it with a fake.
+#pragma once
+
+#include "comm/ByteQueue.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+inline constexpr int COMM_MODEM = 1;
+inline constexpr int COMM_RS232 = 2;
+
+inline constexpr int kPortCount = 8;          // COM1..COM8
+inline constexpr int kDefaultPort = 1;
+inline constexpr int kDefaultBaudIndex = 7;   // 57600 bit/s
+inline constexpr std::array<std::uint32_t, 9> kBaudRates = {
+    1200, 2400, 4800, 9600, 19200, 38400, 56000, 57600, 115200};
+inline constexpr std::string_view kDefaultModemInit = "AT&F&C1&D2E1&K3";
+
+/// Device path a COM number maps to when Romvale.cfg names none: COM1 -> /dev/ttyS0.
+std::string DefaultPortDevice(int port);
+
+/// The serial channel. The main thread owns the settings fields and calls
+/// Open, Close, Write and ModemResponse; a reader fills m_QueueRead.
+class CSerialChannel {
+public:
+  CSerialChannel();
+  virtual ~CSerialChannel() = default;
+  CSerialChannel(const CSerialChannel&) = delete;
+  CSerialChannel& operator=(const CSerialChannel&) = delete;
+
+  /// Opens the port from m_nPort, m_nBaudIndex and m_nCommType. Callers judge
+  /// the outcome by m_bOpen afterwards, not by the result.
+  virtual bool Open() = 0;
+  /// Stops the reader and closes the port; the queue keeps its bytes.
+  virtual void Close() = 0;
+  /// Sends the bytes and waits until they are written; bytes written, 0 on failure.
+  virtual int Write(std::span<const std::uint8_t> data) = 0;
+
+  /// Modem result handling for one drained burst (text framed by CR LF, so the
+  /// word starts at offset 2): RING -> "ATA\r"; CONNECT... -> ENQ ENQ ENQ and
+  /// m_bConnected = true; anything else -> nothing.
+  void ModemResponse(std::span<const std::uint8_t> burst);
+
+  /// Open's first steps, shared by every implementation: clears m_bOpen and
+  /// m_bConnected, corrects m_nPort (1..8, else 1) and m_nBaudIndex (0..8,
+  /// else 7), sets m_strPortName and m_dwBaudRate.
+  void PrepareOpen();
+
+  /// The modem initialisation command as sent on Open: the whole command + CR.
+  std::string ModemInitCommand() const;
+
+  /// Device path for m_nPort, from m_PortDevices.
+  const std::string& PortDevice() const;
+
+  bool m_bConnected = false;               // modem link up (CONNECT seen)
+  int m_nBaudIndex = kDefaultBaudIndex;    // index into kBaudRates
+  int m_nCommType = COMM_RS232;            // COMM_MODEM or COMM_RS232
+  int m_nPort = kDefaultPort;              // COM1..COM8
+  std::uint32_t m_dwBaudRate = kBaudRates[kDefaultBaudIndex];
+  std::string m_strPortName = "COM1";
+  std::atomic<bool> m_bOpen{false};        // port open and reader running
+  std::string m_strModemInit{kDefaultModemInit};
+  CByteQueue m_QueueRead;
+  /// COM1..COM8 -> device path ([Ports] of Romvale.cfg).
+  std::array<std::string, kPortCount> m_PortDevices;
+};
