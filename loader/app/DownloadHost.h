@@ -15,6 +15,9 @@ class IDownloadView {
 public:
   virtual ~IDownloadView() = default;
   virtual void UpdateData(bool bSaveAndValidate) = 0;
+  /// false disables the buttons 1005, 3 and 1008 (port settings, download,
+  /// ROM location); true enables them again.
+  virtual void EnableControls(bool bEnable) = 0;
 };
 
 /// The progress bar (control 1013).
