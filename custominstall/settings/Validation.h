@@ -1,0 +1,32 @@
+// Input rules shared by the wizard pages and --batch: checks, edit limits, message texts.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+/// True when every character is 0-9 or A-F (capitals only); true for an empty text.
+bool IsHexNumber(std::string_view text);
+
+/// The Windows rule for a path on the target machine: false when the text holds
+/// one of / * ? " < > | or a colon not directly followed by a backslash.
+bool IsValidDirectory(std::string_view text);
+
+/// a..z to A..Z, every other byte unchanged.
+std::string ToUpperAscii(std::string_view text);
+
+/// Most characters each page's edit box accepts.
+inline constexpr int kUninstallFileNameLimit = 8;
+inline constexpr int kInfPrefixLimit = 4;
+inline constexpr int kShortNameLimit = 31;
+inline constexpr int kLongNameLimit = 255;
+inline constexpr int kComDeviceNameLimit = 255;
+inline constexpr int kUsbDeviceNameLimit = 255;
+inline constexpr int kVidLimit = 4;
+inline constexpr int kPidLimit = 4;
+inline constexpr int kTargetDirectoryLimit = 260;
+inline constexpr int kOutputDirectoryLimit = 260;
+
+inline constexpr std::string_view kFillInAllBlanksText = "Please fill in all blanks.";
+inline constexpr std::string_view kInvalidHexText = "Please enter a valid hexadecimal number.";
+inline constexpr std::string_view kInvalidDirectoryText =
+    "Directory cannot contain: / : * ? \" < > |";
