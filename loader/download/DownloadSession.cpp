@@ -1,0 +1,224 @@
+// ROM and BLL download sessions: start replies, block frames, resends, endings.
+#include "download/DownloadSession.h"
+
+#include "download/FileSelector.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+enum class ImageOpen { Ok, Unopenable, TooLarge };
+
+// Opens an image and measures it; too many blocks for the 16-bit fields is refused.
+ImageOpen OpenAndMeasure(FilePtr& file, const std::string& dir, const std::string& name,
+                         int blockSize, int& fileSize, int& packetCount) {
+  file = OpenImageInDir(dir, name);
+  if (!file) return ImageOpen::Unopenable;
+  const std::int64_t size = GetFileSize(file.get());
+  if (size < 0) {
+    file.reset();
+    return ImageOpen::Unopenable;
+  }
+  const std::int64_t blocks = (size + blockSize - 1) / blockSize;
+  if (blocks > kMaxBlocks) {
+    file.reset();
+    return ImageOpen::TooLarge;
+  }
+  fileSize = static_cast<int>(size);
+  packetCount = static_cast<int>(blocks);
+  return ImageOpen::Ok;
+}
+}  // namespace
+
+void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
+  m_nBlockSize = ModemMode() ? kRomModemBlockSize : kRomBlockSize;
+  const auto name = LrcMatches(frame) ? RomRequestName(frame) : std::nullopt;
+  if (!name) {
+    UpdateData(false);
+    SerialWrite(RomRejectFrame(RomReject::BadFrame));
+    return;
+  }
+  m_strFileName = *name;
+  m_pRomFile.reset();
+  const ImageOpen opened =
+      OpenAndMeasure(m_pRomFile, m_strRomDir, *name, m_nBlockSize, m_nFileSize, m_nPacketCount);
+  if (opened != ImageOpen::Ok) {
+    m_nRomState = kStateIdle;
+    // The terminal sees the same "0000" for both; only the status line tells them apart.
+    if (opened == ImageOpen::TooLarge) m_strStatus = kStatusTooLarge + m_strFileName;
+    UpdateData(false);
+    SerialWrite(RomRejectFrame(RomReject::FileNotOpened));
+    return;
+  }
+  ProgressSetRange(0, m_nPacketCount + 1);
+  m_nPacketNo = 0;
+  m_nRomState = kStateActive;
+  SerialWrite(RomStartReply(m_nPacketCount, ImageChecksum(m_pRomFile.get(), m_nFileSize)));
+  m_strStatus = m_strFileName + kStatusStarted;
+  EnableControls(false);
+  UpdateData(false);
+}
+
+void CDownloadSession::ContinueRomSession(std::span<const std::uint8_t> frame) {
+  if (!LrcMatches(frame)) {
+    UpdateData(false);
+    SerialWrite(RomRejectFrame(RomReject::BadFrame));
+    return;
+  }
+  Frame reply;
+  switch (ByteAt(frame, 1)) {
+    case kCmdBegin: {
+      m_nPacketNo = 0;
+      const bool more = BuildRomPacket(reply);
+      ProgressStepIt();
+      if (!more) FinishTransfer();  // no blocks at all: the end frame goes out at once
+      break;
+    }
+    case kCmdRomNext:
+      if (ByteAt(frame, kVerdictOffset) == kAck) {
+        ++m_nPacketNo;
+        ProgressStepIt();
+      }
+      if (!BuildRomPacket(reply)) FinishTransfer();
+      break;
+    case kCmdRomTermError:
+      m_strStatus = kStatusTermError;
+      FinishTransfer();
+      UpdateData(false);
+      return;
+    case kCmdRomDone:
+      m_strStatus = kStatusRomDone;
+      FinishTransfer();
+      UpdateData(false);
+      return;
+    default:
+      break;  // no reply is defined: only the progress text is refreshed
+  }
+  ShowPercentage();
+  UpdateData(false);
+  if (!reply.empty()) SerialWrite(reply);
+}
+
+void CDownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
+  const auto refuse = [&](std::string status) {
+    UpdateData(false);
+    reply.SendFrame(BllRejectFrame());
+    m_strStatus = std::move(status);
+    UpdateData(false);
+  };
+  if (!LrcMatches(frame)) return refuse(kStatusLrcError);
+  const auto request = BllRequestFile(frame);
+  if (!request) return refuse(kStatusLengthError);
+
+  m_strFileName = request->name;
+  m_nBlockSize = request->blockSize;
+  m_pBllFile.reset();
+  const ImageOpen opened =
+      OpenAndMeasure(m_pBllFile, m_strBllDir, request->name, m_nBlockSize, m_nFileSize, m_nPacketCount);
+  if (opened == ImageOpen::Unopenable) return refuse(kStatusOpenError + m_strFileName);
+  if (opened == ImageOpen::TooLarge) return refuse(kStatusTooLarge + m_strFileName);
+
+  ProgressSetRange(0, m_nPacketCount + 1);
+  m_nPacketNo = 0;
+  m_nBllState = kStateActive;
+  reply.SendFrame(BllStartReply(m_nPacketCount, m_nBlockSize));
+  m_strStatus = m_strFileName + kStatusStarted;
+  EnableControls(false);
+  UpdateData(false);
+}
+
+void CDownloadSession::ContinueBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
+  if (!LrcMatches(frame)) {
+    UpdateData(false);
+    reply.SendFrame(BllRejectFrame());
+    m_strStatus = kStatusLrcError;
+    UpdateData(false);
+    return;
+  }
+  Frame out;
+  switch (ByteAt(frame, 1)) {
+    case kCmdBegin: {
+      m_nPacketNo = 0;
+      const bool more = BuildBllPacket(out);
+      ProgressStepIt();
+      if (!more) FinishTransfer();  // no blocks at all: the end frame goes out at once
+      break;
+    }
+    case kCmdBllNext:
+      if (ByteAt(frame, kVerdictOffset) == kAck) {
+        ++m_nPacketNo;
+        ProgressStepIt();
+      }
+      if (!BuildBllPacket(out)) FinishTransfer();
+      break;
+    case kCmdBllTermError:
+      m_strStatus = kStatusTermError;
+      FinishTransfer();
+      UpdateData(false);
+      return;
+    default:
+      break;  // no reply is defined: only the progress text is refreshed
+  }
+  ShowPercentage();
+  UpdateData(false);
+  if (!out.empty()) reply.SendFrame(out);
+}
+
+void CDownloadSession::EndSession() {
+  m_nRomState = kStateIdle;
+  m_nBllState = kStateIdle;
+  ClearModemLink();
+  m_pRomFile.reset();
+  m_pBllFile.reset();
+}
+
+bool CDownloadSession::AbandonTransfer() {
+  const bool running = m_nRomState > kStateIdle || m_nBllState > kStateIdle;
+  m_pRomFile.reset();
+  m_pBllFile.reset();
+  if (running) {
+    EnableControls(true);
+    ProgressSetPos(0);
+  }
+  return running;
+}
+
+namespace {
+bool BuildPacket(FrameFamily family, std::FILE* fp, int packetNo, int packetCount, int blockSize,
+                 int fileSize, Frame& out) {
+  if (packetNo >= packetCount) {
+    out = family == FrameFamily::Rom ? RomEndFrame() : BllEndFrame(packetCount);
+    return false;
+  }
+  const std::int64_t offset = static_cast<std::int64_t>(packetNo) * blockSize;
+  const auto len = static_cast<std::size_t>(std::clamp<std::int64_t>(fileSize - offset, 0, blockSize));
+  std::vector<std::uint8_t> data(len);
+  std::uint16_t sum = 0;
+  ReadBlock(fp, offset, data, &sum);
+  out = DataFrame(family, packetNo, data, sum);
+  return true;
+}
+}  // namespace
+
+bool CDownloadSession::BuildRomPacket(Frame& out) {
+  return BuildPacket(FrameFamily::Rom, m_pRomFile.get(), m_nPacketNo, m_nPacketCount, m_nBlockSize,
+                     m_nFileSize, out);
+}
+
+bool CDownloadSession::BuildBllPacket(Frame& out) {
+  return BuildPacket(FrameFamily::Bll, m_pBllFile.get(), m_nPacketNo, m_nPacketCount, m_nBlockSize,
+                     m_nFileSize, out);
+}
+
+void CDownloadSession::ShowPercentage() {
+  // An image of no blocks is complete from the start.
+  const std::int64_t percent =
+      m_nPacketCount > 0 ? static_cast<std::int64_t>(m_nPacketNo) * 100 / m_nPacketCount : 100;
+  m_strStatus = m_strFileName + " " + " " + std::to_string(percent) + "% downloaded...";
+}
+
+void CDownloadSession::FinishTransfer() {
+  EndSession();
+  EnableControls(true);
+  ProgressSetPos(0);
+}

@@ -1,0 +1,94 @@
+// The ROM and BLL download sessions: the transfer state of the main dialog and
+// every reply, status text and progress step of a download. The dialog that
+// derives from it supplies the view, progress bar and serial channel.
+#pragma once
+
+#include "download/Frame.h"
+#include "download/ImageFile.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+inline constexpr int kStateBlocked = -1, kStateIdle = 0, kStateActive = 1;
+
+inline constexpr int kRomBlockSize = 2048;
+inline constexpr int kRomModemBlockSize = 1024;
+inline constexpr int kBllBlockSize = 256;
+inline constexpr int kBllSubBlockSize = 128;
+
+/// Where a BLL reply goes: the channel that delivered the frame being answered.
+class IFrameSink {
+public:
+  virtual ~IFrameSink() = default;
+  virtual void SendFrame(std::span<const std::uint8_t> frame) = 0;
+};
+
+class CDownloadSession {
+public:
+  CDownloadSession() = default;
+  virtual ~CDownloadSession() = default;
+  CDownloadSession(const CDownloadSession&) = delete;
+  CDownloadSession& operator=(const CDownloadSession&) = delete;
+
+  /// Answers a ROM request (both sessions idle). Replies go to the serial channel.
+  void StartRomSession(std::span<const std::uint8_t> frame);
+  /// Answers any frame while the ROM session is active.
+  void ContinueRomSession(std::span<const std::uint8_t> frame);
+  /// Answers a BLL request (both sessions idle); replies go to reply.
+  void StartBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame);
+  /// Answers any frame while the BLL session is active; replies go to reply.
+  void ContinueBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame);
+  /// Ends whichever session runs: both states idle, modem link down, files closed.
+  void EndSession();
+  /// Closes the files of a transfer that is being abandoned and gives the
+  /// buttons back; true when a transfer was running.
+  bool AbandonTransfer();
+
+  /// Frame for block m_nPacketNo of the ROM image into out; false (out = the
+  /// end frame) once every block has been accepted.
+  bool BuildRomPacket(Frame& out);
+  /// The same for the BLL file and BLL frames.
+  bool BuildBllPacket(Frame& out);
+
+  /// Shown-field refresh: UpdateData(false) of the view.
+  virtual void UpdateData(bool bSaveAndValidate) = 0;
+  /// false disables the buttons a transfer must not race with; true enables them.
+  virtual void EnableControls(bool bEnable) = 0;
+
+  int m_nRomState = kStateBlocked;
+  int m_nBllState = kStateBlocked;
+  int m_nBlockSize = kRomBlockSize;
+  int m_nFileSize = 0;
+  int m_nPacketNo = 0;
+  int m_nPacketCount = 0;
+  FilePtr m_pRomFile;
+  FilePtr m_pBllFile;
+  std::string m_strRomDir, m_strBllDir;
+  std::string m_strFileName;  // the image's name as shown in status texts
+  std::string m_strStatus;    // status line
+
+protected:
+  virtual void ProgressSetRange(int nLower, int nUpper) = 0;
+  virtual void ProgressStepIt() = 0;
+  virtual void ProgressSetPos(int nPos) = 0;
+  /// Writes a frame to the serial channel (result not relied on).
+  virtual void SerialWrite(std::span<const std::uint8_t> frame) = 0;
+  /// True when the serial channel runs through a modem (smaller ROM blocks).
+  virtual bool ModemMode() const = 0;
+  /// Clears the modem link flag: after a download the next burst is modem text again.
+  virtual void ClearModemLink() = 0;
+
+private:
+  void ShowPercentage();
+  void FinishTransfer();
+};
+
+// Status texts.
+inline constexpr const char* kStatusStarted = " download is started";
+inline constexpr const char* kStatusTermError = "Terminal error occurs!!";
+inline constexpr const char* kStatusRomDone = "bin download O.K!!";
+inline constexpr const char* kStatusLrcError = "Packet LRC error !! - ";
+inline constexpr const char* kStatusLengthError = "Packet length error !! - ";
+inline constexpr const char* kStatusOpenError = "File open error !! - ";
+inline constexpr const char* kStatusTooLarge = "File too large !! - ";
