@@ -12,10 +12,17 @@ bool IsHexNumber(std::string_view text) {
   return true;
 }
 
-bool IsValidDirectory(std::string_view text) {
+namespace {
+
+// The characters Windows forbids in a path. Of the two slashes, the one that is not
+// the path separator is forbidden; a colon is allowed only right before the separator.
+bool HasNoForbiddenCharacter(std::string_view text, char forbiddenSlash, char separator) {
   for (std::size_t i = 0; i < text.size(); ++i) {
-    switch (text[i]) {
-    case '/':
+    const char c = text[i];
+    if (c == forbiddenSlash) {
+      return false;
+    }
+    switch (c) {
     case '*':
     case '?':
     case '"':
@@ -24,8 +31,8 @@ bool IsValidDirectory(std::string_view text) {
     case '|':
       return false;
     case ':':
-      // A drive colon is fine only when a backslash follows it.
-      if (i + 1 >= text.size() || text[i + 1] != '\\') {
+      // A drive colon is fine only when the separator follows it.
+      if (i + 1 >= text.size() || text[i + 1] != separator) {
         return false;
       }
       break;
@@ -34,6 +41,14 @@ bool IsValidDirectory(std::string_view text) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool IsValidDirectory(std::string_view text) { return HasNoForbiddenCharacter(text, '/', '\\'); }
+
+bool IsValidOutputDirectory(std::string_view text) {
+  return HasNoForbiddenCharacter(text, '\\', '/');
 }
 
 std::string ToUpperAscii(std::string_view text) {

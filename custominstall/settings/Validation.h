@@ -11,6 +11,10 @@ bool IsHexNumber(std::string_view text);
 /// one of / * ? " < > | or a colon not directly followed by a backslash.
 bool IsValidDirectory(std::string_view text);
 
+/// The rule for the output folder on this host: the same characters with the
+/// backslash in the place of the slash, and a colon must be followed by '/'.
+bool IsValidOutputDirectory(std::string_view text);
+
 /// a..z to A..Z, every other byte unchanged.
 std::string ToUpperAscii(std::string_view text);
 
@@ -30,3 +34,6 @@ inline constexpr std::string_view kFillInAllBlanksText = "Please fill in all bla
 inline constexpr std::string_view kInvalidHexText = "Please enter a valid hexadecimal number.";
 inline constexpr std::string_view kInvalidDirectoryText =
     "Directory cannot contain: / : * ? \" < > |";
+/// The output-folder message, listing the characters of IsValidOutputDirectory.
+inline constexpr std::string_view kInvalidOutputDirectoryText =
+    "Directory cannot contain: \\ : * ? \" < > |";
