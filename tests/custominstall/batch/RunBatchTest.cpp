@@ -1,0 +1,215 @@
+// VB7350CustomInstall --batch: options, checks, exit codes and what it prints.
+#include "batch/RunBatch.h"
+
+#include <filesystem>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "custominstall/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+namespace {
+
+const fs::path kGoldenDir = VB7350_GOLDEN_DIR;
+
+struct BatchResult {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+BatchResult RunWith(const std::vector<std::string>& args) {
+  const std::vector<std::string_view> views(args.begin(), args.end());
+  std::ostringstream out;
+  std::ostringstream err;
+  const int code = RunBatch(views, out, err);
+  return {code, out.str(), err.str()};
+}
+
+std::vector<std::string> Args(const std::string& output, std::initializer_list<std::string> more) {
+  std::vector<std::string> args = {"--batch", "--output", output};
+  args.insert(args.end(), more);
+  return args;
+}
+
+}  // namespace
+
+TEST(RunBatch, DefaultsCreateTheFolderWithItsParentsAndWriteTwentyFiles) {
+  CTempDir temp;
+  const std::string output = temp.Dir() + "a/b/package";
+  const BatchResult r = RunWith(Args(output, {}));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "Files Successfully Generated\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(FileNames(output).size(), 20u);
+  for (const std::string& name : FileNames(kGoldenDir / "defaults")) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ReadFile(fs::path(output) / name), ReadFile(kGoldenDir / "defaults" / name));
+  }
+}
+
+TEST(RunBatch, PrintSummaryFollowsTheOutcome) {
+  CTempDir temp;
+  const BatchResult r =
+      RunWith(Args(temp.Dir() + "pkg", {"--print-summary", "--no-preinstaller", "--short-name", "S"}));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(ShowLineEnds(r.out),
+            ShowLineEnds("Files Successfully Generated\n"
+                         "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nS\r\n"
+                         "Vorn Microsystems\r\n\r\nVB7350 USB to UART Bridge Controller\r\n"
+                         "VB7350 USB Composite Device\r\n\r\n3E7A\r\nB2C9\r\n\r\n"
+                         "No\r\n-\r\n-\r\n-\r\n-\r\n-\r\n\r\n" +
+                         temp.Dir() + "pkg/"));
+  EXPECT_EQ(FileNames(temp.Path() / "pkg").size(), 19u);
+}
+
+TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
+  CTempDir temp;
+  const BatchResult r = RunWith(Args(
+      temp.Dir(), {"--uninstall-file-name", "my un", "--inf-prefix", "ab", "--long-name",
+                   "Acme \"Best\" 100% Devices, Inc.", "--com-device-name",
+                   "Port, \"COM\" 50% $(Vid)", "--usb-device-name", "  Composite %1% \"X\" ",
+                   "--vid", "3e", "--pid", "1", "--target-directory", "D:\\Drivers, v2\\50% off",
+                   "--no-setup-gui"}));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& name : FileNames(kGoldenDir / "odd")) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ReadFile(temp.Path() / name), ReadFile(kGoldenDir / "odd" / name));
+  }
+}
+
+TEST(RunBatch, NoPreinstallerDoesNotResetTheOtherOptions) {
+  CTempDir temp;
+  ASSERT_EQ(RunWith(Args(temp.Dir(), {"--no-preinstaller", "--no-setup-gui", "--no-uninstall-gui",
+                                  "--target-directory", "C:\\mine"}))
+                .exitCode,
+            0);
+  EXPECT_EQ(ReadFile(temp.Path() / "vornun.u2k"),
+            "*VID_3E7A&PID_B2C9*\r\nQuiet\r\nNoLeaveSource\r\nVORNCOMM&3E7A&B2C9\r\nC:\\mine\r\n");
+  EXPECT_FALSE(fs::exists(temp.Path() / "PreInstaller.exe"));
+}
+
+TEST(RunBatch, BadValuesAreRefusedWithThePagesTextsAndNothingIsWritten) {
+  struct Case {
+    std::vector<std::string> options;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--inf-prefix", ""}, "Please fill in all blanks."},
+      {{"--short-name", ""}, "Please fill in all blanks."},
+      {{"--usb-device-name", ""}, "Please fill in all blanks."},
+      {{"--vid", "3E7G"}, "Please enter a valid hexadecimal number."},
+      {{"--vid", "", "--pid", "12"}, "Please fill in all blanks."},
+      {{"--pid", "0x1"}, "Please enter a valid hexadecimal number."},
+      {{"--target-directory", "C:drivers"}, "Directory cannot contain: / : * ? \" < > |"},
+      {{"--inf-prefix", "abcde"}, "Option --inf-prefix takes at most 4 characters; got 5."},
+      {{"--uninstall-file-name", "123456789"},
+       "Option --uninstall-file-name takes at most 8 characters; got 9."},
+      {{"--short-name", std::string(32, 's')},
+       "Option --short-name takes at most 31 characters; got 32."},
+      {{"--vid", "3E7A0"}, "Option --vid takes at most 4 characters; got 5."},
+      {{"--target-directory", "C:\\" + std::string(258, 'd')},
+       "Option --target-directory takes at most 260 characters; got 261."},
+      {{"--long-name", "two\nlines"}, "Option --long-name must not contain a line break."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    CTempDir temp;
+    std::vector<std::string> args = {"--batch", "--output", temp.Dir() + "pkg"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const BatchResult r = RunWith(args);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, c.message + "\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(temp.Path() / "pkg"));
+  }
+}
+
+TEST(RunBatch, BadOutputFolderIsRefused) {
+  CTempDir temp;
+  BatchResult r = RunWith(Args(temp.Dir() + "a\\b", {}));
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Directory cannot contain: \\ : * ? \" < > |\n");
+  r = RunWith(Args("", {}));
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Please fill in all blanks.\n");
+  r = RunWith(Args(temp.Dir() + std::string(300, 'o'), {}));
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(r.err.starts_with("Option --output takes at most 260 characters")) << r.err;
+  EXPECT_TRUE(FileNames(temp.Path()).empty());
+}
+
+TEST(RunBatch, CommandLineMistakesPrintTheUsage) {
+  const std::vector<std::vector<std::string>> mistakes = {
+      {"--batch", "--output", "x", "--bogus"},
+      {"--batch", "--output", "x", "stray"},
+      {"--batch", "--output", "x", "--vid"},
+      {"--batch", "--output", "x", "--print-summary=yes"},
+      {"--batch"},
+  };
+  const std::vector<std::string> firstLines = {
+      "Unknown option: --bogus\n", "Unknown option: stray\n", "Option --vid needs a value.\n",
+      "Unknown option: --print-summary=yes\n", "Missing --output DIR.\n"};
+  for (std::size_t i = 0; i < mistakes.size(); ++i) {
+    SCOPED_TRACE(firstLines[i]);
+    const BatchResult r = RunWith(mistakes[i]);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.starts_with(firstLines[i] + "Usage: VB7350CustomInstall --batch")) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(RunBatch, HelpPrintsTheUsage) {
+  const BatchResult r = RunWith({"--batch", "--help", "--bogus"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.out.starts_with("Usage: VB7350CustomInstall --batch --output DIR\n"));
+  EXPECT_NE(r.out.find("[--print-summary]"), std::string::npos);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(RunBatch, EqualsFormTakesTheValueAsGiven) {
+  CTempDir temp;
+  const BatchResult r = RunWith({"--batch", "--output=" + temp.Dir(), "--long-name=A=B"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(ReadFile(temp.Path() / "vornbus.inf").find("\r\nProvider = \"A=B\"\r\n"),
+            std::string::npos);
+}
+
+TEST(RunBatch, GenerationFailurePrintsBothMessagesAndExitsOne) {
+  CTempDir temp;
+  const fs::path w2k = temp.Path() / "vornw2k.inf";
+  WriteFile(w2k, "keep");
+  fs::permissions(w2k, fs::perms::owner_read);
+  const BatchResult r = RunWith(Args(temp.Dir(), {"--print-summary"}));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Error: Could Not Open File For Write.\nError: Could Not Generate All Files.\n");
+  EXPECT_FALSE(r.out.starts_with("Files")) << r.out;
+  EXPECT_TRUE(fs::exists(temp.Path() / "vornbus.inf"));
+  EXPECT_TRUE(fs::exists(temp.Path() / "vornvxd.inf"));
+  EXPECT_FALSE(fs::exists(temp.Path() / "vornwdm.inf"));
+}
+
+TEST(RunBatch, FolderThatCannotBeCreatedExitsOne) {
+  CTempDir temp;
+  WriteFile(temp.Path() / "file", "x");
+  const BatchResult r = RunWith(Args(temp.Dir() + "file/sub", {}));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Error: Could Not Create Directory.\n");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(RunBatch, ExistingFileAsOutputFailsAtTheFirstWriter) {
+  CTempDir temp;
+  WriteFile(temp.Path() / "file", "x");
+  const BatchResult r = RunWith(Args(temp.Dir() + "file", {}));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Error: Could Not Open File For Write.\nError: Could Not Generate All Files.\n");
+  EXPECT_EQ(ReadFile(temp.Path() / "file"), "x");
+}

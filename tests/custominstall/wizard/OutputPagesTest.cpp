@@ -1,0 +1,189 @@
+// The output-folder page (check, lookup, creation question, level-by-level creation) and
+// the summary page (its text and Finish), on real folders.
+#include "wizard/OutputPages.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ScriptedMessageBox.h"
+
+namespace fs = std::filesystem;
+using testsupport::CTempDir;
+using wizardtest::CreateFailed;
+using wizardtest::CreateQuestion;
+using wizardtest::CScriptedMessageBox;
+using wizardtest::OutputDirectoryMessage;
+using wizardtest::RecordedMessage;
+
+namespace {
+
+OutputDirPage PageWith(const std::string& typed) {
+  OutputDirPage page{PackageSettings{}};
+  page.m_strOutputDirectory = typed;
+  return page;
+}
+
+}  // namespace
+
+TEST(OutputDirPage, RefusesEveryCharacterWindowsForbidsWithTheHostMessage) {
+  CTempDir temp;
+  for (const char* bad : {"\\", ":", "*", "?", "\"", "<", ">", "|"}) {
+    SCOPED_TRACE(bad);
+    OutputDirPage page = PageWith(temp.Dir() + "a" + bad + "b");
+    CScriptedMessageBox box;
+    EXPECT_FALSE(page.OnNext(box));
+    EXPECT_EQ(box.messages, std::vector<RecordedMessage>{OutputDirectoryMessage()});
+    EXPECT_EQ(page.Settings().OutputDirectory, "");
+  }
+  EXPECT_EQ(std::vector<std::string>{}, testsupport::FileNames(temp.Path()));
+}
+
+TEST(OutputDirPage, AnExistingFolderNeedsNoQuestionAndGainsTheSeparator) {
+  CTempDir temp;
+  OutputDirPage page = PageWith(temp.Path().string());
+  CScriptedMessageBox box;
+  ASSERT_TRUE(page.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
+  EXPECT_EQ(page.Settings().OutputDirectory, temp.Dir());
+
+  OutputDirPage withSeparator = PageWith(temp.Dir());
+  ASSERT_TRUE(withSeparator.OnNext(box));
+  EXPECT_EQ(withSeparator.Settings().OutputDirectory, temp.Dir());
+  EXPECT_TRUE(box.messages.empty());
+}
+
+TEST(OutputDirPage, TheRootIsAnExistingFolder) {
+  OutputDirPage page = PageWith("/");
+  CScriptedMessageBox box;
+  ASSERT_TRUE(page.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
+  EXPECT_EQ(page.Settings().OutputDirectory, "/");
+}
+
+TEST(OutputDirPage, AnExistingFileCountsAsExisting) {
+  CTempDir temp;
+  testsupport::WriteFile(temp.Path() / "plain", "x");
+  OutputDirPage page = PageWith(temp.Dir() + "plain");
+  CScriptedMessageBox box;
+  ASSERT_TRUE(page.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
+  EXPECT_EQ(page.Settings().OutputDirectory, temp.Dir() + "plain/");
+}
+
+TEST(OutputDirPage, YesCreatesEveryMissingLevel) {
+  CTempDir temp;
+  const std::string typed = temp.Dir() + "a/b/c";
+  OutputDirPage page = PageWith(typed);
+  CScriptedMessageBox box;
+  box.answers = {MessageResult::Yes};
+  ASSERT_TRUE(page.OnNext(box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{CreateQuestion()});
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "a"));
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b"));
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b" / "c"));
+  EXPECT_EQ(page.Settings().OutputDirectory, typed + "/");
+  EXPECT_EQ(page.m_strOutputDirectory, typed + "/");
+}
+
+TEST(OutputDirPage, NoLeavesDiskAndEditBoxAsTheyWere) {
+  CTempDir temp;
+  const std::string typed = temp.Dir() + "pkg";
+  OutputDirPage page = PageWith(typed);
+  CScriptedMessageBox box;
+  box.answers = {MessageResult::No};
+  EXPECT_FALSE(page.OnNext(box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{CreateQuestion()});
+  EXPECT_FALSE(fs::exists(temp.Path() / "pkg"));
+  EXPECT_EQ(page.m_strOutputDirectory, typed);
+  EXPECT_EQ(page.Settings().OutputDirectory, "");
+}
+
+TEST(OutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
+  CTempDir temp;
+  testsupport::WriteFile(temp.Path() / "file", "x");
+  // A file in the way of a deep path: one question, one error, nothing created.
+  std::string typed = temp.Dir() + "file";
+  for (int level = 0; level < 60; ++level) {
+    typed += "/d";
+  }
+  OutputDirPage page = PageWith(typed);
+  CScriptedMessageBox box;
+  EXPECT_FALSE(page.OnNext(box));
+  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{CreateQuestion(), CreateFailed()}));
+  EXPECT_EQ(page.m_strOutputDirectory, typed + "/");
+  EXPECT_EQ(page.Settings().OutputDirectory, "");
+  EXPECT_TRUE(fs::is_regular_file(temp.Path() / "file"));
+}
+
+TEST(OutputDirPage, AnEmptyBoxIsAskedAboutAndCannotBeCreated) {
+  OutputDirPage page = PageWith("");
+  CScriptedMessageBox box;
+  EXPECT_FALSE(page.OnNext(box));
+  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{CreateQuestion(), CreateFailed()}));
+  EXPECT_EQ(page.m_strOutputDirectory, "/");
+}
+
+TEST(OutputDirPage, BrowseFillsTheBoxOnlyAndACancelKeepsIt) {
+  OutputDirPage page{WelcomePage::OnNext("/home/ann")};
+  EXPECT_EQ(page.m_strOutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  page.OnBrowse("_NoDirSelected_");
+  EXPECT_EQ(page.m_strOutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  page.OnBrowse("/srv/packages");
+  EXPECT_EQ(page.m_strOutputDirectory, "/srv/packages");
+  EXPECT_EQ(page.Settings().OutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+}
+
+TEST(OutputDirPage, BackStoresEvenABadFolderWithTheSeparatorUnchecked) {
+  OutputDirPage page = PageWith("/no/such:place");
+  page.OnBack();
+  EXPECT_EQ(page.Settings().OutputDirectory, "/no/such:place/");
+  EXPECT_FALSE(fs::exists("/no/such:place"));
+}
+
+TEST(SummaryPage, ShowsEveryLineBesideItsLabel) {
+  PackageSettings settings;
+  settings.OutputDirectory = "/home/ann/pkg/";
+  EXPECT_EQ(SummaryPage{settings}.GetSummaryText(),
+            "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nvorn\r\nVorn Microsystems\r\n\r\n"
+            "VB7350 USB to UART Bridge Controller\r\nVB7350 USB Composite Device\r\n\r\n"
+            "3E7A\r\nB2C9\r\n\r\nYes\r\nYes\r\nYes\r\nC:\\Program Files\\Vornix\\MCU\\VB7350\r\n"
+            "Yes\r\nNo\r\n\r\n/home/ann/pkg/");
+
+  settings.GeneratePreinstaller = false;
+  settings.ShowUninstallGui = false;
+  EXPECT_EQ(SummaryPage{settings}.GetSummaryText(),
+            "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nvorn\r\nVorn Microsystems\r\n\r\n"
+            "VB7350 USB to UART Bridge Controller\r\nVB7350 USB Composite Device\r\n\r\n"
+            "3E7A\r\nB2C9\r\n\r\nNo\r\n-\r\n-\r\n-\r\n-\r\n-\r\n\r\n/home/ann/pkg/");
+}
+
+TEST(SummaryPage, FinishWritesThePackageAndSaysSo) {
+  CTempDir temp;
+  PackageSettings settings;
+  settings.OutputDirectory = temp.Dir();
+  CScriptedMessageBox box;
+  EXPECT_TRUE(SummaryPage{settings}.OnFinish(box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded()});
+  EXPECT_EQ(testsupport::FileNames(temp.Path()).size(), 20u);
+}
+
+TEST(SummaryPage, AFailedFinishShowsBothMessagesInOrderAndCanBeRepeated) {
+  CTempDir temp;
+  wizardtest::MakeUnwritable(temp.Path() / "vornw2k.inf");
+  PackageSettings settings;
+  settings.OutputDirectory = temp.Dir();
+  const SummaryPage page{settings};
+  CScriptedMessageBox box;
+  EXPECT_FALSE(page.OnFinish(box));
+  EXPECT_EQ(box.messages,
+            (std::vector<RecordedMessage>{testsupport::OpenFailure(), testsupport::RunFailed()}));
+
+  // The user clears the cause and presses Finish again on the same page.
+  fs::remove_all(temp.Path() / "vornw2k.inf");
+  box.Clear();
+  EXPECT_TRUE(page.OnFinish(box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded()});
+}

@@ -1,0 +1,253 @@
+// The first five wizard pages without windows: blanks, hex and directory checks, the
+// preinstaller rule, and the record travelling in both directions.
+#include "wizard/PageLogic.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ScriptedMessageBox.h"
+#include "wizard/WizardFlow.h"
+
+using wizardtest::BlanksMessage;
+using wizardtest::CScriptedMessageBox;
+using wizardtest::HexMessage;
+using wizardtest::RecordedMessage;
+using wizardtest::TargetDirectoryMessage;
+
+TEST(WizardFlow, WalksTheSevenPagesInOrder) {
+  const std::vector<PageId> order = {PageId::Welcome,  PageId::Names,     PageId::DeviceNames,
+                                     PageId::VidPid,   PageId::Options,   PageId::OutputDir,
+                                     PageId::Summary};
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(NextPage(order[i]), order[i + 1]);
+    EXPECT_EQ(PreviousPage(order[i + 1]), order[i]);
+  }
+  EXPECT_EQ(NextPage(PageId::Summary), std::nullopt);
+  EXPECT_EQ(PreviousPage(PageId::Welcome), std::nullopt);
+}
+
+TEST(WelcomePage, NextStartsADefaultRecordWithTheDefaultFolderUnderHome) {
+  const PackageSettings settings = WelcomePage::OnNext("/home/ann");
+  EXPECT_EQ(settings.OutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  EXPECT_EQ(settings.UninstallFileName, "vornun");
+  EXPECT_EQ(settings.Vid, "3E7A");
+  EXPECT_TRUE(settings.GeneratePreinstaller);
+  // A home that already ends with the separator gets no second one.
+  EXPECT_EQ(WelcomePage::OnNext("/").OutputDirectory, "/Vornix/MCU/VB7350/VB7350SetupFiles/");
+}
+
+TEST(NamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
+  for (int blank = 0; blank < 4; ++blank) {
+    SCOPED_TRACE(blank);
+    NamesPage page{PackageSettings{}};
+    std::string* fields[] = {&page.m_strUninstallFileName, &page.m_strInfPrefix,
+                             &page.m_strShortName, &page.m_strLongName};
+    fields[blank]->clear();
+    CScriptedMessageBox box;
+    EXPECT_FALSE(page.OnNext(box));
+    EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
+  }
+
+  NamesPage page{PackageSettings{}};
+  page.m_strUninstallFileName = " ";
+  page.m_strInfPrefix = "  ";
+  page.m_strShortName = "   ";
+  page.m_strLongName = "    ";
+  CScriptedMessageBox box;
+  EXPECT_TRUE(page.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
+  EXPECT_EQ(page.Settings().InfPrefix, "  ");
+  EXPECT_EQ(page.Settings().LongName, "    ");
+}
+
+TEST(NamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
+  PackageSettings incoming;
+  incoming.ShortName = "acme";
+  NamesPage page{incoming};
+  EXPECT_EQ(page.m_strUninstallFileName, "vornun");
+  EXPECT_EQ(page.m_strShortName, "acme");
+  page.m_strUninstallFileName = "acmeun";
+  page.m_strInfPrefix = "acm";
+  CScriptedMessageBox box;
+  ASSERT_TRUE(page.OnNext(box));
+  EXPECT_EQ(page.Settings().UninstallFileName, "acmeun");
+  EXPECT_EQ(page.Settings().InfPrefix, "acm");
+  EXPECT_EQ(page.Settings().ShortName, "acme");
+}
+
+TEST(DeviceNamesPage, BlanksStopNextButBackStoresWithoutChecks) {
+  DeviceNamesPage page{PackageSettings{}};
+  page.m_strUsbDeviceName.clear();
+  CScriptedMessageBox box;
+  EXPECT_FALSE(page.OnNext(box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
+
+  box.Clear();
+  page.m_strComDeviceName = "Acme Port";
+  page.OnBack();
+  EXPECT_TRUE(box.messages.empty());
+  EXPECT_EQ(page.Settings().ComDeviceName, "Acme Port");
+  EXPECT_EQ(page.Settings().UsbDeviceName, "");
+}
+
+TEST(DeviceNamesPage, BackKeepsTheValuesWhenTheUserComesForwardAgain) {
+  // names -> device names (typing) -> Back -> names -> Next -> device names
+  NamesPage names{WelcomePage::OnNext("/home/ann")};
+  CScriptedMessageBox box;
+  ASSERT_TRUE(names.OnNext(box));
+  DeviceNamesPage devices{names.Settings()};
+  devices.m_strComDeviceName = "Acme Serial";
+  devices.m_strUsbDeviceName = "Acme Hub";
+  devices.OnBack();
+  NamesPage namesAgain{devices.Settings()};
+  ASSERT_TRUE(namesAgain.OnNext(box));
+  DeviceNamesPage devicesAgain{namesAgain.Settings()};
+  EXPECT_EQ(devicesAgain.m_strComDeviceName, "Acme Serial");
+  EXPECT_EQ(devicesAgain.m_strUsbDeviceName, "Acme Hub");
+  EXPECT_EQ(devicesAgain.Settings().OutputDirectory,
+            "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+}
+
+TEST(VidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
+  struct Case {
+    const char* vid;
+    const char* pid;
+    bool passes;
+    const char* message;  // null: none
+  };
+  const Case cases[] = {
+      {"3E7G", "B2C9", false, "hex"},  {"3E7A", "b2c9", false, "hex"},
+      {"", "12", false, "blanks"},     {"12", "", false, "blanks"},
+      {"", "XYZ", false, "hex"},       {"3E", "1", true, nullptr},
+      {"0123", "ABCD", true, nullptr}, {"3E7A ", "B2C9", false, "hex"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.vid) + "/" + c.pid);
+    VidPidPage page{PackageSettings{}};
+    page.m_strVid = c.vid;
+    page.m_strPid = c.pid;
+    CScriptedMessageBox box;
+    EXPECT_EQ(page.OnNext(box), c.passes);
+    std::vector<RecordedMessage> expected;
+    if (c.message != nullptr) {
+      expected.push_back(std::string(c.message) == "hex" ? HexMessage() : BlanksMessage());
+    }
+    EXPECT_EQ(box.messages, expected);
+  }
+}
+
+TEST(VidPidPage, NextStoresTheIdsUnpaddedAndSwitchesThePreinstallerOn) {
+  PackageSettings incoming;
+  incoming.GeneratePreinstaller = false;
+  VidPidPage page{incoming};
+  page.m_strVid = "3E";
+  page.m_strPid = "1";
+  CScriptedMessageBox box;
+  ASSERT_TRUE(page.OnNext(box));
+  EXPECT_EQ(page.Settings().Vid, "3E");
+  EXPECT_EQ(page.Settings().Pid, "1");
+  EXPECT_TRUE(page.Settings().GeneratePreinstaller);
+}
+
+TEST(VidPidPage, BackStoresEvenABadIdAndLeavesThePreinstallerAlone) {
+  PackageSettings incoming;
+  incoming.GeneratePreinstaller = false;
+  VidPidPage page{incoming};
+  page.m_strVid = "ZZ";
+  page.m_strPid = "";
+  page.OnBack();
+  EXPECT_EQ(page.Settings().Vid, "ZZ");
+  EXPECT_EQ(page.Settings().Pid, "");
+  EXPECT_FALSE(page.Settings().GeneratePreinstaller);
+}
+
+TEST(OptionsPage, ClearingThePreinstallerResetsAndHidesItsControls) {
+  OptionsPage page{PackageSettings{}};
+  EXPECT_TRUE(page.m_bPreinstallerControlsVisible);
+  page.m_bShowSetupGui = false;
+  page.m_bCopyFilesToDirectory = false;
+  page.m_strTargetDirectory = "D:\\Elsewhere";
+  page.m_bShowUninstallGui = false;
+
+  page.OnPreinstallerClicked(false);
+  EXPECT_FALSE(page.m_bGeneratePreinstaller);
+  EXPECT_FALSE(page.m_bPreinstallerControlsVisible);
+  EXPECT_TRUE(page.m_bShowSetupGui);
+  EXPECT_TRUE(page.m_bCopyFilesToDirectory);
+  EXPECT_EQ(page.m_strTargetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
+  EXPECT_FALSE(page.m_bShowUninstallGui);  // the uninstaller group is never touched
+
+  // Checking the box again shows the controls with the values the reset left.
+  page.OnPreinstallerClicked(true);
+  EXPECT_TRUE(page.m_bGeneratePreinstaller);
+  EXPECT_TRUE(page.m_bPreinstallerControlsVisible);
+  EXPECT_TRUE(page.m_bShowSetupGui);
+  EXPECT_TRUE(page.m_bCopyFilesToDirectory);
+  EXPECT_EQ(page.m_strTargetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
+}
+
+TEST(OptionsPage, TargetDirectoryKeepsTheWindowsRule) {
+  const struct {
+    const char* path;
+    bool valid;
+  } cases[] = {
+      {"C:\\drivers", true},  {"\\\\server\\share", true}, {"", true},
+      {"C:drivers", false},   {"C:\\a:", false},           {"C:\\x?y", false},
+      {"C:/drivers", false},  {"C:\\a*b", false},          {"C:\\\"q\"", false},
+      {"C:\\a<b", false},     {"C:\\a>b", false},          {"C:\\a|b", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    OptionsPage page{PackageSettings{}};
+    page.m_strTargetDirectory = c.path;
+    CScriptedMessageBox box;
+    EXPECT_EQ(page.OnNext(box), c.valid);
+    if (c.valid) {
+      EXPECT_TRUE(box.messages.empty());
+      EXPECT_EQ(page.Settings().TargetDirectory, c.path);
+    } else {
+      EXPECT_EQ(box.messages, std::vector<RecordedMessage>{TargetDirectoryMessage()});
+      EXPECT_EQ(page.Settings().TargetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
+    }
+  }
+}
+
+TEST(OptionsPage, NextAndBackStoreAllFiveControls) {
+  OptionsPage page{PackageSettings{}};
+  page.OnPreinstallerClicked(false);
+  page.m_bShowUninstallGui = false;
+  CScriptedMessageBox box;
+  ASSERT_TRUE(page.OnNext(box));
+  EXPECT_FALSE(page.Settings().GeneratePreinstaller);
+  EXPECT_TRUE(page.Settings().ShowSetupGui);
+  EXPECT_FALSE(page.Settings().ShowUninstallGui);
+
+  // Back stores without the directory check; coming back shows every control again.
+  OptionsPage again{page.Settings()};
+  EXPECT_FALSE(again.m_bGeneratePreinstaller);
+  EXPECT_TRUE(again.m_bPreinstallerControlsVisible);
+  again.m_strTargetDirectory = "C:bad";
+  again.OnBack();
+  EXPECT_EQ(again.Settings().TargetDirectory, "C:bad");
+}
+
+TEST(OptionsPage, HelpButtonsShowTheirWholeTextOwnedByThePage) {
+  CScriptedMessageBox box;
+  OptionsPage::ShowHelp(box, kTargetDirectoryHelp);
+  ASSERT_EQ(box.messages.size(), 1u);
+  EXPECT_EQ(box.messages[0].caption, "VB7350CustomInstall");
+  EXPECT_EQ(box.messages[0].icon, MessageIcon::None);
+  EXPECT_TRUE(box.messages[0].ownedByPage);
+  EXPECT_EQ(box.messages[0].text,
+            "Target Directory:\n\nSelects the hard drive location that will contain a copy of "
+            "the driver files. The default\nlocation is C:\\Program Files\\Vornix\\MCU\\VB7350. "
+            "If the \"Display GUI window during\nSetup\" option is selected, this path can be "
+            "changed during installation by clicking the Browse button.\nHowever, if the "
+            "\"Display GUI  window during Setup\" option is not selected then the\ndefault "
+            "directory is always used. This option is ignored if the \"Copy Files to "
+            "Directory\nduring Setup\" option is not selected.\n\nNote: The Target Directory "
+            "must be different for each product released.");
+}

@@ -1,0 +1,27 @@
+// One QApplication for every widget test in this program (offscreen platform).
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace wizardtest {
+
+class CQtApplicationEnvironment : public ::testing::Environment {
+public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "wizard_gui_test";
+    static char* argv[] = {name, nullptr};
+    m_pApp = std::make_unique<QApplication>(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+  void TearDown() override { m_pApp.reset(); }
+
+private:
+  std::unique_ptr<QApplication> m_pApp;
+};
+
+}  // namespace wizardtest
