@@ -1,0 +1,100 @@
+// Page 5: the preinstaller and uninstaller options.
+#include "wizard/OptionsDlg.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "settings/Validation.h"
+
+COptionsDlg::COptionsDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
+    : CWizardPageDlg(box, Buttons::BackAndNext, parent), m_Page(std::move(settings)) {
+  auto* preinstallerGroup = new QGroupBox(QStringLiteral("Preinstaller Options"), this);
+  preinstallerGroup->setGeometry(Units().Rect(53, 7, 240, 135));
+  auto* uninstallerGroup = new QGroupBox(QStringLiteral("Uninstaller Options"), this);
+  uninstallerGroup->setGeometry(Units().Rect(53, 146, 240, 30));
+  // Children of the page, not of the groups, so every control sits in page units.
+  preinstallerGroup->lower();
+  uninstallerGroup->lower();
+
+  AddHelpButton(60, 19, kGeneratePreinstallerHelp, "button1032");
+  m_pGeneratePreinstaller = AddCheck("Generate a Preinstaller program", 76, 19, 210, "check1019");
+  QPushButton* help1027 = AddHelpButton(60, 35, kShowSetupGuiHelp, "button1027");
+  m_pShowSetupGui = AddCheck("Display GUI window during Setup", 76, 35, 210, "check1016");
+  QPushButton* help1028 = AddHelpButton(60, 51, kCopyFilesHelp, "button1028");
+  m_pCopyFiles = AddCheck("Copy Files to Directory during Setup", 76, 51, 210, "check1012");
+  QPushButton* help1029 = AddHelpButton(60, 67, kTargetDirectoryHelp, "button1029");
+  QLabel* label1033 = AddText("Target Directory:", 76, 69, 200, 9);
+  m_pTargetDirectory = AddEdit(kTargetDirectoryLimit, 76, 80, 210, 12);
+  m_pTargetDirectory->setObjectName(QStringLiteral("edit1018"));
+  QLabel* text1034 = AddText(
+      "Example: \"C:\\Program Files\\Vornix\\Product Name\"\n\nNote: This MUST be different "
+      "for each product released.",
+      76, 96, 210, 40);
+
+  AddHelpButton(60, 158, kShowUninstallGuiHelp, "button1030");
+  m_pShowUninstallGui =
+      AddCheck("Display GUI window during Uninstall", 76, 158, 210, "check1017");
+
+  m_PreinstallerControls = {m_pShowSetupGui, m_pCopyFiles, m_pTargetDirectory, help1027,
+                            help1028,        help1029,     label1033,          text1034};
+  connect(m_pGeneratePreinstaller, &QCheckBox::clicked, this,
+          &COptionsDlg::OnPreinstallerClicked);
+  UpdateControls();
+}
+
+QPushButton* COptionsDlg::AddHelpButton(int x, int y, std::string_view helpText,
+                                        const char* name) {
+  auto* button = new QPushButton(QStringLiteral("?"), this);
+  button->setGeometry(Units().Rect(x, y, 12, 12));
+  button->setAutoDefault(false);
+  button->setObjectName(QLatin1String(name));
+  connect(button, &QPushButton::clicked, this,
+          [this, helpText] { OptionsPage::ShowHelp(Box(), helpText); });
+  return button;
+}
+
+QCheckBox* COptionsDlg::AddCheck(std::string_view text, int x, int y, int width,
+                                 const char* name) {
+  auto* check = new QCheckBox(ToQString(text), this);
+  check->setGeometry(Units().Rect(x, y, width, 12));
+  check->setObjectName(QLatin1String(name));
+  return check;
+}
+
+void COptionsDlg::UpdateControls() {
+  m_pGeneratePreinstaller->setChecked(m_Page.m_bGeneratePreinstaller);
+  m_pShowSetupGui->setChecked(m_Page.m_bShowSetupGui);
+  m_pCopyFiles->setChecked(m_Page.m_bCopyFilesToDirectory);
+  m_pTargetDirectory->setText(ToQString(m_Page.m_strTargetDirectory));
+  m_pShowUninstallGui->setChecked(m_Page.m_bShowUninstallGui);
+  for (QWidget* control : m_PreinstallerControls) {
+    control->setVisible(m_Page.m_bPreinstallerControlsVisible);
+  }
+}
+
+void COptionsDlg::UpdateData() {
+  m_Page.m_bGeneratePreinstaller = m_pGeneratePreinstaller->isChecked();
+  m_Page.m_bShowSetupGui = m_pShowSetupGui->isChecked();
+  m_Page.m_bCopyFilesToDirectory = m_pCopyFiles->isChecked();
+  m_Page.m_strTargetDirectory = ToBytes(m_pTargetDirectory->text());
+  m_Page.m_bShowUninstallGui = m_pShowUninstallGui->isChecked();
+}
+
+void COptionsDlg::OnPreinstallerClicked() {
+  UpdateData();
+  m_Page.OnPreinstallerClicked(m_pGeneratePreinstaller->isChecked());
+  UpdateControls();
+}
+
+bool COptionsDlg::OnNext() {
+  UpdateData();
+  return m_Page.OnNext(Box());
+}
+
+void COptionsDlg::OnBack() {
+  UpdateData();
+  m_Page.OnBack();
+}

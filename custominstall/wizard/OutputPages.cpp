@@ -1,0 +1,46 @@
+// The output-folder and summary pages: folder checks and creation, and Finish.
+#include "wizard/OutputPages.h"
+
+#include "generator/GenerateFiles.h"
+#include "settings/DirectoryTree.h"
+#include "settings/Validation.h"
+#include "wizard/OutputFolder.h"
+
+OutputDirPage::OutputDirPage(PackageSettings settings)
+    : PageLogic(std::move(settings)), m_strOutputDirectory(m_Settings.OutputDirectory) {}
+
+void OutputDirPage::OnBrowse(std::string_view picked) {
+  if (picked != kNoDirSelected) {
+    m_strOutputDirectory = picked;
+  }
+}
+
+bool OutputDirPage::OnNext(IMessageBox& box) {
+  if (!IsValidOutputDirectory(m_strOutputDirectory)) {
+    ShowPageMessage(box, kInvalidOutputDirectoryText);
+    return false;
+  }
+  if (!OutputPathExists(m_strOutputDirectory)) {
+    const MessageResult answer = box.Show(kCreateDirectoryQuestion, kAppCaption,
+                                          MessageIcon::Question, MessageButtons::YesNo, true);
+    if (answer != MessageResult::Yes) {
+      return false;
+    }
+    // The box keeps the separator it gained, even when the creation fails below.
+    m_strOutputDirectory = WithTrailingSeparator(m_strOutputDirectory);
+    if (!CreateDirectoryTree(m_strOutputDirectory)) {
+      box.Show(kCouldNotCreateDirectoryText, kAppCaption, MessageIcon::Exclamation,
+               MessageButtons::Ok, true);
+      return false;
+    }
+  }
+  OnBack();
+  return true;
+}
+
+void OutputDirPage::OnBack() {
+  m_strOutputDirectory = WithTrailingSeparator(m_strOutputDirectory);
+  m_Settings.OutputDirectory = m_strOutputDirectory;
+}
+
+bool SummaryPage::OnFinish(IMessageBox& box) const { return GenerateFiles(m_Settings, box); }

@@ -1,0 +1,160 @@
+// The first five wizard pages: what Next and Back check and store.
+#include "wizard/PageLogic.h"
+
+#include "settings/Validation.h"
+#include "wizard/OutputFolder.h"
+
+void PageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
+  box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true);
+}
+
+PackageSettings WelcomePage::OnNext(std::string_view homeDir) {
+  PackageSettings settings;
+  settings.OutputDirectory = DefaultOutputDirectory(homeDir);
+  return settings;
+}
+
+NamesPage::NamesPage(PackageSettings settings)
+    : PageLogic(std::move(settings)),
+      m_strUninstallFileName(m_Settings.UninstallFileName),
+      m_strInfPrefix(m_Settings.InfPrefix),
+      m_strShortName(m_Settings.ShortName),
+      m_strLongName(m_Settings.LongName) {}
+
+bool NamesPage::OnNext(IMessageBox& box) {
+  m_Settings.UninstallFileName = m_strUninstallFileName;
+  m_Settings.InfPrefix = m_strInfPrefix;
+  m_Settings.ShortName = m_strShortName;
+  m_Settings.LongName = m_strLongName;
+  // Only an empty box is a blank; spaces count as filled in.
+  if (m_strUninstallFileName.empty() || m_strInfPrefix.empty() || m_strShortName.empty() ||
+      m_strLongName.empty()) {
+    ShowPageMessage(box, kFillInAllBlanksText);
+    return false;
+  }
+  return true;
+}
+
+DeviceNamesPage::DeviceNamesPage(PackageSettings settings)
+    : PageLogic(std::move(settings)),
+      m_strComDeviceName(m_Settings.ComDeviceName),
+      m_strUsbDeviceName(m_Settings.UsbDeviceName) {}
+
+bool DeviceNamesPage::OnNext(IMessageBox& box) {
+  OnBack();
+  if (m_strComDeviceName.empty() || m_strUsbDeviceName.empty()) {
+    ShowPageMessage(box, kFillInAllBlanksText);
+    return false;
+  }
+  return true;
+}
+
+void DeviceNamesPage::OnBack() {
+  m_Settings.ComDeviceName = m_strComDeviceName;
+  m_Settings.UsbDeviceName = m_strUsbDeviceName;
+}
+
+VidPidPage::VidPidPage(PackageSettings settings)
+    : PageLogic(std::move(settings)), m_strVid(m_Settings.Vid), m_strPid(m_Settings.Pid) {}
+
+bool VidPidPage::OnNext(IMessageBox& box) {
+  // The hex test comes first and passes an empty text, so an empty ID is reported
+  // as a blank, not as a bad number.
+  if (!IsHexNumber(m_strVid) || !IsHexNumber(m_strPid)) {
+    ShowPageMessage(box, kInvalidHexText);
+    return false;
+  }
+  OnBack();
+  if (m_strVid.empty() || m_strPid.empty()) {
+    ShowPageMessage(box, kFillInAllBlanksText);
+    return false;
+  }
+  // Coming forward, the options page always starts with the preinstaller on.
+  m_Settings.GeneratePreinstaller = true;
+  return true;
+}
+
+void VidPidPage::OnBack() {
+  m_Settings.Vid = m_strVid;
+  m_Settings.Pid = m_strPid;
+}
+
+OptionsPage::OptionsPage(PackageSettings settings)
+    : PageLogic(std::move(settings)),
+      m_bGeneratePreinstaller(m_Settings.GeneratePreinstaller),
+      m_bShowSetupGui(m_Settings.ShowSetupGui),
+      m_bCopyFilesToDirectory(m_Settings.CopyFilesToDirectory),
+      m_strTargetDirectory(m_Settings.TargetDirectory),
+      m_bShowUninstallGui(m_Settings.ShowUninstallGui) {}
+
+void OptionsPage::OnPreinstallerClicked(bool checked) {
+  m_bGeneratePreinstaller = checked;
+  m_bPreinstallerControlsVisible = checked;
+  if (!checked) {
+    const PackageSettings defaults;
+    m_bShowSetupGui = true;
+    m_bCopyFilesToDirectory = true;
+    m_strTargetDirectory = defaults.TargetDirectory;
+  }
+}
+
+void OptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
+  ShowPageMessage(box, helpText);
+}
+
+bool OptionsPage::OnNext(IMessageBox& box) {
+  // The target directory lives on the Windows machine, so it keeps the Windows rule.
+  if (!IsValidDirectory(m_strTargetDirectory)) {
+    ShowPageMessage(box, kInvalidDirectoryText);
+    return false;
+  }
+  Store();
+  return true;
+}
+
+void OptionsPage::OnBack() { Store(); }
+
+void OptionsPage::Store() {
+  m_Settings.GeneratePreinstaller = m_bGeneratePreinstaller;
+  m_Settings.ShowSetupGui = m_bShowSetupGui;
+  m_Settings.CopyFilesToDirectory = m_bCopyFilesToDirectory;
+  m_Settings.TargetDirectory = m_strTargetDirectory;
+  m_Settings.ShowUninstallGui = m_bShowUninstallGui;
+}
+
+const std::string_view kGeneratePreinstallerHelp =
+    "Generate a Preinstaller program:\n\nSelect this option to generate a Preinstaller for "
+    "Windows 2000/XP. Use the Preinstaller\nto install the drivers before the hardware is "
+    "connected. If the device is connected after\nrunning the Preinstaller, the Windows \"Found "
+    "New Hardware Wizard\" will not be displayed.\n\nNote: This option can only create a "
+    "Preinstaller for Windows 2000/XP. The \"Found New\nHardware Wizard\" must be used with "
+    "Windows 98.";
+
+const std::string_view kShowSetupGuiHelp =
+    "Display GUI window during Setup:\n\nCheck this option when using the generated "
+    "Preinstaller as a stand-alone application.\nThe Preinstaller will display several GUI "
+    "windows during the installation process. Uncheck\nthis option if the Preinstaller will "
+    "be launched by another application. The Preinstaller\nwill then run in Quiet Mode. When "
+    "running in Quiet Mode, no GUI will be displayed.";
+
+const std::string_view kCopyFilesHelp =
+    "Copy Files to Directory during Setup:\n\nCheck this option if a copy of the drivers will "
+    "be needed on the hard drive. This is useful\nwhen installing the drivers from a CD. "
+    "Uncheck this option if a copy of the driver files is not\nneeded on the hard drive.";
+
+// "GUI  window" with two spaces is the text as it has always read.
+const std::string_view kTargetDirectoryHelp =
+    "Target Directory:\n\nSelects the hard drive location that will contain a copy of the "
+    "driver files. The default\nlocation is C:\\Program Files\\Vornix\\MCU\\VB7350. If the "
+    "\"Display GUI window during\nSetup\" option is selected, this path can be changed during "
+    "installation by clicking the Browse button.\nHowever, if the \"Display GUI  window during "
+    "Setup\" option is not selected then the\ndefault directory is always used. This option is "
+    "ignored if the \"Copy Files to Directory\nduring Setup\" option is not selected.\n\nNote: "
+    "The Target Directory must be different for each product released.";
+
+const std::string_view kShowUninstallGuiHelp =
+    "Display GUI window during Uninstall:\n\nCheck this option when using the generated "
+    "Uninstaller as a stand-alone application. The\nUninstaller will display several GUI "
+    "windows during the uninstall process. Uncheck this option\nif the Uninstaller will be "
+    "launched by another application. The Uninstaller will then run in\nQuiet Mode. When "
+    "running in Quiet Mode, no GUI will be displayed.";

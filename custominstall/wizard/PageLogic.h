@@ -1,0 +1,105 @@
+// What each wizard page does with its controls and its own copy of the package record,
+// with no window behind it. The Qt pages copy their widgets into these members, call
+// OnNext or OnBack, and hand Settings() to the next page when the call says to move on.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "settings/MessageBox.h"
+#include "settings/PackageSettings.h"
+
+/// A page's own record, received as a copy from the page the user came from.
+class PageLogic {
+public:
+  explicit PageLogic(PackageSettings settings) : m_Settings(std::move(settings)) {}
+  const PackageSettings& Settings() const { return m_Settings; }
+
+protected:
+  /// The wizard's own messages: owned by the page, the program's name as caption, OK.
+  static void ShowPageMessage(IMessageBox& box, std::string_view text);
+
+  PackageSettings m_Settings;
+};
+
+/// Welcome page: collects nothing; Next starts a fresh record.
+class WelcomePage {
+public:
+  /// A default record whose OutputDirectory is the default folder under homeDir.
+  static PackageSettings OnNext(std::string_view homeDir);
+};
+
+/// Names page: uninstall file name, INF prefix, short and long name. No Back.
+class NamesPage : public PageLogic {
+public:
+  explicit NamesPage(PackageSettings settings);
+  /// Stores the four edits; false with "Please fill in all blanks." when one is empty.
+  bool OnNext(IMessageBox& box);
+
+  std::string m_strUninstallFileName;  // edit 1001
+  std::string m_strInfPrefix;          // edit 1005
+  std::string m_strShortName;          // edit 1002
+  std::string m_strLongName;           // edit 1003
+};
+
+/// Device-names page: the COM and USB device names.
+class DeviceNamesPage : public PageLogic {
+public:
+  explicit DeviceNamesPage(PackageSettings settings);
+  /// Stores both edits; false with "Please fill in all blanks." when one is empty.
+  bool OnNext(IMessageBox& box);
+  /// Stores both edits without any check.
+  void OnBack();
+
+  std::string m_strComDeviceName;  // edit 1006
+  std::string m_strUsbDeviceName;  // edit 1007
+};
+
+/// VID/PID page: the vendor and product IDs in hexadecimal.
+class VidPidPage : public PageLogic {
+public:
+  explicit VidPidPage(PackageSettings settings);
+  /// Hex check (VID, then PID), then store, then the blanks check; on success the
+  /// preinstaller is switched on for the options page.
+  bool OnNext(IMessageBox& box);
+  /// Stores both edits without any check.
+  void OnBack();
+
+  std::string m_strVid;  // edit 1008
+  std::string m_strPid;  // edit 1002
+};
+
+/// Options page: preinstaller and uninstaller options.
+class OptionsPage : public PageLogic {
+public:
+  explicit OptionsPage(PackageSettings settings);
+  /// Check box 1019 was clicked and now shows checked: with it cleared, the setup boxes
+  /// are checked again, the target directory goes back to its default and the
+  /// dependent controls hide; checked, they show again as they were.
+  void OnPreinstallerClicked(bool checked);
+  /// Shows the help text of one "?" button.
+  static void ShowHelp(IMessageBox& box, std::string_view helpText);
+  /// Target directory check (the Windows rule), then store; false with the directory
+  /// message when it fails.
+  bool OnNext(IMessageBox& box);
+  /// Stores the controls without any check.
+  void OnBack();
+
+  bool m_bGeneratePreinstaller;    // check box 1019
+  bool m_bShowSetupGui;            // check box 1016
+  bool m_bCopyFilesToDirectory;    // check box 1012
+  std::string m_strTargetDirectory;  // edit 1018
+  bool m_bShowUninstallGui;        // check box 1017
+  /// Whether 1016, 1012, 1018, 1027, 1028, 1029, 1033 and 1034 are shown.
+  bool m_bPreinstallerControlsVisible = true;
+
+private:
+  void Store();
+};
+
+/// Help texts of the options page's "?" buttons.
+extern const std::string_view kGeneratePreinstallerHelp;  // button 1032
+extern const std::string_view kShowSetupGuiHelp;          // button 1027
+extern const std::string_view kCopyFilesHelp;             // button 1028
+extern const std::string_view kTargetDirectoryHelp;       // button 1029
+extern const std::string_view kShowUninstallGuiHelp;      // button 1030

@@ -1,0 +1,13 @@
+// The wizard's message boxes on screen.
+#pragma once
+
+#include "settings/MessageBox.h"
+
+/// Shows each message as a modal QMessageBox. A box owned by the page sits over the page
+/// that is open; the others have no owner. An empty caption shows "Error", the caption
+/// the system gives a box that names none.
+class CQtMessageBox : public IMessageBox {
+public:
+  MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
+                     MessageButtons buttons, bool ownedByPage) override;
+};

@@ -1,0 +1,69 @@
+// Runs the wizard one page at a time.
+#include "wizard/WizardRunner.h"
+
+#include "wizard/DeviceNamesDlg.h"
+#include "wizard/NamesDlg.h"
+#include "wizard/OptionsDlg.h"
+#include "wizard/OutputDirDlg.h"
+#include "wizard/SummaryDlg.h"
+#include "wizard/VidPidDlg.h"
+#include "wizard/WelcomeDlg.h"
+
+CWizardRunner::CWizardRunner(IMessageBox& box, IFolderBrowser& browser, std::string homeDir,
+                             QObject* parent)
+    : QObject(parent), m_Box(box), m_Browser(browser), m_strHomeDir(std::move(homeDir)) {}
+
+CWizardRunner::~CWizardRunner() { delete m_pPage; }
+
+void CWizardRunner::Start() { Open(PageId::Welcome, PackageSettings{}); }
+
+void CWizardRunner::Open(PageId page, const PackageSettings& settings) {
+  CWizardPageDlg* dialog = nullptr;
+  switch (page) {
+  case PageId::Welcome:
+    dialog = new CWelcomeDlg(m_Box, m_strHomeDir);
+    break;
+  case PageId::Names:
+    dialog = new CNamesDlg(m_Box, settings);
+    break;
+  case PageId::DeviceNames:
+    dialog = new CDeviceNamesDlg(m_Box, settings);
+    break;
+  case PageId::VidPid:
+    dialog = new CVidPidDlg(m_Box, settings);
+    break;
+  case PageId::Options:
+    dialog = new COptionsDlg(m_Box, settings);
+    break;
+  case PageId::OutputDir:
+    dialog = new COutputDirDlg(m_Box, m_Browser, settings);
+    break;
+  case PageId::Summary:
+    dialog = new CSummaryDlg(m_Box, settings);
+    break;
+  }
+  m_CurrentPage = page;
+  m_pPage = dialog;
+  // Modal over the whole program, like every page before it: one page at a time.
+  dialog->setWindowModality(Qt::ApplicationModal);
+  connect(dialog, &QDialog::finished, this, &CWizardRunner::OnPageFinished);
+  dialog->show();
+}
+
+void CWizardRunner::OnPageFinished() {
+  CWizardPageDlg* ended = m_pPage;
+  m_pPage = nullptr;
+  if (ended == nullptr) {
+    return;
+  }
+  ended->deleteLater();
+  const PageExit exit = ended->Exit();
+  const std::optional<PageId> target = exit == PageExit::Next   ? NextPage(m_CurrentPage)
+                                       : exit == PageExit::Back ? PreviousPage(m_CurrentPage)
+                                                                : std::nullopt;
+  if (!target) {
+    emit Finished();
+    return;
+  }
+  Open(*target, ended->Settings());
+}

@@ -1,0 +1,95 @@
+// Renders every wizard page into a PNG file, for the documentation. Runs on any Qt
+// platform (offscreen included); usage: wizard_screenshots OUTPUT_DIR
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+
+#include "wizard/Artwork.h"
+#include "wizard/DeviceNamesDlg.h"
+#include "wizard/NamesDlg.h"
+#include "wizard/OptionsDlg.h"
+#include "wizard/OutputDirDlg.h"
+#include "wizard/OutputFolder.h"
+#include "wizard/SummaryDlg.h"
+#include "wizard/VidPidDlg.h"
+#include "wizard/WelcomeDlg.h"
+
+namespace {
+
+// Nothing is asked while the pages are only rendered.
+class CSilentMessageBox : public IMessageBox {
+public:
+  MessageResult Show(std::string_view, std::string_view, MessageIcon, MessageButtons,
+                     bool) override {
+    return MessageResult::Ok;
+  }
+};
+
+class CNoFolderBrowser : public IFolderBrowser {
+public:
+  std::string BrowseForFolder() override { return "_NoDirSelected_"; }
+};
+
+bool Save(QWidget& page, const QDir& dir, const QString& name) {
+  page.show();
+  QApplication::processEvents();
+  const QString path = dir.filePath(name);
+  const bool saved = page.grab().save(path, "PNG");
+  page.hide();
+  QTextStream(stdout) << (saved ? "wrote " : "could not write ") << path << '\n';
+  return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const QStringList args = QApplication::arguments();
+  if (args.size() != 2 || args[1] == QStringLiteral("--help")) {
+    std::fputs("usage: wizard_screenshots OUTPUT_DIR\n"
+               "Renders the seven wizard pages (and the options page without a preinstaller)\n"
+               "into OUTPUT_DIR/wizard-*.png.\n",
+               args.size() == 2 ? stdout : stderr);
+    return args.size() == 2 ? 0 : 2;
+  }
+  QDir dir(args[1]);
+  if (!dir.mkpath(QStringLiteral("."))) {
+    std::fprintf(stderr, "cannot create %s\n", qPrintable(args[1]));
+    return 1;
+  }
+  // A fixed font and home folder, so the pictures do not depend on the machine.
+  QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+  QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));
+  QApplication::setWindowIcon(AppIcon());
+
+  CSilentMessageBox box;
+  CNoFolderBrowser browser;
+  PackageSettings settings;
+  settings.OutputDirectory = DefaultOutputDirectory("/home/user");
+
+  bool ok = true;
+  CWelcomeDlg welcome(box, "/home/user");
+  ok &= Save(welcome, dir, QStringLiteral("wizard-1-welcome.png"));
+  CNamesDlg names(box, settings);
+  ok &= Save(names, dir, QStringLiteral("wizard-2-names.png"));
+  CDeviceNamesDlg deviceNames(box, settings);
+  ok &= Save(deviceNames, dir, QStringLiteral("wizard-3-device-names.png"));
+  CVidPidDlg vidPid(box, settings);
+  ok &= Save(vidPid, dir, QStringLiteral("wizard-4-vid-pid.png"));
+  COptionsDlg options(box, settings);
+  ok &= Save(options, dir, QStringLiteral("wizard-5-options.png"));
+  COptionsDlg noPreinstaller(box, settings);
+  noPreinstaller.GeneratePreinstallerCheck()->click();
+  ok &= Save(noPreinstaller, dir, QStringLiteral("wizard-5-options-no-preinstaller.png"));
+  COutputDirDlg outputDir(box, browser, settings);
+  ok &= Save(outputDir, dir, QStringLiteral("wizard-6-output-folder.png"));
+  CSummaryDlg summary(box, settings);
+  ok &= Save(summary, dir, QStringLiteral("wizard-7-summary.png"));
+  return ok ? 0 : 1;
+}
