@@ -6,6 +6,9 @@
 
 #include "batch/RunBatch.h"
 
+#ifdef VB7350_HAVE_WIZARD
+#include "wizard/RunWizard.h"
+#else
 namespace {
 
 // The wizard front end plugs in here.
@@ -16,6 +19,7 @@ int RunWizard(int /*argc*/, char** /*argv*/) {
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
