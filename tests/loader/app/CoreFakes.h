@@ -160,21 +160,31 @@ inline void WriteText(const std::string& path, std::string_view text) {
   std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text;
+  if (std::FILE* fp = std::fopen(path.c_str(), "rb")) {
+    char chunk[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, fp)) > 0) text.append(chunk, n);
+    std::fclose(fp);
+  }
+  return text;
 }
 
+inline constexpr std::string_view kDefaultCommunication = "PORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n";
+
 /// A dialog core over fakes, with Romvale.cfg in a temp folder naming the
-/// folders rom/ and bll/ there.
+/// folders rom/ and bll/ there. communication: the keys of [Communication];
+/// extra: further sections.
 class CoreFixture {
 public:
-  explicit CoreFixture(std::string extraConfig = {}, bool writeConfig = true) {
+  explicit CoreFixture(std::string_view communication = kDefaultCommunication, std::string_view extra = {},
+                       bool writeConfig = true) {
     std::filesystem::create_directories(RomDir());
     std::filesystem::create_directories(BllDir());
     if (writeConfig) {
       WriteText(dir.Path("Romvale.cfg"), "[Location]\r\nROMFILE=" + RomDir() + "\r\nBLLFILE=" + BllDir() +
-                                             "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n" +
-                                             extraConfig);
+                                             "\r\n[Communication]\r\n" + std::string(communication) +
+                                             std::string(extra));
     }
     view.dlg = &dlg;
   }
