@@ -92,6 +92,7 @@ void CDownloadWindow::CreateControls() {
   m_pPortSettingsButton = MakeButton(kIdPortSettingsButton, kPortSettingsButton, settings);
   m_pPortStatus = MakeReadOnlyEdit(kIdPortStatusEdit, settings);
   auto* settingsGrid = new QGridLayout(settings);
+  settingsGrid->setVerticalSpacing(10);
   settingsGrid->addWidget(m_pRomLocationButton, 0, 0);
   settingsGrid->addWidget(m_pRomLocation, 0, 1);
   settingsGrid->addWidget(m_pPortSettingsButton, 1, 0);
@@ -104,6 +105,7 @@ void CDownloadWindow::CreateControls() {
   m_pProgress->setTextVisible(false);
   m_pStatus = MakeReadOnlyEdit(kIdStatusEdit, progress);
   auto* progressColumn = new QVBoxLayout(progress);
+  progressColumn->setSpacing(10);
   progressColumn->addWidget(m_pProgress);
   progressColumn->addWidget(m_pStatus);
 
@@ -122,9 +124,12 @@ void CDownloadWindow::CreateControls() {
 
   auto* column = new QVBoxLayout(this);
   column->setMenuBar(menuBar);
+  // The template is taller than the controls need: share the room out evenly.
+  column->addStretch(1);
   column->addWidget(settings);
+  column->addStretch(1);
   column->addWidget(progress);
-  column->addStretch();
+  column->addStretch(1);
   column->addLayout(buttonRow);
   column->addWidget(m_pStatusBar);
 

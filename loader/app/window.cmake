@@ -46,3 +46,9 @@ foreach(size 48 256)
 endforeach()
 add_custom_target(tarvix_icons ALL DEPENDS ${tarvix_icon_pngs})
 install(FILES resources/tarvix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+# Offscreen screenshots for the documentation (scripts/screenshots-tarvix).
+if(TARGET loader_window)
+  add_executable(tarvix_window_shots EXCLUDE_FROM_ALL WindowShots.cpp)
+  target_link_libraries(tarvix_window_shots PRIVATE loader_window project_warnings)
+endif()
