@@ -13,6 +13,8 @@ int RunWizard(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));
   QApplication::setDesktopFileName(QStringLiteral("vb7350custominstall"));
   QApplication::setWindowIcon(AppIcon());
+  // Between two pages no window is open; the wizard says itself when it has ended.
+  QApplication::setQuitOnLastWindowClosed(false);
 
   CQtMessageBox box;
   CQtFolderBrowser browser;

@@ -14,6 +14,10 @@ public:
     static int argc = 1;
     static char name[] = "wizard_gui_test";
     static char* argv[] = {name, nullptr};
+    // Widget tests never need a display; a caller may still pick another platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     m_pApp = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));
     QApplication::setQuitOnLastWindowClosed(false);
