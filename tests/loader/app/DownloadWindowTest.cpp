@@ -8,6 +8,7 @@
 #include "QtTestApp.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
@@ -369,6 +370,18 @@ TEST_F(DownloadWindowTest, AboutBoxFromBothItemsAndHelpOnF1) {
     EXPECT_TRUE(labels.filter(QRegularExpression("^Ver 1\\.02")).size() == 1) << id;
   }
   EXPECT_EQ(Command(0x0010)->text(), U("Tarvix 정보(&A)..."));
+
+  // The window's context menu carries the same About item.
+  QStringList contextItems;
+  qttest::WhenPopup([&contextItems](QWidget* popup) {
+    ASSERT_NE(popup, nullptr);
+    for (QAction* item : popup->actions()) contextItems << item->text();
+    popup->close();
+  });
+  QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5),
+                               m_pWindow->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(m_pWindow.get(), &rightClick);
+  EXPECT_EQ(contextItems, QStringList({U("Tarvix 정보(&A)...")}));
 
   m_pWindow->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));

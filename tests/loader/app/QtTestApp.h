@@ -39,4 +39,18 @@ inline void WhenModal(std::function<void(QWidget*)> act, int triesLeft = 200) {
   });
 }
 
+/// Runs `act` on the next popup (menu) that opens; nullptr if none shows.
+inline void WhenPopup(std::function<void(QWidget*)> act, int triesLeft = 200) {
+  QTimer::singleShot(10, [act = std::move(act), triesLeft]() mutable {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (popup != nullptr && popup->isVisible()) {
+      act(popup);
+    } else if (triesLeft > 0) {
+      WhenPopup(std::move(act), triesLeft - 1);
+    } else {
+      act(nullptr);
+    }
+  });
+}
+
 }  // namespace qttest
