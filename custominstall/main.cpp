@@ -10,14 +10,12 @@
 #include "wizard/RunWizard.h"
 #else
 namespace {
-
-// The wizard front end plugs in here.
+// A build without the wizard can only generate from the command line.
 int RunWizard(int /*argc*/, char** /*argv*/) {
   std::cerr << "The wizard is not available in this build; use --batch.\n";
   PrintUsage(std::cerr);
   return kBatchBadInput;
 }
-
 }  // namespace
 #endif
 

@@ -68,7 +68,10 @@ WriteResult WriteWholeFile(const std::string& path, std::span<const char> bytes)
   if (IsReadOnlyFile(path)) {
     return WriteResult::OpenFailed;
   }
-  CFileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  // O_NONBLOCK: a FIFO in the way fails at once instead of hanging the run; it does
+  // not change how regular files are written.
+  CFileDescriptor file(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666));
   if (!file.IsOpen()) {
     return WriteResult::OpenFailed;
   }

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -82,6 +83,16 @@ TEST(GenerateFilesFailure, WriteErrorAfterOpenFailsTheRun) {
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunFailed()});
   EXPECT_FALSE(fs::exists(temp.Path() / "vornvxd.inf"));
+}
+
+TEST(GenerateFilesFailure, PipeInTheWayFailsInsteadOfWaiting) {
+  CTempDir temp;
+  ASSERT_EQ(::mkfifo((temp.Path() / "vornbus.inf").c_str(), 0666), 0);
+  PackageSettings s;
+  s.OutputDirectory = temp.Dir();
+  CRecordingMessageBox box;
+  EXPECT_FALSE(GenerateFiles(s, box));
+  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
 }
 
 TEST(WriteSetupInfo, StopsAtTheFileThatCannotBeCreated) {
