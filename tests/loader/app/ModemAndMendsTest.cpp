@@ -26,6 +26,12 @@ protected:
 };
 }  // namespace
 
+TEST_F(ModemLink, MissingModemKeyGivesALoneCarriageReturn) {
+  EXPECT_EQ(f.port.m_strModemInit, "");
+  EXPECT_EQ(f.port.ModemInitCommand(), "\r");
+  EXPECT_EQ(f.dlg.m_strPortStatus, " COM2 : Modem : 2400bps ");
+}
+
 TEST_F(ModemLink, RingIsAnsweredAndShown) {
   f.Serial(Text("\r\nRING\r\n"));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"41 54 41 0D"});
