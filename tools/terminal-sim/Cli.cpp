@@ -24,6 +24,8 @@ struct CliOptions {
   std::optional<Bytes> romSelector;
   std::string bllName;
   std::string bllForm;
+  std::optional<Bytes> rawFrame;
+  std::optional<Bytes> rawReply;
   bool modem = false;
   bool ringAfter = false;
   int repeat = 1;
@@ -96,6 +98,14 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
         if (!o.romSelector || o.romSelector->empty()) e = "--rom-selector needs hex bytes, e.g. 4D726F6D";
       }
     }
+    else if (a == "--raw" || a == "--reply") {
+      std::string hex;
+      e = text(hex);
+      std::optional<Bytes>& target = a == "--raw" ? o.rawFrame : o.rawReply;
+      if (!e) target = ParseHex(hex);
+      if (!e && (!target || (a == "--raw" && target->empty()))) e = a + " needs hex bytes";
+    }
+    else if (a == "--no-reply") o.rawReply = Bytes{};
     else if (a == "--bll") e = text(o.bllName);
     else if (a == "--bll-form") e = text(o.bllForm);
     else if (a == "--expect") e = text(o.download.expectedFile);
@@ -122,9 +132,16 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
   const int transports = (o.device.empty() ? 0 : 1) + (o.pty ? 1 : 0) + (o.tcpHost.empty() ? 0 : 1);
   if (transports != 1) return std::string("give exactly one of --device, --pty, --tcp");
   const int downloads = (o.romName.empty() ? 0 : 1) + (o.romSelector ? 1 : 0) +
-                        (o.bllName.empty() ? 0 : 1);
-  if (downloads != 1) return std::string("give exactly one of --rom, --rom-selector, --bll");
+                        (o.bllName.empty() ? 0 : 1) + (o.rawFrame ? 1 : 0);
+  if (downloads != 1) return std::string("give exactly one of --rom, --rom-selector, --bll, --raw");
+  if (o.rawFrame.has_value() != o.rawReply.has_value()) {
+    return std::string("--raw goes with --reply HEX or --no-reply");
+  }
   if (o.modem && !o.tcpHost.empty()) return std::string("--modem needs a serial line (--device or --pty)");
+  o.modemOptions.replyTimeout = o.download.replyTimeout;
+  o.modemOptions.initTimeout = o.connectTimeout;
+  o.download.modemLink = o.modem;
+  if (o.rawFrame) return std::nullopt;
   if (!o.romName.empty()) {
     o.romSelector = RomSelectorForName(o.romName);
     if (!o.romSelector) {
@@ -142,15 +159,12 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
     }
     const auto request = BllRequestForName(o.bllName, o.bllForm == "b");
     if (!request) return "a BLL request cannot name " + o.bllName + " (MCA<ddd>.bll or SUB<ddd>.bll)";
-    if ((o.bllForm == "c") != (request->first == BllForm::C)) {
+    if (!o.bllForm.empty() && (o.bllForm == "c") != (request->first == BllForm::C)) {
       return std::string("SUB<ddd>.bll goes with --bll-form c, MCA<ddd>.bll with mca or b");
     }
     o.download.bllForm = request->first;
     o.download.bllDigits = request->second;
   }
-  o.download.modemLink = o.modem;
-  o.modemOptions.replyTimeout = o.download.replyTimeout;
-  o.modemOptions.initTimeout = o.connectTimeout;
   if (!o.download.expectMissing && o.download.expectedFile.empty()) {
     return std::string("--expect FILE is needed (the local copy of what the loader sends), or --missing");
   }
@@ -189,6 +203,9 @@ REQUEST (one of):
   --rom-selector HEX     raw ROM selector bytes, e.g. 4D726F6D
   --bll NAME             BLL file MCA<ddd>.bll or SUB<ddd>.bll
   --bll-form mca|b|c     BLL request kind (default: mca for MCA, c for SUB)
+  --raw HEX              one frame sent exactly as given (no LRC added), with
+  --reply HEX            the exact reply it must get, or
+  --no-reply             no reply at all (watched for --quiet ms)
 Checks and faults:
   --expect FILE          the file the loader must send (needed unless --missing)
   --output FILE          write the received image here
@@ -247,6 +264,13 @@ int RunTerminalSim(const std::vector<std::string>& args, std::ostream& out, std:
       const Result modem = RunModemAnswer(*line, o.modemOptions);
       if (!modem.ok) return failed("modem dialogue", modem);
       out << "modem: link up" << std::endl;
+    }
+    if (o.rawFrame) {
+      const Result r = ExchangeFrame(*line, *o.rawFrame, *o.rawReply, o.download.replyTimeout,
+                                     o.download.quietTime);
+      if (!r.ok) return failed("raw frame", r);
+      out << "ok: raw frame answered as expected" << std::endl;
+      continue;
     }
     const Result r = RunDownload(*line, o.download);
     if (!r.ok) return failed(r.fileName, r);

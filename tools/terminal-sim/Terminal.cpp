@@ -388,6 +388,20 @@ Result ExpectModemTextAgain(ITransport& line, const ModemOptions& options) {
   return result;
 }
 
+Result ExchangeFrame(ITransport& line, const Bytes& frame, const Bytes& expected,
+                     Millis replyTimeout, Millis quietTime) {
+  Result result;
+  CExchange x(line, replyTimeout, quietTime, Millis(0));
+  const std::string what = "frame " + Hex(frame);
+  double turnaround = 0;
+  result.ok = expected.empty() ? x.Tell(frame, what)
+                               : x.Ask(frame, expected, "reply to " + what, &turnaround) &&
+                                     x.ExpectSilence("after the reply to " + what);
+  result.medianTurnaroundMs = turnaround;
+  result.error = x.Error();
+  return result;
+}
+
 std::string DescribeFrame(std::span<const std::uint8_t> frame) {
   if (frame.size() < 2) return "a fragment";
   const std::uint8_t cmd = frame[1];

@@ -78,6 +78,11 @@ Result RunModemAnswer(ITransport& line, const ModemOptions& options);
 /// After a download the link counts as down again: CR LF "RING" CR LF must get "ATA" CR.
 Result ExpectModemTextAgain(ITransport& line, const ModemOptions& options);
 
+/// Sends one frame exactly as given and checks the answer: exactly `expected`,
+/// or, when expected is empty, nothing at all within quietTime.
+Result ExchangeFrame(ITransport& line, const Bytes& frame, const Bytes& expected,
+                     Millis replyTimeout = Millis(5000), Millis quietTime = Millis(300));
+
 /// A name for a reply the loader might send ("ROM reject 1111", "BLL data block 3"), for messages.
 std::string DescribeFrame(std::span<const std::uint8_t> frame);
 

@@ -77,6 +77,26 @@ private:
   std::string m_slavePath;
 };
 
+/// Sends on one line and receives on another, e.g. a ROM request over TCP whose
+/// replies come on the serial line. Holds references; both lines must outlive it.
+class CSplitTransport : public ITransport {
+public:
+  CSplitTransport(ITransport& sendLine, ITransport& receiveLine) noexcept
+      : m_send(sendLine), m_receive(receiveLine) {}
+  bool Send(std::span<const std::uint8_t> bytes) override { return m_send.Send(bytes); }
+  ReadStatus Receive(Bytes& out, Millis timeout) override { return m_receive.Receive(out, timeout); }
+  std::string Describe() const override {
+    return "sent on " + m_send.Describe() + ", answered on " + m_receive.Describe();
+  }
+  std::string LastError() const override {
+    return m_send.LastError().empty() ? m_receive.LastError() : m_send.LastError();
+  }
+
+private:
+  ITransport& m_send;
+  ITransport& m_receive;
+};
+
 /// Opens a serial device (e.g. a pty slave the caller made) raw 8N1 at baud bit/s.
 std::unique_ptr<ITransport> OpenSerialDevice(const std::string& path, int baud,
                                              std::string& error);

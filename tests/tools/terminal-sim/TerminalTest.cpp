@@ -93,11 +93,14 @@ struct Step {
 /// Plays the loader from a fixed script on a descriptor it owns, in its own thread.
 class ScriptedLoader {
 public:
-  ScriptedLoader(int fd, std::vector<Step> steps)
-      : m_fd(fd), m_steps(std::move(steps)), m_thread([this] { Run(); }) {}
+  ScriptedLoader(int fd, std::vector<Step> steps) : ScriptedLoader(fd, -1, std::move(steps)) {}
+  /// Reads the terminal's frames on fd and answers on replyFd (-1: on fd too).
+  ScriptedLoader(int fd, int replyFd, std::vector<Step> steps)
+      : m_fd(fd), m_replyFd(replyFd), m_steps(std::move(steps)), m_thread([this] { Run(); }) {}
   ~ScriptedLoader() {
     Finish();
     if (m_fd >= 0) ::close(m_fd);
+    if (m_replyFd >= 0) ::close(m_replyFd);
   }
   ScriptedLoader(const ScriptedLoader&) = delete;
   ScriptedLoader& operator=(const ScriptedLoader&) = delete;
@@ -134,7 +137,8 @@ private:
       std::size_t done = 0;
       const Bytes& reply = m_steps[i].reply;
       while (done < reply.size()) {
-        const ssize_t n = ::write(m_fd, reply.data() + done, reply.size() - done);
+        const ssize_t n = ::write(m_replyFd >= 0 ? m_replyFd : m_fd, reply.data() + done,
+                                  reply.size() - done);
         if (n <= 0) {
           m_failure = "step " + std::to_string(i) + ": write failed";
           return;
@@ -145,6 +149,7 @@ private:
   }
 
   int m_fd;
+  int m_replyFd;
   std::vector<Step> m_steps;
   std::atomic<bool> m_stop{false};
   std::string m_failure;
@@ -363,6 +368,40 @@ TEST(SimRomDownload, RejectsAndSilenceAreChecked) {
   }
 }
 
+TEST(SimRomDownload, RequestOverTcpAnsweredOnTheSerialLine) {
+  TempDir dir;
+  const Bytes image = RomImage();
+  PtyPair pty;
+  ASSERT_TRUE(pty.sim && pty.loaderFd >= 0);
+  Listener listener;
+  std::string error;
+  std::unique_ptr<ITransport> tcp = ConnectTcp("127.0.0.1", listener.Port(), Millis(2000), error);
+  ASSERT_TRUE(tcp) << error;
+  ScriptedLoader loader(listener.Accept(), pty.loaderFd, ThreeBlockRomScript(image));
+  CSplitTransport split(*tcp, *pty.sim);
+  const Result r = RunRomDownload(split, RomOptions(dir, image));
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(loader.Finish(), "");
+  EXPECT_EQ(r.blocks, 3);
+}
+
+TEST(SimRawFrame, ExactReplyOrSilence) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.sim && pty.loaderFd >= 0);
+  // A "B" request whose only 0x1C is the last byte before the LRC gets the BLL reject;
+  // a frame at idle that is no request gets nothing.
+  const Bytes lateFs = B({0x02, 0x31, 0x42, 0x30, 0x30, 0x31, 0x1C, 0x5E});
+  const Bytes reject = B({0x02, 0x37, 0x31, 0x31, 0x31, 0x03, 0x05});
+  ScriptedLoader loader(pty.loaderFd, {{lateFs, reject}, {B({0x0F, 0x33, 0x0E, 0x3D}), {}},
+                                       {B({0x0F, 0x06, 0x0E, 0x08}), B({0x0F})}});
+  EXPECT_TRUE(ExchangeFrame(*pty.sim, lateFs, reject, Millis(2000), Millis(100)).ok);
+  EXPECT_TRUE(ExchangeFrame(*pty.sim, B({0x0F, 0x33, 0x0E, 0x3D}), {}, Millis(2000), Millis(100)).ok);
+  const Result r = ExchangeFrame(*pty.sim, B({0x0F, 0x06, 0x0E, 0x08}), {}, Millis(2000), Millis(100));
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("unexpected reply"), std::string::npos) << r.error;
+  EXPECT_EQ(loader.Finish(), "");
+}
+
 TEST(SimBllDownload, ThreeHundredByteBFileOverTcp) {
   TempDir dir;
   Bytes image(300, 0);
@@ -473,7 +512,9 @@ TEST(SimCommandLine, HelpUsageErrorsAndARun) {
       {"--pty", "--bll", "SUB001.bll", "--bll-form", "b", "--expect", "x"},
       {"--tcp", "h:7000", "--modem", "--rom", "TRM-0.jd0", "--expect", "x"},
       {"--pty", "--rom", "TRM-0.jd0", "--expect", "x", "--timeout", "-1"},
-      {"--pty", "--rom", "TRM-0.jd0", "--expect", "x", "--bogus"}};
+      {"--pty", "--rom", "TRM-0.jd0", "--expect", "x", "--bogus"},
+      {"--pty", "--raw", "0F330E3D"},
+      {"--pty", "--raw", "0F3", "--no-reply"}};
   for (std::size_t i = 0; i < bad.size(); ++i) {
     SCOPED_TRACE(i);
     std::ostringstream o, e;
