@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 #include "wizard/Artwork.h"
 
@@ -77,6 +78,32 @@ std::string CWizardPageDlg::ToBytes(const QString& text) { return text.toStdStri
 void CWizardPageDlg::EndWizard() {
   m_Exit = PageExit::Close;
   accept();
+}
+
+void CWizardPageDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!m_bTabOrderArranged) {
+    m_bTabOrderArranged = true;
+    ArrangeTabOrder();
+  }
+}
+
+void CWizardPageDlg::ArrangeTabOrder() {
+  // The frame makes its buttons before the page makes its controls, so without this the
+  // focus would start on Cancel.
+  QList<QWidget*> order;
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const bool bottomRow = child == m_pCancel || child == m_pBack || child == m_pNext;
+    if (!bottomRow && (child->focusPolicy() & Qt::TabFocus) != 0) {
+      order.append(child);
+    }
+  }
+  QWidget* const first = order.isEmpty() ? m_pNext : order.front();
+  order.append({m_pBack, m_pNext, m_pCancel});
+  for (qsizetype i = 0; i + 1 < order.size(); ++i) {
+    QWidget::setTabOrder(order[i], order[i + 1]);
+  }
+  first->setFocus(Qt::TabFocusReason);
 }
 
 void CWizardPageDlg::OnNextClicked() {

@@ -57,9 +57,14 @@ protected:
   /// Ends the page as Close without moving (used by a successful Finish).
   void EndWizard();
 
+  void showEvent(QShowEvent* event) override;
+
 private:
   void OnNextClicked();
   void OnBackClicked();
+  /// The page's own controls first (in the order they were made), then the bottom row;
+  /// the first control gets the focus.
+  void ArrangeTabOrder();
 
   IMessageBox& m_Box;
   CDialogUnits m_Units;
@@ -67,4 +72,5 @@ private:
   QPushButton* m_pBack = nullptr;
   QPushButton* m_pNext = nullptr;
   PageExit m_Exit = PageExit::Close;
+  bool m_bTabOrderArranged = false;
 };

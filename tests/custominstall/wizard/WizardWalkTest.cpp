@@ -125,6 +125,7 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   ASSERT_NE(names, nullptr);
   EXPECT_FALSE(names->BackButton()->isVisible());
   EXPECT_EQ(names->UninstallFileNameEdit()->text(), QStringLiteral("vornun"));
+  EXPECT_EQ(names->focusWidget(), names->UninstallFileNameEdit());
   TypeInto(names->InfPrefixEdit(), QString());
   Click(names->NextButton());
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::BlanksMessage()});
@@ -151,7 +152,8 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   ASSERT_NE(devices, nullptr);
   EXPECT_EQ(devices->ComDeviceNameEdit()->text(), QStringLiteral("Acme Serial Port"));
   EXPECT_EQ(devices->UsbDeviceNameEdit()->text(), QStringLiteral("Acme USB Hub"));
-  Click(devices->NextButton());
+  // Enter in an edit box presses the default button, Next.
+  QTest::keyClick(devices->UsbDeviceNameEdit(), Qt::Key_Return);
 
   // 4. VID/PID: letters turn into capitals as they are typed; a bad digit is refused.
   auto* vidPid = Current<CVidPidDlg>(runner);
