@@ -339,7 +339,8 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
   struct stat old {};
   const bool existed = ::stat(target.c_str(), &old) == 0;
   if (existed) {
-    if (!S_ISREG(old.st_mode)) return false;
+    // A read-only file stays as it is, as an in-place write would have failed.
+    if (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
     mode = old.st_mode & 07777;
   }
   fs::path folder = target.parent_path();

@@ -313,7 +313,11 @@ TEST(LoaderConfigRoundTrip, EveryPortTypeAndBaudSurvives) {
       LoaderConfig other;
       other.m_nPort = 9 - port;
       other.m_nBaudIndex = 8 - cfg.m_nBaudIndex;
-      const LoaderConfig loaded = Parse(Saved(cfg), other);
+      const std::string saved = Saved(cfg);
+      EXPECT_NE(saved.find("\r\nPORT=COM" + std::to_string(port) + "\r\n"), std::string::npos);
+      EXPECT_NE(saved.find(type == COMM_MODEM ? "\r\nTYPE=MODEM\r\n" : "\r\nTYPE=RS232\r\n"),
+                std::string::npos);
+      const LoaderConfig loaded = Parse(saved, other);
       EXPECT_EQ(loaded.m_nPort, port);
       EXPECT_EQ(loaded.m_nCommType, type);
       EXPECT_EQ(loaded.m_nBaudIndex, cfg.m_nBaudIndex);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -255,6 +256,16 @@ TEST(ProfileFile, RewriteKeepsPermissionsAndFollowsLinks) {
     ++entries;
   }
   EXPECT_EQ(entries, 2u);
+}
+
+TEST(ProfileFile, ReadOnlyFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  TempDir dir;
+  const std::string path = dir.File("ro.ini");
+  WriteFile(path, "[S]\nk=1\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  EXPECT_FALSE(WritePrivateProfileString("S", "k", "2", path));
+  EXPECT_EQ(ReadFile(path), "[S]\nk=1\n");
 }
 
 TEST(ProfileFile, UnreadableTargetIsNeverOverwritten) {
