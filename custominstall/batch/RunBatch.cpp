@@ -177,7 +177,9 @@ bool PrepareOutputDirectory(PackageSettings& settings) {
 
 }  // namespace
 
-void PrintUsage(std::ostream& stream) { stream << kUsage; }
+void PrintUsage(std::ostream& stream) {
+  stream << kUsage;
+}
 
 int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
   for (std::string_view arg : args) {

@@ -8,13 +8,13 @@
 /// Prints errors and warnings (stop or exclamation icon) to err and every other
 /// message to out, one line each. Nobody can answer, so a question counts as Yes.
 class CStreamMessageBox final : public IMessageBox {
-public:
+ public:
   CStreamMessageBox(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage) override;
 
-private:
+ private:
   std::ostream& out_;
   std::ostream& err_;
 };

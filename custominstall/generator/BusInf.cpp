@@ -10,6 +10,7 @@
 
 namespace {
 
+// clang-format off
 // One row per line of the file; $(...) names a setting. Spacing, tabs and the
 // odd spellings are what Windows setup has always been given; keep them.
 constexpr std::string_view kBusInfHead[] = {
@@ -217,7 +218,7 @@ constexpr std::string_view kBusInfBody[] = {
     kEmpty,
     ";*** end of file ***",
 };
-
+// clang-format on
 }  // namespace
 
 std::string BuildBusInf(const PackageSettings& settings) {

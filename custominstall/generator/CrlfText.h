@@ -25,7 +25,7 @@ static_assert(kDash.size() == 78 && kStar.size() == 78 && kShortStar.size() == 7
 /// "$(name)" in a row is replaced by its value in one pass, so a value is inserted
 /// verbatim even if it looks like a placeholder itself. An unknown name stays as written.
 class CrlfText {
-public:
+ public:
   explicit CrlfText(std::span<const Placeholder> values) : values_(values) {}
 
   CrlfText& Row(std::string_view row);
@@ -38,7 +38,7 @@ public:
 
   const std::string& Text() const { return text_; }
 
-private:
+ private:
   std::span<const Placeholder> values_;
   std::string text_;
 };

@@ -24,11 +24,20 @@ constexpr int kUninstaller98Id = 199;
 constexpr int kUninstaller2kId = 200;
 constexpr int kPreInstallerId = 202;
 
+// clang-format off
 constexpr PayloadRow kDriverPayloads[] = {
-    {145, "vornbus.sys"},  {148, "vorncm95.sys"}, {149, "vorncmnt.sys"}, {150, "vorncr.sys"},
-    {151, "vornser.sys"},  {152, "vornwh95.sys"}, {147, "vornwhnt.sys"}, {153, "vorncomm.vxd"},
-    {154, "vornvcd.vxd"},  {155, "vornvcr.vxd"},
+    {145, "vornbus.sys"},
+    {148, "vorncm95.sys"},
+    {149, "vorncmnt.sys"},
+    {150, "vorncr.sys"},
+    {151, "vornser.sys"},
+    {152, "vornwh95.sys"},
+    {147, "vornwhnt.sys"},
+    {153, "vorncomm.vxd"},
+    {154, "vornvcd.vxd"},
+    {155, "vornvcr.vxd"},
 };
+// clang-format on
 
 bool RunSteps(const PackageSettings& settings, IMessageBox& box) {
   if (!WriteBusInf(settings, box) || !WriteVxdInf(settings, box) || !WriteW2kInf(settings, box) ||

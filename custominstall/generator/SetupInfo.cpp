@@ -9,6 +9,7 @@
 
 namespace {
 
+// clang-format off
 // A line's meaning is its position; the readers count lines, so never add or drop one.
 constexpr std::string_view kUninstallInfo98Rows[] = {
     "$(ComDeviceName)",
@@ -60,6 +61,7 @@ constexpr std::string_view kSetupIniRows[] = {
     "vornvcr.vxd",
     kEmpty,
 };
+// clang-format on
 
 std::string Build(const PackageSettings& settings, std::span<const std::string_view> rows) {
   const TemplateValues values(settings);
@@ -78,7 +80,9 @@ std::string BuildUninstallInfo2k(const PackageSettings& settings) {
   return Build(settings, kUninstallInfo2kRows);
 }
 
-std::string BuildSetupIni(const PackageSettings& settings) { return Build(settings, kSetupIniRows); }
+std::string BuildSetupIni(const PackageSettings& settings) {
+  return Build(settings, kSetupIniRows);
+}
 
 bool WriteSetupInfo(const PackageSettings& settings, IMessageBox& box) {
   struct InfoFile {

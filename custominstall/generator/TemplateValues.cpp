@@ -3,7 +3,9 @@
 
 namespace {
 // The information files spell a shown window as "NoQuiet" and a hidden one as "Quiet".
-std::string_view QuietWord(bool showGui) { return showGui ? "NoQuiet" : "Quiet"; }
+std::string_view QuietWord(bool showGui) {
+  return showGui ? "NoQuiet" : "Quiet";
+}
 }  // namespace
 
 TemplateValues::TemplateValues(const PackageSettings& settings)

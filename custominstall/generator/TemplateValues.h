@@ -12,14 +12,14 @@
 /// The placeholder values of one package. Holds views into the settings, so it must
 /// not outlive them; it cannot be copied because its views point into itself.
 class TemplateValues {
-public:
+ public:
   explicit TemplateValues(const PackageSettings& settings);
   TemplateValues(const TemplateValues&) = delete;
   TemplateValues& operator=(const TemplateValues&) = delete;
 
   std::span<const Placeholder> All() const { return items_; }
 
-private:
+ private:
   std::string uninstallKeyName_;
   std::array<Placeholder, 11> items_;
 };

@@ -1,10 +1,10 @@
 // Writing one generated file whole: create or truncate, one write, checked close.
 #include "generator/TextFileWriter.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "generator/GeneratorTexts.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 // Owns one file descriptor; Close reports whether the data reached the file.
 class CFileDescriptor {
-public:
+ public:
   explicit CFileDescriptor(int fd) noexcept : fd_(fd) {}
   CFileDescriptor(const CFileDescriptor&) = delete;
   CFileDescriptor& operator=(const CFileDescriptor&) = delete;
@@ -31,7 +31,7 @@ public:
     return result == 0;
   }
 
-private:
+ private:
   int fd_;
 };
 
@@ -83,14 +83,14 @@ WriteResult WriteWholeFile(const std::string& path, std::span<const char> bytes)
 bool WriteGeneratedFile(const std::string& path, std::span<const char> bytes, IMessageBox& box,
                         MessageIcon openFailureIcon) {
   switch (WriteWholeFile(path, bytes)) {
-  case WriteResult::Written:
-    return true;
-  case WriteResult::OpenFailed:
-    box.Show(kCouldNotOpenFileText, "", openFailureIcon, MessageButtons::Ok, false);
-    return false;
-  case WriteResult::WriteFailed:
-    // Reported by the run's own failure message; the file is incomplete.
-    return false;
+    case WriteResult::Written:
+      return true;
+    case WriteResult::OpenFailed:
+      box.Show(kCouldNotOpenFileText, "", openFailureIcon, MessageButtons::Ok, false);
+      return false;
+    case WriteResult::WriteFailed:
+      // Reported by the run's own failure message; the file is incomplete.
+      return false;
   }
   return false;
 }

@@ -11,6 +11,7 @@
 
 namespace {
 
+// clang-format off
 // One row per line of the file; $(...) names a setting. Spacing, tabs and the
 // odd spellings are what Windows setup has always been given; keep them.
 constexpr std::string_view kVxdInfHead[] = {
@@ -155,6 +156,7 @@ constexpr std::string_view kOverrideEndRows[] = {
     ";*** TERMINATOR ***",
     "00,00,00,00",
 };
+// clang-format on
 
 void AppendOverrideBlocks(CrlfText& text) {
   int number = 0;

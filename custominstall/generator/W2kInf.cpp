@@ -10,6 +10,7 @@
 
 namespace {
 
+// clang-format off
 // One row per line of the file; $(...) names a setting. Spacing, tabs and the
 // odd spellings are what Windows setup has always been given; keep them.
 constexpr std::string_view kW2kInfHead[] = {
@@ -153,7 +154,7 @@ constexpr std::string_view kW2kInfBody[] = {
     kEmpty,
     ";*** end of file ***",
 };
-
+// clang-format on
 }  // namespace
 
 std::string BuildW2kInf(const PackageSettings& settings) {

@@ -10,6 +10,7 @@
 
 namespace {
 
+// clang-format off
 // One row per line of the file; $(...) names a setting. Spacing, tabs and the
 // odd spellings are what Windows setup has always been given; keep them.
 constexpr std::string_view kWdmInfHead[] = {
@@ -159,7 +160,7 @@ constexpr std::string_view kWdmInfBody[] = {
     kEmpty,
     ";*** end of file ***",
 };
-
+// clang-format on
 }  // namespace
 
 std::string BuildWdmInf(const PackageSettings& settings) {

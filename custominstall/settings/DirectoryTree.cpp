@@ -1,9 +1,9 @@
 // Creating the output folder and its missing parents.
 #include "settings/DirectoryTree.h"
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <string>
-#include <sys/stat.h>
 
 namespace {
 constexpr std::size_t kFirstSplittable = 1;  // index 0 is the root "/"

@@ -3,7 +3,8 @@
 
 #include <string_view>
 
-inline constexpr std::string_view kCouldNotCreateDirectoryText = "Error: Could Not Create Directory.";
+inline constexpr std::string_view kCouldNotCreateDirectoryText =
+    "Error: Could Not Create Directory.";
 
 /// Creates the folder named by path (which normally ends with '/') and any missing
 /// parents, from the deepest existing one down; never splits the root "/". False when

@@ -13,7 +13,7 @@ inline constexpr std::string_view kAppCaption = "VB7350CustomInstall";
 /// Shows one modal message. An empty caption means the system's default caption;
 /// ownedByPage is false for boxes that have no owner window.
 class IMessageBox {
-public:
+ public:
   virtual ~IMessageBox() = default;
   virtual MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons, bool ownedByPage) = 0;

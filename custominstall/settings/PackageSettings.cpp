@@ -5,14 +5,18 @@
 
 #include "settings/Validation.h"
 
-std::string PackageSettings::GetUpperInfPrefix() const { return ToUpperAscii(InfPrefix); }
+std::string PackageSettings::GetUpperInfPrefix() const {
+  return ToUpperAscii(InfPrefix);
+}
 
 std::string PackageSettings::UninstallKeyName() const {
   return GetUpperInfPrefix() + "COMM&" + Vid + "&" + Pid;
 }
 
 namespace {
-const char* YesNo(bool value) { return value ? "Yes" : "No"; }
+const char* YesNo(bool value) {
+  return value ? "Yes" : "No";
+}
 }  // namespace
 
 std::string PackageSettings::GetSummaryText() const {

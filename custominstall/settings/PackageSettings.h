@@ -6,7 +6,7 @@
 /// Everything a generated package depends on. Values are kept exactly as typed;
 /// only GetUpperInfPrefix changes case. Copying copies all fourteen fields.
 class PackageSettings {
-public:
+ public:
   std::string UninstallFileName = "vornun";
   std::string InfPrefix = "vorn";
   std::string ShortName = "vorn";

@@ -23,21 +23,21 @@ bool HasNoForbiddenCharacter(std::string_view text, char forbiddenSlash, char se
       return false;
     }
     switch (c) {
-    case '*':
-    case '?':
-    case '"':
-    case '<':
-    case '>':
-    case '|':
-      return false;
-    case ':':
-      // A drive colon is fine only when the separator follows it.
-      if (i + 1 >= text.size() || text[i + 1] != separator) {
+      case '*':
+      case '?':
+      case '"':
+      case '<':
+      case '>':
+      case '|':
         return false;
-      }
-      break;
-    default:
-      break;
+      case ':':
+        // A drive colon is fine only when the separator follows it.
+        if (i + 1 >= text.size() || text[i + 1] != separator) {
+          return false;
+        }
+        break;
+      default:
+        break;
     }
   }
   return true;
@@ -45,7 +45,9 @@ bool HasNoForbiddenCharacter(std::string_view text, char forbiddenSlash, char se
 
 }  // namespace
 
-bool IsValidDirectory(std::string_view text) { return HasNoForbiddenCharacter(text, '/', '\\'); }
+bool IsValidDirectory(std::string_view text) {
+  return HasNoForbiddenCharacter(text, '/', '\\');
+}
 
 bool IsValidOutputDirectory(std::string_view text) {
   return HasNoForbiddenCharacter(text, '\\', '/');

@@ -34,7 +34,7 @@ inline std::ostream& operator<<(std::ostream& os, const RecordedMessage& m) {
 
 /// Remembers every message shown, answers OK (or Yes).
 class CRecordingMessageBox final : public IMessageBox {
-public:
+ public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage) override {
     messages.push_back({std::string(text), std::string(caption), icon, buttons, ownedByPage});
@@ -58,7 +58,7 @@ inline RecordedMessage RunFailed() {
 
 /// A fresh folder under the system's temp folder, removed with everything in it.
 class CTempDir {
-public:
+ public:
   CTempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vb7350-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) {
@@ -72,10 +72,9 @@ public:
     // Tests make files and folders read-only; give the rights back so all can go.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
          !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add |
-                                       std::filesystem::perm_options::nofollow,
-                                   error);
+      std::filesystem::permissions(
+          it->path(), std::filesystem::perms::owner_all,
+          std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, error);
     }
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, error);
@@ -85,7 +84,7 @@ public:
   /// The folder as an OutputDirectory: with its trailing '/'.
   std::string Dir() const { return path_.string() + "/"; }
 
-private:
+ private:
   std::filesystem::path path_;
 };
 

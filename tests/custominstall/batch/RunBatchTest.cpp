@@ -57,8 +57,8 @@ TEST(RunBatch, DefaultsCreateTheFolderWithItsParentsAndWriteTwentyFiles) {
 
 TEST(RunBatch, PrintSummaryFollowsTheOutcome) {
   CTempDir temp;
-  const BatchResult r =
-      RunWith(Args(temp.Dir() + "pkg", {"--print-summary", "--no-preinstaller", "--short-name", "S"}));
+  const BatchResult r = RunWith(
+      Args(temp.Dir() + "pkg", {"--print-summary", "--no-preinstaller", "--short-name", "S"}));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(ShowLineEnds(r.out),
             ShowLineEnds("Files Successfully Generated\n"
@@ -72,12 +72,12 @@ TEST(RunBatch, PrintSummaryFollowsTheOutcome) {
 
 TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
   CTempDir temp;
-  const BatchResult r = RunWith(Args(
-      temp.Dir(), {"--uninstall-file-name", "my un", "--inf-prefix", "ab", "--long-name",
-                   "Acme \"Best\" 100% Devices, Inc.", "--com-device-name",
-                   "Port, \"COM\" 50% $(Vid)", "--usb-device-name", "  Composite %1% \"X\" ",
-                   "--vid", "3e", "--pid", "1", "--target-directory", "D:\\Drivers, v2\\50% off",
-                   "--no-setup-gui"}));
+  const BatchResult r = RunWith(
+      Args(temp.Dir(),
+           {"--uninstall-file-name", "my un", "--inf-prefix", "ab", "--long-name",
+            "Acme \"Best\" 100% Devices, Inc.", "--com-device-name", "Port, \"COM\" 50% $(Vid)",
+            "--usb-device-name", "  Composite %1% \"X\" ", "--vid", "3e", "--pid", "1",
+            "--target-directory", "D:\\Drivers, v2\\50% off", "--no-setup-gui"}));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   for (const std::string& name : FileNames(kGoldenDir / "odd")) {
     SCOPED_TRACE(name);
@@ -88,7 +88,7 @@ TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
 TEST(RunBatch, NoPreinstallerDoesNotResetTheOtherOptions) {
   CTempDir temp;
   ASSERT_EQ(RunWith(Args(temp.Dir(), {"--no-preinstaller", "--no-setup-gui", "--no-uninstall-gui",
-                                  "--target-directory", "C:\\mine"}))
+                                      "--target-directory", "C:\\mine"}))
                 .exitCode,
             0);
   EXPECT_EQ(ReadFile(temp.Path() / "vornun.u2k"),

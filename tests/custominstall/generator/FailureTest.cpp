@@ -1,10 +1,10 @@
 // The generation run when files cannot be written: where it stops and what it says.
 #include "generator/GenerateFiles.h"
 
-#include <filesystem>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -44,8 +44,8 @@ TEST(GenerateFilesFailure, VxdInfOpenFailureUsesTheExclamationIcon) {
   s.OutputDirectory = temp.Dir();
   CRecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
-  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(MessageIcon::Exclamation),
-                                                        RunFailed()}));
+  EXPECT_EQ(box.messages,
+            (std::vector<RecordedMessage>{OpenFailure(MessageIcon::Exclamation), RunFailed()}));
   EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"vornbus.inf", "vornvxd.inf"}));
 }
 

@@ -85,7 +85,8 @@ TEST(GenerateFiles, SpotChecksOfTheDefaultInfFiles) {
                      "00,00,00,00, \\  ; IOR_RangeFlags / IOR_Alias / IOR_Decode\r\n"
                      ";*** TERMINATOR ***\r\n00,00,00,00\r\n\r\n\r\n;---"),
             std::string::npos);
-  EXPECT_NE(w2k.find("\r\nErrorControl\t= 1\t\t\t;%SERVICE_ERROR_NORMAL%\t\r\n"), std::string::npos);
+  EXPECT_NE(w2k.find("\r\nErrorControl\t= 1\t\t\t;%SERVICE_ERROR_NORMAL%\t\r\n"),
+            std::string::npos);
   EXPECT_NE(w2k.find("USB\\VID_3E7A&PID_B2C9&MI_00&OS_NT\r\n"), std::string::npos);
   EXPECT_NE(wdm.find("USB\\VID_3E7A&PID_B2C9&MI_00&OS_9X\r\n"), std::string::npos);
   EXPECT_NE(wdm.find("\r\n[Copyfiles.W95.inf]\r\nvornvxd.inf\r\n"), std::string::npos);

@@ -47,10 +47,9 @@ TEST(Payloads, EachWrittenFileEqualsItsEmbeddedBytes) {
   CRecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   const std::pair<int, const char*> written[] = {
-      {145, "vornbus.sys"},  {148, "vorncm95.sys"}, {149, "vorncmnt.sys"},
-      {150, "vorncr.sys"},   {151, "vornser.sys"},  {152, "vornwh95.sys"},
-      {147, "vornwhnt.sys"}, {153, "vorncomm.vxd"}, {154, "vornvcd.vxd"},
-      {155, "vornvcr.vxd"},  {199, "tool.exe"},     {200, "tool2k.exe"},
+      {145, "vornbus.sys"},     {148, "vorncm95.sys"}, {149, "vorncmnt.sys"}, {150, "vorncr.sys"},
+      {151, "vornser.sys"},     {152, "vornwh95.sys"}, {147, "vornwhnt.sys"}, {153, "vorncomm.vxd"},
+      {154, "vornvcd.vxd"},     {155, "vornvcr.vxd"},  {199, "tool.exe"},     {200, "tool2k.exe"},
       {202, "PreInstaller.exe"}};
   for (const auto& [id, name] : written) {
     SCOPED_TRACE(name);

@@ -21,11 +21,20 @@ TEST(IsValidDirectory, WindowsRuleForTheTargetDirectory) {
     bool valid;
   };
   const Case cases[] = {
-      {"C:\\drivers", true},      {"C:drivers", false},  {"C:\\a:", false},
-      {"\\\\server\\share", true}, {"C:\\x?y", false},    {"", true},
-      {"C:\\Program Files\\Vornix\\MCU\\VB7350", true},   {"C:/x", false},
-      {"C:\\a*", false},          {"C:\\\"a\"", false},  {"C:\\<a>", false},
-      {"C:\\a>", false},          {"C:\\a|b", false},    {"  ", true},
+      {"C:\\drivers", true},
+      {"C:drivers", false},
+      {"C:\\a:", false},
+      {"\\\\server\\share", true},
+      {"C:\\x?y", false},
+      {"", true},
+      {"C:\\Program Files\\Vornix\\MCU\\VB7350", true},
+      {"C:/x", false},
+      {"C:\\a*", false},
+      {"C:\\\"a\"", false},
+      {"C:\\<a>", false},
+      {"C:\\a>", false},
+      {"C:\\a|b", false},
+      {"  ", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
