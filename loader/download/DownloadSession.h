@@ -12,10 +12,14 @@
 
 inline constexpr int kStateBlocked = -1, kStateIdle = 0, kStateActive = 1;
 
-inline constexpr int kRomBlockSize = 2048;
-inline constexpr int kRomModemBlockSize = 1024;
-inline constexpr int kBllBlockSize = 256;
-inline constexpr int kBllSubBlockSize = 128;
+// Status texts.
+inline constexpr const char* kStatusStarted = " download is started";
+inline constexpr const char* kStatusTermError = "Terminal error occurs!!";
+inline constexpr const char* kStatusRomDone = "bin download O.K!!";
+inline constexpr const char* kStatusLrcError = "Packet LRC error !! - ";
+inline constexpr const char* kStatusLengthError = "Packet length error !! - ";
+inline constexpr const char* kStatusOpenError = "File open error !! - ";
+inline constexpr const char* kStatusTooLarge = "File too large !! - ";
 
 /// Where a BLL reply goes: the channel that delivered the frame being answered.
 class IFrameSink {
@@ -83,12 +87,3 @@ private:
   void ShowPercentage();
   void FinishTransfer();
 };
-
-// Status texts.
-inline constexpr const char* kStatusStarted = " download is started";
-inline constexpr const char* kStatusTermError = "Terminal error occurs!!";
-inline constexpr const char* kStatusRomDone = "bin download O.K!!";
-inline constexpr const char* kStatusLrcError = "Packet LRC error !! - ";
-inline constexpr const char* kStatusLengthError = "Packet length error !! - ";
-inline constexpr const char* kStatusOpenError = "File open error !! - ";
-inline constexpr const char* kStatusTooLarge = "File too large !! - ";

@@ -65,7 +65,7 @@ std::optional<BllRequest> BllRequestFile(std::span<const std::uint8_t> frame) {
   const std::uint8_t t = ByteAt(frame, kSelectorOffset);
   if (t == 'M') {
     return BllRequest{WithZeroEnd("MCA", {ByteAt(frame, 5), ByteAt(frame, 6), ByteAt(frame, 7)}, ".bll"),
-                      256};
+                      kBllBlockSize};
   }
   // The 0x1C must lie at offsets 2..n-3.
   if (frame.size() < 5) return std::nullopt;
@@ -73,6 +73,6 @@ std::optional<BllRequest> BllRequestFile(std::span<const std::uint8_t> frame) {
   if (!fs) return std::nullopt;
   const std::initializer_list<std::uint8_t> digits = {ByteAt(frame, *fs + 1), ByteAt(frame, *fs + 2),
                                                       ByteAt(frame, *fs + 3)};
-  if (t == 'C') return BllRequest{WithZeroEnd("SUB", digits, ".bll"), 128};
-  return BllRequest{WithZeroEnd("MCA", digits, ".bll"), 256};
+  if (t == 'C') return BllRequest{WithZeroEnd("SUB", digits, ".bll"), kBllSubBlockSize};
+  return BllRequest{WithZeroEnd("MCA", digits, ".bll"), kBllBlockSize};
 }

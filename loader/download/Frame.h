@@ -34,6 +34,11 @@ inline constexpr std::uint8_t kCmdBllTermError = '7';   // terminal -> loader
 inline constexpr std::size_t kVerdictOffset = 4;  // S of a "next" frame
 inline constexpr int kMaxBlocks = 65535;          // N and P are 16-bit fields
 
+inline constexpr int kRomBlockSize = 2048;
+inline constexpr int kRomModemBlockSize = 1024;   // modem links get half blocks
+inline constexpr int kBllBlockSize = 256;
+inline constexpr int kBllSubBlockSize = 128;      // "C" requests
+
 enum class FrameFamily { Rom, Bll };
 
 /// XOR of the bytes, starting from 0; empty gives 0.
