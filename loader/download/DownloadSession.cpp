@@ -50,6 +50,7 @@ void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
     SerialWrite(RomRejectFrame(RomReject::FileNotOpened));
     return;
   }
+  // The range is not cut to 16 bits: 65535 blocks would wrap it to 0..0.
   ProgressSetRange(0, m_nPacketCount + 1);
   m_nPacketNo = 0;
   m_nRomState = kStateActive;
