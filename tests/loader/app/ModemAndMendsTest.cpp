@@ -158,6 +158,7 @@ TEST_F(Confinement, ImagesOfMoreThan65535BlocksAreRefused) {
 
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x31, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 FF FF 00 80 03 B1"});
+  EXPECT_EQ(f.progress.ops.back(), "range 0..65536");  // not wrapped to 16 bits
   f.Serial(Bytes({0x02, 0x37, 0x03, 0x34}));  // terminal error ends it
 
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x32, 0x03}));
