@@ -63,8 +63,8 @@ public:
     Bytes got;
     const Clock::time_point deadline = Clock::now() + timeout;
     while (got.size() < expected.size()) {
-      const auto left = std::chrono::duration_cast<Millis>(deadline - Clock::now());
-      if (left.count() <= 0) return Fail(TimeoutText(what, expected, got, timeout));
+      // Always look at least once, so a zero time-out still takes what has arrived.
+      const auto left = std::max(Millis(0), std::chrono::duration_cast<Millis>(deadline - Clock::now()));
       const ReadStatus status = m_line.Receive(got, left);
       if (status == ReadStatus::Timeout) return Fail(TimeoutText(what, expected, got, timeout));
       if (status != ReadStatus::Data) {
