@@ -125,6 +125,8 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
     else if (a == "--no-init") o.modemOptions.expectInit = false;
     else if (a == "--connect-text") e = text(o.modemOptions.connectText);
     else if (a == "--ring-after") o.ringAfter = true;
+    else if (a == "--modem-ok") o.modemOptions.sendOk = true;
+    else if (a == "--rings") e = number(1, 100, o.modemOptions.rings);
     else if (a == "--repeat") e = number(1, 1000000, o.repeat);
     else e = "unknown option " + a;
     if (e) return e;
@@ -140,6 +142,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
   if (o.modem && !o.tcpHost.empty()) return std::string("--modem needs a serial line (--device or --pty)");
   o.modemOptions.replyTimeout = o.download.replyTimeout;
   o.modemOptions.initTimeout = o.connectTimeout;
+  o.modemOptions.quietTime = o.download.quietTime;
   o.download.modemLink = o.modem;
   if (o.rawFrame) return std::nullopt;
   if (!o.romName.empty()) {
@@ -222,6 +225,8 @@ Modem:
   --modem-init TEXT      init command expected (default AT&F&C1&D2E1&K3; "" = lone CR)
   --no-init              the loader has already sent it
   --connect-text TEXT    result text sent (default "CONNECT 2400")
+  --modem-ok             answer the init command with "OK" (no reply expected)
+  --rings N              RINGs before CONNECT, each answered with ATA (default 1)
   --ring-after           after the download, RING must be answered with ATA again
 Timing:
   --timeout MS           longest wait for a reply (default 5000)

@@ -359,21 +359,18 @@ Result RunDownload(ITransport& line, const DownloadOptions& options) {
 
 Result RunModemAnswer(ITransport& line, const ModemOptions& options) {
   Result result;
-  CExchange x(line, options.replyTimeout, Millis(0), Millis(0));
+  CExchange x(line, options.replyTimeout, options.quietTime, Millis(0));
   const auto text = [](std::string_view s) { return Bytes(s.begin(), s.end()); };
-  if (options.expectInit &&
-      !x.Expect(text(options.initCommand + "\r"), "the modem initialisation command",
-                options.initTimeout)) {
-    result.error = x.Error();
-    return result;
+  bool ok = !options.expectInit || x.Expect(text(options.initCommand + "\r"),
+                                            "the modem initialisation command", options.initTimeout);
+  ok = ok && (!options.sendOk || x.Tell(text("\r\nOK\r\n"), "the modem's OK"));
+  for (int ring = 1; ok && ring <= options.rings; ++ring) {
+    ok = x.Ask(text("\r\nRING\r\n"), text("ATA\r"), "ATA after RING " + std::to_string(ring));
   }
-  if (!x.Ask(text("\r\nRING\r\n"), text("ATA\r"), "ATA after RING") ||
-      !x.Ask(text("\r\n" + options.connectText + "\r\n"), Bytes{kEnq, kEnq, kEnq},
-             "ENQ ENQ ENQ after " + options.connectText)) {
-    result.error = x.Error();
-    return result;
-  }
-  result.ok = true;
+  ok = ok && x.Ask(text("\r\n" + options.connectText + "\r\n"), Bytes{kEnq, kEnq, kEnq},
+                   "ENQ ENQ ENQ after " + options.connectText);
+  result.ok = ok;
+  result.error = x.Error();
   return result;
 }
 

@@ -68,12 +68,16 @@ struct ModemOptions {
   std::string initCommand = "AT&F&C1&D2E1&K3";  // expected from the loader, followed by CR
   bool expectInit = true;                       // false: the port is already open, skip it
   std::string connectText = "CONNECT 2400";
+  bool sendOk = false;                          // answer the init with CR LF "OK" CR LF (no reply due)
+  int rings = 1;                                // RINGs before CONNECT; each must get "ATA" CR
   Millis initTimeout{30000};                    // the loader may open the port late
   Millis replyTimeout{5000};
+  Millis quietTime{300};                        // how long "no reply" to OK is watched for
 };
 
-/// Plays the modem up to the link: expects the init command + CR, sends
-/// CR LF "RING" CR LF, expects "ATA" CR, sends CR LF connectText CR LF, expects 05 05 05.
+/// Plays the modem up to the link: expects the init command + CR (then, with
+/// sendOk, sends CR LF "OK" CR LF and expects silence), sends CR LF "RING" CR LF
+/// and expects "ATA" CR (rings times), sends CR LF connectText CR LF, expects 05 05 05.
 Result RunModemAnswer(ITransport& line, const ModemOptions& options);
 /// After a download the link counts as down again: CR LF "RING" CR LF must get "ATA" CR.
 Result ExpectModemTextAgain(ITransport& line, const ModemOptions& options);
