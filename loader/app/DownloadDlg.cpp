@@ -12,20 +12,20 @@
 namespace {
 // BLL replies go back on the channel that delivered the frame being answered.
 class CSerialSink : public IFrameSink {
-public:
+ public:
   explicit CSerialSink(CSerialChannel& port) : m_Port(port) {}
   void SendFrame(std::span<const std::uint8_t> frame) override { m_Port.Write(frame); }
 
-private:
+ private:
   CSerialChannel& m_Port;
 };
 
 class CConnectionSink : public IFrameSink {
-public:
+ public:
   explicit CConnectionSink(IConnection& connection) : m_Connection(connection) {}
   void SendFrame(std::span<const std::uint8_t> frame) override { m_Connection.Send(frame); }
 
-private:
+ private:
   IConnection& m_Connection;
 };
 }  // namespace
@@ -101,8 +101,8 @@ void CDownloadDlg::OnCommRead() {
 }
 
 void CDownloadDlg::OnSocketReceive(IConnection* pSocket, std::span<const std::uint8_t> data) {
-  std::vector<std::uint8_t> buf(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(
-                                                                 std::min(data.size(), kMaxSocketReceive)));
+  std::vector<std::uint8_t> buf(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                                 data.size(), kMaxSocketReceive)));
   const std::size_t len = FindFrameStart(buf);
   if (len == 0 || !m_CommPort.m_bOpen) return;
   DispatchFrame(pSocket, std::span<const std::uint8_t>(buf.data(), len));
@@ -156,8 +156,9 @@ void CDownloadDlg::OnListenFailed(std::string_view reason) {
 
 void CDownloadDlg::OnPortSettings() {
   if (m_Host.portSetDialog == nullptr) return;
-  const auto setting = m_Host.portSetDialog->RunPortSetDlg(m_CommPort.m_nBaudIndex, m_CommPort.m_nPort,
-                                                           m_CommPort.m_nCommType, m_CommPort.m_strModemInit);
+  const auto setting =
+      m_Host.portSetDialog->RunPortSetDlg(m_CommPort.m_nBaudIndex, m_CommPort.m_nPort,
+                                          m_CommPort.m_nCommType, m_CommPort.m_strModemInit);
   if (!setting) return;
   SetSessionsEnabled(false);
   // Close joins the reader, so the old reader is gone before Open starts a new
@@ -204,7 +205,9 @@ void CDownloadDlg::OnSaveConfig() {
   SaveLoaderConfig(m_strConfigPath, cfg);  // a failed write is not reported
 }
 
-void CDownloadDlg::SendTrigger() { m_CommPort.Write(TriggerFrame()); }
+void CDownloadDlg::SendTrigger() {
+  m_CommPort.Write(TriggerFrame());
+}
 
 void CDownloadDlg::SetSessionsEnabled(bool bEnable) {
   // A transfer cut off here is ended, so its file is closed and the buttons it
@@ -222,7 +225,8 @@ void CDownloadDlg::EnableControls(bool bEnable) {
 
 void CDownloadDlg::ShowPortStatus() {
   const char* mode = m_CommPort.m_nCommType == COMM_MODEM ? " : Modem : " : " : Serial : ";
-  m_strPortStatus = " " + m_CommPort.m_strPortName + mode + std::to_string(m_CommPort.m_dwBaudRate) + "bps ";
+  m_strPortStatus =
+      " " + m_CommPort.m_strPortName + mode + std::to_string(m_CommPort.m_dwBaudRate) + "bps ";
 }
 
 void CDownloadDlg::ShowPortFailed() {
@@ -247,8 +251,14 @@ void CDownloadDlg::ProgressSetPos(int nPos) {
   if (m_Host.progress != nullptr) m_Host.progress->SetPos(nPos);
 }
 
-void CDownloadDlg::SerialWrite(std::span<const std::uint8_t> frame) { m_CommPort.Write(frame); }
+void CDownloadDlg::SerialWrite(std::span<const std::uint8_t> frame) {
+  m_CommPort.Write(frame);
+}
 
-bool CDownloadDlg::ModemMode() const { return m_CommPort.m_nCommType == COMM_MODEM; }
+bool CDownloadDlg::ModemMode() const {
+  return m_CommPort.m_nCommType == COMM_MODEM;
+}
 
-void CDownloadDlg::ClearModemLink() { m_CommPort.m_bConnected = false; }
+void CDownloadDlg::ClearModemLink() {
+  m_CommPort.m_bConnected = false;
+}

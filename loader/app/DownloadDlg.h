@@ -19,11 +19,12 @@ inline constexpr const char* kTextConfigMissing = "환경 파일이 존재하지
 inline constexpr const char* kTextPortError = " 포트 오류가 발생하였습니다.";
 inline constexpr const char* kTextTcpAccepted = "TCPIP 연결 허가";
 inline constexpr const char* kTextListenError = "TCPIP listen error !! - ";
-inline constexpr const char* kTextRomLocationTitle = " ROM program을 download할 디렉토리를 선택하세요";
+inline constexpr const char* kTextRomLocationTitle =
+    " ROM program을 download할 디렉토리를 선택하세요";
 inline constexpr std::size_t kMaxSocketReceive = 1024;
 
 class CDownloadDlg : public CDownloadSession {
-public:
+ public:
   /// curDir: the process's current directory at start-up (Romvale.cfg lives there).
   CDownloadDlg(CSerialChannel& commPort, DownloadHost host, std::string curDir);
   ~CDownloadDlg() override;  // closes any open image file
@@ -73,7 +74,7 @@ public:
   bool m_bControlsEnabled = true;  // buttons 1005, 3, 1008 (what EnableControls last set)
   CSerialChannel& m_CommPort;
 
-protected:
+ protected:
   void ProgressSetRange(int nLower, int nUpper) override;
   void ProgressStepIt() override;
   void ProgressSetPos(int nPos) override;
@@ -81,7 +82,7 @@ protected:
   bool ModemMode() const override;
   void ClearModemLink() override;
 
-private:
+ private:
   /// Dispatch of one trimmed batch (serial: pSocket nullptr).
   void DispatchFrame(IConnection* pSocket, std::span<const std::uint8_t> frame);
   void ShowPortFailed();

@@ -114,8 +114,8 @@ void CDownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::u
   m_strFileName = request->name;
   m_nBlockSize = request->blockSize;
   m_pBllFile.reset();
-  const ImageOpen opened =
-      OpenAndMeasure(m_pBllFile, m_strBllDir, request->name, m_nBlockSize, m_nFileSize, m_nPacketCount);
+  const ImageOpen opened = OpenAndMeasure(m_pBllFile, m_strBllDir, request->name, m_nBlockSize,
+                                          m_nFileSize, m_nPacketCount);
   if (opened == ImageOpen::Unopenable) return refuse(kStatusOpenError + m_strFileName);
   if (opened == ImageOpen::TooLarge) return refuse(kStatusTooLarge + m_strFileName);
 
@@ -192,7 +192,8 @@ bool BuildPacket(FrameFamily family, std::FILE* fp, int packetNo, int packetCoun
     return false;
   }
   const std::int64_t offset = static_cast<std::int64_t>(packetNo) * blockSize;
-  const auto len = static_cast<std::size_t>(std::clamp<std::int64_t>(fileSize - offset, 0, blockSize));
+  const auto len =
+      static_cast<std::size_t>(std::clamp<std::int64_t>(fileSize - offset, 0, blockSize));
   std::vector<std::uint8_t> data(len);
   std::uint16_t sum = 0;
   ReadBlock(fp, offset, data, &sum);

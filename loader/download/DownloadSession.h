@@ -23,13 +23,13 @@ inline constexpr const char* kStatusTooLarge = "File too large !! - ";
 
 /// Where a BLL reply goes: the channel that delivered the frame being answered.
 class IFrameSink {
-public:
+ public:
   virtual ~IFrameSink() = default;
   virtual void SendFrame(std::span<const std::uint8_t> frame) = 0;
 };
 
 class CDownloadSession {
-public:
+ public:
   CDownloadSession() = default;
   virtual ~CDownloadSession() = default;
   CDownloadSession(const CDownloadSession&) = delete;
@@ -72,7 +72,7 @@ public:
   std::string m_strFileName;  // the image's name as shown in status texts
   std::string m_strStatus;    // status line
 
-protected:
+ protected:
   virtual void ProgressSetRange(int nLower, int nUpper) = 0;
   virtual void ProgressStepIt() = 0;
   virtual void ProgressSetPos(int nPos) = 0;
@@ -83,7 +83,7 @@ protected:
   /// Clears the modem link flag: after a download the next burst is modem text again.
   virtual void ClearModemLink() = 0;
 
-private:
+ private:
   void ShowPercentage();
   void FinishTransfer();
 };

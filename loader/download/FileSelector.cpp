@@ -50,8 +50,8 @@ std::optional<std::string> RomRequestName(std::span<const std::uint8_t> frame) {
   const auto fs = FindFs(frame, kSelectorOffset, frame.size() - 1);
   if (!fs) return std::nullopt;
   // The byte right after the 0x1C is skipped; the next three are the digits.
-  return WithZeroEnd("qimod", {ByteAt(frame, *fs + 2), ByteAt(frame, *fs + 3), ByteAt(frame, *fs + 4)},
-                     ".rom");
+  return WithZeroEnd(
+      "qimod", {ByteAt(frame, *fs + 2), ByteAt(frame, *fs + 3), ByteAt(frame, *fs + 4)}, ".rom");
 }
 
 bool IsBllRequest(std::span<const std::uint8_t> frame) {
@@ -64,15 +64,16 @@ bool IsBllRequest(std::span<const std::uint8_t> frame) {
 std::optional<BllRequest> BllRequestFile(std::span<const std::uint8_t> frame) {
   const std::uint8_t t = ByteAt(frame, kSelectorOffset);
   if (t == 'M') {
-    return BllRequest{WithZeroEnd("MCA", {ByteAt(frame, 5), ByteAt(frame, 6), ByteAt(frame, 7)}, ".bll"),
-                      kBllBlockSize};
+    return BllRequest{
+        WithZeroEnd("MCA", {ByteAt(frame, 5), ByteAt(frame, 6), ByteAt(frame, 7)}, ".bll"),
+        kBllBlockSize};
   }
   // The 0x1C must lie at offsets 2..n-3.
   if (frame.size() < 5) return std::nullopt;
   const auto fs = FindFs(frame, kSelectorOffset, frame.size() - 3);
   if (!fs) return std::nullopt;
-  const std::initializer_list<std::uint8_t> digits = {ByteAt(frame, *fs + 1), ByteAt(frame, *fs + 2),
-                                                      ByteAt(frame, *fs + 3)};
+  const std::initializer_list<std::uint8_t> digits = {
+      ByteAt(frame, *fs + 1), ByteAt(frame, *fs + 2), ByteAt(frame, *fs + 3)};
   if (t == 'C') return BllRequest{WithZeroEnd("SUB", digits, ".bll"), kBllSubBlockSize};
   return BllRequest{WithZeroEnd("MCA", digits, ".bll"), kBllBlockSize};
 }

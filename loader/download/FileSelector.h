@@ -15,8 +15,8 @@ std::optional<std::string> RomRequestName(std::span<const std::uint8_t> frame);
 bool IsBllRequest(std::span<const std::uint8_t> frame);
 
 struct BllRequest {
-  std::string name;  // without the leading backslash
-  int blockSize = 0; // 256, or 128 for "C"
+  std::string name;   // without the leading backslash
+  int blockSize = 0;  // 256, or 128 for "C"
 };
 
 /// Name and block size asked for by a BLL request (IsBllRequest true); nothing

@@ -4,8 +4,12 @@
 #include <algorithm>
 
 namespace {
-std::uint8_t High(int v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
-std::uint8_t Low(int v) { return static_cast<std::uint8_t>(v & 0xFF); }
+std::uint8_t High(int v) {
+  return static_cast<std::uint8_t>((v >> 8) & 0xFF);
+}
+std::uint8_t Low(int v) {
+  return static_cast<std::uint8_t>(v & 0xFF);
+}
 
 // Appends the LRC of everything after the start byte.
 Frame& CloseFrame(Frame& f) {
@@ -58,7 +62,7 @@ Frame RomEndFrame() {
 }
 
 Frame RomStartReply(int packetCount, std::uint16_t imageChecksum) {
-  Frame f = {kRomStart, kCmdStartReply, High(packetCount), Low(packetCount),
+  Frame f = {kRomStart,          kCmdStartReply,      High(packetCount), Low(packetCount),
              Low(imageChecksum), High(imageChecksum), kRomTrailer};
   return CloseFrame(f);
 }
@@ -69,13 +73,13 @@ Frame BllRejectFrame() {
 }
 
 Frame BllEndFrame(int packetCount) {
-  Frame f = {kBllStart, kCmdBllEnd, High(packetCount), Low(packetCount),
+  Frame f = {kBllStart,         kCmdBllEnd,       High(packetCount), Low(packetCount),
              High(packetCount), Low(packetCount), kBllTrailer};
   return CloseFrame(f);
 }
 
 Frame BllStartReply(int packetCount, int blockSize) {
-  Frame f = {kBllStart, kCmdStartReply, High(packetCount), Low(packetCount),
+  Frame f = {kBllStart,       kCmdStartReply, High(packetCount), Low(packetCount),
              High(blockSize), Low(blockSize), kBllTrailer};
   return CloseFrame(f);
 }
@@ -86,8 +90,15 @@ Frame DataFrame(FrameFamily family, int packetNo, std::span<const std::uint8_t> 
   const int len = static_cast<int>(data.size());
   Frame f;
   f.reserve(data.size() + 12);
-  f = {rom ? kRomStart : kBllStart, kCmdData, High(packetNo), Low(packetNo), High(len), Low(len),
-       Low(checksum), High(checksum), kFs};
+  f = {rom ? kRomStart : kBllStart,
+       kCmdData,
+       High(packetNo),
+       Low(packetNo),
+       High(len),
+       Low(len),
+       Low(checksum),
+       High(checksum),
+       kFs};
   f.insert(f.end(), data.begin(), data.end());
   f.push_back(kFs);
   f.push_back(rom ? kRomTrailer : kBllTrailer);

@@ -22,22 +22,22 @@ inline constexpr std::uint8_t kCmdStartReply = '2';
 inline constexpr std::uint8_t kCmdBegin = '3';
 inline constexpr std::uint8_t kCmdData = '4';
 inline constexpr std::uint8_t kCmdRomEnd = '5';
-inline constexpr std::uint8_t kCmdRomReject = '6';      // loader -> terminal
-inline constexpr std::uint8_t kCmdRomTermError = '6';   // terminal -> loader
+inline constexpr std::uint8_t kCmdRomReject = '6';     // loader -> terminal
+inline constexpr std::uint8_t kCmdRomTermError = '6';  // terminal -> loader
 inline constexpr std::uint8_t kCmdRomNext = '7';
 inline constexpr std::uint8_t kCmdRomDone = kAck;
 inline constexpr std::uint8_t kCmdBllNext = '5';
 inline constexpr std::uint8_t kCmdBllEnd = '6';
-inline constexpr std::uint8_t kCmdBllReject = '7';      // loader -> terminal
-inline constexpr std::uint8_t kCmdBllTermError = '7';   // terminal -> loader
+inline constexpr std::uint8_t kCmdBllReject = '7';     // loader -> terminal
+inline constexpr std::uint8_t kCmdBllTermError = '7';  // terminal -> loader
 
 inline constexpr std::size_t kVerdictOffset = 4;  // S of a "next" frame
 inline constexpr int kMaxBlocks = 65535;          // N and P are 16-bit fields
 
 inline constexpr int kRomBlockSize = 2048;
-inline constexpr int kRomModemBlockSize = 1024;   // modem links get half blocks
+inline constexpr int kRomModemBlockSize = 1024;  // modem links get half blocks
 inline constexpr int kBllBlockSize = 256;
-inline constexpr int kBllSubBlockSize = 128;      // "C" requests
+inline constexpr int kBllSubBlockSize = 128;  // "C" requests
 
 enum class FrameFamily { Rom, Bll };
 
@@ -64,12 +64,12 @@ inline std::uint8_t ByteAt(std::span<const std::uint8_t> frame, std::size_t i) {
 /// Why a ROM request is refused: "1111" (bad frame) or "0000" (no such image).
 enum class RomReject { BadFrame, FileNotOpened };
 
-Frame RomRejectFrame(RomReject why);          // 0F 36 r r r r 0E 38
-Frame RomEndFrame();                          // 0F 35 0E 3B
+Frame RomRejectFrame(RomReject why);                                // 0F 36 r r r r 0E 38
+Frame RomEndFrame();                                                // 0F 35 0E 3B
 Frame RomStartReply(int packetCount, std::uint16_t imageChecksum);  // 0F 32 Nh Nl Xl Xh 0E LRC
-Frame BllRejectFrame();                       // 02 37 31 31 31 03 05
-Frame BllEndFrame(int packetCount);           // 02 36 Nh Nl Nh Nl 03 LRC
-Frame BllStartReply(int packetCount, int blockSize);  // 02 32 Nh Nl Bh Bl 03 LRC
+Frame BllRejectFrame();                                             // 02 37 31 31 31 03 05
+Frame BllEndFrame(int packetCount);                                 // 02 36 Nh Nl Nh Nl 03 LRC
+Frame BllStartReply(int packetCount, int blockSize);                // 02 32 Nh Nl Bh Bl 03 LRC
 /// Data frame: start 34 Ph Pl Lh Ll Cl Ch 1C data 1C trailer LRC (12 + L bytes).
 Frame DataFrame(FrameFamily family, int packetNo, std::span<const std::uint8_t> data,
                 std::uint16_t checksum);

@@ -17,7 +17,8 @@ std::int64_t GetFileSize(std::FILE* fp) {
   return size;
 }
 
-bool ReadBlock(std::FILE* fp, std::int64_t offset, std::span<std::uint8_t> dst, std::uint16_t* pSum) {
+bool ReadBlock(std::FILE* fp, std::int64_t offset, std::span<std::uint8_t> dst,
+               std::uint16_t* pSum) {
   std::size_t got = 0;
   if (fp != nullptr && offset >= 0 && fseeko(fp, static_cast<off_t>(offset), SEEK_SET) == 0) {
     got = std::fread(dst.data(), 1, dst.size(), fp);

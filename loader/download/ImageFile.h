@@ -21,7 +21,8 @@ std::int64_t GetFileSize(std::FILE* fp);
 /// Positions fp at offset and copies dst.size() bytes into dst; bytes that lie
 /// past the end of the file (or cannot be read) are 0xFF. *pSum receives their
 /// block checksum. Always true.
-bool ReadBlock(std::FILE* fp, std::int64_t offset, std::span<std::uint8_t> dst, std::uint16_t* pSum);
+bool ReadBlock(std::FILE* fp, std::int64_t offset, std::span<std::uint8_t> dst,
+               std::uint16_t* pSum);
 
 /// Checksum of the ROM start reply: the first ceil(W/2) of the W = size/2 whole
 /// 16-bit words of the image (the first half of it), then, for an odd size, the

@@ -22,8 +22,10 @@ std::vector<std::uint8_t> ThreeHundredBytes() {
   return v;
 }
 
-std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::size_t from, std::size_t n) {
-  return {v.begin() + static_cast<std::ptrdiff_t>(from), v.begin() + static_cast<std::ptrdiff_t>(from + n)};
+std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::size_t from,
+                                std::size_t n) {
+  return {v.begin() + static_cast<std::ptrdiff_t>(from),
+          v.begin() + static_cast<std::ptrdiff_t>(from + n)};
 }
 
 const auto kRequestB001 = Bytes({0x02, 0x31, 0x42, 0x1C, 0x30, 0x30, 0x31, 0x03, 0x5D});
@@ -35,7 +37,7 @@ const auto kTermError = Bytes({0x02, 0x37, 0x03, 0x34});
 const std::string kReject = "02 37 31 31 31 03 05";
 
 class BllSession : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     ASSERT_TRUE(f.dlg.OnInitDialog());
     f.port.writes.clear();
@@ -59,15 +61,15 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
 
   f.Serial(kBegin);
   ASSERT_EQ(f.port.writes.size(), 1u);
-  EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x02, 0x34, 0x00, 0x00, 0x01, 0x00, 0xA1, 0xB2, 0x1C}), Slice(file, 0, 256),
-                                   Bytes({0x1C, 0x03, 0x36})}));
+  EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x02, 0x34, 0x00, 0x00, 0x01, 0x00, 0xA1, 0xB2, 0x1C}),
+                                   Slice(file, 0, 256), Bytes({0x1C, 0x03, 0x36})}));
   f.port.writes.clear();
   EXPECT_EQ(f.dlg.m_strStatus, "MCA001.bll  0% downloaded...");
 
   f.Serial(kNextAck);
   ASSERT_EQ(f.port.writes.size(), 1u);
-  EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x02, 0x34, 0x00, 0x01, 0x00, 0x2C, 0xC3, 0xD4, 0x1C}), Slice(file, 256, 44),
-                                   Bytes({0x1C, 0x03, 0x1A})}));
+  EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x02, 0x34, 0x00, 0x01, 0x00, 0x2C, 0xC3, 0xD4, 0x1C}),
+                                   Slice(file, 256, 44), Bytes({0x1C, 0x03, 0x1A})}));
   const auto block1 = f.port.writes[0];
   f.port.writes.clear();
   EXPECT_EQ(f.dlg.m_strStatus, "MCA001.bll  50% downloaded...");

@@ -22,7 +22,7 @@ using ByteVec = std::vector<std::uint8_t>;
 using testbytes::Hex;
 
 class FakeChannel : public CSerialChannel {
-public:
+ public:
   bool Open() override {
     PrepareOpen();
     events.push_back("Open " + m_strPortName);
@@ -55,7 +55,7 @@ public:
 };
 
 class FakeConnection : public IConnection {
-public:
+ public:
   int Send(std::span<const std::uint8_t> data) override {
     sent.emplace_back(data.begin(), data.end());
     return static_cast<int>(data.size());
@@ -70,7 +70,7 @@ public:
 };
 
 class FakeView : public IDownloadView {
-public:
+ public:
   void UpdateData(bool bSave) override {
     ++updates;
     if (bSave) ++saveCalls;
@@ -85,8 +85,10 @@ public:
 };
 
 class FakeProgress : public IProgressCtrl {
-public:
-  void SetRange(int lo, int hi) override { ops.push_back("range " + std::to_string(lo) + ".." + std::to_string(hi)); }
+ public:
+  void SetRange(int lo, int hi) override {
+    ops.push_back("range " + std::to_string(lo) + ".." + std::to_string(hi));
+  }
   void SetStep(int n) override { ops.push_back("step " + std::to_string(n)); }
   void StepIt() override { ops.push_back("stepit"); }
   void SetPos(int n) override { ops.push_back("pos " + std::to_string(n)); }
@@ -99,13 +101,13 @@ public:
 };
 
 class FakeMessages : public IMessageSink {
-public:
+ public:
   void MessageBox(std::string_view text) override { texts.emplace_back(text); }
   std::vector<std::string> texts;
 };
 
 class FakeChooser : public IFolderChooser {
-public:
+ public:
   std::optional<std::string> ChooseFolder(std::string_view t, std::string_view pre) override {
     title = t;
     preselected = pre;
@@ -120,8 +122,9 @@ public:
 };
 
 class FakePortDialog : public IPortSetDialog {
-public:
-  std::optional<PortSetting> RunPortSetDlg(int baud, int port, int type, const std::string& modem) override {
+ public:
+  std::optional<PortSetting> RunPortSetDlg(int baud, int port, int type,
+                                           const std::string& modem) override {
     args = {baud, port, type};
     modemArg = modem;
     return result;
@@ -133,7 +136,7 @@ public:
 
 /// A temporary folder removed with everything in it.
 class TempDir {
-public:
+ public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "core-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
@@ -148,16 +151,18 @@ public:
     return name.empty() ? m_path.string() : (m_path / name).string();
   }
 
-private:
+ private:
   std::filesystem::path m_path;
 };
 
 inline void WriteFile(const std::string& path, const ByteVec& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 inline void WriteText(const std::string& path, std::string_view text) {
-  std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 inline std::string ReadText(const std::string& path) {
   std::string text;
@@ -170,21 +175,22 @@ inline std::string ReadText(const std::string& path) {
   return text;
 }
 
-inline constexpr std::string_view kDefaultCommunication = "PORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n";
+inline constexpr std::string_view kDefaultCommunication =
+    "PORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n";
 
 /// A dialog core over fakes, with Romvale.cfg in a temp folder naming the
 /// folders rom/ and bll/ there. communication: the keys of [Communication];
 /// extra: further sections.
 class CoreFixture {
-public:
-  explicit CoreFixture(std::string_view communication = kDefaultCommunication, std::string_view extra = {},
-                       bool writeConfig = true) {
+ public:
+  explicit CoreFixture(std::string_view communication = kDefaultCommunication,
+                       std::string_view extra = {}, bool writeConfig = true) {
     std::filesystem::create_directories(RomDir());
     std::filesystem::create_directories(BllDir());
     if (writeConfig) {
-      WriteText(dir.Path("Romvale.cfg"), "[Location]\r\nROMFILE=" + RomDir() + "\r\nBLLFILE=" + BllDir() +
-                                             "\r\n[Communication]\r\n" + std::string(communication) +
-                                             std::string(extra));
+      WriteText(dir.Path("Romvale.cfg"), "[Location]\r\nROMFILE=" + RomDir() +
+                                             "\r\nBLLFILE=" + BllDir() + "\r\n[Communication]\r\n" +
+                                             std::string(communication) + std::string(extra));
     }
     view.dlg = &dlg;
   }
@@ -204,7 +210,8 @@ public:
   FakeMessages messages;
   FakeChooser chooser;
   FakePortDialog portDialog;
-  CDownloadDlg dlg{port, DownloadHost{&view, &progress, &messages, &chooser, &portDialog}, dir.Path()};
+  CDownloadDlg dlg{port, DownloadHost{&view, &progress, &messages, &chooser, &portDialog},
+                   dir.Path()};
 };
 
 }  // namespace coretest

@@ -18,7 +18,7 @@ bool HoldsMarker(const std::vector<std::uint8_t>& bytes) {
 }
 
 class Generator {
-public:
+ public:
   explicit Generator(unsigned seed) : m_Rng(seed) {}
 
   int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_Rng); }
@@ -56,13 +56,23 @@ public:
     return out;
   }
 
-private:
+ private:
   static constexpr int kRomSelectorCount = 9;
   static constexpr int kBllSelectorCount = 9;
   static constexpr const char* kRomSelectors[kRomSelectorCount] = {
       "5\x0E", "1\x0E", "0\x0E", "M\x0E", "/..", "5/..", "A\x1Cy123", "0\\..", "1jd0"};
-  static constexpr const char* kBllSelectors[kBllSelectorCount] = {
-      "MCA001", "MCA002", "B\x1C" "001", "B\x1C" "002", "C\x1C" "001", "MCA/..", "C\x1C/..", "MCA..\\", "B"};
+  static constexpr const char* kBllSelectors[kBllSelectorCount] = {"MCA001",
+                                                                   "MCA002",
+                                                                   "B\x1C"
+                                                                   "001",
+                                                                   "B\x1C"
+                                                                   "002",
+                                                                   "C\x1C"
+                                                                   "001",
+                                                                   "MCA/..",
+                                                                   "C\x1C/..",
+                                                                   "MCA..\\",
+                                                                   "B"};
 
   std::uint8_t Command(bool rom) {
     static constexpr std::uint8_t kRom[] = {'3', '7', '7', '7', '7', '7', '6', 0x06, '5'};
@@ -93,7 +103,8 @@ void CheckState(const CDownloadDlg& dlg) {
     ASSERT_LE(dlg.m_nPacketNo, dlg.m_nPacketCount);
   }
   // Buttons are disabled exactly while a transfer runs.
-  ASSERT_EQ(dlg.m_bControlsEnabled, dlg.m_nRomState != kStateActive && dlg.m_nBllState != kStateActive);
+  ASSERT_EQ(dlg.m_bControlsEnabled,
+            dlg.m_nRomState != kStateActive && dlg.m_nBllState != kStateActive);
 }
 }  // namespace
 
@@ -101,7 +112,8 @@ TEST(CoreRandomInput, DispatchSurvivesAndStaysInsideItsFolders) {
   CoreFixture f;
   ASSERT_TRUE(f.dlg.OnInitDialog());
   std::vector<std::uint8_t> decoy(3000);
-  for (std::size_t i = 0; i < decoy.size(); ++i) decoy[i] = static_cast<std::uint8_t>(kMarker[i % kMarker.size()]);
+  for (std::size_t i = 0; i < decoy.size(); ++i)
+    decoy[i] = static_cast<std::uint8_t>(kMarker[i % kMarker.size()]);
   WriteFile(f.dir.Path("decoy"), decoy);
   // Real images, and links that lead out of the folders to the decoy.
   WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x5A));
@@ -159,5 +171,6 @@ TEST(CoreRandomInput, DispatchSurvivesAndStaysInsideItsFolders) {
   EXPECT_GT(starts, 400);
   EXPECT_GT(blocks, 400);
   EXPECT_GT(ends, 80);
-  std::printf("random input: %d start replies, %d data frames, %d end frames\n", starts, blocks, ends);
+  std::printf("random input: %d start replies, %d data frames, %d end frames\n", starts, blocks,
+              ends);
 }

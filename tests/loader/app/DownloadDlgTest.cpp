@@ -66,8 +66,10 @@ TEST(DownloadDlgInit, ModemPortStatusAndWholeLongValues) {
   const std::string longCmd(120, 'A');
   const std::string longDir = "/" + std::string(300, 'r');
   CoreFixture f;
-  WriteText(f.dir.Path("Romvale.cfg"), "[Location]\r\nROMFILE=" + longDir + "\r\n[Communication]\r\nTYPE=MODEM\r\n"
-                                       "BAUD=2400bps\r\nMODEM=" + longCmd + "\r\n");
+  WriteText(f.dir.Path("Romvale.cfg"), "[Location]\r\nROMFILE=" + longDir +
+                                           "\r\n[Communication]\r\nTYPE=MODEM\r\n"
+                                           "BAUD=2400bps\r\nMODEM=" +
+                                           longCmd + "\r\n");
   EXPECT_TRUE(f.dlg.OnInitDialog());
   EXPECT_EQ(f.dlg.m_strPortStatus, " COM1 : Modem : 2400bps ");
   // Values are taken whole, and the modem command is sent whole with one CR.
@@ -77,7 +79,7 @@ TEST(DownloadDlgInit, ModemPortStatusAndWholeLongValues) {
 
 namespace {
 class DownloadDlgCommands : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     ASSERT_TRUE(f.dlg.OnInitDialog());
     WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x11));

@@ -13,10 +13,12 @@ using testbytes::WithLrc;
 using Strings = std::vector<std::string>;
 
 namespace {
-std::vector<std::uint8_t> Text(std::string_view s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> Text(std::string_view s) {
+  return {s.begin(), s.end()};
+}
 
 class ModemLink : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     ASSERT_TRUE(f.dlg.OnInitDialog());
     f.port.writes.clear();
@@ -95,7 +97,7 @@ TEST(ModemOff, Rs232NeverAnswersModemWords) {
 
 namespace {
 class Confinement : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     ASSERT_TRUE(f.dlg.OnInitDialog());
     f.port.writes.clear();
@@ -123,7 +125,9 @@ TEST_F(Confinement, SeparatorsAndControlBytesAreRefused) {
   EXPECT_EQ(f.dlg.m_strStatus, "File open error !! - MCA/...bll");
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x1F, 0x31, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});
-  EXPECT_EQ(f.dlg.m_strStatus, "File open error !! - SUB0\x1F" "1.bll");
+  EXPECT_EQ(f.dlg.m_strStatus,
+            "File open error !! - SUB0\x1F"
+            "1.bll");
   EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
 }
 
@@ -159,7 +163,7 @@ TEST_F(Confinement, ImagesOfMoreThan65535BlocksAreRefused) {
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x31, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 FF FF 00 80 03 B1"});
   EXPECT_EQ(f.progress.ops.back(), "range 0..65536");  // not wrapped to 16 bits
-  f.Serial(Bytes({0x02, 0x37, 0x03, 0x34}));  // terminal error ends it
+  f.Serial(Bytes({0x02, 0x37, 0x03, 0x34}));           // terminal error ends it
 
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x32, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});

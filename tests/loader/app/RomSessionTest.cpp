@@ -24,8 +24,10 @@ std::vector<std::uint8_t> FiveThousandBytes() {
   return img;
 }
 
-std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::size_t from, std::size_t n) {
-  return {v.begin() + static_cast<std::ptrdiff_t>(from), v.begin() + static_cast<std::ptrdiff_t>(from + n)};
+std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::size_t from,
+                                std::size_t n) {
+  return {v.begin() + static_cast<std::ptrdiff_t>(from),
+          v.begin() + static_cast<std::ptrdiff_t>(from + n)};
 }
 
 const auto kRequestTrm5 = Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A});
@@ -36,7 +38,7 @@ const auto kTermError = Bytes({0x0F, 0x36, 0x0E, 0x38});
 const auto kDone = Bytes({0x0F, 0x06, 0x0E, 0x08});
 
 class RomSession : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     ASSERT_TRUE(f.dlg.OnInitDialog());
     f.port.writes.clear();
@@ -66,8 +68,8 @@ TEST_F(RomSession, ThreeBlockExchange) {
 
   f.Serial(kBegin);
   ASSERT_EQ(f.port.writes.size(), 1u);
-  EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x0F, 0x34, 0x00, 0x00, 0x08, 0x00, 0x12, 0x34, 0x1C}), Slice(img, 0, 2048),
-                                   Bytes({0x1C, 0x0E, 0x32})}));
+  EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x0F, 0x34, 0x00, 0x00, 0x08, 0x00, 0x12, 0x34, 0x1C}),
+                                   Slice(img, 0, 2048), Bytes({0x1C, 0x0E, 0x32})}));
   f.port.writes.clear();
   EXPECT_EQ(f.dlg.m_nPacketNo, 0);
   EXPECT_EQ(f.dlg.m_strStatus, "TRM-5.jd0  0% downloaded...");
@@ -153,7 +155,8 @@ TEST_F(RomSession, ResendOnOtherVerdictAndLrcErrorsStayActive) {
 
 TEST_F(RomSession, TerminalErrorAndDoneEndWithoutReply) {
   Image("TRM-5.jd0", FiveThousandBytes());
-  for (const auto& [frame, text] : {std::pair{kTermError, "Terminal error occurs!!"}, std::pair{kDone, "bin download O.K!!"}}) {
+  for (const auto& [frame, text] :
+       {std::pair{kTermError, "Terminal error occurs!!"}, std::pair{kDone, "bin download O.K!!"}}) {
     SCOPED_TRACE(text);
     f.Serial(kRequestTrm5);
     f.Serial(kBegin);
@@ -175,7 +178,8 @@ TEST_F(RomSession, OneBlockAndEmptyImages) {
   Image("TRM-1.jd0", {0xAA, 0xBB, 0xCC});
   f.Serial(WithLrc({0x0F, 0x31, 0x31, 0x0E}));
   f.Serial(kBegin);
-  EXPECT_EQ(f.port.TakeWrites(), (Strings{"0F 32 00 01 66 BB 0E E0", "0F 34 00 00 00 03 66 BB 1C AA BB CC 1C 0E 39"}));
+  EXPECT_EQ(f.port.TakeWrites(),
+            (Strings{"0F 32 00 01 66 BB 0E E0", "0F 34 00 00 00 03 66 BB 1C AA BB CC 1C 0E 39"}));
   EXPECT_EQ(f.dlg.m_strStatus, "TRM-1.jd0  0% downloaded...");
   f.Serial(kNextAck);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
@@ -240,7 +244,8 @@ TEST_F(RomSession, SelectorsNameTheImage) {
   f.Serial(kTermError);
   f.Serial(WithLrc({0x0F, 0x31, 0x58, 0x1C, 0x79, 0x31, 0x32, 0x33, 0x0E}));
   EXPECT_EQ(f.dlg.m_strFileName, "qimod123.rom");
-  EXPECT_EQ(f.port.TakeWrites(), (Strings{"0F 32 00 01 01 00 0E 3C", "0F 32 00 01 02 00 0E 3F", "0F 32 00 01 03 00 0E 3E"}));
+  EXPECT_EQ(f.port.TakeWrites(), (Strings{"0F 32 00 01 01 00 0E 3C", "0F 32 00 01 02 00 0E 3F",
+                                          "0F 32 00 01 03 00 0E 3E"}));
 }
 
 TEST_F(RomSession, RequestOverTcpIsAnsweredOnSerial) {

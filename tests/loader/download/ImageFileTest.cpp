@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 class TempDir {
-public:
+ public:
   TempDir() {
     std::string tmpl = (fs::temp_directory_path() / "imagefile-XXXXXX").string();
     path_ = mkdtemp(tmpl.data());
@@ -25,13 +25,14 @@ public:
   }
   const fs::path& path() const { return path_; }
 
-private:
+ private:
   fs::path path_;
 };
 
 void WriteFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                           static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(p, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 FilePtr OpenBytes(const TempDir& dir, const std::vector<std::uint8_t>& bytes) {
@@ -62,9 +63,13 @@ TEST(ImageFile, ChecksumCoversFirstHalfOfImage) {
   TempDir dir;
   std::vector<std::uint8_t> bytes(2048);
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
-  struct Case { std::size_t size; std::size_t covered; };
+  struct Case {
+    std::size_t size;
+    std::size_t covered;
+  };
   // 10 bytes -> bytes 0-5; 11 -> 0-6; 2048 -> 0-1023; 1 -> byte 0; 3 -> 0-2; 4 -> 0-1.
-  for (Case c : {Case{10, 6}, Case{11, 7}, Case{2048, 1024}, Case{1, 1}, Case{3, 3}, Case{4, 2}, Case{0, 0}}) {
+  for (Case c : {Case{10, 6}, Case{11, 7}, Case{2048, 1024}, Case{1, 1}, Case{3, 3}, Case{4, 2},
+                 Case{0, 0}}) {
     SCOPED_TRACE(c.size);
     auto fp = OpenBytes(dir, {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(c.size)});
     std::uint8_t low = 0, high = 0;
@@ -89,12 +94,12 @@ TEST(ImageFile, OpensOnlyRegularFilesInsideTheFolder) {
   EXPECT_TRUE(OpenImageInDir(dir.string(), "alias.rom"));
   EXPECT_TRUE(OpenImageInDir(dir.string(), "roundtrip.rom"));
 
-  EXPECT_FALSE(OpenImageInDir(dir.string(), "out.rom"));      // symlink leading out
+  EXPECT_FALSE(OpenImageInDir(dir.string(), "out.rom"));  // symlink leading out
   EXPECT_FALSE(OpenImageInDir(dir.string(), "sub/inner.bin"));
   EXPECT_FALSE(OpenImageInDir(dir.string(), "sub\\inner.bin"));
   EXPECT_FALSE(OpenImageInDir(dir.string(), "../decoy.rom"));
   EXPECT_FALSE(OpenImageInDir(dir.string(), ".."));
-  EXPECT_FALSE(OpenImageInDir(dir.string(), "sub"));          // a folder, not a file
+  EXPECT_FALSE(OpenImageInDir(dir.string(), "sub"));  // a folder, not a file
   EXPECT_FALSE(OpenImageInDir(dir.string(), "TRM-5.jd0\x01"));
   EXPECT_FALSE(OpenImageInDir(dir.string(), std::string("TRM\x1F", 4)));
   EXPECT_FALSE(OpenImageInDir(dir.string(), "missing.rom"));
