@@ -12,8 +12,12 @@ function(vb7350_add_gtest target)
   if(ARG_QT)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
+  set(props ENVIRONMENT "${env}" TIMEOUT 120)
+  if(ARG_LABELS)
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${env}" TIMEOUT 120)
+    PROPERTIES ${props})
 endfunction()
