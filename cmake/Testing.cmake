@@ -8,11 +8,13 @@ function(vb7350_add_gtest target)
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock
                         GTest::gtest_main project_warnings)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  set(env "VB7350_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  target_compile_definitions(${target} PRIVATE
+                             VB7350_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  # One environment entry only: a second one would be split off as a property name.
+  set(props TIMEOUT 120)
   if(ARG_QT)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    list(APPEND props ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
-  set(props ENVIRONMENT "${env}" TIMEOUT 120)
   if(ARG_LABELS)
     list(APPEND props LABELS "${ARG_LABELS}")
   endif()
