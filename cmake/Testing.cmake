@@ -1,4 +1,4 @@
-# vb7350_add_gtest(<target> SOURCES ... [LIBS ...] [LABELS ...] [QT])
+# vb7350_add_gtest(<target> SOURCES ... [LIBS ...] [LABELS <one label>] [QT])
 # Builds one GoogleTest executable and registers its tests with CTest. Tests are
 # listed when ctest runs (not at build time), so sanitizer builds stay fast.
 # QT: the tests get the offscreen platform so no display is needed.
