@@ -22,7 +22,7 @@ protected:
 private:
   void UpdateData();
 
-  DeviceNamesPage m_Page;
+  CDeviceNamesPage m_Page;
   QLineEdit* m_pComDeviceName;  // 1006
   QLineEdit* m_pUsbDeviceName;  // 1007
 };

@@ -23,7 +23,7 @@ protected:
 private:
   void UpdateData();
 
-  NamesPage m_Page;
+  CNamesPage m_Page;
   QLineEdit* m_pUninstallFileName;  // 1001
   QLineEdit* m_pInfPrefix;          // 1005
   QLineEdit* m_pShortName;          // 1002

@@ -52,7 +52,7 @@ QPushButton* COptionsDlg::AddHelpButton(int x, int y, std::string_view helpText,
   button->setAutoDefault(false);
   button->setObjectName(QLatin1String(name));
   connect(button, &QPushButton::clicked, this,
-          [this, helpText] { OptionsPage::ShowHelp(Box(), helpText); });
+          [this, helpText] { COptionsPage::ShowHelp(Box(), helpText); });
   return button;
 }
 

@@ -34,7 +34,7 @@ private:
   void UpdateData();
   void OnPreinstallerClicked();
 
-  OptionsPage m_Page;
+  COptionsPage m_Page;
   QCheckBox* m_pGeneratePreinstaller;  // 1019
   QCheckBox* m_pShowSetupGui;          // 1016
   QCheckBox* m_pCopyFiles;             // 1012

@@ -26,7 +26,7 @@ private:
   void OnBrowse();
 
   IFolderBrowser& m_Browser;
-  OutputDirPage m_Page;
+  COutputDirPage m_Page;
   QLineEdit* m_pOutputDirectory;  // 1019
   QPushButton* m_pBrowse;         // 1017
 };

@@ -6,16 +6,16 @@
 #include "settings/Validation.h"
 #include "wizard/OutputFolder.h"
 
-OutputDirPage::OutputDirPage(PackageSettings settings)
-    : PageLogic(std::move(settings)), m_strOutputDirectory(m_Settings.OutputDirectory) {}
+COutputDirPage::COutputDirPage(PackageSettings settings)
+    : CPageLogic(std::move(settings)), m_strOutputDirectory(m_Settings.OutputDirectory) {}
 
-void OutputDirPage::OnBrowse(std::string_view picked) {
+void COutputDirPage::OnBrowse(std::string_view picked) {
   if (picked != kNoDirSelected) {
     m_strOutputDirectory = picked;
   }
 }
 
-bool OutputDirPage::OnNext(IMessageBox& box) {
+bool COutputDirPage::OnNext(IMessageBox& box) {
   if (!IsValidOutputDirectory(m_strOutputDirectory)) {
     ShowPageMessage(box, kInvalidOutputDirectoryText);
     return false;
@@ -38,9 +38,9 @@ bool OutputDirPage::OnNext(IMessageBox& box) {
   return true;
 }
 
-void OutputDirPage::OnBack() {
+void COutputDirPage::OnBack() {
   m_strOutputDirectory = WithTrailingSeparator(m_strOutputDirectory);
   m_Settings.OutputDirectory = m_strOutputDirectory;
 }
 
-bool SummaryPage::OnFinish(IMessageBox& box) const { return GenerateFiles(m_Settings, box); }
+bool CSummaryPage::OnFinish(IMessageBox& box) const { return GenerateFiles(m_Settings, box); }

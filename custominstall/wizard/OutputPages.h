@@ -17,9 +17,9 @@ inline constexpr std::string_view kCreateDirectoryQuestion =
     "Directory does not exist, do you want to create it?";
 
 /// Output-folder page: chooses, checks, offers to create and stores the folder.
-class OutputDirPage : public PageLogic {
+class COutputDirPage : public CPageLogic {
 public:
-  explicit OutputDirPage(PackageSettings settings);
+  explicit COutputDirPage(PackageSettings settings);
   /// Puts a chosen folder into the edit box; kNoDirSelected leaves the box as it was.
   void OnBrowse(std::string_view picked);
   /// Checks the folder, asks to create it when it is missing, creates it level by level,
@@ -33,9 +33,9 @@ public:
 };
 
 /// Summary page: shows every setting; Finish generates the package.
-class SummaryPage : public PageLogic {
+class CSummaryPage : public CPageLogic {
 public:
-  explicit SummaryPage(PackageSettings settings) : PageLogic(std::move(settings)) {}
+  explicit CSummaryPage(PackageSettings settings) : CPageLogic(std::move(settings)) {}
   /// The text of the read-only box 1025.
   std::string GetSummaryText() const { return m_Settings.GetSummaryText(); }
   /// Runs the generation; true when every file was written and the wizard is to end.

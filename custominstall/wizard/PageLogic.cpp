@@ -4,24 +4,24 @@
 #include "settings/Validation.h"
 #include "wizard/OutputFolder.h"
 
-void PageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
+void CPageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
   box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true);
 }
 
-PackageSettings WelcomePage::OnNext(std::string_view homeDir) {
+PackageSettings CWelcomePage::OnNext(std::string_view homeDir) {
   PackageSettings settings;
   settings.OutputDirectory = DefaultOutputDirectory(homeDir);
   return settings;
 }
 
-NamesPage::NamesPage(PackageSettings settings)
-    : PageLogic(std::move(settings)),
+CNamesPage::CNamesPage(PackageSettings settings)
+    : CPageLogic(std::move(settings)),
       m_strUninstallFileName(m_Settings.UninstallFileName),
       m_strInfPrefix(m_Settings.InfPrefix),
       m_strShortName(m_Settings.ShortName),
       m_strLongName(m_Settings.LongName) {}
 
-bool NamesPage::OnNext(IMessageBox& box) {
+bool CNamesPage::OnNext(IMessageBox& box) {
   m_Settings.UninstallFileName = m_strUninstallFileName;
   m_Settings.InfPrefix = m_strInfPrefix;
   m_Settings.ShortName = m_strShortName;
@@ -35,12 +35,12 @@ bool NamesPage::OnNext(IMessageBox& box) {
   return true;
 }
 
-DeviceNamesPage::DeviceNamesPage(PackageSettings settings)
-    : PageLogic(std::move(settings)),
+CDeviceNamesPage::CDeviceNamesPage(PackageSettings settings)
+    : CPageLogic(std::move(settings)),
       m_strComDeviceName(m_Settings.ComDeviceName),
       m_strUsbDeviceName(m_Settings.UsbDeviceName) {}
 
-bool DeviceNamesPage::OnNext(IMessageBox& box) {
+bool CDeviceNamesPage::OnNext(IMessageBox& box) {
   OnBack();
   if (m_strComDeviceName.empty() || m_strUsbDeviceName.empty()) {
     ShowPageMessage(box, kFillInAllBlanksText);
@@ -49,15 +49,15 @@ bool DeviceNamesPage::OnNext(IMessageBox& box) {
   return true;
 }
 
-void DeviceNamesPage::OnBack() {
+void CDeviceNamesPage::OnBack() {
   m_Settings.ComDeviceName = m_strComDeviceName;
   m_Settings.UsbDeviceName = m_strUsbDeviceName;
 }
 
-VidPidPage::VidPidPage(PackageSettings settings)
-    : PageLogic(std::move(settings)), m_strVid(m_Settings.Vid), m_strPid(m_Settings.Pid) {}
+CVidPidPage::CVidPidPage(PackageSettings settings)
+    : CPageLogic(std::move(settings)), m_strVid(m_Settings.Vid), m_strPid(m_Settings.Pid) {}
 
-bool VidPidPage::OnNext(IMessageBox& box) {
+bool CVidPidPage::OnNext(IMessageBox& box) {
   // The hex test comes first and passes an empty text, so an empty ID is reported
   // as a blank, not as a bad number.
   if (!IsHexNumber(m_strVid) || !IsHexNumber(m_strPid)) {
@@ -74,20 +74,20 @@ bool VidPidPage::OnNext(IMessageBox& box) {
   return true;
 }
 
-void VidPidPage::OnBack() {
+void CVidPidPage::OnBack() {
   m_Settings.Vid = m_strVid;
   m_Settings.Pid = m_strPid;
 }
 
-OptionsPage::OptionsPage(PackageSettings settings)
-    : PageLogic(std::move(settings)),
+COptionsPage::COptionsPage(PackageSettings settings)
+    : CPageLogic(std::move(settings)),
       m_bGeneratePreinstaller(m_Settings.GeneratePreinstaller),
       m_bShowSetupGui(m_Settings.ShowSetupGui),
       m_bCopyFilesToDirectory(m_Settings.CopyFilesToDirectory),
       m_strTargetDirectory(m_Settings.TargetDirectory),
       m_bShowUninstallGui(m_Settings.ShowUninstallGui) {}
 
-void OptionsPage::OnPreinstallerClicked(bool checked) {
+void COptionsPage::OnPreinstallerClicked(bool checked) {
   m_bGeneratePreinstaller = checked;
   m_bPreinstallerControlsVisible = checked;
   if (!checked) {
@@ -98,11 +98,11 @@ void OptionsPage::OnPreinstallerClicked(bool checked) {
   }
 }
 
-void OptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
+void COptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
   ShowPageMessage(box, helpText);
 }
 
-bool OptionsPage::OnNext(IMessageBox& box) {
+bool COptionsPage::OnNext(IMessageBox& box) {
   // The target directory lives on the Windows machine, so it keeps the Windows rule.
   if (!IsValidDirectory(m_strTargetDirectory)) {
     ShowPageMessage(box, kInvalidDirectoryText);
@@ -112,9 +112,9 @@ bool OptionsPage::OnNext(IMessageBox& box) {
   return true;
 }
 
-void OptionsPage::OnBack() { Store(); }
+void COptionsPage::OnBack() { Store(); }
 
-void OptionsPage::Store() {
+void COptionsPage::Store() {
   m_Settings.GeneratePreinstaller = m_bGeneratePreinstaller;
   m_Settings.ShowSetupGui = m_bShowSetupGui;
   m_Settings.CopyFilesToDirectory = m_bCopyFilesToDirectory;

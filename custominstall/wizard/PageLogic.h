@@ -10,9 +10,9 @@
 #include "settings/PackageSettings.h"
 
 /// A page's own record, received as a copy from the page the user came from.
-class PageLogic {
+class CPageLogic {
 public:
-  explicit PageLogic(PackageSettings settings) : m_Settings(std::move(settings)) {}
+  explicit CPageLogic(PackageSettings settings) : m_Settings(std::move(settings)) {}
   const PackageSettings& Settings() const { return m_Settings; }
 
 protected:
@@ -23,16 +23,16 @@ protected:
 };
 
 /// Welcome page: collects nothing; Next starts a fresh record.
-class WelcomePage {
+class CWelcomePage {
 public:
   /// A default record whose OutputDirectory is the default folder under homeDir.
   static PackageSettings OnNext(std::string_view homeDir);
 };
 
 /// Names page: uninstall file name, INF prefix, short and long name. No Back.
-class NamesPage : public PageLogic {
+class CNamesPage : public CPageLogic {
 public:
-  explicit NamesPage(PackageSettings settings);
+  explicit CNamesPage(PackageSettings settings);
   /// Stores the four edits; false with "Please fill in all blanks." when one is empty.
   bool OnNext(IMessageBox& box);
 
@@ -43,9 +43,9 @@ public:
 };
 
 /// Device-names page: the COM and USB device names.
-class DeviceNamesPage : public PageLogic {
+class CDeviceNamesPage : public CPageLogic {
 public:
-  explicit DeviceNamesPage(PackageSettings settings);
+  explicit CDeviceNamesPage(PackageSettings settings);
   /// Stores both edits; false with "Please fill in all blanks." when one is empty.
   bool OnNext(IMessageBox& box);
   /// Stores both edits without any check.
@@ -56,9 +56,9 @@ public:
 };
 
 /// VID/PID page: the vendor and product IDs in hexadecimal.
-class VidPidPage : public PageLogic {
+class CVidPidPage : public CPageLogic {
 public:
-  explicit VidPidPage(PackageSettings settings);
+  explicit CVidPidPage(PackageSettings settings);
   /// Hex check (VID, then PID), then store, then the blanks check; on success the
   /// preinstaller is switched on for the options page.
   bool OnNext(IMessageBox& box);
@@ -70,9 +70,9 @@ public:
 };
 
 /// Options page: preinstaller and uninstaller options.
-class OptionsPage : public PageLogic {
+class COptionsPage : public CPageLogic {
 public:
-  explicit OptionsPage(PackageSettings settings);
+  explicit COptionsPage(PackageSettings settings);
   /// Check box 1019 was clicked and now shows checked: with it cleared, the setup boxes
   /// are checked again, the target directory goes back to its default and the
   /// dependent controls hide; checked, they show again as they were.

@@ -21,6 +21,6 @@ protected:
   void UpdateControls() override;
 
 private:
-  SummaryPage m_Page;
+  CSummaryPage m_Page;
   QPlainTextEdit* m_pSummary;  // 1025
 };

@@ -22,7 +22,7 @@ protected:
 private:
   void UpdateData();
 
-  VidPidPage m_Page;
+  CVidPidPage m_Page;
   QLineEdit* m_pVid;  // 1008
   QLineEdit* m_pPid;  // 1002
 };

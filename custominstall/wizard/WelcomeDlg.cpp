@@ -34,6 +34,6 @@ CWelcomeDlg::CWelcomeDlg(IMessageBox& box, std::string homeDir, QWidget* parent)
 }
 
 bool CWelcomeDlg::OnNext() {
-  m_Settings = WelcomePage::OnNext(m_strHomeDir);
+  m_Settings = CWelcomePage::OnNext(m_strHomeDir);
   return true;
 }

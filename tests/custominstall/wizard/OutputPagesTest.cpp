@@ -20,19 +20,19 @@ using wizardtest::RecordedMessage;
 
 namespace {
 
-OutputDirPage PageWith(const std::string& typed) {
-  OutputDirPage page{PackageSettings{}};
+COutputDirPage PageWith(const std::string& typed) {
+  COutputDirPage page{PackageSettings{}};
   page.m_strOutputDirectory = typed;
   return page;
 }
 
 }  // namespace
 
-TEST(OutputDirPage, RefusesEveryCharacterWindowsForbidsWithTheHostMessage) {
+TEST(COutputDirPage, RefusesEveryCharacterWindowsForbidsWithTheHostMessage) {
   CTempDir temp;
   for (const char* bad : {"\\", ":", "*", "?", "\"", "<", ">", "|"}) {
     SCOPED_TRACE(bad);
-    OutputDirPage page = PageWith(temp.Dir() + "a" + bad + "b");
+    COutputDirPage page = PageWith(temp.Dir() + "a" + bad + "b");
     CScriptedMessageBox box;
     EXPECT_FALSE(page.OnNext(box));
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{OutputDirectoryMessage()});
@@ -41,42 +41,42 @@ TEST(OutputDirPage, RefusesEveryCharacterWindowsForbidsWithTheHostMessage) {
   EXPECT_EQ(std::vector<std::string>{}, testsupport::FileNames(temp.Path()));
 }
 
-TEST(OutputDirPage, AnExistingFolderNeedsNoQuestionAndGainsTheSeparator) {
+TEST(COutputDirPage, AnExistingFolderNeedsNoQuestionAndGainsTheSeparator) {
   CTempDir temp;
-  OutputDirPage page = PageWith(temp.Path().string());
+  COutputDirPage page = PageWith(temp.Path().string());
   CScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().OutputDirectory, temp.Dir());
 
-  OutputDirPage withSeparator = PageWith(temp.Dir());
+  COutputDirPage withSeparator = PageWith(temp.Dir());
   ASSERT_TRUE(withSeparator.OnNext(box));
   EXPECT_EQ(withSeparator.Settings().OutputDirectory, temp.Dir());
   EXPECT_TRUE(box.messages.empty());
 }
 
-TEST(OutputDirPage, TheRootIsAnExistingFolder) {
-  OutputDirPage page = PageWith("/");
+TEST(COutputDirPage, TheRootIsAnExistingFolder) {
+  COutputDirPage page = PageWith("/");
   CScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().OutputDirectory, "/");
 }
 
-TEST(OutputDirPage, AnExistingFileCountsAsExisting) {
+TEST(COutputDirPage, AnExistingFileCountsAsExisting) {
   CTempDir temp;
   testsupport::WriteFile(temp.Path() / "plain", "x");
-  OutputDirPage page = PageWith(temp.Dir() + "plain");
+  COutputDirPage page = PageWith(temp.Dir() + "plain");
   CScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().OutputDirectory, temp.Dir() + "plain/");
 }
 
-TEST(OutputDirPage, YesCreatesEveryMissingLevel) {
+TEST(COutputDirPage, YesCreatesEveryMissingLevel) {
   CTempDir temp;
   const std::string typed = temp.Dir() + "a/b/c";
-  OutputDirPage page = PageWith(typed);
+  COutputDirPage page = PageWith(typed);
   CScriptedMessageBox box;
   box.answers = {MessageResult::Yes};
   ASSERT_TRUE(page.OnNext(box));
@@ -88,10 +88,10 @@ TEST(OutputDirPage, YesCreatesEveryMissingLevel) {
   EXPECT_EQ(page.m_strOutputDirectory, typed + "/");
 }
 
-TEST(OutputDirPage, NoLeavesDiskAndEditBoxAsTheyWere) {
+TEST(COutputDirPage, NoLeavesDiskAndEditBoxAsTheyWere) {
   CTempDir temp;
   const std::string typed = temp.Dir() + "pkg";
-  OutputDirPage page = PageWith(typed);
+  COutputDirPage page = PageWith(typed);
   CScriptedMessageBox box;
   box.answers = {MessageResult::No};
   EXPECT_FALSE(page.OnNext(box));
@@ -101,7 +101,7 @@ TEST(OutputDirPage, NoLeavesDiskAndEditBoxAsTheyWere) {
   EXPECT_EQ(page.Settings().OutputDirectory, "");
 }
 
-TEST(OutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
+TEST(COutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
   CTempDir temp;
   testsupport::WriteFile(temp.Path() / "file", "x");
   // A file in the way of a deep path: one question, one error, nothing created.
@@ -109,7 +109,7 @@ TEST(OutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
   for (int level = 0; level < 60; ++level) {
     typed += "/d";
   }
-  OutputDirPage page = PageWith(typed);
+  COutputDirPage page = PageWith(typed);
   CScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{CreateQuestion(), CreateFailed()}));
@@ -118,16 +118,16 @@ TEST(OutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
   EXPECT_TRUE(fs::is_regular_file(temp.Path() / "file"));
 }
 
-TEST(OutputDirPage, AnEmptyBoxIsAskedAboutAndCannotBeCreated) {
-  OutputDirPage page = PageWith("");
+TEST(COutputDirPage, AnEmptyBoxIsAskedAboutAndCannotBeCreated) {
+  COutputDirPage page = PageWith("");
   CScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{CreateQuestion(), CreateFailed()}));
   EXPECT_EQ(page.m_strOutputDirectory, "/");
 }
 
-TEST(OutputDirPage, BrowseFillsTheBoxOnlyAndACancelKeepsIt) {
-  OutputDirPage page{WelcomePage::OnNext("/home/ann")};
+TEST(COutputDirPage, BrowseFillsTheBoxOnlyAndACancelKeepsIt) {
+  COutputDirPage page{CWelcomePage::OnNext("/home/ann")};
   EXPECT_EQ(page.m_strOutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
   page.OnBrowse("_NoDirSelected_");
   EXPECT_EQ(page.m_strOutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
@@ -136,17 +136,17 @@ TEST(OutputDirPage, BrowseFillsTheBoxOnlyAndACancelKeepsIt) {
   EXPECT_EQ(page.Settings().OutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
-TEST(OutputDirPage, BackStoresEvenABadFolderWithTheSeparatorUnchecked) {
-  OutputDirPage page = PageWith("/no/such:place");
+TEST(COutputDirPage, BackStoresEvenABadFolderWithTheSeparatorUnchecked) {
+  COutputDirPage page = PageWith("/no/such:place");
   page.OnBack();
   EXPECT_EQ(page.Settings().OutputDirectory, "/no/such:place/");
   EXPECT_FALSE(fs::exists("/no/such:place"));
 }
 
-TEST(SummaryPage, ShowsEveryLineBesideItsLabel) {
+TEST(CSummaryPage, ShowsEveryLineBesideItsLabel) {
   PackageSettings settings;
   settings.OutputDirectory = "/home/ann/pkg/";
-  EXPECT_EQ(SummaryPage{settings}.GetSummaryText(),
+  EXPECT_EQ(CSummaryPage{settings}.GetSummaryText(),
             "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nvorn\r\nVorn Microsystems\r\n\r\n"
             "VB7350 USB to UART Bridge Controller\r\nVB7350 USB Composite Device\r\n\r\n"
             "3E7A\r\nB2C9\r\n\r\nYes\r\nYes\r\nYes\r\nC:\\Program Files\\Vornix\\MCU\\VB7350\r\n"
@@ -154,28 +154,28 @@ TEST(SummaryPage, ShowsEveryLineBesideItsLabel) {
 
   settings.GeneratePreinstaller = false;
   settings.ShowUninstallGui = false;
-  EXPECT_EQ(SummaryPage{settings}.GetSummaryText(),
+  EXPECT_EQ(CSummaryPage{settings}.GetSummaryText(),
             "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nvorn\r\nVorn Microsystems\r\n\r\n"
             "VB7350 USB to UART Bridge Controller\r\nVB7350 USB Composite Device\r\n\r\n"
             "3E7A\r\nB2C9\r\n\r\nNo\r\n-\r\n-\r\n-\r\n-\r\n-\r\n\r\n/home/ann/pkg/");
 }
 
-TEST(SummaryPage, FinishWritesThePackageAndSaysSo) {
+TEST(CSummaryPage, FinishWritesThePackageAndSaysSo) {
   CTempDir temp;
   PackageSettings settings;
   settings.OutputDirectory = temp.Dir();
   CScriptedMessageBox box;
-  EXPECT_TRUE(SummaryPage{settings}.OnFinish(box));
+  EXPECT_TRUE(CSummaryPage{settings}.OnFinish(box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded()});
   EXPECT_EQ(testsupport::FileNames(temp.Path()).size(), 20u);
 }
 
-TEST(SummaryPage, AFailedFinishShowsBothMessagesInOrderAndCanBeRepeated) {
+TEST(CSummaryPage, AFailedFinishShowsBothMessagesInOrderAndCanBeRepeated) {
   CTempDir temp;
   wizardtest::MakeUnwritable(temp.Path() / "vornw2k.inf");
   PackageSettings settings;
   settings.OutputDirectory = temp.Dir();
-  const SummaryPage page{settings};
+  const CSummaryPage page{settings};
   CScriptedMessageBox box;
   EXPECT_FALSE(page.OnFinish(box));
   EXPECT_EQ(box.messages,

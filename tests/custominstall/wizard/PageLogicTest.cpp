@@ -29,20 +29,20 @@ TEST(WizardFlow, WalksTheSevenPagesInOrder) {
   EXPECT_EQ(PreviousPage(PageId::Welcome), std::nullopt);
 }
 
-TEST(WelcomePage, NextStartsADefaultRecordWithTheDefaultFolderUnderHome) {
-  const PackageSettings settings = WelcomePage::OnNext("/home/ann");
+TEST(CWelcomePage, NextStartsADefaultRecordWithTheDefaultFolderUnderHome) {
+  const PackageSettings settings = CWelcomePage::OnNext("/home/ann");
   EXPECT_EQ(settings.OutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
   EXPECT_EQ(settings.UninstallFileName, "vornun");
   EXPECT_EQ(settings.Vid, "3E7A");
   EXPECT_TRUE(settings.GeneratePreinstaller);
   // A home that already ends with the separator gets no second one.
-  EXPECT_EQ(WelcomePage::OnNext("/").OutputDirectory, "/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  EXPECT_EQ(CWelcomePage::OnNext("/").OutputDirectory, "/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
-TEST(NamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
+TEST(CNamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
   for (int blank = 0; blank < 4; ++blank) {
     SCOPED_TRACE(blank);
-    NamesPage page{PackageSettings{}};
+    CNamesPage page{PackageSettings{}};
     std::string* fields[] = {&page.m_strUninstallFileName, &page.m_strInfPrefix,
                              &page.m_strShortName, &page.m_strLongName};
     fields[blank]->clear();
@@ -51,7 +51,7 @@ TEST(NamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
   }
 
-  NamesPage page{PackageSettings{}};
+  CNamesPage page{PackageSettings{}};
   page.m_strUninstallFileName = " ";
   page.m_strInfPrefix = "  ";
   page.m_strShortName = "   ";
@@ -63,10 +63,10 @@ TEST(NamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
   EXPECT_EQ(page.Settings().LongName, "    ");
 }
 
-TEST(NamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
+TEST(CNamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
   PackageSettings incoming;
   incoming.ShortName = "acme";
-  NamesPage page{incoming};
+  CNamesPage page{incoming};
   EXPECT_EQ(page.m_strUninstallFileName, "vornun");
   EXPECT_EQ(page.m_strShortName, "acme");
   page.m_strUninstallFileName = "acmeun";
@@ -78,8 +78,8 @@ TEST(NamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
   EXPECT_EQ(page.Settings().ShortName, "acme");
 }
 
-TEST(DeviceNamesPage, BlanksStopNextButBackStoresWithoutChecks) {
-  DeviceNamesPage page{PackageSettings{}};
+TEST(CDeviceNamesPage, BlanksStopNextButBackStoresWithoutChecks) {
+  CDeviceNamesPage page{PackageSettings{}};
   page.m_strUsbDeviceName.clear();
   CScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
@@ -93,25 +93,25 @@ TEST(DeviceNamesPage, BlanksStopNextButBackStoresWithoutChecks) {
   EXPECT_EQ(page.Settings().UsbDeviceName, "");
 }
 
-TEST(DeviceNamesPage, BackKeepsTheValuesWhenTheUserComesForwardAgain) {
+TEST(CDeviceNamesPage, BackKeepsTheValuesWhenTheUserComesForwardAgain) {
   // names -> device names (typing) -> Back -> names -> Next -> device names
-  NamesPage names{WelcomePage::OnNext("/home/ann")};
+  CNamesPage names{CWelcomePage::OnNext("/home/ann")};
   CScriptedMessageBox box;
   ASSERT_TRUE(names.OnNext(box));
-  DeviceNamesPage devices{names.Settings()};
+  CDeviceNamesPage devices{names.Settings()};
   devices.m_strComDeviceName = "Acme Serial";
   devices.m_strUsbDeviceName = "Acme Hub";
   devices.OnBack();
-  NamesPage namesAgain{devices.Settings()};
+  CNamesPage namesAgain{devices.Settings()};
   ASSERT_TRUE(namesAgain.OnNext(box));
-  DeviceNamesPage devicesAgain{namesAgain.Settings()};
+  CDeviceNamesPage devicesAgain{namesAgain.Settings()};
   EXPECT_EQ(devicesAgain.m_strComDeviceName, "Acme Serial");
   EXPECT_EQ(devicesAgain.m_strUsbDeviceName, "Acme Hub");
   EXPECT_EQ(devicesAgain.Settings().OutputDirectory,
             "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
-TEST(VidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
+TEST(CVidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
   struct Case {
     const char* vid;
     const char* pid;
@@ -126,7 +126,7 @@ TEST(VidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.vid) + "/" + c.pid);
-    VidPidPage page{PackageSettings{}};
+    CVidPidPage page{PackageSettings{}};
     page.m_strVid = c.vid;
     page.m_strPid = c.pid;
     CScriptedMessageBox box;
@@ -139,10 +139,10 @@ TEST(VidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
   }
 }
 
-TEST(VidPidPage, NextStoresTheIdsUnpaddedAndSwitchesThePreinstallerOn) {
+TEST(CVidPidPage, NextStoresTheIdsUnpaddedAndSwitchesThePreinstallerOn) {
   PackageSettings incoming;
   incoming.GeneratePreinstaller = false;
-  VidPidPage page{incoming};
+  CVidPidPage page{incoming};
   page.m_strVid = "3E";
   page.m_strPid = "1";
   CScriptedMessageBox box;
@@ -152,10 +152,10 @@ TEST(VidPidPage, NextStoresTheIdsUnpaddedAndSwitchesThePreinstallerOn) {
   EXPECT_TRUE(page.Settings().GeneratePreinstaller);
 }
 
-TEST(VidPidPage, BackStoresEvenABadIdAndLeavesThePreinstallerAlone) {
+TEST(CVidPidPage, BackStoresEvenABadIdAndLeavesThePreinstallerAlone) {
   PackageSettings incoming;
   incoming.GeneratePreinstaller = false;
-  VidPidPage page{incoming};
+  CVidPidPage page{incoming};
   page.m_strVid = "ZZ";
   page.m_strPid = "";
   page.OnBack();
@@ -164,8 +164,8 @@ TEST(VidPidPage, BackStoresEvenABadIdAndLeavesThePreinstallerAlone) {
   EXPECT_FALSE(page.Settings().GeneratePreinstaller);
 }
 
-TEST(OptionsPage, ClearingThePreinstallerResetsAndHidesItsControls) {
-  OptionsPage page{PackageSettings{}};
+TEST(COptionsPage, ClearingThePreinstallerResetsAndHidesItsControls) {
+  COptionsPage page{PackageSettings{}};
   EXPECT_TRUE(page.m_bPreinstallerControlsVisible);
   page.m_bShowSetupGui = false;
   page.m_bCopyFilesToDirectory = false;
@@ -189,7 +189,7 @@ TEST(OptionsPage, ClearingThePreinstallerResetsAndHidesItsControls) {
   EXPECT_EQ(page.m_strTargetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
 }
 
-TEST(OptionsPage, TargetDirectoryKeepsTheWindowsRule) {
+TEST(COptionsPage, TargetDirectoryKeepsTheWindowsRule) {
   const struct {
     const char* path;
     bool valid;
@@ -201,7 +201,7 @@ TEST(OptionsPage, TargetDirectoryKeepsTheWindowsRule) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
-    OptionsPage page{PackageSettings{}};
+    COptionsPage page{PackageSettings{}};
     page.m_strTargetDirectory = c.path;
     CScriptedMessageBox box;
     EXPECT_EQ(page.OnNext(box), c.valid);
@@ -215,8 +215,8 @@ TEST(OptionsPage, TargetDirectoryKeepsTheWindowsRule) {
   }
 }
 
-TEST(OptionsPage, NextAndBackStoreAllFiveControls) {
-  OptionsPage page{PackageSettings{}};
+TEST(COptionsPage, NextAndBackStoreAllFiveControls) {
+  COptionsPage page{PackageSettings{}};
   page.OnPreinstallerClicked(false);
   page.m_bShowUninstallGui = false;
   CScriptedMessageBox box;
@@ -226,7 +226,7 @@ TEST(OptionsPage, NextAndBackStoreAllFiveControls) {
   EXPECT_FALSE(page.Settings().ShowUninstallGui);
 
   // Back stores without the directory check; coming back shows every control again.
-  OptionsPage again{page.Settings()};
+  COptionsPage again{page.Settings()};
   EXPECT_FALSE(again.m_bGeneratePreinstaller);
   EXPECT_TRUE(again.m_bPreinstallerControlsVisible);
   again.m_strTargetDirectory = "C:bad";
@@ -234,9 +234,9 @@ TEST(OptionsPage, NextAndBackStoreAllFiveControls) {
   EXPECT_EQ(again.Settings().TargetDirectory, "C:bad");
 }
 
-TEST(OptionsPage, HelpButtonsShowTheirWholeTextOwnedByThePage) {
+TEST(COptionsPage, HelpButtonsShowTheirWholeTextOwnedByThePage) {
   CScriptedMessageBox box;
-  OptionsPage::ShowHelp(box, kTargetDirectoryHelp);
+  COptionsPage::ShowHelp(box, kTargetDirectoryHelp);
   ASSERT_EQ(box.messages.size(), 1u);
   EXPECT_EQ(box.messages[0].caption, "VB7350CustomInstall");
   EXPECT_EQ(box.messages[0].icon, MessageIcon::None);
