@@ -27,9 +27,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,7 +94,9 @@ void WriteFile(const fs::path& path, const std::string& text) {
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 template <typename T>
