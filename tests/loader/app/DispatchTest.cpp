@@ -172,3 +172,28 @@ TEST_F(Dispatch, RefusedRequestsLeaveButtonsAndProgressAlone) {
   EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
   EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
 }
+
+TEST(DispatchModem, BllDownloadOverTheModemEndsTheLink) {
+  CoreFixture f("PORT=COM2\r\nTYPE=MODEM\r\nBAUD=2400bps\r\n");
+  ASSERT_TRUE(f.dlg.OnInitDialog());
+  WriteFile(f.BllDir() + "/MCA001.bll", {0x07});
+  f.port.writes.clear();
+  const std::string connect = "\r\nCONNECT 2400\r\n";
+  f.Serial({connect.begin(), connect.end()});
+  EXPECT_EQ(f.port.TakeWrites(), Strings{"05 05 05"});
+  ASSERT_TRUE(f.port.m_bConnected);
+
+  // Block sizes of BLL requests do not depend on the modem.
+  f.Serial(kBllRequestMca001);
+  f.Serial(kBllBegin);
+  f.Serial(Bytes({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}));
+  EXPECT_EQ(f.port.TakeWrites(),
+            (Strings{"02 32 00 01 01 00 03 31", kBllBlock07, "02 36 00 01 00 01 03 35"}));
+  EXPECT_FALSE(f.port.m_bConnected);
+
+  // The next burst is modem text again.
+  const std::string ring = "\r\nRING\r\n";
+  f.Serial({ring.begin(), ring.end()});
+  EXPECT_EQ(f.port.TakeWrites(), Strings{"41 54 41 0D"});
+  EXPECT_EQ(f.dlg.m_strStatus, ring);
+}
