@@ -1,0 +1,90 @@
+// The serial channel on a POSIX serial device: exclusive open, raw 8N1 line,
+// a reader thread that fills the receive queue burst by burst and hands each
+// burst to the main thread, and writes bounded by the line's time-out rule.
+#pragma once
+
+#include "comm/ReaderHandOff.h"
+#include "comm/SerialChannel.h"
+#include "comm/UniqueFd.h"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+
+/// What the main thread does with the reader's hand-offs (see DispatchReaderEvent).
+class ICommEvents {
+public:
+  virtual ~ICommEvents() = default;
+  /// A burst is queued in m_QueueRead.
+  virtual void OnCommRead() = 0;
+  /// A message box raised by the reader; the reader waits until this returns.
+  virtual void OnCommMessage(std::string_view text) = 0;
+  /// The port failed or vanished; it has been closed already.
+  virtual void OnCommFailure() = 0;
+};
+
+/// Time-out rule of writes: 38400 / rate milliseconds per byte (integer
+/// division); 0 at 56000 bit/s and above, meaning "no per-byte bound".
+std::uint32_t WriteTimeoutMultiplier(std::uint32_t rate);
+/// Longest time Write may take for nLen bytes at rate, in milliseconds. Where
+/// the multiplier is 0 we still bound it: four times the bytes' time on the
+/// line (10 bits each) plus 2 s, so a stalled device cannot freeze the caller.
+std::uint32_t WriteTimeoutMs(std::uint32_t rate, std::size_t nLen);
+
+class CCommPort : public CSerialChannel {
+public:
+  static constexpr int kReadChunk = 4096;       // bytes per read of the burst loop
+  static constexpr int kBurstPauseMs = 15;      // pause after every read of a burst
+  static constexpr std::string_view kQueueFullText = "m_QueueRead FULL!";
+
+  CCommPort();
+  ~CCommPort() override;
+
+  /// Opens m_PortDevices[m_nPort] exclusively, sets the line, starts the reader
+  /// and, in modem mode, sends the init command. False when the device cannot be
+  /// opened or locked (m_bOpen false) or the line is refused (m_bOpen stays true).
+  bool Open() override;
+  /// Stops the reader (releasing a pending hand-off), joins it, closes the device.
+  /// The queue keeps its bytes. Safe to call when closed.
+  void Close() override;
+  /// Writes all bytes, waiting at most WriteTimeoutMs; bytes written (0 on failure).
+  int Write(std::span<const std::uint8_t> data) override;
+
+  /// Reader thread: bytes read now into pBuf (at most nMax), 0 when none are waiting.
+  int ReadPort(void* pBuf, int nMax);
+
+  /// Sets how the reader wakes the main thread; call while closed. The callback
+  /// runs on the reader thread and must only queue a call of DispatchReaderEvent.
+  void SetNotify(std::function<void()> notify);
+  /// Main thread: handles the reader's pending hand-off, if any, and releases
+  /// the reader. On a failure the port is closed before events.OnCommFailure.
+  void DispatchReaderEvent(ICommEvents& events);
+
+  /// The reader's entry; returns 1.
+  static int ReadThreadProc(CCommPort* pPort);
+
+  /// Descriptor of the open device (-1 when closed); for tests and diagnostics.
+  int Fd() const noexcept { return m_hComm.Get(); }
+
+private:
+  enum class ReadStatus { Ok, Gone };
+  struct ReadResult {
+    int n = 0;
+    ReadStatus status = ReadStatus::Ok;
+  };
+  enum class WaitResult { Readable, Gone, Stop };
+
+  ReadResult ReadChunk(std::uint8_t* pBuf, int nMax, bool bProbe);
+  WaitResult WaitForInput();
+  bool PauseBurst();  // false when Close asked the reader to stop
+  void RunReader();
+  void WakeReader();
+
+  CUniqueFd m_hComm;      // the open device
+  CUniqueFd m_hWake;      // eventfd: Close wakes the reader through it
+  std::thread m_hThread;  // the reader
+  CReaderHandOff m_HandOff;
+};
