@@ -20,11 +20,12 @@ struct TextOption {
   std::string_view name;
   std::string PackageSettings::*field;
   int limit;
+  bool beginsFileNames = false;  // the value starts the names of package files
 };
 
 constexpr TextOption kTextOptions[] = {
-    {"--uninstall-file-name", &PackageSettings::UninstallFileName, kUninstallFileNameLimit},
-    {"--inf-prefix", &PackageSettings::InfPrefix, kInfPrefixLimit},
+    {"--uninstall-file-name", &PackageSettings::UninstallFileName, kUninstallFileNameLimit, true},
+    {"--inf-prefix", &PackageSettings::InfPrefix, kInfPrefixLimit, true},
     {"--short-name", &PackageSettings::ShortName, kShortNameLimit},
     {"--long-name", &PackageSettings::LongName, kLongNameLimit},
     {"--com-device-name", &PackageSettings::ComDeviceName, kComDeviceNameLimit},
@@ -47,6 +48,8 @@ constexpr FlagOption kClearFlagOptions[] = {
     {"--no-uninstall-gui", &PackageSettings::ShowUninstallGui},
 };
 
+constexpr std::string_view kCouldNotWriteOutputText = "Could not write to standard output.";
+
 constexpr std::string_view kUsage =
     "Usage: VB7350CustomInstall --batch --output DIR\n"
     "           [--uninstall-file-name S] [--inf-prefix S] [--short-name S] [--long-name S]\n"
@@ -61,13 +64,48 @@ constexpr std::string_view kUsage =
     "files and the driver payloads) into DIR, creating DIR and its parents when\n"
     "missing. Options left out take the wizard's defaults; the checks and limits are\n"
     "those of the wizard's pages. --print-summary also prints the summary page's text.\n"
-    "Exit status: 0 written, 1 could not write the folder or a file, 2 bad input.\n";
+    "Exit status: 0 written, 1 could not write the folder, a file or this output,\n"
+    "2 bad input.\n";
 
 struct BatchRequest {
   PackageSettings settings;
   bool outputGiven = false;
   bool printSummary = false;
 };
+
+// True for an option that takes the next argument as its value.
+bool TakesNextArgument(std::string_view arg) {
+  for (const TextOption& option : kTextOptions) {
+    if (arg == option.name) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// --help wins over every other argument, but not where it is the value of an option
+// (--long-name --help names the device "--help").
+bool AsksForHelp(std::span<const std::string_view> args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--help" || args[i] == "-h") {
+      return true;
+    }
+    if (TakesNextArgument(args[i])) {
+      ++i;
+    }
+  }
+  return false;
+}
+
+// A caller that asked for the messages or the summary must not get success without them.
+int CheckedOutput(std::ostream& out, std::ostream& err, int exitCode) {
+  out.flush();
+  if (!out) {
+    err << kCouldNotWriteOutputText << '\n';
+    return kBatchGenerationFailed;
+  }
+  return exitCode;
+}
 
 // Reads the arguments; on failure returns the message to show above the usage.
 std::optional<std::string> Parse(std::span<const std::string_view> args, BatchRequest& request) {
@@ -135,6 +173,11 @@ std::optional<std::string> Validate(PackageSettings& settings) {
     if (value.find_first_of("\r\n") != std::string::npos) {
       return "Option " + std::string(option.name) + " must not contain a line break.";
     }
+    // A '/' would put a package file into another folder, even outside the output folder.
+    if (option.beginsFileNames && !IsFileNameStem(value)) {
+      return "Option " + std::string(option.name) +
+             " must not contain '/': it begins the names of the package's files.";
+    }
   }
   const PackageSettings& s = settings;
   if (s.UninstallFileName.empty() || s.InfPrefix.empty() || s.ShortName.empty() ||
@@ -182,11 +225,9 @@ void PrintUsage(std::ostream& stream) {
 }
 
 int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
-  for (std::string_view arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      PrintUsage(out);
-      return kBatchSucceeded;
-    }
+  if (AsksForHelp(args)) {
+    PrintUsage(out);
+    return CheckedOutput(out, err, kBatchSucceeded);
   }
   BatchRequest request;
   if (const std::optional<std::string> problem = Parse(args, request)) {
@@ -207,7 +248,6 @@ int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ost
   if (request.printSummary) {
     // The summary ends without a line break, exactly as the summary page holds it.
     out << request.settings.GetSummaryText();
-    out.flush();
   }
-  return generated ? kBatchSucceeded : kBatchGenerationFailed;
+  return CheckedOutput(out, err, generated ? kBatchSucceeded : kBatchGenerationFailed);
 }

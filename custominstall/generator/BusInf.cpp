@@ -230,6 +230,5 @@ std::string BuildBusInf(const PackageSettings& settings) {
 
 bool WriteBusInf(const PackageSettings& settings, IMessageBox& box) {
   const std::string text = BuildBusInf(settings);
-  return WriteGeneratedFile(settings.OutputPath(settings.BusInfName()), text, box,
-                            MessageIcon::Stop);
+  return WritePackageFile(settings, settings.BusInfName(), text, box, MessageIcon::Stop);
 }

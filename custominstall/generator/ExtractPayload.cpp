@@ -16,5 +16,5 @@ bool ExtractPayload(const PackageSettings& settings, const std::string& name, in
   }
   const std::span<const char> bytes(reinterpret_cast<const char*>(payload->data()),
                                     payload->size());
-  return WriteGeneratedFile(settings.OutputPath(name), bytes, box, MessageIcon::Stop);
+  return WritePackageFile(settings, name, bytes, box, MessageIcon::Stop);
 }

@@ -95,7 +95,7 @@ bool WriteSetupInfo(const PackageSettings& settings, IMessageBox& box) {
       {"setup.ini", BuildSetupIni(settings)},
   };
   for (const InfoFile& file : files) {
-    if (!WriteGeneratedFile(settings.OutputPath(file.name), file.text, box, MessageIcon::Stop)) {
+    if (!WritePackageFile(settings, file.name, file.text, box, MessageIcon::Stop)) {
       return false;
     }
   }

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "generator/GeneratorTexts.h"
+#include "settings/Validation.h"
 
 namespace {
 
@@ -80,17 +81,31 @@ WriteResult WriteWholeFile(const std::string& path, std::span<const char> bytes)
   return written && closed ? WriteResult::Written : WriteResult::WriteFailed;
 }
 
+namespace {
+bool ShowOpenFailure(IMessageBox& box, MessageIcon icon) {
+  box.Show(kCouldNotOpenFileText, "", icon, MessageButtons::Ok, false);
+  return false;
+}
+}  // namespace
+
 bool WriteGeneratedFile(const std::string& path, std::span<const char> bytes, IMessageBox& box,
                         MessageIcon openFailureIcon) {
   switch (WriteWholeFile(path, bytes)) {
     case WriteResult::Written:
       return true;
     case WriteResult::OpenFailed:
-      box.Show(kCouldNotOpenFileText, "", openFailureIcon, MessageButtons::Ok, false);
-      return false;
+      return ShowOpenFailure(box, openFailureIcon);
     case WriteResult::WriteFailed:
       // Reported by the run's own failure message; the file is incomplete.
       return false;
   }
   return false;
+}
+
+bool WritePackageFile(const PackageSettings& settings, const std::string& fileName,
+                      std::span<const char> bytes, IMessageBox& box, MessageIcon openFailureIcon) {
+  if (!IsFileNameStem(fileName)) {
+    return ShowOpenFailure(box, openFailureIcon);
+  }
+  return WriteGeneratedFile(settings.OutputPath(fileName), bytes, box, openFailureIcon);
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "settings/MessageBox.h"
+#include "settings/PackageSettings.h"
 
 enum class WriteResult { Written, OpenFailed, WriteFailed };
 
@@ -17,3 +18,8 @@ WriteResult WriteWholeFile(const std::string& path, std::span<const char> bytes)
 /// Open File For Write." (no owner, default caption, the given icon); false on any failure.
 bool WriteGeneratedFile(const std::string& path, std::span<const char> bytes, IMessageBox& box,
                         MessageIcon openFailureIcon);
+
+/// Writes fileName into the package folder (OutputDirectory + fileName). A name that
+/// holds '/' would land outside the folder: it counts as a file that cannot be created.
+bool WritePackageFile(const PackageSettings& settings, const std::string& fileName,
+                      std::span<const char> bytes, IMessageBox& box, MessageIcon openFailureIcon);

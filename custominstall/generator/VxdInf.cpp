@@ -195,6 +195,5 @@ std::string BuildVxdInf(const PackageSettings& settings) {
 
 bool WriteVxdInf(const PackageSettings& settings, IMessageBox& box) {
   const std::string text = BuildVxdInf(settings);
-  return WriteGeneratedFile(settings.OutputPath(settings.VxdInfName()), text, box,
-                            MessageIcon::Exclamation);
+  return WritePackageFile(settings, settings.VxdInfName(), text, box, MessageIcon::Exclamation);
 }

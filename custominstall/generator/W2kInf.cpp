@@ -166,6 +166,5 @@ std::string BuildW2kInf(const PackageSettings& settings) {
 
 bool WriteW2kInf(const PackageSettings& settings, IMessageBox& box) {
   const std::string text = BuildW2kInf(settings);
-  return WriteGeneratedFile(settings.OutputPath(settings.W2kInfName()), text, box,
-                            MessageIcon::Stop);
+  return WritePackageFile(settings, settings.W2kInfName(), text, box, MessageIcon::Stop);
 }

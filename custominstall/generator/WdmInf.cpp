@@ -172,6 +172,5 @@ std::string BuildWdmInf(const PackageSettings& settings) {
 
 bool WriteWdmInf(const PackageSettings& settings, IMessageBox& box) {
   const std::string text = BuildWdmInf(settings);
-  return WriteGeneratedFile(settings.OutputPath(settings.WdmInfName()), text, box,
-                            MessageIcon::Stop);
+  return WritePackageFile(settings, settings.WdmInfName(), text, box, MessageIcon::Stop);
 }

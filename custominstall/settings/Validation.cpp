@@ -53,6 +53,10 @@ bool IsValidOutputDirectory(std::string_view text) {
   return HasNoForbiddenCharacter(text, '\\', '/');
 }
 
+bool IsFileNameStem(std::string_view text) {
+  return text.find('/') == std::string_view::npos;
+}
+
 std::string ToUpperAscii(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) {

@@ -15,6 +15,10 @@ bool IsValidDirectory(std::string_view text);
 /// backslash in the place of the slash, and a colon must be followed by '/'.
 bool IsValidOutputDirectory(std::string_view text);
 
+/// True when the text can begin a file name inside the output folder: it holds no
+/// '/', which on this host would lead the file into another folder.
+bool IsFileNameStem(std::string_view text);
+
 /// a..z to A..Z, every other byte unchanged.
 std::string ToUpperAscii(std::string_view text);
 

@@ -118,6 +118,11 @@ TEST(RunBatch, BadValuesAreRefusedWithThePagesTextsAndNothingIsWritten) {
       {{"--target-directory", "C:\\" + std::string(258, 'd')},
        "Option --target-directory takes at most 260 characters; got 261."},
       {{"--long-name", "two\nlines"}, "Option --long-name must not contain a line break."},
+      {{"--inf-prefix", "a/"},
+       "Option --inf-prefix must not contain '/': it begins the names of the package's files."},
+      {{"--uninstall-file-name", "../x"},
+       "Option --uninstall-file-name must not contain '/': it begins the names of the package's "
+       "files."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -129,6 +134,7 @@ TEST(RunBatch, BadValuesAreRefusedWithThePagesTextsAndNothingIsWritten) {
     EXPECT_EQ(r.err, c.message + "\n");
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(fs::exists(temp.Path() / "pkg"));
+    EXPECT_TRUE(FileNames(temp.Path()).empty());
   }
 }
 
@@ -172,6 +178,32 @@ TEST(RunBatch, HelpPrintsTheUsage) {
   EXPECT_TRUE(r.out.starts_with("Usage: VB7350CustomInstall --batch --output DIR\n"));
   EXPECT_NE(r.out.find("[--print-summary]"), std::string::npos);
   EXPECT_EQ(r.err, "");
+}
+
+TEST(RunBatch, HelpAsTheValueOfAnOptionIsAValue) {
+  CTempDir temp;
+  const BatchResult r = RunWith(Args(temp.Dir(), {"--long-name", "--help"}));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Files Successfully Generated\n");
+  EXPECT_NE(ReadFile(temp.Path() / "vornbus.inf").find("\r\nProvider = \"--help\"\r\n"),
+            std::string::npos);
+}
+
+TEST(RunBatch, OutputThatCannotBeWrittenFailsTheRun) {
+  CTempDir temp;
+  std::ostream lostOut(nullptr);  // every write fails, as on a full disk or a closed pipe
+  std::ostringstream err;
+  const std::vector<std::string_view> generate = {"--batch", "--output", temp.Path().c_str(),
+                                                  "--print-summary"};
+  EXPECT_EQ(RunBatch(generate, lostOut, err), 1);
+  EXPECT_EQ(err.str(), "Could not write to standard output.\n");
+  EXPECT_EQ(FileNames(temp.Path()).size(), 20u);  // the package itself is complete
+
+  std::ostream lostHelp(nullptr);
+  std::ostringstream helpErr;
+  const std::vector<std::string_view> help = {"--help"};
+  EXPECT_EQ(RunBatch(help, lostHelp, helpErr), 1);
+  EXPECT_EQ(helpErr.str(), "Could not write to standard output.\n");
 }
 
 TEST(RunBatch, EqualsFormTakesTheValueAsGiven) {

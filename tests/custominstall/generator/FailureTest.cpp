@@ -95,6 +95,55 @@ TEST(GenerateFilesFailure, PipeInTheWayFailsInsteadOfWaiting) {
   EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
 }
 
+TEST(GenerateFilesFailure, PayloadsGoOutInTheirOrder) {
+  // A folder in the way of one payload shows which payloads were written before it:
+  // vornwh95.sys (id 152) goes before vornwhnt.sys (id 147).
+  struct Case {
+    const char* blocked;
+    const char* writtenBefore;
+    const char* notWritten;
+  };
+  const Case cases[] = {{"vornwhnt.sys", "vornwh95.sys", "vorncomm.vxd"},
+                        {"vornwh95.sys", "vornser.sys", "vornwhnt.sys"},
+                        {"vornun.exe", "vornvcr.vxd", "vornun2k.exe"},
+                        {"PreInstaller.exe", "vornun2k.exe", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.blocked);
+    CTempDir temp;
+    fs::create_directory(temp.Path() / c.blocked);
+    PackageSettings s;
+    s.OutputDirectory = temp.Dir();
+    CRecordingMessageBox box;
+    EXPECT_FALSE(GenerateFiles(s, box));
+    EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+    EXPECT_TRUE(fs::is_regular_file(temp.Path() / c.writtenBefore));
+    if (*c.notWritten != '\0') {
+      EXPECT_FALSE(fs::exists(temp.Path() / c.notWritten));
+    }
+  }
+}
+
+TEST(GenerateFilesFailure, NameWithASlashIsNotWrittenOutsideTheFolder) {
+  CTempDir temp;
+  fs::create_directory(temp.Path() / "pkg");
+  fs::create_directory(temp.Path() / "pkg" / "a");
+  PackageSettings s;
+  s.OutputDirectory = temp.Dir() + "pkg/";
+  s.UninstallFileName = "../x";
+  CRecordingMessageBox box;
+  EXPECT_FALSE(GenerateFiles(s, box));
+  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+  EXPECT_EQ(FileNames(temp.Path()), std::vector<std::string>{"pkg"});
+  EXPECT_EQ(FileNames(temp.Path() / "pkg").size(), 5u);  // a/ and the four INF files
+
+  s.UninstallFileName = "vornun";
+  s.InfPrefix = "a/";
+  box.messages.clear();
+  EXPECT_FALSE(GenerateFiles(s, box));
+  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+  EXPECT_TRUE(FileNames(temp.Path() / "pkg" / "a").empty());
+}
+
 TEST(WriteSetupInfo, StopsAtTheFileThatCannotBeCreated) {
   CTempDir temp;
   fs::create_directory(temp.Path() / "setup.ini");

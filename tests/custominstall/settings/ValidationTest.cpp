@@ -53,6 +53,13 @@ TEST(IsValidOutputDirectory, BackslashTakesThePlaceOfTheSlash) {
   EXPECT_FALSE(IsValidOutputDirectory("/tmp/\"a\""));
 }
 
+TEST(IsFileNameStem, RefusesOnlyTheSlash) {
+  EXPECT_TRUE(IsFileNameStem("vornun"));
+  EXPECT_TRUE(IsFileNameStem("a\\b .."));
+  EXPECT_FALSE(IsFileNameStem("../x"));
+  EXPECT_FALSE(IsFileNameStem("a/"));
+}
+
 TEST(Validation, MessageTexts) {
   EXPECT_EQ(kFillInAllBlanksText, "Please fill in all blanks.");
   EXPECT_EQ(kInvalidHexText, "Please enter a valid hexadecimal number.");
