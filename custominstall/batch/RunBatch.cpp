@@ -69,6 +69,7 @@ constexpr std::string_view kUsage =
 
 struct BatchRequest {
   PackageSettings settings;
+  bool batchGiven = false;
   bool outputGiven = false;
   bool printSummary = false;
 };
@@ -117,6 +118,7 @@ std::optional<std::string> Parse(std::span<const std::string_view> args, BatchRe
       arg = arg.substr(0, equals);
     }
     if (arg == "--batch" && !inlineValue) {
+      request.batchGiven = true;
       continue;
     }
     if (arg == "--print-summary" && !inlineValue) {
@@ -149,6 +151,10 @@ std::optional<std::string> Parse(std::span<const std::string_view> args, BatchRe
     if (!known) {
       return "Unknown option: " + std::string(args[i]);
     }
+  }
+  // Only --batch generates; a "--batch" or "--help" that is an option's value does not count.
+  if (!request.batchGiven) {
+    return std::string("Missing --batch.");
   }
   if (!request.outputGiven) {
     return std::string("Missing --output DIR.");

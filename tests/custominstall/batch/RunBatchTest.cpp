@@ -159,10 +159,16 @@ TEST(RunBatch, CommandLineMistakesPrintTheUsage) {
       {"--batch", "--output", "x", "--vid"},
       {"--batch", "--output", "x", "--print-summary=yes"},
       {"--batch"},
+      {"--output", "x", "--long-name", "--help"},
+      {"--long-name", "--batch", "--output", "x"},
   };
-  const std::vector<std::string> firstLines = {
-      "Unknown option: --bogus\n", "Unknown option: stray\n", "Option --vid needs a value.\n",
-      "Unknown option: --print-summary=yes\n", "Missing --output DIR.\n"};
+  const std::vector<std::string> firstLines = {"Unknown option: --bogus\n",
+                                               "Unknown option: stray\n",
+                                               "Option --vid needs a value.\n",
+                                               "Unknown option: --print-summary=yes\n",
+                                               "Missing --output DIR.\n",
+                                               "Missing --batch.\n",
+                                               "Missing --batch.\n"};
   for (std::size_t i = 0; i < mistakes.size(); ++i) {
     SCOPED_TRACE(firstLines[i]);
     const BatchResult r = RunWith(mistakes[i]);
