@@ -18,13 +18,13 @@ qt_add_resources(loader_window_dialogs "tarvix_window"
 # The main window on the download core, and the window front end's entry point.
 if(TARGET loader_core)
   set(window_sources DownloadWindow.cpp)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/LoaderRuntime.h)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/LoaderRuntime.h AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/WindowMain.cpp)
     list(APPEND window_sources WindowMain.cpp)
   endif()
   add_library(loader_window STATIC ${window_sources})
   target_link_libraries(loader_window PUBLIC loader_window_dialogs loader_core
                         PRIVATE project_warnings)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/LoaderRuntime.h)
+  if(TARGET loader_runtime)
     target_link_libraries(loader_window PUBLIC loader_runtime)
   endif()
 endif()

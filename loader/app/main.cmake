@@ -1,0 +1,10 @@
+# The Tarvix program: the window, or the headless server with --headless.
+if(TARGET loader_headless)
+  add_executable(Tarvix main.cpp)
+  target_link_libraries(Tarvix PRIVATE loader_headless project_warnings)
+  if(TARGET loader_window AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/WindowMain.cpp)
+    target_link_libraries(Tarvix PRIVATE loader_window)
+    target_compile_definitions(Tarvix PRIVATE TARVIX_HAVE_WINDOW)
+  endif()
+  install(TARGETS Tarvix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
