@@ -12,7 +12,7 @@ vb7350_add_gtest(loader_window_dialog_tests
 
 if(TARGET loader_window)
   vb7350_add_gtest(loader_window_tests
-    SOURCES DownloadWindowTest.cpp
+    SOURCES DownloadWindowTest.cpp $<$<TARGET_EXISTS:loader_runtime>:WindowRuntimeTest.cpp>
     LIBS loader_window Qt6::Test
     LABELS gui
     QT)
