@@ -1,0 +1,294 @@
+// The real `Tarvix --headless` against the terminal simulator over a
+// pseudo-terminal and TCP on 127.0.0.1: downloads, resends, modem dialogue,
+// unplug, a taken port, the command line.
+#include "loader/e2e/TarvixProcess.h"
+
+#include "Terminal.h"
+#include "Transport.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+/// A port that was free a moment ago (the child binds it right after).
+int FreeTcpPort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(s);
+  return ntohs(addr.sin_port);
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
+  std::vector<std::uint8_t> data(size);
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>((i * 131 + seed) ^ (i >> 8));
+  return data;
+}
+
+struct Settings {
+  std::string type = "RS232";
+  std::string baud = "115200bps";
+  std::string modem;  // empty: no MODEM key
+  int tcpPace = 0;
+};
+
+class HeadlessE2E : public ::testing::Test {
+protected:
+  void SetUp() override {
+    m_Dir = fs::temp_directory_path() /
+            ("tarvix-e2e-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(m_Dir);
+    fs::create_directories(m_Dir / "rom");
+    fs::create_directories(m_Dir / "bll");
+    std::string error;
+    m_pPty = termsim::CPtyTransport::Create(error);
+    ASSERT_TRUE(m_pPty) << error;
+    m_nTcpPort = FreeTcpPort();
+  }
+  void TearDown() override {
+    m_pProcess.reset();
+    fs::remove_all(m_Dir);
+  }
+
+  std::string PutImage(const std::string& folder, const std::string& name, std::size_t size, unsigned seed) {
+    const fs::path path = m_Dir / folder / name;
+    const auto data = Pattern(size, seed);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                                static_cast<std::streamsize>(data.size()));
+    return path.string();
+  }
+
+  void WriteConfig(const Settings& s) {
+    std::ofstream cfg(m_Dir / "Romvale.cfg", std::ios::binary);
+    cfg << "[Location]\r\nROMFILE=" << (m_Dir / "rom").string() << "\r\nBLLFILE=" << (m_Dir / "bll").string()
+        << "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=" << s.type << "\r\nBAUD=" << s.baud << "\r\n";
+    if (!s.modem.empty()) cfg << "MODEM=" << s.modem << "\r\n";
+    cfg << "TCPPACE=" << s.tcpPace << "\r\n[Ports]\r\nCOM1=" << m_pPty->SlavePath() << "\r\n";
+  }
+
+  /// Starts Tarvix and waits until it shows its port status (port open, listening).
+  void StartTarvix(const Settings& s = {}) {
+    WriteConfig(s);
+    m_pProcess = std::make_unique<CTarvixProcess>(
+        m_Dir.string(), std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
+    ASSERT_TRUE(m_pProcess->WaitForOut("port: ", true));
+  }
+
+  std::unique_ptr<termsim::ITransport> ConnectTcp() {
+    std::string error;
+    auto line = termsim::ConnectTcp("127.0.0.1", m_nTcpPort, termsim::Millis(5000), error);
+    EXPECT_TRUE(line) << error;
+    return line;
+  }
+
+  std::string LastProgressLine() {
+    std::string last;
+    for (const auto& l : m_pProcess->OutLines()) {
+      if (l.starts_with("progress: ")) last = l;
+    }
+    return last;
+  }
+
+  fs::path m_Dir;
+  std::unique_ptr<termsim::CPtyTransport> m_pPty;
+  int m_nTcpPort = 0;
+  std::unique_ptr<CTarvixProcess> m_pProcess;
+};
+
+termsim::DownloadOptions RomOptions(const std::string& name, const std::string& file) {
+  termsim::DownloadOptions opt;
+  opt.family = termsim::Family::Rom;
+  opt.romSelector = *termsim::RomSelectorForName(name);
+  opt.expectedFile = file;
+  return opt;
+}
+
+termsim::DownloadOptions BllOptions(termsim::BllForm form, const std::string& digits, const std::string& file) {
+  termsim::DownloadOptions opt;
+  opt.family = termsim::Family::Bll;
+  opt.bllForm = form;
+  opt.bllDigits = digits;
+  opt.expectedFile = file;
+  return opt;
+}
+}  // namespace
+
+TEST_F(HeadlessE2E, RomDownloadsOverSerialOfSeveralSizesWithResends) {
+  StartTarvix();
+  EXPECT_EQ(m_pProcess->OutLines().front(), "port:  COM1 : Serial : 115200bps ");
+  struct Case {
+    std::string name;
+    std::size_t size;
+    int nak;
+    int badLrc;
+  };
+  const std::vector<Case> cases = {{"TRM-1.jd0", 1, -1, -1},
+                                   {"TRM-2.jd0", 2048, -1, -1},
+                                   {"TRM-3.jd0", 5000, 1, 0},
+                                   {"TRM-4.jd0", 9000, 4, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto opt = RomOptions(c.name, PutImage("rom", c.name, c.size, static_cast<unsigned>(c.size)));
+    opt.nakBlock = c.nak;
+    opt.badLrcBlock = c.badLrc;
+    const auto r = termsim::RunDownload(*m_pPty, opt);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.receivedBytes, c.size);
+    const std::size_t blocks = (c.size + 2047) / 2048;
+    ASSERT_TRUE(m_pProcess->WaitForOut("progress: 0/" + std::to_string(blocks + 1)));
+  }
+  auto missing = RomOptions("TRM-9.jd0", "");
+  missing.expectMissing = true;
+  const auto r = termsim::RunDownload(*m_pPty, missing);
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  EXPECT_TRUE(m_pProcess->ErrLines().empty());
+}
+
+TEST_F(HeadlessE2E, RomRequestOverTcpIsAnsweredOnTheSerialLine) {
+  StartTarvix();
+  auto tcp = ConnectTcp();
+  ASSERT_TRUE(tcp);
+  ASSERT_TRUE(m_pProcess->WaitForOut("status: TCPIP 연결 허가"));
+  termsim::CSplitTransport split(*tcp, *m_pPty);
+  const auto r = termsim::RunDownload(split, RomOptions("TRM-5.jd0", PutImage("rom", "TRM-5.jd0", 3000, 5)));
+  EXPECT_TRUE(r.ok) << r.error;
+}
+
+TEST_F(HeadlessE2E, BllDownloadsOverTcpAndSerialWithResends) {
+  StartTarvix();
+  const std::string mca = PutImage("bll", "MCA001.bll", 700, 1);
+  const std::string sub = PutImage("bll", "SUB002.bll", 300, 2);
+  auto tcp = ConnectTcp();
+  ASSERT_TRUE(tcp);
+  auto opt = BllOptions(termsim::BllForm::Mca, "001", mca);
+  opt.nakBlock = 1;
+  auto r = termsim::RunDownload(*tcp, opt);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.receivedBytes, 700u);
+  EXPECT_EQ(LastProgressLine(), "progress: 0/4");
+
+  r = termsim::RunDownload(*tcp, BllOptions(termsim::BllForm::B, "001", mca));
+  ASSERT_TRUE(r.ok) << r.error;
+  // A serial burst after the TCP traffic: the reply goes to the serial line.
+  opt = BllOptions(termsim::BllForm::C, "002", sub);
+  opt.badLrcBlock = 0;
+  r = termsim::RunDownload(*m_pPty, opt);
+  ASSERT_TRUE(r.ok) << r.error;
+  auto missing = BllOptions(termsim::BllForm::Mca, "404", "");
+  missing.expectMissing = true;
+  r = termsim::RunDownload(*tcp, missing);
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(m_pProcess->WaitForOut("status: File open error !! - ", true));
+}
+
+TEST_F(HeadlessE2E, PacedTcpClientsAreBothServed) {
+  Settings s;
+  s.tcpPace = 500;
+  StartTarvix(s);
+  const std::string file = PutImage("bll", "MCA007.bll", 100, 7);
+  auto first = ConnectTcp();
+  auto second = ConnectTcp();
+  ASSERT_TRUE(first && second);
+  auto r = termsim::RunDownload(*second, BllOptions(termsim::BllForm::Mca, "007", file));
+  ASSERT_TRUE(r.ok) << r.error;
+  r = termsim::RunDownload(*first, BllOptions(termsim::BllForm::B, "007", file));
+  EXPECT_TRUE(r.ok) << r.error;
+}
+
+TEST_F(HeadlessE2E, ModemDialogueThenRomDownloadInKilobyteBlocks) {
+  Settings s;
+  s.type = "MODEM";
+  s.baud = "2400bps";
+  s.modem = "AT&F&C1&D2E1&K3";
+  termsim::ModemOptions modem;
+  modem.sendOk = true;
+  modem.rings = 2;
+  modem.connectText = "CONNECT 2400 NoEC";
+  StartTarvix(s);
+  EXPECT_EQ(m_pProcess->OutLines().front(), "port:  COM1 : Modem : 2400bps ");
+  auto r = termsim::RunModemAnswer(*m_pPty, modem);
+  ASSERT_TRUE(r.ok) << r.error;
+  // The modem's text shows in the status line, CR and LF escaped.
+  EXPECT_TRUE(m_pProcess->WaitForOut("status: \\r\\nRING\\r\\n"));
+  auto opt = RomOptions("TRM-6.jd0", PutImage("rom", "TRM-6.jd0", 3000, 6));
+  opt.modemLink = true;
+  r = termsim::RunDownload(*m_pPty, opt);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.blocks, 3);
+  ASSERT_TRUE(m_pProcess->WaitForOut("progress: 0/4"));
+  r = termsim::ExpectModemTextAgain(*m_pPty, modem);
+  EXPECT_TRUE(r.ok) << r.error;
+}
+
+TEST_F(HeadlessE2E, UnpluggedPortIsReportedAndServerKeepsRunning) {
+  StartTarvix();
+  m_pPty.reset();  // the device goes away
+  ASSERT_TRUE(m_pProcess->WaitForOut("port: COM1 포트 오류가 발생하였습니다."));
+  auto tcp = ConnectTcp();
+  ASSERT_TRUE(tcp);
+  ASSERT_TRUE(m_pProcess->WaitForOut("status: TCPIP 연결 허가"));
+  EXPECT_EQ(m_pProcess->Stop(SIGINT), 0);
+}
+
+TEST_F(HeadlessE2E, TakenTcpPortIsReported) {
+  const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(m_nTcpPort));
+  ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(taken, 1), 0);
+  StartTarvix();
+  EXPECT_TRUE(m_pProcess->WaitForOut("status: TCPIP listen error !! - ", true));
+  EXPECT_TRUE(m_pProcess->WaitForErr("Tarvix: cannot listen on TCP port " + std::to_string(m_nTcpPort)));
+  // The serial side still serves.
+  const auto r = termsim::RunDownload(*m_pPty, RomOptions("TRM-1.jd0", PutImage("rom", "TRM-1.jd0", 10, 1)));
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  ::close(taken);
+}
+
+TEST_F(HeadlessE2E, MissingConfigurationIsAMessageAndTheServerStillRuns) {
+  m_pProcess = std::make_unique<CTarvixProcess>(
+      m_Dir.string(), std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
+  ASSERT_TRUE(m_pProcess->WaitForErr("message: 환경 파일이 존재하지 않습니다."));
+  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+}
+
+TEST_F(HeadlessE2E, CommandLineHelpAndBadOptions) {
+  CTarvixProcess help(m_Dir.string(), {"--headless", "--help"});
+  EXPECT_EQ(help.Wait(), 0);
+  ASSERT_FALSE(help.OutLines().empty());
+  EXPECT_TRUE(help.OutLines().front().starts_with("Usage: Tarvix"));
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--headless", "--bogus"},
+                                              {"--headless", "--tcp-port"},
+                                              {"--headless", "--tcp-port", "0"},
+                                              {"--headless", "--tcp-port", "70000"},
+                                              {"--tcp-port", "7001"}}) {
+    CTarvixProcess p(m_Dir.string(), bad);
+    EXPECT_EQ(p.Wait(), 2) << bad.back();
+    const auto err = p.ErrLines();
+    ASSERT_GE(err.size(), 2u);
+    EXPECT_TRUE(err[0].starts_with("Tarvix: "));
+    EXPECT_TRUE(err[1].starts_with("Usage: Tarvix"));
+    EXPECT_TRUE(p.OutLines().empty());
+  }
+}

@@ -1,0 +1,131 @@
+// Child-process harness for Tarvix --headless.
+#include "loader/e2e/TarvixProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#ifndef TARVIX_EXE
+#error "TARVIX_EXE must name the Tarvix program"
+#endif
+
+CTarvixProcess::CTarvixProcess(const std::string& dir, const std::vector<std::string>& args) {
+  int outPipe[2];
+  int errPipe[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  std::vector<std::string> argv = {TARVIX_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargv;
+  for (auto& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  m_nPid = ::fork();
+  if (m_nPid == 0) {
+    ::dup2(outPipe[1], STDOUT_FILENO);
+    ::dup2(errPipe[1], STDERR_FILENO);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    ::execv(cargv[0], cargv.data());
+    ::_exit(127);
+  }
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+  if (m_nPid < 0) {
+    ::close(outPipe[0]);
+    ::close(errPipe[0]);
+    throw std::runtime_error("fork");
+  }
+  m_Collector = std::thread([this, o = outPipe[0], e = errPipe[0]] { Collect(o, e); });
+}
+
+CTarvixProcess::~CTarvixProcess() {
+  if (!m_bReaped && m_nPid > 0) {
+    ::kill(m_nPid, SIGKILL);
+    ::waitpid(m_nPid, &m_nStatus, 0);
+  }
+  if (m_Collector.joinable()) m_Collector.join();
+}
+
+void CTarvixProcess::Collect(int outFd, int errFd) {
+  std::string partial[2];
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  int open = 2;
+  while (open > 0) {
+    if (::poll(fds, 2, -1) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buf[4096];
+      const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+        continue;
+      }
+      partial[i].append(buf, static_cast<std::size_t>(n));
+      std::lock_guard lock(m_Mutex);
+      for (std::size_t pos; (pos = partial[i].find('\n')) != std::string::npos;) {
+        (i == 0 ? m_Out : m_Err).push_back(partial[i].substr(0, pos));
+        partial[i].erase(0, pos + 1);
+      }
+      m_Cond.notify_all();
+    }
+  }
+  std::lock_guard lock(m_Mutex);
+  m_bEof = true;
+  m_Cond.notify_all();
+}
+
+bool CTarvixProcess::WaitFor(const std::vector<std::string>& lines, std::string_view text, bool bPrefix,
+                             int timeoutMs) {
+  std::unique_lock lock(m_Mutex);
+  return m_Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    for (const auto& l : lines) {
+      if (bPrefix ? std::string_view(l).starts_with(text) : l == text) return true;
+    }
+    return m_bEof;
+  }) && [&] {
+    for (const auto& l : lines) {
+      if (bPrefix ? std::string_view(l).starts_with(text) : l == text) return true;
+    }
+    return false;
+  }();
+}
+
+bool CTarvixProcess::WaitForOut(std::string_view line, bool bPrefix, int timeoutMs) {
+  return WaitFor(m_Out, line, bPrefix, timeoutMs);
+}
+
+bool CTarvixProcess::WaitForErr(std::string_view prefix, int timeoutMs) {
+  return WaitFor(m_Err, prefix, true, timeoutMs);
+}
+
+int CTarvixProcess::Wait(int timeoutMs) {
+  if (m_bReaped) return WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
+  for (int waited = 0; waited <= timeoutMs; waited += 10) {
+    if (::waitpid(m_nPid, &m_nStatus, WNOHANG) == m_nPid) {
+      m_bReaped = true;
+      if (m_Collector.joinable()) m_Collector.join();
+      return WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return -1;
+}
+
+int CTarvixProcess::Stop(int sig, int timeoutMs) {
+  if (!m_bReaped) ::kill(m_nPid, sig);
+  return Wait(timeoutMs);
+}
+
+std::vector<std::string> CTarvixProcess::OutLines() {
+  std::lock_guard lock(m_Mutex);
+  return m_Out;
+}
+
+std::vector<std::string> CTarvixProcess::ErrLines() {
+  std::lock_guard lock(m_Mutex);
+  return m_Err;
+}
