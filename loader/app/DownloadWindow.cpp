@@ -34,8 +34,9 @@ constexpr int kHeightDlu = 230;
 
 QString IdName(int id) { return QString::number(id); }
 
-QLineEdit* MakeReadOnlyEdit(int id, QWidget* parent) {
+QLineEdit* MakeReadOnlyEdit(int id, const char* name, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
+  edit->setAccessibleName(QString::fromLatin1(name));
   edit->setObjectName(IdName(id));
   edit->setReadOnly(true);
   return edit;
@@ -88,9 +89,9 @@ void CDownloadWindow::CreateControls() {
   using namespace wnd;
   auto* settings = new QGroupBox(Utf8(kSettingsGroup), this);
   m_pRomLocationButton = MakeButton(kIdRomLocationButton, kRomLocationButton, settings);
-  m_pRomLocation = MakeReadOnlyEdit(kIdRomLocationEdit, settings);
+  m_pRomLocation = MakeReadOnlyEdit(kIdRomLocationEdit, "ROM directory", settings);
   m_pPortSettingsButton = MakeButton(kIdPortSettingsButton, kPortSettingsButton, settings);
-  m_pPortStatus = MakeReadOnlyEdit(kIdPortStatusEdit, settings);
+  m_pPortStatus = MakeReadOnlyEdit(kIdPortStatusEdit, "Port status", settings);
   auto* settingsGrid = new QGridLayout(settings);
   settingsGrid->setVerticalSpacing(10);
   settingsGrid->addWidget(m_pRomLocationButton, 0, 0);
@@ -103,7 +104,8 @@ void CDownloadWindow::CreateControls() {
   m_pProgress = new QProgressBar(progress);
   m_pProgress->setObjectName(IdName(kIdProgress));
   m_pProgress->setTextVisible(false);
-  m_pStatus = MakeReadOnlyEdit(kIdStatusEdit, progress);
+  m_pProgress->setAccessibleName(QStringLiteral("Download progress"));
+  m_pStatus = MakeReadOnlyEdit(kIdStatusEdit, "Status line", progress);
   auto* progressColumn = new QVBoxLayout(progress);
   progressColumn->setSpacing(10);
   progressColumn->addWidget(m_pProgress);
@@ -171,12 +173,12 @@ void CDownloadWindow::CreateMenu(QMenuBar& menuBar) {
           &QAction::triggered, this, &CDownloadWindow::OnPortSettings);
 
   QMenu* info = menuBar.addMenu(Utf8(kInfoMenu));
-  connect(AddCommand(*info, kIdAppAbout, kAppAbout, kAppAboutPrompt), &QAction::triggered, this,
+  connect(AddCommand(*info, kIdAppAbout, kAppAbout, kNoPrompt), &QAction::triggered, this,
           &CDownloadWindow::OnAbout);
   // The About item a Windows system menu would carry lives here and in the
   // window's context menu.
   info->addSeparator();
-  m_pAboutBoxAction = AddCommand(*info, kIdAboutBox, kAboutBox, kAppAboutPrompt);
+  m_pAboutBoxAction = AddCommand(*info, kIdAboutBox, kAboutBox, kNoPrompt);
   connect(m_pAboutBoxAction, &QAction::triggered, this, &CDownloadWindow::OnAbout);
 }
 

@@ -47,12 +47,11 @@ inline constexpr std::string_view kPortSettings = "통신 포트 설정";
 inline constexpr std::string_view kPortSettingsPrompt = "change property for communication port";
 inline constexpr int kIdAppAbout = 57664;
 inline constexpr std::string_view kAppAbout = "About Romvale...";
-inline constexpr std::string_view kAppAboutPrompt = "Show the program's name and version";
+// The About items have no prompt.
+inline constexpr std::string_view kNoPrompt = "";
 inline constexpr int kIdAboutBox = 0x0010;
 inline constexpr std::string_view kAboutBox = "Tarvix 정보(&A)...";
 inline constexpr int kIdHelp = 57670;
-inline constexpr std::string_view kHelpPrompt = "Open the help";
-inline constexpr std::string_view kReady = "Ready";
 
 // About box.
 inline constexpr std::string_view kAboutCaption = "Romvale 정보";
