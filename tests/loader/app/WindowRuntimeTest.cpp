@@ -7,9 +7,11 @@
 #include "QtTestApp.h"
 
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdint>
 #include <filesystem>
@@ -56,6 +58,14 @@ bool WaitForStatus(const QWidget& window, const char* expected) {
   return QTest::qWaitFor([&] { return Text(window, 1006) == QString::fromUtf8(expected); }, 5000);
 }
 
+/// Romvale.cfg for a direct line on the pseudo-terminal at 115200 bit/s.
+void WriteConfig(const CTempDir& dir, const CPtyPair& pty) {
+  WriteFile(dir.Path() / "Romvale.cfg",
+            "[Location]\r\nROMFILE=" + dir.Path().string() +
+                "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=115200bps\r\n[Ports]\r\nCOM1=" +
+                pty.Path() + "\r\n");
+}
+
 }  // namespace
 
 TEST(WindowRuntime, RomDownloadOverPseudoTerminalShowsProgress) {
@@ -63,10 +73,7 @@ TEST(WindowRuntime, RomDownloadOverPseudoTerminalShowsProgress) {
   CTempDir dir;
   CPtyPair pty;
   WriteFile(dir.Path() / "TRM-0.jd0", std::string(5000, '\x5a'));  // 3 blocks of 2048
-  WriteFile(dir.Path() / "Romvale.cfg",
-            "[Location]\r\nROMFILE=" + dir.Path().string() +
-                "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=115200bps\r\n[Ports]\r\nCOM1=" +
-                pty.Path() + "\r\n");
+  WriteConfig(dir, pty);
 
   CDownloadWindow window;
   CLoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
@@ -105,5 +112,36 @@ TEST(WindowRuntime, RomDownloadOverPseudoTerminalShowsProgress) {
   EXPECT_EQ(pty.Receive(4), (Bytes{0x0F, 0x35, 0x0E, 0x3B}));
   EXPECT_EQ(progress->value(), 0);
   EXPECT_TRUE(download->isEnabled());
+  window.Attach(nullptr);
+}
+
+TEST(WindowRuntime, ReaderMessageBoxIsShownOnTheWindowThread) {
+  qttest::App();
+  CTempDir dir;
+  CPtyPair pty;
+  WriteConfig(dir, pty);
+  CDownloadWindow window;
+  CLoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
+  window.Attach(&runtime.Dlg());
+  ASSERT_TRUE(runtime.Start());
+  window.show();
+
+  // Every message box that opens is read and answered; the reader waits meanwhile.
+  QStringList texts;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&texts] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      EXPECT_EQ(box->thread(), QApplication::instance()->thread());
+      texts << box->text();
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  answer.start(10);
+  // One burst of more than the receive queue holds (8191 bytes), with no frame in it.
+  pty.Send(std::string(12000, 'A'));
+  EXPECT_TRUE(QTest::qWaitFor([&texts] { return !texts.empty(); }, 5000));
+  answer.stop();
+  ASSERT_FALSE(texts.isEmpty());
+  for (const QString& text : texts) EXPECT_EQ(text, QString("m_QueueRead FULL!"));
   window.Attach(nullptr);
 }
