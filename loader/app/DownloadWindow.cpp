@@ -27,6 +27,8 @@
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kWidthDlu = 293;
@@ -49,7 +51,8 @@ QPushButton* MakeButton(int id, std::string_view text, QWidget* parent) {
   return button;
 }
 
-/// Shows a core string. The texts are UTF-8; a path that is not stays readable.
+/// Shows a core string (UTF-8; stray bytes show as replacement characters),
+/// from its beginning.
 void ShowText(QLineEdit& edit, const std::string& text) {
   const QString shown = Utf8(text);
   if (edit.text() != shown) edit.setText(shown);
