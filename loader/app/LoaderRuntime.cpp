@@ -2,8 +2,12 @@
 #include "app/LoaderRuntime.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <iostream>
@@ -14,17 +18,28 @@ CLoaderRuntime::CLoaderRuntime(DownloadHost host, std::string curDir, std::uint1
       m_Host(host),
       m_nTcpPort(tcpPort),
       m_pDlg(std::make_unique<CDownloadDlg>(m_CommPort, host, std::move(curDir))) {
-  // The reader only queues a call; the burst is handled here on the main thread
-  // while the reader waits (Close releases it if needed).
-  m_CommPort.SetNotify([this] {
-    QMetaObject::invokeMethod(
-        this, [this] { m_CommPort.DispatchReaderEvent(*this); }, Qt::QueuedConnection);
-  });
+  // The reader only bumps an eventfd; the main loop sees it through a socket
+  // notifier and handles the hand-off here while the reader waits (Close
+  // releases it if needed). The reader never touches a Qt object.
+  m_WakeFd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (m_WakeFd.Valid()) {
+    m_pWakeNotifier = std::make_unique<QSocketNotifier>(m_WakeFd.Get(), QSocketNotifier::Read);
+    QObject::connect(m_pWakeNotifier.get(), &QSocketNotifier::activated, this, [this] {
+      std::uint64_t count = 0;
+      (void)!::read(m_WakeFd.Get(), &count, sizeof count);
+      m_CommPort.DispatchReaderEvent(*this);
+    });
+    m_CommPort.SetNotify([fd = m_WakeFd.Get()] {
+      const std::uint64_t one = 1;
+      (void)!::write(fd, &one, sizeof one);
+    });
+  }
 }
 
 CLoaderRuntime::~CLoaderRuntime() {
   m_CommPort.Close();
   m_CommPort.SetNotify({});
+  m_pWakeNotifier.reset();
   m_SocketList.clear();
   m_ClosedSockets.clear();
   m_pListenSocket.reset();

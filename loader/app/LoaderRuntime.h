@@ -9,8 +9,10 @@
 #include "comm/ClientSocket.h"
 #include "comm/CommPort.h"
 #include "comm/ListenSocket.h"
+#include "comm/UniqueFd.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 
 #include <cstdint>
 #include <memory>
@@ -57,6 +59,8 @@ private:
 
   DownloadHost m_Host;
   std::uint16_t m_nTcpPort;
+  CUniqueFd m_WakeFd;                                // reader -> main thread wake-ups
+  std::unique_ptr<QSocketNotifier> m_pWakeNotifier;
   CCommPort m_CommPort;
   std::unique_ptr<CDownloadDlg> m_pDlg;
   std::unique_ptr<CListenSocket> m_pListenSocket;

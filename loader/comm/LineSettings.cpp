@@ -20,7 +20,9 @@ bool SetRawLine(int fd, std::uint32_t rate) {
   tio.c_cflag |= CS8 | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
   tio.c_ispeed = rate;
   tio.c_ospeed = rate;
-  tio.c_cc[VMIN] = 0;
+  // VMIN 1: on our non-blocking descriptor an empty line then reads as EAGAIN,
+  // so a read of 0 bytes means only one thing: the line was hung up.
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
   return ::ioctl(fd, TCSETS2, &tio) == 0;
 }

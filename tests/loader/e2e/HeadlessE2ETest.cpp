@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,15 @@ protected:
     m_nTcpPort = FreeTcpPort();
   }
   void TearDown() override {
+    if (m_pProcess) {
+      m_pProcess->Stop(SIGTERM);
+      // A sanitizer build of Tarvix reports its findings on stderr.
+      for (const auto& l : m_pProcess->ErrLines()) EXPECT_EQ(l.find("Sanitizer"), std::string::npos) << l;
+    }
+    if (HasFailure() && m_pProcess) {
+      for (const auto& l : m_pProcess->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
+      for (const auto& l : m_pProcess->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
+    }
     m_pProcess.reset();
     fs::remove_all(m_Dir);
   }
