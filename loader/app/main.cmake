@@ -1,4 +1,5 @@
 # The Tarvix program: the window, or the headless server with --headless.
+include(GNUInstallDirs)
 if(TARGET loader_headless)
   add_executable(Tarvix main.cpp)
   target_link_libraries(Tarvix PRIVATE loader_headless project_warnings)
