@@ -210,6 +210,29 @@ TEST_F(HeadlessE2E, BllDownloadsOverTcpAndSerialWithResends) {
   EXPECT_TRUE(m_pProcess->WaitForOut("status: File open error !! - ", true));
 }
 
+TEST_F(HeadlessE2E, StdoutOfOneBlockBllDownloadOverTcpLineByLine) {
+  StartTarvix();
+  auto tcp = ConnectTcp();
+  ASSERT_TRUE(tcp);
+  const auto r =
+      termsim::RunDownload(*tcp, BllOptions(termsim::BllForm::Mca, "007", PutImage("bll", "MCA007.bll", 100, 7)));
+  ASSERT_TRUE(r.ok) << r.error;
+  ASSERT_TRUE(m_pProcess->WaitForOut("status: MCA007.bll  100% downloaded..."));
+  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  const std::vector<std::string> expected = {
+      "port:  COM1 : Serial : 115200bps ",
+      "status: TCPIP 연결 허가",
+      "progress: 0/2",  // range 0..blocks+1
+      "status: MCA007.bll download is started",
+      "progress: 1/2",  // begin
+      "status: MCA007.bll  0% downloaded...",
+      "progress: 2/2",  // block 0 acknowledged
+      "progress: 0/2",  // end: bar reset
+      "status: MCA007.bll  100% downloaded...",
+  };
+  EXPECT_EQ(m_pProcess->OutLines(), expected);
+}
+
 TEST_F(HeadlessE2E, PacedTcpClientsAreBothServed) {
   Settings s;
   s.tcpPace = 500;
