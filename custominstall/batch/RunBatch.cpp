@@ -1,14 +1,13 @@
 // VB7350CustomInstall --batch: the package generator driven from the command line.
 #include "batch/RunBatch.h"
 
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "batch/StreamMessageBox.h"
 #include "generator/GenerateFiles.h"
 #include "settings/DirectoryTree.h"
+#include "settings/OutputFolder.h"
 #include "settings/PackageSettings.h"
 #include "settings/Validation.h"
 
@@ -210,18 +209,9 @@ std::optional<std::string> Validate(PackageSettings& settings) {
 
 // Makes sure the output folder exists, as the wizard does once the user agrees.
 bool PrepareOutputDirectory(PackageSettings& settings) {
-  std::string lookup = settings.OutputDirectory;
-  if (lookup.size() > 1 && lookup.back() == '/') {
-    lookup.pop_back();
-  }
-  if (settings.OutputDirectory.back() != '/') {
-    settings.OutputDirectory += '/';
-  }
-  std::error_code error;
-  if (std::filesystem::exists(lookup, error)) {
-    return true;
-  }
-  return CreateDirectoryTree(settings.OutputDirectory);
+  settings.OutputDirectory = WithTrailingSeparator(settings.OutputDirectory);
+  return OutputPathExists(settings.OutputDirectory) ||
+         CreateDirectoryTree(settings.OutputDirectory);
 }
 
 }  // namespace

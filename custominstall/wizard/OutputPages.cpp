@@ -4,7 +4,7 @@
 #include "generator/GenerateFiles.h"
 #include "settings/DirectoryTree.h"
 #include "settings/Validation.h"
-#include "wizard/OutputFolder.h"
+#include "settings/OutputFolder.h"
 
 COutputDirPage::COutputDirPage(PackageSettings settings)
     : CPageLogic(std::move(settings)), m_strOutputDirectory(m_Settings.OutputDirectory) {}

@@ -2,7 +2,7 @@
 #include "wizard/PageLogic.h"
 
 #include "settings/Validation.h"
-#include "wizard/OutputFolder.h"
+#include "settings/OutputFolder.h"
 
 void CPageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
   box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true);

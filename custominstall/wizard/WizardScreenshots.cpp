@@ -15,7 +15,7 @@
 #include "wizard/NamesDlg.h"
 #include "wizard/OptionsDlg.h"
 #include "wizard/OutputDirDlg.h"
-#include "wizard/OutputFolder.h"
+#include "settings/OutputFolder.h"
 #include "wizard/SummaryDlg.h"
 #include "wizard/VidPidDlg.h"
 #include "wizard/WelcomeDlg.h"

@@ -1,5 +1,5 @@
 // The output folder on this host: default, trailing separator and lookup.
-#include "wizard/OutputFolder.h"
+#include "settings/OutputFolder.h"
 
 #include <filesystem>
 #include <system_error>
