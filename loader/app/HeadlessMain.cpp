@@ -4,6 +4,7 @@
 
 #include "app/HeadlessHost.h"
 #include "app/LoaderRuntime.h"
+#include "comm/SocketStartup.h"
 #include "comm/UniqueFd.h"
 
 #include <QCoreApplication>
@@ -61,6 +62,11 @@ int RunHeadless(int argc, char** argv) {
     return 0;
   }
 
+  if (!InitSockets()) {
+    // The window would show this as a message box and end; so does the server.
+    std::cerr << "message: " << kSocketErrorText << std::endl;
+    return 1;
+  }
   CStopSignals stopSignals;
   if (stopSignals.Fd() < 0) {
     std::cerr << "Tarvix: cannot watch for SIGINT/SIGTERM\n";

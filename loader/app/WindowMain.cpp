@@ -4,8 +4,10 @@
 #include "app/DownloadWindow.h"
 #include "app/LoaderRuntime.h"
 #include "app/TarvixIcon.h"
+#include "comm/SocketStartup.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <cstdlib>
 #include <filesystem>
@@ -42,6 +44,12 @@ int RunWindow(int argc, char** argv) {
   // The program ends with its main dialog, not with whichever window closes
   // last (a message box may close before the dialog is shown).
   QApplication::setQuitOnLastWindowClosed(false);
+  if (!InitSockets()) {
+    QMessageBox::warning(nullptr, QApplication::applicationName(),
+                         QString::fromUtf8(kSocketErrorText.data(),
+                                           static_cast<qsizetype>(kSocketErrorText.size())));
+    return 1;
+  }
 
   std::error_code ec;
   const std::string curDir = std::filesystem::current_path(ec).string();
