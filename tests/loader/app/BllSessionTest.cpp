@@ -7,6 +7,7 @@
 using namespace coretest;
 using testbytes::Bytes;
 using testbytes::Cat;
+using testbytes::Slice;
 using testbytes::WithLrc;
 using Strings = std::vector<std::string>;
 
@@ -20,12 +21,6 @@ std::vector<std::uint8_t> ThreeHundredBytes() {
   v[256] = 0xC3;
   v[299] = 0xD4;
   return v;
-}
-
-std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::size_t from,
-                                std::size_t n) {
-  return {v.begin() + static_cast<std::ptrdiff_t>(from),
-          v.begin() + static_cast<std::ptrdiff_t>(from + n)};
 }
 
 const auto kRequestB001 = Bytes({0x02, 0x31, 0x42, 0x1C, 0x30, 0x30, 0x31, 0x03, 0x5D});

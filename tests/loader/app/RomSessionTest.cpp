@@ -6,6 +6,7 @@
 using namespace coretest;
 using testbytes::Bytes;
 using testbytes::Cat;
+using testbytes::Slice;
 using testbytes::WithLrc;
 using Strings = std::vector<std::string>;
 
@@ -22,12 +23,6 @@ std::vector<std::uint8_t> FiveThousandBytes() {
   img[4096] = 0x78;
   img[4999] = 0x9A;
   return img;
-}
-
-std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::size_t from,
-                                std::size_t n) {
-  return {v.begin() + static_cast<std::ptrdiff_t>(from),
-          v.begin() + static_cast<std::ptrdiff_t>(from + n)};
 }
 
 const auto kRequestTrm5 = Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A});

@@ -1,6 +1,7 @@
 // Byte helpers shared by the download tests: literal frames and readable failures.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -28,6 +29,13 @@ inline std::vector<std::uint8_t> WithLrc(std::initializer_list<int> v) {
   for (std::size_t i = 1; i < out.size(); ++i) lrc ^= out[i];
   out.push_back(lrc);
   return out;
+}
+
+/// n bytes of v starting at from.
+inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::size_t from,
+                                       std::size_t n) {
+  return {v.begin() + static_cast<std::ptrdiff_t>(from),
+          v.begin() + static_cast<std::ptrdiff_t>(from + n)};
 }
 
 inline std::string Hex(const std::vector<std::uint8_t>& v) {
