@@ -2,7 +2,7 @@
 // a 1 MiB ROM image over a pseudo-terminal (blocks/s and the median time from
 // the terminal's last byte to the reply's last byte) and a 64 KiB BLL file over
 // TCP with TCPPACE=0 (blocks/s).
-#include "loader/e2e/TarvixProcess.h"
+#include "support/ChildProcess.h"
 
 #include "Terminal.h"
 #include "Transport.h"
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
 
   int rc = 0;
   {
-    CTarvixProcess tarvix(dir.string(), {"--headless", "--tcp-port", std::to_string(tcpPort)});
+    CChildProcess tarvix(TARVIX_EXE, dir.string(), {"--headless", "--tcp-port", std::to_string(tcpPort)});
     if (!tarvix.WaitForOut("port: ", true)) {
       std::fprintf(stderr, "Tarvix did not start\n");
       return 1;

@@ -5,7 +5,7 @@
 function(vb7350_add_gtest target)
   cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
-  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock
                         GTest::gtest_main project_warnings)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${target} PRIVATE

@@ -1,7 +1,7 @@
 // The real `Tarvix --headless` against the terminal simulator over a
 // pseudo-terminal and TCP on 127.0.0.1: downloads, resends, modem dialogue,
 // unplug, a taken port, the command line.
-#include "loader/e2e/TarvixProcess.h"
+#include "support/ChildProcess.h"
 
 #include "Terminal.h"
 #include "Transport.h"
@@ -97,8 +97,7 @@ protected:
   /// Starts Tarvix and waits until it shows its port status (port open, listening).
   void StartTarvix(const Settings& s = {}) {
     WriteConfig(s);
-    m_pProcess = std::make_unique<CTarvixProcess>(
-        m_Dir.string(), std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
+    m_pProcess = std::make_unique<CChildProcess>(TARVIX_EXE, m_Dir.string(), std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
     ASSERT_TRUE(m_pProcess->WaitForOut("port: ", true));
   }
 
@@ -120,7 +119,7 @@ protected:
   fs::path m_Dir;
   std::unique_ptr<termsim::CPtyTransport> m_pPty;
   int m_nTcpPort = 0;
-  std::unique_ptr<CTarvixProcess> m_pProcess;
+  std::unique_ptr<CChildProcess> m_pProcess;
 };
 
 termsim::DownloadOptions RomOptions(const std::string& name, const std::string& file) {
@@ -300,14 +299,13 @@ TEST_F(HeadlessE2E, TakenTcpPortIsReported) {
 }
 
 TEST_F(HeadlessE2E, MissingConfigurationIsAMessageAndTheServerStillRuns) {
-  m_pProcess = std::make_unique<CTarvixProcess>(
-      m_Dir.string(), std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
+  m_pProcess = std::make_unique<CChildProcess>(TARVIX_EXE, m_Dir.string(), std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
   ASSERT_TRUE(m_pProcess->WaitForErr("message: 환경 파일이 존재하지 않습니다."));
   EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
 }
 
 TEST_F(HeadlessE2E, CommandLineHelpAndBadOptions) {
-  CTarvixProcess help(m_Dir.string(), {"--headless", "--help"});
+  CChildProcess help(TARVIX_EXE, m_Dir.string(), {"--headless", "--help"});
   EXPECT_EQ(help.Wait(), 0);
   ASSERT_FALSE(help.OutLines().empty());
   EXPECT_TRUE(help.OutLines().front().starts_with("Usage: Tarvix"));
@@ -316,7 +314,7 @@ TEST_F(HeadlessE2E, CommandLineHelpAndBadOptions) {
                                               {"--headless", "--tcp-port", "0"},
                                               {"--headless", "--tcp-port", "70000"},
                                               {"--tcp-port", "7001"}}) {
-    CTarvixProcess p(m_Dir.string(), bad);
+    CChildProcess p(TARVIX_EXE, m_Dir.string(), bad);
     EXPECT_EQ(p.Wait(), 2) << bad.back();
     const auto err = p.ErrLines();
     ASSERT_GE(err.size(), 2u);

@@ -1,5 +1,5 @@
-// Child-process harness for Tarvix --headless.
-#include "loader/e2e/TarvixProcess.h"
+// Child-process harness of the end-to-end tests and benchmarks.
+#include "support/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,15 +9,12 @@
 
 #include <stdexcept>
 
-#ifndef TARVIX_EXE
-#error "TARVIX_EXE must name the Tarvix program"
-#endif
-
-CTarvixProcess::CTarvixProcess(const std::string& dir, const std::vector<std::string>& args) {
+CChildProcess::CChildProcess(const std::string& exe, const std::string& dir,
+                             const std::vector<std::string>& args) {
   int outPipe[2];
   int errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  std::vector<std::string> argv = {TARVIX_EXE};
+  std::vector<std::string> argv = {exe};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> cargv;
   for (auto& a : argv) cargv.push_back(a.data());
@@ -40,7 +37,7 @@ CTarvixProcess::CTarvixProcess(const std::string& dir, const std::vector<std::st
   m_Collector = std::thread([this, o = outPipe[0], e = errPipe[0]] { Collect(o, e); });
 }
 
-CTarvixProcess::~CTarvixProcess() {
+CChildProcess::~CChildProcess() {
   if (!m_bReaped && m_nPid > 0) {
     ::kill(m_nPid, SIGKILL);
     ::waitpid(m_nPid, &m_nStatus, 0);
@@ -48,7 +45,7 @@ CTarvixProcess::~CTarvixProcess() {
   if (m_Collector.joinable()) m_Collector.join();
 }
 
-void CTarvixProcess::Collect(int outFd, int errFd) {
+void CChildProcess::Collect(int outFd, int errFd) {
   std::string partial[2];
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   int open = 2;
@@ -78,7 +75,7 @@ void CTarvixProcess::Collect(int outFd, int errFd) {
   m_Cond.notify_all();
 }
 
-bool CTarvixProcess::WaitFor(const std::vector<std::string>& lines, std::string_view text, bool bPrefix,
+bool CChildProcess::WaitFor(const std::vector<std::string>& lines, std::string_view text, bool bPrefix,
                              int timeoutMs) {
   std::unique_lock lock(m_Mutex);
   return m_Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
@@ -94,15 +91,15 @@ bool CTarvixProcess::WaitFor(const std::vector<std::string>& lines, std::string_
   }();
 }
 
-bool CTarvixProcess::WaitForOut(std::string_view line, bool bPrefix, int timeoutMs) {
+bool CChildProcess::WaitForOut(std::string_view line, bool bPrefix, int timeoutMs) {
   return WaitFor(m_Out, line, bPrefix, timeoutMs);
 }
 
-bool CTarvixProcess::WaitForErr(std::string_view prefix, int timeoutMs) {
+bool CChildProcess::WaitForErr(std::string_view prefix, int timeoutMs) {
   return WaitFor(m_Err, prefix, true, timeoutMs);
 }
 
-int CTarvixProcess::Wait(int timeoutMs) {
+int CChildProcess::Wait(int timeoutMs) {
   if (m_bReaped) return WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
   for (int waited = 0; waited <= timeoutMs; waited += 10) {
     if (::waitpid(m_nPid, &m_nStatus, WNOHANG) == m_nPid) {
@@ -115,17 +112,17 @@ int CTarvixProcess::Wait(int timeoutMs) {
   return -1;
 }
 
-int CTarvixProcess::Stop(int sig, int timeoutMs) {
+int CChildProcess::Stop(int sig, int timeoutMs) {
   if (!m_bReaped) ::kill(m_nPid, sig);
   return Wait(timeoutMs);
 }
 
-std::vector<std::string> CTarvixProcess::OutLines() {
+std::vector<std::string> CChildProcess::OutLines() {
   std::lock_guard lock(m_Mutex);
   return m_Out;
 }
 
-std::vector<std::string> CTarvixProcess::ErrLines() {
+std::vector<std::string> CChildProcess::ErrLines() {
   std::lock_guard lock(m_Mutex);
   return m_Err;
 }

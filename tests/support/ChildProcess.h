@@ -1,5 +1,5 @@
-// Runs the real `Tarvix --headless` as a child process in a folder, collects its
-// stdout and stderr lines, and stops it with a signal. Every wait is bounded.
+// Runs a program as a child process in a folder, collects its stdout and stderr
+// lines, and stops it with a signal. Every wait is bounded.
 #pragma once
 
 #include <sys/types.h>
@@ -12,14 +12,15 @@
 #include <thread>
 #include <vector>
 
-class CTarvixProcess {
+class CChildProcess {
 public:
-  /// Starts the program in dir with the given arguments (after the program name).
-  CTarvixProcess(const std::string& dir, const std::vector<std::string>& args);
+  /// Starts exe in dir with the given arguments (after the program name). Throws when
+  /// no process can be started.
+  CChildProcess(const std::string& exe, const std::string& dir, const std::vector<std::string>& args);
   /// Kills the child if it still runs and reaps it.
-  ~CTarvixProcess();
-  CTarvixProcess(const CTarvixProcess&) = delete;
-  CTarvixProcess& operator=(const CTarvixProcess&) = delete;
+  ~CChildProcess();
+  CChildProcess(const CChildProcess&) = delete;
+  CChildProcess& operator=(const CChildProcess&) = delete;
 
   /// Waits until a stdout line equals line (or, with bPrefix, starts with it).
   bool WaitForOut(std::string_view line, bool bPrefix = false, int timeoutMs = 10000);

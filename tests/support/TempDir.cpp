@@ -1,0 +1,60 @@
+// Temporary folders and whole-file helpers for the tests.
+#include "support/TempDir.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+CTempDir::CTempDir(std::string_view prefix) {
+  std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot make a temporary folder from " + pattern);
+  }
+  m_Path = pattern;
+}
+
+CTempDir::~CTempDir() {
+  std::error_code error;
+  // Tests make files and folders read-only; give the rights back so all can go.
+  for (auto it = fs::recursive_directory_iterator(m_Path, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    fs::permissions(it->path(), fs::perms::owner_all,
+                    fs::perm_options::add | fs::perm_options::nofollow, error);
+  }
+  fs::permissions(m_Path, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(m_Path, error);
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return {};
+  }
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteFile(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+std::vector<std::string> FileNames(const fs::path& dir) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace testsupport
