@@ -1,65 +1,123 @@
-// Tarvix's command-line options.
-#include "app/HeadlessMain.h"
+// Tarvix's command-line options on QCommandLineParser, described once in a table.
+#include "app/TarvixOptions.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <array>
 #include <charconv>
 
-std::string_view TarvixUsage() {
-  return "Usage: Tarvix [--headless [--tcp-port N]] [--help]\n"
-         "Firmware download server for terminals, on a serial port and TCP/IP.\n"
-         "Reads Romvale.cfg in the current directory.\n"
-         "\n"
-         "  (no option)     open the Romvale window\n"
-         "  --headless      serve without a window until SIGINT or SIGTERM; every change\n"
-         "                  is a line on stdout: 'port: <port status>', 'status: <status\n"
-         "                  line>' (CR and LF written as \\r and \\n), 'progress: <pos>/<max>';\n"
-         "                  message boxes are 'message: <text>' lines on stderr\n"
-         "  --tcp-port N    TCP port to listen on, 1..65535 (default 7000); with --headless\n"
-         "  --help, -h      print this help\n";
-}
+#ifndef TARVIX_VERSION
+#error "TARVIX_VERSION must give the program's version"
+#endif
 
 namespace {
-bool ParsePort(std::string_view text, std::uint16_t& port) {
+
+struct OptionSpec {
+  std::string_view names;      // comma-separated, long name first
+  std::string_view valueName;  // empty for a switch
+  std::string_view help;       // may span lines, each indented in the help text
+};
+
+constexpr std::string_view kHeadless = "headless";
+constexpr std::string_view kTcpPort = "tcp-port";
+constexpr std::string_view kHelp = "help";
+constexpr std::string_view kVersion = "version";
+
+constexpr std::array<OptionSpec, 4> kOptions = {{
+    {kHeadless, "",
+     "serve without a window until SIGINT or SIGTERM; every change\n"
+     "is a line on stdout: 'port: <port status>', 'status: <status\n"
+     "line>' (CR and LF written as \\r and \\n), 'progress: <pos>/<max>';\n"
+     "message boxes are 'message: <text>' lines on stderr"},
+    {kTcpPort, "N", "TCP port to listen on, 1..65535 (default 7000); with --headless"},
+    {"help,h", "", "print this help"},
+    {kVersion, "", "print the program's version"},
+}};
+
+QStringList Names(std::string_view names) {
+  return QString::fromUtf8(names.data(), static_cast<qsizetype>(names.size()))
+      .split(u',', Qt::SkipEmptyParts);
+}
+
+bool ParsePort(const QString& text, std::uint16_t& port) {
+  const QByteArray bytes = text.toUtf8();
   unsigned value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 65535) return false;
+  const auto [end, ec] = std::from_chars(bytes.data(), bytes.data() + bytes.size(), value);
+  if (ec != std::errc() || end != bytes.data() + bytes.size() || value < 1 || value > 65535) {
+    return false;
+  }
   port = static_cast<std::uint16_t>(value);
   return true;
 }
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
 
-std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> args, std::string& error) {
-  TarvixOptions options;
-  bool bPortGiven = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == "--headless") {
-      options.bHeadless = true;
-    } else if (arg == "--help" || arg == "-h") {
-      options.bHelp = true;
-    } else if (arg == "--tcp-port" || arg.starts_with("--tcp-port=")) {
-      std::string_view value;
-      if (arg == "--tcp-port") {
-        if (i + 1 >= args.size()) {
-          error = "--tcp-port needs a port number";
-          return std::nullopt;
-        }
-        value = args[++i];
-      } else {
-        value = arg.substr(std::string_view("--tcp-port=").size());
-      }
-      if (!ParsePort(value, options.nTcpPort)) {
-        error = "bad TCP port '" + std::string(value) + "' (1..65535)";
-        return std::nullopt;
-      }
-      bPortGiven = true;
-    } else {
-      error = "unknown option '" + std::string(arg) + "'";
-      return std::nullopt;
+std::string TarvixUsage() {
+  std::string text =
+      "Usage: Tarvix [--headless [--tcp-port N]] [--help] [--version]\n"
+      "Firmware download server for terminals, on a serial port and TCP/IP.\n"
+      "Reads Romvale.cfg in the current directory.\n"
+      "\n"
+      "  (no option)          open the Romvale window\n";
+  constexpr std::size_t kColumn = 23;
+  for (const OptionSpec& option : kOptions) {
+    std::string left = "  ";
+    for (const QString& name : Names(option.names)) {
+      if (left.size() > 2) left += ", ";
+      left += (name.size() == 1 ? "-" : "--") + name.toStdString();
+    }
+    if (!option.valueName.empty()) left += " " + std::string(option.valueName);
+    left.resize(std::max(left.size() + 1, kColumn), ' ');
+    std::string_view help = option.help;
+    for (bool bFirst = true; !help.empty(); bFirst = false) {
+      const std::size_t end = help.find('\n');
+      text += (bFirst ? left : std::string(kColumn, ' ')) + std::string(help.substr(0, end)) + "\n";
+      help = end == std::string_view::npos ? std::string_view() : help.substr(end + 1);
     }
   }
-  if (bPortGiven && !options.bHeadless && !options.bHelp) {
-    error = "--tcp-port is an option of --headless";
+  return text;
+}
+
+std::string TarvixVersion() { return std::string("Tarvix ") + TARVIX_VERSION + "\n"; }
+
+std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> args,
+                                             std::string& error) {
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const OptionSpec& option : kOptions) {
+    parser.addOption(QCommandLineOption(Names(option.names), Q(option.help), Q(option.valueName)));
+  }
+  QStringList arguments{QStringLiteral("Tarvix")};
+  for (std::string_view arg : args) arguments << Q(arg);
+  if (!parser.parse(arguments)) {
+    error = parser.errorText().toStdString();
     return std::nullopt;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    error = "unexpected argument '" + parser.positionalArguments().front().toStdString() + "'";
+    return std::nullopt;
+  }
+
+  TarvixOptions options;
+  options.bHeadless = parser.isSet(Q(kHeadless));
+  options.bHelp = parser.isSet(Q(kHelp));
+  options.bVersion = parser.isSet(Q(kVersion));
+  if (parser.isSet(Q(kTcpPort))) {
+    const QString value = parser.value(Q(kTcpPort));
+    if (!ParsePort(value, options.loader.nTcpPort)) {
+      error = "--tcp-port: bad TCP port '" + value.toStdString() + "' (1..65535)";
+      return std::nullopt;
+    }
+    if (!options.bHeadless && !options.bHelp && !options.bVersion) {
+      error = "--tcp-port is an option of --headless";
+      return std::nullopt;
+    }
   }
   return options;
 }

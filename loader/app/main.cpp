@@ -1,9 +1,7 @@
 // Tarvix: the window by default, the headless server with --headless.
-#include "app/HeadlessMain.h"
-
-#ifdef TARVIX_HAVE_WINDOW
-#include "app/WindowMain.h"
-#endif
+#include "app/TarvixOptions.h"
+#include "headless/HeadlessMain.h"
+#include "window/WindowMain.h"
 
 #include <iostream>
 #include <string_view>
@@ -14,18 +12,17 @@ int main(int argc, char** argv) {
   std::string error;
   const auto options = ParseTarvixArgs(args, error);
   if (!options) {
-    std::cerr << "Tarvix: " << error << "\n" << TarvixUsage();
+    std::cerr << "Tarvix: " << error << "\nTry 'Tarvix --help'.\n";
     return 2;
   }
   if (options->bHelp) {
     std::cout << TarvixUsage() << std::flush;
     return 0;
   }
-  if (options->bHeadless) return RunHeadless(argc, argv);
-#ifdef TARVIX_HAVE_WINDOW
-  return RunWindow(argc, argv);
-#else
-  std::cerr << "Tarvix: this build has no window; use --headless\n" << TarvixUsage();
-  return 2;
-#endif
+  if (options->bVersion) {
+    std::cout << TarvixVersion() << std::flush;
+    return 0;
+  }
+  if (options->bHeadless) return RunHeadless(argc, argv, options->loader);
+  return RunWindow(argc, argv, options->loader);
 }

@@ -3,7 +3,7 @@
 // back only this connection.
 #pragma once
 
-#include "app/DownloadHost.h"
+#include "comm/Connection.h"
 
 #include <QObject>
 #include <QTimer>

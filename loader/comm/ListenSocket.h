@@ -11,7 +11,6 @@ class QTcpSocket;
 
 class CListenSocket {
 public:
-  static constexpr std::uint16_t kDefaultPort = 7000;
 
   /// onAccept runs on the main thread for every pending connection.
   explicit CListenSocket(std::function<void()> onAccept);

@@ -15,8 +15,6 @@ bool WordAt(std::span<const std::uint8_t> burst, std::string_view word) {
 }
 }  // namespace
 
-std::string DefaultPortDevice(int port) { return "/dev/ttyS" + std::to_string(port - 1); }
-
 CSerialChannel::CSerialChannel() {
   for (int i = 0; i < kPortCount; ++i) m_PortDevices[static_cast<std::size_t>(i)] = DefaultPortDevice(i + 1);
 }
@@ -26,10 +24,10 @@ void CSerialChannel::PrepareOpen() {
   m_bConnected = false;
   if (m_nPort < 1 || m_nPort > kPortCount) m_nPort = kDefaultPort;
   m_strPortName = "COM" + std::to_string(m_nPort);
-  if (m_nBaudIndex < 0 || m_nBaudIndex >= static_cast<int>(kBaudRates.size())) {
+  if (!IsRateIndex(m_nBaudIndex)) {
     m_nBaudIndex = kDefaultBaudIndex;
   }
-  m_dwBaudRate = kBaudRates[static_cast<std::size_t>(m_nBaudIndex)];
+  m_dwBaudRate = RateAt(m_nBaudIndex).dwBitsPerSecond;
 }
 
 std::string CSerialChannel::ModemInitCommand() const {

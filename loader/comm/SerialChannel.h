@@ -4,6 +4,7 @@
 #pragma once
 
 #include "comm/ByteQueue.h"
+#include "config/SerialSettings.h"
 
 #include <array>
 #include <atomic>
@@ -11,19 +12,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-
-inline constexpr int COMM_MODEM = 1;
-inline constexpr int COMM_RS232 = 2;
-
-inline constexpr int kPortCount = 8;          // COM1..COM8
-inline constexpr int kDefaultPort = 1;
-inline constexpr int kDefaultBaudIndex = 7;   // 57600 bit/s
-inline constexpr std::array<std::uint32_t, 9> kBaudRates = {
-    1200, 2400, 4800, 9600, 19200, 38400, 56000, 57600, 115200};
-inline constexpr std::string_view kDefaultModemInit = "AT&F&C1&D2E1&K3";
-
-/// Device path a COM number maps to when Romvale.cfg names none: COM1 -> /dev/ttyS0.
-std::string DefaultPortDevice(int port);
 
 /// The serial channel. The main thread owns the settings fields and calls
 /// Open, Close, Write and ModemResponse; a reader fills m_QueueRead.
@@ -59,10 +47,10 @@ public:
   const std::string& PortDevice() const;
 
   bool m_bConnected = false;               // modem link up (CONNECT seen)
-  int m_nBaudIndex = kDefaultBaudIndex;    // index into kBaudRates
-  int m_nCommType = COMM_RS232;            // COMM_MODEM or COMM_RS232
+  int m_nBaudIndex = kDefaultBaudIndex;    // index into kLineRates
+  int m_nCommType = kDefaultCommType;           // COMM_MODEM or COMM_RS232
   int m_nPort = kDefaultPort;              // COM1..COM8
-  std::uint32_t m_dwBaudRate = kBaudRates[kDefaultBaudIndex];
+  std::uint32_t m_dwBaudRate = RateAt(kDefaultBaudIndex).dwBitsPerSecond;
   std::string m_strPortName = "COM1";
   std::atomic<bool> m_bOpen{false};        // port open and reader running
   std::string m_strModemInit{kDefaultModemInit};

@@ -90,9 +90,9 @@ protected:
 
 TEST(CommPortTimeouts, MultiplierFollowsRateAndHighRatesStayBounded) {
   const std::uint32_t expected[] = {32, 16, 8, 4, 2, 1, 0, 0, 0};
-  for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
-    SCOPED_TRACE(kBaudRates[i]);
-    EXPECT_EQ(WriteTimeoutMultiplier(kBaudRates[i]), expected[i]);
+  for (std::size_t i = 0; i < kLineRates.size(); ++i) {
+    SCOPED_TRACE(kLineRates[i].dwBitsPerSecond);
+    EXPECT_EQ(WriteTimeoutMultiplier(kLineRates[i].dwBitsPerSecond), expected[i]);
   }
   EXPECT_EQ(WriteTimeoutMs(1200, 10), 320u);
   EXPECT_EQ(WriteTimeoutMs(38400, 8), 8u);
@@ -106,8 +106,8 @@ TEST_F(CommPortTest, RateTableAndFallbacks) {
     m_Port.m_nBaudIndex = i;
     EXPECT_TRUE(m_Port.Open());
     EXPECT_TRUE(m_Port.m_bOpen);
-    EXPECT_EQ(m_Port.m_dwBaudRate, kBaudRates[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(GetLineRate(m_Port.Fd()), kBaudRates[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(m_Port.m_dwBaudRate, RateAt(i).dwBitsPerSecond);
+    EXPECT_EQ(GetLineRate(m_Port.Fd()), RateAt(i).dwBitsPerSecond);
     m_Port.Close();
   }
   m_Port.m_nBaudIndex = 9;
@@ -290,7 +290,7 @@ TEST_F(CommPortTest, ReopenWithNewSettingsWhileBytesArrive) {
     m_Port.Close();
     m_Port.m_nBaudIndex = round % 9;
     ASSERT_TRUE(m_Port.Open());
-    EXPECT_EQ(GetLineRate(m_Port.Fd()), kBaudRates[static_cast<std::size_t>(round % 9)]);
+    EXPECT_EQ(GetLineRate(m_Port.Fd()), RateAt(round % 9).dwBitsPerSecond);
   }
   const int bursts = main.m_nBursts;
   EXPECT_TRUE(main.PumpUntil([&] { return main.m_nBursts > bursts; }));

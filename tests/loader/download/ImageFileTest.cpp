@@ -1,6 +1,8 @@
 // Image files: size, block reads, the half-image checksum, and opening only inside the folder.
 #include "download/ImageFile.h"
 
+#include "support/TempDir.h"
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,21 +15,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "imagefile-XXXXXX").string();
-    path_ = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using TempDir = testsupport::CTempDir;
 
 void WriteFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
   std::ofstream(p, std::ios::binary)
@@ -36,8 +24,8 @@ void WriteFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
 }
 
 FilePtr OpenBytes(const TempDir& dir, const std::vector<std::uint8_t>& bytes) {
-  WriteFile(dir.path() / "img", bytes);
-  return FilePtr(std::fopen((dir.path() / "img").c_str(), "rb"));
+  WriteFile(dir.Path() / "img", bytes);
+  return FilePtr(std::fopen((dir.Path() / "img").c_str(), "rb"));
 }
 }  // namespace
 
@@ -80,12 +68,12 @@ TEST(ImageFile, ChecksumCoversFirstHalfOfImage) {
 
 TEST(ImageFile, OpensOnlyRegularFilesInsideTheFolder) {
   TempDir root;
-  const fs::path dir = root.path() / "rom";
+  const fs::path dir = root.Path() / "rom";
   fs::create_directories(dir / "sub");
   WriteFile(dir / "TRM-5.jd0", {1, 2, 3});
   WriteFile(dir / "sub" / "inner.bin", {4});
-  WriteFile(root.path() / "decoy.rom", {9, 9});
-  fs::create_symlink(root.path() / "decoy.rom", dir / "out.rom");
+  WriteFile(root.Path() / "decoy.rom", {9, 9});
+  fs::create_symlink(root.Path() / "decoy.rom", dir / "out.rom");
   fs::create_symlink(dir / "TRM-5.jd0", dir / "alias.rom");
   fs::create_symlink("../rom/TRM-5.jd0", dir / "roundtrip.rom");
 
@@ -104,5 +92,5 @@ TEST(ImageFile, OpensOnlyRegularFilesInsideTheFolder) {
   EXPECT_FALSE(OpenImageInDir(dir.string(), std::string("TRM\x1F", 4)));
   EXPECT_FALSE(OpenImageInDir(dir.string(), "missing.rom"));
   EXPECT_FALSE(OpenImageInDir(dir.string(), ""));
-  EXPECT_FALSE(OpenImageInDir((root.path() / "nope").string(), "TRM-5.jd0"));
+  EXPECT_FALSE(OpenImageInDir((root.Path() / "nope").string(), "TRM-5.jd0"));
 }

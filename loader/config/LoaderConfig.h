@@ -1,0 +1,50 @@
+// The loader's settings as kept in Romvale.cfg: image folders, serial port,
+// modem command, ROM type list, and the Linux additions [Ports] and TCPPACE.
+#pragma once
+
+#include "config/SerialSettings.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// Settings read from and written to Romvale.cfg.
+struct LoaderConfig {
+  std::string m_strRomDir, m_strBllDir;
+  int m_nPort = kDefaultPort;       // 1..8
+  int m_nCommType = kDefaultCommType;  // COMM_MODEM or COMM_RS232
+  int m_nBaudIndex = kDefaultBaudIndex;  // index into kLineRates
+  std::string m_strModemInit;       // MODEM; empty when the key is absent
+  std::string m_szRomTypes;         // joined ROMTYPE list, at most 1023 bytes (only whole values that fit)
+  std::array<std::string, 8> m_PortDevices;  // [Ports] COM1..COM8, default /dev/ttyS0../dev/ttyS7
+  int m_nTcpPace = kDefaultTcpPaceMs;  // [Communication] TCPPACE in ms, 0 = none
+};
+
+inline constexpr std::string_view kConfigFileName = "Romvale.cfg";
+
+/// The ROM type list holds at most this many bytes (a 1024-byte buffer with its zero).
+inline constexpr std::size_t kMaxRomTypesLength = 1023;
+/// Largest TCPPACE accepted; a larger value counts as bad and gives the default.
+inline constexpr int kMaxTcpPaceMs = 60000;
+
+/// Loads path with every value rule; cfg's port/type/baud keep their earlier values where a
+/// rule says "unchanged". curDir = default for empty/absent ROMFILE/BLLFILE.
+/// Returns false, changing nothing, when the file cannot be opened for reading.
+bool LoadLoaderConfig(const std::string& path, const std::string& curDir, LoaderConfig& cfg);
+
+/// Applies Romvale.cfg's value rules to the file's text (LoadLoaderConfig without the file).
+void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg);
+
+/// Writes ROMFILE, BLLFILE, PORT, TYPE, BAUD, MODEM and the ROMTYPE pairs in that order
+/// (pair-splitting rule); [Ports] and TCPPACE are left as they are in the file. false if a write failed.
+bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg);
+
+/// SaveLoaderConfig's edits applied to a profile text in memory; false (text
+/// unchanged) when a value holds CR, LF or NUL and cannot be stored.
+bool UpdateLoaderConfigText(std::string& text, const LoaderConfig& cfg);
+
+/// The ROM type list split into the values the save writes: each runs up to the
+/// second '|' after its start; a last remainder without '|' is dropped.
+std::vector<std::string> SplitRomTypePairs(std::string_view romTypes);

@@ -1,0 +1,51 @@
+// The serial line's choices and the loader's defaults, in one place: the rate
+// table (bit/s, the text Romvale.cfg stores, the text of the dialog's button),
+// the line types, the COM port count and the default TCP port and pacing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr int COMM_MODEM = 1;
+inline constexpr int COMM_RS232 = 2;
+
+/// One entry of the rate table.
+struct LineRate {
+  std::uint32_t dwBitsPerSecond;
+  std::string_view strConfigText;  // BAUD value in Romvale.cfg
+  std::string_view strButtonText;  // the port dialog's rate button
+};
+
+// The leading blanks of the button texts line the numbers up; they are part of the text.
+inline constexpr std::array<LineRate, 9> kLineRates = {{
+    {1200, "1200bps", "  1200 bps"},
+    {2400, "2400bps", "  2400 bps"},
+    {4800, "4800bps", "  4800 bps"},
+    {9600, "9600bps", "  9600 bps"},
+    {19200, "19200bps", " 19200 bps"},
+    {38400, "38400bps", " 38400 bps"},
+    {56000, "56000bps", " 56000 bps"},
+    {57600, "57600bps", " 57600 bps"},
+    {115200, "115200bps", "115200 bps"},
+}};
+inline constexpr int kRateCount = static_cast<int>(kLineRates.size());
+
+inline constexpr int kPortCount = 8;  // COM1..COM8
+inline constexpr int kDefaultPort = 1;
+inline constexpr int kDefaultCommType = COMM_RS232;
+inline constexpr int kDefaultBaudIndex = 7;  // 57600 bit/s
+inline constexpr std::string_view kDefaultModemInit = "AT&F&C1&D2E1&K3";
+
+inline constexpr std::uint16_t kDefaultTcpPort = 7000;
+inline constexpr int kDefaultTcpPaceMs = 500;
+
+/// Whether index names an entry of the rate table.
+constexpr bool IsRateIndex(int index) { return index >= 0 && index < kRateCount; }
+
+/// The entry of a valid rate index.
+constexpr const LineRate& RateAt(int index) { return kLineRates[static_cast<std::size_t>(index)]; }
+
+/// Device path a COM number maps to when Romvale.cfg names none: COM1 -> /dev/ttyS0.
+inline std::string DefaultPortDevice(int port) { return "/dev/ttyS" + std::to_string(port - 1); }

@@ -1,0 +1,92 @@
+// The main dialog's core: settings, port status, receive dispatch of the serial
+// channel and of TCP connections, and the commands of the window. Front ends
+// (Qt window, headless runner, tests) supply a DownloadHost and a serial channel.
+#pragma once
+
+#include "core/DownloadHost.h"
+#include "comm/Connection.h"
+#include "comm/SerialChannel.h"
+#include "download/DownloadSession.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+inline constexpr int CHANNEL_TCPIP = 1;
+inline constexpr int CHANNEL_SERIAL = 2;
+
+inline constexpr const char* kTextConfigMissing = "환경 파일이 존재하지 않습니다.";
+inline constexpr const char* kTextPortError = " 포트 오류가 발생하였습니다.";
+inline constexpr const char* kTextTcpAccepted = "TCPIP 연결 허가";
+inline constexpr const char* kTextListenError = "TCPIP listen error !! - ";
+inline constexpr const char* kTextRomLocationTitle =
+    " ROM program을 download할 디렉토리를 선택하세요";
+inline constexpr std::size_t kMaxSocketReceive = 1024;
+
+class CDownloadDlg : public CDownloadSession {
+ public:
+  /// curDir: the process's current directory at start-up (Romvale.cfg lives there).
+  CDownloadDlg(CSerialChannel& commPort, DownloadHost host, std::string curDir);
+  ~CDownloadDlg() override;  // closes any open image file
+
+  /// Loads Romvale.cfg, opens the port and shows its status; false (message
+  /// shown, port closed, sessions blocked) when Romvale.cfg is missing.
+  bool OnInitDialog();
+  /// Main thread: a serial burst is queued in m_CommPort.m_QueueRead.
+  void OnCommRead();
+  /// Main thread: the reader ended because the port failed or vanished.
+  void OnCommFailure();
+  /// A connection was accepted (the listener owns it); nSocketCount = connections held.
+  void OnSocketAccept(int nSocketCount);
+  /// One receive (at most 1024 bytes) from pSocket; replies of a BLL session go back on it.
+  void OnSocketReceive(IConnection* pSocket, std::span<const std::uint8_t> data);
+  /// The connection is about to be deleted; nothing refers to it afterwards.
+  void OnSocketClose(IConnection* pSocket);
+  /// The listener could not be created: the status line says so.
+  void OnListenFailed(std::string_view reason);
+  /// Port-settings command: dialog, then close, copy the choices, reopen.
+  void OnPortSettings();
+  /// ROM-location command: folder chooser with the sessions blocked.
+  void OnRomLocation();
+  /// Writes the settings to m_strConfigPath; failures are not reported.
+  void OnSaveConfig();
+  /// Download button: writes the trigger frame to the serial channel, always.
+  void SendTrigger();
+  /// Sessions idle when bEnable and the port is open, else blocked. A running
+  /// transfer is ended (file closed, buttons enabled again).
+  void SetSessionsEnabled(bool bEnable);
+  void EnableControls(bool bEnable) override;
+  /// Port status line from the port name, mode and rate.
+  void ShowPortStatus();
+  /// [Communication] TCPPACE as loaded (default 500).
+  int TcpPaceMs() const { return m_nTcpPace; }
+  /// Refreshes the view from the fields.
+  void UpdateData(bool bSaveAndValidate) override;
+
+  std::string m_szCurDir;        // current directory at start-up
+  std::string m_strPortStatus;   // edit 1000
+  std::string m_strRomLocation;  // edit 1001
+  std::string m_strConfigPath;   // m_szCurDir + "/Romvale.cfg"
+  std::string m_szRomTypes;      // ROM type list (only saved back)
+  int m_nChannel = CHANNEL_SERIAL;
+  int m_nSocketCount = 0;
+  int m_nTcpPace = kDefaultTcpPaceMs;
+  bool m_bControlsEnabled = true;  // buttons 1005, 3, 1008 (what EnableControls last set)
+  CSerialChannel& m_CommPort;
+
+ protected:
+  void ProgressSetRange(int nLower, int nUpper) override;
+  void ProgressStepIt() override;
+  void ProgressSetPos(int nPos) override;
+  void SerialWrite(std::span<const std::uint8_t> frame) override;
+  bool ModemMode() const override;
+  void ClearModemLink() override;
+
+ private:
+  /// Dispatch of one trimmed batch (serial: pSocket nullptr).
+  void DispatchFrame(IConnection* pSocket, std::span<const std::uint8_t> frame);
+  void ShowPortFailed();
+
+  DownloadHost m_Host;
+};

@@ -1,0 +1,82 @@
+// Line printer of the headless front end.
+#include "headless/HeadlessHost.h"
+
+#include "core/DownloadDlg.h"
+
+#include <ostream>
+
+std::string EscapeLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\r') {
+      line += "\\r";
+    } else if (c == '\n') {
+      line += "\\n";
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
+CHeadlessHost::CHeadlessHost(std::ostream& out, std::ostream& err) : m_Out(out), m_Err(err) {}
+
+DownloadHost CHeadlessHost::Host() { return DownloadHost{this, this, this, this, this}; }
+
+void CHeadlessHost::PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown) {
+  if (value == shown) return;
+  shown = value;
+  m_Out << tag << ": " << EscapeLine(value) << '\n' << std::flush;
+}
+
+void CHeadlessHost::UpdateData(bool bSaveAndValidate) {
+  if (bSaveAndValidate || m_pDlg == nullptr) return;
+  PrintIfChanged("port", m_pDlg->m_strPortStatus, m_strShownPort);
+  PrintIfChanged("status", m_pDlg->m_strStatus, m_strShownStatus);
+}
+
+void CHeadlessHost::EnableControls(bool /*bEnable*/) {}
+
+void CHeadlessHost::PrintProgressIfChanged(int nOldPos, int nOldMax) {
+  if (m_Progress.Pos() == nOldPos && m_Progress.Upper() == nOldMax) return;
+  m_Out << "progress: " << m_Progress.Pos() << '/' << m_Progress.Upper() << '\n' << std::flush;
+}
+
+void CHeadlessHost::SetRange(int nLower, int nUpper) {
+  const int pos = m_Progress.Pos();
+  const int max = m_Progress.Upper();
+  m_Progress.SetRange(nLower, nUpper);
+  PrintProgressIfChanged(pos, max);
+}
+
+void CHeadlessHost::SetStep(int nStep) { m_Progress.SetStep(nStep); }
+
+void CHeadlessHost::StepIt() {
+  const int pos = m_Progress.Pos();
+  const int max = m_Progress.Upper();
+  m_Progress.StepIt();
+  PrintProgressIfChanged(pos, max);
+}
+
+void CHeadlessHost::SetPos(int nPos) {
+  const int pos = m_Progress.Pos();
+  const int max = m_Progress.Upper();
+  m_Progress.SetPos(nPos);
+  PrintProgressIfChanged(pos, max);
+}
+
+void CHeadlessHost::MessageBox(std::string_view text) {
+  m_Err << "message: " << EscapeLine(text) << '\n' << std::flush;
+}
+
+std::optional<std::string> CHeadlessHost::ChooseFolder(std::string_view /*title*/,
+                                                       std::string_view /*preselected*/) {
+  return std::nullopt;
+}
+
+std::optional<PortSetting> CHeadlessHost::RunPortSetDlg(int /*nBaudIndex*/, int /*nPort*/,
+                                                        int /*nCommType*/,
+                                                        const std::string& /*strModemInit*/) {
+  return std::nullopt;
+}

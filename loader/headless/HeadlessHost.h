@@ -1,0 +1,52 @@
+// The headless front end's side of the dialog: every change of the port status
+// or status line is one "port:"/"status:" line on stdout, every progress change
+// a "progress: <pos>/<max>" line, every message box a "message:" line on stderr.
+// Nobody is there to answer the folder chooser or the port dialog.
+#pragma once
+
+#include "core/DownloadHost.h"
+#include "core/ProgressState.h"
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+class CDownloadDlg;
+
+/// The text as one output line: CR and LF become the escapes \r and \n.
+std::string EscapeLine(std::string_view text);
+
+class CHeadlessHost : public IDownloadView,
+                      public IProgressCtrl,
+                      public IMessageSink,
+                      public IFolderChooser,
+                      public IPortSetDialog {
+public:
+  CHeadlessHost(std::ostream& out, std::ostream& err);
+
+  /// The dialog whose fields UpdateData shows (set once it exists).
+  void SetDlg(const CDownloadDlg* pDlg) noexcept { m_pDlg = pDlg; }
+  DownloadHost Host();
+
+  void UpdateData(bool bSaveAndValidate) override;
+  void EnableControls(bool bEnable) override;
+  void SetRange(int nLower, int nUpper) override;
+  void SetStep(int nStep) override;
+  void StepIt() override;
+  void SetPos(int nPos) override;
+  void MessageBox(std::string_view text) override;
+  std::optional<std::string> ChooseFolder(std::string_view title, std::string_view preselected) override;
+  std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
+                                           const std::string& strModemInit) override;
+
+private:
+  void PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown);
+  void PrintProgressIfChanged(int nOldPos, int nOldMax);
+
+  std::ostream& m_Out;
+  std::ostream& m_Err;
+  const CDownloadDlg* m_pDlg = nullptr;
+  std::string m_strShownPort;
+  std::string m_strShownStatus;
+  CProgressState m_Progress;
+};

@@ -1,0 +1,57 @@
+// Tarvix's command line: options, values and the help text.
+#include "app/TarvixOptions.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+TEST(TarvixArgs, GoodAndBadCommandLines) {
+  std::string error;
+  using Args = std::vector<std::string_view>;
+  auto parse = [&](Args args) { return ParseTarvixArgs(args, error); };
+
+  auto o = parse({});
+  ASSERT_TRUE(o);
+  EXPECT_FALSE(o->bHeadless);
+  o = parse({"--headless"});
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->bHeadless);
+  EXPECT_EQ(o->loader.nTcpPort, 7000);
+  o = parse({"--headless", "--tcp-port", "7100"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->loader.nTcpPort, 7100);
+  o = parse({"--tcp-port=65535", "--headless"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->loader.nTcpPort, 65535);
+  o = parse({"-h"});
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->bHelp);
+
+  for (const Args& bad : {Args{"--headless", "--tcp-port"}, Args{"--headless", "--tcp-port", "0"},
+                          Args{"--headless", "--tcp-port", "65536"}, Args{"--headless", "--tcp-port", "7o"},
+                          Args{"--headless", "--tcp-port=", "x"}, Args{"--headless", "-x"},
+                          Args{"headless"}, Args{"--tcp-port", "7000"}}) {
+    error.clear();
+    EXPECT_FALSE(parse(bad));
+    EXPECT_FALSE(error.empty());
+  }
+  EXPECT_TRUE(TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]]"));
+}
+
+TEST(TarvixArgs, HelpListsEveryOptionOnce) {
+  const std::string usage = TarvixUsage();
+  for (std::string_view option : {"--headless ", "--tcp-port N ", "--help, -h ", "--version "}) {
+    SCOPED_TRACE(option);
+    const std::string line = "\n  " + std::string(option);
+    const auto first = usage.find(line);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(usage.find(line, first + 1), std::string::npos);
+  }
+  std::string error;
+  const std::vector<std::string_view> args = {"--version"};
+  const auto o = ParseTarvixArgs(args, error);
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->bVersion);
+}

@@ -1,0 +1,326 @@
+// Romvale.cfg: value rules on load, the save with its ROM-type pairs, round trips.
+#include "config/LoaderConfig.h"
+
+#include "loader/config/ConfigTestFiles.h"
+
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using configtest::ReadFile;
+using configtest::TempDir;
+using configtest::WriteFile;
+
+constexpr std::string_view kCurDir = "/home/op/loader";
+
+LoaderConfig Parse(std::string_view text, LoaderConfig cfg = {}) {
+  ParseLoaderConfig(text, std::string(kCurDir), cfg);
+  return cfg;
+}
+
+std::string Communication(std::string_view lines) {
+  return "[Communication]\r\n" + std::string(lines);
+}
+
+std::string Saved(const LoaderConfig& cfg, std::string text = {}) {
+  EXPECT_TRUE(UpdateLoaderConfigText(text, cfg));
+  return text;
+}
+
+}  // namespace
+
+TEST(LoaderConfigLoad, MissingFileChangesNothing) {
+  TempDir dir;
+  LoaderConfig cfg;
+  cfg.m_nPort = 5;
+  cfg.m_strRomDir = "keep";
+  EXPECT_FALSE(LoadLoaderConfig(dir.File("Romvale.cfg"), "/cur", cfg));
+  EXPECT_FALSE(LoadLoaderConfig(dir.File(""), "/cur", cfg));  // a folder
+  EXPECT_EQ(cfg.m_nPort, 5);
+  EXPECT_EQ(cfg.m_strRomDir, "keep");
+  EXPECT_EQ(cfg.m_PortDevices[0], "");
+}
+
+TEST(LoaderConfigLoad, EmptyFileGivesEveryDefault) {
+  TempDir dir;
+  const std::string path = dir.File("Romvale.cfg");
+  WriteFile(path, "");
+  LoaderConfig cfg;
+  cfg.m_nPort = 4;  // an absent PORT reads as "COM1", not as "unchanged"
+  cfg.m_nCommType = COMM_MODEM;
+  cfg.m_nBaudIndex = 2;
+  cfg.m_strModemInit = "old";
+  ASSERT_TRUE(LoadLoaderConfig(path, "/cur dir ", cfg));
+  EXPECT_EQ(cfg.m_strRomDir, "/cur dir ");
+  EXPECT_EQ(cfg.m_strBllDir, "/cur dir ");
+  EXPECT_EQ(cfg.m_nPort, 1);
+  EXPECT_EQ(cfg.m_nCommType, COMM_RS232);
+  EXPECT_EQ(cfg.m_nBaudIndex, 7);
+  EXPECT_EQ(cfg.m_strModemInit, "");
+  EXPECT_EQ(cfg.m_szRomTypes, "");
+  EXPECT_EQ(cfg.m_nTcpPace, 500);
+  for (int i = 0; i < 8; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(cfg.m_PortDevices[static_cast<std::size_t>(i)], "/dev/ttyS" + std::to_string(i));
+  }
+}
+
+TEST(LoaderConfigLoad, DirectoriesFallBackToCurrentWhenEmpty) {
+  const LoaderConfig cfg =
+      Parse("[location]\r\nROMFILE=\r\nbllfile = /data/bll \r\n");
+  EXPECT_EQ(cfg.m_strRomDir, kCurDir);
+  EXPECT_EQ(cfg.m_strBllDir, "/data/bll");
+}
+
+TEST(LoaderConfigLoad, PortRule) {
+  struct Row {
+    std::string_view value;
+    int before, after;
+  };
+  const Row rows[] = {{"COM7", 1, 7}, {"COM1", 6, 1}, {"COM8", 1, 8}, {"COM10", 3, 1},
+                      {"COM3x", 1, 3}, {"COM9", 4, 4}, {"com3", 2, 2}, {"COM", 5, 5},
+                      {"", 6, 6},      {"COM0", 2, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.value);
+    LoaderConfig before;
+    before.m_nPort = row.before;
+    EXPECT_EQ(Parse(Communication("PORT=" + std::string(row.value) + "\r\n"), before).m_nPort,
+              row.after);
+  }
+}
+
+TEST(LoaderConfigLoad, TypeRuleIsCaseSensitivePrefix) {
+  LoaderConfig modem;
+  modem.m_nCommType = COMM_RS232;
+  EXPECT_EQ(Parse(Communication("TYPE=MODEM9600\r\n")).m_nCommType, COMM_MODEM);
+  EXPECT_EQ(Parse(Communication("TYPE=MODEM\r\n")).m_nCommType, COMM_MODEM);
+  modem.m_nCommType = COMM_MODEM;
+  EXPECT_EQ(Parse(Communication("TYPE=modem\r\n"), modem).m_nCommType, COMM_RS232);
+  EXPECT_EQ(Parse(Communication("TYPE=MODE\r\n"), modem).m_nCommType, COMM_RS232);
+  EXPECT_EQ(Parse(Communication("TYPE=RS232\r\n"), modem).m_nCommType, COMM_RS232);
+}
+
+TEST(LoaderConfigLoad, BaudRuleMatchesPrefixesInOrder) {
+  const std::string_view table[] = {"1200bps",  "2400bps",  "4800bps",
+                                    "9600bps",  "19200bps", "38400bps",
+                                    "56000bps", "57600bps", "115200bps"};
+  for (int i = 0; i < 9; ++i) {
+    SCOPED_TRACE(i);
+    LoaderConfig before;
+    before.m_nBaudIndex = (i + 4) % 9;
+    const LoaderConfig cfg = Parse(Communication("BAUD=" + std::string(table[i]) + "\r\n"), before);
+    EXPECT_EQ(cfg.m_nBaudIndex, i);
+    // The saved value is the table's text, and it loads back to the same index.
+    const std::string saved = Saved(cfg);
+    EXPECT_NE(saved.find("\r\nBAUD=" + std::string(table[i]) + "\r\n"), std::string::npos);
+    EXPECT_EQ(Parse(saved, before).m_nBaudIndex, i);
+  }
+  LoaderConfig before;
+  before.m_nBaudIndex = 4;
+  EXPECT_EQ(Parse(Communication("BAUD=9600bps and more\r\n"), before).m_nBaudIndex, 3);
+  EXPECT_EQ(Parse(Communication("BAUD=9600\r\n"), before).m_nBaudIndex, 4);
+  EXPECT_EQ(Parse(Communication("BAUD=9600BPS\r\n"), before).m_nBaudIndex, 4);
+  EXPECT_EQ(Parse(Communication("BAUD=\r\n"), before).m_nBaudIndex, 4);
+}
+
+TEST(LoaderConfigLoad, ModemCommandIsReadWhole) {
+  const std::string longCommand = "AT" + std::string(400, 'Z');
+  EXPECT_EQ(Parse(Communication("MODEM=" + longCommand + "\r\n")).m_strModemInit, longCommand);
+  EXPECT_EQ(Parse(Communication("MODEM = ATZ \r\n")).m_strModemInit, "ATZ");
+  LoaderConfig before;
+  before.m_strModemInit = "AT&F&C1&D2E1&K3";
+  EXPECT_EQ(Parse(Communication("PORT=COM2\r\n"), before).m_strModemInit, "");
+}
+
+TEST(LoaderConfigLoad, RomTypesJoinUntilFirstGapOrEmptyValue) {
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\nROMTYPE2=All (*.*)|*.*\r\n")
+                .m_szRomTypes,
+            "ROM (*.rom)|*.rom|All (*.*)|*.*");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM files\r\nROMTYPE2=*.rom\r\n").m_szRomTypes,
+            "ROM files|*.rom");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE3=c|d\r\n").m_szRomTypes, "a|b");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE2=\r\nROMTYPE3=c|d\r\n").m_szRomTypes,
+            "a|b");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE2=a|b\r\n").m_szRomTypes, "");
+}
+
+TEST(LoaderConfigLoad, RomTypesKeepOnlyWholeValuesWithin1023Bytes) {
+  const std::string v500a(500, 'a'), v500b(500, 'b'), v22(22, 'c'), v23(23, 'd');
+  // 500 + 1 + 500 + 1 + 21 = 1023 fits exactly.
+  std::string text = "[Romtype]\r\nROMTYPE1=" + v500a + "\r\nROMTYPE2=" + v500b +
+                     "\r\nROMTYPE3=" + v22.substr(1) + "\r\n";
+  EXPECT_EQ(Parse(text).m_szRomTypes, v500a + "|" + v500b + "|" + v22.substr(1));
+  // One byte more does not fit: the value is left out whole, and so is every later one.
+  text = "[Romtype]\r\nROMTYPE1=" + v500a + "\r\nROMTYPE2=" + v500b + "\r\nROMTYPE3=" + v22 +
+         "\r\nROMTYPE4=x\r\n";
+  EXPECT_EQ(Parse(text).m_szRomTypes, v500a + "|" + v500b);
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=" + std::string(1024, 'z') + "\r\n").m_szRomTypes, "");
+}
+
+TEST(LoaderConfigLoad, PortDevicesAndTcpPace) {
+  const LoaderConfig cfg = Parse(
+      "[Ports]\r\nCOM1=/dev/ttyUSB0\r\ncom3 = /dev/pts/7 \r\nCOM4=\r\nCOM9=/dev/x\r\n"
+      "[Communication]\r\nTCPPACE=0\r\n");
+  EXPECT_EQ(cfg.m_PortDevices[0], "/dev/ttyUSB0");
+  EXPECT_EQ(cfg.m_PortDevices[1], "/dev/ttyS1");
+  EXPECT_EQ(cfg.m_PortDevices[2], "/dev/pts/7");
+  EXPECT_EQ(cfg.m_PortDevices[3], "/dev/ttyS3");  // empty path: default
+  EXPECT_EQ(cfg.m_PortDevices[7], "/dev/ttyS7");
+  EXPECT_EQ(cfg.m_nTcpPace, 0);
+
+  struct Row {
+    std::string_view value;
+    int pace;
+  };
+  const Row rows[] = {{"250", 250}, {" 60000 ", 60000}, {"60001", 500}, {"-5", 500},
+                      {"abc", 500}, {"12ms", 500},      {"", 500},      {"99999999999", 500},
+                      {"+7", 500},  {"0x10", 500}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.value);
+    EXPECT_EQ(Parse(Communication("TCPPACE=" + std::string(row.value) + "\r\n")).m_nTcpPace,
+              row.pace);
+  }
+}
+
+TEST(LoaderConfigSave, WritesKeysInOrderIntoNewFile) {
+  TempDir dir;
+  const std::string path = dir.File("Romvale.cfg");
+  LoaderConfig cfg;
+  cfg.m_strRomDir = "/roms";
+  cfg.m_strBllDir = "/blls";
+  cfg.m_nPort = 3;
+  cfg.m_nCommType = COMM_MODEM;
+  cfg.m_nBaudIndex = 1;
+  cfg.m_strModemInit = "ATZ";
+  cfg.m_szRomTypes = "ROM (*.rom)|*.rom|All (*.*)|*.*";
+  ASSERT_TRUE(SaveLoaderConfig(path, cfg));
+  const std::string expected =
+      "[Location]\r\nROMFILE=/roms\r\nBLLFILE=/blls\r\n"
+      "[Communication]\r\nPORT=COM3\r\nTYPE=MODEM\r\nBAUD=2400bps\r\nMODEM=ATZ\r\n"
+      "[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\nROMTYPE2=All (*.*)|*.*\r\n";
+  EXPECT_EQ(ReadFile(path), expected);
+  LoaderConfig loaded;
+  ASSERT_TRUE(LoadLoaderConfig(path, "/cur", loaded));
+  EXPECT_EQ(loaded.m_strRomDir, "/roms");
+  EXPECT_EQ(loaded.m_strBllDir, "/blls");
+  EXPECT_EQ(loaded.m_nPort, 3);
+  EXPECT_EQ(loaded.m_nCommType, COMM_MODEM);
+  EXPECT_EQ(loaded.m_nBaudIndex, 1);
+  EXPECT_EQ(loaded.m_strModemInit, "ATZ");
+  EXPECT_EQ(loaded.m_szRomTypes, cfg.m_szRomTypes);
+  // Saving what was loaded changes no byte.
+  ASSERT_TRUE(SaveLoaderConfig(path, loaded));
+  EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST(LoaderConfigSave, EditsInPlaceAndKeepsEverythingElse) {
+  const std::string before =
+      "; Romvale settings\n"
+      "[Location]\n"
+      "ROMFILE = /old/roms   ; old\n"
+      "[Communication]\n"
+      "port=COM1\n"
+      "TCPPACE=0\n"
+      "\n"
+      "[Ports]\n"
+      "COM2=/dev/ttyUSB0\n"
+      "[Romtype]\n"
+      "ROMTYPE1=old1\n"
+      "ROMTYPE2=old2\n"
+      "ROMTYPE3=old3\n"
+      "[Extra]\n"
+      "x=1";
+  LoaderConfig cfg;
+  cfg.m_strRomDir = "/new/roms";
+  cfg.m_strBllDir = "/b";
+  cfg.m_nPort = 2;
+  cfg.m_nCommType = COMM_RS232;
+  cfg.m_nBaudIndex = 9;  // outside the table: an empty value
+  cfg.m_szRomTypes = "A|a";
+  EXPECT_EQ(Saved(cfg, before),
+            "; Romvale settings\n"
+            "[Location]\n"
+            "ROMFILE = /new/roms\n"
+            "BLLFILE=/b\r\n"
+            "[Communication]\n"
+            "port=COM2\n"
+            "TCPPACE=0\n"
+            "TYPE=RS232\r\n"
+            "BAUD=\r\n"
+            "MODEM=\r\n"
+            "\n"
+            "[Ports]\n"
+            "COM2=/dev/ttyUSB0\n"
+            "[Romtype]\n"
+            "ROMTYPE1=A|a\n"
+            "ROMTYPE2=old2\n"
+            "ROMTYPE3=old3\n"
+            "[Extra]\n"
+            "x=1\r\n");
+}
+
+TEST(LoaderConfigSave, RomTypePairSplitting) {
+  EXPECT_EQ(SplitRomTypePairs("ROM (*.rom)|*.rom|All (*.*)|*.*"),
+            (std::vector<std::string>{"ROM (*.rom)|*.rom", "All (*.*)|*.*"}));
+  EXPECT_EQ(SplitRomTypePairs("a|b|c"), (std::vector<std::string>{"a|b"}));
+  EXPECT_EQ(SplitRomTypePairs("a|b|c|"), (std::vector<std::string>{"a|b", "c|"}));
+  EXPECT_EQ(SplitRomTypePairs("a||b"), (std::vector<std::string>{"a|"}));
+  EXPECT_EQ(SplitRomTypePairs("nobar"), std::vector<std::string>{});
+  EXPECT_EQ(SplitRomTypePairs(""), std::vector<std::string>{});
+
+  // ROMTYPE1 = ROM files, ROMTYPE2 = *.rom: saved as one pair, ROMTYPE2 stays.
+  const std::string file = "[Romtype]\r\nROMTYPE1=ROM files\r\nROMTYPE2=*.rom\r\n";
+  const LoaderConfig first = Parse(file);
+  const std::string saved = Saved(first, file);
+  EXPECT_NE(saved.find("[Romtype]\r\nROMTYPE1=ROM files|*.rom\r\nROMTYPE2=*.rom\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Parse(saved).m_szRomTypes, "ROM files|*.rom|*.rom");
+}
+
+TEST(LoaderConfigSave, ValuesReadBackUnchangedOrAreRefused) {
+  LoaderConfig cfg;
+  cfg.m_strRomDir = " /spaced dir ";
+  cfg.m_strBllDir = "\"quoted\"";
+  cfg.m_strModemInit = "AT ";
+  const std::string saved = Saved(cfg);
+  EXPECT_NE(saved.find("ROMFILE=\" /spaced dir \"\r\n"), std::string::npos);
+  const LoaderConfig loaded = Parse(saved);
+  EXPECT_EQ(loaded.m_strRomDir, " /spaced dir ");
+  EXPECT_EQ(loaded.m_strBllDir, "\"quoted\"");
+  EXPECT_EQ(loaded.m_strModemInit, "AT ");
+
+  TempDir dir;
+  const std::string path = dir.File("Romvale.cfg");
+  WriteFile(path, "[Location]\r\nROMFILE=/keep\r\n");
+  cfg.m_strRomDir = "/bad\nname";
+  EXPECT_FALSE(SaveLoaderConfig(path, cfg));
+  EXPECT_EQ(ReadFile(path), "[Location]\r\nROMFILE=/keep\r\n");
+  cfg.m_strRomDir = "/ok";
+  EXPECT_FALSE(SaveLoaderConfig(dir.File("missing/Romvale.cfg"), cfg));
+}
+
+TEST(LoaderConfigRoundTrip, EveryPortTypeAndBaudSurvives) {
+  for (int port = 1; port <= 8; ++port) {
+    for (int type : {COMM_MODEM, COMM_RS232}) {
+      SCOPED_TRACE(port * 10 + type);
+      LoaderConfig cfg;
+      cfg.m_nPort = port;
+      cfg.m_nCommType = type;
+      cfg.m_nBaudIndex = (port + type) % 9;
+      LoaderConfig other;
+      other.m_nPort = 9 - port;
+      other.m_nBaudIndex = 8 - cfg.m_nBaudIndex;
+      const std::string saved = Saved(cfg);
+      EXPECT_NE(saved.find("\r\nPORT=COM" + std::to_string(port) + "\r\n"), std::string::npos);
+      EXPECT_NE(saved.find(type == COMM_MODEM ? "\r\nTYPE=MODEM\r\n" : "\r\nTYPE=RS232\r\n"),
+                std::string::npos);
+      const LoaderConfig loaded = Parse(saved, other);
+      EXPECT_EQ(loaded.m_nPort, port);
+      EXPECT_EQ(loaded.m_nCommType, type);
+      EXPECT_EQ(loaded.m_nBaudIndex, cfg.m_nBaudIndex);
+    }
+  }
+}

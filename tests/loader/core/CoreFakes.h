@@ -1,0 +1,200 @@
+// Fakes for driving the dialog core: a serial channel that records writes, a
+// view, progress bar, message sink, folder chooser, port dialog and TCP
+// connection that record what the core asks of them; plus a temp folder with
+// Romvale.cfg and images.
+#pragma once
+
+#include "support/TempDir.h"
+
+#include "core/DownloadDlg.h"
+#include "loader/download/TestBytes.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace coretest {
+
+using ByteVec = std::vector<std::uint8_t>;
+using testbytes::Hex;
+
+class FakeChannel : public CSerialChannel {
+ public:
+  bool Open() override {
+    PrepareOpen();
+    events.push_back("Open " + m_strPortName);
+    m_bOpen = openSucceeds;
+    return openSucceeds;
+  }
+  void Close() override {
+    events.push_back("Close");
+    m_bOpen = false;
+  }
+  int Write(std::span<const std::uint8_t> data) override {
+    writes.emplace_back(data.begin(), data.end());
+    return static_cast<int>(data.size());
+  }
+  /// What the reader would queue for one burst.
+  void Queue(const ByteVec& bytes) {
+    for (std::uint8_t b : bytes) m_QueueRead.Put(b);
+  }
+  /// Writes since the last call, in hex.
+  std::vector<std::string> TakeWrites() {
+    std::vector<std::string> out;
+    for (const auto& w : writes) out.push_back(Hex(w));
+    writes.clear();
+    return out;
+  }
+
+  bool openSucceeds = true;
+  std::vector<ByteVec> writes;
+  std::vector<std::string> events;
+};
+
+class FakeConnection : public IConnection {
+ public:
+  int Send(std::span<const std::uint8_t> data) override {
+    sent.emplace_back(data.begin(), data.end());
+    return static_cast<int>(data.size());
+  }
+  std::vector<std::string> TakeSent() {
+    std::vector<std::string> out;
+    for (const auto& w : sent) out.push_back(Hex(w));
+    sent.clear();
+    return out;
+  }
+  std::vector<ByteVec> sent;
+};
+
+class FakeView : public IDownloadView {
+ public:
+  void UpdateData(bool bSave) override {
+    ++updates;
+    if (bSave) ++saveCalls;
+    if (dlg != nullptr) shownStatus.push_back(dlg->m_strStatus);
+  }
+  void EnableControls(bool bEnable) override { enableCalls.push_back(bEnable); }
+  const CDownloadDlg* dlg = nullptr;
+  int updates = 0;
+  int saveCalls = 0;
+  std::vector<std::string> shownStatus;
+  std::vector<bool> enableCalls;
+};
+
+class FakeProgress : public IProgressCtrl {
+ public:
+  void SetRange(int lo, int hi) override {
+    ops.push_back("range " + std::to_string(lo) + ".." + std::to_string(hi));
+  }
+  void SetStep(int n) override { ops.push_back("step " + std::to_string(n)); }
+  void StepIt() override { ops.push_back("stepit"); }
+  void SetPos(int n) override { ops.push_back("pos " + std::to_string(n)); }
+  std::vector<std::string> Take() {
+    auto out = ops;
+    ops.clear();
+    return out;
+  }
+  std::vector<std::string> ops;
+};
+
+class FakeMessages : public IMessageSink {
+ public:
+  void MessageBox(std::string_view text) override { texts.emplace_back(text); }
+  std::vector<std::string> texts;
+};
+
+class FakeChooser : public IFolderChooser {
+ public:
+  std::optional<std::string> ChooseFolder(std::string_view t, std::string_view pre) override {
+    title = t;
+    preselected = pre;
+    ++calls;
+    if (whileOpen) whileOpen();
+    return result;
+  }
+  std::optional<std::string> result;
+  std::function<void()> whileOpen;
+  std::string title, preselected;
+  int calls = 0;
+};
+
+class FakePortDialog : public IPortSetDialog {
+ public:
+  std::optional<PortSetting> RunPortSetDlg(int baud, int port, int type,
+                                           const std::string& modem) override {
+    args = {baud, port, type};
+    modemArg = modem;
+    return result;
+  }
+  std::optional<PortSetting> result;
+  std::vector<int> args;
+  std::string modemArg;
+};
+
+using TempDir = testsupport::CTempDir;
+
+inline void WriteFile(const std::string& path, const ByteVec& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+inline void WriteText(const std::string& path, std::string_view text) {
+  std::ofstream(path, std::ios::binary)
+      .write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+inline std::string ReadText(const std::string& path) {
+  std::string text;
+  if (std::FILE* fp = std::fopen(path.c_str(), "rb")) {
+    char chunk[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, fp)) > 0) text.append(chunk, n);
+    std::fclose(fp);
+  }
+  return text;
+}
+
+inline constexpr std::string_view kDefaultCommunication =
+    "PORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n";
+
+/// A dialog core over fakes, with Romvale.cfg in a temp folder naming the
+/// folders rom/ and bll/ there. communication: the keys of [Communication];
+/// extra: further sections.
+class CoreFixture {
+ public:
+  explicit CoreFixture(std::string_view communication = kDefaultCommunication,
+                       std::string_view extra = {}, bool writeConfig = true) {
+    std::filesystem::create_directories(RomDir());
+    std::filesystem::create_directories(BllDir());
+    if (writeConfig) {
+      WriteText(dir.File("Romvale.cfg"), "[Location]\r\nROMFILE=" + RomDir() +
+                                             "\r\nBLLFILE=" + BllDir() + "\r\n[Communication]\r\n" +
+                                             std::string(communication) + std::string(extra));
+    }
+    view.dlg = &dlg;
+  }
+  std::string RomDir() const { return dir.File("rom"); }
+  std::string BllDir() const { return dir.File("bll"); }
+
+  /// One serial burst handed to the core.
+  void Serial(const ByteVec& bytes) {
+    port.Queue(bytes);
+    dlg.OnCommRead();
+  }
+
+  TempDir dir;
+  FakeChannel port;
+  FakeView view;
+  FakeProgress progress;
+  FakeMessages messages;
+  FakeChooser chooser;
+  FakePortDialog portDialog;
+  CDownloadDlg dlg{port, DownloadHost{&view, &progress, &messages, &chooser, &portDialog},
+                   dir.Path().string()};
+};
+
+}  // namespace coretest

@@ -1,0 +1,237 @@
+// The dialog core's start-up and commands: configuration, port status, port
+// settings, ROM location, trigger, save, port failure.
+#include "CoreFakes.h"
+
+#include <gtest/gtest.h>
+
+using namespace coretest;
+using testbytes::Bytes;
+using testbytes::WithLrc;
+using Strings = std::vector<std::string>;
+
+namespace {
+const auto kRequestTrm5 = Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A});
+const auto kBegin = Bytes({0x0F, 0x33, 0x0E, 0x3D});
+}  // namespace
+
+TEST(DownloadDlgInit, MissingConfigurationBlocksEverything) {
+  CoreFixture f(kDefaultCommunication, {}, /*writeConfig=*/false);
+  EXPECT_FALSE(f.dlg.OnInitDialog());
+  EXPECT_EQ(f.messages.texts, Strings{"환경 파일이 존재하지 않습니다."});
+  EXPECT_TRUE(f.port.events.empty());  // the port is not opened
+  EXPECT_EQ(f.dlg.m_nRomState, kStateBlocked);
+  EXPECT_EQ(f.dlg.m_nBllState, kStateBlocked);
+  EXPECT_EQ(f.dlg.m_strConfigPath, f.dir.Path().string() + "/Romvale.cfg");
+  // With the port closed, received bytes are ignored; the trigger still goes out.
+  f.Serial(kRequestTrm5);
+  EXPECT_TRUE(f.port.writes.empty());
+  f.dlg.SendTrigger();
+  EXPECT_EQ(f.port.TakeWrites(), Strings{"02 20 21 22 23 03 86 FE"});
+}
+
+TEST(DownloadDlgInit, LoadsSettingsOpensPortAndShowsStatus) {
+  CoreFixture f("PORT=COM3\r\nBAUD=9600bps\r\nMODEM=ATZ\r\n",
+                "[Ports]\r\nCOM3=/dev/ttyUSB7\r\n[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\n");
+  EXPECT_TRUE(f.dlg.OnInitDialog());
+  EXPECT_TRUE(f.messages.texts.empty());
+  EXPECT_EQ(f.port.events, Strings{"Open COM3"});
+  EXPECT_EQ(f.port.PortDevice(), "/dev/ttyUSB7");
+  EXPECT_EQ(f.port.m_strModemInit, "ATZ");
+  EXPECT_EQ(f.dlg.m_strPortStatus, " COM3 : Serial : 9600bps ");
+  EXPECT_EQ(f.dlg.m_strRomDir, f.RomDir());
+  EXPECT_EQ(f.dlg.m_strRomLocation, f.RomDir());
+  EXPECT_EQ(f.dlg.m_strBllDir, f.BllDir());
+  EXPECT_EQ(f.dlg.m_szRomTypes, "ROM (*.rom)|*.rom");
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_nChannel, CHANNEL_SERIAL);
+  EXPECT_EQ(f.dlg.TcpPaceMs(), 500);
+  EXPECT_EQ(f.dlg.m_strStatus, "");
+  EXPECT_EQ(f.progress.ops, Strings{"step 1"});
+  EXPECT_GE(f.view.updates, 1);
+  EXPECT_EQ(f.view.saveCalls, 0);
+}
+
+TEST(DownloadDlgInit, PortThatFailsToOpen) {
+  CoreFixture f("TYPE=MODEM\r\nTCPPACE=0\r\n");
+  f.port.openSucceeds = false;
+  EXPECT_TRUE(f.dlg.OnInitDialog());
+  EXPECT_EQ(f.dlg.m_strPortStatus, "COM1 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(f.dlg.TcpPaceMs(), 0);
+  f.Serial(kRequestTrm5);
+  EXPECT_TRUE(f.port.writes.empty());
+}
+
+TEST(DownloadDlgInit, ModemPortStatusAndWholeLongValues) {
+  const std::string longCmd(120, 'A');
+  const std::string longDir = "/" + std::string(300, 'r');
+  CoreFixture f;
+  WriteText(f.dir.File("Romvale.cfg"), "[Location]\r\nROMFILE=" + longDir +
+                                           "\r\n[Communication]\r\nTYPE=MODEM\r\n"
+                                           "BAUD=2400bps\r\nMODEM=" +
+                                           longCmd + "\r\n");
+  EXPECT_TRUE(f.dlg.OnInitDialog());
+  EXPECT_EQ(f.dlg.m_strPortStatus, " COM1 : Modem : 2400bps ");
+  // Values are taken whole, and the modem command is sent whole with one CR.
+  EXPECT_EQ(f.dlg.m_strRomDir, longDir);
+  EXPECT_EQ(f.port.ModemInitCommand(), longCmd + "\r");
+}
+
+namespace {
+class DownloadDlgCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(f.dlg.OnInitDialog());
+    WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x11));
+    f.port.events.clear();
+    f.port.writes.clear();
+    f.progress.ops.clear();
+    f.view.enableCalls.clear();
+  }
+  void StartTransfer() {
+    f.Serial(kRequestTrm5);
+    f.Serial(kBegin);
+    ASSERT_EQ(f.dlg.m_nRomState, kStateActive);
+    ASSERT_NE(f.dlg.m_pRomFile, nullptr);
+    f.port.writes.clear();
+    f.progress.ops.clear();
+    f.view.enableCalls.clear();
+  }
+  CoreFixture f;
+};
+}  // namespace
+
+TEST_F(DownloadDlgCommands, PortSettingsCancelChangesNothing) {
+  f.dlg.OnPortSettings();
+  EXPECT_EQ(f.portDialog.args, (std::vector<int>{7, 1, COMM_RS232}));
+  EXPECT_TRUE(f.port.events.empty());
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+}
+
+TEST_F(DownloadDlgCommands, PortSettingsReopenWithNewChoices) {
+  f.portDialog.result = PortSetting{4, COMM_RS232, 8, std::nullopt};
+  const std::string modem = f.port.m_strModemInit;
+  f.dlg.OnPortSettings();
+  EXPECT_EQ(f.port.events, (Strings{"Close", "Open COM4"}));
+  EXPECT_EQ(f.port.m_nPort, 4);
+  EXPECT_EQ(f.port.m_nBaudIndex, 8);
+  EXPECT_EQ(f.port.m_strModemInit, modem);  // RS232C keeps the modem command
+  EXPECT_EQ(f.dlg.m_strPortStatus, " COM4 : Serial : 115200bps ");
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
+
+  // Port 0 and no rate: the channel turns them into COM1 and 57600.
+  f.port.events.clear();
+  f.portDialog.result = PortSetting{0, COMM_MODEM, -1, std::string("AT&F")};
+  f.dlg.OnPortSettings();
+  EXPECT_EQ(f.port.events, (Strings{"Close", "Open COM1"}));
+  EXPECT_EQ(f.port.m_strModemInit, "AT&F");
+  EXPECT_EQ(f.dlg.m_strPortStatus, " COM1 : Modem : 57600bps ");
+
+  // A port that fails to open blocks the sessions.
+  f.port.openSucceeds = false;
+  f.portDialog.result = PortSetting{2, COMM_RS232, 3, std::nullopt};
+  f.dlg.OnPortSettings();
+  EXPECT_EQ(f.dlg.m_strPortStatus, "COM2 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(f.dlg.m_nRomState, kStateBlocked);
+  EXPECT_EQ(f.dlg.m_nBllState, kStateBlocked);
+  f.Serial(kRequestTrm5);
+  EXPECT_TRUE(f.port.writes.empty());
+}
+
+TEST_F(DownloadDlgCommands, PortSettingsEndARunningTransfer) {
+  StartTransfer();
+  f.portDialog.result = PortSetting{1, COMM_RS232, 7, std::nullopt};
+  f.dlg.OnPortSettings();
+  EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
+  EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
+  EXPECT_TRUE(f.dlg.m_bControlsEnabled);
+  EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  // The next request starts afresh.
+  f.Serial(kRequestTrm5);
+  EXPECT_EQ(f.dlg.m_nRomState, kStateActive);
+}
+
+TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
+  StartTransfer();
+  const std::string newDir = f.dir.File("other");
+  std::filesystem::create_directories(newDir);
+  f.chooser.result = newDir;
+  f.chooser.whileOpen = [&] {
+    EXPECT_EQ(f.dlg.m_nRomState, kStateBlocked);
+    EXPECT_EQ(f.dlg.m_nBllState, kStateBlocked);
+    f.Serial(kRequestTrm5);  // dropped while the chooser is open
+  };
+  f.dlg.OnRomLocation();
+  EXPECT_EQ(f.chooser.title, " ROM program을 download할 디렉토리를 선택하세요");
+  EXPECT_EQ(f.chooser.preselected, f.RomDir());
+  EXPECT_TRUE(f.port.writes.empty());
+  EXPECT_EQ(f.dlg.m_strRomDir, newDir);
+  EXPECT_EQ(f.dlg.m_strRomLocation, newDir);
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  // The abandoned transfer was ended properly.
+  EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
+  EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
+
+  // Images now come from the new folder.
+  f.Serial(kRequestTrm5);
+  EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 36 30 30 30 30 0E 38"});
+
+  // Cancel leaves the folder as it was.
+  f.chooser.result.reset();
+  f.chooser.whileOpen = nullptr;
+  f.dlg.OnRomLocation();
+  EXPECT_EQ(f.dlg.m_strRomDir, newDir);
+  EXPECT_EQ(f.chooser.preselected, newDir);
+}
+
+TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
+  const std::string newDir = f.dir.File("chosen");
+  f.chooser.result = newDir;
+  f.dlg.OnRomLocation();
+  f.portDialog.result = PortSetting{7, COMM_RS232, 0, std::nullopt};
+  f.dlg.OnPortSettings();
+  // The choice reaches the file only through the save command.
+  EXPECT_EQ(ReadText(f.dir.File("Romvale.cfg")).find(newDir), std::string::npos);
+  f.dlg.OnSaveConfig();
+  const std::string saved = ReadText(f.dir.File("Romvale.cfg"));
+  EXPECT_NE(saved.find("ROMFILE=" + newDir + "\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("PORT=COM7\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("BAUD=1200bps\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("TYPE=RS232\r\n"), std::string::npos);
+
+  FakeChannel port2;
+  FakeView view2;
+  CDownloadDlg again(port2, DownloadHost{&view2, nullptr, nullptr, nullptr, nullptr}, f.dir.Path().string());
+  ASSERT_TRUE(again.OnInitDialog());
+  EXPECT_EQ(again.m_strRomDir, newDir);
+  EXPECT_EQ(again.m_strBllDir, f.BllDir());
+  EXPECT_EQ(port2.m_nPort, 7);
+  EXPECT_EQ(port2.m_nBaudIndex, 0);
+  EXPECT_EQ(port2.m_nCommType, COMM_RS232);
+}
+
+TEST_F(DownloadDlgCommands, CommFailureActsLikeAPortThatFailedToOpen) {
+  StartTransfer();
+  f.dlg.OnCommFailure();
+  EXPECT_EQ(f.dlg.m_strPortStatus, "COM1 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(f.view.shownStatus.size(), static_cast<std::size_t>(f.view.updates));
+  EXPECT_EQ(f.dlg.m_nRomState, kStateBlocked);
+  EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
+  EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
+  EXPECT_EQ(f.port.events, Strings{"Close"});
+  // The port-settings command brings it back.
+  f.portDialog.result = PortSetting{1, COMM_RS232, 7, std::nullopt};
+  f.dlg.OnPortSettings();
+  EXPECT_EQ(f.dlg.m_strPortStatus, " COM1 : Serial : 57600bps ");
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+}
+
+TEST_F(DownloadDlgCommands, TriggerAndListenFailure) {
+  f.dlg.SendTrigger();
+  EXPECT_EQ(f.port.TakeWrites(), Strings{"02 20 21 22 23 03 86 FE"});
+  f.dlg.OnListenFailed("port 7000: Address already in use");
+  EXPECT_EQ(f.dlg.m_strStatus, "TCPIP listen error !! - port 7000: Address already in use");
+  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.m_strStatus);
+}

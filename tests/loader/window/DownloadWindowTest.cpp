@@ -1,0 +1,369 @@
+// The main window on the real download core with a fake serial channel: what
+// the window shows, its buttons and menus, and the dialogs it runs.
+#include "window/DownloadWindow.h"
+
+#include "core/DownloadDlg.h"
+#include "window/HelpDlg.h"
+#include "window/RomFolderDialog.h"
+#include "QtTestApp.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTest>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::CTempDir;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+using Bytes = std::vector<std::uint8_t>;
+
+/// A serial channel that opens without a device (or fails, on request) and
+/// records every write.
+class CFakeChannel : public CSerialChannel {
+public:
+  bool Open() override {
+    PrepareOpen();
+    ++m_nOpens;
+    m_bOpen = m_bOpenSucceeds;
+    return m_bOpenSucceeds;
+  }
+  void Close() override {
+    ++m_nCloses;
+    m_bOpen = false;
+  }
+  int Write(std::span<const std::uint8_t> data) override {
+    m_Written.emplace_back(data.begin(), data.end());
+    return static_cast<int>(data.size());
+  }
+  /// Queues a burst as the reader thread would.
+  void Receive(const Bytes& burst) {
+    for (std::uint8_t b : burst) m_QueueRead.Put(b);
+  }
+
+  bool m_bOpenSucceeds = true;
+  int m_nOpens = 0;
+  int m_nCloses = 0;
+  std::vector<Bytes> m_Written;
+};
+
+template <typename T>
+T* Control(const QWidget& window, int id) {
+  return window.findChild<T*>(QString::number(id));
+}
+
+QString Text(const QWidget& window, int id) { return Control<QLineEdit>(window, id)->text(); }
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class DownloadWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override { qttest::App(); }
+
+  /// Writes Romvale.cfg serving ROM images from rom/ at 57600 bit/s on COM1.
+  void WriteConfig() {
+    fs::create_directories(RomDir());
+    WriteFile(m_Dir.Path() / "Romvale.cfg",
+              "[Location]\r\nROMFILE=" + RomDir().string() + "\r\nBLLFILE=" + RomDir().string() +
+                  "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\nMODEM=ATZ\r\n");
+  }
+
+  /// Creates the window and the core the way the program does, and starts it.
+  bool Start() {
+    m_pWindow = std::make_unique<CDownloadWindow>();
+    m_pCore = std::make_unique<CDownloadDlg>(m_Channel, m_pWindow->Host(), m_Dir.Path().string());
+    m_pWindow->Attach(m_pCore.get());
+    const bool bLoaded = m_pCore->OnInitDialog();
+    m_pWindow->show();
+    return bLoaded;
+  }
+
+  void TearDown() override {
+    m_pCore.reset();
+    m_pWindow.reset();
+  }
+
+  fs::path RomDir() const { return m_Dir.Path() / "rom"; }
+
+  /// Feeds one burst through the serial path, as the reader's hand-off does.
+  void Receive(const Bytes& burst) {
+    m_Channel.Receive(burst);
+    m_pCore->OnCommRead();
+  }
+
+  QProgressBar& Progress() const { return *Control<QProgressBar>(*m_pWindow, 1013); }
+
+  std::vector<bool> ButtonsEnabled() const {
+    return {Control<QPushButton>(*m_pWindow, 1005)->isEnabled(),
+            Control<QPushButton>(*m_pWindow, 3)->isEnabled(),
+            Control<QPushButton>(*m_pWindow, 1008)->isEnabled()};
+  }
+
+  QAction* Command(int id) const { return m_pWindow->findChild<QAction*>(QString::number(id)); }
+
+  CTempDir m_Dir;
+  CFakeChannel m_Channel;
+  std::unique_ptr<CDownloadWindow> m_pWindow;
+  std::unique_ptr<CDownloadDlg> m_pCore;
+};
+
+const std::vector<bool> kAllEnabled = {true, true, true};
+const std::vector<bool> kAllDisabled = {false, false, false};
+
+}  // namespace
+
+TEST_F(DownloadWindowTest, ShowsControlsTextsAndLoadedSettings) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  const CDownloadWindow& w = *m_pWindow;
+  EXPECT_TRUE(w.windowTitle().startsWith(U("Romvale Ver 1.02")));
+  EXPECT_GT(w.windowTitle().size(), QString("Romvale Ver 1.02").size());  // the credit
+  EXPECT_FALSE(w.windowIcon().isNull());
+
+  EXPECT_EQ(Control<QPushButton>(w, 1008)->text(), U("롬 파일 위치 설정"));
+  EXPECT_EQ(Control<QPushButton>(w, 1005)->text(), U("통신 포트 설정"));
+  EXPECT_EQ(Control<QPushButton>(w, 3)->text(), U("롬 파일 다운로드"));
+  EXPECT_EQ(Control<QPushButton>(w, 1007)->text(), U("종료"));
+  EXPECT_TRUE(Control<QPushButton>(w, 1007)->isDefault());
+  for (int id : {1001, 1000, 1006}) EXPECT_TRUE(Control<QLineEdit>(w, id)->isReadOnly()) << id;
+  for (int id : {1001, 1000, 1006, 1008, 1005, 3, 1007, 1013})
+    EXPECT_TRUE(w.findChild<QWidget*>(QString::number(id))->isVisible()) << id;
+  QStringList groups;
+  for (QGroupBox* box : w.findChildren<QGroupBox*>()) groups << box->title();
+  EXPECT_EQ(groups, QStringList({U("프로그램 설정"), U("다운로드 진행 상태")}));
+
+  EXPECT_EQ(Text(w, 1001), QString::fromStdString(RomDir().string()));
+  EXPECT_EQ(Text(w, 1000), U(" COM1 : Serial : 57600bps "));
+  EXPECT_EQ(Text(w, 1006), U(""));
+  EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
+}
+
+TEST_F(DownloadWindowTest, MenuHasItsCommandsAndShowsTheirPrompts) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  auto* menuBar = m_pWindow->findChild<QMenuBar*>();
+  ASSERT_NE(menuBar, nullptr);
+  QStringList titles;
+  QStringList items;
+  for (QAction* top : menuBar->actions()) {
+    titles << top->text();
+    for (QAction* item : top->menu()->actions()) items << (item->isSeparator() ? "-" : item->text());
+  }
+  EXPECT_EQ(titles, QStringList({U("파일"), U("설정"), U("정보")}));
+  EXPECT_EQ(items, QStringList({U("설정 저장"), "-", U("종료"), U("롬 파일 위치 설정"),
+                                U("통신 포트 설정"), "About Romvale...", "-",
+                                U("Tarvix 정보(&A)...")}));
+
+  auto* status = m_pWindow->findChild<QStatusBar*>();
+  ASSERT_NE(status, nullptr);
+  const std::pair<int, const char*> prompts[] = {
+      {32781, "Configration save"},
+      {32780, "Exit program"},
+      {32777, "change directory for ROM file location "},
+      {32779, "change property for communication port"}};
+  for (const auto& [id, prompt] : prompts) {
+    Command(id)->showStatusText(menuBar);  // what hovering the item does
+    EXPECT_EQ(status->currentMessage(), QString(prompt)) << id;
+  }
+}
+
+TEST_F(DownloadWindowTest, ScriptedRomDownloadDrivesStatusLineProgressAndButtons) {
+  WriteConfig();
+  WriteFile(RomDir() / "TRM-0.jd0", std::string(5000, 'x'));  // 3 blocks of 2048
+  ASSERT_TRUE(Start());
+
+  Receive({0x0F, 0x31, 0x30, 0x0E, 0x0F});  // request for TRM-0.jd0
+  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0 download is started"));
+  EXPECT_EQ(Progress().minimum(), 0);
+  EXPECT_EQ(Progress().maximum(), 4);
+  EXPECT_EQ(Progress().value(), 0);
+  EXPECT_EQ(ButtonsEnabled(), kAllDisabled);
+
+  Receive({0x0F, 0x33, 0x0E, 0x3D});  // begin
+  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0  0% downloaded..."));
+  EXPECT_EQ(Progress().value(), 1);
+
+  const Bytes next = {0x0F, 0x37, 0x00, 0x00, 0x06, 0x0E, 0x3F};  // block accepted
+  Receive(next);
+  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0  33% downloaded..."));
+  EXPECT_EQ(Progress().value(), 2);
+  EXPECT_EQ(ButtonsEnabled(), kAllDisabled);
+  Receive(next);
+  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0  66% downloaded..."));
+  EXPECT_EQ(Progress().value(), 3);
+
+  m_Channel.m_Written.clear();
+  Receive(next);
+  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0  100% downloaded..."));
+  ASSERT_EQ(m_Channel.m_Written.size(), 1U);
+  EXPECT_EQ(m_Channel.m_Written[0], (Bytes{0x0F, 0x35, 0x0E, 0x3B}));
+  EXPECT_EQ(Progress().value(), 0);
+  EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
+}
+
+TEST_F(DownloadWindowTest, TriggerButtonWritesItsFrameEvenWithThePortClosed) {
+  WriteConfig();
+  m_Channel.m_bOpenSucceeds = false;
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Text(*m_pWindow, 1000), U("COM1 포트 오류가 발생하였습니다."));
+  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 3), Qt::LeftButton);
+  ASSERT_EQ(m_Channel.m_Written.size(), 1U);
+  EXPECT_EQ(m_Channel.m_Written[0], (Bytes{0x02, 0x20, 0x21, 0x22, 0x23, 0x03, 0x86, 0xFE}));
+
+  Receive({0x0F, 0x31, 0x30, 0x0E, 0x0F});  // received bytes are ignored
+  EXPECT_EQ(m_Channel.m_Written.size(), 1U);
+}
+
+TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens) {
+  QString shown;
+  qttest::WhenModal([&shown](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    shown = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  EXPECT_FALSE(Start());
+  EXPECT_EQ(shown, U("환경 파일이 존재하지 않습니다."));
+  EXPECT_TRUE(m_pWindow->isVisible());
+  EXPECT_EQ(m_Channel.m_nOpens, 0);
+  EXPECT_EQ(m_pCore->m_nRomState, kStateBlocked);
+}
+
+TEST_F(DownloadWindowTest, PortDialogOkReopensThePortAndSaveWritesTheFile) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  qttest::WhenModal([](QWidget* modal) {
+    ASSERT_NE(modal, nullptr);
+    EXPECT_EQ(modal->windowTitle(), U("통신 포트 설정"));
+    QTest::mouseClick(modal->findChild<QRadioButton*>("1017"), Qt::LeftButton);   // COM3
+    QTest::mouseClick(modal->findChild<QRadioButton*>("1024"), Qt::LeftButton);   // 9600
+    QTest::mouseClick(modal->findChild<QPushButton*>("1"), Qt::LeftButton);
+  });
+  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1005), Qt::LeftButton);
+  EXPECT_EQ(m_Channel.m_nCloses, 1);
+  EXPECT_EQ(m_Channel.m_nOpens, 2);
+  EXPECT_EQ(m_Channel.m_strModemInit, "ATZ");  // RS232C keeps the modem command
+  EXPECT_EQ(Text(*m_pWindow, 1000), U(" COM3 : Serial : 9600bps "));
+
+  const std::string before = ReadFile(m_Dir.Path() / "Romvale.cfg");
+  EXPECT_EQ(before.find("PORT=COM3"), std::string::npos);
+  Command(32781)->trigger();  // 설정 저장
+  const std::string saved = ReadFile(m_Dir.Path() / "Romvale.cfg");
+  EXPECT_NE(saved.find("PORT=COM3\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("BAUD=9600bps\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("MODEM=ATZ\r\n"), std::string::npos) << saved;
+}
+
+TEST_F(DownloadWindowTest, PortDialogCancelChangesNothing) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  qttest::WhenModal([](QWidget* modal) {
+    ASSERT_NE(modal, nullptr);
+    QTest::mouseClick(modal->findChild<QRadioButton*>("1029"), Qt::LeftButton);
+    QTest::mouseClick(modal->findChild<QPushButton*>("2"), Qt::LeftButton);
+  });
+  Command(32779)->trigger();
+  EXPECT_EQ(m_Channel.m_nCloses, 0);
+  EXPECT_EQ(m_Channel.m_nOpens, 1);
+  EXPECT_EQ(m_Channel.m_nPort, 1);
+  EXPECT_EQ(m_pCore->m_nRomState, kStateIdle);
+  EXPECT_EQ(Text(*m_pWindow, 1000), U(" COM1 : Serial : 57600bps "));
+}
+
+TEST_F(DownloadWindowTest, FrameArrivingWhileFolderChooserIsOpenIsDropped) {
+  WriteConfig();
+  WriteFile(RomDir() / "TRM-0.jd0", std::string(100, 'x'));
+  const fs::path other = m_Dir.Path() / "other";
+  fs::create_directories(other);
+  ASSERT_TRUE(Start());
+  const std::string configBefore = ReadFile(m_Dir.Path() / "Romvale.cfg");
+
+  qttest::WhenModal([&](QWidget* modal) {
+    auto* chooser = qobject_cast<CRomFolderDialog*>(modal);
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(chooser->windowTitle(), U(" ROM program을 download할 디렉토리를 선택하세요"));
+    EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(RomDir().string()));
+    EXPECT_EQ(chooser->StatusText(), QString::fromStdString(RomDir().string()));
+    Receive({0x0F, 0x31, 0x30, 0x0E, 0x0F});
+    EXPECT_TRUE(m_Channel.m_Written.empty());  // no start reply: dropped
+    EXPECT_EQ(Text(*m_pWindow, 1006), U(""));
+    // Highlight the other folder, as a click in the list does, and choose it.
+    chooser->setDirectory(QString::fromStdString(m_Dir.Path().string()));
+    auto* list = chooser->findChild<QListView*>("listView");
+    auto* model = chooser->findChild<QFileSystemModel*>();
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(model, nullptr);
+    list->setCurrentIndex(model->index(QString::fromStdString(other.string())));
+    EXPECT_EQ(chooser->StatusText(), QString::fromStdString(other.string()));
+    QMetaObject::invokeMethod(chooser, "accept");
+  });
+  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1008), Qt::LeftButton);
+
+  EXPECT_EQ(Text(*m_pWindow, 1001), QString::fromStdString(other.string()));
+  EXPECT_EQ(ReadFile(m_Dir.Path() / "Romvale.cfg"), configBefore);  // only 설정 저장 writes it
+  EXPECT_EQ(m_pCore->m_nRomState, kStateIdle);
+}
+
+TEST_F(DownloadWindowTest, AboutBoxFromBothItemsAndHelpOnF1) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  for (int id : {57664, 0x0010}) {
+    QStringList labels;
+    qttest::WhenModal([&labels](QWidget* modal) {
+      ASSERT_NE(modal, nullptr);
+      EXPECT_EQ(modal->windowTitle(), U("Romvale 정보"));
+      for (QLabel* label : modal->findChildren<QLabel*>()) labels << label->text();
+      QTest::mouseClick(modal->findChild<QPushButton*>("1"), Qt::LeftButton);
+    });
+    Command(id)->trigger();
+    EXPECT_TRUE(labels.contains(U("프로그램 다운로더"))) << id;
+    EXPECT_TRUE(labels.filter(QRegularExpression("^Ver 1\\.02")).size() == 1) << id;
+  }
+  EXPECT_EQ(Command(0x0010)->text(), U("Tarvix 정보(&A)..."));
+
+  // The window's context menu carries the same About item.
+  QStringList contextItems;
+  qttest::WhenPopup([&contextItems](QWidget* popup) {
+    ASSERT_NE(popup, nullptr);
+    for (QAction* item : popup->actions()) contextItems << item->text();
+    popup->close();
+  });
+  QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5),
+                               m_pWindow->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(m_pWindow.get(), &rightClick);
+  EXPECT_EQ(contextItems, QStringList({U("Tarvix 정보(&A)...")}));
+
+  m_pWindow->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));
+  QTest::keyClick(m_pWindow.get(), Qt::Key_F1);
+  auto* help = m_pWindow->findChild<CHelpDlg*>();
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_TRUE(help->PlainText().contains(U("롬 파일 위치 설정")));
+}
