@@ -4,7 +4,7 @@
 #pragma once
 
 #include "comm/ByteQueue.h"
-#include "config/SerialSettings.h"
+#include "config/LoaderDefaults.h"
 
 #include <array>
 #include <atomic>

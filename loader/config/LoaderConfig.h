@@ -2,10 +2,11 @@
 // modem command, ROM type list, and the Linux additions [Ports] and TCPPACE.
 #pragma once
 
-#include "config/SerialSettings.h"
+#include "config/LoaderDefaults.h"
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,18 @@ struct LoaderConfig {
   std::string m_szRomTypes;         // joined ROMTYPE list, at most 1023 bytes (only whole values that fit)
   std::array<std::string, 8> m_PortDevices;  // [Ports] COM1..COM8, default /dev/ttyS0../dev/ttyS7
   int m_nTcpPace = kDefaultTcpPaceMs;  // [Communication] TCPPACE in ms, 0 = none
+
+  // Linux additions in [Communication].
+  bool m_bNoSerialPort = false;                        // PORT=NONE: TCP only
+  std::uint16_t m_nTcpPort = kDefaultTcpPort;          // TCPPORT
+  std::string m_strTcpAddress;                         // TCPADDRESS; empty = every interface
+  bool m_bReconnect = true;                            // RECONNECT=0 turns retrying off
+  int m_nSessionTimeoutSec = kDefaultSessionTimeoutSec;  // SESSIONTIMEOUT, 0 = never
+  int m_nTcpMaxConn = kDefaultTcpMaxConn;              // TCPMAXCONN
+  int m_nTcpIdleSec = kDefaultTcpIdleSec;              // TCPIDLE, 0 = never
+  bool m_bFrameDispatch = true;                        // DISPATCH=FRAME (default) or BURST
+  int m_nFrameWaitMs = kDefaultFrameWaitMs;            // FRAMEWAIT
+  bool m_bConcurrent = false;                          // CONCURRENT=1: a BLL session per connection
 };
 
 inline constexpr std::string_view kConfigFileName = "Romvale.cfg";

@@ -48,6 +48,7 @@ bool CDownloadDlg::OnInitDialog() {
     if (m_Host.messages != nullptr) m_Host.messages->MessageBox(kTextConfigMissing);
     return false;
   }
+  m_Config = cfg;
   m_strRomDir = cfg.m_strRomDir;
   m_strBllDir = cfg.m_strBllDir;
   m_szRomTypes = cfg.m_szRomTypes;

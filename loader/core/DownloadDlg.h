@@ -3,6 +3,7 @@
 // (Qt window, headless runner, tests) supply a DownloadHost and a serial channel.
 #pragma once
 
+#include "config/LoaderConfig.h"
 #include "core/DownloadHost.h"
 #include "comm/Connection.h"
 #include "comm/SerialChannel.h"
@@ -72,6 +73,7 @@ class CDownloadDlg : public CDownloadSession {
   int m_nChannel = CHANNEL_SERIAL;
   int m_nSocketCount = 0;
   int m_nTcpPace = kDefaultTcpPaceMs;
+  LoaderConfig m_Config;  // Romvale.cfg as last loaded (the Linux additions are read from here)
   bool m_bControlsEnabled = true;  // buttons 1005, 3, 1008 (what EnableControls last set)
   CSerialChannel& m_CommPort;
 

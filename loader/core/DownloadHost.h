@@ -3,7 +3,7 @@
 // core (CDownloadDlg) holds no widget, socket or clock.
 #pragma once
 
-#include "config/SerialSettings.h"
+#include "config/LoaderDefaults.h"
 
 #include <cstdint>
 #include <optional>

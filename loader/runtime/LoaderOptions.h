@@ -1,7 +1,7 @@
 // What the command line tells the running loader, whichever front end runs it.
 #pragma once
 
-#include "config/SerialSettings.h"
+#include "config/LoaderDefaults.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-// The serial line's choices and the loader's defaults, in one place: the rate
-// table (bit/s, the text Romvale.cfg stores, the text of the dialog's button),
-// the line types, the COM port count and the default TCP port and pacing.
+// The serial line's choices and every default of the loader's settings, in one
+// place: the rate table (bit/s, the text Romvale.cfg stores, the text of the
+// dialog's button), the line types, the COM ports, and the TCP and session limits.
 #pragma once
 
 #include <array>
@@ -40,6 +40,10 @@ inline constexpr std::string_view kDefaultModemInit = "AT&F&C1&D2E1&K3";
 
 inline constexpr std::uint16_t kDefaultTcpPort = 7000;
 inline constexpr int kDefaultTcpPaceMs = 500;
+inline constexpr int kDefaultSessionTimeoutSec = 60;  // 0 = a session never times out
+inline constexpr int kDefaultTcpMaxConn = 256;
+inline constexpr int kDefaultTcpIdleSec = 300;  // 0 = never closed for idleness
+inline constexpr int kDefaultFrameWaitMs = 100;
 
 /// Whether index names an entry of the rate table.
 constexpr bool IsRateIndex(int index) { return index >= 0 && index < kRateCount; }
