@@ -27,7 +27,8 @@ QSize DialogUnitsToPixels(const QFont& font, int w, int h) {
   const QFontMetrics metrics(font);
   const QString alphabet = QString::fromLatin1(kAlphabet);
   // Base units: the rounded average letter width and the line height.
-  const int baseX = (metrics.horizontalAdvance(alphabet) + alphabet.size() / 2) / alphabet.size();
+  const int letters = static_cast<int>(alphabet.size());
+  const int baseX = (metrics.horizontalAdvance(alphabet) + letters / 2) / letters;
   const int baseY = metrics.height();
   return {w * baseX / 4, h * baseY / 8};
 }

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
@@ -33,11 +34,17 @@ CTempDir::~CTempDir() {
 }
 
 std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return {};
+  std::string bytes;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return bytes;
   }
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+    bytes.append(chunk, n);
+  }
+  std::fclose(file);
+  return bytes;
 }
 
 bool WriteFile(const fs::path& path, std::string_view bytes) {
