@@ -116,7 +116,8 @@ void CDownloadWindow::CreateControls() {
 
   m_pDownloadButton = MakeButton(kIdDownloadButton, kDownloadButton, this);
   m_pExitButton = MakeButton(kIdExitButton, kExitButton, this);
-  m_pExitButton->setDefault(true);
+  // Enter must not end the program: the exit button is never the default one.
+  m_pExitButton->setAutoDefault(false);
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch();
   buttonRow->addWidget(m_pDownloadButton);

@@ -73,6 +73,8 @@ bool Save(QWidget& widget, const QDir& out, const char* name) {
   return true;
 }
 
+constexpr const char* kShownRomFolder = "/srv/terminal/rom";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +116,10 @@ int main(int argc, char** argv) {
     for (std::uint8_t b : frame) channel.m_QueueRead.Put(b);
     core.OnCommRead();
   }
+  // The images live in a temporary folder; the picture shows the folder a
+  // technician would use instead of that folder's random name.
+  core.m_strRomLocation = kShownRomFolder;
+  core.UpdateData(false);
 
   CPortSetDlg portDialog(channel.m_nBaudIndex, channel.m_nPort, channel.m_nCommType,
                          channel.m_strModemInit, &window);

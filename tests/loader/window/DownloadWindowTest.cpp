@@ -150,7 +150,9 @@ TEST_F(DownloadWindowTest, ShowsControlsTextsAndLoadedSettings) {
   EXPECT_EQ(Control<QPushButton>(w, 1005)->text(), U("통신 포트 설정"));
   EXPECT_EQ(Control<QPushButton>(w, 3)->text(), U("롬 파일 다운로드"));
   EXPECT_EQ(Control<QPushButton>(w, 1007)->text(), U("종료"));
-  EXPECT_TRUE(Control<QPushButton>(w, 1007)->isDefault());
+  // No button exits on Enter: the exit button is neither default nor auto-default.
+  EXPECT_FALSE(Control<QPushButton>(w, 1007)->isDefault());
+  EXPECT_FALSE(Control<QPushButton>(w, 1007)->autoDefault());
   for (int id : {1001, 1000, 1006}) EXPECT_TRUE(Control<QLineEdit>(w, id)->isReadOnly()) << id;
   for (int id : {1001, 1000, 1006, 1008, 1005, 3, 1007, 1013})
     EXPECT_TRUE(w.findChild<QWidget*>(QString::number(id))->isVisible()) << id;
@@ -162,6 +164,19 @@ TEST_F(DownloadWindowTest, ShowsControlsTextsAndLoadedSettings) {
   EXPECT_EQ(Text(w, 1000), U(" COM1 : Serial : 57600bps "));
   EXPECT_EQ(Text(w, 1006), U(""));
   EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
+}
+
+TEST_F(DownloadWindowTest, EnterDoesNotCloseTheWindow) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  m_pWindow->show();
+  Control<QPushButton>(*m_pWindow, 1007)->setFocus();
+  QTest::keyClick(m_pWindow.get(), Qt::Key_Return);
+  QTest::keyClick(m_pWindow.get(), Qt::Key_Enter);
+  EXPECT_TRUE(m_pWindow->isVisible());
+  Control<QLineEdit>(*m_pWindow, 1006)->setFocus();
+  QTest::keyClick(m_pWindow.get(), Qt::Key_Return);
+  EXPECT_TRUE(m_pWindow->isVisible());
 }
 
 TEST_F(DownloadWindowTest, MenuHasItsCommandsAndShowsTheirPrompts) {
