@@ -146,7 +146,7 @@ std::string RomTurnaround(const std::string& dispatch, std::size_t imageSize) {
 std::string ConcurrentClients(int clients, int pace, std::size_t imageSize) {
   testsupport::CTempDir dir("tarvix-scale");
   for (int i = 0; i < clients; ++i) {
-    char digits[8];
+    char digits[16];
     std::snprintf(digits, sizeof digits, "%03d", i);
     WriteImage(dir.Path() / ("MCA" + std::string(digits) + ".bll"), imageSize);
   }
@@ -167,7 +167,7 @@ std::string ConcurrentClients(int clients, int pace, std::size_t imageSize) {
           results[index].error = error;
           return;
         }
-        char digits[8];
+        char digits[16];
         std::snprintf(digits, sizeof digits, "%03d", i);
         termsim::DownloadOptions bll;
         bll.family = termsim::Family::Bll;
