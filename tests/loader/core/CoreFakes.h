@@ -58,6 +58,8 @@ class FakeChannel : public CSerialChannel {
 
 class FakeConnection : public IConnection {
  public:
+  explicit FakeConnection(std::string peer = "127.0.0.1:40000") : peerName(std::move(peer)) {}
+  std::string PeerName() const override { return peerName; }
   int Send(std::span<const std::uint8_t> data) override {
     sent.emplace_back(data.begin(), data.end());
     return static_cast<int>(data.size());
@@ -69,6 +71,7 @@ class FakeConnection : public IConnection {
     return out;
   }
   std::vector<ByteVec> sent;
+  std::string peerName;
 };
 
 class FakeView : public IDownloadView {
