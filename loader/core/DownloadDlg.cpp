@@ -188,6 +188,9 @@ void CDownloadDlg::DispatchOwnSession(IConnection& socket, std::span<const std::
     pSession = m_TcpSessions.back().get();
   }
   pSession->m_strBllDir = m_strBllDir;
+  // The status line is one field, as in the single session: a refresh before
+  // the session sets its own text shows what the line holds now.
+  if (!TransferRunning()) pSession->m_strStatus = m_strStatus;
   pSession->m_nLastFrameMs = NowMs();
   pSession->OnFrame(frame);
 }

@@ -37,8 +37,10 @@ void CTcpSession::OnFrame(std::span<const std::uint8_t> frame) {
 
 void CTcpSession::End(SessionEnd why, const std::string& status) {
   if (!TransferRunning()) return;
-  if (!status.empty()) m_strStatus = status;
   FinishTransfer(why);
+  // Without a text of its own the status line keeps what it shows.
+  if (status.empty()) return;
+  m_strStatus = status;
   UpdateData(false);
 }
 
