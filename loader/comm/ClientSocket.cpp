@@ -1,11 +1,24 @@
 // One accepted TCP connection on Qt Network.
 #include "comm/ClientSocket.h"
 
+#include <QHostAddress>
 #include <QTcpSocket>
+
+namespace {
+std::string DescribePeer(const QTcpSocket& socket) {
+  const QHostAddress address = socket.peerAddress();
+  bool isV4 = false;
+  const quint32 v4 = address.toIPv4Address(&isV4);
+  const QString host = isV4 ? QHostAddress(v4).toString()
+                            : QStringLiteral("[") + address.toString() + QStringLiteral("]");
+  return (host + QLatin1Char(':') + QString::number(socket.peerPort())).toStdString();
+}
+}  // namespace
 
 CClientSocket::CClientSocket(QTcpSocket* pSocket, ISocketEvents& events, QObject* pParent)
     : QObject(pParent), m_pSocket(pSocket), m_Events(events) {
   m_pSocket->setParent(this);
+  m_strPeerName = DescribePeer(*m_pSocket);
   // Qt reads no more than one receive ahead, so while this connection pauses
   // its further data waits in the socket, not in our memory.
   m_pSocket->setReadBufferSize(kRecvMax);

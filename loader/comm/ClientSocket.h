@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 
 class QTcpSocket;
 class CClientSocket;
@@ -38,6 +39,8 @@ public:
 
   /// Queues the bytes for sending; bytes queued, 0 when the connection is gone.
   int Send(std::span<const std::uint8_t> data) override;
+  /// The peer as "address:port", taken at accept (IPv4-mapped addresses as IPv4).
+  std::string PeerName() const override { return m_strPeerName; }
   /// True while the pause after a receive runs.
   bool IsPaused() const noexcept { return m_bPaused; }
   bool IsClosed() const noexcept { return m_bClosed; }
@@ -53,5 +56,6 @@ private:
   QTimer m_PaceTimer;
   bool m_bPaused = false;
   bool m_bClosed = false;
+  std::string m_strPeerName;
   std::array<std::uint8_t, kRecvMax + 1> m_RecvBuf{};  // + terminating zero
 };

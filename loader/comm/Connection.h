@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 /// One accepted TCP connection, as the sessions reply on it.
 class IConnection {
@@ -11,4 +12,6 @@ class IConnection {
   virtual ~IConnection() = default;
   /// Queues the bytes for sending; the result is not relied on.
   virtual int Send(std::span<const std::uint8_t> data) = 0;
+  /// The peer as "address:port" ("[address]:port" for IPv6), for logs.
+  virtual std::string PeerName() const = 0;
 };

@@ -109,6 +109,17 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
         (device && !device->empty()) ? *device : DefaultPortDevice(port);
   }
   cfg.m_nTcpPace = ParseTcpPace(text);
+  // Session keys; a value that is not understood keeps the default.
+  if (const auto value = FindProfileValue(text, kCommunication, "SESSIONTIMEOUT")) {
+    int seconds = -1;
+    const auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), seconds);
+    if (ec == std::errc() && end == value->data() + value->size() && seconds >= 0) {
+      cfg.m_nSessionTimeoutSec = seconds;
+    }
+  }
+  if (const auto value = FindProfileValue(text, kCommunication, "CONCURRENT")) {
+    if (*value == "1" || *value == "0") cfg.m_bConcurrent = *value == "1";
+  }
 }
 
 bool LoadLoaderConfig(const std::string& path, const std::string& curDir, LoaderConfig& cfg) {

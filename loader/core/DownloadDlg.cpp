@@ -5,6 +5,7 @@
 #include "download/FileSelector.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -49,6 +50,7 @@ bool CDownloadDlg::OnInitDialog() {
     return false;
   }
   m_Config = cfg;
+  m_bConfigLoaded = true;
   m_strRomDir = cfg.m_strRomDir;
   m_strBllDir = cfg.m_strBllDir;
   m_szRomTypes = cfg.m_szRomTypes;
@@ -105,35 +107,106 @@ void CDownloadDlg::OnSocketReceive(IConnection* pSocket, std::span<const std::ui
   std::vector<std::uint8_t> buf(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                                  data.size(), kMaxSocketReceive)));
   const std::size_t len = FindFrameStart(buf);
-  if (len == 0 || !m_CommPort.m_bOpen) return;
+  // TCP is served whatever the serial port's state: only ROM replies need it.
+  if (len == 0) return;
   DispatchFrame(pSocket, std::span<const std::uint8_t>(buf.data(), len));
 }
 
+bool CDownloadDlg::IsSessionChannel(const IConnection* pSocket) const {
+  if (m_nRomState > kStateIdle) {
+    // ROM replies go to the serial port, so its terminal may answer there too.
+    return pSocket == m_pSessionOwner || pSocket == nullptr;
+  }
+  return m_nBllState > kStateIdle && pSocket == m_pSessionOwner;
+}
+
 void CDownloadDlg::DispatchFrame(IConnection* pSocket, std::span<const std::uint8_t> frame) {
+  if (m_Config.m_bConcurrent && pSocket != nullptr &&
+      !(TransferRunning() && m_pSessionOwner == pSocket)) {
+    DispatchOwnSession(*pSocket, frame);
+  } else {
+    DispatchSingle(pSocket, frame);
+  }
+}
+
+void CDownloadDlg::DispatchSingle(IConnection* pSocket, std::span<const std::uint8_t> frame) {
   CSerialSink serial(m_CommPort);
   std::optional<CConnectionSink> connection;
   if (pSocket != nullptr) connection.emplace(*pSocket);
   IFrameSink& reply = connection ? static_cast<IFrameSink&>(*connection) : serial;
 
-  if (m_nRomState != kStateIdle || m_nBllState != kStateIdle) {
-    // A blocked state (negative) drops the frame.
+  if (TransferRunning()) {
+    // A session belongs to the channel that started it: another channel's
+    // frame gets no reply and leaves it (and the window) untouched.
+    if (!IsSessionChannel(pSocket)) return;
+    m_nLastFrameMs = NowMs();
     if (m_nRomState > kStateIdle) {
       ContinueRomSession(frame);
-    } else if (m_nBllState > kStateIdle) {
+    } else {
       ContinueBllSession(reply, frame);
     }
+  } else if (m_nRomState != kStateIdle || m_nBllState != kStateIdle) {
+    // Blocked (a modal command runs): the frame is dropped.
   } else if (ByteAt(frame, 0) == kRomStart && ByteAt(frame, 1) == kCmdRequest) {
-    StartRomSession(frame);
+    if (!m_CommPort.m_bOpen) {
+      // Only a TCP request gets here: its replies would need the serial port.
+      const auto name = LrcMatches(frame) ? RomRequestName(frame) : std::nullopt;
+      m_strStatus = kStatusRomNeedsSerial + name.value_or(std::string());
+    } else {
+      m_pSessionOwner = pSocket;
+      StartRomSession(frame);
+    }
   } else if (ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest) {
     if (!IsBllRequest(frame)) return;  // dropped without a refresh
+    m_pSessionOwner = pSocket;
     StartBllSession(reply, frame);
   }
   UpdateData(false);
 }
 
+void CDownloadDlg::DispatchOwnSession(IConnection& socket, std::span<const std::uint8_t> frame) {
+  CTcpSession* pSession = FindTcpSession(&socket);
+  const bool running = pSession != nullptr && pSession->TransferRunning();
+  const bool idle = m_nRomState == kStateIdle && m_nBllState == kStateIdle;
+  if (m_nRomState == kStateBlocked || m_nBllState == kStateBlocked) {
+    // A modal command holds TCP sessions back as it holds back the serial one.
+    UpdateData(false);
+    return;
+  }
+  if (!running && ByteAt(frame, 0) == kRomStart && ByteAt(frame, 1) == kCmdRequest) {
+    // ROM downloads keep the single session: their replies need the serial port.
+    if (idle) DispatchSingle(&socket, frame);
+    return;  // while it runs for another channel, the request is held back
+  }
+  if (!running && !(ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest)) {
+    UpdateData(false);
+    return;
+  }
+  if (pSession == nullptr) {
+    ITcpSessionOwner& owner = *this;
+    m_TcpSessions.push_back(std::make_unique<CTcpSession>(owner, socket, m_strBllDir));
+    pSession = m_TcpSessions.back().get();
+  }
+  pSession->m_strBllDir = m_strBllDir;
+  // The status line is one field, as in the single session: a refresh before
+  // the session sets its own text shows what the line holds now.
+  if (!TransferRunning()) pSession->m_strStatus = m_strStatus;
+  pSession->m_nLastFrameMs = NowMs();
+  pSession->OnFrame(frame);
+}
+
+CTcpSession* CDownloadDlg::FindTcpSession(const IConnection* pSocket) const {
+  const auto it = std::find_if(m_TcpSessions.begin(), m_TcpSessions.end(),
+                               [&](const auto& p) { return &p->Connection() == pSocket; });
+  return it == m_TcpSessions.end() ? nullptr : it->get();
+}
+
 void CDownloadDlg::OnCommFailure() {
-  // Like a port that failed to open: nothing is served until the port is reopened.
-  SetSessionsEnabled(false);
+  // ROM replies and a serial terminal's BLL replies can go nowhere now; a BLL
+  // session of a TCP connection goes on.
+  if (m_nRomState > kStateIdle || (m_nBllState > kStateIdle && m_pSessionOwner == nullptr)) {
+    FinishTransfer(SessionEnd::PortFailed);
+  }
   m_CommPort.Close();
   ShowPortFailed();
   UpdateData(false);
@@ -146,8 +219,48 @@ void CDownloadDlg::OnSocketAccept(int nSocketCount) {
   UpdateData(false);
 }
 
-void CDownloadDlg::OnSocketClose(IConnection* /*pSocket*/) {
-  // Replies never keep a connection beyond the frame they answer: nothing to forget.
+void CDownloadDlg::OnSocketClose(IConnection* pSocket) {
+  if (pSocket == nullptr) return;
+  // Its terminal is gone: a session it started ends now instead of blocking
+  // every later download.
+  if (TransferRunning() && m_pSessionOwner == pSocket) {
+    FinishTransfer(SessionEnd::ConnectionClosed);
+    UpdateData(false);
+  }
+  if (m_pSessionOwner == pSocket) m_pSessionOwner = nullptr;
+  const auto it = std::find_if(m_TcpSessions.begin(), m_TcpSessions.end(),
+                               [&](const auto& p) { return &p->Connection() == pSocket; });
+  if (it == m_TcpSessions.end()) return;
+  (*it)->End(SessionEnd::ConnectionClosed);
+  m_TcpSessions.erase(it);  // closes its file
+}
+
+void CDownloadDlg::OnSessionTimer() {
+  if (m_Config.m_nSessionTimeoutSec <= 0) return;
+  const std::int64_t limit = std::int64_t{m_Config.m_nSessionTimeoutSec} * 1000;
+  const std::int64_t now = NowMs();
+  if (TransferRunning() && now - m_nLastFrameMs >= limit) {
+    m_strStatus = kStatusTimedOut + m_strFileName;
+    FinishTransfer(SessionEnd::TimedOut);
+    UpdateData(false);
+  }
+  for (const auto& session : m_TcpSessions) {
+    if (session->TransferRunning() && now - session->m_nLastFrameMs >= limit) {
+      session->End(SessionEnd::TimedOut, kStatusTimedOut + session->m_strFileName);
+    }
+  }
+}
+
+std::vector<TcpSessionInfo> CDownloadDlg::TcpSessions() const {
+  std::vector<TcpSessionInfo> list;
+  for (const auto& session : m_TcpSessions) {
+    if (!session->TransferRunning()) continue;
+    const int count = session->m_nPacketCount;
+    const int percent =
+        count > 0 ? static_cast<int>(std::int64_t{session->m_nPacketNo} * 100 / count) : 100;
+    list.push_back({session->Connection().PeerName(), session->m_strFileName, percent});
+  }
+  return list;
 }
 
 void CDownloadDlg::OnListenFailed(std::string_view reason) {
@@ -214,7 +327,10 @@ void CDownloadDlg::SetSessionsEnabled(bool bEnable) {
   // A transfer cut off here is ended, so its file is closed and the buttons it
   // disabled come back.
   AbandonTransfer();
-  const int state = bEnable && m_CommPort.m_bOpen ? kStateIdle : kStateBlocked;
+  // TCP terminals are served whatever the serial port's state (serial bytes
+  // are dropped anyway while it is closed); only a missing Romvale.cfg keeps
+  // everything blocked.
+  const int state = bEnable && m_bConfigLoaded ? kStateIdle : kStateBlocked;
   m_nRomState = state;
   m_nBllState = state;
 }
@@ -231,9 +347,8 @@ void CDownloadDlg::ShowPortStatus() {
 }
 
 void CDownloadDlg::ShowPortFailed() {
+  // The sessions stay as they are: TCP does not need the serial port.
   m_strPortStatus = m_CommPort.m_strPortName + kTextPortError;
-  m_nRomState = kStateBlocked;
-  m_nBllState = kStateBlocked;
 }
 
 void CDownloadDlg::UpdateData(bool bSaveAndValidate) {
@@ -262,4 +377,93 @@ bool CDownloadDlg::ModemMode() const {
 
 void CDownloadDlg::ClearModemLink() {
   m_CommPort.m_bConnected = false;
+}
+
+std::int64_t CDownloadDlg::NowMs() const {
+  return m_Host.clock != nullptr ? m_Host.clock->NowMs() : 0;
+}
+
+std::string CDownloadDlg::SerialVia() const { return "serial " + m_CommPort.m_strPortName; }
+
+void CDownloadDlg::OnSessionStarted() {
+  m_bRomSession = m_nRomState > kStateIdle;
+  m_nSessionStartMs = NowMs();
+  m_nLastFrameMs = m_nSessionStartMs;
+}
+
+void CDownloadDlg::OnSessionEnded(SessionEnd why) {
+  // A ROM image always travels on the serial line, whoever asked for it.
+  const std::string via = m_bRomSession || m_pSessionOwner == nullptr
+                              ? SerialVia()
+                              : "tcp " + m_pSessionOwner->PeerName();
+  Report(why, *this, m_nSessionStartMs, via);
+}
+
+namespace {
+const char* EndReason(SessionEnd why) {
+  switch (why) {
+    case SessionEnd::Completed:
+      return "";
+    case SessionEnd::TerminalError:
+      return "terminal error";
+    case SessionEnd::TerminalDone:
+      return "stopped by the terminal";
+    case SessionEnd::Abandoned:
+      return "abandoned";
+    case SessionEnd::ConnectionClosed:
+      return "connection closed";
+    case SessionEnd::TimedOut:
+      return "timed out";
+    case SessionEnd::PortFailed:
+      return "serial port failed";
+  }
+  return "";
+}
+}  // namespace
+
+void CDownloadDlg::Report(SessionEnd why, const CDownloadSession& session, std::int64_t nStartMs,
+                          const std::string& strVia) {
+  if (m_Host.log == nullptr) return;
+  DownloadReport report;
+  report.bDone = why == SessionEnd::Completed;
+  report.strFile = session.m_strFileName;
+  report.nBytes = session.m_nFileSize;
+  report.nBlocks = session.m_nPacketCount;
+  report.nMillis = std::max<std::int64_t>(0, NowMs() - nStartMs);
+  report.strVia = strVia;
+  report.strReason = EndReason(why);
+  m_Host.log->DownloadEnded(report);
+}
+
+void CDownloadDlg::TcpSessionUpdated(CTcpSession& session) {
+  // The single-session fields show the latest TCP event while no session of
+  // their own runs.
+  if (TransferRunning()) return;
+  m_strStatus = session.m_strStatus;
+  UpdateData(false);
+}
+
+void CDownloadDlg::TcpSessionProgress(CTcpSession& session) {
+  const CProgressState& bar = session.Progress();
+  if (!TransferRunning()) {
+    ProgressSetRange(bar.Lower(), bar.Upper());
+    ProgressSetPos(bar.Pos());
+  }
+  if (m_Host.log != nullptr) {
+    m_Host.log->SessionProgress(session.Connection().PeerName(), session.m_strFileName, bar.Pos(),
+                                bar.Upper());
+  }
+}
+
+void CDownloadDlg::TcpSessionStarted(CTcpSession& session) {
+  session.m_nStartMs = NowMs();
+  session.m_nLastFrameMs = session.m_nStartMs;
+}
+
+void CDownloadDlg::TcpSessionEnded(CTcpSession& session, SessionEnd why) {
+  Report(why, session, session.m_nStartMs, "tcp " + session.Connection().PeerName());
+}
+
+void CDownloadDlg::TcpSessionSerialWrite(std::span<const std::uint8_t> frame) {
+  m_CommPort.Write(frame);
 }

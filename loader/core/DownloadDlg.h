@@ -5,14 +5,17 @@
 
 #include "config/LoaderConfig.h"
 #include "core/DownloadHost.h"
+#include "core/TcpSession.h"
 #include "comm/Connection.h"
 #include "comm/SerialChannel.h"
 #include "download/DownloadSession.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr int CHANNEL_TCPIP = 1;
 inline constexpr int CHANNEL_SERIAL = 2;
@@ -23,9 +26,19 @@ inline constexpr const char* kTextTcpAccepted = "TCPIP 연결 허가";
 inline constexpr const char* kTextListenError = "TCPIP listen error !! - ";
 inline constexpr const char* kTextRomLocationTitle =
     " ROM program을 download할 디렉토리를 선택하세요";
+inline constexpr const char* kStatusTimedOut = "Session timed out !! - ";
+inline constexpr const char* kStatusRomNeedsSerial =
+    "Serial port not open, ROM request not answered !! - ";
 inline constexpr std::size_t kMaxSocketReceive = 1024;
 
-class CDownloadDlg : public CDownloadSession {
+/// One running TCP session of its own (CONCURRENT=1), as the window lists it.
+struct TcpSessionInfo {
+  std::string strPeer;
+  std::string strFile;
+  int nPercent = 0;
+};
+
+class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
  public:
   /// curDir: the process's current directory at start-up (Romvale.cfg lives there).
   CDownloadDlg(CSerialChannel& commPort, DownloadHost host, std::string curDir);
@@ -42,8 +55,14 @@ class CDownloadDlg : public CDownloadSession {
   void OnSocketAccept(int nSocketCount);
   /// One receive (at most 1024 bytes) from pSocket; replies of a BLL session go back on it.
   void OnSocketReceive(IConnection* pSocket, std::span<const std::uint8_t> data);
-  /// The connection is about to be deleted; nothing refers to it afterwards.
+  /// The connection is about to be deleted: a session it started ends at once,
+  /// and nothing refers to it afterwards.
   void OnSocketClose(IConnection* pSocket);
+  /// The runtime's session timer: ends every session whose channel has sent no
+  /// frame for SESSIONTIMEOUT seconds (0: never).
+  void OnSessionTimer();
+  /// The running TCP sessions of their own (CONCURRENT=1), oldest first.
+  std::vector<TcpSessionInfo> TcpSessions() const;
   /// The listener could not be created: the status line says so.
   void OnListenFailed(std::string_view reason);
   /// Port-settings command: dialog, then close, copy the choices, reopen.
@@ -84,11 +103,39 @@ class CDownloadDlg : public CDownloadSession {
   void SerialWrite(std::span<const std::uint8_t> frame) override;
   bool ModemMode() const override;
   void ClearModemLink() override;
+  void OnSessionStarted() override;
+  void OnSessionEnded(SessionEnd why) override;
 
  private:
   /// Dispatch of one trimmed batch (serial: pSocket nullptr).
   void DispatchFrame(IConnection* pSocket, std::span<const std::uint8_t> frame);
+  /// The design's single session (serial, or every channel when not concurrent).
+  void DispatchSingle(IConnection* pSocket, std::span<const std::uint8_t> frame);
+  /// A frame from a connection that has a session of its own (CONCURRENT=1).
+  void DispatchOwnSession(IConnection& socket, std::span<const std::uint8_t> frame);
+  CTcpSession* FindTcpSession(const IConnection* pSocket) const;
+  /// True when the single session runs and the frame's channel may drive it.
+  bool IsSessionChannel(const IConnection* pSocket) const;
   void ShowPortFailed();
+  std::int64_t NowMs() const;
+  std::string SerialVia() const;
+  void Report(SessionEnd why, const CDownloadSession& session, std::int64_t nStartMs,
+              const std::string& strVia);
+
+  // ITcpSessionOwner
+  void TcpSessionUpdated(CTcpSession& session) override;
+  void TcpSessionProgress(CTcpSession& session) override;
+  void TcpSessionStarted(CTcpSession& session) override;
+  void TcpSessionEnded(CTcpSession& session, SessionEnd why) override;
+  void TcpSessionSerialWrite(std::span<const std::uint8_t> frame) override;
 
   DownloadHost m_Host;
+  bool m_bConfigLoaded = false;  // Romvale.cfg was read: sessions may be enabled
+  bool m_bRomSession = false;    // the running single session is a ROM download
+  // The channel that started the single session (nullptr: serial); meaningful
+  // only while it runs.
+  IConnection* m_pSessionOwner = nullptr;
+  std::int64_t m_nSessionStartMs = 0;
+  std::int64_t m_nLastFrameMs = 0;  // last frame from the session's channel
+  std::vector<std::unique_ptr<CTcpSession>> m_TcpSessions;  // CONCURRENT=1, in accept order
 };

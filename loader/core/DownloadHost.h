@@ -65,6 +65,36 @@ public:
                                                    const std::string& strModemInit) = 0;
 };
 
+/// Milliseconds of a monotonic clock; the core keeps none of its own, so tests
+/// can step time by hand.
+class IClock {
+public:
+  virtual ~IClock() = default;
+  virtual std::int64_t NowMs() const = 0;
+};
+
+/// One download that ended: sent to its end (bDone), or ended otherwise.
+struct DownloadReport {
+  bool bDone = false;
+  std::string strFile;    // the image's name
+  std::int64_t nBytes = 0;  // its size
+  int nBlocks = 0;        // its block count
+  std::int64_t nMillis = 0;  // from the start reply to the end
+  std::string strVia;     // "serial COM1" or "tcp 127.0.0.1:40000"
+  std::string strReason;  // why it failed ("" when done)
+};
+
+/// Per-download events. The headless runner logs them; a window may only use
+/// them to refresh its list of running TCP sessions.
+class IDownloadLog {
+public:
+  virtual ~IDownloadLog() = default;
+  virtual void DownloadEnded(const DownloadReport& report) = 0;
+  /// A TCP session of its own (CONCURRENT=1) moved its progress bar to nPos of nMax.
+  virtual void SessionProgress(std::string_view peer, std::string_view file, int nPos,
+                               int nMax) = 0;
+};
+
 /// Everything a CDownloadDlg talks to besides its serial channel.
 struct DownloadHost {
   IDownloadView* view = nullptr;
@@ -72,4 +102,6 @@ struct DownloadHost {
   IMessageSink* messages = nullptr;
   IFolderChooser* folderChooser = nullptr;
   IPortSetDialog* portSetDialog = nullptr;
+  IDownloadLog* log = nullptr;
+  const IClock* clock = nullptr;  // without one, time stands still (no time-outs)
 };

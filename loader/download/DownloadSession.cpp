@@ -30,6 +30,16 @@ ImageOpen OpenAndMeasure(FilePtr& file, const std::string& dir, const std::strin
 }
 }  // namespace
 
+// ROM replies always leave through the serial channel.
+class CDownloadSession::CSerialReply : public IFrameSink {
+ public:
+  explicit CSerialReply(CDownloadSession& session) : m_Session(session) {}
+  void SendFrame(std::span<const std::uint8_t> frame) override { m_Session.SerialWrite(frame); }
+
+ private:
+  CDownloadSession& m_Session;
+};
+
 void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
   m_nBlockSize = ModemMode() ? kRomModemBlockSize : kRomBlockSize;
   const auto name = LrcMatches(frame) ? RomRequestName(frame) : std::nullopt;
@@ -57,47 +67,13 @@ void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
   SerialWrite(RomStartReply(m_nPacketCount, ImageChecksum(m_pRomFile.get(), m_nFileSize)));
   m_strStatus = m_strFileName + kStatusStarted;
   EnableControls(false);
+  OnSessionStarted();
   UpdateData(false);
 }
 
 void CDownloadSession::ContinueRomSession(std::span<const std::uint8_t> frame) {
-  if (!LrcMatches(frame)) {
-    UpdateData(false);
-    SerialWrite(RomRejectFrame(RomReject::BadFrame));
-    return;
-  }
-  Frame reply;
-  switch (ByteAt(frame, 1)) {
-    case kCmdBegin: {
-      m_nPacketNo = 0;
-      const bool more = BuildRomPacket(reply);
-      ProgressStepIt();
-      if (!more) FinishTransfer();  // no blocks at all: the end frame goes out at once
-      break;
-    }
-    case kCmdRomNext:
-      if (ByteAt(frame, kVerdictOffset) == kAck) {
-        ++m_nPacketNo;
-        ProgressStepIt();
-      }
-      if (!BuildRomPacket(reply)) FinishTransfer();
-      break;
-    case kCmdRomTermError:
-      m_strStatus = kStatusTermError;
-      FinishTransfer();
-      UpdateData(false);
-      return;
-    case kCmdRomDone:
-      m_strStatus = kStatusRomDone;
-      FinishTransfer();
-      UpdateData(false);
-      return;
-    default:
-      break;  // no reply is defined: only the progress text is refreshed
-  }
-  ShowPercentage();
-  UpdateData(false);
-  if (!reply.empty()) SerialWrite(reply);
+  CSerialReply serial(*this);
+  ContinueSession(FrameFamily::Rom, serial, frame);
 }
 
 void CDownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
@@ -125,41 +101,55 @@ void CDownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::u
   reply.SendFrame(BllStartReply(m_nPacketCount, m_nBlockSize));
   m_strStatus = m_strFileName + kStatusStarted;
   EnableControls(false);
+  OnSessionStarted();
   UpdateData(false);
 }
 
 void CDownloadSession::ContinueBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
+  ContinueSession(FrameFamily::Bll, reply, frame);
+}
+
+void CDownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
+                                      std::span<const std::uint8_t> frame) {
+  const bool rom = family == FrameFamily::Rom;
   if (!LrcMatches(frame)) {
     UpdateData(false);
+    if (rom) {
+      // The ROM reject leaves the status line as it is.
+      reply.SendFrame(RomRejectFrame(RomReject::BadFrame));
+      return;
+    }
     reply.SendFrame(BllRejectFrame());
     m_strStatus = kStatusLrcError;
     UpdateData(false);
     return;
   }
+  // The two families differ only in their command bytes; ROM alone has "done".
+  const std::uint8_t next = rom ? kCmdRomNext : kCmdBllNext;
+  const std::uint8_t termError = rom ? kCmdRomTermError : kCmdBllTermError;
+  const auto build = [&](Frame& out) { return rom ? BuildRomPacket(out) : BuildBllPacket(out); };
+  const std::uint8_t command = ByteAt(frame, 1);
   Frame out;
-  switch (ByteAt(frame, 1)) {
-    case kCmdBegin: {
-      m_nPacketNo = 0;
-      const bool more = BuildBllPacket(out);
+  if (command == kCmdBegin) {
+    m_nPacketNo = 0;
+    const bool more = build(out);
+    ProgressStepIt();
+    // No blocks at all: the end frame goes out at once.
+    if (!more) FinishTransfer(SessionEnd::Completed);
+  } else if (command == next) {
+    if (ByteAt(frame, kVerdictOffset) == kAck) {
+      ++m_nPacketNo;
       ProgressStepIt();
-      if (!more) FinishTransfer();  // no blocks at all: the end frame goes out at once
-      break;
     }
-    case kCmdBllNext:
-      if (ByteAt(frame, kVerdictOffset) == kAck) {
-        ++m_nPacketNo;
-        ProgressStepIt();
-      }
-      if (!BuildBllPacket(out)) FinishTransfer();
-      break;
-    case kCmdBllTermError:
-      m_strStatus = kStatusTermError;
-      FinishTransfer();
-      UpdateData(false);
-      return;
-    default:
-      break;  // no reply is defined: only the progress text is refreshed
+    if (!build(out)) FinishTransfer(SessionEnd::Completed);
+  } else if (command == termError || (rom && command == kCmdRomDone)) {
+    const bool done = command != termError;
+    m_strStatus = done ? kStatusRomDone : kStatusTermError;
+    FinishTransfer(done ? SessionEnd::TerminalDone : SessionEnd::TerminalError);
+    UpdateData(false);
+    return;
   }
+  // Any other command has no reply: only the progress text is refreshed.
   ShowPercentage();
   UpdateData(false);
   if (!out.empty()) reply.SendFrame(out);
@@ -174,12 +164,13 @@ void CDownloadSession::EndSession() {
 }
 
 bool CDownloadSession::AbandonTransfer() {
-  const bool running = m_nRomState > kStateIdle || m_nBllState > kStateIdle;
+  const bool running = TransferRunning();
   m_pRomFile.reset();
   m_pBllFile.reset();
   if (running) {
     EnableControls(true);
     ProgressSetPos(0);
+    OnSessionEnded(SessionEnd::Abandoned);
   }
   return running;
 }
@@ -219,8 +210,10 @@ void CDownloadSession::ShowPercentage() {
   m_strStatus = m_strFileName + " " + " " + std::to_string(percent) + "% downloaded...";
 }
 
-void CDownloadSession::FinishTransfer() {
+void CDownloadSession::FinishTransfer(SessionEnd why) {
+  if (!TransferRunning()) return;
   EndSession();
   EnableControls(true);
   ProgressSetPos(0);
+  OnSessionEnded(why);
 }

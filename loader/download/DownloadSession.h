@@ -21,6 +21,17 @@ inline constexpr const char* kStatusLengthError = "Packet length error !! - ";
 inline constexpr const char* kStatusOpenError = "File open error !! - ";
 inline constexpr const char* kStatusTooLarge = "File too large !! - ";
 
+/// How a running transfer ended.
+enum class SessionEnd {
+  Completed,         // the end frame went out: every block was accepted
+  TerminalError,     // the terminal reported an error
+  TerminalDone,      // the terminal said "done" before the end frame
+  Abandoned,         // a command cut it off (port settings, ROM location)
+  ConnectionClosed,  // the connection that started it closed
+  TimedOut,          // its channel stayed silent too long
+  PortFailed,        // the serial port its replies need failed
+};
+
 /// Where a BLL reply goes: the channel that delivered the frame being answered.
 class IFrameSink {
  public:
@@ -48,6 +59,11 @@ class CDownloadSession {
   /// Closes the files of a transfer that is being abandoned and gives the
   /// buttons back; true when a transfer was running.
   bool AbandonTransfer();
+  /// Ends a running transfer for why: states idle, files closed, buttons back,
+  /// progress reset. Nothing happens when no transfer runs.
+  void FinishTransfer(SessionEnd why);
+  /// True while a ROM or BLL transfer runs.
+  bool TransferRunning() const { return m_nRomState > kStateIdle || m_nBllState > kStateIdle; }
 
   /// Frame for block m_nPacketNo of the ROM image into out; false (out = the
   /// end frame) once every block has been accepted.
@@ -82,8 +98,14 @@ class CDownloadSession {
   virtual bool ModemMode() const = 0;
   /// Clears the modem link flag: after a download the next burst is modem text again.
   virtual void ClearModemLink() = 0;
+  /// A transfer has started (its start reply went out).
+  virtual void OnSessionStarted() {}
+  /// A running transfer ended; the counters and m_strFileName still describe it.
+  virtual void OnSessionEnded(SessionEnd /*why*/) {}
 
  private:
+  class CSerialReply;
+  /// The frames of a running session, for either family; replies go to reply.
+  void ContinueSession(FrameFamily family, IFrameSink& reply, std::span<const std::uint8_t> frame);
   void ShowPercentage();
-  void FinishTransfer();
 };

@@ -3,6 +3,7 @@
 
 #include "core/DownloadDlg.h"
 
+#include <cstdio>
 #include <ostream>
 
 std::string EscapeLine(std::string_view text) {
@@ -22,7 +23,7 @@ std::string EscapeLine(std::string_view text) {
 
 CHeadlessHost::CHeadlessHost(std::ostream& out, std::ostream& err) : m_Out(out), m_Err(err) {}
 
-DownloadHost CHeadlessHost::Host() { return DownloadHost{this, this, this, this, this}; }
+DownloadHost CHeadlessHost::Host() { return DownloadHost{this, this, this, this, this, this}; }
 
 void CHeadlessHost::PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown) {
   if (value == shown) return;
@@ -79,4 +80,25 @@ std::optional<PortSetting> CHeadlessHost::RunPortSetDlg(int /*nBaudIndex*/, int 
                                                         int /*nCommType*/,
                                                         const std::string& /*strModemInit*/) {
   return std::nullopt;
+}
+
+void CHeadlessHost::DownloadEnded(const DownloadReport& report) {
+  if (report.bDone) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%lld.%03lld",
+                  static_cast<long long>(report.nMillis / 1000),
+                  static_cast<long long>(report.nMillis % 1000));
+    m_Out << "done: " << EscapeLine(report.strFile) << ' ' << report.nBytes << " bytes "
+          << report.nBlocks << " blocks in " << seconds << " s via " << EscapeLine(report.strVia)
+          << '\n' << std::flush;
+    return;
+  }
+  m_Out << "failed: " << EscapeLine(report.strFile) << ' ' << report.strReason << " via "
+        << EscapeLine(report.strVia) << '\n' << std::flush;
+}
+
+void CHeadlessHost::SessionProgress(std::string_view peer, std::string_view file, int nPos,
+                                    int nMax) {
+  m_Out << "session: " << EscapeLine(peer) << ' ' << EscapeLine(file) << ' ' << nPos << '/' << nMax
+        << '\n' << std::flush;
 }

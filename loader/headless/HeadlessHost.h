@@ -1,6 +1,8 @@
 // The headless front end's side of the dialog: every change of the port status
 // or status line is one "port:"/"status:" line on stdout, every progress change
-// a "progress: <pos>/<max>" line, every message box a "message:" line on stderr.
+// a "progress: <pos>/<max>" line, every message box a "message:" line on stderr;
+// every download that ends a "done:" or "failed:" line, and every progress step
+// of a connection's own session a "session:" line.
 // Nobody is there to answer the folder chooser or the port dialog.
 #pragma once
 
@@ -20,7 +22,8 @@ class CHeadlessHost : public IDownloadView,
                       public IProgressCtrl,
                       public IMessageSink,
                       public IFolderChooser,
-                      public IPortSetDialog {
+                      public IPortSetDialog,
+                      public IDownloadLog {
 public:
   CHeadlessHost(std::ostream& out, std::ostream& err);
 
@@ -38,6 +41,11 @@ public:
   std::optional<std::string> ChooseFolder(std::string_view title, std::string_view preselected) override;
   std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                            const std::string& strModemInit) override;
+  /// "done: <file> <bytes> bytes <blocks> blocks in <seconds> s via <channel>" or
+  /// "failed: <file> <reason> via <channel>".
+  void DownloadEnded(const DownloadReport& report) override;
+  /// "session: <peer> <file> <pos>/<max>".
+  void SessionProgress(std::string_view peer, std::string_view file, int nPos, int nMax) override;
 
 private:
   void PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown);

@@ -12,12 +12,24 @@
 #include <algorithm>
 #include <iostream>
 
+namespace {
+constexpr int kSessionTimerMs = 1000;  // time-outs are whole seconds
+
+DownloadHost WithClock(DownloadHost host, const IClock& clock) {
+  if (host.clock == nullptr) host.clock = &clock;
+  return host;
+}
+}  // namespace
+
 CLoaderRuntime::CLoaderRuntime(DownloadHost host, std::string curDir, std::uint16_t tcpPort,
                                QObject* pParent)
     : QObject(pParent),
-      m_Host(host),
+      m_Clock(),
+      m_Host(WithClock(host, m_Clock)),
       m_nTcpPort(tcpPort),
-      m_pDlg(std::make_unique<CDownloadDlg>(m_CommPort, host, std::move(curDir))) {
+      m_pDlg(std::make_unique<CDownloadDlg>(m_CommPort, m_Host, std::move(curDir))) {
+  m_SessionTimer.setInterval(kSessionTimerMs);
+  QObject::connect(&m_SessionTimer, &QTimer::timeout, this, [this] { m_pDlg->OnSessionTimer(); });
   // The reader only bumps an eventfd; the main loop sees it through a socket
   // notifier and handles the hand-off here while the reader waits (Close
   // releases it if needed). The reader never touches a Qt object.
@@ -55,6 +67,7 @@ bool CLoaderRuntime::Start() {
     }
   }
   const bool bInit = m_pDlg->OnInitDialog();
+  m_SessionTimer.start();
   // Reported after the dialog's start-up, which clears the status line.
   if (!m_strListenError.empty()) m_pDlg->OnListenFailed(m_strListenError);
   return bInit;

@@ -11,8 +11,10 @@
 #include "comm/ListenSocket.h"
 #include "comm/UniqueFd.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -20,6 +22,16 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+/// The core's clock: milliseconds of the monotonic clock since the runtime began.
+class CMonotonicClock : public IClock {
+public:
+  CMonotonicClock() { m_Timer.start(); }
+  std::int64_t NowMs() const override { return m_Timer.elapsed(); }
+
+private:
+  QElapsedTimer m_Timer;
+};
 
 class CLoaderRuntime : public QObject, private ICommEvents, private ISocketEvents {
 public:
@@ -57,7 +69,9 @@ private:
 
   void OnSocketAccept();
 
+  CMonotonicClock m_Clock;  // given to the core when the front end brings none
   DownloadHost m_Host;
+  QTimer m_SessionTimer;    // the core decides at each tick which sessions timed out
   std::uint16_t m_nTcpPort;
   CUniqueFd m_WakeFd;                                // reader -> main thread wake-ups
   std::unique_ptr<QSocketNotifier> m_pWakeNotifier;

@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -80,6 +81,7 @@ DownloadHost CDownloadWindow::Host() {
   host.messages = this;
   host.folderChooser = this;
   host.portSetDialog = this;
+  host.log = this;
   return host;
 }
 
@@ -109,10 +111,17 @@ void CDownloadWindow::CreateControls() {
   m_pProgress->setTextVisible(false);
   m_pProgress->setAccessibleName(QStringLiteral("Download progress"));
   m_pStatus = MakeReadOnlyEdit(kIdStatusEdit, "Status line", progress);
+  m_pSessions = new QListWidget(progress);
+  m_pSessions->setObjectName(QStringLiteral("tcpSessions"));
+  m_pSessions->setAccessibleName(QStringLiteral("TCP sessions"));
+  m_pSessions->setSelectionMode(QAbstractItemView::NoSelection);
+  m_pSessions->setFixedHeight(m_pSessions->fontMetrics().height() * 5);
+  m_pSessions->hide();
   auto* progressColumn = new QVBoxLayout(progress);
   progressColumn->setSpacing(10);
   progressColumn->addWidget(m_pProgress);
   progressColumn->addWidget(m_pStatus);
+  progressColumn->addWidget(m_pSessions);
 
   m_pDownloadButton = MakeButton(kIdDownloadButton, kDownloadButton, this);
   m_pExitButton = MakeButton(kIdExitButton, kExitButton, this);
@@ -207,6 +216,36 @@ void CDownloadWindow::UpdateData(bool bSaveAndValidate) {
   ShowText(*m_pPortStatus, m_pCore->m_strPortStatus);
   ShowText(*m_pStatus, m_pCore->m_strStatus);
   ShowText(*m_pRomLocation, m_pCore->m_strRomLocation);
+  ShowSessions();
+}
+
+void CDownloadWindow::ShowSessions() {
+  const bool shown = m_pCore != nullptr && m_pCore->m_Config.m_bConcurrent;
+  if (shown == m_pSessions->isHidden()) {
+    m_pSessions->setVisible(shown);
+    // The dialog has a fixed size: make room for the list.
+    setFixedSize(size().expandedTo(sizeHint()));
+  }
+  if (!shown) return;
+  const auto sessions = m_pCore->TcpSessions();
+  QStringList rows;
+  for (const auto& session : sessions) {
+    rows << Utf8(session.strPeer) + QStringLiteral("   ") + Utf8(session.strFile) +
+                QStringLiteral("   ") + QString::number(session.nPercent) + QLatin1Char('%');
+  }
+  if (m_pSessions->count() == rows.size()) {
+    for (int i = 0; i < rows.size(); ++i) m_pSessions->item(i)->setText(rows[i]);
+    return;
+  }
+  m_pSessions->clear();
+  m_pSessions->addItems(rows);
+}
+
+void CDownloadWindow::DownloadEnded(const DownloadReport& /*report*/) { ShowSessions(); }
+
+void CDownloadWindow::SessionProgress(std::string_view /*peer*/, std::string_view /*file*/,
+                                      int /*nPos*/, int /*nMax*/) {
+  ShowSessions();
 }
 
 void CDownloadWindow::EnableControls(bool bEnable) {

@@ -16,6 +16,7 @@
 class CDownloadDlg;
 class QAction;
 class QLineEdit;
+class QListWidget;
 class QMenu;
 class QMenuBar;
 class QProgressBar;
@@ -28,7 +29,8 @@ class CDownloadWindow : public QDialog,
                         public IProgressCtrl,
                         public IMessageSink,
                         public IFolderChooser,
-                        public IPortSetDialog {
+                        public IPortSetDialog,
+                        public IDownloadLog {
   Q_OBJECT
 public:
   explicit CDownloadWindow(QWidget* pParent = nullptr);
@@ -58,6 +60,10 @@ public:
   std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                            const std::string& strModemInit) override;
 
+  // IDownloadLog: only the list of running TCP sessions follows it.
+  void DownloadEnded(const DownloadReport& report) override;
+  void SessionProgress(std::string_view peer, std::string_view file, int nPos, int nMax) override;
+
   /// The About box, modal.
   void OnAbout();
   /// The help window at its contents.
@@ -72,6 +78,8 @@ private:
   void CreateMenu(QMenuBar& menuBar);
   QAction* AddCommand(QMenu& menu, int id, std::string_view text, std::string_view prompt);
   void ShowProgress();
+  /// The TCP sessions list: shown only with CONCURRENT=1, one row per running session.
+  void ShowSessions();
 
   void OnRomLocation();
   void OnPortSettings();
@@ -84,6 +92,7 @@ private:
   QLineEdit* m_pPortStatus = nullptr;    // edit 1000
   QLineEdit* m_pStatus = nullptr;        // edit 1006
   QProgressBar* m_pProgress = nullptr;   // control 1013
+  QListWidget* m_pSessions = nullptr;    // running TCP sessions (peer, file, percentage)
   QPushButton* m_pRomLocationButton = nullptr;   // 1008
   QPushButton* m_pPortSettingsButton = nullptr;  // 1005
   QPushButton* m_pDownloadButton = nullptr;      // 3

@@ -156,7 +156,7 @@ TEST_F(BllSession, EmptyFileEndsAtBegin) {
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
 }
 
-TEST_F(BllSession, RepliesGoToTheChannelThatDeliveredTheFrame) {
+TEST_F(BllSession, ASessionBelongsToTheConnectionThatStartedIt) {
   FakeConnection a, b;
   f.dlg.OnSocketAccept(1);
   EXPECT_EQ(f.dlg.m_nChannel, CHANNEL_TCPIP);
@@ -178,36 +178,77 @@ TEST_F(BllSession, RepliesGoToTheChannelThatDeliveredTheFrame) {
   a.sent.clear();
   EXPECT_TRUE(f.port.writes.empty());
 
-  // A frame of the same session from connection b is answered on b, one from
-  // the serial port on the serial port.
-  f.dlg.OnSocketReceive(&b, kNextNak);
-  ASSERT_EQ(b.sent.size(), 1u);
-  EXPECT_EQ(Hex(Slice(b.sent[0], 0, 9)), "02 34 00 00 01 00 A1 B2 1C");
+  // Frames of another connection or of the serial port neither get a reply
+  // nor move a's session, nor refresh the window.
+  const int updates = f.view.updates;
+  f.dlg.OnSocketReceive(&b, kNextAck);
+  f.dlg.OnSocketReceive(&b, kTermError);
+  f.dlg.OnSocketReceive(&b, kRequestMca001);
   f.Serial(kNextAck);
-  ASSERT_EQ(f.port.writes.size(), 1u);
-  EXPECT_EQ(Hex(Slice(f.port.writes[0], 0, 9)), "02 34 00 01 00 2C C3 D4 1C");
-  f.port.writes.clear();
+  f.Serial(kTermError);
+  EXPECT_TRUE(b.sent.empty());
+  EXPECT_TRUE(f.port.writes.empty());
+  EXPECT_EQ(f.view.updates, updates);
+  EXPECT_EQ(f.dlg.m_nPacketNo, 0);
+  EXPECT_EQ(f.dlg.m_nBllState, kStateActive);
+  EXPECT_EQ(f.dlg.m_strStatus, "MCA001.bll  0% downloaded...");
+
+  f.dlg.OnSocketReceive(&a, kNextAck);
+  ASSERT_EQ(a.sent.size(), 1u);
+  EXPECT_EQ(Hex(Slice(a.sent[0], 0, 9)), "02 34 00 01 00 2C C3 D4 1C");
+  a.sent.clear();
   f.dlg.OnSocketReceive(&a, Cat({Bytes({0x00, 0x41}), kNextAck}));
   EXPECT_EQ(a.TakeSent(), Strings{"02 36 00 02 00 02 03 35"});
   EXPECT_TRUE(f.port.writes.empty());
   f.dlg.OnSocketClose(&b);
 
-  // LRC rejects of a TCP request go back on that connection too.
+  // Idle again: any channel may start the next one. LRC rejects of a TCP
+  // request go back on that connection too.
   f.dlg.OnSocketReceive(&b, Bytes({0x02, 0x31, 0x42, 0x00}));
   EXPECT_EQ(b.TakeSent().back(), kReject);
 }
 
-TEST_F(BllSession, TcpDataIgnoredWhileThePortIsClosed) {
+TEST_F(BllSession, TcpIsServedWhateverTheSerialPortsState) {
   FakeConnection a;
-  f.port.m_bOpen = false;
-  const int updates = f.view.updates;
-  f.dlg.OnSocketReceive(&a, kRequestB001);
+  const auto file = ThreeHundredBytes();
+  for (const bool failedOnOpen : {false, true}) {
+    SCOPED_TRACE(failedOnOpen);
+    if (failedOnOpen) {
+      f.port.openSucceeds = false;
+      f.portDialog.result = PortSetting{2, COMM_RS232, 3, std::nullopt};
+      f.dlg.OnPortSettings();
+    } else {
+      f.dlg.OnCommFailure();  // the port failed while running
+    }
+    ASSERT_FALSE(f.port.m_bOpen);
+    f.dlg.OnSocketReceive(&a, kRequestB001);
+    f.dlg.OnSocketReceive(&a, kBegin);
+    f.dlg.OnSocketReceive(&a, kNextAck);
+    f.dlg.OnSocketReceive(&a, kNextAck);
+    ASSERT_EQ(a.sent.size(), 4u);
+    EXPECT_EQ(Hex(a.sent[0]), "02 32 00 02 01 00 03 32");
+    EXPECT_EQ(Slice(a.sent[1], 9, 256), Slice(file, 0, 256));
+    EXPECT_EQ(Slice(a.sent[2], 9, 44), Slice(file, 256, 44));
+    EXPECT_EQ(Hex(a.sent[3]), "02 36 00 02 00 02 03 35");
+    a.sent.clear();
+    EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
+    // Serial bursts are still dropped.
+    f.Serial(kRequestB001);
+    EXPECT_TRUE(f.port.writes.empty());
+  }
+}
+
+TEST_F(BllSession, RomRequestOverTcpWithThePortClosedSaysWhy) {
+  FakeConnection a;
+  WriteFile(f.RomDir() + "/TRM-5.jd0", {0x01});
+  f.dlg.OnCommFailure();
+  f.port.writes.clear();
+  f.dlg.OnSocketReceive(&a, Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A}));
   EXPECT_TRUE(a.sent.empty());
-  EXPECT_EQ(f.view.updates, updates);  // not even a refresh
-  EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
-  // Serial bursts are dropped as well.
-  f.Serial(kRequestB001);
   EXPECT_TRUE(f.port.writes.empty());
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_strStatus, "Serial port not open, ROM request not answered !! - TRM-5.jd0");
+  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.m_strStatus);
 }
 
 TEST_F(BllSession, TcpReceiveIsCutTo1024Bytes) {

@@ -58,6 +58,8 @@ class FakeChannel : public CSerialChannel {
 
 class FakeConnection : public IConnection {
  public:
+  explicit FakeConnection(std::string peer = "127.0.0.1:40000") : peerName(std::move(peer)) {}
+  std::string PeerName() const override { return peerName; }
   int Send(std::span<const std::uint8_t> data) override {
     sent.emplace_back(data.begin(), data.end());
     return static_cast<int>(data.size());
@@ -69,6 +71,7 @@ class FakeConnection : public IConnection {
     return out;
   }
   std::vector<ByteVec> sent;
+  std::string peerName;
 };
 
 class FakeView : public IDownloadView {
@@ -136,6 +139,34 @@ class FakePortDialog : public IPortSetDialog {
   std::string modemArg;
 };
 
+/// A clock the test moves by hand.
+class FakeClock : public IClock {
+ public:
+  std::int64_t NowMs() const override { return nowMs; }
+  std::int64_t nowMs = 0;
+};
+
+/// Download reports and TCP session progress, as the headless lines would show them.
+class FakeLog : public IDownloadLog {
+ public:
+  void DownloadEnded(const DownloadReport& r) override {
+    lines.push_back(r.bDone ? "done: " + r.strFile + " " + std::to_string(r.nBytes) + " bytes " +
+                                  std::to_string(r.nBlocks) + " blocks in " +
+                                  std::to_string(r.nMillis) + " ms via " + r.strVia
+                            : "failed: " + r.strFile + " " + r.strReason + " via " + r.strVia);
+  }
+  void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override {
+    lines.push_back("session: " + std::string(peer) + " " + std::string(file) + " " +
+                    std::to_string(pos) + "/" + std::to_string(max));
+  }
+  std::vector<std::string> Take() {
+    auto out = lines;
+    lines.clear();
+    return out;
+  }
+  std::vector<std::string> lines;
+};
+
 using TempDir = testsupport::CTempDir;
 
 inline void WriteFile(const std::string& path, const ByteVec& bytes) {
@@ -193,7 +224,10 @@ class CoreFixture {
   FakeMessages messages;
   FakeChooser chooser;
   FakePortDialog portDialog;
-  CDownloadDlg dlg{port, DownloadHost{&view, &progress, &messages, &chooser, &portDialog},
+  FakeLog log;
+  FakeClock clock;
+  CDownloadDlg dlg{port,
+                   DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
                    dir.Path().string()};
 };
 

@@ -174,3 +174,77 @@ TEST(CoreRandomInput, DispatchSurvivesAndStaysInsideItsFolders) {
   std::printf("random input: %d start replies, %d data frames, %d end frames\n", starts, blocks,
               ends);
 }
+
+namespace {
+// Which channel delivered a step's frame: -1 serial, 0.. a connection.
+constexpr int kSerial = -1;
+}  // namespace
+
+TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
+  for (unsigned seed : {11u, 12u, 13u, 14u}) {
+    SCOPED_TRACE(seed);
+    CoreFixture f;
+    ASSERT_TRUE(f.dlg.OnInitDialog());
+    const bool concurrent = seed % 2 == 0;
+    f.dlg.m_Config.m_bConcurrent = concurrent;
+    f.dlg.m_Config.m_nSessionTimeoutSec = 5;
+    WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x5A));
+    WriteFile(f.RomDir() + "/TRM-0.jd0", {});
+    WriteFile(f.BllDir() + "/MCA001.bll", std::vector<std::uint8_t>(300, 0x44));
+    WriteFile(f.BllDir() + "/MCA002.bll", std::vector<std::uint8_t>(900, 0x45));
+    WriteFile(f.BllDir() + "/SUB001.bll", std::vector<std::uint8_t>(200, 0x55));
+    FakeConnection conns[3] = {FakeConnection("10.0.0.1:1"), FakeConnection("10.0.0.2:2"),
+                               FakeConnection("10.0.0.3:3")};
+    Generator gen(seed);
+    int owner = kSerial;  // channel that started the running single session
+    int crossChannelFrames = 0;
+    for (int step = 0; step < 5000; ++step) {
+      const bool wasRunning = f.dlg.TransferRunning();
+      const bool wasRom = f.dlg.m_nRomState == kStateActive;
+      const int packetBefore = f.dlg.m_nPacketNo;
+      const int action = gen.Below(100);
+      int channel = kSerial - 1;  // no frame this step
+      if (action < 2) {
+        f.dlg.SetSessionsEnabled(gen.Below(3) != 0);
+      } else if (action < 5) {
+        f.dlg.OnSocketClose(&conns[gen.Below(3)]);
+      } else if (action < 8) {
+        f.clock.nowMs += gen.Below(4000);
+        f.dlg.OnSessionTimer();
+      } else if (action < 40) {
+        channel = kSerial;
+        f.Serial(gen.Batch());
+      } else {
+        channel = gen.Below(3);
+        f.dlg.OnSocketReceive(&conns[channel], gen.Batch());
+      }
+      ASSERT_NO_FATAL_FAILURE(CheckState(f.dlg)) << "step " << step;
+      // A connection hears only answers to its own frames; ROM replies go to serial.
+      for (int k = 0; k < 3; ++k) {
+        if (k != channel) ASSERT_TRUE(conns[k].sent.empty()) << "step " << step << " conn " << k;
+        for (const auto& w : conns[k].sent) ASSERT_EQ(w.front(), kBllStart) << "step " << step;
+      }
+      if (channel < kSerial) ASSERT_TRUE(f.port.writes.empty()) << "step " << step;
+      if (channel >= 0) {
+        for (const auto& w : f.port.writes) ASSERT_EQ(w.front(), kRomStart) << "step " << step;
+      }
+      // Frames of another channel leave the single session untouched.
+      const bool mayDrive = channel == owner || (wasRom && channel == kSerial);
+      if (wasRunning && channel >= kSerial && !mayDrive) {
+        ++crossChannelFrames;
+        ASSERT_TRUE(f.dlg.TransferRunning()) << "step " << step;
+        ASSERT_EQ(f.dlg.m_nPacketNo, packetBefore) << "step " << step;
+        ASSERT_TRUE(f.port.writes.empty()) << "step " << step;
+      }
+      if (!wasRunning && f.dlg.TransferRunning()) owner = channel;
+      for (const auto& s : f.dlg.TcpSessions()) {
+        ASSERT_TRUE(concurrent);
+        ASSERT_GE(s.nPercent, 0);
+        ASSERT_LE(s.nPercent, 100);
+      }
+      f.port.writes.clear();
+      for (auto& c : conns) c.sent.clear();
+    }
+    EXPECT_GT(crossChannelFrames, 50);
+  }
+}

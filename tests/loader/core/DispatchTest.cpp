@@ -96,15 +96,35 @@ TEST_F(Dispatch, AnActiveRomSessionTakesFramesOfEitherFamily) {
   EXPECT_EQ(f.port.TakeWrites(), Strings{kRomBlockAabbcc});
   // A BLL request has no defined reply in a ROM session: the progress text only.
   f.dlg.m_strStatus = "changed";
-  f.dlg.OnSocketReceive(&conn, kBllRequestMca001);
-  EXPECT_TRUE(conn.sent.empty());
+  f.Serial(kBllRequestMca001);
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(f.dlg.m_strStatus, "TRM-1.jd0  0% downloaded...");
   EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
-  // The ROM session answers a frame from TCP on the serial port.
+  // A serial session takes nothing from TCP.
   f.dlg.OnSocketReceive(&conn, kRomNextAck);
   EXPECT_TRUE(conn.sent.empty());
+  EXPECT_TRUE(f.port.writes.empty());
+  EXPECT_EQ(f.dlg.m_nRomState, kStateActive);
+  f.Serial(kRomNextAck);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+}
+
+TEST_F(Dispatch, ARomSessionStartedOverTcpAlsoTakesSerialFrames) {
+  FakeConnection other("127.0.0.1:40001");
+  f.dlg.OnSocketReceive(&conn, kRomRequestTrm1);
+  EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 01 66 BB 0E E0"});
+  // Its terminal may answer on either line; replies always go to the serial port.
+  f.Serial(kRomBegin);
+  EXPECT_EQ(f.port.TakeWrites(), Strings{kRomBlockAabbcc});
+  // Another connection's frames are ignored.
+  f.dlg.OnSocketReceive(&other, kRomNextAck);
+  f.dlg.OnSocketReceive(&other, Bytes({0x0F, 0x36, 0x0E, 0x38}));
+  EXPECT_TRUE(f.port.writes.empty());
+  EXPECT_EQ(f.dlg.m_nRomState, kStateActive);
+  f.dlg.OnSocketReceive(&conn, kRomNextAck);
+  EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
+  EXPECT_TRUE(conn.sent.empty());
   EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
 }
 
@@ -116,7 +136,8 @@ TEST_F(Dispatch, AnActiveBllSessionTakesFramesOfEitherFamily) {
   EXPECT_EQ(conn.TakeSent(), Strings{kBllBlock07});
   EXPECT_EQ(f.dlg.m_strStatus, "MCA001.bll  0% downloaded...");
   // A ROM request is no BLL command: progress text only, no reply anywhere.
-  f.Serial(kRomRequestTrm1);
+  f.dlg.OnSocketReceive(&conn, kRomRequestTrm1);
+  EXPECT_TRUE(conn.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
   EXPECT_EQ(f.dlg.m_nBllState, kStateActive);
@@ -124,9 +145,13 @@ TEST_F(Dispatch, AnActiveBllSessionTakesFramesOfEitherFamily) {
   f.dlg.OnSocketReceive(&conn, Bytes({0x0F, 0x36, 0x0E, 0x38}));
   EXPECT_TRUE(conn.sent.empty());
   EXPECT_EQ(f.dlg.m_nBllState, kStateActive);
-  // A BLL "next" with ACK over the serial port ends it there.
+  // The serial port has no say in a session started over TCP.
   f.Serial(Bytes({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}));
-  EXPECT_EQ(f.port.TakeWrites(), Strings{"02 36 00 01 00 01 03 35"});
+  EXPECT_TRUE(f.port.writes.empty());
+  EXPECT_EQ(f.dlg.m_nBllState, kStateActive);
+  // A BLL "next" with ACK from its connection ends it there.
+  f.dlg.OnSocketReceive(&conn, Bytes({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}));
+  EXPECT_EQ(conn.TakeSent(), Strings{"02 36 00 01 00 01 03 35"});
   EXPECT_EQ(f.dlg.m_strStatus, "MCA001.bll  100% downloaded...");
   EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
 }

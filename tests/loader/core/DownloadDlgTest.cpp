@@ -128,13 +128,14 @@ TEST_F(DownloadDlgCommands, PortSettingsReopenWithNewChoices) {
   EXPECT_EQ(f.port.m_strModemInit, "AT&F");
   EXPECT_EQ(f.dlg.m_strPortStatus, " COM1 : Modem : 57600bps ");
 
-  // A port that fails to open blocks the sessions.
+  // A port that fails to open leaves the sessions idle for TCP terminals;
+  // serial bytes are dropped.
   f.port.openSucceeds = false;
   f.portDialog.result = PortSetting{2, COMM_RS232, 3, std::nullopt};
   f.dlg.OnPortSettings();
   EXPECT_EQ(f.dlg.m_strPortStatus, "COM2 포트 오류가 발생하였습니다.");
-  EXPECT_EQ(f.dlg.m_nRomState, kStateBlocked);
-  EXPECT_EQ(f.dlg.m_nBllState, kStateBlocked);
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
 }
@@ -212,12 +213,12 @@ TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
   EXPECT_EQ(port2.m_nCommType, COMM_RS232);
 }
 
-TEST_F(DownloadDlgCommands, CommFailureActsLikeAPortThatFailedToOpen) {
+TEST_F(DownloadDlgCommands, CommFailureEndsTheSerialTransferLikeAPortThatFailedToOpen) {
   StartTransfer();
   f.dlg.OnCommFailure();
   EXPECT_EQ(f.dlg.m_strPortStatus, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(f.view.shownStatus.size(), static_cast<std::size_t>(f.view.updates));
-  EXPECT_EQ(f.dlg.m_nRomState, kStateBlocked);
+  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
   EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
   EXPECT_EQ(f.port.events, Strings{"Close"});

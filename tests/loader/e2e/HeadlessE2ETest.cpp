@@ -12,8 +12,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -48,6 +50,9 @@ struct Settings {
   std::string baud = "115200bps";
   std::string modem;  // empty: no MODEM key
   int tcpPace = 0;
+  std::string port = "COM1";
+  std::string communication;  // further [Communication] lines
+  std::string com1;           // COM1's device ("": the test's pty)
 };
 
 class HeadlessE2E : public ::testing::Test {
@@ -89,9 +94,10 @@ protected:
   void WriteConfig(const Settings& s) {
     std::ofstream cfg(m_Dir / "Romvale.cfg", std::ios::binary);
     cfg << "[Location]\r\nROMFILE=" << (m_Dir / "rom").string() << "\r\nBLLFILE=" << (m_Dir / "bll").string()
-        << "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=" << s.type << "\r\nBAUD=" << s.baud << "\r\n";
+        << "\r\n[Communication]\r\nPORT=" << s.port << "\r\nTYPE=" << s.type << "\r\nBAUD=" << s.baud << "\r\n";
     if (!s.modem.empty()) cfg << "MODEM=" << s.modem << "\r\n";
-    cfg << "TCPPACE=" << s.tcpPace << "\r\n[Ports]\r\nCOM1=" << m_pPty->SlavePath() << "\r\n";
+    cfg << "TCPPACE=" << s.tcpPace << "\r\n" << s.communication << "[Ports]\r\nCOM1="
+        << (s.com1.empty() ? m_pPty->SlavePath() : s.com1) << "\r\n";
   }
 
   /// Starts Tarvix and waits until it shows its port status (port open, listening).
@@ -227,9 +233,19 @@ TEST_F(HeadlessE2E, StdoutOfOneBlockBllDownloadOverTcpLineByLine) {
       "status: MCA007.bll  0% downloaded...",
       "progress: 2/2",  // block 0 acknowledged
       "progress: 0/2",  // end: bar reset
+      "done: MCA007.bll 100 bytes 1 blocks in <s> s via tcp 127.0.0.1:<port>",
       "status: MCA007.bll  100% downloaded...",
   };
-  EXPECT_EQ(m_pProcess->OutLines(), expected);
+  auto lines = m_pProcess->OutLines();
+  // The time and the client's port vary: put placeholders in.
+  for (auto& l : lines) {
+    if (!l.starts_with("done: ")) continue;
+    const auto in = l.find(" in ");
+    const auto s = l.find(" s via tcp 127.0.0.1:");
+    ASSERT_TRUE(in != std::string::npos && s != std::string::npos) << l;
+    l = l.substr(0, in) + " in <s> s via tcp 127.0.0.1:<port>";
+  }
+  EXPECT_EQ(lines, expected);
 }
 
 TEST_F(HeadlessE2E, PacedTcpClientsAreBothServed) {
@@ -322,4 +338,146 @@ TEST_F(HeadlessE2E, CommandLineHelpAndBadOptions) {
     EXPECT_EQ(err[1], "Try 'Tarvix --help'.");
     EXPECT_TRUE(p.OutLines().empty());
   }
+}
+
+namespace {
+/// Lines of the child's stdout that start with prefix.
+std::vector<std::string> LinesStartingWith(CChildProcess& p, const std::string& prefix) {
+  std::vector<std::string> out;
+  for (const auto& l : p.OutLines()) {
+    if (l.starts_with(prefix)) out.push_back(l);
+  }
+  return out;
+}
+}  // namespace
+
+TEST_F(HeadlessE2E, BllOverTcpWhateverTheSerialPort) {
+  enum class Port { Failed, HungUp, None };
+  for (const Port port : {Port::Failed, Port::HungUp, Port::None}) {
+    SCOPED_TRACE(static_cast<int>(port));
+    Settings s;
+    if (port == Port::None) s.port = "NONE";
+    // A device that does not exist (also where PORT=NONE opens nothing).
+    if (port != Port::HungUp) s.com1 = (m_Dir / "no-such-tty").string();
+    StartTarvix(s);
+    if (port == Port::HungUp) {
+      m_pPty.reset();
+      ASSERT_TRUE(m_pProcess->WaitForOut("port: COM1 포트 오류가 발생하였습니다."));
+    }
+    auto tcp = ConnectTcp();
+    ASSERT_TRUE(tcp);
+    auto opt = BllOptions(termsim::BllForm::Mca, "001", PutImage("bll", "MCA001.bll", 700, 1));
+    opt.nakBlock = 1;
+    const auto r = termsim::RunDownload(*tcp, opt);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.receivedBytes, 700u);
+    ASSERT_TRUE(m_pProcess->WaitForOut("done: MCA001.bll 700 bytes 3 blocks in ", true));
+    // A ROM request needs the serial port for its replies: no reply, and the status says why.
+    PutImage("rom", "TRM-5.jd0", 100, 5);
+    const auto rom = termsim::ExchangeFrame(*tcp, {0x0F, 0x31, 0x35, 0x0E, 0x0A}, {});
+    EXPECT_TRUE(rom.ok) << rom.error;
+    EXPECT_TRUE(m_pProcess->WaitForOut(
+        "status: Serial port not open, ROM request not answered !! - TRM-5.jd0"));
+    EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+    m_pProcess.reset();
+    if (!m_pPty) {
+      std::string error;
+      m_pPty = termsim::CPtyTransport::Create(error);
+      ASSERT_TRUE(m_pPty) << error;
+    }
+  }
+}
+
+TEST_F(HeadlessE2E, AVanishedClientNeverLocksOutTheNext) {
+  Settings s;
+  s.communication = "SESSIONTIMEOUT=0\r\n";  // only the closed connection may end it
+  StartTarvix(s);
+  const std::string file = PutImage("bll", "MCA001.bll", 700, 1);
+  {
+    auto gone = ConnectTcp();
+    ASSERT_TRUE(gone);
+    termsim::Bytes reply;
+    ASSERT_TRUE(gone->Send(std::vector<std::uint8_t>{0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C}));
+    ASSERT_EQ(gone->Receive(reply, termsim::Millis(5000)), termsim::ReadStatus::Data);
+    ASSERT_TRUE(gone->Send(std::vector<std::uint8_t>{0x02, 0x33, 0x03, 0x30}));
+    ASSERT_EQ(gone->Receive(reply, termsim::Millis(5000)), termsim::ReadStatus::Data);
+  }  // closed mid-download
+  ASSERT_TRUE(m_pProcess->WaitForOut("failed: MCA001.bll connection closed via tcp 127.0.0.1:", true));
+  EXPECT_TRUE(m_pProcess->WaitForOut("progress: 0/4"));
+  // Both channels are served again at once.
+  auto next = ConnectTcp();
+  ASSERT_TRUE(next);
+  auto r = termsim::RunDownload(*next, BllOptions(termsim::BllForm::B, "001", file));
+  EXPECT_TRUE(r.ok) << r.error;
+  r = termsim::RunDownload(*m_pPty, BllOptions(termsim::BllForm::Mca, "001", file));
+  EXPECT_TRUE(r.ok) << r.error;
+}
+
+TEST_F(HeadlessE2E, ASilentSessionTimesOut) {
+  Settings s;
+  s.communication = "SESSIONTIMEOUT=1\r\n";
+  StartTarvix(s);
+  const std::string file = PutImage("bll", "MCA001.bll", 700, 1);
+  auto silent = ConnectTcp();
+  ASSERT_TRUE(silent);
+  const auto start = termsim::ExchangeFrame(
+      *silent, {0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C},
+      {0x02, 0x32, 0x00, 0x03, 0x01, 0x00, 0x03, 0x33});
+  ASSERT_TRUE(start.ok) << start.error;
+  ASSERT_TRUE(m_pProcess->WaitForOut("status: Session timed out !! - MCA001.bll"));
+  EXPECT_TRUE(m_pProcess->WaitForOut("failed: MCA001.bll timed out via tcp 127.0.0.1:", true));
+  const auto r = termsim::RunDownload(*m_pPty, BllOptions(termsim::BllForm::Mca, "001", file));
+  EXPECT_TRUE(r.ok) << r.error;
+}
+
+TEST_F(HeadlessE2E, ConcurrentClientsEachGetTheirOwnDownload) {
+  Settings s;
+  s.communication = "CONCURRENT=1\r\n";
+  StartTarvix(s);
+  constexpr int kClients = 8;
+  std::vector<std::string> files;
+  for (int i = 0; i < kClients; ++i) {
+    const std::string digits = "0" + std::to_string(10 + i);
+    files.push_back(PutImage("bll", "MCA" + digits + ".bll", 1500 + 97 * static_cast<std::size_t>(i),
+                             static_cast<unsigned>(i)));
+  }
+  // One more client starts and vanishes in the middle of the others.
+  auto quitter = ConnectTcp();
+  ASSERT_TRUE(quitter);
+  const auto begun = termsim::ExchangeFrame(
+      *quitter, {0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x31, 0x30, 0x03, 0x4C},
+      {0x02, 0x32, 0x00, 0x06, 0x01, 0x00, 0x03, 0x36});
+  ASSERT_TRUE(begun.ok) << begun.error;
+
+  std::vector<termsim::Result> results(kClients);
+  std::vector<std::unique_ptr<termsim::ITransport>> lines;
+  for (int i = 0; i < kClients; ++i) {
+    lines.push_back(ConnectTcp());
+    ASSERT_TRUE(lines.back());
+  }
+  {
+    std::vector<std::jthread> clients;
+    for (int i = 0; i < kClients; ++i) {
+      clients.emplace_back([&, i] {
+        const std::string digits = "0" + std::to_string(10 + i);
+        auto opt = BllOptions(i % 2 == 0 ? termsim::BllForm::Mca : termsim::BllForm::B, digits,
+                              files[static_cast<std::size_t>(i)]);
+        opt.nakBlock = i % 3;
+        results[static_cast<std::size_t>(i)] = termsim::RunDownload(*lines[static_cast<std::size_t>(i)], opt);
+      });
+    }
+    quitter.reset();
+  }
+  for (int i = 0; i < kClients; ++i) {
+    EXPECT_TRUE(results[static_cast<std::size_t>(i)].ok) << i << ": " << results[static_cast<std::size_t>(i)].error;
+  }
+  ASSERT_TRUE(m_pProcess->WaitForOut("failed: MCA010.bll connection closed via tcp 127.0.0.1:", true));
+  EXPECT_EQ(LinesStartingWith(*m_pProcess, "done: ").size(), static_cast<std::size_t>(kClients));
+  // Each session's progress: range, begin, and one step per accepted block
+  // (MCA017.bll: 2179 bytes, 9 blocks, a bar of 0..10).
+  const auto sessionLines = LinesStartingWith(*m_pProcess, "session: ");
+  EXPECT_GE(sessionLines.size(), static_cast<std::size_t>(kClients * 8));
+  EXPECT_NE(std::find_if(sessionLines.begin(), sessionLines.end(),
+                         [](const std::string& l) { return l.ends_with(" MCA017.bll 0/10"); }),
+            sessionLines.end());
 }

@@ -67,3 +67,29 @@ TEST_F(HeadlessHostTest, MessageBoxesGoToStderrAndNobodyAnswersDialogs) {
   EXPECT_FALSE(m_Host.ChooseFolder("title", "/tmp").has_value());
   EXPECT_FALSE(m_Host.RunPortSetDlg(7, 1, COMM_RS232, "").has_value());
 }
+
+TEST_F(HeadlessHostTest, DownloadAndSessionLines) {
+  DownloadReport done;
+  done.bDone = true;
+  done.strFile = "MCA001.bll";
+  done.nBytes = 300;
+  done.nBlocks = 2;
+  done.nMillis = 2045;
+  done.strVia = "tcp 127.0.0.1:40001";
+  m_Host.DownloadEnded(done);
+  done.nMillis = 7;
+  done.strVia = "serial COM1";
+  m_Host.DownloadEnded(done);
+  DownloadReport failed;
+  failed.strFile = "TRM-1.jd0";
+  failed.strReason = "connection closed";
+  failed.strVia = "tcp [::1]:40002";
+  m_Host.DownloadEnded(failed);
+  m_Host.SessionProgress("127.0.0.1:40001", "SUB\r002.bll", 2, 3);
+  EXPECT_EQ(TakeOut(),
+            "done: MCA001.bll 300 bytes 2 blocks in 2.045 s via tcp 127.0.0.1:40001\n"
+            "done: MCA001.bll 300 bytes 2 blocks in 0.007 s via serial COM1\n"
+            "failed: TRM-1.jd0 connection closed via tcp [::1]:40002\n"
+            "session: 127.0.0.1:40001 SUB\\r002.bll 2/3\n");
+  EXPECT_EQ(m_Err.str(), "");
+}

@@ -7,6 +7,7 @@
 #include "window/RomFolderDialog.h"
 #include "QtTestApp.h"
 #include "support/TempDir.h"
+#include "loader/core/CoreFakes.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -381,4 +383,28 @@ TEST_F(DownloadWindowTest, AboutBoxFromBothItemsAndHelpOnF1) {
   ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
   EXPECT_TRUE(help->PlainText().contains(U("롬 파일 위치 설정")));
+}
+
+TEST_F(DownloadWindowTest, TcpSessionsListShownOnlyWhenConcurrent) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  auto* list = m_pWindow->findChild<QListWidget*>(QStringLiteral("tcpSessions"));
+  ASSERT_NE(list, nullptr);
+  EXPECT_FALSE(list->isVisible());
+
+  m_pCore->m_Config.m_bConcurrent = true;
+  m_pWindow->UpdateData(false);
+  EXPECT_TRUE(list->isVisible());
+  EXPECT_EQ(list->count(), 0);
+  WriteFile(RomDir() / "MCA001.bll", std::string(300, 'x'));
+  coretest::FakeConnection a("127.0.0.1:40001");
+  m_pCore->OnSocketReceive(&a, Bytes{0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C});
+  m_pCore->OnSocketReceive(&a, Bytes{0x02, 0x33, 0x03, 0x30});
+  m_pCore->OnSocketReceive(&a, Bytes{0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30});
+  ASSERT_EQ(list->count(), 1);
+  EXPECT_EQ(list->item(0)->text(), U("127.0.0.1:40001   MCA001.bll   50%"));
+  // Its buttons stay with the serial session.
+  EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
+  m_pCore->OnSocketClose(&a);
+  EXPECT_EQ(list->count(), 0);
 }
