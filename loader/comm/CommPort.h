@@ -5,7 +5,7 @@
 
 #include "comm/ReaderHandOff.h"
 #include "comm/SerialChannel.h"
-#include "comm/UniqueFd.h"
+#include "download/UniqueFd.h"
 
 #include <cstdint>
 #include <functional>

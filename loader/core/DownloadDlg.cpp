@@ -61,8 +61,8 @@ bool CDownloadDlg::OnInitDialog() {
 
   m_nRomState = kStateIdle;
   m_nBllState = kStateIdle;
-  m_pRomFile.reset();
-  m_pBllFile.reset();
+  m_pRomFile.Reset();
+  m_pBllFile.Reset();
   m_strRomLocation = m_strRomDir;
 
   m_CommPort.Open();
