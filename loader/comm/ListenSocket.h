@@ -1,7 +1,12 @@
-// The TCP listener: all local interfaces, one port, accepts on the main thread.
+// The TCP listener: one port on every local interface, accepts on the main
+// thread, and backs off when the process has no descriptor left for a new
+// connection instead of retrying at full speed.
 #pragma once
 
+#include "config/LoaderDefaults.h"
+
 #include <QTcpServer>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -11,7 +16,6 @@ class QTcpSocket;
 
 class CListenSocket {
 public:
-
   /// onAccept runs on the main thread for every pending connection.
   explicit CListenSocket(std::function<void()> onAccept);
   CListenSocket(const CListenSocket&) = delete;
@@ -25,7 +29,16 @@ public:
   std::uint16_t Port() const;
   /// The next accepted connection (caller owns it), or nullptr.
   QTcpSocket* Accept();
+  /// True while accepting is paused after a failed accept.
+  bool IsBackingOff() const { return m_BackoffTimer.isActive(); }
+  /// Accept failures seen so far (EMFILE, ENFILE and the like).
+  int AcceptErrors() const noexcept { return m_nAcceptErrors; }
 
 private:
+  void OnAcceptError();
+
   QTcpServer m_Server;
+  QTimer m_BackoffTimer;
+  int m_nBackoffMs = kAcceptBackoffFirstMs;
+  int m_nAcceptErrors = 0;
 };
