@@ -12,6 +12,7 @@ Prints one JSON object:
   swaps:                N requests while the requested file is swapped between a symlink inside,
                         a FIFO and a symlink leading out: served inside / outside / refused / hangs
   sigterm_blocked_line: seconds from SIGTERM to exit while the serial line takes nothing
+  rom_turnaround_frame_dispatch: median ms per 2048-byte ROM block over a pty ("next" -> block)
 """
 import json, os, pty, resource, signal, socket, subprocess, sys, tempfile, threading, time
 
@@ -246,6 +247,31 @@ def sigterm_blocked_line(exe):
     s.close()
     return {"drop_status_seen": dropped, "exit_code": code, "seconds_to_exit": round(took, 3)}
 
+def rom_turnaround(exe):
+    """Median ms from a "next" written on the pty to the last byte of its block, 200 blocks."""
+    t = Tarvix(exe)
+    with open(f"{t.dir}/rom/TRM-5.jd0", "wb") as f: f.write(b"\x66" * 2048 * 200)
+    m = t.master
+    import select
+    def read_n(n):
+        out = b""
+        while len(out) < n:
+            r, _, _ = select.select([m], [], [], 5)
+            if not r: break
+            out += os.read(m, n - len(out))
+        return out
+    os.write(m, ROM_REQ); read_n(8)
+    os.write(m, ROM_BEGIN); read_n(2060)
+    times = []
+    for i in range(199):
+        t0 = time.perf_counter()
+        os.write(m, frame(0x0F, 0x37, 0, i & 255, 0x06, 0x0E))
+        read_n(2060)
+        times.append((time.perf_counter() - t0) * 1000)
+    t.stop()
+    times.sort()
+    return {"blocks": len(times), "median_ms": round(times[len(times) // 2], 3)}
+
 def main():
     if len(sys.argv) < 2:
         print(__doc__); return 2
@@ -257,6 +283,7 @@ def main():
         "accept_emfile": many_connections(exe, 200, 400),
         "swaps": swaps(exe, n),
         "sigterm_blocked_line": sigterm_blocked_line(exe),
+        "rom_turnaround_frame_dispatch": rom_turnaround(exe),
     }
     print(json.dumps(result, indent=2))
     return 0
