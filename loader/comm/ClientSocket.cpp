@@ -81,7 +81,8 @@ void CClientSocket::OnReceive() {
   const qint64 n = m_pSocket->read(reinterpret_cast<char*>(m_RecvBuf.data()), kRecvMax);
   if (n <= 0) return;
   m_RecvBuf[static_cast<std::size_t>(n)] = 0;
-  m_Events.OnSocketReceive(this, std::span<const std::uint8_t>(m_RecvBuf.data(), static_cast<std::size_t>(n)));
+  m_Events.OnSocketReceive(
+      this, std::span<const std::uint8_t>(m_RecvBuf.data(), static_cast<std::size_t>(n)));
   if (m_bClosed) return;
   const int pace = m_Events.TcpPaceMs();
   // Without a pause, more buffered data is still taken one receive per turn of

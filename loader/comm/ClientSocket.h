@@ -20,7 +20,7 @@ class CClientSocket;
 
 /// What a connection reports to its owner, on the main thread.
 class ISocketEvents {
-public:
+ public:
   virtual ~ISocketEvents() = default;
   /// One receive of 1..1024 bytes from pSocket.
   virtual void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t> data) = 0;
@@ -38,7 +38,7 @@ struct ConnectionLimits {
 };
 
 class CClientSocket : public QObject, public IConnection {
-public:
+ public:
   static constexpr int kRecvMax = 1024;
 
   /// Takes ownership of an accepted, connected socket.
@@ -59,7 +59,7 @@ public:
   /// Bytes queued for the peer and not yet taken by the system.
   std::size_t WriteQueued() const;
 
-private:
+ private:
   void OnReadyRead();
   void OnReceive();
   void OnPaceElapsed();

@@ -19,7 +19,7 @@
 class QTcpSocket;
 
 class CListenSocket {
-public:
+ public:
   /// onAccept runs on the main thread whenever connections wait to be accepted.
   explicit CListenSocket(std::function<void()> onAccept);
   ~CListenSocket();
@@ -40,7 +40,7 @@ public:
   /// Accept failures seen so far (EMFILE, ENFILE and the like).
   int AcceptErrors() const noexcept { return m_nAcceptErrors; }
 
-private:
+ private:
   void BackOff();
 
   std::function<void()> m_OnAccept;

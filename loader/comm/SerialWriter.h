@@ -15,7 +15,7 @@
 #include <vector>
 
 class CSerialWriter {
-public:
+ public:
   explicit CSerialWriter(std::size_t nCapacity = kSerialWriteQueueBytes) : m_nCapacity(nCapacity) {}
   ~CSerialWriter() { Stop(0); }
   CSerialWriter(const CSerialWriter&) = delete;
@@ -34,7 +34,7 @@ public:
   std::size_t Queued() const;
   std::size_t Capacity() const noexcept { return m_nCapacity; }
 
-private:
+ private:
   void Run();
   void Wake();
   // Waits until the device takes bytes or the thread is woken; false when poll itself fails.

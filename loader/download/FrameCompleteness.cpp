@@ -10,13 +10,14 @@
 namespace {
 constexpr std::size_t kCmdOffset = 1;
 constexpr std::size_t kSelectorOffset = 2;
-constexpr std::size_t kMinTrailer = 2;       // start and command byte come first
+constexpr std::size_t kMinTrailer = 2;  // start and command byte come first
 constexpr std::size_t kNoTrailerYet = SIZE_MAX;
-constexpr std::size_t kSelectorDigits = 3;   // the three name bytes of a selector
+constexpr std::size_t kSelectorDigits = 3;  // the three name bytes of a selector
 
 // Offset of the first 0x1C at kSelectorOffset or later, if head holds one.
 std::size_t FirstFs(std::span<const std::uint8_t> head) {
-  const auto from = head.begin() + static_cast<std::ptrdiff_t>(std::min(kSelectorOffset, head.size()));
+  const auto from =
+      head.begin() + static_cast<std::ptrdiff_t>(std::min(kSelectorOffset, head.size()));
   const auto it = std::find(from, head.end(), kFs);
   return it == head.end() ? kNoTrailerYet : static_cast<std::size_t>(it - head.begin());
 }
@@ -56,8 +57,8 @@ std::size_t MinTrailerOffset(std::span<const std::uint8_t> head) {
 }
 
 ReceivedFrame ClassifyReceived(std::span<const std::uint8_t> held) {
-  const auto start =
-      std::find_if(held.begin(), held.end(), [](std::uint8_t b) { return b == kRomStart || b == kBllStart; });
+  const auto start = std::find_if(held.begin(), held.end(),
+                                  [](std::uint8_t b) { return b == kRomStart || b == kBllStart; });
   if (start == held.end()) return ReceivedFrame::None;
   const std::span<const std::uint8_t> frame(start, held.end());
   const std::uint8_t trailer = frame[0] == kRomStart ? kRomTrailer : kBllTrailer;

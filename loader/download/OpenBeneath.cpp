@@ -72,7 +72,8 @@ CUniqueFd OpenBeneathByComponents(int dirFd, std::string_view path, int flags) {
     std::array<char, 4096> target{};
     const ssize_t n = ::readlinkat(at, name.c_str(), target.data(), target.size());
     if (n >= 0) {
-      if (++links > kMaxSymlinks || static_cast<std::size_t>(n) >= target.size()) return Refuse(ELOOP);
+      if (++links > kMaxSymlinks || static_cast<std::size_t>(n) >= target.size())
+        return Refuse(ELOOP);
       const std::string_view link(target.data(), static_cast<std::size_t>(n));
       if (link.empty()) return Refuse(ENOENT);
       if (link.front() == '/') return Refuse(EXDEV);
@@ -81,8 +82,8 @@ CUniqueFd OpenBeneathByComponents(int dirFd, std::string_view path, int flags) {
     }
     if (errno != EINVAL) return {};  // missing, or not searchable
     const bool bLast = pending.empty();
-    const int oflags = bLast ? flags | O_NOFOLLOW | O_CLOEXEC
-                             : O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    const int oflags =
+        bLast ? flags | O_NOFOLLOW | O_CLOEXEC : O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     CUniqueFd fd(::openat(at, name.c_str(), oflags));
     if (!fd) {
       // Swapped for a symlink since we looked: look again.

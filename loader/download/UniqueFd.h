@@ -8,7 +8,7 @@
 #include <utility>
 
 class CUniqueFd {
-public:
+ public:
   CUniqueFd() noexcept = default;
   explicit CUniqueFd(int fd) noexcept : m_nFd(fd) {}
   CUniqueFd(const CUniqueFd&) = delete;
@@ -35,6 +35,6 @@ public:
     return fd < 0 || ::close(fd) == 0;
   }
 
-private:
+ private:
   int m_nFd = -1;
 };

@@ -29,7 +29,7 @@ Bytes Cat(const Bytes& a, const Bytes& b) {
 }
 
 class FrameDispatchTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     m_Port.m_PortDevices[0] = m_Pty.Path();
     // Long enough that a loaded machine cannot make a split frame time out;

@@ -15,7 +15,7 @@
 
 /// Plays the main thread: the reader's wake-ups land here, and Pump handles them.
 class CMainThread : public ICommEvents {
-public:
+ public:
   explicit CMainThread(CCommPort& port) : m_Port(port) {
     m_Port.SetNotify([this] {
       std::lock_guard lock(m_Mutex);
@@ -45,7 +45,8 @@ public:
   /// Waits (without handling) until the reader has posted something.
   bool WaitForWakeup(int timeoutMs = 5000) {
     std::unique_lock lock(m_Mutex);
-    return m_Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_nWakeups > 0; });
+    return m_Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return m_nWakeups > 0; });
   }
 
   void OnCommRead() override {
@@ -73,4 +74,3 @@ public:
   std::vector<std::vector<std::uint8_t>> m_Bursts;  // what each hand-over held
   std::vector<std::string> m_Messages;
 };
-

@@ -12,7 +12,7 @@
 
 namespace {
 class SerialWriterTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { m_Port.m_PortDevices[0] = m_Pty.Path(); }
   CPtyPair m_Pty;
   CCommPort m_Port;

@@ -22,11 +22,13 @@
 namespace {
 /// A server whose every receive is answered with a large reply.
 class CReplyServer : public ISocketEvents {
-public:
-  explicit CReplyServer(ConnectionLimits limits) : m_Limits(limits), m_Listen([this] { Accept(); }) {}
+ public:
+  explicit CReplyServer(ConnectionLimits limits)
+      : m_Limits(limits), m_Listen([this] { Accept(); }) {}
   ~CReplyServer() override { m_Clients.clear(); }
   void Accept() {
-    while (QTcpSocket* s = m_Listen.Accept()) m_Clients.push_back(std::make_unique<CClientSocket>(s, *this, m_Limits));
+    while (QTcpSocket* s = m_Listen.Accept())
+      m_Clients.push_back(std::make_unique<CClientSocket>(s, *this, m_Limits));
   }
   void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t>) override {
     ++m_nReceives;
@@ -70,7 +72,7 @@ int ConnectRaw(std::uint16_t port, int rcvbuf = 0) {
 }
 
 class TcpLimitsTest : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite() {
     static int argc = 1;
     static char name[] = "loader_comm_tests";
@@ -90,10 +92,12 @@ TEST_F(TcpLimitsTest, PeerThatNeverReadsHoldsAtMostTheQueueLimit) {
   // Keep sending requests and never read a reply: the system's buffers fill,
   // then ours up to its limit; then the server stops reading this peer.
   const char request[16] = {0x02, 0x33, 0x03, 0x30};
-  ASSERT_TRUE(ProcessUntil([&] {
-    (void)!::send(fd, request, sizeof request, MSG_NOSIGNAL);
-    return client.IsReadingHeld();
-  }, 20000));
+  ASSERT_TRUE(ProcessUntil(
+      [&] {
+        (void)!::send(fd, request, sizeof request, MSG_NOSIGNAL);
+        return client.IsReadingHeld();
+      },
+      20000));
   const int receivesWhenHeld = server.m_nReceives;
   for (int i = 0; i < 200; ++i) {
     (void)!::send(fd, request, sizeof request, MSG_NOSIGNAL);

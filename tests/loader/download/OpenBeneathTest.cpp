@@ -30,9 +30,9 @@ TEST(OpenBeneath, KernelRuleAndFallbackAgree) {
   ASSERT_TRUE(testsupport::WriteFile(dir / "a" / "b" / "deep", "deep"));
   ASSERT_TRUE(testsupport::WriteFile(root.Path() / "secret", "secret"));
   fs::create_symlink("a/b/deep", dir / "l1");
-  fs::create_symlink("l1", dir / "l2");                // a chain of links
+  fs::create_symlink("l1", dir / "l2");                        // a chain of links
   fs::create_symlink("../../top", dir / "a" / "b" / "uptop");  // climbs, but stays inside
-  fs::create_symlink("b", dir / "a" / "bl");           // a linked folder on the way
+  fs::create_symlink("b", dir / "a" / "bl");                   // a linked folder on the way
   fs::create_symlink("../secret", dir / "out");
   fs::create_symlink(root.Path() / "secret", dir / "abs");
   fs::create_symlink("loop", dir / "loop");
@@ -44,11 +44,20 @@ TEST(OpenBeneath, KernelRuleAndFallbackAgree) {
     const char* content;  // nullptr: refused
   };
   const Case cases[] = {
-      {"top", "top"},          {"a/b/deep", "deep"},  {"l2", "deep"},
-      {"a/b/uptop", "top"},    {"a/bl/deep", "deep"}, {"a/../top", "top"},
-      {"./a/./b/deep", "deep"}, {"out", nullptr},     {"abs", nullptr},
-      {"../f/top", nullptr},   {"a/../../secret", nullptr}, {"loop", nullptr},
-      {"missing", nullptr},    {"/etc/passwd", nullptr},
+      {"top", "top"},
+      {"a/b/deep", "deep"},
+      {"l2", "deep"},
+      {"a/b/uptop", "top"},
+      {"a/bl/deep", "deep"},
+      {"a/../top", "top"},
+      {"./a/./b/deep", "deep"},
+      {"out", nullptr},
+      {"abs", nullptr},
+      {"../f/top", nullptr},
+      {"a/../../secret", nullptr},
+      {"loop", nullptr},
+      {"missing", nullptr},
+      {"/etc/passwd", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);

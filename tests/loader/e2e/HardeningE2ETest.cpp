@@ -70,7 +70,7 @@ Bytes Pattern(std::size_t size, unsigned seed) {
 }
 
 class HardeningE2E : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     fs::create_directories(m_Dir.Path() / "rom");
     fs::create_directories(m_Dir.Path() / "bll");
@@ -95,7 +95,8 @@ protected:
     const std::string cfg = "[Location]\r\nROMFILE=" + (m_Dir.Path() / "rom").string() +
                             "\r\nBLLFILE=" + (m_Dir.Path() / "bll").string() +
                             "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=115200bps\r\n"
-                            "TCPPACE=0\r\n" + extraKeys + "[Ports]\r\nCOM1=" + m_pPty->SlavePath() + "\r\n";
+                            "TCPPACE=0\r\n" +
+                            extraKeys + "[Ports]\r\nCOM1=" + m_pPty->SlavePath() + "\r\n";
     ASSERT_TRUE(testsupport::WriteFile(m_Dir.Path() / "Romvale.cfg", cfg));
     m_pProcess = std::make_unique<CChildProcess>(
         TARVIX_EXE, m_Dir.Path().string(),
@@ -167,7 +168,8 @@ TEST_F(HardeningE2E, ClientThatNeverReadsStallsNoOneElse) {
   for (int i = 0; i < 64; ++i) burst.insert(burst.end(), request.begin(), request.end());
   const int flags = MSG_NOSIGNAL | MSG_DONTWAIT;
   for (int i = 0; i < 4000; ++i) {
-    if (::send(flood, burst.data(), burst.size(), flags) < 0) break;  // the server stopped reading it
+    if (::send(flood, burst.data(), burst.size(), flags) < 0)
+      break;  // the server stopped reading it
   }
   ExpectBllDownloadWorks(file);
   ::close(flood);
@@ -215,7 +217,8 @@ TEST_F(HardeningE2E, SwappedFifoAndSymlinkNeverHangOrLeadOutOfTheFolder) {
   const fs::path bll = m_Dir.Path() / "bll";
   const Bytes inside = Pattern(300, 4);        // 2 blocks of 256
   const Bytes outside = Pattern(256 * 20, 5);  // 20 blocks: a start reply that tells
-  ASSERT_TRUE(testsupport::WriteFile(m_Dir.Path() / "secret.bin", std::string(outside.begin(), outside.end())));
+  ASSERT_TRUE(testsupport::WriteFile(m_Dir.Path() / "secret.bin",
+                                     std::string(outside.begin(), outside.end())));
   Put("bll", "real.bll", inside);
   ASSERT_EQ(::mkfifo((bll / "fifo.bll").c_str(), 0600), 0);
   fs::create_symlink("../secret.bin", bll / "out.bll");
@@ -248,7 +251,8 @@ TEST_F(HardeningE2E, SwappedFifoAndSymlinkNeverHangOrLeadOutOfTheFolder) {
     ASSERT_TRUE(tcp->Send(request));
     Bytes got;
     while (got.size() < reject.size()) {
-      ASSERT_EQ(tcp->Receive(got, Millis(5000)), termsim::ReadStatus::Data) << "no reply to request " << i;
+      ASSERT_EQ(tcp->Receive(got, Millis(5000)), termsim::ReadStatus::Data)
+          << "no reply to request " << i;
     }
     if (got.size() < insideReply.size() && got != reject) {
       ASSERT_EQ(tcp->Receive(got, Millis(5000)), termsim::ReadStatus::Data);
@@ -289,7 +293,8 @@ TEST_F(HardeningE2E, SerialLineThatTakesNothingStallsNothingAndSigtermEnds) {
   for (int i = 0; i < 2000 && !dropped; ++i) {
     // A NAK resends the same 2060-byte block each time.
     ASSERT_TRUE(tcp->Send(termsim::RomNext(0, 0x15)));
-    dropped = m_pProcess->WaitForOut("status: Serial line not taking data !! - frame dropped", false, 2);
+    dropped =
+        m_pProcess->WaitForOut("status: Serial line not taking data !! - frame dropped", false, 2);
   }
   EXPECT_TRUE(dropped);
   // The event loop still serves another terminal...
