@@ -1,14 +1,17 @@
 // One accepted TCP connection: at most 1024 bytes per receive, each receive
-// handled as one packet, and an optional pause after each receive that holds
-// back only this connection.
+// handled as one packet, an optional pause after each receive that holds back
+// only this connection, a bounded write queue (reading stops while a peer
+// does not take its replies) and an idle time-out.
 #pragma once
 
 #include "comm/Connection.h"
+#include "config/LoaderDefaults.h"
 
 #include <QObject>
 #include <QTimer>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -18,7 +21,7 @@ class CClientSocket;
 
 /// What a connection reports to its owner, on the main thread.
 class ISocketEvents {
-public:
+ public:
   virtual ~ISocketEvents() = default;
   /// One receive of 1..1024 bytes from pSocket.
   virtual void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t> data) = 0;
@@ -29,32 +32,52 @@ public:
   virtual int TcpPaceMs() const = 0;
 };
 
+/// What one connection may hold of the server.
+struct ConnectionLimits {
+  std::size_t nMaxWriteQueue = kTcpWriteQueueBytes;  // bytes queued for the peer
+  int nIdleSec = kDefaultTcpIdleSec;                 // closed after this long silent; 0 = never
+};
+
 class CClientSocket : public QObject, public IConnection {
-public:
+ public:
   static constexpr int kRecvMax = 1024;
 
   /// Takes ownership of an accepted, connected socket.
-  CClientSocket(QTcpSocket* pSocket, ISocketEvents& events, QObject* pParent = nullptr);
+  CClientSocket(QTcpSocket* pSocket, ISocketEvents& events, ConnectionLimits limits = {},
+                QObject* pParent = nullptr);
   ~CClientSocket() override;
 
-  /// Queues the bytes for sending; bytes queued, 0 when the connection is gone.
+  /// Queues the bytes for sending; bytes queued, 0 when the connection is gone
+  /// or the bytes would take its write queue past its limit (then nothing is queued).
   int Send(std::span<const std::uint8_t> data) override;
   /// The peer as "address:port", taken at accept (IPv4-mapped addresses as IPv4).
   std::string PeerName() const override { return m_strPeerName; }
+  /// Closes the connection now; the owner hears of it through OnSocketClosed.
+  void CloseNow();
   /// True while the pause after a receive runs.
   bool IsPaused() const noexcept { return m_bPaused; }
   bool IsClosed() const noexcept { return m_bClosed; }
+  /// True while reading waits for the peer to take what was sent to it.
+  bool IsReadingHeld() const noexcept { return m_bWriteBlocked; }
+  /// Bytes queued for the peer and not yet taken by the system.
+  std::size_t WriteQueued() const;
 
-private:
+ private:
   void OnReadyRead();
   void OnReceive();
   void OnPaceElapsed();
+  void OnBytesWritten();
+  void RestartIdleTimer();
   void OnClose();
+  bool CanRead() const noexcept { return !m_bPaused && !m_bClosed && !m_bWriteBlocked; }
 
   QTcpSocket* m_pSocket;  // child of this object
   ISocketEvents& m_Events;
   QTimer m_PaceTimer;
+  QTimer m_IdleTimer;
+  ConnectionLimits m_Limits;
   bool m_bPaused = false;
+  bool m_bWriteBlocked = false;
   bool m_bClosed = false;
   std::string m_strPeerName;
   std::array<std::uint8_t, kRecvMax + 1> m_RecvBuf{};  // + terminating zero

@@ -2,6 +2,7 @@
 #include "comm/CommPort.h"
 
 #include "comm/LineSettings.h"
+#include "download/FrameCompleteness.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +14,9 @@
 
 #include <array>
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 namespace {
 constexpr std::uint32_t kTimeoutBaseRate = 38400;
@@ -79,6 +82,12 @@ bool CCommPort::Open() {
 
   m_hComm = std::move(fd);
   m_hWake = std::move(wake);
+  m_bReaderFrameDispatch = m_bFrameDispatch;
+  m_nReaderFrameWaitMs = std::max(0, m_nFrameWaitMs);
+  if (!m_Writer.Start(m_hComm.Get())) {
+    Close();
+    return false;
+  }
   m_HandOff.Arm();
   m_bOpen = true;
   try {
@@ -102,6 +111,11 @@ void CCommPort::Close() {
   WakeReader();
   if (m_hThread.joinable()) m_hThread.join();
   if (m_hComm.Valid()) {
+    // Queued replies get the time the line needs for them, but never so long
+    // that closing (or a SIGTERM) waits on a line that takes nothing.
+    const auto flushMs = std::min<std::uint32_t>(
+        WriteTimeoutMs(m_dwBaudRate, m_Writer.Queued()), static_cast<std::uint32_t>(kSerialCloseFlushMs));
+    (void)m_Writer.Stop(static_cast<int>(flushMs));
     (void)::tcflush(m_hComm.Get(), TCIOFLUSH);
     (void)::ioctl(m_hComm.Get(), TIOCNXCL);
     m_hComm.Reset();  // also drops the flock
@@ -117,24 +131,15 @@ void CCommPort::WakeReader() {
 
 int CCommPort::Write(std::span<const std::uint8_t> data) {
   if (!m_hComm.Valid() || data.empty()) return 0;
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(WriteTimeoutMs(m_dwBaudRate, data.size()));
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(m_hComm.Get(), data.data() + done, data.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) break;  // device gone or refused: report what went out
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) break;
-    pollfd pfd{m_hComm.Get(), POLLOUT, 0};
-    if (PollRetry(&pfd, 1, static_cast<int>(left.count())) <= 0) break;
-    if ((pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
-  }
-  return static_cast<int>(done);
+  if (m_Writer.Enqueue(data)) return static_cast<int>(data.size());
+  // A frame that does not fit whole is not sent at all: a part of it would only
+  // confuse the terminal once the line moves again.
+  if (m_OnWriteDropped) m_OnWriteDropped(data.size());
+  return 0;
+}
+
+void CCommPort::SetWriteDropped(std::function<void(std::size_t)> onDropped) {
+  m_OnWriteDropped = std::move(onDropped);
 }
 
 CCommPort::ReadResult CCommPort::ReadChunk(std::uint8_t* pBuf, int nMax, bool bProbe) {
@@ -153,15 +158,12 @@ CCommPort::ReadResult CCommPort::ReadChunk(std::uint8_t* pBuf, int nMax, bool bP
   }
 }
 
-int CCommPort::ReadPort(void* pBuf, int nMax) {
-  if (!m_hComm.Valid() || nMax <= 0) return 0;
-  return ReadChunk(static_cast<std::uint8_t*>(pBuf), nMax, false).n;
-}
-
-CCommPort::WaitResult CCommPort::WaitForInput() {
+CCommPort::WaitResult CCommPort::WaitForInput(int timeoutMs) {
   std::array<pollfd, 2> fds{{{m_hComm.Get(), POLLIN, 0}, {m_hWake.Get(), POLLIN, 0}}};
-  if (PollRetry(fds.data(), fds.size(), -1) < 0) return WaitResult::Gone;
+  const int r = PollRetry(fds.data(), fds.size(), timeoutMs);
+  if (r < 0) return WaitResult::Gone;
   if (fds[1].revents != 0 || !m_bOpen) return WaitResult::Stop;
+  if (r == 0) return WaitResult::Timeout;
   if ((fds[0].revents & POLLIN) != 0) return WaitResult::Readable;
   return WaitResult::Gone;  // POLLHUP, POLLERR or POLLNVAL without data
 }
@@ -178,24 +180,55 @@ int CCommPort::ReadThreadProc(CCommPort* pPort) {
 }
 
 void CCommPort::RunReader() {
+  using Clock = std::chrono::steady_clock;
   std::array<std::uint8_t, kReadChunk> buf{};
+  std::vector<std::uint8_t> held;  // the bytes stored in this burst, for the frame rule
   while (m_bOpen) {
-    const WaitResult wait = WaitForInput();
+    const WaitResult wait = WaitForInput(-1);
     if (wait == WaitResult::Stop) return;
     bool bGone = wait == WaitResult::Gone;
     bool bAny = false;
-    // Burst loop: read, pause, until a read comes back empty.
-    for (bool bFirst = true; !bGone; bFirst = false) {
-      const ReadResult r = ReadChunk(buf.data(), kReadChunk, bFirst);
+    bool bProbe = true;  // poll called the port readable
+    held.clear();
+    Clock::time_point frameDeadline{};
+    bool bWaitingForRest = false;
+    // Burst loop: read, pause, until a read comes back empty. With the frame
+    // rule, a complete frame ends the burst at once, and a partial one waits
+    // for its rest (up to FRAMEWAIT) instead of the pause.
+    while (!bGone) {
+      const ReadResult r = ReadChunk(buf.data(), kReadChunk, bProbe);
+      bProbe = false;
       if (r.status == ReadStatus::Gone) bGone = true;
       if (r.n > 0) {
         bAny = true;
+        const auto n = static_cast<std::size_t>(r.n);
         // A chunk is stored whole or dropped whole, never in part.
         if (CByteQueue::kCapacity - m_QueueRead.GetCount() > r.n) {
-          for (int i = 0; i < r.n; ++i) m_QueueRead.Put(buf[static_cast<std::size_t>(i)]);
+          for (std::size_t i = 0; i < n; ++i) m_QueueRead.Put(buf[i]);
+          if (m_bReaderFrameDispatch) held.insert(held.end(), buf.begin(), buf.begin() + r.n);
         } else if (!m_HandOff.PostAndWait(ReaderEvent::Message, std::string(kQueueFullText))) {
           return;
         }
+      }
+      if (bGone) break;
+      const ReceivedFrame seen = m_bReaderFrameDispatch ? ClassifyReceived(held) : ReceivedFrame::None;
+      if (seen == ReceivedFrame::Complete) break;
+      if (seen == ReceivedFrame::Incomplete) {
+        const auto now = Clock::now();
+        if (!bWaitingForRest) {
+          bWaitingForRest = true;
+          frameDeadline = now + std::chrono::milliseconds(m_nReaderFrameWaitMs);
+        }
+        if (now < frameDeadline) {
+          const auto left = std::chrono::ceil<std::chrono::milliseconds>(frameDeadline - now);
+          const WaitResult more = WaitForInput(static_cast<int>(left.count()));
+          if (more == WaitResult::Stop) return;
+          if (more == WaitResult::Gone) bGone = true;
+          if (more != WaitResult::Readable) break;  // the rest never came: hand over as it is
+          bProbe = true;
+          continue;
+        }
+        // Waited long enough: bytes still arriving are read to the burst's end.
       }
       if (!PauseBurst()) return;
       if (r.n == 0) break;

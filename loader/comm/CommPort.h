@@ -1,11 +1,13 @@
 // The serial channel on a POSIX serial device: exclusive open, raw 8N1 line,
-// a reader thread that fills the receive queue burst by burst and hands each
-// burst to the main thread, and writes bounded by the line's time-out rule.
+// a reader thread that fills the receive queue burst by burst (or frame by
+// frame) and hands each to the main thread, and a bounded write queue that a
+// writer thread empties, so the main thread never waits for the line.
 #pragma once
 
 #include "comm/ReaderHandOff.h"
 #include "comm/SerialChannel.h"
-#include "comm/UniqueFd.h"
+#include "comm/SerialWriter.h"
+#include "download/UniqueFd.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,9 +31,9 @@ public:
 /// Time-out rule of writes: 38400 / rate milliseconds per byte (integer
 /// division); 0 at 56000 bit/s and above, meaning "no per-byte bound".
 std::uint32_t WriteTimeoutMultiplier(std::uint32_t rate);
-/// Longest time Write may take for nLen bytes at rate, in milliseconds. Where
-/// the multiplier is 0 we still bound it: four times the bytes' time on the
-/// line (10 bits each) plus 2 s, so a stalled device cannot freeze the caller.
+/// Time nLen bytes may take on the line at rate, in milliseconds. Where the
+/// multiplier is 0 we still bound it: four times the bytes' time on the line
+/// (10 bits each) plus 2 s. Close waits this long (capped) for queued bytes.
 std::uint32_t WriteTimeoutMs(std::uint32_t rate, std::size_t nLen);
 
 class CCommPort : public CSerialChannel {
@@ -39,6 +41,8 @@ public:
   static constexpr int kReadChunk = 4096;       // bytes per read of the burst loop
   static constexpr int kBurstPauseMs = 15;      // pause after every read of a burst
   static constexpr std::string_view kQueueFullText = "m_QueueRead FULL!";
+  /// Status line when a frame finds the write queue full (the line takes nothing).
+  static constexpr std::string_view kWriteDroppedText = "Serial line not taking data !! - frame dropped";
 
   CCommPort();
   ~CCommPort() override;
@@ -47,14 +51,18 @@ public:
   /// and, in modem mode, sends the init command. False when the device cannot be
   /// opened or locked (m_bOpen false) or the line is refused (m_bOpen stays true).
   bool Open() override;
-  /// Stops the reader (releasing a pending hand-off), joins it, closes the device.
-  /// The queue keeps its bytes. Safe to call when closed.
+  /// Stops the reader (releasing a pending hand-off), joins it, gives queued
+  /// writes a bounded time to go out (at most kSerialCloseFlushMs), closes the
+  /// device. The receive queue keeps its bytes. Safe to call when closed.
   void Close() override;
-  /// Writes all bytes, waiting at most WriteTimeoutMs; bytes written (0 on failure).
+  /// Queues the bytes as one frame for the writer thread and returns at once:
+  /// data.size(), or 0 when the port is closed or the write queue has no room
+  /// for the whole frame (then the frame is dropped and the drop callback runs).
   int Write(std::span<const std::uint8_t> data) override;
-
-  /// Reader thread: bytes read now into pBuf (at most nMax), 0 when none are waiting.
-  int ReadPort(void* pBuf, int nMax);
+  /// Main thread: called with the frame's size whenever Write drops a frame.
+  void SetWriteDropped(std::function<void(std::size_t)> onDropped);
+  /// Bytes queued for the line and not yet taken by it.
+  std::size_t WriteQueued() const { return m_Writer.Queued(); }
 
   /// Sets how the reader wakes the main thread; call while closed. The callback
   /// runs on the reader thread and must only queue a call of DispatchReaderEvent.
@@ -75,10 +83,10 @@ private:
     int n = 0;
     ReadStatus status = ReadStatus::Ok;
   };
-  enum class WaitResult { Readable, Gone, Stop };
+  enum class WaitResult { Readable, Gone, Stop, Timeout };
 
   ReadResult ReadChunk(std::uint8_t* pBuf, int nMax, bool bProbe);
-  WaitResult WaitForInput();
+  WaitResult WaitForInput(int timeoutMs);
   bool PauseBurst();  // false when Close asked the reader to stop
   void RunReader();
   void WakeReader();
@@ -87,4 +95,9 @@ private:
   CUniqueFd m_hWake;      // eventfd: Close wakes the reader through it
   std::thread m_hThread;  // the reader
   CReaderHandOff m_HandOff;
+  CSerialWriter m_Writer;
+  std::function<void(std::size_t)> m_OnWriteDropped;
+  // The dispatch rule as Open found it; only the reader reads these afterwards.
+  bool m_bReaderFrameDispatch = kDefaultFrameDispatch;
+  int m_nReaderFrameWaitMs = kDefaultFrameWaitMs;
 };

@@ -1,16 +1,118 @@
-// The TCP listener on Qt Network.
+// The TCP listener on a socket of our own, handing connections to Qt Network.
 #include "comm/ListenSocket.h"
 
 #include <QTcpSocket>
 
-CListenSocket::CListenSocket(std::function<void()> onAccept) {
-  QObject::connect(&m_Server, &QTcpServer::newConnection, &m_Server, std::move(onAccept));
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+constexpr int kBacklog = 50;  // as QTcpServer's
 }
 
-bool CListenSocket::Listen(std::uint16_t port) { return m_Server.listen(QHostAddress::Any, port); }
+CListenSocket::CListenSocket(std::function<void()> onAccept) : m_OnAccept(std::move(onAccept)) {
+  m_BackoffTimer.setSingleShot(true);
+  QObject::connect(&m_BackoffTimer, &QTimer::timeout, [this] {
+    if (m_pNotifier) m_pNotifier->setEnabled(true);
+    // Connections may have waited all along; don't wait for a new one to try.
+    if (m_OnAccept) m_OnAccept();
+  });
+}
 
-std::string CListenSocket::ErrorString() const { return m_Server.errorString().toStdString(); }
+CListenSocket::~CListenSocket() {
+  m_BackoffTimer.stop();
+  m_pNotifier.reset();
+}
 
-std::uint16_t CListenSocket::Port() const { return m_Server.isListening() ? m_Server.serverPort() : 0; }
+bool CListenSocket::Listen(std::uint16_t port) {
+  m_pNotifier.reset();
+  m_Fd.Reset();
+  m_nPort = 0;
+  // One IPv6 socket that also takes IPv4, as "any address" means; IPv4 alone
+  // where the host has no IPv6.
+  CUniqueFd fd(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  const bool v6 = fd.Valid();
+  if (!v6) fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd) {
+    m_strError = std::strerror(errno);
+    return false;
+  }
+  const int on = 1, off = 0;
+  (void)::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_storage addr{};
+  socklen_t len = 0;
+  if (v6) {
+    (void)::setsockopt(fd.Get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+    auto* a6 = reinterpret_cast<sockaddr_in6*>(&addr);
+    a6->sin6_family = AF_INET6;
+    a6->sin6_addr = in6addr_any;
+    a6->sin6_port = htons(port);
+    len = sizeof(sockaddr_in6);
+  } else {
+    auto* a4 = reinterpret_cast<sockaddr_in*>(&addr);
+    a4->sin_family = AF_INET;
+    a4->sin_addr.s_addr = htonl(INADDR_ANY);
+    a4->sin_port = htons(port);
+    len = sizeof(sockaddr_in);
+  }
+  if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+      ::listen(fd.Get(), kBacklog) != 0 ||
+      ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    m_strError = std::strerror(errno);
+    return false;
+  }
+  m_nPort = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port
+                     : reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
+  m_Fd = std::move(fd);
+  m_strError.clear();
+  m_pNotifier = std::make_unique<QSocketNotifier>(m_Fd.Get(), QSocketNotifier::Read);
+  QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, [this] {
+    if (m_OnAccept) m_OnAccept();
+  });
+  return true;
+}
 
-QTcpSocket* CListenSocket::Accept() { return m_Server.nextPendingConnection(); }
+QTcpSocket* CListenSocket::Accept() {
+  if (!m_Fd || IsBackingOff()) return nullptr;
+  for (;;) {
+    const int fd = ::accept4(m_Fd.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) {
+      m_nBackoffMs = kAcceptBackoffFirstMs;
+      auto* pSocket = new QTcpSocket;
+      if (!pSocket->setSocketDescriptor(fd)) {
+        ::close(fd);
+        delete pSocket;
+        continue;
+      }
+      return pSocket;
+    }
+    switch (errno) {
+      case EINTR:
+      case ECONNABORTED:  // the peer gave up while waiting: take the next one
+      case EPROTO:
+        continue;
+      case EMFILE:
+      case ENFILE:
+      case ENOBUFS:
+      case ENOMEM:
+        BackOff();
+        return nullptr;
+      default:  // EAGAIN: nothing waits
+        return nullptr;
+    }
+  }
+}
+
+void CListenSocket::BackOff() {
+  // The connection stays in the backlog and the listener stays readable:
+  // stop listening for readiness, try again later, later still if it fails again.
+  ++m_nAcceptErrors;
+  if (m_pNotifier) m_pNotifier->setEnabled(false);
+  m_BackoffTimer.start(m_nBackoffMs);
+  m_nBackoffMs = std::min(m_nBackoffMs * 2, kAcceptBackoffMaxMs);
+}

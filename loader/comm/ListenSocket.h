@@ -1,31 +1,54 @@
-// The TCP listener: all local interfaces, one port, accepts on the main thread.
+// The TCP listener: one port on every local interface, accepts on the main
+// thread, and backs off when the process has no descriptor left for a new
+// connection instead of retrying at full speed. The socket is ours (not a
+// QTcpServer) because a failed accept must stop the readiness notifications,
+// or the still-pending connection keeps the listener readable and the loop spins.
 #pragma once
 
-#include <QTcpServer>
+#include "config/LoaderDefaults.h"
+#include "download/UniqueFd.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QTcpSocket;
 
 class CListenSocket {
-public:
-
-  /// onAccept runs on the main thread for every pending connection.
+ public:
+  /// onAccept runs on the main thread whenever connections wait to be accepted.
   explicit CListenSocket(std::function<void()> onAccept);
+  ~CListenSocket();
   CListenSocket(const CListenSocket&) = delete;
   CListenSocket& operator=(const CListenSocket&) = delete;
 
-  /// Listens on port (0: any free port) on every interface; false with
-  /// ErrorString() when the port is taken or the socket cannot be made.
+  /// Listens on port (0: any free port) on every interface (IPv6 and IPv4);
+  /// false with ErrorString() when the port is taken or the socket cannot be made.
   bool Listen(std::uint16_t port);
-  std::string ErrorString() const;
+  std::string ErrorString() const { return m_strError; }
   /// The bound port, 0 when not listening.
-  std::uint16_t Port() const;
-  /// The next accepted connection (caller owns it), or nullptr.
+  std::uint16_t Port() const noexcept { return m_nPort; }
+  /// Accepts the next waiting connection (caller owns it); nullptr when none
+  /// waits, or when accepting failed and a back-off began.
   QTcpSocket* Accept();
+  /// True while accepting is paused after a failed accept.
+  bool IsBackingOff() const { return m_BackoffTimer.isActive(); }
+  /// Accept failures seen so far (EMFILE, ENFILE and the like).
+  int AcceptErrors() const noexcept { return m_nAcceptErrors; }
 
-private:
-  QTcpServer m_Server;
+ private:
+  void BackOff();
+
+  std::function<void()> m_OnAccept;
+  CUniqueFd m_Fd;
+  std::unique_ptr<QSocketNotifier> m_pNotifier;
+  QTimer m_BackoffTimer;
+  std::uint16_t m_nPort = 0;
+  std::string m_strError;
+  int m_nBackoffMs = kAcceptBackoffFirstMs;
+  int m_nAcceptErrors = 0;
 };

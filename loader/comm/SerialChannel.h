@@ -54,6 +54,11 @@ public:
   std::string m_strPortName = "COM1";
   std::atomic<bool> m_bOpen{false};        // port open and reader running
   std::string m_strModemInit{kDefaultModemInit};
+  /// Hand a burst over as soon as it holds a complete frame (DISPATCH=FRAME);
+  /// false keeps the pure burst rule (DISPATCH=BURST). Read by Open.
+  bool m_bFrameDispatch = kDefaultFrameDispatch;
+  /// How long a partial frame waits for its rest before it goes as it is (FRAMEWAIT).
+  int m_nFrameWaitMs = kDefaultFrameWaitMs;
   CByteQueue m_QueueRead;
   /// COM1..COM8 -> device path ([Ports] of Romvale.cfg).
   std::array<std::string, kPortCount> m_PortDevices;

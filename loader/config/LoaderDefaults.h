@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,7 +44,15 @@ inline constexpr int kDefaultTcpPaceMs = 500;
 inline constexpr int kDefaultSessionTimeoutSec = 60;  // 0 = a session never times out
 inline constexpr int kDefaultTcpMaxConn = 256;
 inline constexpr int kDefaultTcpIdleSec = 300;  // 0 = never closed for idleness
-inline constexpr int kDefaultFrameWaitMs = 100;
+inline constexpr int kDefaultFrameWaitMs = 100;  // FRAMEWAIT: how long a partial frame waits
+inline constexpr bool kDefaultFrameDispatch = true;  // DISPATCH=FRAME; BURST turns it off
+
+// Bounds that keep one stuck peer from holding the server.
+inline constexpr std::size_t kTcpWriteQueueBytes = 64 * 1024;     // queued for one connection
+inline constexpr std::size_t kSerialWriteQueueBytes = 16 * 1024;  // queued for the serial line
+inline constexpr int kSerialCloseFlushMs = 500;  // longest wait for queued serial bytes on close
+inline constexpr int kAcceptBackoffFirstMs = 50;    // no descriptor left: first pause of accepting
+inline constexpr int kAcceptBackoffMaxMs = 2000;    // ... doubled up to this
 
 /// Whether index names an entry of the rate table.
 constexpr bool IsRateIndex(int index) { return index >= 0 && index < kRateCount; }

@@ -1,6 +1,8 @@
 // Profile parsing, lookups and line-splicing edits, and the safe whole-file rewrite.
 #include "config/PrivateProfile.h"
 
+#include "download/UniqueFd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -225,27 +227,6 @@ std::string_view StripQuotePair(std::string_view value) {
 
 std::string_view CutAtNul(std::string_view s) { return s.substr(0, s.find('\0')); }
 
-/// An fd closed on every path.
-class CFileHandle {
-public:
-  explicit CFileHandle(int fd) noexcept : m_fd(fd) {}
-  ~CFileHandle() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  CFileHandle(const CFileHandle&) = delete;
-  CFileHandle& operator=(const CFileHandle&) = delete;
-  int Get() const noexcept { return m_fd; }
-  /// Closes now and reports whether close succeeded (it can report a late write error).
-  bool Close() noexcept {
-    const int fd = m_fd;
-    m_fd = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
-private:
-  int m_fd;
-};
-
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     const ssize_t n = ::write(fd, data.data(), data.size());
@@ -305,7 +286,7 @@ bool WriteProfileString(std::string& text, std::optional<std::string_view> secti
 }
 
 std::optional<std::string> ReadProfileFile(const std::string& path) {
-  CFileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  CUniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (file.Get() < 0) return std::nullopt;
   struct stat info {};
   // Only a regular file: a FIFO or device could block or never end.
@@ -346,7 +327,7 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  CFileHandle file(::mkstemp(temp.data()));
+  CUniqueFd file(::mkstemp(temp.data()));
   if (file.Get() < 0) return false;
   bool ok = WriteAll(file.Get(), content) && ::fchmod(file.Get(), mode) == 0;
   if (ok && existed) {

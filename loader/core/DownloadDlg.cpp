@@ -60,11 +60,13 @@ bool CDownloadDlg::OnInitDialog() {
   m_CommPort.m_nBaudIndex = cfg.m_nBaudIndex;
   m_CommPort.m_strModemInit = cfg.m_strModemInit;
   m_CommPort.m_PortDevices = cfg.m_PortDevices;
+  m_CommPort.m_bFrameDispatch = cfg.m_bFrameDispatch;
+  m_CommPort.m_nFrameWaitMs = cfg.m_nFrameWaitMs;
 
   m_nRomState = kStateIdle;
   m_nBllState = kStateIdle;
-  m_pRomFile.reset();
-  m_pBllFile.reset();
+  m_pRomFile.Reset();
+  m_pBllFile.Reset();
   m_strRomLocation = m_strRomDir;
 
   m_CommPort.Open();

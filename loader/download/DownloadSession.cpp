@@ -10,18 +10,18 @@ namespace {
 enum class ImageOpen { Ok, Unopenable, TooLarge };
 
 // Opens an image and measures it; too many blocks for the 16-bit fields is refused.
-ImageOpen OpenAndMeasure(FilePtr& file, const std::string& dir, const std::string& name,
+ImageOpen OpenAndMeasure(CUniqueFd& file, const std::string& dir, const std::string& name,
                          int blockSize, int& fileSize, int& packetCount) {
   file = OpenImageInDir(dir, name);
   if (!file) return ImageOpen::Unopenable;
-  const std::int64_t size = GetFileSize(file.get());
+  const std::int64_t size = GetFileSize(file.Get());
   if (size < 0) {
-    file.reset();
+    file.Reset();
     return ImageOpen::Unopenable;
   }
   const std::int64_t blocks = (size + blockSize - 1) / blockSize;
   if (blocks > kMaxBlocks) {
-    file.reset();
+    file.Reset();
     return ImageOpen::TooLarge;
   }
   fileSize = static_cast<int>(size);
@@ -49,7 +49,7 @@ void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
     return;
   }
   m_strFileName = *name;
-  m_pRomFile.reset();
+  m_pRomFile.Reset();
   const ImageOpen opened =
       OpenAndMeasure(m_pRomFile, m_strRomDir, *name, m_nBlockSize, m_nFileSize, m_nPacketCount);
   if (opened != ImageOpen::Ok) {
@@ -64,7 +64,7 @@ void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
   ProgressSetRange(0, m_nPacketCount + 1);
   m_nPacketNo = 0;
   m_nRomState = kStateActive;
-  SerialWrite(RomStartReply(m_nPacketCount, ImageChecksum(m_pRomFile.get(), m_nFileSize)));
+  SerialWrite(RomStartReply(m_nPacketCount, ImageChecksum(m_pRomFile.Get(), m_nFileSize)));
   m_strStatus = m_strFileName + kStatusStarted;
   EnableControls(false);
   OnSessionStarted();
@@ -89,7 +89,7 @@ void CDownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::u
 
   m_strFileName = request->name;
   m_nBlockSize = request->blockSize;
-  m_pBllFile.reset();
+  m_pBllFile.Reset();
   const ImageOpen opened = OpenAndMeasure(m_pBllFile, m_strBllDir, request->name, m_nBlockSize,
                                           m_nFileSize, m_nPacketCount);
   if (opened == ImageOpen::Unopenable) return refuse(kStatusOpenError + m_strFileName);
@@ -159,14 +159,14 @@ void CDownloadSession::EndSession() {
   m_nRomState = kStateIdle;
   m_nBllState = kStateIdle;
   ClearModemLink();
-  m_pRomFile.reset();
-  m_pBllFile.reset();
+  m_pRomFile.Reset();
+  m_pBllFile.Reset();
 }
 
 bool CDownloadSession::AbandonTransfer() {
   const bool running = TransferRunning();
-  m_pRomFile.reset();
-  m_pBllFile.reset();
+  m_pRomFile.Reset();
+  m_pBllFile.Reset();
   if (running) {
     EnableControls(true);
     ProgressSetPos(0);
@@ -176,7 +176,7 @@ bool CDownloadSession::AbandonTransfer() {
 }
 
 namespace {
-bool BuildPacket(FrameFamily family, std::FILE* fp, int packetNo, int packetCount, int blockSize,
+bool BuildPacket(FrameFamily family, int fd, int packetNo, int packetCount, int blockSize,
                  int fileSize, Frame& out) {
   if (packetNo >= packetCount) {
     out = family == FrameFamily::Rom ? RomEndFrame() : BllEndFrame(packetCount);
@@ -186,20 +186,19 @@ bool BuildPacket(FrameFamily family, std::FILE* fp, int packetNo, int packetCoun
   const auto len =
       static_cast<std::size_t>(std::clamp<std::int64_t>(fileSize - offset, 0, blockSize));
   std::vector<std::uint8_t> data(len);
-  std::uint16_t sum = 0;
-  ReadBlock(fp, offset, data, &sum);
-  out = DataFrame(family, packetNo, data, sum);
+  ReadBlock(fd, offset, data);
+  out = DataFrame(family, packetNo, data, BlockChecksum(data));
   return true;
 }
 }  // namespace
 
 bool CDownloadSession::BuildRomPacket(Frame& out) {
-  return BuildPacket(FrameFamily::Rom, m_pRomFile.get(), m_nPacketNo, m_nPacketCount, m_nBlockSize,
+  return BuildPacket(FrameFamily::Rom, m_pRomFile.Get(), m_nPacketNo, m_nPacketCount, m_nBlockSize,
                      m_nFileSize, out);
 }
 
 bool CDownloadSession::BuildBllPacket(Frame& out) {
-  return BuildPacket(FrameFamily::Bll, m_pBllFile.get(), m_nPacketNo, m_nPacketCount, m_nBlockSize,
+  return BuildPacket(FrameFamily::Bll, m_pBllFile.Get(), m_nPacketNo, m_nPacketCount, m_nBlockSize,
                      m_nFileSize, out);
 }
 

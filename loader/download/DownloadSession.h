@@ -82,8 +82,8 @@ class CDownloadSession {
   int m_nFileSize = 0;
   int m_nPacketNo = 0;
   int m_nPacketCount = 0;
-  FilePtr m_pRomFile;
-  FilePtr m_pBllFile;
+  CUniqueFd m_pRomFile;  // the open ROM image; invalid when none is open
+  CUniqueFd m_pBllFile;  // the open BLL file; invalid when none is open
   std::string m_strRomDir, m_strBllDir;
   std::string m_strFileName;  // the image's name as shown in status texts
   std::string m_strStatus;    // status line

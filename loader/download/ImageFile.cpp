@@ -1,63 +1,57 @@
 // Reading image files block by block, and opening them only inside their folder.
 #include "download/ImageFile.h"
 
+#include "download/Frame.h"
+#include "download/OpenBeneath.h"
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
 
-namespace fs = std::filesystem;
-
-std::int64_t GetFileSize(std::FILE* fp) {
-  if (fp == nullptr || fseeko(fp, 0, SEEK_END) != 0) return -1;
-  const off_t size = ftello(fp);
-  if (fseeko(fp, 0, SEEK_SET) != 0) return -1;
-  return size;
+std::int64_t GetFileSize(int fd) {
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_size);
 }
 
-bool ReadBlock(std::FILE* fp, std::int64_t offset, std::span<std::uint8_t> dst,
-               std::uint16_t* pSum) {
+void ReadBlock(int fd, std::int64_t offset, std::span<std::uint8_t> dst) {
   std::size_t got = 0;
-  if (fp != nullptr && offset >= 0 && fseeko(fp, static_cast<off_t>(offset), SEEK_SET) == 0) {
-    got = std::fread(dst.data(), 1, dst.size(), fp);
+  while (fd >= 0 && offset >= 0 && got < dst.size()) {
+    const ssize_t n = ::pread(fd, dst.data() + got, dst.size() - got,
+                              static_cast<off_t>(offset) + static_cast<off_t>(got));
+    if (n > 0) {
+      got += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;  // end of file (it may have shrunk since it was measured) or a read error
+    }
   }
-  // The file may have shrunk since it was measured: the rest reads as 0xFF.
   std::fill(dst.begin() + static_cast<std::ptrdiff_t>(got), dst.end(), std::uint8_t{0xFF});
-  if (pSum != nullptr) {
-    std::uint8_t low = 0, high = 0;
-    for (std::size_t i = 0; i < dst.size(); ++i) (i % 2 == 0 ? low : high) ^= dst[i];
-    *pSum = static_cast<std::uint16_t>(low | (high << 8));
-  }
-  return true;
 }
 
-std::uint16_t ImageChecksum(std::FILE* fp, std::int64_t size) {
+std::uint16_t ImageChecksum(int fd, std::int64_t size) {
   if (size <= 0) return 0;
   // A counter that grows by 2 per word while below W = size / 2 covers ceil(W / 2)
   // words: only the first half of the image counts. Terminals expect exactly this.
   const std::int64_t words = size / 2;
   std::int64_t bytes = ((words + 1) / 2) * 2;
   if (size % 2 != 0) ++bytes;  // the odd byte after those words, as a word with high byte 0
-  if (fp == nullptr || fseeko(fp, 0, SEEK_SET) != 0) return 0;
 
   std::array<std::uint8_t, 4096> chunk{};
-  std::uint8_t low = 0, high = 0;
-  std::int64_t pos = 0;
-  while (pos < bytes) {
+  std::uint16_t sum = 0;
+  for (std::int64_t pos = 0; pos < bytes;) {
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(bytes - pos, chunk.size()));
-    const std::size_t got = std::fread(chunk.data(), 1, want, fp);
-    std::fill(chunk.begin() + static_cast<std::ptrdiff_t>(got),
-              chunk.begin() + static_cast<std::ptrdiff_t>(want), std::uint8_t{0xFF});
-    for (std::size_t i = 0; i < want; ++i) {
-      // pos is even at every chunk start (chunk size is even), so parity is local.
-      (i % 2 == 0 ? low : high) ^= chunk[i];
-    }
+    const std::span<std::uint8_t> part(chunk.data(), want);
+    ReadBlock(fd, pos, part);
+    // Every chunk but the last has an even length, so word halves line up.
+    sum ^= BlockChecksum(part);
     pos += static_cast<std::int64_t>(want);
   }
-  fseeko(fp, 0, SEEK_SET);
-  return static_cast<std::uint16_t>(low | (high << 8));
+  return sum;
 }
 
 namespace {
@@ -68,30 +62,15 @@ bool IsPlainName(std::string_view name) {
     return b < 0x20 || c == '/' || c == '\\';
   });
 }
-
-// True when path's components start with all of dir's.
-bool IsInside(const fs::path& path, const fs::path& dir) {
-  auto p = path.begin();
-  for (auto d = dir.begin(); d != dir.end(); ++d, ++p) {
-    if (d->empty()) continue;  // a trailing separator of dir
-    if (p == path.end() || *p != *d) return false;
-  }
-  return p != path.end();
-}
 }  // namespace
 
-FilePtr OpenImageInDir(const std::string& dir, std::string_view name) {
-  if (!IsPlainName(name)) return nullptr;
-  std::error_code ec;
-  const fs::path realDir = fs::canonical(dir.empty() ? fs::path(".") : fs::path(dir), ec);
-  if (ec) return nullptr;
-  const fs::path realFile = fs::canonical(realDir / fs::path(std::string(name)), ec);
-  if (ec || !IsInside(realFile, realDir) || !fs::is_regular_file(realFile, ec)) return nullptr;
-
-  FilePtr fp(std::fopen(realFile.c_str(), "rb"));
-  if (!fp) return nullptr;
-  // What was opened must still be a regular file (it may have been swapped meanwhile).
+CUniqueFd OpenImageInDir(const std::string& dir, std::string_view name) {
+  if (!IsPlainName(name)) return {};
+  CUniqueFd folder(::open(dir.empty() ? "." : dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder) return {};
+  // Non-blocking, so a FIFO swapped in cannot hold the open; it is refused below.
+  CUniqueFd fd = OpenBeneath(folder.Get(), name, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   struct stat st {};
-  if (fstat(fileno(fp.get()), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-  return fp;
+  if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return fd;
 }

@@ -5,7 +5,7 @@
 #include "headless/HeadlessHost.h"
 #include "runtime/LoaderRuntime.h"
 #include "comm/SocketStartup.h"
-#include "comm/UniqueFd.h"
+#include "download/UniqueFd.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

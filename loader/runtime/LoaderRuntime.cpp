@@ -46,11 +46,17 @@ CLoaderRuntime::CLoaderRuntime(DownloadHost host, std::string curDir, std::uint1
       (void)!::write(fd, &one, sizeof one);
     });
   }
+  // A serial line that takes nothing costs a frame and a status line, never a stall.
+  m_CommPort.SetWriteDropped([this](std::size_t) {
+    m_pDlg->m_strStatus = std::string(CCommPort::kWriteDroppedText);
+    m_pDlg->UpdateData(false);
+  });
 }
 
 CLoaderRuntime::~CLoaderRuntime() {
   m_CommPort.Close();
   m_CommPort.SetNotify({});
+  m_CommPort.SetWriteDropped({});
   m_pWakeNotifier.reset();
   m_SocketList.clear();
   m_ClosedSockets.clear();
@@ -86,9 +92,17 @@ void CLoaderRuntime::OnCommMessage(std::string_view text) {
 void CLoaderRuntime::OnCommFailure() { m_pDlg->OnCommFailure(); }
 
 void CLoaderRuntime::OnSocketAccept() {
+  const LoaderConfig& cfg = m_pDlg->m_Config;
   while (QTcpSocket* pSocket = m_pListenSocket->Accept()) {
+    if (ConnectionCount() >= cfg.m_nTcpMaxConn) {
+      // Over the cap: accepted (so it leaves the backlog) and closed at once.
+      pSocket->abort();
+      delete pSocket;
+      continue;
+    }
     ISocketEvents& events = *this;
-    m_SocketList.push_back(std::make_unique<CClientSocket>(pSocket, events));
+    const ConnectionLimits limits{kTcpWriteQueueBytes, cfg.m_nTcpIdleSec};
+    m_SocketList.push_back(std::make_unique<CClientSocket>(pSocket, events, limits));
     m_pDlg->OnSocketAccept(ConnectionCount());
   }
 }

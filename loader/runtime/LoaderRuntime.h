@@ -9,7 +9,7 @@
 #include "comm/ClientSocket.h"
 #include "comm/CommPort.h"
 #include "comm/ListenSocket.h"
-#include "comm/UniqueFd.h"
+#include "download/UniqueFd.h"
 
 #include <QElapsedTimer>
 #include <QObject>

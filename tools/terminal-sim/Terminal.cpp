@@ -39,8 +39,13 @@ std::string FieldAt(std::span<const std::uint8_t> frame, std::size_t offset) {
 /// One terminal-to-loader conversation on a line: send, then check the whole reply.
 class CExchange {
 public:
-  CExchange(ITransport& line, Millis replyTimeout, Millis quietTime, Millis frameGap)
-      : m_line(line), m_replyTimeout(replyTimeout), m_quietTime(quietTime), m_frameGap(frameGap) {}
+  CExchange(ITransport& line, Millis replyTimeout, Millis quietTime, Millis frameGap,
+            Millis splitGap = Millis(0))
+      : m_line(line),
+        m_replyTimeout(replyTimeout),
+        m_quietTime(quietTime),
+        m_frameGap(frameGap),
+        m_splitGap(splitGap) {}
 
   /// Sends frame and expects exactly `expected` back; turnaroundMs gets last byte
   /// sent -> last byte received.
@@ -111,6 +116,15 @@ private:
     if (m_line.Receive(stray, Millis(0)) == ReadStatus::Data) {
       return Fail("unexpected bytes before " + what + ": " + DescribeFrame(stray) + ": " + Hex(stray));
     }
+    if (m_splitGap.count() > 0 && frame.size() > 1) {
+      // Two halves with a pause between, as a USB adapter delivers a frame in chunks.
+      const std::span<const std::uint8_t> all(frame);
+      const std::size_t half = frame.size() / 2;
+      if (!m_line.Send(all.first(half))) return Fail("cannot send " + what + ": " + m_line.LastError());
+      std::this_thread::sleep_for(m_splitGap);
+      if (!m_line.Send(all.subspan(half))) return Fail("cannot send " + what + ": " + m_line.LastError());
+      return true;
+    }
     if (!m_line.Send(frame)) return Fail("cannot send " + what + ": " + m_line.LastError());
     return true;
   }
@@ -141,7 +155,7 @@ private:
   }
 
   ITransport& m_line;
-  Millis m_replyTimeout, m_quietTime, m_frameGap;
+  Millis m_replyTimeout, m_quietTime, m_frameGap, m_splitGap;
   Clock::time_point m_lastByteAt{};
   std::string m_error;
 };
@@ -194,7 +208,7 @@ struct FamilyFrames {
 
 Result RunDialogue(ITransport& line, const DownloadOptions& options, const FamilyFrames& f,
                    const Bytes& image, Result result) {
-  CExchange x(line, options.replyTimeout, options.quietTime, options.frameGap);
+  CExchange x(line, options.replyTimeout, options.quietTime, options.frameGap, options.splitGap);
   const auto fail = [&](std::string prefix = {}) {
     result.ok = false;
     result.error = prefix + x.Error();
@@ -324,7 +338,7 @@ Result RunRomDownload(ITransport& line, const DownloadOptions& options) {
                  blockSize};
   if (!name) {
     // The loader refuses a selector whose 0x1C is missing with the "1111" reject.
-    CExchange x(line, options.replyTimeout, options.quietTime, options.frameGap);
+    CExchange x(line, options.replyTimeout, options.quietTime, options.frameGap, options.splitGap);
     result.ok = x.Ask(f.request, f.rejectBad, "ROM reject of a selector without 0x1C");
     result.error = x.Error();
     return result;

@@ -43,6 +43,7 @@ struct DownloadOptions {
   Millis replyTimeout{5000};         // longest wait for a whole reply
   Millis quietTime{300};             // how long "no reply" is watched for
   Millis frameGap{0};                // extra pause before each frame (slow real lines)
+  Millis splitGap{0};                // > 0: each frame is written in two halves this far apart
 };
 
 /// Outcome of a run. On failure, error says what differed or timed out, and where.

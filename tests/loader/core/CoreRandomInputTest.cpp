@@ -93,10 +93,10 @@ void CheckState(const CDownloadDlg& dlg) {
   }
   ASSERT_FALSE(dlg.m_nRomState == kStateActive && dlg.m_nBllState == kStateActive);
   if (dlg.m_nRomState == kStateActive) {
-    ASSERT_NE(dlg.m_pRomFile, nullptr);
+    ASSERT_TRUE(dlg.m_pRomFile.Valid());
   }
   if (dlg.m_nBllState == kStateActive) {
-    ASSERT_NE(dlg.m_pBllFile, nullptr);
+    ASSERT_TRUE(dlg.m_pBllFile.Valid());
   }
   if (dlg.m_nRomState == kStateActive || dlg.m_nBllState == kStateActive) {
     ASSERT_GE(dlg.m_nPacketNo, 0);

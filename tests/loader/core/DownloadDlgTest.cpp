@@ -92,7 +92,7 @@ class DownloadDlgCommands : public ::testing::Test {
     f.Serial(kRequestTrm5);
     f.Serial(kBegin);
     ASSERT_EQ(f.dlg.m_nRomState, kStateActive);
-    ASSERT_NE(f.dlg.m_pRomFile, nullptr);
+    ASSERT_TRUE(f.dlg.m_pRomFile.Valid());
     f.port.writes.clear();
     f.progress.ops.clear();
     f.view.enableCalls.clear();
@@ -144,7 +144,7 @@ TEST_F(DownloadDlgCommands, PortSettingsEndARunningTransfer) {
   StartTransfer();
   f.portDialog.result = PortSetting{1, COMM_RS232, 7, std::nullopt};
   f.dlg.OnPortSettings();
-  EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
+  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
   EXPECT_TRUE(f.dlg.m_bControlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
@@ -172,7 +172,7 @@ TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
   EXPECT_EQ(f.dlg.m_strRomLocation, newDir);
   EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
   // The abandoned transfer was ended properly.
-  EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
+  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
 
   // Images now come from the new folder.
@@ -219,7 +219,7 @@ TEST_F(DownloadDlgCommands, CommFailureEndsTheSerialTransferLikeAPortThatFailedT
   EXPECT_EQ(f.dlg.m_strPortStatus, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(f.view.shownStatus.size(), static_cast<std::size_t>(f.view.updates));
   EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
+  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
   EXPECT_EQ(f.port.events, Strings{"Close"});
   // The port-settings command brings it back.

@@ -169,11 +169,11 @@ TEST_F(Confinement, ImagesOfMoreThan65535BlocksAreRefused) {
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});
   EXPECT_EQ(f.dlg.m_strStatus, "File too large !! - SUB002.bll");
   EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_pBllFile, nullptr);
+  EXPECT_FALSE(f.dlg.m_pBllFile.Valid());
 
   f.Serial(WithLrc({0x0F, 0x31, 0x39, 0x0E}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 36 30 30 30 30 0E 38"});
   EXPECT_EQ(f.dlg.m_strStatus, "File too large !! - TRM-9.jd0");
   EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
+  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
 }

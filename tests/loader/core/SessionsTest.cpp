@@ -64,7 +64,7 @@ TEST_F(Sessions, ClosingTheStartingConnectionEndsTheSessionAtOnce) {
 
   f.dlg.OnSocketClose(&a);
   EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_pBllFile, nullptr);
+  EXPECT_FALSE(f.dlg.m_pBllFile.Valid());
   EXPECT_TRUE(f.dlg.m_bControlsEnabled);
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
@@ -95,7 +95,7 @@ TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
   EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
   EXPECT_EQ(f.dlg.m_strStatus, "Session timed out !! - TRM-1.jd0");
   EXPECT_EQ(f.view.shownStatus.back(), "Session timed out !! - TRM-1.jd0");
-  EXPECT_EQ(f.dlg.m_pRomFile, nullptr);
+  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
   EXPECT_TRUE(f.dlg.m_bControlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
   EXPECT_TRUE(f.port.writes.empty());

@@ -1,0 +1,124 @@
+// Frame-aware hand-over of the serial reader on a real pty: complete frames go
+// at once, split frames are joined, garbage and doubled frames stay one batch.
+#include "comm/CommPort.h"
+
+#include "loader/comm/MainThreadPump.h"
+#include "loader/comm/PtyPair.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes WithLrc(Bytes v) {
+  std::uint8_t lrc = 0;
+  for (std::size_t i = 1; i < v.size(); ++i) lrc ^= v[i];
+  v.push_back(lrc);
+  return v;
+}
+
+Bytes Cat(const Bytes& a, const Bytes& b) {
+  Bytes out = a;
+  out.insert(out.end(), b.begin(), b.end());
+  return out;
+}
+
+class FrameDispatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_Port.m_PortDevices[0] = m_Pty.Path();
+    // Long enough that a loaded machine cannot make a split frame time out;
+    // nothing here waits for it to run out.
+    m_Port.m_nFrameWaitMs = 5000;
+  }
+  /// Sends the parts with a pause between them and waits until total bytes were handed over.
+  void SendInParts(const std::vector<Bytes>& parts, std::chrono::milliseconds gap) {
+    std::size_t total = 0;
+    for (const Bytes& p : parts) total += p.size();
+    std::thread writer([&] {
+      for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) std::this_thread::sleep_for(gap);
+        m_Pty.Send(parts[i]);
+      }
+    });
+    const bool all = m_Main.PumpUntil([&] { return m_Main.m_Received.size() >= total; }, 10000);
+    writer.join();
+    ASSERT_TRUE(all);
+  }
+
+  CPtyPair m_Pty;
+  CCommPort m_Port;
+  CMainThread m_Main{m_Port};
+};
+}  // namespace
+
+TEST_F(FrameDispatchTest, CompleteFrameInOneReadIsOneBurst) {
+  ASSERT_TRUE(m_Port.Open());
+  const Bytes request = WithLrc({0x0F, 0x31, 0x30, 0x0E});
+  SendInParts({request}, 0ms);
+  EXPECT_EQ(m_Main.m_Bursts, std::vector<Bytes>{request});
+}
+
+TEST_F(FrameDispatchTest, FrameSplitAcrossTheBurstPauseIsJoined) {
+  ASSERT_TRUE(m_Port.Open());
+  const Bytes next = WithLrc({0x0F, 0x37, 0x00, 0x05, 0x06, 0x0E});
+  // A gap longer than the 15 ms burst pause, as USB adapters deliver.
+  SendInParts({Bytes(next.begin(), next.begin() + 3), Bytes(next.begin() + 3, next.end())}, 25ms);
+  EXPECT_EQ(m_Main.m_Bursts, std::vector<Bytes>{next});
+}
+
+TEST_F(FrameDispatchTest, NextWhoseEarlyBytesLookLikeAnEndWaitsForItsVerdict) {
+  ASSERT_TRUE(m_Port.Open());
+  // 0F 37 0E 39 would pass as trailer + LRC; the verdict byte comes after.
+  const Bytes next = WithLrc({0x0F, 0x37, 0x0E, 0x39, 0x06, 0x0E});
+  SendInParts({Bytes(next.begin(), next.begin() + 4), Bytes(next.begin() + 4, next.end())}, 25ms);
+  EXPECT_EQ(m_Main.m_Bursts, std::vector<Bytes>{next});
+}
+
+TEST_F(FrameDispatchTest, GarbageThenFrameKeepsTheFrameWhole) {
+  ASSERT_TRUE(m_Port.Open());
+  const Bytes garbage = {'A', 'T', 0x0D, 0x0A};
+  const Bytes begin = WithLrc({0x02, 0x33, 0x03});
+  SendInParts({Cat(garbage, begin)}, 0ms);
+  EXPECT_EQ(m_Main.m_Bursts, std::vector<Bytes>{Cat(garbage, begin)});
+
+  // Garbage alone keeps the burst rule; the frame that follows arrives whole in one burst.
+  m_Main.m_Bursts.clear();
+  m_Main.m_Received.clear();
+  SendInParts({garbage, begin}, 40ms);
+  ASSERT_FALSE(m_Main.m_Bursts.empty());
+  const Bytes& last = m_Main.m_Bursts.back();
+  ASSERT_GE(last.size(), begin.size());
+  EXPECT_EQ(Bytes(last.end() - static_cast<std::ptrdiff_t>(begin.size()), last.end()), begin);
+  EXPECT_EQ(m_Main.m_Received, Cat(garbage, begin));
+}
+
+TEST_F(FrameDispatchTest, TwoFramesInOneReadStayOneBatch) {
+  ASSERT_TRUE(m_Port.Open());
+  const Bytes two = Cat(WithLrc({0x0F, 0x33, 0x0E}), WithLrc({0x0F, 0x37, 0, 0, 0x06, 0x0E}));
+  SendInParts({two}, 0ms);
+  EXPECT_EQ(m_Main.m_Bursts, std::vector<Bytes>{two});
+}
+
+TEST_F(FrameDispatchTest, PartialFrameGoesAsItIsAfterTheWait) {
+  m_Port.m_nFrameWaitMs = 50;
+  ASSERT_TRUE(m_Port.Open());
+  const Bytes partial = {0x0F, 0x37, 0x00};
+  SendInParts({partial}, 0ms);
+  EXPECT_EQ(m_Main.m_Bursts, std::vector<Bytes>{partial});
+}
+
+TEST_F(FrameDispatchTest, BurstRuleStillJoinsBackToBackBytes) {
+  m_Port.m_bFrameDispatch = false;
+  ASSERT_TRUE(m_Port.Open());
+  // With the frame rule off, two frames written back to back are one burst,
+  // as the burst rule has always given.
+  const Bytes two = Cat(WithLrc({0x0F, 0x33, 0x0E}), WithLrc({0x0F, 0x06, 0x0E}));
+  SendInParts({two}, 0ms);
+  EXPECT_EQ(m_Main.m_Bursts, std::vector<Bytes>{two});
+}

@@ -1,0 +1,158 @@
+// What one TCP peer may hold of the server: a bounded write queue (reading stops
+// until the peer takes its replies), an idle time-out, and a listener that backs
+// off instead of spinning when no descriptor is left.
+#include "comm/ClientSocket.h"
+#include "comm/ListenSocket.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTcpSocket>
+
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+/// A server whose every receive is answered with a large reply.
+class CReplyServer : public ISocketEvents {
+ public:
+  explicit CReplyServer(ConnectionLimits limits)
+      : m_Limits(limits), m_Listen([this] { Accept(); }) {}
+  ~CReplyServer() override { m_Clients.clear(); }
+  void Accept() {
+    while (QTcpSocket* s = m_Listen.Accept())
+      m_Clients.push_back(std::make_unique<CClientSocket>(s, *this, m_Limits));
+  }
+  void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t>) override {
+    ++m_nReceives;
+    const std::vector<std::uint8_t> reply(m_nReplySize, 0x5A);
+    if (pSocket->Send(reply) == 0) ++m_nRefused;
+    m_nMaxQueued = std::max(m_nMaxQueued, pSocket->WriteQueued());
+  }
+  void OnSocketClosed(CClientSocket*) override { ++m_nClosed; }
+  int TcpPaceMs() const override { return 0; }
+
+  ConnectionLimits m_Limits;
+  CListenSocket m_Listen;
+  std::vector<std::unique_ptr<CClientSocket>> m_Clients;
+  std::size_t m_nReplySize = 8192;
+  std::size_t m_nMaxQueued = 0;
+  int m_nReceives = 0;
+  int m_nRefused = 0;
+  int m_nClosed = 0;
+};
+
+bool ProcessUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
+  QDeadlineTimer deadline(timeoutMs);
+  while (!pred()) {
+    if (deadline.hasExpired()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+/// A raw client socket that the test drives by hand (it never reads unless told).
+int ConnectRaw(std::uint16_t port, int rcvbuf = 0) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return -1;
+  if (rcvbuf > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  (void)::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  return fd;
+}
+
+class TcpLimitsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "loader_comm_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+  }
+};
+}  // namespace
+
+TEST_F(TcpLimitsTest, PeerThatNeverReadsHoldsAtMostTheQueueLimit) {
+  CReplyServer server({16 * 1024, 0});
+  ASSERT_TRUE(server.m_Listen.Listen(0));
+  const int fd = ConnectRaw(server.m_Listen.Port(), 4096);
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(ProcessUntil([&] { return server.m_Clients.size() == 1; }));
+  CClientSocket& client = *server.m_Clients.front();
+  // Keep sending requests and never read a reply: the system's buffers fill,
+  // then ours up to its limit; then the server stops reading this peer.
+  const char request[16] = {0x02, 0x33, 0x03, 0x30};
+  ASSERT_TRUE(ProcessUntil(
+      [&] {
+        (void)!::send(fd, request, sizeof request, MSG_NOSIGNAL);
+        return client.IsReadingHeld();
+      },
+      20000));
+  const int receivesWhenHeld = server.m_nReceives;
+  for (int i = 0; i < 200; ++i) {
+    (void)!::send(fd, request, sizeof request, MSG_NOSIGNAL);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+  }
+  EXPECT_EQ(server.m_nReceives, receivesWhenHeld);  // nothing more read, nothing more answered
+  EXPECT_LE(server.m_nMaxQueued, 16u * 1024);
+  EXPECT_LE(client.WriteQueued(), 16u * 1024);
+
+  // Once the peer reads, its replies drain and reading resumes.
+  std::vector<char> sink(1 << 16);
+  ASSERT_TRUE(ProcessUntil([&] {
+    while (::recv(fd, sink.data(), sink.size(), 0) > 0) {
+    }
+    return !client.IsReadingHeld() && server.m_nReceives > receivesWhenHeld;
+  }));
+  ::close(fd);
+}
+
+TEST_F(TcpLimitsTest, SilentConnectionIsClosedAfterTheIdleTime) {
+  CReplyServer server({kTcpWriteQueueBytes, 1});
+  ASSERT_TRUE(server.m_Listen.Listen(0));
+  const int fd = ConnectRaw(server.m_Listen.Port());
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(ProcessUntil([&] { return server.m_Clients.size() == 1; }));
+  ASSERT_TRUE(ProcessUntil([&] { return server.m_nClosed == 1; }));
+  EXPECT_TRUE(server.m_Clients.front()->IsClosed());
+  // The peer sees the connection end.
+  char b = 0;
+  ASSERT_TRUE(ProcessUntil([&] { return ::recv(fd, &b, 1, 0) == 0; }));
+  ::close(fd);
+}
+
+TEST_F(TcpLimitsTest, NoDescriptorLeftPausesAcceptingThenRecovers) {
+  CReplyServer server({});
+  ASSERT_TRUE(server.m_Listen.Listen(0));
+  const int fd = ConnectRaw(server.m_Listen.Port());
+  ASSERT_GE(fd, 0);
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+  // The lowest free descriptor becomes the limit: accept() has none to give.
+  const int lowest = ::dup(0);
+  ASSERT_GE(lowest, 0);
+  ::close(lowest);
+  rlimit tight = old;
+  tight.rlim_cur = static_cast<rlim_t>(lowest);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  const bool backedOff = ProcessUntil([&] { return server.m_Listen.AcceptErrors() > 0; }, 5000);
+  const bool paused = server.m_Listen.IsBackingOff();
+  const std::size_t acceptedMeanwhile = server.m_Clients.size();
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
+  EXPECT_TRUE(backedOff);
+  EXPECT_TRUE(paused);
+  EXPECT_EQ(acceptedMeanwhile, 0u);
+  // Once descriptors are free again the waiting connection is taken.
+  EXPECT_TRUE(ProcessUntil([&] { return server.m_Clients.size() == 1; }));
+  ::close(fd);
+}
