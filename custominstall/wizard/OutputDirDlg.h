@@ -9,8 +9,9 @@ class COutputDirDlg : public CWizardPageDlg {
   Q_OBJECT
 
 public:
+  /// homeDir is what a leading "~" in the folder stands for.
   COutputDirDlg(IMessageBox& box, IFolderBrowser& browser, PackageSettings settings,
-                QWidget* parent = nullptr);
+                std::string homeDir, QWidget* parent = nullptr);
   PackageSettings Settings() const override { return m_Page.Settings(); }
 
   QLineEdit* OutputDirectoryEdit() const { return m_pOutputDirectory; }

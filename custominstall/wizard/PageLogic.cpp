@@ -1,11 +1,19 @@
 // The first five wizard pages: what Next and Back check and store.
 #include "wizard/PageLogic.h"
 
-#include "settings/Validation.h"
 #include "settings/OutputFolder.h"
+#include "settings/PageRules.h"
 
 void CPageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
-  box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true);
+  box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true, {});
+}
+
+bool CPageLogic::Passes(IMessageBox& box, const std::optional<FieldProblem>& problem) {
+  if (problem) {
+    ShowPageMessage(box, problem->text);
+    return false;
+  }
+  return true;
 }
 
 PackageSettings CWelcomePage::OnNext(std::string_view homeDir) {
@@ -26,13 +34,8 @@ bool CNamesPage::OnNext(IMessageBox& box) {
   m_Settings.InfPrefix = m_strInfPrefix;
   m_Settings.ShortName = m_strShortName;
   m_Settings.LongName = m_strLongName;
-  // Only an empty box is a blank; spaces count as filled in.
-  if (m_strUninstallFileName.empty() || m_strInfPrefix.empty() || m_strShortName.empty() ||
-      m_strLongName.empty()) {
-    ShowPageMessage(box, kFillInAllBlanksText);
-    return false;
-  }
-  return true;
+  // Checked here, with the blanks, so Finish never meets a name that breaks the package.
+  return Passes(box, CheckNamesPage(m_Settings));
 }
 
 CDeviceNamesPage::CDeviceNamesPage(PackageSettings settings)
@@ -42,11 +45,7 @@ CDeviceNamesPage::CDeviceNamesPage(PackageSettings settings)
 
 bool CDeviceNamesPage::OnNext(IMessageBox& box) {
   OnBack();
-  if (m_strComDeviceName.empty() || m_strUsbDeviceName.empty()) {
-    ShowPageMessage(box, kFillInAllBlanksText);
-    return false;
-  }
-  return true;
+  return Passes(box, CheckDeviceNamesPage(m_Settings));
 }
 
 void CDeviceNamesPage::OnBack() {
@@ -58,15 +57,10 @@ CVidPidPage::CVidPidPage(PackageSettings settings)
     : CPageLogic(std::move(settings)), m_strVid(m_Settings.Vid), m_strPid(m_Settings.Pid) {}
 
 bool CVidPidPage::OnNext(IMessageBox& box) {
-  // The hex test comes first and passes an empty text, so an empty ID is reported
-  // as a blank, not as a bad number.
-  if (!IsHexNumber(m_strVid) || !IsHexNumber(m_strPid)) {
-    ShowPageMessage(box, kInvalidHexText);
-    return false;
-  }
+  // The record leaves the page only when Next succeeds or by Back, which stores
+  // unchecked anyway, so storing before the checks changes nothing the user sees.
   OnBack();
-  if (m_strVid.empty() || m_strPid.empty()) {
-    ShowPageMessage(box, kFillInAllBlanksText);
+  if (!Passes(box, CheckVidPidPage(m_Settings))) {
     return false;
   }
   // Coming forward, the options page always starts with the preinstaller on.
@@ -104,12 +98,8 @@ void COptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
 
 bool COptionsPage::OnNext(IMessageBox& box) {
   // The target directory lives on the Windows machine, so it keeps the Windows rule.
-  if (!IsValidDirectory(m_strTargetDirectory)) {
-    ShowPageMessage(box, kInvalidDirectoryText);
-    return false;
-  }
   Store();
-  return true;
+  return Passes(box, CheckOptionsPage(m_Settings));
 }
 
 void COptionsPage::OnBack() { Store(); }

@@ -3,11 +3,13 @@
 // OnNext or OnBack, and hand Settings() to the next page when the call says to move on.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "settings/MessageBox.h"
 #include "settings/PackageSettings.h"
+#include "settings/PageRules.h"
 
 /// A page's own record, received as a copy from the page the user came from.
 class CPageLogic {
@@ -18,6 +20,8 @@ public:
 protected:
   /// The wizard's own messages: owned by the page, the program's name as caption, OK.
   static void ShowPageMessage(IMessageBox& box, std::string_view text);
+  /// False after showing the problem's message; true when there is none.
+  static bool Passes(IMessageBox& box, const std::optional<FieldProblem>& problem);
 
   PackageSettings m_Settings;
 };
@@ -33,7 +37,8 @@ public:
 class CNamesPage : public CPageLogic {
 public:
   explicit CNamesPage(PackageSettings settings);
-  /// Stores the four edits; false with "Please fill in all blanks." when one is empty.
+  /// Stores the four edits; false with the page's message when one is empty, a file
+  /// name holds a character Windows refuses, or the long name holds a double quote.
   bool OnNext(IMessageBox& box);
 
   std::string m_strUninstallFileName;  // edit 1001
@@ -46,7 +51,8 @@ public:
 class CDeviceNamesPage : public CPageLogic {
 public:
   explicit CDeviceNamesPage(PackageSettings settings);
-  /// Stores both edits; false with "Please fill in all blanks." when one is empty.
+  /// Stores both edits; false with the page's message when one is empty or holds a
+  /// double quote.
   bool OnNext(IMessageBox& box);
   /// Stores both edits without any check.
   void OnBack();

@@ -28,10 +28,15 @@ QString FromBytes(std::string_view text) {
 }  // namespace
 
 MessageResult CQtMessageBox::Show(std::string_view text, std::string_view caption,
-                                  MessageIcon icon, MessageButtons buttons, bool ownedByPage) {
+                                  MessageIcon icon, MessageButtons buttons, bool ownedByPage,
+                                  std::string_view detail) {
   QWidget* owner = ownedByPage ? QApplication::activeModalWidget() : nullptr;
   const QString title = caption.empty() ? QStringLiteral("Error") : FromBytes(caption);
   QMessageBox box(ToQtIcon(icon), title, FromBytes(text), QMessageBox::NoButton, owner);
+  // The cause (path and reason) under the design's text, shown at once.
+  if (!detail.empty()) {
+    box.setInformativeText(FromBytes(detail));
+  }
   if (buttons == MessageButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);

@@ -4,6 +4,7 @@
 #include "wizard/OutputPages.h"
 #include "wizard/WizardPageDlg.h"
 
+class QLabel;
 class QPlainTextEdit;
 
 class CSummaryDlg : public CWizardPageDlg {
@@ -14,13 +15,19 @@ public:
   PackageSettings Settings() const override { return m_Page.Settings(); }
 
   QPlainTextEdit* SummaryEdit() const { return m_pSummary; }
+  QLabel* LabelsText() const { return m_pLabels; }
 
 protected:
   /// Finish: generates the package; the page ends only when every file was written.
   bool OnNext() override;
   void UpdateControls() override;
+  void showEvent(QShowEvent* event) override;
 
 private:
+  /// Gives each label as many lines as its value takes in the box.
+  void AlignLabels();
+
   CSummaryPage m_Page;
   QPlainTextEdit* m_pSummary;  // 1025
+  QLabel* m_pLabels;
 };

@@ -23,6 +23,11 @@ public:
   /// Which of the bottom buttons a page has; the last one is the default button.
   enum class Buttons { NextOnly, BackAndNext, BackAndFinish };
 
+  /// Caption and size (dialog units) of every page, and of the window they show in.
+  static constexpr std::string_view kCaption = "VB7350 Custom Setup";
+  static constexpr int kWidth = 300;
+  static constexpr int kHeight = 204;
+
   CWizardPageDlg(IMessageBox& box, Buttons buttons, QWidget* parent = nullptr);
 
   /// How the page ended (Close until Next or Back succeeds).
@@ -51,9 +56,11 @@ protected:
   QLineEdit* AddEdit(int limit, int x, int y, int width, int height);
   IMessageBox& Box() { return m_Box; }
 
+public:
   static QString ToQString(std::string_view text);
   static std::string ToBytes(const QString& text);
 
+protected:
   /// Ends the page as Close without moving (used by a successful Finish).
   void EndWizard();
 

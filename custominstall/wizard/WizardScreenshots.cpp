@@ -25,8 +25,8 @@ namespace {
 // Nothing is asked while the pages are only rendered.
 class CSilentMessageBox : public IMessageBox {
 public:
-  MessageResult Show(std::string_view, std::string_view, MessageIcon, MessageButtons,
-                     bool) override {
+  MessageResult Show(std::string_view, std::string_view, MessageIcon, MessageButtons, bool,
+                     std::string_view) override {
     return MessageResult::Ok;
   }
 };
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
   COptionsDlg noPreinstaller(box, settings);
   noPreinstaller.GeneratePreinstallerCheck()->click();
   ok &= Save(noPreinstaller, dir, QStringLiteral("wizard-5-options-no-preinstaller.png"));
-  COutputDirDlg outputDir(box, browser, settings);
+  COutputDirDlg outputDir(box, browser, settings, "/home/user");
   ok &= Save(outputDir, dir, QStringLiteral("wizard-6-output-folder.png"));
   CSummaryDlg summary(box, settings);
   ok &= Save(summary, dir, QStringLiteral("wizard-7-summary.png"));
