@@ -121,15 +121,24 @@ ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request
       return ParseOutcome::Mistake;
     }
   }
+  // A mistake the library stops at does not hide an asked-for --help.
+  const auto helpOr = [&arguments](ParseOutcome outcome) {
+    for (const std::string& arg : arguments) {
+      if (arg == "--help" || arg == "-h") {
+        return ParseOutcome::Help;
+      }
+    }
+    return outcome;
+  };
   try {
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     app.parse(reversed);
   } catch (const CLI::ArgumentMismatch& error) {
     problem = "Option " + OptionOfMessage(error.what()) + " needs a value.";
-    return ParseOutcome::Mistake;
+    return helpOr(ParseOutcome::Mistake);
   } catch (const CLI::ParseError& error) {
     problem = error.what();
-    return ParseOutcome::Mistake;
+    return helpOr(ParseOutcome::Mistake);
   }
   // --help wins over every other argument, but not where it is the value of an option
   // (--long-name --help names the device "--help").

@@ -3,6 +3,7 @@
 
 #include "settings/OutputFolder.h"
 #include "settings/PageRules.h"
+#include "settings/Validation.h"
 
 void CPageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
   box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true, {});
@@ -57,10 +58,17 @@ CVidPidPage::CVidPidPage(PackageSettings settings)
     : CPageLogic(std::move(settings)), m_strVid(m_Settings.Vid), m_strPid(m_Settings.Pid) {}
 
 bool CVidPidPage::OnNext(IMessageBox& box) {
-  // The record leaves the page only when Next succeeds or by Back, which stores
-  // unchecked anyway, so storing before the checks changes nothing the user sees.
+  // A bad number is not stored; a blank is (the hex check passes an empty text, so an
+  // empty ID is reported as a blank, not as a bad number).
+  PackageSettings typed = m_Settings;
+  typed.Vid = m_strVid;
+  typed.Pid = m_strPid;
+  const std::optional<FieldProblem> problem = CheckVidPidPage(typed);
+  if (problem && problem->text == kInvalidHexText) {
+    return Passes(box, problem);
+  }
   OnBack();
-  if (!Passes(box, CheckVidPidPage(m_Settings))) {
+  if (!Passes(box, problem)) {
     return false;
   }
   // Coming forward, the options page always starts with the preinstaller on.
@@ -98,8 +106,14 @@ void COptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
 
 bool COptionsPage::OnNext(IMessageBox& box) {
   // The target directory lives on the Windows machine, so it keeps the Windows rule.
+  // A refused folder is not stored.
+  PackageSettings typed = m_Settings;
+  typed.TargetDirectory = m_strTargetDirectory;
+  if (!Passes(box, CheckOptionsPage(typed))) {
+    return false;
+  }
   Store();
-  return Passes(box, CheckOptionsPage(m_Settings));
+  return true;
 }
 
 void COptionsPage::OnBack() { Store(); }

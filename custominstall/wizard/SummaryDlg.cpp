@@ -51,6 +51,13 @@ void CSummaryDlg::UpdateControls() {
 }
 
 void CSummaryDlg::AlignLabels() {
+  // A vertical scroll bar would narrow the box and wrap more lines; leave it off while
+  // every line fits without it.
+  m_pSummary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  if (VisualLineCount() * m_pSummary->fontMetrics().lineSpacing() >
+      m_pSummary->viewport()->height()) {
+    m_pSummary->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  }
   const QStringList labels = ToQString(kSummaryLabels).split(QLatin1Char('\n'));
   QAbstractTextDocumentLayout* layout = m_pSummary->document()->documentLayout();
   QStringList lines;
@@ -68,6 +75,17 @@ void CSummaryDlg::AlignLabels() {
     block = block.next();
   }
   m_pLabels->setText(lines.join(QLatin1Char('\n')));
+}
+
+int CSummaryDlg::VisualLineCount() const {
+  QAbstractTextDocumentLayout* layout = m_pSummary->document()->documentLayout();
+  int count = 0;
+  for (QTextBlock block = m_pSummary->document()->begin(); block.isValid();
+       block = block.next()) {
+    layout->blockBoundingRect(block);  // lays the block out at the box's width
+    count += block.layout() != nullptr ? block.layout()->lineCount() : 1;
+  }
+  return count;
 }
 
 void CSummaryDlg::showEvent(QShowEvent* event) {

@@ -26,6 +26,8 @@ protected:
 private:
   /// Gives each label as many lines as its value takes in the box.
   void AlignLabels();
+  /// Lines the summary takes in the box at its present width.
+  int VisualLineCount() const;
 
   CSummaryPage m_Page;
   QPlainTextEdit* m_pSummary;  // 1025

@@ -40,7 +40,7 @@ TEST(RealPayloadBuild, VersionSaysRealWithTheManifestChecksum) {
   EXPECT_EQ(RunBatch(args, out, err), 0);
   const std::string checksum(EmbeddedPayloadBuild().manifestChecksum);
   EXPECT_EQ(checksum.size(), 64u);
-  EXPECT_EQ(out.str(), "VB7350CustomInstall 1.0\nPayloads: real\nPayload manifest SHA-256: " +
-                           checksum + "\n");
+  EXPECT_EQ(out.str(), std::string("VB7350CustomInstall ") + VB7350_VERSION +
+                           "\nPayloads: real\nPayload manifest SHA-256: " + checksum + "\n");
   EXPECT_EQ(err.str(), "");
 }

@@ -12,7 +12,9 @@
 
 using wizardtest::BlanksMessage;
 using wizardtest::CScriptedMessageBox;
+using wizardtest::FileNameMessage;
 using wizardtest::HexMessage;
+using wizardtest::QuoteMessage;
 using wizardtest::RecordedMessage;
 using wizardtest::TargetDirectoryMessage;
 
@@ -61,6 +63,60 @@ TEST(CNamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().InfPrefix, "  ");
   EXPECT_EQ(page.Settings().LongName, "    ");
+}
+
+TEST(CNamesPage, RefusesWhatBreaksThePackageWithThePagesOtherChecks) {
+  struct Case {
+    std::string CNamesPage::*field;
+    std::string value;
+    RecordedMessage message;
+  };
+  std::vector<Case> cases;
+  for (const char bad : std::string("\\/:*?\"<>|\x01\x1f\t")) {
+    const std::string name = std::string("a") + bad;
+    cases.push_back({&CNamesPage::m_strUninstallFileName, name, FileNameMessage()});
+    cases.push_back({&CNamesPage::m_strInfPrefix, name, FileNameMessage()});
+  }
+  cases.push_back({&CNamesPage::m_strLongName, "Foo \"Bar\"", QuoteMessage()});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    CNamesPage page{PackageSettings{}};
+    page.*c.field = c.value;
+    CScriptedMessageBox box;
+    EXPECT_FALSE(page.OnNext(box));
+    EXPECT_EQ(box.messages, std::vector<RecordedMessage>{c.message});
+  }
+  // Blanks come first; the short name is in no file, so a quote there is fine, and so are
+  // the characters valid inside quoted INF strings.
+  CNamesPage page{PackageSettings{}};
+  page.m_strInfPrefix = "a:b";
+  page.m_strLongName.clear();
+  CScriptedMessageBox box;
+  EXPECT_FALSE(page.OnNext(box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
+  CNamesPage valid{PackageSettings{}};
+  valid.m_strUninstallFileName = "my un.%;";
+  valid.m_strShortName = "\"short\"";
+  valid.m_strLongName = "100% \\ Acme; Inc, Ltd";
+  box.Clear();
+  EXPECT_TRUE(valid.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
+}
+
+TEST(CDeviceNamesPage, AQuoteInEitherNameIsRefused) {
+  for (int which = 0; which < 2; ++which) {
+    SCOPED_TRACE(which);
+    CDeviceNamesPage page{PackageSettings{}};
+    (which == 0 ? page.m_strComDeviceName : page.m_strUsbDeviceName) = "Port \"1\"";
+    CScriptedMessageBox box;
+    EXPECT_FALSE(page.OnNext(box));
+    EXPECT_EQ(box.messages, std::vector<RecordedMessage>{QuoteMessage()});
+  }
+  CDeviceNamesPage page{PackageSettings{}};
+  page.m_strComDeviceName = "Port, 50% \\ $(Vid); x";
+  CScriptedMessageBox box;
+  EXPECT_TRUE(page.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
 }
 
 TEST(CNamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
