@@ -80,12 +80,11 @@ ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request
   for (const BatchOption& option : BatchOptions()) {
     const std::string name(option.name);
     if (option.text != nullptr) {
-      app.add_option_function<std::string>(
-             name,
-             [&request, &option](const std::string& value) {
-               request.settings.*option.text = value;
-               request.outputGiven |= option.name == kOutputOption;
-             })
+      app.add_option_function<std::string>(name,
+                                           [&request, &option](const std::string& value) {
+                                             request.settings.*option.text = value;
+                                             request.outputGiven |= option.name == kOutputOption;
+                                           })
           ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
       continue;
     }
@@ -100,15 +99,14 @@ ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request
       target = &help;
     }
     const std::string names = option.name == "--help" ? "-h,--help" : name;
-    app.add_flag_callback(
-           names,
-           [&request, &option, target] {
-             if (option.clears != nullptr) {
-               request.settings.*option.clears = false;
-             } else {
-               *target = true;
-             }
-           })
+    app.add_flag_callback(names,
+                          [&request, &option, target] {
+                            if (option.clears != nullptr) {
+                              request.settings.*option.clears = false;
+                            } else {
+                              *target = true;
+                            }
+                          })
         ->disable_flag_override();
   }
 

@@ -59,8 +59,8 @@ CFileDescriptor CreateTemporary(const std::string& path, std::string& tempPath) 
   const std::string_view folder = FolderOf(path);
   const std::string_view name = std::string_view(path).substr(folder.size());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = std::string(folder) + "." + std::string(name) + ".tmp" +
-               std::to_string(::getpid()) + "-" + std::to_string(++s_nCounter);
+    tempPath = std::string(folder) + "." + std::string(name) + ".tmp" + std::to_string(::getpid()) +
+               "-" + std::to_string(++s_nCounter);
     CFileDescriptor fd(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.IsOpen() || errno != EEXIST) {
       return fd;

@@ -18,6 +18,5 @@ class IMessageBox {
  public:
   virtual ~IMessageBox() = default;
   virtual MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
-                             MessageButtons buttons, bool ownedByPage,
-                             std::string_view detail) = 0;
+                             MessageButtons buttons, bool ownedByPage, std::string_view detail) = 0;
 };

@@ -34,15 +34,15 @@ std::optional<FieldProblem> FirstFailing(const PackageSettings& settings,
 }  // namespace
 
 std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings) {
-  if (auto blank = FirstBlank(settings, {&PackageSettings::UninstallFileName,
-                                         &PackageSettings::InfPrefix, &PackageSettings::ShortName,
-                                         &PackageSettings::LongName})) {
+  if (auto blank =
+          FirstBlank(settings, {&PackageSettings::UninstallFileName, &PackageSettings::InfPrefix,
+                                &PackageSettings::ShortName, &PackageSettings::LongName})) {
     return blank;
   }
   // Both begin the names of the package's files, which must exist on Windows.
-  if (auto name = FirstFailing(settings,
-                               {&PackageSettings::UninstallFileName, &PackageSettings::InfPrefix},
-                               IsWindowsFileName, kInvalidFileNameText)) {
+  if (auto name =
+          FirstFailing(settings, {&PackageSettings::UninstallFileName, &PackageSettings::InfPrefix},
+                       IsWindowsFileName, kInvalidFileNameText)) {
     return name;
   }
   // The long name is the provider inside quoted INF strings; the short name is in no file.
@@ -51,7 +51,7 @@ std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings) {
 
 std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings) {
   const std::initializer_list<Field> kNames = {&PackageSettings::ComDeviceName,
-                                                   &PackageSettings::UsbDeviceName};
+                                               &PackageSettings::UsbDeviceName};
   if (auto blank = FirstBlank(settings, kNames)) {
     return blank;
   }

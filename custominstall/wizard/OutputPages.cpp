@@ -3,8 +3,8 @@
 
 #include "generator/GenerateFiles.h"
 #include "settings/DirectoryTree.h"
-#include "settings/Validation.h"
 #include "settings/OutputFolder.h"
+#include "settings/Validation.h"
 
 COutputDirPage::COutputDirPage(PackageSettings settings, std::string homeDir)
     : CPageLogic(std::move(settings)),
@@ -49,4 +49,6 @@ void COutputDirPage::OnBack() {
   m_Settings.OutputDirectory = m_strOutputDirectory;
 }
 
-bool CSummaryPage::OnFinish(IMessageBox& box) const { return GenerateFiles(m_Settings, box); }
+bool CSummaryPage::OnFinish(IMessageBox& box) const {
+  return GenerateFiles(m_Settings, box);
+}

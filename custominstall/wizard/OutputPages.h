@@ -18,7 +18,7 @@ inline constexpr std::string_view kCreateDirectoryQuestion =
 
 /// Output-folder page: chooses, checks, offers to create and stores the folder.
 class COutputDirPage : public CPageLogic {
-public:
+ public:
   /// homeDir is what a leading "~" stands for.
   COutputDirPage(PackageSettings settings, std::string homeDir);
   /// Puts a chosen folder into the edit box; kNoDirSelected leaves the box as it was.
@@ -33,13 +33,13 @@ public:
 
   std::string m_strOutputDirectory;  // edit 1019
 
-private:
+ private:
   std::string m_strHomeDir;
 };
 
 /// Summary page: shows every setting; Finish generates the package.
 class CSummaryPage : public CPageLogic {
-public:
+ public:
   explicit CSummaryPage(PackageSettings settings) : CPageLogic(std::move(settings)) {}
   /// The text of the read-only box 1025.
   std::string GetSummaryText() const { return m_Settings.GetSummaryText(); }

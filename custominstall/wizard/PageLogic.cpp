@@ -116,7 +116,9 @@ bool COptionsPage::OnNext(IMessageBox& box) {
   return true;
 }
 
-void COptionsPage::OnBack() { Store(); }
+void COptionsPage::OnBack() {
+  Store();
+}
 
 void COptionsPage::Store() {
   m_Settings.GeneratePreinstaller = m_bGeneratePreinstaller;

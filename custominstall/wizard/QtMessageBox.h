@@ -8,7 +8,7 @@
 /// the system gives a box that names none. The detail (path and reason) shows as the
 /// box's informative text, under the message.
 class CQtMessageBox : public IMessageBox {
-public:
+ public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage, std::string_view detail) override;
 };

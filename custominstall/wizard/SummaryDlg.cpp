@@ -80,8 +80,7 @@ void CSummaryDlg::AlignLabels() {
 int CSummaryDlg::VisualLineCount() const {
   QAbstractTextDocumentLayout* layout = m_pSummary->document()->documentLayout();
   int count = 0;
-  for (QTextBlock block = m_pSummary->document()->begin(); block.isValid();
-       block = block.next()) {
+  for (QTextBlock block = m_pSummary->document()->begin(); block.isValid(); block = block.next()) {
     layout->blockBoundingRect(block);  // lays the block out at the box's width
     count += block.layout() != nullptr ? block.layout()->lineCount() : 1;
   }

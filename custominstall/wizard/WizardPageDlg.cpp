@@ -68,7 +68,9 @@ QString CWizardPageDlg::ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string CWizardPageDlg::ToBytes(const QString& text) { return text.toStdString(); }
+std::string CWizardPageDlg::ToBytes(const QString& text) {
+  return text.toStdString();
+}
 
 void CWizardPageDlg::EndWizard() {
   m_Exit = PageExit::Close;

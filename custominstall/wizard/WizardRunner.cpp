@@ -17,7 +17,9 @@ CWizardRunner::CWizardRunner(IMessageBox& box, IFolderBrowser& browser, std::str
       m_strHomeDir(std::move(homeDir)),
       m_strNotice(std::move(notice)) {}
 
-CWizardRunner::~CWizardRunner() { delete m_pPage; }
+CWizardRunner::~CWizardRunner() {
+  delete m_pPage;
+}
 
 void CWizardRunner::Start() {
   m_pWindow = std::make_unique<CWizardWindow>(CWizardPageDlg::ToQString(m_strNotice));
@@ -30,27 +32,27 @@ void CWizardRunner::Start() {
 void CWizardRunner::Open(PageId page, const PackageSettings& settings) {
   CWizardPageDlg* dialog = nullptr;
   switch (page) {
-  case PageId::Welcome:
-    dialog = new CWelcomeDlg(m_Box, m_strHomeDir);
-    break;
-  case PageId::Names:
-    dialog = new CNamesDlg(m_Box, settings);
-    break;
-  case PageId::DeviceNames:
-    dialog = new CDeviceNamesDlg(m_Box, settings);
-    break;
-  case PageId::VidPid:
-    dialog = new CVidPidDlg(m_Box, settings);
-    break;
-  case PageId::Options:
-    dialog = new COptionsDlg(m_Box, settings);
-    break;
-  case PageId::OutputDir:
-    dialog = new COutputDirDlg(m_Box, m_Browser, settings, m_strHomeDir);
-    break;
-  case PageId::Summary:
-    dialog = new CSummaryDlg(m_Box, settings);
-    break;
+    case PageId::Welcome:
+      dialog = new CWelcomeDlg(m_Box, m_strHomeDir);
+      break;
+    case PageId::Names:
+      dialog = new CNamesDlg(m_Box, settings);
+      break;
+    case PageId::DeviceNames:
+      dialog = new CDeviceNamesDlg(m_Box, settings);
+      break;
+    case PageId::VidPid:
+      dialog = new CVidPidDlg(m_Box, settings);
+      break;
+    case PageId::Options:
+      dialog = new COptionsDlg(m_Box, settings);
+      break;
+    case PageId::OutputDir:
+      dialog = new COutputDirDlg(m_Box, m_Browser, settings, m_strHomeDir);
+      break;
+    case PageId::Summary:
+      dialog = new CSummaryDlg(m_Box, settings);
+      break;
   }
   m_CurrentPage = page;
   m_pPage = dialog;

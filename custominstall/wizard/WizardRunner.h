@@ -18,7 +18,7 @@
 class CWizardRunner : public QObject {
   Q_OBJECT
 
-public:
+ public:
   /// box shows every message, browser asks for folders, homeDir holds the default folder
   /// and is what "~" means; notice is shown on the welcome and summary pages (the
   /// placeholder notice; empty for a build with real payloads).
@@ -34,11 +34,11 @@ public:
   /// The window every page shows in (null before Start).
   CWizardWindow* Window() const { return m_pWindow.get(); }
 
-signals:
+ signals:
   /// The wizard has ended (Cancel, Esc, the close box or a successful Finish).
   void Finished();
 
-private:
+ private:
   void Open(PageId page, const PackageSettings& settings);
   void OnPageFinished();
 

@@ -13,7 +13,7 @@ class QLabel;
 class CWizardWindow : public QWidget {
   Q_OBJECT
 
-public:
+ public:
   /// notice is the placeholder notice; empty for a build with real payloads (then the
   /// window is exactly one page high).
   explicit CWizardWindow(const QString& notice, QWidget* parent = nullptr);
@@ -24,11 +24,11 @@ public:
   /// The notice strip (null when the build has real payloads).
   QLabel* Notice() const { return m_pNotice; }
 
-protected:
+ protected:
   /// The close box ends the current page as its own close would (as Cancel).
   void closeEvent(QCloseEvent* event) override;
 
-private:
+ private:
   QPointer<CWizardPageDlg> m_pPage;
   QLabel* m_pNotice = nullptr;
 };

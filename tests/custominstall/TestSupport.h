@@ -39,8 +39,8 @@ class CRecordingMessageBox final : public IMessageBox {
  public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage, std::string_view detail) override {
-    messages.push_back({std::string(text), std::string(caption), icon, buttons, ownedByPage,
-                        std::string(detail)});
+    messages.push_back(
+        {std::string(text), std::string(caption), icon, buttons, ownedByPage, std::string(detail)});
     return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
   }
   std::vector<RecordedMessage> messages;
@@ -54,17 +54,29 @@ inline std::string Cause(const std::filesystem::path& path, std::string_view rea
 /// The messages of the design: a writer that cannot create its file (detail: the path
 /// and the system's reason), and the run's outcome.
 inline RecordedMessage OpenFailure(std::string detail, MessageIcon icon = MessageIcon::Stop) {
-  return {"Error: Could Not Open File For Write.", "", icon, MessageButtons::Ok, false,
+  return {"Error: Could Not Open File For Write.",
+          "",
+          icon,
+          MessageButtons::Ok,
+          false,
           std::move(detail)};
 }
 inline RecordedMessage RunSucceeded() {
-  return {"Files Successfully Generated", "VB7350CustomInstall", MessageIcon::None,
-          MessageButtons::Ok, true, ""};
+  return {"Files Successfully Generated",
+          "VB7350CustomInstall",
+          MessageIcon::None,
+          MessageButtons::Ok,
+          true,
+          ""};
 }
 /// detail names a failure that showed no message of its own (a write after the create).
 inline RecordedMessage RunFailed(std::string detail = {}) {
-  return {"Error: Could Not Generate All Files.", "VB7350CustomInstall", MessageIcon::Stop,
-          MessageButtons::Ok, true, std::move(detail)};
+  return {"Error: Could Not Generate All Files.",
+          "VB7350CustomInstall",
+          MessageIcon::Stop,
+          MessageButtons::Ok,
+          true,
+          std::move(detail)};
 }
 
 /// Makes CR and LF visible in failure output.

@@ -63,41 +63,55 @@ void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   const std::string line = "LINE (one of)";
   app.add_option("--device", o.device, "a serial line, e.g. the slave of a pty you made (raw 8N1)")
-      ->type_name("PATH")->group(line);
+      ->type_name("PATH")
+      ->group(line);
   app.add_option("--baud", o.baud, "its speed (default 57600)")
-      ->type_name("N")->check(CLI::Range(1200, 115200).description(""))->group(line);
+      ->type_name("N")
+      ->check(CLI::Range(1200, 115200).description(""))
+      ->group(line);
   app.add_flag("--pty", o.pty, "make a pseudo-terminal; prints \"pty: PATH\" for the loader")
       ->group(line);
-  app.add_option("--tcp", t.tcp, "a TCP connection to the loader")->type_name("HOST:PORT")
+  app.add_option("--tcp", t.tcp, "a TCP connection to the loader")
+      ->type_name("HOST:PORT")
       ->group(line);
   const std::string request = "REQUEST (one of)";
   app.add_option("--rom", o.romName,
                  "ROM image TRM-<t>.jd0, TRM-<t>.<ext> (t digit or M), qimod<ddd>.rom")
-      ->type_name("NAME")->group(request);
+      ->type_name("NAME")
+      ->group(request);
   app.add_option("--rom-selector", t.romSelector, "raw ROM selector bytes, e.g. 4D726F6D")
-      ->type_name("HEX")->group(request);
+      ->type_name("HEX")
+      ->group(request);
   app.add_option("--bll", o.bllName, "BLL file MCA<ddd>.bll or SUB<ddd>.bll")
-      ->type_name("NAME")->group(request);
+      ->type_name("NAME")
+      ->group(request);
   app.add_option("--bll-form", o.bllForm, "BLL request kind (default: mca for MCA, c for SUB)")
-      ->type_name("mca|b|c")->group(request);
+      ->type_name("mca|b|c")
+      ->group(request);
   app.add_option("--raw", t.raw, "one frame sent exactly as given (no LRC added), with")
-      ->type_name("HEX")->group(request);
+      ->type_name("HEX")
+      ->group(request);
   app.add_option("--reply", t.reply, "the exact reply it must get, or")
-      ->type_name("HEX")->group(request);
-  app.add_flag_callback("--no-reply", [&o] { o.rawReply = Bytes{}; },
-                        "no reply at all (watched for --quiet ms)")
+      ->type_name("HEX")
+      ->group(request);
+  app.add_flag_callback(
+         "--no-reply", [&o] { o.rawReply = Bytes{}; }, "no reply at all (watched for --quiet ms)")
       ->group(request);
   const std::string checks = "Checks and faults";
   app.add_option("--expect", o.download.expectedFile,
                  "the file the loader must send (needed unless --missing)")
-      ->type_name("FILE")->group(checks);
+      ->type_name("FILE")
+      ->group(checks);
   app.add_option("--output", o.download.outputFile, "write the received image here")
-      ->type_name("FILE")->group(checks);
+      ->type_name("FILE")
+      ->group(checks);
   app.add_flag("--missing", o.download.expectMissing,
                "the loader cannot open the file: expect its reject")
       ->group(checks);
   const auto block = [&](const char* name, int& target, const char* help) {
-    app.add_option(name, target, help)->type_name("N")->check(CLI::Range(0, 65535).description(""))
+    app.add_option(name, target, help)
+        ->type_name("N")
+        ->check(CLI::Range(0, 65535).description(""))
         ->group(checks);
   };
   block("--nak-block", o.download.nakBlock, "answer block N once with NAK and expect it again");
@@ -120,25 +134,32 @@ void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
       ->group(modem);
   app.add_option("--modem-init", o.modemOptions.initCommand,
                  "init command expected (default AT&F&C1&D2E1&K3; \"\" = lone CR)")
-      ->type_name("TEXT")->group(modem);
-  app.add_flag_callback("--no-init", [&o] { o.modemOptions.expectInit = false; },
-                        "the loader has already sent it")
+      ->type_name("TEXT")
+      ->group(modem);
+  app.add_flag_callback(
+         "--no-init", [&o] { o.modemOptions.expectInit = false; }, "the loader has already sent it")
       ->group(modem);
   app.add_option("--connect-text", o.modemOptions.connectText,
                  "result text sent (default \"CONNECT 2400\")")
-      ->type_name("TEXT")->group(modem);
-  app.add_flag_callback("--modem-ok", [&o] { o.modemOptions.sendOk = true; },
-                        "answer the init command with \"OK\" (no reply expected)")
+      ->type_name("TEXT")
+      ->group(modem);
+  app.add_flag_callback(
+         "--modem-ok", [&o] { o.modemOptions.sendOk = true; },
+         "answer the init command with \"OK\" (no reply expected)")
       ->group(modem);
   app.add_option("--rings", o.modemOptions.rings,
                  "RINGs before CONNECT, each answered with ATA (default 1)")
-      ->type_name("N")->check(CLI::Range(1, 100).description(""))->group(modem);
+      ->type_name("N")
+      ->check(CLI::Range(1, 100).description(""))
+      ->group(modem);
   app.add_flag("--ring-after", o.ringAfter,
                "after the download, RING must be answered with ATA again")
       ->group(modem);
   const std::string timing = "Timing";
   const auto millis = [&](const char* name, int& target, const char* help) {
-    app.add_option(name, target, help)->type_name("MS")->check(CLI::Range(0, kMaxMillis).description(""))
+    app.add_option(name, target, help)
+        ->type_name("MS")
+        ->check(CLI::Range(0, kMaxMillis).description(""))
         ->group(timing);
   };
   millis("--timeout", t.replyTimeoutMs, "longest wait for a reply (default 5000)");
@@ -149,7 +170,9 @@ void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
   millis("--start-delay", t.startDelayMs,
          "wait before the first frame (e.g. until the loader opened the pty)");
   app.add_option("--repeat", o.repeat, "run the download N times (figures for each run)")
-      ->type_name("N")->check(CLI::Range(1, 1000000).description(""))->group(timing);
+      ->type_name("N")
+      ->check(CLI::Range(1, 1000000).description(""))
+      ->group(timing);
   app.set_help_flag("-h,--help", "this text")->group(timing);
 }
 

@@ -134,8 +134,8 @@ TEST(BatchRefusals, WhatInfStringsAcceptIsStillWritten) {
 
 TEST(BatchOutputFolder, DotsAndDoubledSlashesSucceedTheFirstTime) {
   CTempDir temp;
-  for (const std::string& typed :
-       {temp.Dir() + "new/.", temp.Dir() + "a/b/..", temp.Dir() + "c//d/./", temp.Dir() + "e/f/../g"}) {
+  for (const std::string& typed : {temp.Dir() + "new/.", temp.Dir() + "a/b/..",
+                                   temp.Dir() + "c//d/./", temp.Dir() + "e/f/../g"}) {
     SCOPED_TRACE(typed);
     const BatchResult r = RunWith({"--batch", "--output", typed});
     EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -84,12 +84,12 @@ TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
   // no longer hold: the file without those names is the golden one byte for byte, the
   // others are what the generator writes for the same record.
   CTempDir temp;
-  const BatchResult r = RunWith(
-      Args(temp.Dir() + "batch",
-           {"--uninstall-file-name", "my un", "--inf-prefix", "ab", "--long-name",
-            "Acme Best 100% Devices, Inc.", "--com-device-name", "Port, COM 50% $(Vid)",
-            "--usb-device-name", "  Composite %1% X ", "--vid", "3e", "--pid", "1",
-            "--target-directory", "D:\\Drivers, v2\\50% off", "--no-setup-gui"}));
+  const BatchResult r =
+      RunWith(Args(temp.Dir() + "batch",
+                   {"--uninstall-file-name", "my un", "--inf-prefix", "ab", "--long-name",
+                    "Acme Best 100% Devices, Inc.", "--com-device-name", "Port, COM 50% $(Vid)",
+                    "--usb-device-name", "  Composite %1% X ", "--vid", "3e", "--pid", "1",
+                    "--target-directory", "D:\\Drivers, v2\\50% off", "--no-setup-gui"}));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(ReadFile(temp / "batch" / "my un.u2k"), ReadFile(kGoldenDir / "odd" / "my un.u2k"));
 
@@ -113,8 +113,9 @@ TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
     SCOPED_TRACE(name);
     EXPECT_EQ(ReadFile(temp / "batch" / name), ReadFile(temp / "direct" / name));
   }
-  EXPECT_NE(ReadFile(temp / "batch" / "abbus.inf").find("\r\nProvider = \"Acme Best 100% Devices, "
-                                                          "Inc.\"\r\n"),
+  EXPECT_NE(ReadFile(temp / "batch" / "abbus.inf")
+                .find("\r\nProvider = \"Acme Best 100% Devices, "
+                      "Inc.\"\r\n"),
             std::string::npos);
 }
 
@@ -146,7 +147,8 @@ TEST(RunBatch, BadValuesAreRefusedWithThePagesTextsAndNothingIsWritten) {
       {{"--inf-prefix", "abcde"}, "--inf-prefix: takes at most 4 characters; got 5."},
       {{"--uninstall-file-name", "123456789"},
        "--uninstall-file-name: takes at most 8 characters; got 9."},
-      {{"--short-name", std::string(32, 's')}, "--short-name: takes at most 31 characters; got 32."},
+      {{"--short-name", std::string(32, 's')},
+       "--short-name: takes at most 31 characters; got 32."},
       {{"--vid", "3E7A0"}, "--vid: takes at most 4 characters; got 5."},
       {{"--target-directory", "C:\\" + std::string(258, 'd')},
        "--target-directory: takes at most 260 characters; got 261."},
@@ -213,8 +215,9 @@ TEST(RunBatch, HelpPrintsTheUsageWithEveryOptionOfTheTable) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.starts_with("Usage: VB7350CustomInstall --batch --output DIR [options]\n"));
     for (const BatchOption& option : BatchOptions()) {
-      const std::string shown = "\n  " + std::string(option.name) +
-                                (option.valueName.empty() ? "" : " " + std::string(option.valueName));
+      const std::string shown =
+          "\n  " + std::string(option.name) +
+          (option.valueName.empty() ? "" : " " + std::string(option.valueName));
       EXPECT_NE(r.out.find(shown), std::string::npos) << shown;
     }
     EXPECT_EQ(r.err, "");
@@ -227,8 +230,7 @@ TEST(RunBatch, VersionSaysWhichPayloadsTheBuildHolds) {
   const PayloadBuild build = EmbeddedPayloadBuild();
   EXPECT_EQ(r.out, std::string("VB7350CustomInstall ") + VB7350_VERSION + "\nPayloads: " +
                        (build.placeholders ? "placeholders (not working drivers)" : "real") +
-                       "\nPayload manifest SHA-256: " + std::string(build.manifestChecksum) +
-                       "\n");
+                       "\nPayload manifest SHA-256: " + std::string(build.manifestChecksum) + "\n");
   EXPECT_EQ(r.err, "");
 }
 

@@ -49,9 +49,9 @@ TEST(GenerateFilesFailure, VxdInfOpenFailureUsesTheExclamationIcon) {
   CRecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages,
-            (std::vector<RecordedMessage>{
-                OpenFailure(Cause(temp / "vornvxd.inf", "Is a directory"), MessageIcon::Exclamation),
-                RunFailed()}));
+            (std::vector<RecordedMessage>{OpenFailure(Cause(temp / "vornvxd.inf", "Is a directory"),
+                                                      MessageIcon::Exclamation),
+                                          RunFailed()}));
   EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"vornbus.inf", "vornvxd.inf"}));
 }
 
@@ -195,9 +195,9 @@ TEST(GenerateFilesFailure, NameWithASlashIsNotWrittenOutsideTheFolder) {
   s.UninstallFileName = "../x";
   CRecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
-  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{
-                              OpenFailure(s.OutputDirectory + "../x.u98: Invalid argument"),
-                              RunFailed()}));
+  EXPECT_EQ(box.messages,
+            (std::vector<RecordedMessage>{
+                OpenFailure(s.OutputDirectory + "../x.u98: Invalid argument"), RunFailed()}));
   EXPECT_EQ(FileNames(temp.Path()), std::vector<std::string>{"pkg"});
   EXPECT_EQ(FileNames(temp.Path() / "pkg").size(), 5u);  // a/ and the four INF files
 
@@ -205,9 +205,9 @@ TEST(GenerateFilesFailure, NameWithASlashIsNotWrittenOutsideTheFolder) {
   s.InfPrefix = "a/";
   box.messages.clear();
   EXPECT_FALSE(GenerateFiles(s, box));
-  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{
-                              OpenFailure(s.OutputDirectory + "a/bus.inf: Invalid argument"),
-                              RunFailed()}));
+  EXPECT_EQ(box.messages,
+            (std::vector<RecordedMessage>{
+                OpenFailure(s.OutputDirectory + "a/bus.inf: Invalid argument"), RunFailed()}));
   EXPECT_TRUE(FileNames(temp.Path() / "pkg" / "a").empty());
 }
 

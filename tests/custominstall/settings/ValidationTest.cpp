@@ -65,8 +65,7 @@ TEST(IsWindowsFileName, RefusesWhatWindowsRefusesInANameAndNothingElse) {
     EXPECT_FALSE(IsWindowsFileName(std::string("a") + bad + "b")) << bad;
   }
   for (int control = 0; control < 0x20; ++control) {
-    EXPECT_FALSE(IsWindowsFileName(std::string("a") + static_cast<char>(control)))
-        << control;
+    EXPECT_FALSE(IsWindowsFileName(std::string("a") + static_cast<char>(control))) << control;
   }
   EXPECT_TRUE(IsWindowsFileName("my un.%;,'()[]{}=+-_~!@#$^&"));
   EXPECT_TRUE(IsWindowsFileName("\x7f\xe9"));

@@ -114,9 +114,8 @@ TEST(COutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
   COutputDirPage page = PageWith(typed);
   CScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
-  EXPECT_EQ(box.messages,
-            (std::vector<RecordedMessage>{
-                CreateQuestion(), CreateFailed(typed + "/: Not a directory")}));
+  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{
+                              CreateQuestion(), CreateFailed(typed + "/: Not a directory")}));
   EXPECT_EQ(page.m_strOutputDirectory, typed + "/");
   EXPECT_EQ(page.Settings().OutputDirectory, "");
   EXPECT_TRUE(fs::is_regular_file(temp.Path() / "file"));
@@ -230,9 +229,8 @@ TEST(CSummaryPage, AFailedFinishShowsBothMessagesInOrderAndCanBeRepeated) {
   EXPECT_TRUE(detail == temp.Dir() + "vornw2k.inf: Permission denied" ||
               detail == temp.Dir() + "vornw2k.inf: Is a directory")
       << detail;
-  EXPECT_EQ(box.messages,
-            (std::vector<RecordedMessage>{testsupport::OpenFailure(detail),
-                                          testsupport::RunFailed()}));
+  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{testsupport::OpenFailure(detail),
+                                                        testsupport::RunFailed()}));
 
   // The user clears the cause and presses Finish again on the same page.
   fs::remove_all(temp.Path() / "vornw2k.inf");

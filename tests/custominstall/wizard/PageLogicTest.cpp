@@ -19,8 +19,8 @@ using wizardtest::RecordedMessage;
 using wizardtest::TargetDirectoryMessage;
 
 TEST(WizardFlow, WalksTheSevenPagesInOrder) {
-  const std::vector<PageId> order = {PageId::Welcome,  PageId::Names,     PageId::DeviceNames,
-                                     PageId::VidPid,   PageId::Options,   PageId::OutputDir,
+  const std::vector<PageId> order = {PageId::Welcome, PageId::Names,   PageId::DeviceNames,
+                                     PageId::VidPid,  PageId::Options, PageId::OutputDir,
                                      PageId::Summary};
   for (std::size_t i = 0; i + 1 < order.size(); ++i) {
     SCOPED_TRACE(i);
@@ -175,9 +175,8 @@ TEST(CVidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
     const char* message;  // null: none
   };
   const Case cases[] = {
-      {"3E7G", "B2C9", false, "hex"},  {"3E7A", "b2c9", false, "hex"},
-      {"", "12", false, "blanks"},     {"12", "", false, "blanks"},
-      {"", "XYZ", false, "hex"},       {"3E", "1", true, nullptr},
+      {"3E7G", "B2C9", false, "hex"},  {"3E7A", "b2c9", false, "hex"},  {"", "12", false, "blanks"},
+      {"12", "", false, "blanks"},     {"", "XYZ", false, "hex"},       {"3E", "1", true, nullptr},
       {"0123", "ABCD", true, nullptr}, {"3E7A ", "B2C9", false, "hex"},
   };
   for (const Case& c : cases) {
@@ -250,10 +249,10 @@ TEST(COptionsPage, TargetDirectoryKeepsTheWindowsRule) {
     const char* path;
     bool valid;
   } cases[] = {
-      {"C:\\drivers", true},  {"\\\\server\\share", true}, {"", true},
-      {"C:drivers", false},   {"C:\\a:", false},           {"C:\\x?y", false},
-      {"C:/drivers", false},  {"C:\\a*b", false},          {"C:\\\"q\"", false},
-      {"C:\\a<b", false},     {"C:\\a>b", false},          {"C:\\a|b", false},
+      {"C:\\drivers", true}, {"\\\\server\\share", true}, {"", true},
+      {"C:drivers", false},  {"C:\\a:", false},           {"C:\\x?y", false},
+      {"C:/drivers", false}, {"C:\\a*b", false},          {"C:\\\"q\"", false},
+      {"C:\\a<b", false},    {"C:\\a>b", false},          {"C:\\a|b", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);

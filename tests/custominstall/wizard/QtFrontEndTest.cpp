@@ -48,12 +48,11 @@ struct SeenBox {
 
 // Shows one message through CQtMessageBox, answering with the given button.
 MessageResult ShowAndAnswer(IMessageBox& box, std::string_view caption, MessageIcon icon,
-                            MessageButtons buttons, bool owned,
-                            QMessageBox::StandardButton answer, SeenBox& seen,
-                            std::string_view detail = {}) {
+                            MessageButtons buttons, bool owned, QMessageBox::StandardButton answer,
+                            SeenBox& seen, std::string_view detail = {}) {
   WhenModalOpens([&seen, answer](QWidget* modal) {
     auto* shown = qobject_cast<QMessageBox*>(modal);
-    seen = {shown->windowTitle(), shown->text(), shown->informativeText(), shown->icon(),
+    seen = {shown->windowTitle(),     shown->text(),        shown->informativeText(), shown->icon(),
             shown->standardButtons(), shown->parentWidget()};
     shown->button(answer)->click();
   });
@@ -70,8 +69,8 @@ TEST(QtMessageBox, ShowsCaptionIconButtonsAndOwnerAsAsked) {
   page.show();
 
   SeenBox seen;
-  EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question,
-                          MessageButtons::YesNo, true, QMessageBox::No, seen),
+  EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question, MessageButtons::YesNo,
+                          true, QMessageBox::No, seen),
             MessageResult::No);
   EXPECT_EQ(seen.title, QStringLiteral("VB7350CustomInstall"));
   EXPECT_EQ(seen.text, QStringLiteral("Some text"));
@@ -80,17 +79,18 @@ TEST(QtMessageBox, ShowsCaptionIconButtonsAndOwnerAsAsked) {
   EXPECT_EQ(seen.owner, &page);
   EXPECT_EQ(seen.detail, QString());
 
-  EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question,
-                          MessageButtons::YesNo, true, QMessageBox::Yes, seen),
+  EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question, MessageButtons::YesNo,
+                          true, QMessageBox::Yes, seen),
             MessageResult::Yes);
 
   // A writer's box: no owner, no caption given (shown as "Error"), the stop icon.
-  EXPECT_EQ(ShowAndAnswer(box, "", MessageIcon::Stop, MessageButtons::Ok, false,
-                          QMessageBox::Ok, seen, "/pkg/vornbus.inf: Permission denied"),
+  EXPECT_EQ(ShowAndAnswer(box, "", MessageIcon::Stop, MessageButtons::Ok, false, QMessageBox::Ok,
+                          seen, "/pkg/vornbus.inf: Permission denied"),
             MessageResult::Ok);
   EXPECT_EQ(seen.title, QStringLiteral("Error"));
   EXPECT_EQ(seen.text, QStringLiteral("Some text"));  // the design's text first...
-  EXPECT_EQ(seen.detail, QStringLiteral("/pkg/vornbus.inf: Permission denied"));  // ...the cause under it
+  EXPECT_EQ(seen.detail,
+            QStringLiteral("/pkg/vornbus.inf: Permission denied"));  // ...the cause under it
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
   EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_EQ(seen.owner, nullptr);

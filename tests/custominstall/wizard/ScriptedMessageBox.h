@@ -12,11 +12,11 @@ namespace wizardtest {
 using testsupport::RecordedMessage;
 
 class CScriptedMessageBox final : public IMessageBox {
-public:
+ public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage, std::string_view detail) override {
-    messages.push_back({std::string(text), std::string(caption), icon, buttons, ownedByPage,
-                        std::string(detail)});
+    messages.push_back(
+        {std::string(text), std::string(caption), icon, buttons, ownedByPage, std::string(detail)});
     if (buttons == MessageButtons::Ok) {
       return MessageResult::Ok;
     }
@@ -38,7 +38,9 @@ public:
 inline RecordedMessage PageMessage(std::string text) {
   return {std::move(text), "VB7350CustomInstall", MessageIcon::None, MessageButtons::Ok, true, ""};
 }
-inline RecordedMessage BlanksMessage() { return PageMessage("Please fill in all blanks."); }
+inline RecordedMessage BlanksMessage() {
+  return PageMessage("Please fill in all blanks.");
+}
 inline RecordedMessage HexMessage() {
   return PageMessage("Please enter a valid hexadecimal number.");
 }
@@ -55,13 +57,21 @@ inline RecordedMessage QuoteMessage() {
   return PageMessage("Names cannot contain a double quote (\").");
 }
 inline RecordedMessage CreateQuestion() {
-  return {"Directory does not exist, do you want to create it?", "VB7350CustomInstall",
-          MessageIcon::Question, MessageButtons::YesNo, true, ""};
+  return {"Directory does not exist, do you want to create it?",
+          "VB7350CustomInstall",
+          MessageIcon::Question,
+          MessageButtons::YesNo,
+          true,
+          ""};
 }
 /// detail: the level that could not be created and why.
 inline RecordedMessage CreateFailed(std::string detail) {
-  return {"Error: Could Not Create Directory.", "VB7350CustomInstall", MessageIcon::Exclamation,
-          MessageButtons::Ok, true, std::move(detail)};
+  return {"Error: Could Not Create Directory.",
+          "VB7350CustomInstall",
+          MessageIcon::Exclamation,
+          MessageButtons::Ok,
+          true,
+          std::move(detail)};
 }
 
 }  // namespace wizardtest

@@ -40,7 +40,7 @@ namespace {
     ::testing::AddGlobalTestEnvironment(new wizardtest::CQtApplicationEnvironment);
 
 class CScriptedFolderBrowser : public IFolderBrowser {
-public:
+ public:
   std::string BrowseForFolder() override { return picks.empty() ? "_NoDirSelected_" : picks; }
   std::string picks;
 };
@@ -53,7 +53,9 @@ void TypeInto(QLineEdit* edit, const QString& text) {
   QTest::keyClicks(edit, text);
 }
 
-void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+void Click(QPushButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton);
+}
 
 template <class Page>
 Page* Current(const CWizardRunner& runner) {
@@ -256,12 +258,28 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   EXPECT_EQ(runner.CurrentPage(), nullptr);
 
   // The same values through --batch give the same package, byte for byte.
-  ASSERT_EQ(RunBatchProgram({"--output", batchOut.Path().string(), "--uninstall-file-name",
-                             "acmeunin", "--inf-prefix", "acm", "--short-name", "acme",
-                             "--long-name", "Acme 100% Devices, Inc.",
-                             "--com-device-name", "Acme Serial Port", "--usb-device-name",
-                             "Acme USB Hub", "--vid", "A1B", "--pid", "C2", "--target-directory",
-                             "D:\\Acme Drivers", "--no-setup-gui", "--no-copy-files",
+  ASSERT_EQ(RunBatchProgram({"--output",
+                             batchOut.Path().string(),
+                             "--uninstall-file-name",
+                             "acmeunin",
+                             "--inf-prefix",
+                             "acm",
+                             "--short-name",
+                             "acme",
+                             "--long-name",
+                             "Acme 100% Devices, Inc.",
+                             "--com-device-name",
+                             "Acme Serial Port",
+                             "--usb-device-name",
+                             "Acme USB Hub",
+                             "--vid",
+                             "A1B",
+                             "--pid",
+                             "C2",
+                             "--target-directory",
+                             "D:\\Acme Drivers",
+                             "--no-setup-gui",
+                             "--no-copy-files",
                              "--no-uninstall-gui"}),
             0);
   EXPECT_EQ(testsupport::FileNames(wizardOut).size(), 20u);
@@ -308,9 +326,9 @@ TEST(WizardSummary, AFailingFinishShowsBothMessagesAndKeepsThePageOpen) {
   ASSERT_EQ(box.messages.size(), 2u);
   EXPECT_TRUE(box.messages[0].detail.starts_with(out.Dir() + "vornw2k.inf: "))
       << box.messages[0].detail;
-  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{
-                              testsupport::OpenFailure(box.messages[0].detail),
-                              testsupport::RunFailed()}));
+  EXPECT_EQ(box.messages,
+            (std::vector<RecordedMessage>{testsupport::OpenFailure(box.messages[0].detail),
+                                          testsupport::RunFailed()}));
   EXPECT_TRUE(summary.isVisible());
   EXPECT_TRUE(fs::exists(out.Path() / "vornbus.inf"));
   EXPECT_TRUE(fs::exists(out.Path() / "vornvxd.inf"));
@@ -341,15 +359,15 @@ TEST(WizardWalk, CancelEscAndTheCloseBoxEndWithoutWriting) {
     CWizardPageDlg* outputDir = Current<COutputDirDlg>(runner);
     ASSERT_NE(outputDir, nullptr);
     switch (way) {
-    case Way::Cancel:
-      Click(outputDir->CancelButton());
-      break;
-    case Way::Escape:
-      QTest::keyClick(outputDir, Qt::Key_Escape);
-      break;
-    case Way::CloseBox:
-      outputDir->close();
-      break;
+      case Way::Cancel:
+        Click(outputDir->CancelButton());
+        break;
+      case Way::Escape:
+        QTest::keyClick(outputDir, Qt::Key_Escape);
+        break;
+      case Way::CloseBox:
+        outputDir->close();
+        break;
     }
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(runner.CurrentPage(), nullptr);
