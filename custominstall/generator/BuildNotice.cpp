@@ -9,7 +9,7 @@ std::string PlaceholderNotice(const PayloadBuild& build) {
   }
   return "This build holds placeholder payloads: the .sys, .vxd and .exe files it writes are "
          "not working drivers. Build with " +
-         std::string(kPayloadDirOption) + "=<folder of the real files> to embed them.";
+         std::string(kPayloadDirOption) + "=<folder of the real files> to embed the real ones.";
 }
 
 std::string VersionText(const PayloadBuild& build) {

@@ -1,4 +1,6 @@
-// One owned file descriptor of the generator (RAII); Close reports whether it closed cleanly.
+// Owning wrapper of a POSIX file descriptor for the generator: closed exactly once,
+// never copied; the same shape as the loader's, plus a Close that reports the result
+// (a file is only written when its close succeeded).
 #pragma once
 
 #include <unistd.h>
@@ -14,23 +16,26 @@ class CFileDescriptor {
   CFileDescriptor(CFileDescriptor&& other) noexcept : m_nFd(std::exchange(other.m_nFd, -1)) {}
   CFileDescriptor& operator=(CFileDescriptor&& other) noexcept {
     if (this != &other) {
-      static_cast<void>(Close());
-      m_nFd = std::exchange(other.m_nFd, -1);
+      Reset(std::exchange(other.m_nFd, -1));
     }
     return *this;
   }
-  ~CFileDescriptor() { static_cast<void>(Close()); }
+  ~CFileDescriptor() { Reset(); }
 
-  bool IsOpen() const noexcept { return m_nFd >= 0; }
   int Get() const noexcept { return m_nFd; }
-
-  /// close is not retried on EINTR: the descriptor is gone either way on Linux.
+  bool Valid() const noexcept { return m_nFd >= 0; }
+  /// Closes the held descriptor (if any) and takes fd. close() is not retried on EINTR:
+  /// on Linux the descriptor is gone either way.
+  void Reset(int fd = -1) noexcept {
+    static_cast<void>(Close());
+    m_nFd = fd;
+  }
+  /// Closes the held descriptor; false when close() reported an error.
   bool Close() noexcept {
     if (m_nFd < 0) {
       return true;
     }
-    const int result = ::close(m_nFd);
-    m_nFd = -1;
+    const int result = ::close(std::exchange(m_nFd, -1));
     return result == 0;
   }
 

@@ -62,7 +62,7 @@ CFileDescriptor CreateTemporary(const std::string& path, std::string& tempPath) 
     tempPath = std::string(folder) + "." + std::string(name) + ".tmp" + std::to_string(::getpid()) +
                "-" + std::to_string(++s_nCounter);
     CFileDescriptor fd(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd.IsOpen() || errno != EEXIST) {
+    if (fd.Valid() || errno != EEXIST) {
       return fd;
     }
   }
@@ -83,7 +83,7 @@ WriteResult WriteWholeFile(const std::string& path, std::span<const char> bytes,
   }
   std::string tempPath;
   CFileDescriptor file = CreateTemporary(path, tempPath);
-  if (!file.IsOpen()) {
+  if (!file.Valid()) {
     return Fail(WriteResult::OpenFailed, error, path, errno);
   }
   const bool written = WriteAll(file.Get(), bytes);

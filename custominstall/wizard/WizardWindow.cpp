@@ -7,10 +7,6 @@
 #include "wizard/Artwork.h"
 #include "wizard/WizardPageDlg.h"
 
-namespace {
-constexpr int kNoticeHeight = 26;  // dialog units: two lines of text with a margin
-}  // namespace
-
 CWizardWindow::CWizardWindow(const QString& notice, QWidget* parent) : QWidget(parent) {
   setWindowTitle(CWizardPageDlg::ToQString(CWizardPageDlg::kCaption));
   setWindowIcon(AppIcon());
@@ -26,10 +22,12 @@ CWizardWindow::CWizardWindow(const QString& notice, QWidget* parent) : QWidget(p
     m_pNotice->setWordWrap(true);
     m_pNotice->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_pNotice->setMargin(units.X(3));
-    m_pNotice->setGeometry(QRect(QPoint(units.X(7), size.height()),
-                                 units.Size(CWizardPageDlg::kWidth - 14, kNoticeHeight - 4)));
+    // As wide as the page's content, as high as the text needs at that width.
+    const int width = units.X(CWizardPageDlg::kWidth - 14);
+    const int height = m_pNotice->heightForWidth(width);
+    m_pNotice->setGeometry(units.X(7), size.height(), width, height);
     m_pNotice->hide();
-    size.rheight() += units.Y(kNoticeHeight);
+    size.rheight() += height + units.Y(7);
   }
   setFixedSize(size);
 }
