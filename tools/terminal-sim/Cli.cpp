@@ -65,7 +65,7 @@ void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
   app.add_option("--device", o.device, "a serial line, e.g. the slave of a pty you made (raw 8N1)")
       ->type_name("PATH")
       ->group(line);
-  app.add_option("--baud", o.baud, "its speed (default 57600)")
+  app.add_option("--baud", o.baud, "its speed, 1200 to 115200 (default 57600)")
       ->type_name("N")
       ->check(CLI::Range(1200, 115200).description(""))
       ->group(line);

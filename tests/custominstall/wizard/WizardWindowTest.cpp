@@ -99,7 +99,9 @@ TEST(WizardWindow, ABuildWithRealPayloadsShowsNoNotice) {
   CWizardRunner runner(box, browser, home.Path().string(), "");
   runner.Start();
   EXPECT_EQ(runner.Window()->Notice(), nullptr);
-  EXPECT_EQ(runner.Window()->size(), runner.CurrentPage()->size());
+  const CWizardPageDlg* page = runner.CurrentPage();
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(runner.Window()->size(), page->size());
 }
 
 TEST(WizardWindow, BottomButtonsHaveMnemonics) {
