@@ -180,22 +180,58 @@ TEST(BatchFailures, AFifoNamedLikeAPackageFileIsReplacedByTheFile) {
   EXPECT_EQ(FileNames(temp.Path()).size(), 20u);
 }
 
-TEST(BatchFailures, AReadOnlyFolderNamesThePathAndPermissionDenied) {
-  if (::geteuid() == 0) {
-    GTEST_SKIP() << "root writes into read-only folders";
+// Runs the program on args as a user that does not own the temp folders' contents:
+// in-process for an ordinary user, or, for root (whom no permission stops), in a user
+// namespace that maps root to an unprivileged user. Skips when neither can be had.
+struct ProgramRun {
+  bool ran = false;
+  int exitCode = -1;
+  std::string err;
+};
+
+ProgramRun RunUnprivileged(const std::string& dir, const std::vector<std::string>& args) {
+  ProgramRun run;
+  if (::geteuid() != 0) {
+    const BatchResult r = RunWith(args);
+    return {true, r.exitCode, r.err};
   }
+  if (!fs::exists("/usr/bin/unshare")) {
+    return run;
+  }
+  std::vector<std::string> childArgs = {"--map-user=65534", "--map-group=65534",
+                                        VB7350_CUSTOMINSTALL_EXE};
+  childArgs.insert(childArgs.end(), args.begin(), args.end());
+  CChildProcess child("/usr/bin/unshare", dir, childArgs);
+  run.exitCode = child.Wait(20000);
+  for (const std::string& line : child.ErrLines()) {
+    if (line.starts_with("unshare:")) {
+      return run;  // no user namespaces here
+    }
+    run.err += line + "\n";
+  }
+  run.ran = true;
+  return run;
+}
+
+TEST(BatchFailures, AReadOnlyFolderNamesThePathAndPermissionDenied) {
   CTempDir temp;
   fs::create_directory(temp / "locked");
-  fs::permissions(temp / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-  BatchResult r = RunWith({"--batch", "--output", temp.Dir() + "locked"});
+  fs::permissions(temp / "locked", fs::perms::owner_read | fs::perms::owner_exec |
+                                       fs::perms::group_read | fs::perms::group_exec |
+                                       fs::perms::others_read | fs::perms::others_exec);
+  ProgramRun r = RunUnprivileged(temp.Dir(), {"--batch", "--output", temp.Dir() + "locked"});
+  if (!r.ran) {
+    GTEST_SKIP() << "no way to run without root's rights";
+  }
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, Warning() + "Error: Could Not Open File For Write.\n" + temp.Dir() +
                        "locked/vornbus.inf: Permission denied\n"
                        "Error: Could Not Generate All Files.\n");
-  r = RunWith({"--batch", "--output", temp.Dir() + "locked/sub"});
+  r = RunUnprivileged(temp.Dir(), {"--batch", "--output", temp.Dir() + "locked/sub"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, Warning() + "Error: Could Not Create Directory.\n" + temp.Dir() +
                        "locked/sub/: Permission denied\n");
+  EXPECT_TRUE(FileNames(temp / "locked").empty());
 }
 
 TEST(BatchFailures, AFullFileSystemNamesTheFileAndNoSpaceLeft) {
