@@ -1,97 +1,38 @@
 // VB7350CustomInstall --batch: the package generator driven from the command line.
 #include "batch/RunBatch.h"
 
+#include <CLI/CLI.hpp>
+
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "batch/BatchOptions.h"
 #include "batch/StreamMessageBox.h"
+#include "generator/BuildNotice.h"
 #include "generator/GenerateFiles.h"
 #include "settings/DirectoryTree.h"
 #include "settings/OutputFolder.h"
 #include "settings/PackageSettings.h"
+#include "settings/PageRules.h"
 #include "settings/Validation.h"
 
 namespace {
 
-// The options that take a text, in the order of the wizard's pages, with the
-// limit of the edit box each one stands for.
-struct TextOption {
-  std::string_view name;
-  std::string PackageSettings::*field;
-  int limit;
-  bool beginsFileNames = false;  // the value starts the names of package files
-};
-
-constexpr TextOption kTextOptions[] = {
-    {"--uninstall-file-name", &PackageSettings::UninstallFileName, kUninstallFileNameLimit, true},
-    {"--inf-prefix", &PackageSettings::InfPrefix, kInfPrefixLimit, true},
-    {"--short-name", &PackageSettings::ShortName, kShortNameLimit},
-    {"--long-name", &PackageSettings::LongName, kLongNameLimit},
-    {"--com-device-name", &PackageSettings::ComDeviceName, kComDeviceNameLimit},
-    {"--usb-device-name", &PackageSettings::UsbDeviceName, kUsbDeviceNameLimit},
-    {"--vid", &PackageSettings::Vid, kVidLimit},
-    {"--pid", &PackageSettings::Pid, kPidLimit},
-    {"--target-directory", &PackageSettings::TargetDirectory, kTargetDirectoryLimit},
-    {"--output", &PackageSettings::OutputDirectory, kOutputDirectoryLimit},
-};
-
-struct FlagOption {
-  std::string_view name;
-  bool PackageSettings::*field;
-};
-
-constexpr FlagOption kClearFlagOptions[] = {
-    {"--no-preinstaller", &PackageSettings::GeneratePreinstaller},
-    {"--no-setup-gui", &PackageSettings::ShowSetupGui},
-    {"--no-copy-files", &PackageSettings::CopyFilesToDirectory},
-    {"--no-uninstall-gui", &PackageSettings::ShowUninstallGui},
-};
-
 constexpr std::string_view kCouldNotWriteOutputText = "Could not write to standard output.";
-
-constexpr std::string_view kUsage =
-    "Usage: VB7350CustomInstall --batch --output DIR\n"
-    "           [--uninstall-file-name S] [--inf-prefix S] [--short-name S] [--long-name S]\n"
-    "           [--com-device-name S] [--usb-device-name S] [--vid HEX] [--pid HEX]\n"
-    "           [--target-directory S]\n"
-    "           [--no-preinstaller] [--no-setup-gui] [--no-copy-files] [--no-uninstall-gui]\n"
-    "           [--print-summary]\n"
-    "       VB7350CustomInstall --help\n"
-    "       VB7350CustomInstall              (opens the wizard)\n"
-    "\n"
-    "Writes the customised VB7350 driver package (four INF files, three information\n"
-    "files and the driver payloads) into DIR, creating DIR and its parents when\n"
-    "missing. Options left out take the wizard's defaults; the checks and limits are\n"
-    "those of the wizard's pages. --print-summary also prints the summary page's text.\n"
-    "Exit status: 0 written, 1 could not write the folder, a file or this output,\n"
-    "2 bad input.\n";
 
 struct BatchRequest {
   PackageSettings settings;
   bool batchGiven = false;
   bool outputGiven = false;
   bool printSummary = false;
+  bool version = false;
 };
 
-// True for an option that takes the next argument as its value.
-bool TakesNextArgument(std::string_view arg) {
-  for (const TextOption& option : kTextOptions) {
-    if (arg == option.name) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// --help wins over every other argument, but not where it is the value of an option
-// (--long-name --help names the device "--help").
-bool AsksForHelp(std::span<const std::string_view> args) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--help" || args[i] == "-h") {
-      return true;
-    }
-    if (TakesNextArgument(args[i])) {
-      ++i;
+bool IsFlag(std::string_view name) {
+  for (const BatchOption& option : BatchOptions()) {
+    if (option.name == name) {
+      return option.valueName.empty();
     }
   }
   return false;
@@ -107,136 +48,202 @@ int CheckedOutput(std::ostream& out, std::ostream& err, int exitCode) {
   return exitCode;
 }
 
-// Reads the arguments; on failure returns the message to show above the usage.
-std::optional<std::string> Parse(std::span<const std::string_view> args, BatchRequest& request) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    std::optional<std::string_view> inlineValue;
-    if (const std::size_t equals = arg.find('='); arg.starts_with("--") && equals != arg.npos) {
-      inlineValue = arg.substr(equals + 1);
-      arg = arg.substr(0, equals);
-    }
-    if (arg == "--batch" && !inlineValue) {
-      request.batchGiven = true;
-      continue;
-    }
-    if (arg == "--print-summary" && !inlineValue) {
-      request.printSummary = true;
-      continue;
-    }
-    bool known = false;
-    for (const FlagOption& flag : kClearFlagOptions) {
-      if (arg == flag.name && !inlineValue) {
-        request.settings.*flag.field = false;
-        known = true;
-      }
-    }
-    for (const TextOption& option : kTextOptions) {
-      if (arg != option.name) {
-        continue;
-      }
-      if (!inlineValue) {
-        if (i + 1 >= args.size()) {
-          return "Option " + std::string(arg) + " needs a value.";
-        }
-        inlineValue = args[++i];
-      }
-      request.settings.*option.field = std::string(*inlineValue);
-      if (option.field == &PackageSettings::OutputDirectory) {
-        request.outputGiven = true;
-      }
-      known = true;
-    }
-    if (!known) {
-      return "Unknown option: " + std::string(args[i]);
+// What the library is given: "--opt=" becomes "--opt" "" (the library would take the
+// next argument as the value instead of the empty one typed).
+std::vector<std::string> LibraryArguments(std::span<const std::string_view> args) {
+  std::vector<std::string> result;
+  for (std::string_view arg : args) {
+    if (arg.starts_with("--") && arg.ends_with("=") && !IsFlag(arg.substr(0, arg.size() - 1))) {
+      result.emplace_back(arg.substr(0, arg.size() - 1));
+      result.emplace_back();
+    } else {
+      result.emplace_back(arg);
     }
   }
-  // Only --batch generates; a "--batch" or "--help" that is an option's value does not count.
-  if (!request.batchGiven) {
-    return std::string("Missing --batch.");
-  }
-  if (!request.outputGiven) {
-    return std::string("Missing --output DIR.");
-  }
-  return std::nullopt;
+  return result;
 }
 
-// The checks the wizard's pages make, in page order, with the pages' texts.
+// The option a library message starts with ("--vid: 1 required TEXT missing").
+std::string OptionOfMessage(const std::string& message) {
+  return message.substr(0, message.find(':'));
+}
+
+enum class ParseOutcome { Run, Help, Mistake };
+
+// Reads the arguments into request; on a mistake, problem holds its one-line message.
+ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request,
+                   std::string& problem) {
+  CLI::App app;
+  app.allow_extras();
+  app.set_help_flag();  // --help is an option of the table, printed by our own text
+  bool help = false;
+  for (const BatchOption& option : BatchOptions()) {
+    const std::string name(option.name);
+    if (option.text != nullptr) {
+      app.add_option_function<std::string>(name,
+                                           [&request, &option](const std::string& value) {
+                                             request.settings.*option.text = value;
+                                             request.outputGiven |= option.name == kOutputOption;
+                                           })
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+      continue;
+    }
+    bool* target = nullptr;
+    if (option.name == kBatchOption) {
+      target = &request.batchGiven;
+    } else if (option.name == kPrintSummaryOption) {
+      target = &request.printSummary;
+    } else if (option.name == kVersionOption) {
+      target = &request.version;
+    } else if (option.name == "--help") {
+      target = &help;
+    }
+    const std::string names = option.name == "--help" ? "-h,--help" : name;
+    app.add_flag_callback(names,
+                          [&request, &option, target] {
+                            if (option.clears != nullptr) {
+                              request.settings.*option.clears = false;
+                            } else {
+                              *target = true;
+                            }
+                          })
+        ->disable_flag_override();
+  }
+
+  const std::vector<std::string> arguments = LibraryArguments(args);
+  // A flag with "=value" would be read as a value for the flag; it is no option of ours.
+  for (const std::string& arg : arguments) {
+    const std::size_t equals = arg.find('=');
+    if (arg.starts_with("--") && equals != std::string::npos && IsFlag(arg.substr(0, equals))) {
+      problem = "Unknown option: " + arg;
+      return ParseOutcome::Mistake;
+    }
+  }
+  // A mistake the library stops at does not hide an asked-for --help.
+  const auto helpOr = [&arguments](ParseOutcome outcome) {
+    for (const std::string& arg : arguments) {
+      if (arg == "--help" || arg == "-h") {
+        return ParseOutcome::Help;
+      }
+    }
+    return outcome;
+  };
+  try {
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    app.parse(reversed);
+  } catch (const CLI::ArgumentMismatch& error) {
+    problem = "Option " + OptionOfMessage(error.what()) + " needs a value.";
+    return helpOr(ParseOutcome::Mistake);
+  } catch (const CLI::ParseError& error) {
+    problem = error.what();
+    return helpOr(ParseOutcome::Mistake);
+  }
+  // --help wins over every other argument, but not where it is the value of an option
+  // (--long-name --help names the device "--help").
+  if (help) {
+    return ParseOutcome::Help;
+  }
+  if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
+    problem = "Unknown option: " + extras.front();
+    return ParseOutcome::Mistake;
+  }
+  if (request.version) {
+    return ParseOutcome::Run;
+  }
+  // Only --batch generates; a "--batch" that is an option's value does not count.
+  if (!request.batchGiven) {
+    problem = "Missing --batch.";
+    return ParseOutcome::Mistake;
+  }
+  if (!request.outputGiven) {
+    problem = "Missing --output DIR.";
+    return ParseOutcome::Mistake;
+  }
+  return ParseOutcome::Run;
+}
+
+std::string Refusal(std::string PackageSettings::*field, std::string_view text) {
+  const BatchOption* option = OptionForField(field);
+  return std::string(option != nullptr ? option->name : "") + ": " + std::string(text);
+}
+
+// The checks the wizard's pages make, in page order, with the pages' texts after the
+// option they concern.
 std::optional<std::string> Validate(PackageSettings& settings) {
   // The VID and PID boxes turn typed letters into capitals.
   settings.Vid = ToUpperAscii(settings.Vid);
   settings.Pid = ToUpperAscii(settings.Pid);
 
-  for (const TextOption& option : kTextOptions) {
-    const std::string& value = settings.*option.field;
+  for (const BatchOption& option : BatchOptions()) {
+    if (option.text == nullptr) {
+      continue;
+    }
+    const std::string& value = settings.*option.text;
     if (value.size() > static_cast<std::size_t>(option.limit)) {
-      return "Option " + std::string(option.name) + " takes at most " +
-             std::to_string(option.limit) + " characters; got " + std::to_string(value.size()) +
-             ".";
+      return Refusal(option.text, "takes at most " + std::to_string(option.limit) +
+                                      " characters; got " + std::to_string(value.size()) + ".");
     }
     // An edit box holds one line; a line break would split a line of the generated files.
     if (value.find_first_of("\r\n") != std::string::npos) {
-      return "Option " + std::string(option.name) + " must not contain a line break.";
-    }
-    // A '/' would put a package file into another folder, even outside the output folder.
-    if (option.beginsFileNames && !IsFileNameStem(value)) {
-      return "Option " + std::string(option.name) +
-             " must not contain '/': it begins the names of the package's files.";
+      return Refusal(option.text, "must not contain a line break.");
     }
   }
-  const PackageSettings& s = settings;
-  if (s.UninstallFileName.empty() || s.InfPrefix.empty() || s.ShortName.empty() ||
-      s.LongName.empty() || s.ComDeviceName.empty() || s.UsbDeviceName.empty()) {
-    return std::string(kFillInAllBlanksText);
+  for (auto check : {CheckNamesPage, CheckDeviceNamesPage, CheckVidPidPage, CheckOptionsPage}) {
+    if (const std::optional<FieldProblem> problem = check(settings)) {
+      return Refusal(problem->field, problem->text);
+    }
   }
-  if (!IsHexNumber(s.Vid) || !IsHexNumber(s.Pid)) {
-    return std::string(kInvalidHexText);
+  if (settings.OutputDirectory.empty()) {
+    return Refusal(&PackageSettings::OutputDirectory, kFillInAllBlanksText);
   }
-  if (s.Vid.empty() || s.Pid.empty()) {
-    return std::string(kFillInAllBlanksText);
-  }
-  if (!IsValidDirectory(s.TargetDirectory)) {
-    return std::string(kInvalidDirectoryText);
-  }
-  if (s.OutputDirectory.empty()) {
-    return std::string(kFillInAllBlanksText);
-  }
-  if (!IsValidOutputDirectory(s.OutputDirectory)) {
-    return std::string(kInvalidOutputDirectoryText);
+  if (!IsValidOutputDirectory(settings.OutputDirectory)) {
+    return Refusal(&PackageSettings::OutputDirectory, kInvalidOutputDirectoryText);
   }
   return std::nullopt;
 }
 
 // Makes sure the output folder exists, as the wizard does once the user agrees.
-bool PrepareOutputDirectory(PackageSettings& settings) {
-  settings.OutputDirectory = WithTrailingSeparator(settings.OutputDirectory);
+bool PrepareOutputDirectory(PackageSettings& settings, SystemError& error) {
+  settings.OutputDirectory =
+      WithTrailingSeparator(ResolveOutputDirectory(settings.OutputDirectory, HomeDirectory()));
   return OutputPathExists(settings.OutputDirectory) ||
-         CreateDirectoryTree(settings.OutputDirectory);
+         CreateDirectoryTree(settings.OutputDirectory, &error);
 }
 
 }  // namespace
 
 void PrintUsage(std::ostream& stream) {
-  stream << kUsage;
+  stream << BatchUsage();
 }
 
 int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
-  if (AsksForHelp(args)) {
-    PrintUsage(out);
+  BatchRequest request;
+  std::string problem;
+  switch (Parse(args, request, problem)) {
+    case ParseOutcome::Help:
+      PrintUsage(out);
+      return CheckedOutput(out, err, kBatchSucceeded);
+    case ParseOutcome::Mistake:
+      err << problem << '\n' << kTryHelpText << '\n';
+      return kBatchBadInput;
+    case ParseOutcome::Run:
+      break;
+  }
+  const PayloadBuild build = EmbeddedPayloadBuild();
+  if (request.version) {
+    out << VersionText(build);
     return CheckedOutput(out, err, kBatchSucceeded);
   }
-  BatchRequest request;
-  if (const std::optional<std::string> problem = Parse(args, request)) {
-    err << *problem << '\n';
-    PrintUsage(err);
+  if (const std::optional<std::string> refusal = Validate(request.settings)) {
+    err << *refusal << '\n';
     return kBatchBadInput;
   }
-  if (const std::optional<std::string> problem = Validate(request.settings)) {
-    err << *problem << '\n';
-    return kBatchBadInput;
+  if (const std::string notice = PlaceholderNotice(build); !notice.empty()) {
+    err << "warning: " << notice << '\n';
   }
-  if (!PrepareOutputDirectory(request.settings)) {
-    err << kCouldNotCreateDirectoryText << '\n';
+  SystemError error;
+  if (!PrepareOutputDirectory(request.settings, error)) {
+    err << kCouldNotCreateDirectoryText << '\n' << error.Describe() << '\n';
     return kBatchGenerationFailed;
   }
   CStreamMessageBox box(out, err);

@@ -3,10 +3,13 @@
 
 MessageResult CStreamMessageBox::Show(std::string_view text, std::string_view /*caption*/,
                                       MessageIcon icon, MessageButtons buttons,
-                                      bool /*ownedByPage*/) {
+                                      bool /*ownedByPage*/, std::string_view detail) {
   const bool isError = icon == MessageIcon::Stop || icon == MessageIcon::Exclamation;
-  std::ostream& stream = isError ? err_ : out_;
+  std::ostream& stream = isError ? m_Err : m_Out;
   stream << text << '\n';
+  if (!detail.empty()) {
+    stream << detail << '\n';
+  }
   stream.flush();
   return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
 }

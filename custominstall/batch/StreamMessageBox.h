@@ -6,15 +6,16 @@
 #include "settings/MessageBox.h"
 
 /// Prints errors and warnings (stop or exclamation icon) to err and every other
-/// message to out, one line each. Nobody can answer, so a question counts as Yes.
+/// message to out, one line each, the detail (path and reason) on the line after.
+/// Nobody can answer, so a question counts as Yes.
 class CStreamMessageBox final : public IMessageBox {
  public:
-  CStreamMessageBox(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+  CStreamMessageBox(std::ostream& out, std::ostream& err) : m_Out(out), m_Err(err) {}
 
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
-                     MessageButtons buttons, bool ownedByPage) override;
+                     MessageButtons buttons, bool ownedByPage, std::string_view detail) override;
 
  private:
-  std::ostream& out_;
-  std::ostream& err_;
+  std::ostream& m_Out;
+  std::ostream& m_Err;
 };

@@ -18,23 +18,23 @@ CrlfText& CrlfText::Row(std::string_view row) {
     }
     const std::string_view name = row.substr(open + kOpen.size(), close - open - kOpen.size());
     const Placeholder* match = nullptr;
-    for (const Placeholder& value : values_) {
+    for (const Placeholder& value : m_Values) {
       if (value.name == name) {
         match = &value;
         break;
       }
     }
     if (match == nullptr) {
-      text_.append(row.substr(pos, open + kOpen.size() - pos));
+      m_strText.append(row.substr(pos, open + kOpen.size() - pos));
       pos = open + kOpen.size();
       continue;
     }
-    text_.append(row.substr(pos, open - pos));
-    text_.append(match->value);
+    m_strText.append(row.substr(pos, open - pos));
+    m_strText.append(match->value);
     pos = close + 1;
   }
-  text_.append(row.substr(pos));
-  text_.append("\r\n");
+  m_strText.append(row.substr(pos));
+  m_strText.append("\r\n");
   return *this;
 }
 

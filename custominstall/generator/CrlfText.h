@@ -26,19 +26,19 @@ static_assert(kDash.size() == 78 && kStar.size() == 78 && kShortStar.size() == 7
 /// verbatim even if it looks like a placeholder itself. An unknown name stays as written.
 class CrlfText {
  public:
-  explicit CrlfText(std::span<const Placeholder> values) : values_(values) {}
+  explicit CrlfText(std::span<const Placeholder> values) : m_Values(values) {}
 
   CrlfText& Row(std::string_view row);
   CrlfText& Rows(std::span<const std::string_view> rows);
   /// Appends lines that are already finished (another builder's text).
   CrlfText& Append(std::string_view lines) {
-    text_.append(lines);
+    m_strText.append(lines);
     return *this;
   }
 
-  const std::string& Text() const { return text_; }
+  const std::string& Text() const { return m_strText; }
 
  private:
-  std::span<const Placeholder> values_;
-  std::string text_;
+  std::span<const Placeholder> m_Values;
+  std::string m_strText;
 };

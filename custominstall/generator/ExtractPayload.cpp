@@ -2,6 +2,7 @@
 #include "generator/ExtractPayload.h"
 
 #include <span>
+#include <string>
 
 #include "generator/TextFileWriter.h"
 #include "payloads/Payloads.h"
@@ -12,6 +13,8 @@ bool ExtractPayload(const PackageSettings& settings, const std::string& name, in
   // empty file behind.
   const std::optional<std::span<const std::uint8_t>> payload = FindPayload(id);
   if (!payload) {
+    NoteWriteFailure(settings.OutputPath(name) + ": payload " + std::to_string(id) +
+                     " is not part of this build");
     return false;
   }
   const std::span<const char> bytes(reinterpret_cast<const char*>(payload->data()),

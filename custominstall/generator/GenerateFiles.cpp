@@ -7,6 +7,7 @@
 #include "generator/ExtractPayload.h"
 #include "generator/GeneratorTexts.h"
 #include "generator/SetupInfo.h"
+#include "generator/TextFileWriter.h"
 #include "generator/VxdInf.h"
 #include "generator/W2kInf.h"
 #include "generator/WdmInf.h"
@@ -64,10 +65,13 @@ bool RunSteps(const PackageSettings& settings, IMessageBox& box) {
 }  // namespace
 
 bool GenerateFiles(const PackageSettings& settings, IMessageBox& box) {
+  static_cast<void>(TakeWriteFailure());  // nothing from an earlier run
   if (RunSteps(settings, box)) {
-    box.Show(kFilesGeneratedText, kAppCaption, MessageIcon::None, MessageButtons::Ok, true);
+    box.Show(kFilesGeneratedText, kAppCaption, MessageIcon::None, MessageButtons::Ok, true, {});
     return true;
   }
-  box.Show(kCouldNotGenerateText, kAppCaption, MessageIcon::Stop, MessageButtons::Ok, true);
+  // A failure that showed no box of its own (a write after the create) is named here.
+  box.Show(kCouldNotGenerateText, kAppCaption, MessageIcon::Stop, MessageButtons::Ok, true,
+           TakeWriteFailure());
   return false;
 }

@@ -9,8 +9,8 @@ std::string_view QuietWord(bool showGui) {
 }  // namespace
 
 TemplateValues::TemplateValues(const PackageSettings& settings)
-    : uninstallKeyName_(settings.UninstallKeyName()),
-      items_{{
+    : m_strUninstallKeyName(settings.UninstallKeyName()),
+      m_Items{{
           {"UninstallFileName", settings.UninstallFileName},
           {"InfPrefix", settings.InfPrefix},
           {"LongName", settings.LongName},
@@ -19,7 +19,7 @@ TemplateValues::TemplateValues(const PackageSettings& settings)
           {"Vid", settings.Vid},
           {"Pid", settings.Pid},
           {"TargetDirectory", settings.TargetDirectory},
-          {"UninstallKeyName", uninstallKeyName_},
+          {"UninstallKeyName", m_strUninstallKeyName},
           {"SetupQuiet", QuietWord(settings.ShowSetupGui)},
           {"UninstallQuiet", QuietWord(settings.ShowUninstallGui)},
       }} {}

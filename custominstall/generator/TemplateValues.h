@@ -17,9 +17,9 @@ class TemplateValues {
   TemplateValues(const TemplateValues&) = delete;
   TemplateValues& operator=(const TemplateValues&) = delete;
 
-  std::span<const Placeholder> All() const { return items_; }
+  std::span<const Placeholder> All() const { return m_Items; }
 
  private:
-  std::string uninstallKeyName_;
-  std::array<Placeholder, 11> items_;
+  std::string m_strUninstallKeyName;
+  std::array<Placeholder, 11> m_Items;
 };

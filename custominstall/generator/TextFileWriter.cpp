@@ -1,46 +1,28 @@
-// Writing one generated file whole: create or truncate, one write, checked close.
+// Writing one generated file whole: a temporary file in the same folder, renamed over the target.
 #include "generator/TextFileWriter.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cerrno>
 
+#include <atomic>
+#include <cerrno>
+#include <string_view>
+
+#include "generator/FileDescriptor.h"
 #include "generator/GeneratorTexts.h"
 #include "settings/Validation.h"
 
 namespace {
 
-// Owns one file descriptor; Close reports whether the data reached the file.
-class CFileDescriptor {
- public:
-  explicit CFileDescriptor(int fd) noexcept : fd_(fd) {}
-  CFileDescriptor(const CFileDescriptor&) = delete;
-  CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-  ~CFileDescriptor() { static_cast<void>(Close()); }
-
-  bool IsOpen() const noexcept { return fd_ >= 0; }
-  int Get() const noexcept { return fd_; }
-
-  // close is not retried on EINTR: the descriptor is gone either way on Linux.
-  bool Close() noexcept {
-    if (fd_ < 0) {
-      return true;
-    }
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0;
-  }
-
- private:
-  int fd_;
-};
+// The run stops at its first failure, so one pending failure per thread is enough.
+thread_local std::string t_strWriteFailure;
 
 // The package is meant for Windows, where a read-only file refuses every writer;
-// root would otherwise overwrite it here.
+// root would otherwise replace it here. A symlink is not looked through: it is replaced.
 bool IsReadOnlyFile(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return false;
   }
   return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
@@ -56,6 +38,7 @@ bool WriteAll(int fd, std::span<const char> bytes) {
       return false;
     }
     if (written == 0) {
+      errno = EIO;  // a device that takes nothing would otherwise loop for ever
       return false;
     }
     bytes = bytes.subspan(static_cast<std::size_t>(written));
@@ -63,40 +46,82 @@ bool WriteAll(int fd, std::span<const char> bytes) {
   return true;
 }
 
+// The folder part of path, with its separator ("" for a bare name).
+std::string_view FolderOf(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+}
+
+// A new file of a name no one else uses, next to the target (so the rename stays on one
+// file system). O_EXCL: never an existing file, never through a symlink.
+CFileDescriptor CreateTemporary(const std::string& path, std::string& tempPath) {
+  static std::atomic<unsigned> s_nCounter{0};
+  const std::string_view folder = FolderOf(path);
+  const std::string_view name = std::string_view(path).substr(folder.size());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = std::string(folder) + "." + std::string(name) + ".tmp" + std::to_string(::getpid()) +
+               "-" + std::to_string(++s_nCounter);
+    CFileDescriptor fd(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.Valid() || errno != EEXIST) {
+      return fd;
+    }
+  }
+  return CFileDescriptor();
+}
+
+WriteResult Fail(WriteResult result, SystemError& error, const std::string& path, int code) {
+  error = {path, code};
+  return result;
+}
+
 }  // namespace
 
-WriteResult WriteWholeFile(const std::string& path, std::span<const char> bytes) {
+WriteResult WriteWholeFile(const std::string& path, std::span<const char> bytes,
+                           SystemError& error) {
   if (IsReadOnlyFile(path)) {
-    return WriteResult::OpenFailed;
+    return Fail(WriteResult::OpenFailed, error, path, EACCES);
   }
-  // O_NONBLOCK: a FIFO in the way fails at once instead of hanging the run; it does
-  // not change how regular files are written.
-  CFileDescriptor file(
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666));
-  if (!file.IsOpen()) {
-    return WriteResult::OpenFailed;
+  std::string tempPath;
+  CFileDescriptor file = CreateTemporary(path, tempPath);
+  if (!file.Valid()) {
+    return Fail(WriteResult::OpenFailed, error, path, errno);
   }
   const bool written = WriteAll(file.Get(), bytes);
+  const int writeError = errno;
   const bool closed = file.Close();
-  return written && closed ? WriteResult::Written : WriteResult::WriteFailed;
+  if (!written || !closed) {
+    const int code = written ? errno : writeError;
+    ::unlink(tempPath.c_str());
+    return Fail(WriteResult::WriteFailed, error, path, code);
+  }
+  // rename replaces what stands at path (file, symlink, FIFO) without opening it; only
+  // a folder in the way, or a folder that takes no changes, stops it.
+  if (::rename(tempPath.c_str(), path.c_str()) != 0) {
+    const int code = errno;
+    ::unlink(tempPath.c_str());
+    return Fail(WriteResult::OpenFailed, error, path, code);
+  }
+  return WriteResult::Written;
 }
 
 namespace {
-bool ShowOpenFailure(IMessageBox& box, MessageIcon icon) {
-  box.Show(kCouldNotOpenFileText, "", icon, MessageButtons::Ok, false);
+bool ShowOpenFailure(IMessageBox& box, MessageIcon icon, const SystemError& error) {
+  box.Show(kCouldNotOpenFileText, "", icon, MessageButtons::Ok, false, error.Describe());
   return false;
 }
 }  // namespace
 
 bool WriteGeneratedFile(const std::string& path, std::span<const char> bytes, IMessageBox& box,
                         MessageIcon openFailureIcon) {
-  switch (WriteWholeFile(path, bytes)) {
+  SystemError error;
+  switch (WriteWholeFile(path, bytes, error)) {
     case WriteResult::Written:
       return true;
     case WriteResult::OpenFailed:
-      return ShowOpenFailure(box, openFailureIcon);
+      return ShowOpenFailure(box, openFailureIcon, error);
     case WriteResult::WriteFailed:
-      // Reported by the run's own failure message; the file is incomplete.
+      // Reported by the run's own failure message; the target is left as it was.
+      NoteWriteFailure(error.Describe());
       return false;
   }
   return false;
@@ -105,7 +130,17 @@ bool WriteGeneratedFile(const std::string& path, std::span<const char> bytes, IM
 bool WritePackageFile(const PackageSettings& settings, const std::string& fileName,
                       std::span<const char> bytes, IMessageBox& box, MessageIcon openFailureIcon) {
   if (!IsFileNameStem(fileName)) {
-    return ShowOpenFailure(box, openFailureIcon);
+    return ShowOpenFailure(box, openFailureIcon, {settings.OutputPath(fileName), EINVAL});
   }
   return WriteGeneratedFile(settings.OutputPath(fileName), bytes, box, openFailureIcon);
+}
+
+std::string TakeWriteFailure() {
+  std::string detail;
+  detail.swap(t_strWriteFailure);
+  return detail;
+}
+
+void NoteWriteFailure(std::string detail) {
+  t_strWriteFailure = std::move(detail);
 }

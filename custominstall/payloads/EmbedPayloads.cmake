@@ -1,22 +1,26 @@
-# Turns every payload file named in the manifest into a byte array of PayloadData.cpp.
+# Turns every payload file named in the manifest into a byte array of the generated
+# source, with the build's payload facts (placeholders or real, the manifest's checksum).
 # Run as: cmake -DMANIFEST=... -DPAYLOAD_DIR=... -DOUTPUT=... -P EmbedPayloads.cmake
-file(STRINGS "${MANIFEST}" manifest_lines)
+include(${CMAKE_CURRENT_LIST_DIR}/PayloadManifest.cmake)
+vb7350_read_payload_manifest("${MANIFEST}" "${PAYLOAD_DIR}" ids names files)
+
 set(arrays "")
 set(entries "")
-foreach(line IN LISTS manifest_lines)
-  if(line MATCHES "^[ \t]*(#.*)?$")
-    continue()
-  endif()
-  if(NOT line MATCHES "^[ \t]*([0-9]+)[ \t]+([^ \t]+)[ \t]*$")
-    message(FATAL_ERROR "${MANIFEST}: cannot read the line '${line}' (expected: id file-name)")
-  endif()
-  set(id ${CMAKE_MATCH_1})
-  set(name ${CMAKE_MATCH_2})
-  set(path "${PAYLOAD_DIR}/${name}")
-  if(NOT EXISTS "${path}")
-    message(FATAL_ERROR "Payload '${name}' (id ${id}) named in ${MANIFEST} is missing: ${path}")
-  endif()
+# The checksum covers what the program writes out: each id, its name and its bytes.
+set(checksummed "")
+# A placeholder says so in its first line; one of them makes the whole build a placeholder
+# build, whichever folder it came from.
+# Compared as hex: a driver's first bytes may be anything, NUL included.
+string(HEX "PLACEHOLDER - NOT A WORKING FILE" placeholder_mark)
+set(placeholders false)
+foreach(id name path IN ZIP_LISTS ids names files)
   file(READ "${path}" hex HEX)
+  string(FIND "${hex}" "${placeholder_mark}" mark_at)
+  if(mark_at EQUAL 0)
+    set(placeholders true)
+  endif()
+  file(SHA256 "${path}" file_sha)
+  string(APPEND checksummed "${id} ${name} ${file_sha}\n")
   string(LENGTH "${hex}" hex_length)
   if(hex_length EQUAL 0)
     # A zero-length array is not C++; keep one byte and record the size 0.
@@ -30,6 +34,7 @@ foreach(line IN LISTS manifest_lines)
     string(APPEND entries "    {${id}, \"${name}\", kPayload${id}},\n")
   endif()
 endforeach()
+string(SHA256 checksum "${checksummed}")
 
 set(content "// Generated from ${MANIFEST} by EmbedPayloads.cmake; do not edit.
 #include \"payloads/Payloads.h\"
@@ -41,5 +46,7 @@ ${entries}};
 }  // namespace
 
 std::span<const EmbeddedPayload> EmbeddedPayloads() { return kAll; }
+
+PayloadBuild EmbeddedPayloadBuild() { return {${placeholders}, \"${checksum}\"}; }
 ")
 file(WRITE "${OUTPUT}" "${content}")

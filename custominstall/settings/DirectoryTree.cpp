@@ -2,16 +2,37 @@
 #include "settings/DirectoryTree.h"
 
 #include <sys/stat.h>
+
 #include <cerrno>
 #include <string>
 
 namespace {
+
 constexpr std::size_t kFirstSplittable = 1;  // index 0 is the root "/"
+
+bool MakeOne(const std::string& path, SystemError* error) {
+  if (::mkdir(path.c_str(), 0777) == 0) {
+    return true;
+  }
+  const int code = errno;
+  if (error != nullptr) {
+    *error = {path, code};
+  }
+  errno = code;
+  return false;
+}
+
 }  // namespace
 
-bool CreateDirectoryTree(std::string_view path) {
+bool CreateDirectoryTree(std::string_view path, SystemError* error) {
   const std::string whole(path);
-  if (::mkdir(whole.c_str(), 0777) == 0) {
+  if (whole.empty()) {
+    if (error != nullptr) {
+      *error = {whole, ENOENT};
+    }
+    return false;
+  }
+  if (MakeOne(whole, error)) {
     return true;
   }
   // Only a missing parent is worth climbing for; any other failure (the folder exists,
@@ -24,8 +45,8 @@ bool CreateDirectoryTree(std::string_view path) {
   if (slash == std::string_view::npos || slash < kFirstSplittable) {
     return false;
   }
-  if (!CreateDirectoryTree(path.substr(0, slash))) {
+  if (!CreateDirectoryTree(path.substr(0, slash), error)) {
     return false;
   }
-  return ::mkdir(whole.c_str(), 0777) == 0;
+  return MakeOne(whole, error);
 }

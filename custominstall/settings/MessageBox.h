@@ -11,10 +11,12 @@ enum class MessageResult { Ok, Yes, No };
 inline constexpr std::string_view kAppCaption = "VB7350CustomInstall";
 
 /// Shows one modal message. An empty caption means the system's default caption;
-/// ownedByPage is false for boxes that have no owner window.
+/// ownedByPage is false for boxes that have no owner window. detail, when not empty,
+/// names the cause (a path and the system's reason) and is shown after the text: the
+/// box's detail text on screen, the next line on a terminal.
 class IMessageBox {
  public:
   virtual ~IMessageBox() = default;
   virtual MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
-                             MessageButtons buttons, bool ownedByPage) = 0;
+                             MessageButtons buttons, bool ownedByPage, std::string_view detail) = 0;
 };

@@ -1,6 +1,10 @@
 // The output folder on this host: default, trailing separator and lookup.
 #include "settings/OutputFolder.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -38,4 +42,34 @@ bool OutputPathExists(std::string_view path) {
   }
   std::error_code error;
   return std::filesystem::exists(lookup, error);
+}
+
+std::string ResolveOutputDirectory(std::string_view typed, std::string_view homeDir) {
+  if (typed.empty()) {
+    return {};
+  }
+  std::filesystem::path path;
+  if (typed == "~" || typed.starts_with("~/")) {
+    path = std::filesystem::path(homeDir) / std::string(typed.substr(typed.size() > 1 ? 2 : 1));
+  } else {
+    path = std::string(typed);
+  }
+  if (path.is_relative()) {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (!error) {
+      path = current / path;
+    }
+  }
+  return path.lexically_normal().string();
+}
+
+std::string HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    return home;
+  }
+  if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+    return entry->pw_dir;
+  }
+  return {};
 }

@@ -13,6 +13,15 @@ std::string DefaultOutputDirectory(std::string_view homeDir);
 /// text with one separator appended unless it already ends with one.
 std::string WithTrailingSeparator(std::string_view text);
 
+/// The folder as a person means it: a leading "~" or "~/" is homeDir, a relative path
+/// is taken from the current folder, and ".", ".." and doubled separators are resolved
+/// (lexically) so the folder can be created in one go. The empty text stays empty.
+std::string ResolveOutputDirectory(std::string_view typed, std::string_view homeDir);
+
+/// The home folder of this user: $HOME, else the password database's entry; empty
+/// when neither says.
+std::string HomeDirectory();
+
 /// True when a file or folder exists at path, looked up without its trailing separator
 /// (the root "/" itself is looked up as it is). The empty text names nothing.
 bool OutputPathExists(std::string_view path);

@@ -33,14 +33,10 @@ class PackageSettings {
   std::string VxdInfName() const { return InfPrefix + "vxd.inf"; }
   std::string W2kInfName() const { return InfPrefix + "w2k.inf"; }
   std::string WdmInfName() const { return InfPrefix + "wdm.inf"; }
-  std::string BusCatName() const { return InfPrefix + "bus.cat"; }
-  std::string SerCatName() const { return InfPrefix + "ser.cat"; }
   std::string Uninstaller98Name() const { return UninstallFileName + ".exe"; }
   std::string Uninstaller2kName() const { return UninstallFileName + "2k.exe"; }
   std::string UninstallInfo98Name() const { return UninstallFileName + ".u98"; }
   std::string UninstallInfo2kName() const { return UninstallFileName + ".u2k"; }
-  /// "*VID_" + Vid + "&PID_" + Pid + "*".
-  std::string HardwareIdPattern() const { return "*VID_" + Vid + "&PID_" + Pid + "*"; }
   /// OutputDirectory + fileName, nothing inserted between them.
   std::string OutputPath(const std::string& fileName) const { return OutputDirectory + fileName; }
 

@@ -57,6 +57,19 @@ bool IsFileNameStem(std::string_view text) {
   return text.find('/') == std::string_view::npos;
 }
 
+bool IsWindowsFileName(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      return false;
+    }
+  }
+  return text.find_first_of("\\/:*?\"<>|") == std::string_view::npos;
+}
+
+bool IsInfQuotedText(std::string_view text) {
+  return text.find('"') == std::string_view::npos;
+}
+
 std::string ToUpperAscii(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) {

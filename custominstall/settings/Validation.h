@@ -19,6 +19,15 @@ bool IsValidOutputDirectory(std::string_view text);
 /// '/', which on this host would lead the file into another folder.
 bool IsFileNameStem(std::string_view text);
 
+/// True when Windows accepts the text in a file name: none of \ / : * ? " < > | and
+/// no control byte (below 0x20).
+bool IsWindowsFileName(std::string_view text);
+
+/// True when the text can stand inside a quoted INF string: it holds no double quote,
+/// which would end the string there. Everything else (%, ;, commas, backslashes,
+/// spaces) is valid inside the quotes.
+bool IsInfQuotedText(std::string_view text);
+
 /// a..z to A..Z, every other byte unchanged.
 std::string ToUpperAscii(std::string_view text);
 
@@ -38,6 +47,11 @@ inline constexpr std::string_view kFillInAllBlanksText = "Please fill in all bla
 inline constexpr std::string_view kInvalidHexText = "Please enter a valid hexadecimal number.";
 inline constexpr std::string_view kInvalidDirectoryText =
     "Directory cannot contain: / : * ? \" < > |";
+/// The names the package's files begin with (uninstall file name, INF prefix).
+inline constexpr std::string_view kInvalidFileNameText =
+    "File names cannot contain: \\ / : * ? \" < > | or control characters";
+/// The names that stand inside quoted INF strings (long name, device names).
+inline constexpr std::string_view kQuoteInNameText = "Names cannot contain a double quote (\").";
 /// The output-folder message, listing the characters of IsValidOutputDirectory.
 inline constexpr std::string_view kInvalidOutputDirectoryText =
     "Directory cannot contain: \\ : * ? \" < > |";

@@ -7,10 +7,10 @@
 #include "settings/Validation.h"
 
 COutputDirDlg::COutputDirDlg(IMessageBox& box, IFolderBrowser& browser, PackageSettings settings,
-                             QWidget* parent)
+                             std::string homeDir, QWidget* parent)
     : CWizardPageDlg(box, Buttons::BackAndNext, parent),
       m_Browser(browser),
-      m_Page(std::move(settings)) {
+      m_Page(std::move(settings), std::move(homeDir)) {
   AddText("Specify the directory where you want the Custom Setup files generated:", 53, 30, 240,
           18);
   m_pOutputDirectory = AddEdit(kOutputDirectoryLimit, 53, 52, 184, 12);

@@ -8,20 +8,21 @@
 class COutputDirDlg : public CWizardPageDlg {
   Q_OBJECT
 
-public:
+ public:
+  /// homeDir is what a leading "~" in the folder stands for.
   COutputDirDlg(IMessageBox& box, IFolderBrowser& browser, PackageSettings settings,
-                QWidget* parent = nullptr);
+                std::string homeDir, QWidget* parent = nullptr);
   PackageSettings Settings() const override { return m_Page.Settings(); }
 
   QLineEdit* OutputDirectoryEdit() const { return m_pOutputDirectory; }
   QPushButton* BrowseButton() const { return m_pBrowse; }
 
-protected:
+ protected:
   bool OnNext() override;
   void OnBack() override;
   void UpdateControls() override;
 
-private:
+ private:
   void UpdateData();
   void OnBrowse();
 

@@ -3,11 +3,13 @@
 
 #include "generator/GenerateFiles.h"
 #include "settings/DirectoryTree.h"
-#include "settings/Validation.h"
 #include "settings/OutputFolder.h"
+#include "settings/Validation.h"
 
-COutputDirPage::COutputDirPage(PackageSettings settings)
-    : CPageLogic(std::move(settings)), m_strOutputDirectory(m_Settings.OutputDirectory) {}
+COutputDirPage::COutputDirPage(PackageSettings settings, std::string homeDir)
+    : CPageLogic(std::move(settings)),
+      m_strOutputDirectory(m_Settings.OutputDirectory),
+      m_strHomeDir(std::move(homeDir)) {}
 
 void COutputDirPage::OnBrowse(std::string_view picked) {
   if (picked != kNoDirSelected) {
@@ -20,17 +22,21 @@ bool COutputDirPage::OnNext(IMessageBox& box) {
     ShowPageMessage(box, kInvalidOutputDirectoryText);
     return false;
   }
+  // "~/pkg" is the home folder's pkg, not a folder named "~"; the summary shows the
+  // folder the files really go to.
+  m_strOutputDirectory = ResolveOutputDirectory(m_strOutputDirectory, m_strHomeDir);
   if (!OutputPathExists(m_strOutputDirectory)) {
     const MessageResult answer = box.Show(kCreateDirectoryQuestion, kAppCaption,
-                                          MessageIcon::Question, MessageButtons::YesNo, true);
+                                          MessageIcon::Question, MessageButtons::YesNo, true, {});
     if (answer != MessageResult::Yes) {
       return false;
     }
     // The box keeps the separator it gained, even when the creation fails below.
     m_strOutputDirectory = WithTrailingSeparator(m_strOutputDirectory);
-    if (!CreateDirectoryTree(m_strOutputDirectory)) {
+    SystemError error;
+    if (!CreateDirectoryTree(m_strOutputDirectory, &error)) {
       box.Show(kCouldNotCreateDirectoryText, kAppCaption, MessageIcon::Exclamation,
-               MessageButtons::Ok, true);
+               MessageButtons::Ok, true, error.Describe());
       return false;
     }
   }
@@ -43,4 +49,6 @@ void COutputDirPage::OnBack() {
   m_Settings.OutputDirectory = m_strOutputDirectory;
 }
 
-bool CSummaryPage::OnFinish(IMessageBox& box) const { return GenerateFiles(m_Settings, box); }
+bool CSummaryPage::OnFinish(IMessageBox& box) const {
+  return GenerateFiles(m_Settings, box);
+}

@@ -18,23 +18,28 @@ inline constexpr std::string_view kCreateDirectoryQuestion =
 
 /// Output-folder page: chooses, checks, offers to create and stores the folder.
 class COutputDirPage : public CPageLogic {
-public:
-  explicit COutputDirPage(PackageSettings settings);
+ public:
+  /// homeDir is what a leading "~" stands for.
+  COutputDirPage(PackageSettings settings, std::string homeDir);
   /// Puts a chosen folder into the edit box; kNoDirSelected leaves the box as it was.
   void OnBrowse(std::string_view picked);
-  /// Checks the folder, asks to create it when it is missing, creates it level by level,
-  /// and stores it with a trailing separator. False (page stays) on a bad character, a
-  /// declined question or a folder that cannot be created.
+  /// Checks the folder, resolves it as typed ("~", relative, "." and ".."; the box then
+  /// shows the absolute folder), asks to create it when it is missing, creates it level
+  /// by level, and stores it with a trailing separator. False (page stays) on a bad
+  /// character, a declined question or a folder that cannot be created.
   bool OnNext(IMessageBox& box);
   /// Stores the edit box with a trailing separator, unchecked.
   void OnBack();
 
   std::string m_strOutputDirectory;  // edit 1019
+
+ private:
+  std::string m_strHomeDir;
 };
 
 /// Summary page: shows every setting; Finish generates the package.
 class CSummaryPage : public CPageLogic {
-public:
+ public:
   explicit CSummaryPage(PackageSettings settings) : CPageLogic(std::move(settings)) {}
   /// The text of the read-only box 1025.
   std::string GetSummaryText() const { return m_Settings.GetSummaryText(); }

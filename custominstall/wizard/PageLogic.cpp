@@ -1,11 +1,20 @@
 // The first five wizard pages: what Next and Back check and store.
 #include "wizard/PageLogic.h"
 
-#include "settings/Validation.h"
 #include "settings/OutputFolder.h"
+#include "settings/PageRules.h"
+#include "settings/Validation.h"
 
 void CPageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
-  box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true);
+  box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true, {});
+}
+
+bool CPageLogic::Passes(IMessageBox& box, const std::optional<FieldProblem>& problem) {
+  if (problem) {
+    ShowPageMessage(box, problem->text);
+    return false;
+  }
+  return true;
 }
 
 PackageSettings CWelcomePage::OnNext(std::string_view homeDir) {
@@ -26,13 +35,8 @@ bool CNamesPage::OnNext(IMessageBox& box) {
   m_Settings.InfPrefix = m_strInfPrefix;
   m_Settings.ShortName = m_strShortName;
   m_Settings.LongName = m_strLongName;
-  // Only an empty box is a blank; spaces count as filled in.
-  if (m_strUninstallFileName.empty() || m_strInfPrefix.empty() || m_strShortName.empty() ||
-      m_strLongName.empty()) {
-    ShowPageMessage(box, kFillInAllBlanksText);
-    return false;
-  }
-  return true;
+  // Checked here, with the blanks, so Finish never meets a name that breaks the package.
+  return Passes(box, CheckNamesPage(m_Settings));
 }
 
 CDeviceNamesPage::CDeviceNamesPage(PackageSettings settings)
@@ -42,11 +46,7 @@ CDeviceNamesPage::CDeviceNamesPage(PackageSettings settings)
 
 bool CDeviceNamesPage::OnNext(IMessageBox& box) {
   OnBack();
-  if (m_strComDeviceName.empty() || m_strUsbDeviceName.empty()) {
-    ShowPageMessage(box, kFillInAllBlanksText);
-    return false;
-  }
-  return true;
+  return Passes(box, CheckDeviceNamesPage(m_Settings));
 }
 
 void CDeviceNamesPage::OnBack() {
@@ -58,15 +58,17 @@ CVidPidPage::CVidPidPage(PackageSettings settings)
     : CPageLogic(std::move(settings)), m_strVid(m_Settings.Vid), m_strPid(m_Settings.Pid) {}
 
 bool CVidPidPage::OnNext(IMessageBox& box) {
-  // The hex test comes first and passes an empty text, so an empty ID is reported
-  // as a blank, not as a bad number.
-  if (!IsHexNumber(m_strVid) || !IsHexNumber(m_strPid)) {
-    ShowPageMessage(box, kInvalidHexText);
-    return false;
+  // A bad number is not stored; a blank is (the hex check passes an empty text, so an
+  // empty ID is reported as a blank, not as a bad number).
+  PackageSettings typed = m_Settings;
+  typed.Vid = m_strVid;
+  typed.Pid = m_strPid;
+  const std::optional<FieldProblem> problem = CheckVidPidPage(typed);
+  if (problem && problem->text == kInvalidHexText) {
+    return Passes(box, problem);
   }
   OnBack();
-  if (m_strVid.empty() || m_strPid.empty()) {
-    ShowPageMessage(box, kFillInAllBlanksText);
+  if (!Passes(box, problem)) {
     return false;
   }
   // Coming forward, the options page always starts with the preinstaller on.
@@ -104,15 +106,19 @@ void COptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
 
 bool COptionsPage::OnNext(IMessageBox& box) {
   // The target directory lives on the Windows machine, so it keeps the Windows rule.
-  if (!IsValidDirectory(m_strTargetDirectory)) {
-    ShowPageMessage(box, kInvalidDirectoryText);
+  // A refused folder is not stored.
+  PackageSettings typed = m_Settings;
+  typed.TargetDirectory = m_strTargetDirectory;
+  if (!Passes(box, CheckOptionsPage(typed))) {
     return false;
   }
   Store();
   return true;
 }
 
-void COptionsPage::OnBack() { Store(); }
+void COptionsPage::OnBack() {
+  Store();
+}
 
 void COptionsPage::Store() {
   m_Settings.GeneratePreinstaller = m_bGeneratePreinstaller;

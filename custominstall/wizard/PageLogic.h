@@ -3,37 +3,42 @@
 // OnNext or OnBack, and hand Settings() to the next page when the call says to move on.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "settings/MessageBox.h"
 #include "settings/PackageSettings.h"
+#include "settings/PageRules.h"
 
 /// A page's own record, received as a copy from the page the user came from.
 class CPageLogic {
-public:
+ public:
   explicit CPageLogic(PackageSettings settings) : m_Settings(std::move(settings)) {}
   const PackageSettings& Settings() const { return m_Settings; }
 
-protected:
+ protected:
   /// The wizard's own messages: owned by the page, the program's name as caption, OK.
   static void ShowPageMessage(IMessageBox& box, std::string_view text);
+  /// False after showing the problem's message; true when there is none.
+  static bool Passes(IMessageBox& box, const std::optional<FieldProblem>& problem);
 
   PackageSettings m_Settings;
 };
 
 /// Welcome page: collects nothing; Next starts a fresh record.
 class CWelcomePage {
-public:
+ public:
   /// A default record whose OutputDirectory is the default folder under homeDir.
   static PackageSettings OnNext(std::string_view homeDir);
 };
 
 /// Names page: uninstall file name, INF prefix, short and long name. No Back.
 class CNamesPage : public CPageLogic {
-public:
+ public:
   explicit CNamesPage(PackageSettings settings);
-  /// Stores the four edits; false with "Please fill in all blanks." when one is empty.
+  /// Stores the four edits; false with the page's message when one is empty, a file
+  /// name holds a character Windows refuses, or the long name holds a double quote.
   bool OnNext(IMessageBox& box);
 
   std::string m_strUninstallFileName;  // edit 1001
@@ -44,9 +49,10 @@ public:
 
 /// Device-names page: the COM and USB device names.
 class CDeviceNamesPage : public CPageLogic {
-public:
+ public:
   explicit CDeviceNamesPage(PackageSettings settings);
-  /// Stores both edits; false with "Please fill in all blanks." when one is empty.
+  /// Stores both edits; false with the page's message when one is empty or holds a
+  /// double quote.
   bool OnNext(IMessageBox& box);
   /// Stores both edits without any check.
   void OnBack();
@@ -57,7 +63,7 @@ public:
 
 /// VID/PID page: the vendor and product IDs in hexadecimal.
 class CVidPidPage : public CPageLogic {
-public:
+ public:
   explicit CVidPidPage(PackageSettings settings);
   /// Hex check (VID, then PID), then store, then the blanks check; on success the
   /// preinstaller is switched on for the options page.
@@ -71,7 +77,7 @@ public:
 
 /// Options page: preinstaller and uninstaller options.
 class COptionsPage : public CPageLogic {
-public:
+ public:
   explicit COptionsPage(PackageSettings settings);
   /// Check box 1019 was clicked and now shows checked: with it cleared, the setup boxes
   /// are checked again, the target directory goes back to its default and the
@@ -85,15 +91,15 @@ public:
   /// Stores the controls without any check.
   void OnBack();
 
-  bool m_bGeneratePreinstaller;    // check box 1019
-  bool m_bShowSetupGui;            // check box 1016
-  bool m_bCopyFilesToDirectory;    // check box 1012
+  bool m_bGeneratePreinstaller;      // check box 1019
+  bool m_bShowSetupGui;              // check box 1016
+  bool m_bCopyFilesToDirectory;      // check box 1012
   std::string m_strTargetDirectory;  // edit 1018
-  bool m_bShowUninstallGui;        // check box 1017
+  bool m_bShowUninstallGui;          // check box 1017
   /// Whether 1016, 1012, 1018, 1027, 1028, 1029, 1033 and 1034 are shown.
   bool m_bPreinstallerControlsVisible = true;
 
-private:
+ private:
   void Store();
 };
 

@@ -5,9 +5,10 @@
 
 /// Shows each message as a modal QMessageBox. A box owned by the page sits over the page
 /// that is open; the others have no owner. An empty caption shows "Error", the caption
-/// the system gives a box that names none.
+/// the system gives a box that names none. The detail (path and reason) shows as the
+/// box's informative text, under the message.
 class CQtMessageBox : public IMessageBox {
-public:
+ public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
-                     MessageButtons buttons, bool ownedByPage) override;
+                     MessageButtons buttons, bool ownedByPage, std::string_view detail) override;
 };

@@ -7,14 +7,13 @@
 #include <cstring>
 #include <iostream>
 
+#include "generator/BuildNotice.h"
+#include "settings/CommandLineTexts.h"
 #include "wizard/Artwork.h"
 #include "wizard/QtMessageBox.h"
 #include "wizard/WizardRunner.h"
 
 namespace {
-
-// The exit code of a command line the program cannot use, as for --batch.
-constexpr int kBadCommandLine = 2;
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -38,27 +37,26 @@ bool CanShowWindows(int argc, char** argv) {
 
 int RunWizard(int argc, char** argv) {
   if (!CanShowWindows(argc, argv)) {
-    std::cerr << "VB7350CustomInstall: no display to show the wizard on; use --batch "
-                 "(see --help).\n";
-    return kBadCommandLine;
+    std::cerr << "No display to show the wizard on; use --batch.\n" << kTryHelpText << '\n';
+    return kBadCommandLineExit;
   }
   QApplication app(argc, argv);
   // Qt has taken its own options out; the wizard takes none.
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) {
-    std::cerr << "VB7350CustomInstall: unknown argument '" << args[1].toStdString()
-              << "' (see --help).\n";
-    return kBadCommandLine;
+    std::cerr << "Unknown option: " << args[1].toStdString() << '\n' << kTryHelpText << '\n';
+    return kBadCommandLineExit;
   }
   QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));
   QApplication::setDesktopFileName(QStringLiteral("vb7350custominstall"));
   QApplication::setWindowIcon(AppIcon());
-  // Between two pages no window is open; the wizard says itself when it has ended.
+  // The wizard says itself when it has ended.
   QApplication::setQuitOnLastWindowClosed(false);
 
   CQtMessageBox box;
   CQtFolderBrowser browser;
-  CWizardRunner runner(box, browser, QDir::homePath().toStdString());
+  CWizardRunner runner(box, browser, QDir::homePath().toStdString(),
+                       PlaceholderNotice(EmbeddedPayloadBuild()));
   QObject::connect(&runner, &CWizardRunner::Finished, &app, &QApplication::quit,
                    Qt::QueuedConnection);
   runner.Start();

@@ -8,20 +8,14 @@
 
 #include "wizard/Artwork.h"
 
-namespace {
-constexpr std::string_view kPageCaption = "VB7350 Custom Setup";
-constexpr int kPageWidth = 300;
-constexpr int kPageHeight = 204;
-}  // namespace
-
 CWizardPageDlg::CWizardPageDlg(IMessageBox& box, Buttons buttons, QWidget* parent)
     : QDialog(parent), m_Box(box), m_Units(font()) {
-  setWindowTitle(ToQString(kPageCaption));
+  setWindowTitle(ToQString(kCaption));
   setWindowIcon(AppIcon());
   // A fixed-size page with a close box but no help or resize handle.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(m_Units.Size(kPageWidth, kPageHeight));
+  setFixedSize(m_Units.Size(kWidth, kHeight));
 
   auto* picture = new QLabel(this);
   const QRect pictureRect = m_Units.Rect(7, 7, 39, 190);
@@ -32,13 +26,14 @@ CWizardPageDlg::CWizardPageDlg(IMessageBox& box, Buttons buttons, QWidget* paren
   picture->setPixmap(SidePicture(inner, devicePixelRatioF()));
   picture->setObjectName(QStringLiteral("picture132"));
 
-  m_pCancel = new QPushButton(tr("Cancel"), this);
+  // Alt+C, Alt+B, Alt+N and Alt+F reach the bottom row from anywhere on the page.
+  m_pCancel = new QPushButton(QStringLiteral("&Cancel"), this);
   m_pCancel->setGeometry(m_Units.Rect(132, 183, 50, 14));
   m_pCancel->setObjectName(QStringLiteral("button1023"));
   m_pCancel->setAutoDefault(false);
   connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-  m_pBack = new QPushButton(QStringLiteral("< Back"), this);
+  m_pBack = new QPushButton(QStringLiteral("< &Back"), this);
   m_pBack->setGeometry(m_Units.Rect(188, 183, 50, 14));
   m_pBack->setObjectName(QStringLiteral("button1005"));
   m_pBack->setAutoDefault(false);
@@ -46,7 +41,7 @@ CWizardPageDlg::CWizardPageDlg(IMessageBox& box, Buttons buttons, QWidget* paren
   connect(m_pBack, &QPushButton::clicked, this, &CWizardPageDlg::OnBackClicked);
 
   const bool finish = buttons == Buttons::BackAndFinish;
-  m_pNext = new QPushButton(finish ? QStringLiteral("Finish") : QStringLiteral("Next >"), this);
+  m_pNext = new QPushButton(finish ? QStringLiteral("&Finish") : QStringLiteral("&Next >"), this);
   m_pNext->setGeometry(m_Units.Rect(243, 183, 50, 14));
   m_pNext->setObjectName(QStringLiteral("button1004"));
   m_pNext->setDefault(true);
@@ -73,7 +68,9 @@ QString CWizardPageDlg::ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string CWizardPageDlg::ToBytes(const QString& text) { return text.toStdString(); }
+std::string CWizardPageDlg::ToBytes(const QString& text) {
+  return text.toStdString();
+}
 
 void CWizardPageDlg::EndWizard() {
   m_Exit = PageExit::Close;

@@ -19,9 +19,14 @@ class QPushButton;
 class CWizardPageDlg : public QDialog {
   Q_OBJECT
 
-public:
+ public:
   /// Which of the bottom buttons a page has; the last one is the default button.
   enum class Buttons { NextOnly, BackAndNext, BackAndFinish };
+
+  /// Caption and size (dialog units) of every page, and of the window they show in.
+  static constexpr std::string_view kCaption = "VB7350 Custom Setup";
+  static constexpr int kWidth = 300;
+  static constexpr int kHeight = 204;
 
   CWizardPageDlg(IMessageBox& box, Buttons buttons, QWidget* parent = nullptr);
 
@@ -35,7 +40,7 @@ public:
   /// "Next >" or "Finish".
   QPushButton* NextButton() const { return m_pNext; }
 
-protected:
+ protected:
   /// Copy the widgets into the page logic and run its Next; true ends the page.
   virtual bool OnNext() = 0;
   /// Copy the widgets into the page logic and run its Back.
@@ -51,15 +56,17 @@ protected:
   QLineEdit* AddEdit(int limit, int x, int y, int width, int height);
   IMessageBox& Box() { return m_Box; }
 
+ public:
   static QString ToQString(std::string_view text);
   static std::string ToBytes(const QString& text);
 
+ protected:
   /// Ends the page as Close without moving (used by a successful Finish).
   void EndWizard();
 
   void showEvent(QShowEvent* event) override;
 
-private:
+ private:
   void OnNextClicked();
   void OnBackClicked();
   /// The page's own controls first (in the order they were made), then the bottom row;

@@ -10,44 +10,55 @@
 #include "wizard/WelcomeDlg.h"
 
 CWizardRunner::CWizardRunner(IMessageBox& box, IFolderBrowser& browser, std::string homeDir,
-                             QObject* parent)
-    : QObject(parent), m_Box(box), m_Browser(browser), m_strHomeDir(std::move(homeDir)) {}
+                             std::string notice, QObject* parent)
+    : QObject(parent),
+      m_Box(box),
+      m_Browser(browser),
+      m_strHomeDir(std::move(homeDir)),
+      m_strNotice(std::move(notice)) {}
 
-CWizardRunner::~CWizardRunner() { delete m_pPage; }
+CWizardRunner::~CWizardRunner() {
+  delete m_pPage;
+}
 
-void CWizardRunner::Start() { Open(PageId::Welcome, PackageSettings{}); }
+void CWizardRunner::Start() {
+  m_pWindow = std::make_unique<CWizardWindow>(CWizardPageDlg::ToQString(m_strNotice));
+  // Modal over the whole program, as every page was: the message boxes belong to it.
+  m_pWindow->setWindowModality(Qt::ApplicationModal);
+  Open(PageId::Welcome, PackageSettings{});
+  m_pWindow->show();
+}
 
 void CWizardRunner::Open(PageId page, const PackageSettings& settings) {
   CWizardPageDlg* dialog = nullptr;
   switch (page) {
-  case PageId::Welcome:
-    dialog = new CWelcomeDlg(m_Box, m_strHomeDir);
-    break;
-  case PageId::Names:
-    dialog = new CNamesDlg(m_Box, settings);
-    break;
-  case PageId::DeviceNames:
-    dialog = new CDeviceNamesDlg(m_Box, settings);
-    break;
-  case PageId::VidPid:
-    dialog = new CVidPidDlg(m_Box, settings);
-    break;
-  case PageId::Options:
-    dialog = new COptionsDlg(m_Box, settings);
-    break;
-  case PageId::OutputDir:
-    dialog = new COutputDirDlg(m_Box, m_Browser, settings);
-    break;
-  case PageId::Summary:
-    dialog = new CSummaryDlg(m_Box, settings);
-    break;
+    case PageId::Welcome:
+      dialog = new CWelcomeDlg(m_Box, m_strHomeDir);
+      break;
+    case PageId::Names:
+      dialog = new CNamesDlg(m_Box, settings);
+      break;
+    case PageId::DeviceNames:
+      dialog = new CDeviceNamesDlg(m_Box, settings);
+      break;
+    case PageId::VidPid:
+      dialog = new CVidPidDlg(m_Box, settings);
+      break;
+    case PageId::Options:
+      dialog = new COptionsDlg(m_Box, settings);
+      break;
+    case PageId::OutputDir:
+      dialog = new COutputDirDlg(m_Box, m_Browser, settings, m_strHomeDir);
+      break;
+    case PageId::Summary:
+      dialog = new CSummaryDlg(m_Box, settings);
+      break;
   }
   m_CurrentPage = page;
   m_pPage = dialog;
-  // Modal over the whole program, like every page before it: one page at a time.
-  dialog->setWindowModality(Qt::ApplicationModal);
   connect(dialog, &QDialog::finished, this, &CWizardRunner::OnPageFinished);
-  dialog->show();
+  // The page takes the place of the one before, in the same window at the same place.
+  m_pWindow->SetPage(dialog, page == PageId::Welcome || page == PageId::Summary);
 }
 
 void CWizardRunner::OnPageFinished() {
@@ -62,6 +73,7 @@ void CWizardRunner::OnPageFinished() {
                                        : exit == PageExit::Back ? PreviousPage(m_CurrentPage)
                                                                 : std::nullopt;
   if (!target) {
+    m_pWindow->hide();
     emit Finished();
     return;
   }

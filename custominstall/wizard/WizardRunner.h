@@ -1,8 +1,10 @@
-// Runs the wizard: one page open at a time, each handing a copy of its record to the next.
+// Runs the wizard: one page at a time in one window, each handing a copy of its record
+// to the next.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
+#include <memory>
 #include <string>
 
 #include "settings/MessageBox.h"
@@ -11,14 +13,17 @@
 #include "wizard/WizardFlow.h"
 
 #include "wizard/WizardPageDlg.h"
+#include "wizard/WizardWindow.h"
 
 class CWizardRunner : public QObject {
   Q_OBJECT
 
-public:
-  /// box shows every message, browser asks for folders, homeDir holds the default folder.
+ public:
+  /// box shows every message, browser asks for folders, homeDir holds the default folder
+  /// and is what "~" means; notice is shown on the welcome and summary pages (the
+  /// placeholder notice; empty for a build with real payloads).
   CWizardRunner(IMessageBox& box, IFolderBrowser& browser, std::string homeDir,
-                QObject* parent = nullptr);
+                std::string notice = {}, QObject* parent = nullptr);
   ~CWizardRunner() override;
 
   /// Opens the welcome page.
@@ -26,18 +31,22 @@ public:
   /// The page that is open, or null once the wizard has ended.
   CWizardPageDlg* CurrentPage() const { return m_pPage; }
   PageId CurrentPageId() const { return m_CurrentPage; }
+  /// The window every page shows in (null before Start).
+  CWizardWindow* Window() const { return m_pWindow.get(); }
 
-signals:
+ signals:
   /// The wizard has ended (Cancel, Esc, the close box or a successful Finish).
   void Finished();
 
-private:
+ private:
   void Open(PageId page, const PackageSettings& settings);
   void OnPageFinished();
 
   IMessageBox& m_Box;
   IFolderBrowser& m_Browser;
   std::string m_strHomeDir;
+  std::string m_strNotice;
+  std::unique_ptr<CWizardWindow> m_pWindow;
   PageId m_CurrentPage = PageId::Welcome;
   QPointer<CWizardPageDlg> m_pPage;
 };

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "settings/OutputFolder.h"
 #include "wizard/Artwork.h"
 #include "wizard/DeviceNamesDlg.h"
 #include "wizard/NamesDlg.h"
 #include "wizard/OptionsDlg.h"
 #include "wizard/OutputDirDlg.h"
-#include "settings/OutputFolder.h"
 #include "wizard/SummaryDlg.h"
 #include "wizard/VidPidDlg.h"
 #include "wizard/WelcomeDlg.h"
@@ -24,15 +24,15 @@ namespace {
 
 // Nothing is asked while the pages are only rendered.
 class CSilentMessageBox : public IMessageBox {
-public:
-  MessageResult Show(std::string_view, std::string_view, MessageIcon, MessageButtons,
-                     bool) override {
+ public:
+  MessageResult Show(std::string_view, std::string_view, MessageIcon, MessageButtons, bool,
+                     std::string_view) override {
     return MessageResult::Ok;
   }
 };
 
 class CNoFolderBrowser : public IFolderBrowser {
-public:
+ public:
   std::string BrowseForFolder() override { return "_NoDirSelected_"; }
 };
 
@@ -52,10 +52,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QStringList args = QApplication::arguments();
   if (args.size() != 2 || args[1] == QStringLiteral("--help")) {
-    std::fputs("usage: wizard_screenshots OUTPUT_DIR\n"
-               "Renders the seven wizard pages (and the options page without a preinstaller)\n"
-               "into OUTPUT_DIR/wizard-*.png.\n",
-               args.size() == 2 ? stdout : stderr);
+    std::fputs(
+        "usage: wizard_screenshots OUTPUT_DIR\n"
+        "Renders the seven wizard pages (and the options page without a preinstaller)\n"
+        "into OUTPUT_DIR/wizard-*.png.\n",
+        args.size() == 2 ? stdout : stderr);
     return args.size() == 2 ? 0 : 2;
   }
   QDir dir(args[1]);
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
   COptionsDlg noPreinstaller(box, settings);
   noPreinstaller.GeneratePreinstallerCheck()->click();
   ok &= Save(noPreinstaller, dir, QStringLiteral("wizard-5-options-no-preinstaller.png"));
-  COutputDirDlg outputDir(box, browser, settings);
+  COutputDirDlg outputDir(box, browser, settings, "/home/user");
   ok &= Save(outputDir, dir, QStringLiteral("wizard-6-output-folder.png"));
   CSummaryDlg summary(box, settings);
   ok &= Save(summary, dir, QStringLiteral("wizard-7-summary.png"));

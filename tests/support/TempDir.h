@@ -21,6 +21,8 @@ class CTempDir {
   const std::filesystem::path& Path() const { return m_Path; }
   /// The folder with a trailing '/', as an output folder is written.
   std::string Dir() const { return m_Path.string() + "/"; }
+  /// A path inside the folder.
+  std::filesystem::path operator/(std::string_view name) const { return m_Path / name; }
   /// A path inside the folder, as a string.
   std::string File(std::string_view name) const { return (m_Path / name).string(); }
 

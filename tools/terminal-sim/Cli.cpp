@@ -3,6 +3,8 @@
 
 #include "Terminal.h"
 
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 #include <cstdio>
 #include <memory>
@@ -41,95 +43,198 @@ std::optional<int> ParseInt(const std::string& text, int min, int max) {
   return value;
 }
 
-/// Parses args into o; an error text on the first bad option.
+// The text-valued options that need a second look after the library has read them.
+struct RawTexts {
+  std::string tcp;
+  std::string romSelector;
+  std::string raw;
+  std::string reply;
+  int connectTimeoutMs = 30000;
+  int startDelayMs = 0;
+  int replyTimeoutMs = 5000;
+  int quietMs = 300;
+  int gapMs = 0;
+};
+
+constexpr int kMaxMillis = 3600000;
+
+/// The one option table: the parser reads it and --help is made from it.
+void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  const std::string line = "LINE (one of)";
+  app.add_option("--device", o.device, "a serial line, e.g. the slave of a pty you made (raw 8N1)")
+      ->type_name("PATH")
+      ->group(line);
+  app.add_option("--baud", o.baud, "its speed, 1200 to 115200 (default 57600)")
+      ->type_name("N")
+      ->check(CLI::Range(1200, 115200).description(""))
+      ->group(line);
+  app.add_flag("--pty", o.pty, "make a pseudo-terminal; prints \"pty: PATH\" for the loader")
+      ->group(line);
+  app.add_option("--tcp", t.tcp, "a TCP connection to the loader")
+      ->type_name("HOST:PORT")
+      ->group(line);
+  const std::string request = "REQUEST (one of)";
+  app.add_option("--rom", o.romName,
+                 "ROM image TRM-<t>.jd0, TRM-<t>.<ext> (t digit or M), qimod<ddd>.rom")
+      ->type_name("NAME")
+      ->group(request);
+  app.add_option("--rom-selector", t.romSelector, "raw ROM selector bytes, e.g. 4D726F6D")
+      ->type_name("HEX")
+      ->group(request);
+  app.add_option("--bll", o.bllName, "BLL file MCA<ddd>.bll or SUB<ddd>.bll")
+      ->type_name("NAME")
+      ->group(request);
+  app.add_option("--bll-form", o.bllForm, "BLL request kind (default: mca for MCA, c for SUB)")
+      ->type_name("mca|b|c")
+      ->group(request);
+  app.add_option("--raw", t.raw, "one frame sent exactly as given (no LRC added), with")
+      ->type_name("HEX")
+      ->group(request);
+  app.add_option("--reply", t.reply, "the exact reply it must get, or")
+      ->type_name("HEX")
+      ->group(request);
+  app.add_flag_callback(
+         "--no-reply", [&o] { o.rawReply = Bytes{}; }, "no reply at all (watched for --quiet ms)")
+      ->group(request);
+  const std::string checks = "Checks and faults";
+  app.add_option("--expect", o.download.expectedFile,
+                 "the file the loader must send (needed unless --missing)")
+      ->type_name("FILE")
+      ->group(checks);
+  app.add_option("--output", o.download.outputFile, "write the received image here")
+      ->type_name("FILE")
+      ->group(checks);
+  app.add_flag("--missing", o.download.expectMissing,
+               "the loader cannot open the file: expect its reject")
+      ->group(checks);
+  const auto block = [&](const char* name, int& target, const char* help) {
+    app.add_option(name, target, help)
+        ->type_name("N")
+        ->check(CLI::Range(0, 65535).description(""))
+        ->group(checks);
+  };
+  block("--nak-block", o.download.nakBlock, "answer block N once with NAK and expect it again");
+  block("--bad-lrc-block", o.download.badLrcBlock,
+        "after block N send a \"next\" with a broken LRC first");
+  app.add_flag("--bad-lrc-request", o.download.badLrcRequest,
+               "send the request with a broken LRC first")
+      ->group(checks);
+  block("--error-block", o.download.terminalErrorBlock,
+        "after block N send a terminal error (no reply expected)");
+  block("--done-block", o.download.doneBlock,
+        "ROM: after block N send \"done\" (no reply expected)");
+  app.add_flag("--done-after-end", o.download.doneAfterEnd,
+               "ROM: send \"done\" after the end frame (no reply expected)")
+      ->group(checks);
+  const std::string modem = "Modem";
+  app.add_flag("--modem", o.modem,
+               "play the modem first: init command, RING/ATA, CONNECT/ENQ;\n"
+               "ROM blocks are then 1024 bytes")
+      ->group(modem);
+  app.add_option("--modem-init", o.modemOptions.initCommand,
+                 "init command expected (default AT&F&C1&D2E1&K3; \"\" = lone CR)")
+      ->type_name("TEXT")
+      ->group(modem);
+  app.add_flag_callback(
+         "--no-init", [&o] { o.modemOptions.expectInit = false; }, "the loader has already sent it")
+      ->group(modem);
+  app.add_option("--connect-text", o.modemOptions.connectText,
+                 "result text sent (default \"CONNECT 2400\")")
+      ->type_name("TEXT")
+      ->group(modem);
+  app.add_flag_callback(
+         "--modem-ok", [&o] { o.modemOptions.sendOk = true; },
+         "answer the init command with \"OK\" (no reply expected)")
+      ->group(modem);
+  app.add_option("--rings", o.modemOptions.rings,
+                 "RINGs before CONNECT, each answered with ATA (default 1)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 100).description(""))
+      ->group(modem);
+  app.add_flag("--ring-after", o.ringAfter,
+               "after the download, RING must be answered with ATA again")
+      ->group(modem);
+  const std::string timing = "Timing";
+  const auto millis = [&](const char* name, int& target, const char* help) {
+    app.add_option(name, target, help)
+        ->type_name("MS")
+        ->check(CLI::Range(0, kMaxMillis).description(""))
+        ->group(timing);
+  };
+  millis("--timeout", t.replyTimeoutMs, "longest wait for a reply (default 5000)");
+  millis("--quiet", t.quietMs, "how long \"no reply\" is watched (default 300)");
+  millis("--gap", t.gapMs, "pause before each frame (default 0)");
+  millis("--connect-timeout", t.connectTimeoutMs,
+         "wait for a TCP connection or the modem init (default 30000)");
+  millis("--start-delay", t.startDelayMs,
+         "wait before the first frame (e.g. until the loader opened the pty)");
+  app.add_option("--repeat", o.repeat, "run the download N times (figures for each run)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1000000).description(""))
+      ->group(timing);
+  app.set_help_flag("-h,--help", "this text")->group(timing);
+}
+
+void ConfigureApp(CLI::App& app) {
+  app.name("terminal-sim");
+  app.description(
+      "Plays a download terminal (and, with --modem, the answering modem) against the\n"
+      "loader and checks every reply byte for byte against a local copy of the file.");
+  app.footer(
+      "Exit status: 0 all replies as expected, 1 a mismatch, time-out or line error, 2 bad "
+      "usage.\n");
+  app.get_formatter()->column_width(30);
+  app.get_formatter()->label("OPTIONS", "LINE REQUEST options");
+}
+
+/// Parses args into o; an error text on the first bad option (help handled by the caller).
 std::optional<std::string> Parse(const std::vector<std::string>& args, CliOptions& o) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const auto value = [&]() -> std::optional<std::string> {
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    const auto number = [&](int min, int max, int& target) -> std::optional<std::string> {
-      const std::optional<std::string> v = value();
-      const std::optional<int> n = v ? ParseInt(*v, min, max) : std::nullopt;
-      if (!n) {
-        return a + " needs a whole number from " + std::to_string(min) + " to " +
-               std::to_string(max);
-      }
-      target = *n;
-      return std::nullopt;
-    };
-    const auto millis = [&](Millis& target) -> std::optional<std::string> {
-      int ms = 0;
-      if (auto e = number(0, 3600000, ms)) return e;
-      target = Millis(ms);
-      return std::nullopt;
-    };
-    const auto text = [&](std::string& target) -> std::optional<std::string> {
-      const std::optional<std::string> v = value();
-      if (!v) return a + " needs a value";
-      target = *v;
-      return std::nullopt;
-    };
-    std::optional<std::string> e;
-    if (a == "--device") e = text(o.device);
-    else if (a == "--baud") e = number(1200, 115200, o.baud);
-    else if (a == "--pty") o.pty = true;
-    else if (a == "--tcp") {
-      std::string hostPort;
-      e = text(hostPort);
-      const std::size_t colon = hostPort.rfind(':');
-      const std::optional<int> port =
-          colon == std::string::npos ? std::nullopt : ParseInt(hostPort.substr(colon + 1), 1, 65535);
-      if (!e && (!port || colon == 0)) e = "--tcp needs HOST:PORT";
-      if (!e) {
-        o.tcpHost = hostPort.substr(0, colon);
-        o.tcpPort = *port;
-      }
+  CLI::App app;
+  ConfigureApp(app);
+  RawTexts t;
+  DeclareOptions(app, o, t);
+  // "--opt=" is an empty value; the library would take the next argument instead.
+  std::vector<std::string> reversed;
+  for (auto it = args.rbegin(); it != args.rend(); ++it) {
+    if (it->starts_with("--") && it->ends_with("=")) {
+      reversed.emplace_back();
+      reversed.push_back(it->substr(0, it->size() - 1));
+    } else {
+      reversed.push_back(*it);
     }
-    else if (a == "--connect-timeout") e = millis(o.connectTimeout);
-    else if (a == "--start-delay") e = millis(o.startDelay);
-    else if (a == "--rom") e = text(o.romName);
-    else if (a == "--rom-selector") {
-      std::string hex;
-      e = text(hex);
-      if (!e) {
-        o.romSelector = ParseHex(hex);
-        if (!o.romSelector || o.romSelector->empty()) e = "--rom-selector needs hex bytes, e.g. 4D726F6D";
-      }
+  }
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    return std::string(e.what());
+  }
+  o.connectTimeout = Millis(t.connectTimeoutMs);
+  o.startDelay = Millis(t.startDelayMs);
+  o.download.replyTimeout = Millis(t.replyTimeoutMs);
+  o.download.quietTime = Millis(t.quietMs);
+  o.download.frameGap = Millis(t.gapMs);
+  if (app.count("--tcp") > 0) {
+    const std::size_t colon = t.tcp.rfind(':');
+    const std::optional<int> port =
+        colon == std::string::npos ? std::nullopt : ParseInt(t.tcp.substr(colon + 1), 1, 65535);
+    if (!port || colon == 0) return std::string("--tcp needs HOST:PORT");
+    o.tcpHost = t.tcp.substr(0, colon);
+    o.tcpPort = *port;
+  }
+  if (app.count("--rom-selector") > 0) {
+    o.romSelector = ParseHex(t.romSelector);
+    if (!o.romSelector || o.romSelector->empty()) {
+      return std::string("--rom-selector needs hex bytes, e.g. 4D726F6D");
     }
-    else if (a == "--raw" || a == "--reply") {
-      std::string hex;
-      e = text(hex);
-      std::optional<Bytes>& target = a == "--raw" ? o.rawFrame : o.rawReply;
-      if (!e) target = ParseHex(hex);
-      if (!e && (!target || (a == "--raw" && target->empty()))) e = a + " needs hex bytes";
-    }
-    else if (a == "--no-reply") o.rawReply = Bytes{};
-    else if (a == "--bll") e = text(o.bllName);
-    else if (a == "--bll-form") e = text(o.bllForm);
-    else if (a == "--expect") e = text(o.download.expectedFile);
-    else if (a == "--output") e = text(o.download.outputFile);
-    else if (a == "--missing") o.download.expectMissing = true;
-    else if (a == "--nak-block") e = number(0, 65535, o.download.nakBlock);
-    else if (a == "--bad-lrc-block") e = number(0, 65535, o.download.badLrcBlock);
-    else if (a == "--bad-lrc-request") o.download.badLrcRequest = true;
-    else if (a == "--error-block") e = number(0, 65535, o.download.terminalErrorBlock);
-    else if (a == "--done-block") e = number(0, 65535, o.download.doneBlock);
-    else if (a == "--done-after-end") o.download.doneAfterEnd = true;
-    else if (a == "--timeout") e = millis(o.download.replyTimeout);
-    else if (a == "--quiet") e = millis(o.download.quietTime);
-    else if (a == "--gap") e = millis(o.download.frameGap);
-    else if (a == "--modem") o.modem = true;
-    else if (a == "--modem-init") e = text(o.modemOptions.initCommand);
-    else if (a == "--no-init") o.modemOptions.expectInit = false;
-    else if (a == "--connect-text") e = text(o.modemOptions.connectText);
-    else if (a == "--ring-after") o.ringAfter = true;
-    else if (a == "--modem-ok") o.modemOptions.sendOk = true;
-    else if (a == "--rings") e = number(1, 100, o.modemOptions.rings);
-    else if (a == "--repeat") e = number(1, 1000000, o.repeat);
-    else e = "unknown option " + a;
-    if (e) return e;
+  }
+  if (app.count("--raw") > 0) {
+    o.rawFrame = ParseHex(t.raw);
+    if (!o.rawFrame || o.rawFrame->empty()) return std::string("--raw needs hex bytes");
+  }
+  if (app.count("--reply") > 0) {
+    o.rawReply = ParseHex(t.reply);
+    if (!o.rawReply) return std::string("--reply needs hex bytes");
   }
   const int transports = (o.device.empty() ? 0 : 1) + (o.pty ? 1 : 0) + (o.tcpHost.empty() ? 0 : 1);
   if (transports != 1) return std::string("give exactly one of --device, --pty, --tcp");
@@ -192,55 +297,16 @@ std::string Figures(const Result& r) {
 }  // namespace
 
 std::string UsageText() {
-  return R"(Usage: terminal-sim LINE REQUEST [options]
-Plays a download terminal (and, with --modem, the answering modem) against the
-loader and checks every reply byte for byte against a local copy of the file.
-
-LINE (one of):
-  --device PATH          a serial line, e.g. the slave of a pty you made (raw 8N1)
-  --baud N               its speed (default 57600)
-  --pty                  make a pseudo-terminal; prints "pty: PATH" for the loader
-  --tcp HOST:PORT        a TCP connection to the loader
-REQUEST (one of):
-  --rom NAME             ROM image TRM-<t>.jd0, TRM-<t>.<ext> (t digit or M), qimod<ddd>.rom
-  --rom-selector HEX     raw ROM selector bytes, e.g. 4D726F6D
-  --bll NAME             BLL file MCA<ddd>.bll or SUB<ddd>.bll
-  --bll-form mca|b|c     BLL request kind (default: mca for MCA, c for SUB)
-  --raw HEX              one frame sent exactly as given (no LRC added), with
-  --reply HEX            the exact reply it must get, or
-  --no-reply             no reply at all (watched for --quiet ms)
-Checks and faults:
-  --expect FILE          the file the loader must send (needed unless --missing)
-  --output FILE          write the received image here
-  --missing              the loader cannot open the file: expect its reject
-  --nak-block N          answer block N once with NAK and expect it again
-  --bad-lrc-block N      after block N send a "next" with a broken LRC first
-  --bad-lrc-request      send the request with a broken LRC first
-  --error-block N        after block N send a terminal error (no reply expected)
-  --done-block N         ROM: after block N send "done" (no reply expected)
-  --done-after-end       ROM: send "done" after the end frame (no reply expected)
-Modem:
-  --modem                play the modem first: init command, RING/ATA, CONNECT/ENQ;
-                         ROM blocks are then 1024 bytes
-  --modem-init TEXT      init command expected (default AT&F&C1&D2E1&K3; "" = lone CR)
-  --no-init              the loader has already sent it
-  --connect-text TEXT    result text sent (default "CONNECT 2400")
-  --modem-ok             answer the init command with "OK" (no reply expected)
-  --rings N              RINGs before CONNECT, each answered with ATA (default 1)
-  --ring-after           after the download, RING must be answered with ATA again
-Timing:
-  --timeout MS           longest wait for a reply (default 5000)
-  --quiet MS             how long "no reply" is watched (default 300)
-  --gap MS               pause before each frame (default 0)
-  --connect-timeout MS   wait for a TCP connection or the modem init (default 30000)
-  --start-delay MS       wait before the first frame (e.g. until the loader opened the pty)
-  --repeat N             run the download N times (figures for each run)
-  --help                 this text
-Exit status: 0 all replies as expected, 1 a mismatch, time-out or line error, 2 bad usage.
-)";
+  CLI::App app;
+  ConfigureApp(app);
+  CliOptions o;
+  RawTexts t;
+  DeclareOptions(app, o, t);
+  return app.help();
 }
 
 int RunTerminalSim(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  // --help wins over every other argument, as before the library read them.
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
       out << UsageText();
@@ -249,7 +315,7 @@ int RunTerminalSim(const std::vector<std::string>& args, std::ostream& out, std:
   }
   CliOptions o;
   if (const std::optional<std::string> e = Parse(args, o)) {
-    err << "terminal-sim: " << *e << "\n(see terminal-sim --help)\n";
+    err << *e << "\nTry 'terminal-sim --help'.\n";
     return kExitUsage;
   }
   std::string error;

@@ -1,8 +1,11 @@
 // The generation run when files cannot be written: where it stops and what it says.
 #include "generator/GenerateFiles.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,7 +32,8 @@ TEST(GenerateFilesFailure, ReadOnlyW2kInfStopsAfterBusAndVxdInfs) {
   CRecordingMessageBox box;
 
   EXPECT_FALSE(GenerateFiles(s, box));
-  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{
+                              OpenFailure(Cause(w2k, "Permission denied")), RunFailed()}));
   EXPECT_EQ(FileNames(temp.Path()),
             (std::vector<std::string>{"vornbus.inf", "vornvxd.inf", "vornw2k.inf"}));
   EXPECT_EQ(ReadFile(temp.Path() / "vornbus.inf"), ReadFile(kGoldenDir / "defaults/vornbus.inf"));
@@ -45,54 +49,111 @@ TEST(GenerateFilesFailure, VxdInfOpenFailureUsesTheExclamationIcon) {
   CRecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages,
-            (std::vector<RecordedMessage>{OpenFailure(MessageIcon::Exclamation), RunFailed()}));
+            (std::vector<RecordedMessage>{OpenFailure(Cause(temp / "vornvxd.inf", "Is a directory"),
+                                                      MessageIcon::Exclamation),
+                                          RunFailed()}));
   EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"vornbus.inf", "vornvxd.inf"}));
 }
 
 TEST(GenerateFilesFailure, MissingOrUnwritableFolderFailsCleanly) {
   CTempDir temp;
-  std::vector<std::string> folders = {temp.Dir() + "missing/"};
+  WriteFile(temp / "file", "x");
+  // Each with the reason the system gives; an empty reason is not checked.
+  std::vector<std::pair<std::string, std::string>> folders = {
+      {temp.Dir() + "missing/", "No such file or directory"},
+      {temp.Dir() + "file/", "Not a directory"}};
   if (fs::is_directory("/proc/self")) {
-    folders.push_back("/proc/");  // refuses new files even to root
+    folders.emplace_back("/proc/", "");  // refuses new files even to root
   }
   if (::geteuid() != 0) {
     fs::create_directory(temp.Path() / "locked");
     fs::permissions(temp.Path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-    folders.push_back(temp.Dir() + "locked/");
+    folders.emplace_back(temp.Dir() + "locked/", "Permission denied");
   }
-  for (const std::string& folder : folders) {
+  for (const auto& [folder, reason] : folders) {
     SCOPED_TRACE(folder);
     PackageSettings s;
     s.OutputDirectory = folder;
     CRecordingMessageBox box;
     EXPECT_FALSE(GenerateFiles(s, box));
-    EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+    ASSERT_EQ(box.messages.size(), 2u);
+    const std::string detail = box.messages[0].detail;
+    EXPECT_EQ(box.messages[0], OpenFailure(detail));
+    EXPECT_EQ(box.messages[1], RunFailed());
+    EXPECT_TRUE(detail.starts_with(folder + "vornbus.inf: ")) << detail;
+    if (!reason.empty()) {
+      EXPECT_EQ(detail, Cause(folder + "vornbus.inf", reason));
+    }
   }
   EXPECT_FALSE(fs::exists(temp.Path() / "missing"));  // the run never creates folders
 }
 
-TEST(GenerateFilesFailure, WriteErrorAfterOpenFailsTheRun) {
-  if (!fs::exists("/dev/full")) {
-    GTEST_SKIP() << "no /dev/full";
+// Lowers the largest file this process may write, for the life of the object; a write
+// past it then fails with EFBIG (its signal ignored) after the file was created.
+class CFileSizeLimit {
+ public:
+  explicit CFileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &m_Saved);
+    m_OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = m_Saved;
+    lowered.rlim_cur = bytes;
+    m_bActive = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
   }
+  ~CFileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &m_Saved);
+    std::signal(SIGXFSZ, m_OldHandler);
+  }
+  CFileSizeLimit(const CFileSizeLimit&) = delete;
+  CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+  bool Active() const { return m_bActive; }
+
+ private:
+  rlimit m_Saved{};
+  void (*m_OldHandler)(int) = nullptr;
+  bool m_bActive = false;
+};
+
+TEST(GenerateFilesFailure, WriteErrorAfterTheCreateNamesTheFileInTheRunsMessage) {
   CTempDir temp;
-  fs::create_symlink("/dev/full", temp.Path() / "vornbus.inf");  // opens, then cannot write
+  WriteFile(temp / "vornbus.inf", "old");
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
   CRecordingMessageBox box;
-  EXPECT_FALSE(GenerateFiles(s, box));
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunFailed()});
-  EXPECT_FALSE(fs::exists(temp.Path() / "vornvxd.inf"));
+  bool generated = true;
+  {
+    CFileSizeLimit limit(1024);  // vornbus.inf is larger
+    ASSERT_TRUE(limit.Active());
+    generated = GenerateFiles(s, box);
+  }
+  EXPECT_FALSE(generated);
+  EXPECT_EQ(box.messages,
+            std::vector<RecordedMessage>{RunFailed(Cause(temp / "vornbus.inf", "File too large"))});
+  // The old file stays whole and no temporary file is left behind.
+  EXPECT_EQ(FileNames(temp.Path()), std::vector<std::string>{"vornbus.inf"});
+  EXPECT_EQ(ReadFile(temp / "vornbus.inf"), "old");
 }
 
-TEST(GenerateFilesFailure, PipeInTheWayFailsInsteadOfWaiting) {
+TEST(GenerateFilesFailure, SymlinkOrFifoInPlaceIsReplacedNeverFollowed) {
   CTempDir temp;
-  ASSERT_EQ(::mkfifo((temp.Path() / "vornbus.inf").c_str(), 0666), 0);
+  fs::create_directory(temp / "pkg");
+  WriteFile(temp / "victim.txt", "keep me");
+  fs::create_symlink("../victim.txt", temp / "pkg" / "vornbus.sys");
+  fs::create_symlink("../victim.txt", temp / "pkg" / "vornbus.inf");
+  ASSERT_EQ(::mkfifo((temp / "pkg" / "vornw2k.inf").c_str(), 0666), 0);
+  ASSERT_EQ(::mkfifo((temp / "pkg" / "vornun.exe").c_str(), 0666), 0);
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
+  s.OutputDirectory = temp.Dir() + "pkg/";
   CRecordingMessageBox box;
-  EXPECT_FALSE(GenerateFiles(s, box));
-  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+  EXPECT_TRUE(GenerateFiles(s, box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunSucceeded()});
+  EXPECT_EQ(ReadFile(temp / "victim.txt"), "keep me");
+  EXPECT_EQ(FileNames(temp / "pkg").size(), 20u);  // no temporary file left
+  for (const char* name : {"vornbus.sys", "vornbus.inf", "vornw2k.inf", "vornun.exe"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(temp / "pkg" / name)));
+  }
+  EXPECT_EQ(ReadFile(temp / "pkg" / "vornbus.inf"), ReadFile(kGoldenDir / "defaults/vornbus.inf"));
+  EXPECT_EQ(ReadFile(temp / "pkg" / "vornw2k.inf"), ReadFile(kGoldenDir / "defaults/vornw2k.inf"));
 }
 
 TEST(GenerateFilesFailure, PayloadsGoOutInTheirOrder) {
@@ -115,7 +176,9 @@ TEST(GenerateFilesFailure, PayloadsGoOutInTheirOrder) {
     s.OutputDirectory = temp.Dir();
     CRecordingMessageBox box;
     EXPECT_FALSE(GenerateFiles(s, box));
-    EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+    EXPECT_EQ(box.messages,
+              (std::vector<RecordedMessage>{OpenFailure(Cause(temp / c.blocked, "Is a directory")),
+                                            RunFailed()}));
     EXPECT_TRUE(fs::is_regular_file(temp.Path() / c.writtenBefore));
     if (*c.notWritten != '\0') {
       EXPECT_FALSE(fs::exists(temp.Path() / c.notWritten));
@@ -132,7 +195,9 @@ TEST(GenerateFilesFailure, NameWithASlashIsNotWrittenOutsideTheFolder) {
   s.UninstallFileName = "../x";
   CRecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
-  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+  EXPECT_EQ(box.messages,
+            (std::vector<RecordedMessage>{
+                OpenFailure(s.OutputDirectory + "../x.u98: Invalid argument"), RunFailed()}));
   EXPECT_EQ(FileNames(temp.Path()), std::vector<std::string>{"pkg"});
   EXPECT_EQ(FileNames(temp.Path() / "pkg").size(), 5u);  // a/ and the four INF files
 
@@ -140,7 +205,9 @@ TEST(GenerateFilesFailure, NameWithASlashIsNotWrittenOutsideTheFolder) {
   s.InfPrefix = "a/";
   box.messages.clear();
   EXPECT_FALSE(GenerateFiles(s, box));
-  EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{OpenFailure(), RunFailed()}));
+  EXPECT_EQ(box.messages,
+            (std::vector<RecordedMessage>{
+                OpenFailure(s.OutputDirectory + "a/bus.inf: Invalid argument"), RunFailed()}));
   EXPECT_TRUE(FileNames(temp.Path() / "pkg" / "a").empty());
 }
 
@@ -151,7 +218,8 @@ TEST(WriteSetupInfo, StopsAtTheFileThatCannotBeCreated) {
   s.OutputDirectory = temp.Dir();
   CRecordingMessageBox box;
   EXPECT_FALSE(WriteSetupInfo(s, box));
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{OpenFailure()});
+  EXPECT_EQ(box.messages,
+            std::vector<RecordedMessage>{OpenFailure(Cause(temp / "setup.ini", "Is a directory"))});
   EXPECT_EQ(ReadFile(temp.Path() / "vornun.u98"), ReadFile(kGoldenDir / "defaults/vornun.u98"));
   EXPECT_EQ(ReadFile(temp.Path() / "vornun.u2k"), ReadFile(kGoldenDir / "defaults/vornun.u2k"));
 }

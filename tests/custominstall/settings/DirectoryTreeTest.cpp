@@ -44,3 +44,15 @@ TEST(CreateDirectoryTree, DeepPathThatCannotBeCreatedFailsWithoutClimbingForever
   }
   EXPECT_FALSE(CreateDirectoryTree(blocked));  // ...a blocked one fails at once
 }
+
+TEST(CreateDirectoryTree, NamesTheLevelThatFailedAndTheSystemsReason) {
+  CTempDir temp;
+  testsupport::WriteFile(temp.Path() / "file", "x");
+  SystemError error;
+  EXPECT_FALSE(CreateDirectoryTree(temp.Dir() + "file/sub/", &error));
+  EXPECT_EQ(error.Describe(), temp.Dir() + "file/sub/: Not a directory");
+  EXPECT_FALSE(CreateDirectoryTree(temp.Dir(), &error));
+  EXPECT_EQ(error.Describe(), temp.Dir() + ": File exists");
+  EXPECT_FALSE(CreateDirectoryTree("", &error));
+  EXPECT_EQ(error.Describe(), ": No such file or directory");
+}

@@ -36,13 +36,10 @@ TEST(PackageSettings, DefaultDerivedNames) {
   EXPECT_EQ(s.W2kInfName(), "vornw2k.inf");
   EXPECT_EQ(s.WdmInfName(), "vornwdm.inf");
   EXPECT_EQ(s.VxdInfName(), "vornvxd.inf");
-  EXPECT_EQ(s.BusCatName(), "vornbus.cat");
-  EXPECT_EQ(s.SerCatName(), "vornser.cat");
   EXPECT_EQ(s.Uninstaller98Name(), "vornun.exe");
   EXPECT_EQ(s.Uninstaller2kName(), "vornun2k.exe");
   EXPECT_EQ(s.UninstallInfo98Name(), "vornun.u98");
   EXPECT_EQ(s.UninstallInfo2kName(), "vornun.u2k");
-  EXPECT_EQ(s.HardwareIdPattern(), "*VID_3E7A&PID_B2C9*");
   EXPECT_EQ(s.OutputPath(s.BusInfName()), "/pkg/vornbus.inf");
 }
 
@@ -52,7 +49,6 @@ TEST(PackageSettings, OnlyThePrefixIsUpperCasedAndIdsAreNotPadded) {
   s.Vid = "3E";
   s.Pid = "1";
   EXPECT_EQ(s.UninstallKeyName(), "ABCOMM&3E&1");
-  EXPECT_EQ(s.HardwareIdPattern(), "*VID_3E&PID_1*");
   EXPECT_EQ(s.BusInfName(), "abbus.inf");
   EXPECT_EQ(s.InfPrefix, "ab");  // GetUpperInfPrefix leaves the record alone
 

@@ -60,6 +60,24 @@ TEST(IsFileNameStem, RefusesOnlyTheSlash) {
   EXPECT_FALSE(IsFileNameStem("a/"));
 }
 
+TEST(IsWindowsFileName, RefusesWhatWindowsRefusesInANameAndNothingElse) {
+  for (const char bad : std::string_view("\\/:*?\"<>|")) {
+    EXPECT_FALSE(IsWindowsFileName(std::string("a") + bad + "b")) << bad;
+  }
+  for (int control = 0; control < 0x20; ++control) {
+    EXPECT_FALSE(IsWindowsFileName(std::string("a") + static_cast<char>(control))) << control;
+  }
+  EXPECT_TRUE(IsWindowsFileName("my un.%;,'()[]{}=+-_~!@#$^&"));
+  EXPECT_TRUE(IsWindowsFileName("\x7f\xe9"));
+  EXPECT_TRUE(IsWindowsFileName(""));  // emptiness is the blanks check's job
+}
+
+TEST(IsInfQuotedText, RefusesOnlyTheDoubleQuote) {
+  EXPECT_FALSE(IsInfQuotedText("Foo \"Bar\""));
+  EXPECT_FALSE(IsInfQuotedText("\""));
+  EXPECT_TRUE(IsInfQuotedText("100% \\ Acme; Inc, Ltd 'x' $(Vid) %1%"));
+}
+
 TEST(Validation, MessageTexts) {
   EXPECT_EQ(kFillInAllBlanksText, "Please fill in all blanks.");
   EXPECT_EQ(kInvalidHexText, "Please enter a valid hexadecimal number.");

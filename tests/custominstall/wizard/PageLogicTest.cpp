@@ -12,13 +12,15 @@
 
 using wizardtest::BlanksMessage;
 using wizardtest::CScriptedMessageBox;
+using wizardtest::FileNameMessage;
 using wizardtest::HexMessage;
+using wizardtest::QuoteMessage;
 using wizardtest::RecordedMessage;
 using wizardtest::TargetDirectoryMessage;
 
 TEST(WizardFlow, WalksTheSevenPagesInOrder) {
-  const std::vector<PageId> order = {PageId::Welcome,  PageId::Names,     PageId::DeviceNames,
-                                     PageId::VidPid,   PageId::Options,   PageId::OutputDir,
+  const std::vector<PageId> order = {PageId::Welcome, PageId::Names,   PageId::DeviceNames,
+                                     PageId::VidPid,  PageId::Options, PageId::OutputDir,
                                      PageId::Summary};
   for (std::size_t i = 0; i + 1 < order.size(); ++i) {
     SCOPED_TRACE(i);
@@ -61,6 +63,60 @@ TEST(CNamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().InfPrefix, "  ");
   EXPECT_EQ(page.Settings().LongName, "    ");
+}
+
+TEST(CNamesPage, RefusesWhatBreaksThePackageWithThePagesOtherChecks) {
+  struct Case {
+    std::string CNamesPage::*field;
+    std::string value;
+    RecordedMessage message;
+  };
+  std::vector<Case> cases;
+  for (const char bad : std::string("\\/:*?\"<>|\x01\x1f\t")) {
+    const std::string name = std::string("a") + bad;
+    cases.push_back({&CNamesPage::m_strUninstallFileName, name, FileNameMessage()});
+    cases.push_back({&CNamesPage::m_strInfPrefix, name, FileNameMessage()});
+  }
+  cases.push_back({&CNamesPage::m_strLongName, "Foo \"Bar\"", QuoteMessage()});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    CNamesPage page{PackageSettings{}};
+    page.*c.field = c.value;
+    CScriptedMessageBox box;
+    EXPECT_FALSE(page.OnNext(box));
+    EXPECT_EQ(box.messages, std::vector<RecordedMessage>{c.message});
+  }
+  // Blanks come first; the short name is in no file, so a quote there is fine, and so are
+  // the characters valid inside quoted INF strings.
+  CNamesPage page{PackageSettings{}};
+  page.m_strInfPrefix = "a:b";
+  page.m_strLongName.clear();
+  CScriptedMessageBox box;
+  EXPECT_FALSE(page.OnNext(box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
+  CNamesPage valid{PackageSettings{}};
+  valid.m_strUninstallFileName = "my un.%;";
+  valid.m_strShortName = "\"short\"";
+  valid.m_strLongName = "100% \\ Acme; Inc, Ltd";
+  box.Clear();
+  EXPECT_TRUE(valid.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
+}
+
+TEST(CDeviceNamesPage, AQuoteInEitherNameIsRefused) {
+  for (int which = 0; which < 2; ++which) {
+    SCOPED_TRACE(which);
+    CDeviceNamesPage page{PackageSettings{}};
+    (which == 0 ? page.m_strComDeviceName : page.m_strUsbDeviceName) = "Port \"1\"";
+    CScriptedMessageBox box;
+    EXPECT_FALSE(page.OnNext(box));
+    EXPECT_EQ(box.messages, std::vector<RecordedMessage>{QuoteMessage()});
+  }
+  CDeviceNamesPage page{PackageSettings{}};
+  page.m_strComDeviceName = "Port, 50% \\ $(Vid); x";
+  CScriptedMessageBox box;
+  EXPECT_TRUE(page.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
 }
 
 TEST(CNamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
@@ -119,9 +175,8 @@ TEST(CVidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
     const char* message;  // null: none
   };
   const Case cases[] = {
-      {"3E7G", "B2C9", false, "hex"},  {"3E7A", "b2c9", false, "hex"},
-      {"", "12", false, "blanks"},     {"12", "", false, "blanks"},
-      {"", "XYZ", false, "hex"},       {"3E", "1", true, nullptr},
+      {"3E7G", "B2C9", false, "hex"},  {"3E7A", "b2c9", false, "hex"},  {"", "12", false, "blanks"},
+      {"12", "", false, "blanks"},     {"", "XYZ", false, "hex"},       {"3E", "1", true, nullptr},
       {"0123", "ABCD", true, nullptr}, {"3E7A ", "B2C9", false, "hex"},
   };
   for (const Case& c : cases) {
@@ -194,10 +249,10 @@ TEST(COptionsPage, TargetDirectoryKeepsTheWindowsRule) {
     const char* path;
     bool valid;
   } cases[] = {
-      {"C:\\drivers", true},  {"\\\\server\\share", true}, {"", true},
-      {"C:drivers", false},   {"C:\\a:", false},           {"C:\\x?y", false},
-      {"C:/drivers", false},  {"C:\\a*b", false},          {"C:\\\"q\"", false},
-      {"C:\\a<b", false},     {"C:\\a>b", false},          {"C:\\a|b", false},
+      {"C:\\drivers", true}, {"\\\\server\\share", true}, {"", true},
+      {"C:drivers", false},  {"C:\\a:", false},           {"C:\\x?y", false},
+      {"C:/drivers", false}, {"C:\\a*b", false},          {"C:\\\"q\"", false},
+      {"C:\\a<b", false},    {"C:\\a>b", false},          {"C:\\a|b", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);

@@ -40,6 +40,7 @@ void WhenModalOpens(std::function<void(QWidget*)> act) {
 struct SeenBox {
   QString title;
   QString text;
+  QString detail;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QMessageBox::StandardButtons buttons;
   QWidget* owner = nullptr;
@@ -47,15 +48,15 @@ struct SeenBox {
 
 // Shows one message through CQtMessageBox, answering with the given button.
 MessageResult ShowAndAnswer(IMessageBox& box, std::string_view caption, MessageIcon icon,
-                            MessageButtons buttons, bool owned,
-                            QMessageBox::StandardButton answer, SeenBox& seen) {
+                            MessageButtons buttons, bool owned, QMessageBox::StandardButton answer,
+                            SeenBox& seen, std::string_view detail = {}) {
   WhenModalOpens([&seen, answer](QWidget* modal) {
     auto* shown = qobject_cast<QMessageBox*>(modal);
-    seen = {shown->windowTitle(), shown->text(), shown->icon(), shown->standardButtons(),
-            shown->parentWidget()};
+    seen = {shown->windowTitle(),     shown->text(),        shown->informativeText(), shown->icon(),
+            shown->standardButtons(), shown->parentWidget()};
     shown->button(answer)->click();
   });
-  return box.Show("Some text", caption, icon, buttons, owned);
+  return box.Show("Some text", caption, icon, buttons, owned, detail);
 }
 
 }  // namespace
@@ -68,24 +69,28 @@ TEST(QtMessageBox, ShowsCaptionIconButtonsAndOwnerAsAsked) {
   page.show();
 
   SeenBox seen;
-  EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question,
-                          MessageButtons::YesNo, true, QMessageBox::No, seen),
+  EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question, MessageButtons::YesNo,
+                          true, QMessageBox::No, seen),
             MessageResult::No);
   EXPECT_EQ(seen.title, QStringLiteral("VB7350CustomInstall"));
   EXPECT_EQ(seen.text, QStringLiteral("Some text"));
   EXPECT_EQ(seen.icon, QMessageBox::Question);
   EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
   EXPECT_EQ(seen.owner, &page);
+  EXPECT_EQ(seen.detail, QString());
 
-  EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question,
-                          MessageButtons::YesNo, true, QMessageBox::Yes, seen),
+  EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question, MessageButtons::YesNo,
+                          true, QMessageBox::Yes, seen),
             MessageResult::Yes);
 
   // A writer's box: no owner, no caption given (shown as "Error"), the stop icon.
-  EXPECT_EQ(ShowAndAnswer(box, "", MessageIcon::Stop, MessageButtons::Ok, false,
-                          QMessageBox::Ok, seen),
+  EXPECT_EQ(ShowAndAnswer(box, "", MessageIcon::Stop, MessageButtons::Ok, false, QMessageBox::Ok,
+                          seen, "/pkg/vornbus.inf: Permission denied"),
             MessageResult::Ok);
   EXPECT_EQ(seen.title, QStringLiteral("Error"));
+  EXPECT_EQ(seen.text, QStringLiteral("Some text"));  // the design's text first...
+  EXPECT_EQ(seen.detail,
+            QStringLiteral("/pkg/vornbus.inf: Permission denied"));  // ...the cause under it
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
   EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_EQ(seen.owner, nullptr);

@@ -12,10 +12,11 @@ namespace wizardtest {
 using testsupport::RecordedMessage;
 
 class CScriptedMessageBox final : public IMessageBox {
-public:
+ public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
-                     MessageButtons buttons, bool ownedByPage) override {
-    messages.push_back({std::string(text), std::string(caption), icon, buttons, ownedByPage});
+                     MessageButtons buttons, bool ownedByPage, std::string_view detail) override {
+    messages.push_back(
+        {std::string(text), std::string(caption), icon, buttons, ownedByPage, std::string(detail)});
     if (buttons == MessageButtons::Ok) {
       return MessageResult::Ok;
     }
@@ -35,9 +36,11 @@ public:
 
 /// A wizard message: owned by the page, the program's name as caption, OK, no icon.
 inline RecordedMessage PageMessage(std::string text) {
-  return {std::move(text), "VB7350CustomInstall", MessageIcon::None, MessageButtons::Ok, true};
+  return {std::move(text), "VB7350CustomInstall", MessageIcon::None, MessageButtons::Ok, true, ""};
 }
-inline RecordedMessage BlanksMessage() { return PageMessage("Please fill in all blanks."); }
+inline RecordedMessage BlanksMessage() {
+  return PageMessage("Please fill in all blanks.");
+}
 inline RecordedMessage HexMessage() {
   return PageMessage("Please enter a valid hexadecimal number.");
 }
@@ -47,13 +50,28 @@ inline RecordedMessage TargetDirectoryMessage() {
 inline RecordedMessage OutputDirectoryMessage() {
   return PageMessage("Directory cannot contain: \\ : * ? \" < > |");
 }
-inline RecordedMessage CreateQuestion() {
-  return {"Directory does not exist, do you want to create it?", "VB7350CustomInstall",
-          MessageIcon::Question, MessageButtons::YesNo, true};
+inline RecordedMessage FileNameMessage() {
+  return PageMessage("File names cannot contain: \\ / : * ? \" < > | or control characters");
 }
-inline RecordedMessage CreateFailed() {
-  return {"Error: Could Not Create Directory.", "VB7350CustomInstall", MessageIcon::Exclamation,
-          MessageButtons::Ok, true};
+inline RecordedMessage QuoteMessage() {
+  return PageMessage("Names cannot contain a double quote (\").");
+}
+inline RecordedMessage CreateQuestion() {
+  return {"Directory does not exist, do you want to create it?",
+          "VB7350CustomInstall",
+          MessageIcon::Question,
+          MessageButtons::YesNo,
+          true,
+          ""};
+}
+/// detail: the level that could not be created and why.
+inline RecordedMessage CreateFailed(std::string detail) {
+  return {"Error: Could Not Create Directory.",
+          "VB7350CustomInstall",
+          MessageIcon::Exclamation,
+          MessageButtons::Ok,
+          true,
+          std::move(detail)};
 }
 
 }  // namespace wizardtest

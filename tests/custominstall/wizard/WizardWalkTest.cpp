@@ -40,7 +40,7 @@ namespace {
     ::testing::AddGlobalTestEnvironment(new wizardtest::CQtApplicationEnvironment);
 
 class CScriptedFolderBrowser : public IFolderBrowser {
-public:
+ public:
   std::string BrowseForFolder() override { return picks.empty() ? "_NoDirSelected_" : picks; }
   std::string picks;
 };
@@ -53,7 +53,9 @@ void TypeInto(QLineEdit* edit, const QString& text) {
   QTest::keyClicks(edit, text);
 }
 
-void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+void Click(QPushButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton);
+}
 
 template <class Page>
 Page* Current(const CWizardRunner& runner) {
@@ -135,7 +137,25 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   EXPECT_EQ(names->UninstallFileNameEdit()->text(), QStringLiteral("acmeunin"));
   TypeInto(names->InfPrefixEdit(), QStringLiteral("acm"));
   TypeInto(names->ShortNameEdit(), QStringLiteral("acme"));
+  // A name that breaks the package is refused on its page, before anything is written.
+  TypeInto(names->InfPrefixEdit(), QStringLiteral("a:c"));
+  Click(names->NextButton());
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage()});
+  ASSERT_EQ(runner.CurrentPage(), names);
+  box.Clear();
+  TypeInto(names->UninstallFileNameEdit(), QStringLiteral("my/un"));
+  TypeInto(names->InfPrefixEdit(), QStringLiteral("acm"));
+  Click(names->NextButton());
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage()});
+  box.Clear();
+  TypeInto(names->UninstallFileNameEdit(), QStringLiteral("acmeuninstall"));
   TypeInto(names->LongNameEdit(), QStringLiteral("Acme \"Quoted\" 100% Devices, Inc."));
+  Click(names->NextButton());
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::QuoteMessage()});
+  ASSERT_EQ(runner.CurrentPage(), names);
+  box.Clear();
+  EXPECT_TRUE(testsupport::FileNames(home.Path()).empty());
+  TypeInto(names->LongNameEdit(), QStringLiteral("Acme 100% Devices, Inc."));
   Click(names->NextButton());
 
   // 3. Device names, then Back and forward again: the typed values come back.
@@ -225,10 +245,10 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   // 7. Summary, then Finish.
   auto* summary = Current<CSummaryDlg>(runner);
   ASSERT_NE(summary, nullptr);
-  EXPECT_EQ(summary->NextButton()->text(), QStringLiteral("Finish"));
+  EXPECT_EQ(summary->NextButton()->text(), QStringLiteral("&Finish"));
   EXPECT_TRUE(summary->SummaryEdit()->isReadOnly());
   EXPECT_EQ(summary->SummaryEdit()->toPlainText().toStdString(),
-            "acmeunin.u98, acmeunin.u2k\nacmxxxx.inf\n\nacme\nAcme \"Quoted\" 100% Devices, "
+            "acmeunin.u98, acmeunin.u2k\nacmxxxx.inf\n\nacme\nAcme 100% Devices, "
             "Inc.\n\nAcme Serial Port\nAcme USB Hub\n\nA1B\nC2\n\nYes\nNo\nNo\nD:\\Acme "
             "Drivers\nNo\nNo\n\n" +
                 wizardOut + "/");
@@ -238,12 +258,28 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   EXPECT_EQ(runner.CurrentPage(), nullptr);
 
   // The same values through --batch give the same package, byte for byte.
-  ASSERT_EQ(RunBatchProgram({"--output", batchOut.Path().string(), "--uninstall-file-name",
-                             "acmeunin", "--inf-prefix", "acm", "--short-name", "acme",
-                             "--long-name", "Acme \"Quoted\" 100% Devices, Inc.",
-                             "--com-device-name", "Acme Serial Port", "--usb-device-name",
-                             "Acme USB Hub", "--vid", "A1B", "--pid", "C2", "--target-directory",
-                             "D:\\Acme Drivers", "--no-setup-gui", "--no-copy-files",
+  ASSERT_EQ(RunBatchProgram({"--output",
+                             batchOut.Path().string(),
+                             "--uninstall-file-name",
+                             "acmeunin",
+                             "--inf-prefix",
+                             "acm",
+                             "--short-name",
+                             "acme",
+                             "--long-name",
+                             "Acme 100% Devices, Inc.",
+                             "--com-device-name",
+                             "Acme Serial Port",
+                             "--usb-device-name",
+                             "Acme USB Hub",
+                             "--vid",
+                             "A1B",
+                             "--pid",
+                             "C2",
+                             "--target-directory",
+                             "D:\\Acme Drivers",
+                             "--no-setup-gui",
+                             "--no-copy-files",
                              "--no-uninstall-gui"}),
             0);
   EXPECT_EQ(testsupport::FileNames(wizardOut).size(), 20u);
@@ -287,8 +323,12 @@ TEST(WizardSummary, AFailingFinishShowsBothMessagesAndKeepsThePageOpen) {
   CSummaryDlg summary(box, settings);
   summary.show();
   Click(summary.NextButton());
+  ASSERT_EQ(box.messages.size(), 2u);
+  EXPECT_TRUE(box.messages[0].detail.starts_with(out.Dir() + "vornw2k.inf: "))
+      << box.messages[0].detail;
   EXPECT_EQ(box.messages,
-            (std::vector<RecordedMessage>{testsupport::OpenFailure(), testsupport::RunFailed()}));
+            (std::vector<RecordedMessage>{testsupport::OpenFailure(box.messages[0].detail),
+                                          testsupport::RunFailed()}));
   EXPECT_TRUE(summary.isVisible());
   EXPECT_TRUE(fs::exists(out.Path() / "vornbus.inf"));
   EXPECT_TRUE(fs::exists(out.Path() / "vornvxd.inf"));
@@ -319,15 +359,15 @@ TEST(WizardWalk, CancelEscAndTheCloseBoxEndWithoutWriting) {
     CWizardPageDlg* outputDir = Current<COutputDirDlg>(runner);
     ASSERT_NE(outputDir, nullptr);
     switch (way) {
-    case Way::Cancel:
-      Click(outputDir->CancelButton());
-      break;
-    case Way::Escape:
-      QTest::keyClick(outputDir, Qt::Key_Escape);
-      break;
-    case Way::CloseBox:
-      outputDir->close();
-      break;
+      case Way::Cancel:
+        Click(outputDir->CancelButton());
+        break;
+      case Way::Escape:
+        QTest::keyClick(outputDir, Qt::Key_Escape);
+        break;
+      case Way::CloseBox:
+        outputDir->close();
+        break;
     }
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(runner.CurrentPage(), nullptr);

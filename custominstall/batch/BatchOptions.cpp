@@ -1,0 +1,116 @@
+// The options of VB7350CustomInstall --batch and the --help text made from them.
+#include "batch/BatchOptions.h"
+
+#include "settings/Validation.h"
+
+namespace {
+
+using S = PackageSettings;
+
+// clang-format off
+const BatchOption kOptions[] = {
+    {kBatchOption, "", "generate from the command line (without it the wizard opens)"},
+    {kOutputOption, "DIR", "folder that receives the package; created with its parents when "
+        "missing; a leading ~ is the home folder, a relative path starts at the current folder",
+        &S::OutputDirectory, nullptr, kOutputDirectoryLimit},
+    {"--uninstall-file-name", "S", "stem of the uninstaller files (default vornun)",
+        &S::UninstallFileName, nullptr, kUninstallFileNameLimit},
+    {"--inf-prefix", "S", "first letters of the INF file names (default vorn)",
+        &S::InfPrefix, nullptr, kInfPrefixLimit},
+    {"--short-name", "S", "short name (default vorn)", &S::ShortName, nullptr, kShortNameLimit},
+    {"--long-name", "S", "provider and manufacturer name (default \"Vorn Microsystems\")",
+        &S::LongName, nullptr, kLongNameLimit},
+    {"--com-device-name", "S", "serial port name in Device Manager", &S::ComDeviceName, nullptr,
+        kComDeviceNameLimit},
+    {"--usb-device-name", "S", "composite USB device name in Device Manager", &S::UsbDeviceName,
+        nullptr, kUsbDeviceNameLimit},
+    {"--vid", "HEX", "USB vendor ID, 1 to 4 hex digits (default 3E7A)", &S::Vid, nullptr,
+        kVidLimit},
+    {"--pid", "HEX", "USB product ID, 1 to 4 hex digits (default B2C9)", &S::Pid, nullptr,
+        kPidLimit},
+    {"--target-directory", "S", "where the preinstaller copies the drivers on Windows",
+        &S::TargetDirectory, nullptr, kTargetDirectoryLimit},
+    {"--no-preinstaller", "", "leave out PreInstaller.exe", nullptr, &S::GeneratePreinstaller},
+    {"--no-setup-gui", "", "preinstaller runs quietly", nullptr, &S::ShowSetupGui},
+    {"--no-copy-files", "", "preinstaller copies no files", nullptr, &S::CopyFilesToDirectory},
+    {"--no-uninstall-gui", "", "uninstaller runs quietly", nullptr, &S::ShowUninstallGui},
+    {kPrintSummaryOption, "", "also print the summary page's text"},
+    {kVersionOption, "", "print the version and which payloads this build embeds"},
+    {"--help", "", "print this text"},
+};
+// clang-format on
+
+constexpr std::size_t kHelpColumn = 28;
+constexpr std::size_t kLineWidth = 80;
+
+// Appends text to usage as one option's help, wrapped at word boundaries.
+void AppendWrapped(std::string& usage, std::string_view text) {
+  std::size_t column = kHelpColumn;
+  bool first = true;
+  while (!text.empty()) {
+    const std::size_t space = text.find(' ');
+    const std::string_view word = text.substr(0, space);
+    if (!first && column + 1 + word.size() > kLineWidth) {
+      usage += '\n';
+      usage.append(kHelpColumn, ' ');
+      column = kHelpColumn;
+      first = true;
+    }
+    if (!first) {
+      usage += ' ';
+      ++column;
+    }
+    usage += word;
+    column += word.size();
+    first = false;
+    text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+  }
+  usage += '\n';
+}
+
+}  // namespace
+
+std::span<const BatchOption> BatchOptions() {
+  return kOptions;
+}
+
+const BatchOption* OptionForField(std::string PackageSettings::*field) {
+  for (const BatchOption& option : kOptions) {
+    if (option.text != nullptr && option.text == field) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
+std::string BatchUsage() {
+  std::string usage =
+      "Usage: VB7350CustomInstall --batch --output DIR [options]\n"
+      "       VB7350CustomInstall --help | --version\n"
+      "       VB7350CustomInstall              (opens the wizard)\n"
+      "\n"
+      "Writes the customised VB7350 driver package (four INF files, three information\n"
+      "files and the driver payloads) into DIR. Options left out take the wizard's\n"
+      "defaults; the checks and limits are those of the wizard's pages; --opt=VALUE\n"
+      "works too.\n"
+      "\n";
+  for (const BatchOption& option : kOptions) {
+    std::string left = "  " + std::string(option.name);
+    if (!option.valueName.empty()) {
+      left += " " + std::string(option.valueName);
+    }
+    usage += left;
+    if (left.size() + 2 > kHelpColumn) {
+      usage += '\n';
+      usage.append(kHelpColumn, ' ');
+    } else {
+      usage.append(kHelpColumn - left.size(), ' ');
+    }
+    AppendWrapped(usage, option.help);
+  }
+  usage +=
+      "\n"
+      "Exit status: 0 written, 1 could not write the folder, a file or this output,\n"
+      "2 bad input (nothing written).\n";
+  return usage;
+}

@@ -1,0 +1,261 @@
+// VB7350CustomInstall --batch: what it refuses before writing anything, the output folder
+// as a person types it, and the cause named after each failure on disk.
+#include "batch/RunBatch.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "custominstall/TestSupport.h"
+#include "generator/BuildNotice.h"
+#include "support/ChildProcess.h"
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+namespace {
+
+struct BatchResult {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+BatchResult RunWith(const std::vector<std::string>& args) {
+  const std::vector<std::string_view> views(args.begin(), args.end());
+  std::ostringstream out;
+  std::ostringstream err;
+  const int code = RunBatch(views, out, err);
+  return {code, out.str(), err.str()};
+}
+
+std::string Warning() {
+  const std::string notice = PlaceholderNotice(EmbeddedPayloadBuild());
+  return notice.empty() ? "" : "warning: " + notice + "\n";
+}
+
+// Sets an environment variable for the life of the object.
+class CScopedEnv {
+ public:
+  CScopedEnv(const char* name, const std::string& value) : m_strName(name) {
+    if (const char* old = std::getenv(name)) {
+      m_strOld = old;
+      m_bHadOld = true;
+    }
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~CScopedEnv() {
+    if (m_bHadOld) {
+      ::setenv(m_strName.c_str(), m_strOld.c_str(), 1);
+    } else {
+      ::unsetenv(m_strName.c_str());
+    }
+  }
+  CScopedEnv(const CScopedEnv&) = delete;
+  CScopedEnv& operator=(const CScopedEnv&) = delete;
+
+ private:
+  std::string m_strName;
+  std::string m_strOld;
+  bool m_bHadOld = false;
+};
+
+// Changes the current folder for the life of the object.
+class CScopedCurrentDir {
+ public:
+  explicit CScopedCurrentDir(const fs::path& dir) : m_Old(fs::current_path()) {
+    fs::current_path(dir);
+  }
+  ~CScopedCurrentDir() { fs::current_path(m_Old); }
+  CScopedCurrentDir(const CScopedCurrentDir&) = delete;
+  CScopedCurrentDir& operator=(const CScopedCurrentDir&) = delete;
+
+ private:
+  fs::path m_Old;
+};
+
+constexpr std::string_view kFileNameText =
+    "File names cannot contain: \\ / : * ? \" < > | or control characters";
+constexpr std::string_view kQuoteText = "Names cannot contain a double quote (\").";
+
+}  // namespace
+
+TEST(BatchRefusals, EveryCharacterWindowsRefusesInAFileNameExitsTwoWithNothingWritten) {
+  std::string refused = "\\/:*?\"<>|";
+  for (char control = 1; control < 0x20; ++control) {
+    if (control != '\r' && control != '\n') {  // line breaks have a message of their own
+      refused += control;
+    }
+  }
+  for (const char* option : {"--uninstall-file-name", "--inf-prefix"}) {
+    for (const char bad : refused) {
+      SCOPED_TRACE(std::string(option) + " " + std::to_string(static_cast<int>(bad)));
+      CTempDir temp;
+      const BatchResult r =
+          RunWith({"--batch", "--output", temp.Dir() + "pkg", option, std::string("a") + bad});
+      EXPECT_EQ(r.exitCode, 2);
+      EXPECT_EQ(r.err, std::string(option) + ": " + std::string(kFileNameText) + "\n");
+      EXPECT_EQ(r.out, "");
+      EXPECT_TRUE(FileNames(temp.Path()).empty());
+    }
+  }
+}
+
+TEST(BatchRefusals, ADoubleQuoteInANameOfTheInfStringsExitsTwo) {
+  for (const char* option : {"--long-name", "--com-device-name", "--usb-device-name"}) {
+    SCOPED_TRACE(option);
+    CTempDir temp;
+    const BatchResult r =
+        RunWith({"--batch", "--output", temp.Dir() + "pkg", option, "Foo \"Bar\""});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, std::string(option) + ": " + std::string(kQuoteText) + "\n");
+    EXPECT_TRUE(FileNames(temp.Path()).empty());
+  }
+}
+
+TEST(BatchRefusals, WhatInfStringsAcceptIsStillWritten) {
+  CTempDir temp;
+  const BatchResult r = RunWith({"--batch", "--output", temp.Dir(), "--short-name", "\"s\"",
+                                 "--long-name", "100% \\ Acme; Inc, Ltd", "--uninstall-file-name",
+                                 "un %;,.x", "--com-device-name", "Port\\1 %2%"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(ReadFile(temp / "vornbus.inf").find("\r\nProvider = \"100% \\ Acme; Inc, Ltd\"\r\n"),
+            std::string::npos);
+  EXPECT_TRUE(fs::is_regular_file(temp / "un %;,.x.u98"));
+}
+
+TEST(BatchOutputFolder, DotsAndDoubledSlashesSucceedTheFirstTime) {
+  CTempDir temp;
+  for (const std::string& typed : {temp.Dir() + "new/.", temp.Dir() + "a/b/..",
+                                   temp.Dir() + "c//d/./", temp.Dir() + "e/f/../g"}) {
+    SCOPED_TRACE(typed);
+    const BatchResult r = RunWith({"--batch", "--output", typed});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Files Successfully Generated\n");
+  }
+  EXPECT_EQ(FileNames(temp / "new").size(), 20u);
+  EXPECT_EQ(FileNames(temp / "a").size(), 20u);  // ".." resolved first: b is never made
+  EXPECT_FALSE(fs::exists(temp / "a" / "b"));
+  EXPECT_EQ(FileNames(temp / "c" / "d").size(), 20u);
+  EXPECT_EQ(FileNames(temp / "e" / "g").size(), 20u);
+}
+
+TEST(BatchOutputFolder, TildeIsHomeAndARelativeFolderIsShownAbsolute) {
+  CTempDir temp;
+  fs::create_directory(temp / "home");
+  fs::create_directory(temp / "work");
+  const CScopedEnv home("HOME", (temp / "home").string());
+  const CScopedCurrentDir current(temp / "work");
+
+  BatchResult r = RunWith({"--batch", "--output=~/pkg", "--print-summary"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FileNames(temp / "home" / "pkg").size(), 20u);
+  EXPECT_TRUE(r.out.ends_with("\r\n\r\n" + temp.Dir() + "home/pkg/")) << r.out;
+  EXPECT_FALSE(fs::exists(temp / "work" / "~"));
+
+  r = RunWith({"--batch", "--output", "rel/../out", "--print-summary"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FileNames(temp / "work" / "out").size(), 20u);
+  EXPECT_TRUE(r.out.ends_with("\r\n\r\n" + temp.Dir() + "work/out/")) << r.out;
+}
+
+TEST(BatchFailures, AFifoNamedLikeAPackageFileIsReplacedByTheFile) {
+  CTempDir temp;
+  ASSERT_EQ(::mkfifo((temp / "vornbus.sys").c_str(), 0666), 0);
+  ASSERT_EQ(::mkfifo((temp / "setup.ini").c_str(), 0666), 0);
+  const BatchResult r = RunWith({"--batch", "--output", temp.Dir()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Files Successfully Generated\n");
+  EXPECT_TRUE(fs::is_regular_file(temp / "vornbus.sys"));
+  EXPECT_TRUE(fs::is_regular_file(temp / "setup.ini"));
+  EXPECT_FALSE(ReadFile(temp / "vornbus.sys").empty());
+  EXPECT_EQ(FileNames(temp.Path()).size(), 20u);
+}
+
+// Runs the program on args as a user that does not own the temp folders' contents:
+// in-process for an ordinary user, or, for root (whom no permission stops), in a user
+// namespace that maps root to an unprivileged user. Skips when neither can be had.
+struct ProgramRun {
+  bool ran = false;
+  int exitCode = -1;
+  std::string err;
+};
+
+ProgramRun RunUnprivileged(const std::string& dir, const std::vector<std::string>& args) {
+  ProgramRun run;
+  if (::geteuid() != 0) {
+    const BatchResult r = RunWith(args);
+    return {true, r.exitCode, r.err};
+  }
+  if (!fs::exists("/usr/bin/unshare")) {
+    return run;
+  }
+  std::vector<std::string> childArgs = {"--map-user=65534", "--map-group=65534",
+                                        VB7350_CUSTOMINSTALL_EXE};
+  childArgs.insert(childArgs.end(), args.begin(), args.end());
+  CChildProcess child("/usr/bin/unshare", dir, childArgs);
+  run.exitCode = child.Wait(20000);
+  for (const std::string& line : child.ErrLines()) {
+    if (line.starts_with("unshare:")) {
+      return run;  // no user namespaces here
+    }
+    run.err += line + "\n";
+  }
+  run.ran = true;
+  return run;
+}
+
+TEST(BatchFailures, AReadOnlyFolderNamesThePathAndPermissionDenied) {
+  CTempDir temp;
+  fs::create_directory(temp / "locked");
+  fs::permissions(temp / "locked", fs::perms::owner_read | fs::perms::owner_exec |
+                                       fs::perms::group_read | fs::perms::group_exec |
+                                       fs::perms::others_read | fs::perms::others_exec);
+  ProgramRun r = RunUnprivileged(temp.Dir(), {"--batch", "--output", temp.Dir() + "locked"});
+  if (!r.ran) {
+    GTEST_SKIP() << "no way to run without root's rights";
+  }
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, Warning() + "Error: Could Not Open File For Write.\n" + temp.Dir() +
+                       "locked/vornbus.inf: Permission denied\n"
+                       "Error: Could Not Generate All Files.\n");
+  r = RunUnprivileged(temp.Dir(), {"--batch", "--output", temp.Dir() + "locked/sub"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, Warning() + "Error: Could Not Create Directory.\n" + temp.Dir() +
+                       "locked/sub/: Permission denied\n");
+  EXPECT_TRUE(FileNames(temp / "locked").empty());
+}
+
+TEST(BatchFailures, AFullFileSystemNamesTheFileAndNoSpaceLeft) {
+  // A 16 KiB tmpfs of our own, in a user and mount namespace so no rights are needed.
+  if (!fs::exists("/usr/bin/unshare")) {
+    GTEST_SKIP() << "no unshare";
+  }
+  CTempDir temp;
+  const std::string dir = temp.Dir() + "small";
+  fs::create_directory(dir);
+  const std::string script = "mount -t tmpfs -o size=16k tmpfs '" + dir + "' || exit 77; exec '" +
+                             VB7350_CUSTOMINSTALL_EXE + "' --batch --output '" + dir + "'";
+  CChildProcess child("/usr/bin/unshare", temp.Path().string(), {"-rm", "sh", "-c", script});
+  const int code = child.Wait(20000);
+  if (code == 77) {
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  }
+  EXPECT_EQ(code, 1);
+  std::vector<std::string> err = child.ErrLines();
+  if (!err.empty() && err.front().starts_with("warning: ")) {
+    err.erase(err.begin());
+  }
+  ASSERT_EQ(err.size(), 2u);
+  EXPECT_EQ(err[0], "Error: Could Not Generate All Files.");
+  EXPECT_TRUE(err[1].starts_with(dir + "/")) << err[1];
+  EXPECT_TRUE(err[1].ends_with(": No space left on device")) << err[1];
+}
