@@ -44,6 +44,14 @@ inline constexpr int kDefaultSessionTimeoutSec = 60;  // 0 = a session never tim
 inline constexpr int kDefaultTcpMaxConn = 256;
 inline constexpr int kDefaultTcpIdleSec = 300;  // 0 = never closed for idleness
 inline constexpr int kDefaultFrameWaitMs = 100;
+inline constexpr int kMaxTcpPort = 65535;
+inline constexpr int kMaxTcpMaxConn = 65535;
+inline constexpr int kMaxTimeoutSec = 86400;   // SESSIONTIMEOUT and TCPIDLE: one day at most
+inline constexpr int kMaxFrameWaitMs = 60000;
+
+// Serial port retries after a failure: 1 s, doubling, at most 8 s apart.
+inline constexpr int kReconnectFirstMs = 1000;
+inline constexpr int kReconnectMaxMs = 8000;
 
 /// Whether index names an entry of the rate table.
 constexpr bool IsRateIndex(int index) { return index >= 0 && index < kRateCount; }

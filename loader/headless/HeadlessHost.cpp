@@ -1,24 +1,12 @@
 // Line printer of the headless front end.
 #include "headless/HeadlessHost.h"
 
+#include "config/ConsoleText.h"
 #include "core/DownloadDlg.h"
 
 #include <ostream>
 
-std::string EscapeLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size());
-  for (const char c : text) {
-    if (c == '\r') {
-      line += "\\r";
-    } else if (c == '\n') {
-      line += "\\n";
-    } else {
-      line += c;
-    }
-  }
-  return line;
-}
+std::string EscapeLine(std::string_view text) { return EscapeConsoleText(text); }
 
 CHeadlessHost::CHeadlessHost(std::ostream& out, std::ostream& err) : m_Out(out), m_Err(err) {}
 
