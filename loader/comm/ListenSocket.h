@@ -20,6 +20,9 @@ public:
   /// Listens on port (0: any free port) on every interface; false with
   /// ErrorString() when the port is taken or the socket cannot be made.
   bool Listen(std::uint16_t port);
+  /// Listens on one numeric IPv4 or IPv6 address ("" = every interface, both
+  /// families); false with ErrorString() as above or for an address it cannot use.
+  bool Listen(const std::string& address, std::uint16_t port);
   std::string ErrorString() const;
   /// The bound port, 0 when not listening.
   std::uint16_t Port() const;
@@ -28,4 +31,5 @@ public:
 
 private:
   QTcpServer m_Server;
+  std::string m_strAddressError;
 };
