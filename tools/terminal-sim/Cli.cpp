@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -20,6 +21,7 @@ struct CliOptions {
   int tcpPort = 0;
   Millis connectTimeout{30000};
   Millis startDelay{0};
+  std::string startFile;  // wait until this file exists before the first frame
   std::string romName;
   std::optional<Bytes> romSelector;
   std::string bllName;
@@ -89,6 +91,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
     }
     else if (a == "--connect-timeout") e = millis(o.connectTimeout);
     else if (a == "--start-delay") e = millis(o.startDelay);
+    else if (a == "--start-file") e = text(o.startFile);
     else if (a == "--rom") e = text(o.romName);
     else if (a == "--rom-selector") {
       std::string hex;
@@ -234,6 +237,7 @@ Timing:
   --gap MS               pause before each frame (default 0)
   --connect-timeout MS   wait for a TCP connection or the modem init (default 30000)
   --start-delay MS       wait before the first frame (e.g. until the loader opened the pty)
+  --start-file FILE      wait until FILE exists (at most --connect-timeout) before the first frame
   --repeat N             run the download N times (figures for each run)
   --help                 this text
 Exit status: 0 all replies as expected, 1 a mismatch, time-out or line error, 2 bad usage.
@@ -262,6 +266,18 @@ int RunTerminalSim(const std::vector<std::string>& args, std::ostream& out, std:
     err << "terminal-sim: FAILED " << what << ": " << r.error << "\n";
     return kExitMismatch;
   };
+  if (!o.startFile.empty()) {
+    // Lets a script order this terminal after others without guessing delays.
+    const auto deadline = std::chrono::steady_clock::now() + o.connectTimeout;
+    std::error_code ec;
+    while (!std::filesystem::exists(o.startFile, ec)) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        err << "terminal-sim: " << o.startFile << " did not appear\n";
+        return kExitMismatch;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
   if (o.startDelay.count() > 0) std::this_thread::sleep_for(o.startDelay);
   for (int run = 1; run <= o.repeat; ++run) {
     if (o.modem) {
