@@ -29,7 +29,9 @@ constexpr char kRomTypeSeparator = '|';
 bool SameWord(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    const auto fold = [](char c) {
+      return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    };
     if (fold(a[i]) != fold(b[i])) return false;
   }
   return true;
@@ -41,7 +43,7 @@ std::string PortKey(int port) { return "COM" + std::to_string(port); }
 /// Reads the keys of one Romvale.cfg text from its index and collects a
 /// warning for each value it cannot use.
 class CConfigReader {
-public:
+ public:
   CConfigReader(std::string_view text, std::vector<std::string>& warnings)
       : m_Index(text), m_Warnings(warnings) {}
 
@@ -80,14 +82,13 @@ public:
     if (!value) return def;
     if (SameWord(*value, yes)) return true;
     if (SameWord(*value, no)) return false;
-    Warn(kCommunication, key, *value, std::string(yes) + " or " + std::string(no),
-         def ? yes : no);
+    Warn(kCommunication, key, *value, std::string(yes) + " or " + std::string(no), def ? yes : no);
     return def;
   }
 
   std::vector<std::string>& Warnings() { return m_Warnings; }
 
-private:
+ private:
   CProfileIndex m_Index;
   std::vector<std::string>& m_Warnings;
 };
@@ -110,7 +111,8 @@ void ApplyPort(CConfigReader& reader, LoaderConfig& cfg) {
   for (int n = 1; n <= kPortCount; ++n) {
     if (std::string_view(value).substr(0, 4) == PortKey(n)) {
       cfg.m_nPort = n;
-      if (value.size() != 4) reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(n));
+      if (value.size() != 4)
+        reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(n));
       return;
     }
   }
@@ -132,7 +134,8 @@ void ApplyBaud(CConfigReader& reader, LoaderConfig& cfg) {
     const std::string_view name = RateAt(i).strConfigText;
     if (std::string_view(value).substr(0, name.size()) == name) {
       cfg.m_nBaudIndex = i;
-      if (value.size() != name.size()) reader.Warn(kCommunication, "BAUD", value, "e.g. 57600bps", name);
+      if (value.size() != name.size())
+        reader.Warn(kCommunication, "BAUD", value, "e.g. 57600bps", name);
       return;
     }
   }
@@ -272,15 +275,16 @@ bool UpdateLoaderConfigText(std::string& text, const LoaderConfig& cfg) {
       IsRateIndex(cfg.m_nBaudIndex);
   const std::string_view baud =
       validBaud ? RateAt(cfg.m_nBaudIndex).strConfigText : std::string_view();
-  bool ok = WriteProfileString(edited, kLocation, "ROMFILE", StorableValue(cfg.m_strRomDir)) &&
-            WriteProfileString(edited, kLocation, "BLLFILE", StorableValue(cfg.m_strBllDir)) &&
-            WriteProfileString(edited, kCommunication, "PORT",
-                               cfg.m_bNoSerialPort ? std::string(kNoPortValue)
-                                                   : "COM" + std::to_string(cfg.m_nPort)) &&
-            WriteProfileString(edited, kCommunication, "TYPE",
-                               cfg.m_nCommType == COMM_MODEM ? kModemTypeValue : kDefaultTypeValue) &&
-            WriteProfileString(edited, kCommunication, "BAUD", baud) &&
-            WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.m_strModemInit));
+  bool ok =
+      WriteProfileString(edited, kLocation, "ROMFILE", StorableValue(cfg.m_strRomDir)) &&
+      WriteProfileString(edited, kLocation, "BLLFILE", StorableValue(cfg.m_strBllDir)) &&
+      WriteProfileString(
+          edited, kCommunication, "PORT",
+          cfg.m_bNoSerialPort ? std::string(kNoPortValue) : "COM" + std::to_string(cfg.m_nPort)) &&
+      WriteProfileString(edited, kCommunication, "TYPE",
+                         cfg.m_nCommType == COMM_MODEM ? kModemTypeValue : kDefaultTypeValue) &&
+      WriteProfileString(edited, kCommunication, "BAUD", baud) &&
+      WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.m_strModemInit));
   const std::vector<std::string> pairs = SplitRomTypePairs(cfg.m_szRomTypes);
   for (std::size_t i = 0; ok && i < pairs.size(); ++i) {
     ok = WriteProfileString(edited, kRomtype, RomTypeKey(i + 1), StorableValue(pairs[i]));

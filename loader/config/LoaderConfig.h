@@ -59,8 +59,9 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
 void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg,
                        std::vector<std::string>& warnings);
 
-/// Writes ROMFILE, BLLFILE, PORT (NONE when m_bNoSerialPort), TYPE, BAUD, MODEM and the ROMTYPE pairs in that order
-/// (pair-splitting rule); [Ports] and TCPPACE are left as they are in the file. false if a write failed.
+/// Writes ROMFILE, BLLFILE, PORT (NONE when m_bNoSerialPort), TYPE, BAUD, MODEM and the ROMTYPE
+/// pairs in that order (pair-splitting rule); [Ports] and TCPPACE are left as they are in the file.
+/// false if a write failed.
 bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg);
 
 /// SaveLoaderConfig's edits applied to a profile text in memory; false (text

@@ -46,7 +46,7 @@ inline constexpr int kDefaultTcpIdleSec = 300;  // 0 = never closed for idleness
 inline constexpr int kDefaultFrameWaitMs = 100;
 inline constexpr int kMaxTcpPort = 65535;
 inline constexpr int kMaxTcpMaxConn = 65535;
-inline constexpr int kMaxTimeoutSec = 86400;   // SESSIONTIMEOUT and TCPIDLE: one day at most
+inline constexpr int kMaxTimeoutSec = 86400;  // SESSIONTIMEOUT and TCPIDLE: one day at most
 inline constexpr int kMaxFrameWaitMs = 60000;
 
 // Serial port retries after a failure: 1 s, doubling, at most 8 s apart.

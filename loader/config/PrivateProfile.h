@@ -24,14 +24,14 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
 /// keys indexed: each lookup costs the key's length, not the text's, so reading
 /// many keys stays linear in the file's size. The text must outlive the index.
 class CProfileIndex {
-public:
+ public:
   explicit CProfileIndex(std::string_view text);
   /// FindProfileValue on the indexed text.
   std::optional<std::string> Find(std::string_view section, std::string_view key) const;
   /// GetProfileString on the indexed text.
   std::string Get(std::string_view section, std::string_view key, std::string_view def) const;
 
-private:
+ private:
   using KeyMap = std::unordered_map<std::string, std::string_view>;
   std::unordered_map<std::string, KeyMap> m_Sections;  // folded names -> raw trimmed values
 };

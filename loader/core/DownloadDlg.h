@@ -81,8 +81,8 @@ class CDownloadDlg : public CDownloadSession {
   int m_nTcpPace = kDefaultTcpPaceMs;
   LoaderConfig m_Config;  // Romvale.cfg as last loaded (the Linux additions are read from here)
   std::vector<std::string> m_ConfigWarnings;  // values of the last load that were not understood
-  std::string m_strConfigError;  // why the last load could not read the file ("" when it did)
-  std::string m_strPortReason;   // why the port is not open, for the port line's tooltip
+  std::string m_strConfigError;    // why the last load could not read the file ("" when it did)
+  std::string m_strPortReason;     // why the port is not open, for the port line's tooltip
   bool m_bControlsEnabled = true;  // buttons 1005, 3, 1008 (what EnableControls last set)
   CSerialChannel& m_CommPort;
 

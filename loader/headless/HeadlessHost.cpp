@@ -6,7 +6,9 @@
 
 #include <ostream>
 
-std::string EscapeLine(std::string_view text) { return EscapeConsoleText(text); }
+std::string EscapeLine(std::string_view text) {
+  return EscapeConsoleText(text);
+}
 
 CHeadlessHost::CHeadlessHost(std::ostream& out, std::ostream& err) : m_Out(out), m_Err(err) {}
 

@@ -24,7 +24,7 @@ constexpr int kBadCommandLine = 2;
 /// Blocks SIGINT, SIGTERM and SIGHUP for the life of the process (every thread
 /// started meanwhile inherits that) and hands them out through a signalfd.
 class CServiceSignals {
-public:
+ public:
   CServiceSignals() {
     sigemptyset(&m_Set);
     sigaddset(&m_Set, SIGINT);
@@ -54,8 +54,8 @@ public:
   }
 
 private:
-  sigset_t m_Set{};
-  CUniqueFd m_Fd;
+ sigset_t m_Set{};
+ CUniqueFd m_Fd;
 };
 }  // namespace
 

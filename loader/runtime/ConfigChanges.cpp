@@ -56,7 +56,8 @@ std::vector<std::string> DescribeConfigChanges(const LoaderConfig& a, const Load
           std::to_string(b.m_nSessionTimeoutSec));
   Compare(out, "TCPMAXCONN", std::to_string(a.m_nTcpMaxConn), std::to_string(b.m_nTcpMaxConn));
   Compare(out, "TCPIDLE", std::to_string(a.m_nTcpIdleSec), std::to_string(b.m_nTcpIdleSec));
-  Compare(out, "DISPATCH", a.m_bFrameDispatch ? "FRAME" : "BURST", b.m_bFrameDispatch ? "FRAME" : "BURST");
+  Compare(out, "DISPATCH", a.m_bFrameDispatch ? "FRAME" : "BURST",
+          b.m_bFrameDispatch ? "FRAME" : "BURST");
   Compare(out, "FRAMEWAIT", std::to_string(a.m_nFrameWaitMs), std::to_string(b.m_nFrameWaitMs));
   Compare(out, "CONCURRENT", std::to_string(a.m_bConcurrent), std::to_string(b.m_bConcurrent));
   return out;

@@ -8,7 +8,8 @@
 #include <vector>
 
 /// One "KEY old -> new" text per setting that differs, in the file's order.
-std::vector<std::string> DescribeConfigChanges(const LoaderConfig& before, const LoaderConfig& after);
+std::vector<std::string> DescribeConfigChanges(const LoaderConfig& before,
+                                               const LoaderConfig& after);
 
 /// Whether the port, its device, line type, rate, modem command or PORT=NONE differ.
 bool SerialSettingsDiffer(const LoaderConfig& before, const LoaderConfig& after);

@@ -93,8 +93,9 @@ bool CLoaderRuntime::Start(bool bNeedConfig) {
 void CLoaderRuntime::PrintConfigLines() {
   const std::string& path = ConfigPath();
   if (!m_pDlg->m_strConfigError.empty()) {
-    Diag() << "warning: configuration file " << EscapeConsoleText(path) << " cannot be read: "
-           << m_pDlg->m_strConfigError << "; using the built-in settings" << std::endl;
+    Diag() << "warning: configuration file " << EscapeConsoleText(path)
+           << " cannot be read: " << m_pDlg->m_strConfigError << "; using the built-in settings"
+           << std::endl;
     return;
   }
   Diag() << "info: configuration file " << EscapeConsoleText(path) << std::endl;
@@ -114,8 +115,8 @@ void CLoaderRuntime::Listen() {
               << std::endl;
     return;
   }
-  const std::string address = cfg.m_strTcpAddress.empty() ? "[::]" :
-                              cfg.m_strTcpAddress.find(':') != std::string::npos
+  const std::string address = cfg.m_strTcpAddress.empty() ? "[::]"
+                              : cfg.m_strTcpAddress.find(':') != std::string::npos
                                   ? "[" + cfg.m_strTcpAddress + "]"
                                   : cfg.m_strTcpAddress;
   Diag() << "info: listening on TCP " << address << ":" << TcpPort()
@@ -209,8 +210,8 @@ void CLoaderRuntime::ReloadConfig() {
   std::vector<std::string> warnings;
   std::string error;
   if (!LoadLoaderConfig(path, m_szCurDir, cfg, warnings, error)) {
-    Diag() << "warning: configuration file " << EscapeConsoleText(path) << " cannot be read: "
-           << error << "; the settings stay as they were" << std::endl;
+    Diag() << "warning: configuration file " << EscapeConsoleText(path)
+           << " cannot be read: " << error << "; the settings stay as they were" << std::endl;
     return;
   }
   for (const std::string& warning : warnings) {

@@ -5,12 +5,12 @@
 // runner both use it with their own DownloadHost.
 #pragma once
 
-#include "core/DownloadDlg.h"
-#include "core/DownloadHost.h"
 #include "comm/ClientSocket.h"
 #include "comm/CommPort.h"
 #include "comm/ListenSocket.h"
 #include "comm/UniqueFd.h"
+#include "core/DownloadDlg.h"
+#include "core/DownloadHost.h"
 #include "runtime/PortDiagnosis.h"
 
 #include <QObject>
@@ -31,7 +31,7 @@ class CLoaderRuntime : public QObject,
                        private ISocketEvents,
                        private IFolderChooser,
                        private IPortSetDialog {
-public:
+ public:
   /// curDir: the current directory (Romvale.cfg's default folder, and the folder
   /// for empty ROMFILE/BLLFILE); tcpPort: the listener's port, overriding
   /// TCPPORT (0 = any free one; nothing = TCPPORT of Romvale.cfg).
@@ -74,7 +74,7 @@ public:
   /// Whether a reconnect attempt is scheduled.
   bool ReconnectPending() const { return m_ReconnectTimer.isActive(); }
 
-private:
+ private:
   // Serial reader's hand-offs, on the main thread.
   void OnCommRead() override;
   void OnCommMessage(std::string_view text) override;

@@ -61,4 +61,6 @@ int CReconnectBackoff::NextDelayMs() {
   return m_nNextMs;
 }
 
-void CReconnectBackoff::Reset() noexcept { m_nNextMs = 0; }
+void CReconnectBackoff::Reset() noexcept {
+  m_nNextMs = 0;
+}

@@ -12,12 +12,12 @@ std::string DescribePortFailure(const std::string& device, bool bWasOpen);
 
 /// Delays between attempts to open a failed port: 1 s, doubling to 8 s at most.
 class CReconnectBackoff {
-public:
+ public:
   /// The delay before the next attempt, in milliseconds; each call doubles the next.
   int NextDelayMs();
   /// After a success: the next failure starts again at the shortest delay.
   void Reset() noexcept;
 
-private:
+ private:
   int m_nNextMs = 0;
 };

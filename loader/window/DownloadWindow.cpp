@@ -214,7 +214,8 @@ void CDownloadWindow::UpdateData(bool bSaveAndValidate) {
 void CDownloadWindow::EnableControls(bool bEnable) {
   m_pPortSettingsButton->setEnabled(bEnable);
   // Without a serial port there is nothing to send the download trigger to.
-  m_pDownloadButton->setEnabled(bEnable && !(m_pCore != nullptr && m_pCore->m_Config.m_bNoSerialPort));
+  m_pDownloadButton->setEnabled(bEnable &&
+                                !(m_pCore != nullptr && m_pCore->m_Config.m_bNoSerialPort));
   m_pRomLocationButton->setEnabled(bEnable);
 }
 

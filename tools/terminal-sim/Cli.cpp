@@ -5,8 +5,8 @@
 
 #include <charconv>
 #include <cstdio>
-#include <memory>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <thread>
 

@@ -36,21 +36,23 @@ TEST(TarvixArgs, GoodAndBadCommandLines) {
   ASSERT_TRUE(o);
   EXPECT_TRUE(o->bHelp);
 
-  for (const Args& bad : {Args{"--headless", "--tcp-port"}, Args{"--headless", "--tcp-port", "0"},
-                          Args{"--headless", "--tcp-port", "65536"}, Args{"--headless", "--tcp-port", "7o"},
-                          Args{"--headless", "--tcp-port=", "x"}, Args{"--headless", "-x"},
-                          Args{"headless"}, Args{"--tcp-port", "7000"},
-                          Args{"--headless", "--config"}, Args{"--config="}}) {
+  for (const Args& bad :
+       {Args{"--headless", "--tcp-port"}, Args{"--headless", "--tcp-port", "0"},
+        Args{"--headless", "--tcp-port", "65536"}, Args{"--headless", "--tcp-port", "7o"},
+        Args{"--headless", "--tcp-port=", "x"}, Args{"--headless", "-x"}, Args{"headless"},
+        Args{"--tcp-port", "7000"}, Args{"--headless", "--config"}, Args{"--config="}}) {
     error.clear();
     EXPECT_FALSE(parse(bad));
     EXPECT_FALSE(error.empty());
   }
-  EXPECT_TRUE(TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]] [--config FILE]"));
+  EXPECT_TRUE(
+      TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]] [--config FILE]"));
 }
 
 TEST(TarvixArgs, HelpListsEveryOptionOnce) {
   const std::string usage = TarvixUsage();
-  for (std::string_view option : {"--headless ", "--config FILE ", "--tcp-port N ", "--help, -h ", "--version "}) {
+  for (std::string_view option :
+       {"--headless ", "--config FILE ", "--tcp-port N ", "--help, -h ", "--version "}) {
     SCOPED_TRACE(option);
     const std::string line = "\n  " + std::string(option);
     const auto first = usage.find(line);

@@ -20,20 +20,20 @@ constexpr int kInputs = 4000;
 constexpr std::uint32_t kSeed = 0x5EED7A;
 
 constexpr std::array<std::string_view, 24> kKeys = {
-    "ROMFILE", "BLLFILE", "PORT", "TYPE", "BAUD", "MODEM", "TCPPACE", "TCPPORT",
-    "TCPADDRESS", "RECONNECT", "SESSIONTIMEOUT", "TCPMAXCONN", "TCPIDLE", "DISPATCH",
-    "FRAMEWAIT", "CONCURRENT", "ROMTYPE1", "ROMTYPE2", "ROMTYPE3", "COM1", "COM2", "COM8",
-    "port", "tcpPort"};
+    "ROMFILE",  "BLLFILE",  "PORT",       "TYPE",       "BAUD",           "MODEM",
+    "TCPPACE",  "TCPPORT",  "TCPADDRESS", "RECONNECT",  "SESSIONTIMEOUT", "TCPMAXCONN",
+    "TCPIDLE",  "DISPATCH", "FRAMEWAIT",  "CONCURRENT", "ROMTYPE1",       "ROMTYPE2",
+    "ROMTYPE3", "COM1",     "COM2",       "COM8",       "port",           "tcpPort"};
 constexpr std::array<std::string_view, 30> kValues = {
-    "", "0", "1", "-1", "65535", "65536", "7000", "86400", "86401", "NONE", "none", "COM1",
-    "COM8", "COM9", "COM10", "RS232", "MODEM", "115200bps", "1200bps", "300bps", "FRAME",
-    "burst", "127.0.0.1", "::1", "localhost", "\"quoted\"", "' x '", "a|*.jd0", "9999999999",
-    "\x1b[2J"};
+    "",          "0",          "1",       "-1",      "65535",      "65536",  "7000",      "86400",
+    "86401",     "NONE",       "none",    "COM1",    "COM8",       "COM9",   "COM10",     "RS232",
+    "MODEM",     "115200bps",  "1200bps", "300bps",  "FRAME",      "burst",  "127.0.0.1", "::1",
+    "localhost", "\"quoted\"", "' x '",   "a|*.jd0", "9999999999", "\x1b[2J"};
 constexpr std::array<std::string_view, 6> kSections = {"Location", "Communication", "Romtype",
-                                                        "Ports", "communication", "Other"};
+                                                       "Ports",    "communication", "Other"};
 
 class CFuzzInput {
-public:
+ public:
   explicit CFuzzInput(std::uint32_t seed) : m_Rng(seed) {}
 
   std::string Next() {
@@ -41,9 +41,15 @@ public:
     const std::size_t lines = Below(40);
     for (std::size_t i = 0; i < lines; ++i) {
       switch (Below(8)) {
-        case 0: text += "[" + std::string(Pick(kSections)) + "]"; break;
-        case 1: text += ";" + std::string(Pick(kKeys)); break;
-        default: text += std::string(Pick(kKeys)) + "=" + std::string(Pick(kValues)); break;
+        case 0:
+          text += "[" + std::string(Pick(kSections)) + "]";
+          break;
+        case 1:
+          text += ";" + std::string(Pick(kKeys));
+          break;
+        default:
+          text += std::string(Pick(kKeys)) + "=" + std::string(Pick(kValues));
+          break;
       }
       text += Below(3) == 0 ? "\n" : "\r\n";
     }
@@ -51,15 +57,21 @@ public:
     for (std::size_t n = Below(4); n > 0 && !text.empty(); --n) {
       const std::size_t at = Below(text.size());
       switch (Below(3)) {
-        case 0: text[at] = static_cast<char>(Below(256)); break;
-        case 1: text.insert(at, 1, static_cast<char>(Below(256))); break;
-        default: text.erase(at, 1); break;
+        case 0:
+          text[at] = static_cast<char>(Below(256));
+          break;
+        case 1:
+          text.insert(at, 1, static_cast<char>(Below(256)));
+          break;
+        default:
+          text.erase(at, 1);
+          break;
       }
     }
     return text;
   }
 
-private:
+ private:
   std::size_t Below(std::size_t n) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_Rng);
   }

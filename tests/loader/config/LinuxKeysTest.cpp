@@ -65,24 +65,31 @@ TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
       {"PORT=COM9", "[Communication] PORT=COM9 not understood (COM1..COM8 or NONE); using COM1"},
       {"PORT=COM10", "[Communication] PORT=COM10 not understood (COM1..COM8 or NONE); using COM1"},
       {"TYPE=RS485", "[Communication] TYPE=RS485 not understood (RS232 or MODEM); using RS232"},
-      {"BAUD=300bps", "[Communication] BAUD=300bps not understood (1200bps..115200bps); using 57600bps"},
+      {"BAUD=300bps",
+       "[Communication] BAUD=300bps not understood (1200bps..115200bps); using 57600bps"},
       {"TCPPORT=0", "[Communication] TCPPORT=0 not understood (1..65535); using 7000"},
       {"TCPPORT=70000", "[Communication] TCPPORT=70000 not understood (1..65535); using 7000"},
       {"TCPPORT=7o", "[Communication] TCPPORT=7o not understood (1..65535); using 7000"},
       {"TCPADDRESS=localhost",
-       "[Communication] TCPADDRESS=localhost not understood (a numeric IPv4 or IPv6 address such as "
+       "[Communication] TCPADDRESS=localhost not understood (a numeric IPv4 or IPv6 address such "
+       "as "
        "127.0.0.1); using every interface"},
       {"RECONNECT=yes", "[Communication] RECONNECT=yes not understood (1 or 0); using 1"},
       {"SESSIONTIMEOUT=-1",
        "[Communication] SESSIONTIMEOUT=-1 not understood (0..86400 s, 0 = never); using 60"},
       {"TCPMAXCONN=0", "[Communication] TCPMAXCONN=0 not understood (1..65535); using 256"},
-      {"TCPIDLE=1e3", "[Communication] TCPIDLE=1e3 not understood (0..86400 s, 0 = never); using 300"},
-      {"DISPATCH=LINE", "[Communication] DISPATCH=LINE not understood (FRAME or BURST); using FRAME"},
-      {"FRAMEWAIT=60001", "[Communication] FRAMEWAIT=60001 not understood (0..60000 ms); using 100"},
+      {"TCPIDLE=1e3",
+       "[Communication] TCPIDLE=1e3 not understood (0..86400 s, 0 = never); using 300"},
+      {"DISPATCH=LINE",
+       "[Communication] DISPATCH=LINE not understood (FRAME or BURST); using FRAME"},
+      {"FRAMEWAIT=60001",
+       "[Communication] FRAMEWAIT=60001 not understood (0..60000 ms); using 100"},
       {"CONCURRENT=2", "[Communication] CONCURRENT=2 not understood (1 or 0); using 0"},
       {"TCPPACE=fast", "[Communication] TCPPACE=fast not understood (0..60000 ms); using 500"},
       // A value's control bytes are shown escaped, never sent to the console.
-      {"TCPPORT=\x1b" "c", "[Communication] TCPPORT=\\x1Bc not understood (1..65535); using 7000"},
+      {"TCPPORT=\x1b"
+       "c",
+       "[Communication] TCPPORT=\\x1Bc not understood (1..65535); using 7000"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -131,7 +138,8 @@ TEST(LinuxKeys, LoadSaysWhyAFileIsNotRead) {
 TEST(LinuxKeys, LargeFilesAndManyRomTypesLoad) {
   std::string text = "[Location]\r\nROMFILE=/rom\r\n[Romtype]\r\n";
   for (int i = 1; i <= 300; ++i) {
-    text += "ROMTYPE" + std::to_string(i) + "=T" + std::to_string(i) + "|*.j" + std::to_string(i) + "\r\n";
+    text += "ROMTYPE" + std::to_string(i) + "=T" + std::to_string(i) + "|*.j" + std::to_string(i) +
+            "\r\n";
   }
   std::string filler;
   for (int i = 0; filler.size() < 7'900'000; ++i) filler += "K" + std::to_string(i) + "=value\r\n";
@@ -149,7 +157,9 @@ TEST(LinuxKeys, LargeFilesAndManyRomTypesLoad) {
 }
 
 TEST(ConsoleText, ControlBytesAreEscaped) {
-  EXPECT_EQ(EscapeConsoleText("MCA\x1b" "c\a.bll"), "MCA\\x1Bc\\x07.bll");
+  EXPECT_EQ(EscapeConsoleText("MCA\x1b"
+                              "c\a.bll"),
+            "MCA\\x1Bc\\x07.bll");
   EXPECT_EQ(EscapeConsoleText("a\r\nb\tc\x7f"), "a\\r\\nb\\x09c\\x7F");
   EXPECT_EQ(EscapeConsoleText(std::string_view("\0\x1f", 2)), "\\x00\\x1F");
   EXPECT_EQ(EscapeConsoleText("시리얼 포트 \x80\xff"), "시리얼 포트 \x80\xff");

@@ -65,7 +65,7 @@ termsim::DownloadOptions BllOptions(const std::string& file) {
 }
 
 class ServiceE2E : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     fs::create_directories(m_Dir.Path() / "rom");
     fs::create_directories(m_Dir.Path() / "bll");
@@ -145,7 +145,8 @@ TEST_F(ServiceE2E, ConfigFromAnotherFolderAndItsStartUpLines) {
   EXPECT_EQ(err[1], "info: listening on TCP 127.0.0.1:" + std::to_string(m_nTcpPort));
   EXPECT_EQ(err[2], "info: serial port COM1 (" + m_pPty->SlavePath() + "), 115200 bit/s, RS232");
   // Its folders are served: ROM over the pty, BLL over TCP.
-  auto r = termsim::RunDownload(*m_pPty, RomOptions("TRM-1.jd0", PutImage("rom", "TRM-1.jd0", 3000)));
+  auto r =
+      termsim::RunDownload(*m_pPty, RomOptions("TRM-1.jd0", PutImage("rom", "TRM-1.jd0", 3000)));
   EXPECT_TRUE(r.ok) << r.error;
   auto tcp = ConnectTcp();
   ASSERT_TRUE(tcp);
@@ -231,7 +232,8 @@ TEST_F(ServiceE2E, HungUpPortIsReopenedWhenItComesBackAtItsPath) {
   fs::create_symlink(m_pPty->SlavePath(), link);
   ASSERT_TRUE(m_pProcess->WaitForErr("info: " + port + " open again", 20000));
   ASSERT_TRUE(m_pProcess->WaitForOut("port:  COM1 : Serial : 115200bps "));
-  const auto r = termsim::RunDownload(*m_pPty, RomOptions("TRM-2.jd0", PutImage("rom", "TRM-2.jd0", 5000)));
+  const auto r =
+      termsim::RunDownload(*m_pPty, RomOptions("TRM-2.jd0", PutImage("rom", "TRM-2.jd0", 5000)));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.receivedBytes, 5000u);
   EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
@@ -255,12 +257,15 @@ TEST_F(ServiceE2E, PortInUseByAnotherProgramIsNamed) {
   WriteConfig(Path("run/Romvale.cfg"), "PORT=COM1\r\n", m_pPty->SlavePath());
   Start({"--headless"}, Path("run"));
   ASSERT_TRUE(m_pProcess->WaitForErr("warning: serial port"));
-  EXPECT_TRUE(HasErr("warning: serial port COM1 (" + m_pPty->SlavePath() +
-                     "), 115200 bit/s, RS232: in use by another program; trying again every 1 to 8 s"));
+  EXPECT_TRUE(
+      HasErr("warning: serial port COM1 (" + m_pPty->SlavePath() +
+             "), 115200 bit/s, RS232: in use by another program; trying again every 1 to 8 s"));
   ::close(fd);  // it lets go: the retry takes the port
-  ASSERT_TRUE(m_pProcess->WaitForErr("info: serial port COM1 (" + m_pPty->SlavePath() +
-                                     "), 115200 bit/s, RS232 open again", 20000));
-  const auto r = termsim::RunDownload(*m_pPty, RomOptions("TRM-3.jd0", PutImage("rom", "TRM-3.jd0", 100)));
+  ASSERT_TRUE(m_pProcess->WaitForErr(
+      "info: serial port COM1 (" + m_pPty->SlavePath() + "), 115200 bit/s, RS232 open again",
+      20000));
+  const auto r =
+      termsim::RunDownload(*m_pPty, RomOptions("TRM-3.jd0", PutImage("rom", "TRM-3.jd0", 100)));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
 }
@@ -277,9 +282,11 @@ TEST_F(ServiceE2E, SighupReloadsFoldersAndReopensThePortOnlyWhenItChanged) {
   text.replace(text.find(Path("rom")), Path("rom").size(), Path("rom2"));
   testsupport::WriteFile(cfg, text);
   ::kill(m_pProcess->Pid(), SIGHUP);
-  ASSERT_TRUE(m_pProcess->WaitForErr("info: reload: ROMFILE " + Path("rom") + " -> " + Path("rom2")));
+  ASSERT_TRUE(
+      m_pProcess->WaitForErr("info: reload: ROMFILE " + Path("rom") + " -> " + Path("rom2")));
   EXPECT_TRUE(HasErr("info: configuration file " + cfg + " reloaded, 1 change(s)"));
-  auto r = termsim::RunDownload(*m_pPty, RomOptions("TRM-4.jd0", PutImage("rom2", "TRM-4.jd0", 2500)));
+  auto r =
+      termsim::RunDownload(*m_pPty, RomOptions("TRM-4.jd0", PutImage("rom2", "TRM-4.jd0", 2500)));
   EXPECT_TRUE(r.ok) << r.error;
 
   // The rate changes: the port is opened again at the new rate.

@@ -1,7 +1,7 @@
 // Reasons given for a serial port that cannot be used, the reconnect back-off,
 // and what a reload reports as changed.
-#include "runtime/PortDiagnosis.h"
 #include "runtime/ConfigChanges.h"
+#include "runtime/PortDiagnosis.h"
 
 #include "loader/comm/PtyPair.h"
 #include "support/TempDir.h"
@@ -34,7 +34,8 @@ TEST(PortDiagnosis, EachReasonIsNamed) {
 
   if (::geteuid() != 0) {
     ASSERT_EQ(::chmod(dir.File("plain").c_str(), 0), 0);
-    EXPECT_TRUE(DescribePortFailure(dir.File("plain"), false).starts_with("permission denied (add the user to the 'dialout' group"));
+    EXPECT_TRUE(DescribePortFailure(dir.File("plain"), false)
+                    .starts_with("permission denied (add the user to the 'dialout' group"));
   }
 }
 
@@ -57,9 +58,10 @@ TEST(ConfigChanges, ChangesAreNamedAndOnlySerialOnesReopenThePort) {
   b.m_strRomDir = "/rom2";
   b.m_nTcpPace = 0;
   b.m_PortDevices[1] = "/dev/ttyUSB1";  // a port not in use
-  EXPECT_EQ(DescribeConfigChanges(a, b),
-            (std::vector<std::string>{"ROMFILE /rom -> /rom2", "[Ports] COM2 /dev/ttyS1 -> /dev/ttyUSB1",
-                                      "TCPPACE 500 -> 0"}));
+  EXPECT_EQ(
+      DescribeConfigChanges(a, b),
+      (std::vector<std::string>{"ROMFILE /rom -> /rom2", "[Ports] COM2 /dev/ttyS1 -> /dev/ttyUSB1",
+                                "TCPPACE 500 -> 0"}));
   EXPECT_FALSE(SerialSettingsDiffer(a, b));
   b.m_PortDevices[0] = "/dev/ttyACM0";  // the port in use moves
   EXPECT_TRUE(SerialSettingsDiffer(a, b));

@@ -2,8 +2,8 @@
 // port failure's reason as the port line's tooltip, and --config's file saved back.
 #include "window/DownloadWindow.h"
 
-#include "runtime/LoaderRuntime.h"
 #include "QtTestApp.h"
+#include "runtime/LoaderRuntime.h"
 #include "support/TempDir.h"
 
 #include <QLineEdit>
@@ -19,7 +19,9 @@ using testsupport::CTempDir;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-QLineEdit* PortLine(const QWidget& window) { return window.findChild<QLineEdit*>("1000"); }
+QLineEdit* PortLine(const QWidget& window) {
+  return window.findChild<QLineEdit*>("1000");
+}
 QPushButton* Button(const QWidget& window, const char* id) {
   return window.findChild<QPushButton*>(id);
 }
@@ -49,7 +51,8 @@ TEST(WindowService, PortFailureReasonIsTheTooltipAndConfigIsSavedWhereItCameFrom
   const std::string missing = (dir.Path() / "ttyMissing").string();
   std::filesystem::create_directories(dir.Path() / "etc");
   const std::string cfg = (dir.Path() / "etc" / "my.cfg").string();
-  WriteFile(cfg, "[Communication]\r\nPORT=COM2\r\nRECONNECT=0\r\n[Ports]\r\nCOM2=" + missing + "\r\n");
+  WriteFile(cfg,
+            "[Communication]\r\nPORT=COM2\r\nRECONNECT=0\r\n[Ports]\r\nCOM2=" + missing + "\r\n");
   CDownloadWindow window;
   std::ostringstream diag;
   CLoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
