@@ -27,6 +27,7 @@ CLoaderRuntime::CLoaderRuntime(DownloadHost host, std::string curDir,
       m_pDiag(&std::cerr) {
   // The core asks us for its modal operations; we count them and pass them on.
   DownloadHost coreHost = host;
+  if (host.view != nullptr) coreHost.view = this;
   if (host.folderChooser != nullptr) coreHost.folderChooser = this;
   if (host.portSetDialog != nullptr) coreHost.portSetDialog = this;
   m_pDlg = std::make_unique<CDownloadDlg>(m_CommPort, coreHost, m_szCurDir);
@@ -72,10 +73,18 @@ void CLoaderRuntime::SetConfigPath(const std::string& path) {
 }
 
 bool CLoaderRuntime::Start(bool bNeedConfig) {
+  // The listener needs the loaded settings, and whoever watches the port line
+  // takes it as "ready": show nothing until both the port and the listener are set.
+  m_bHoldView = true;
   const bool bInit = m_pDlg->OnInitDialog();
-  if (!bInit && bNeedConfig && !m_pDlg->m_strConfigError.empty()) return false;
+  if (!bInit && bNeedConfig && !m_pDlg->m_strConfigError.empty()) {
+    m_bHoldView = false;
+    return false;
+  }
   PrintConfigLines();
   Listen();
+  m_bHoldView = false;
+  m_pDlg->UpdateData(false);
   // Reported after the dialog's start-up, which clears the status line.
   if (!m_strListenError.empty()) m_pDlg->OnListenFailed(m_strListenError);
   if (bInit && !m_pDlg->m_Config.m_bNoSerialPort) {
@@ -295,6 +304,12 @@ std::optional<PortSetting> CLoaderRuntime::RunPortSetDlg(int nBaudIndex, int nPo
   if (setting) QTimer::singleShot(0, this, [this] { CheckPortAfterSettings(); });
   return setting;
 }
+
+void CLoaderRuntime::UpdateData(bool bSaveAndValidate) {
+  if (!m_bHoldView) m_Host.view->UpdateData(bSaveAndValidate);
+}
+
+void CLoaderRuntime::EnableControls(bool bEnable) { m_Host.view->EnableControls(bEnable); }
 
 void CLoaderRuntime::OnSocketAccept() {
   while (QTcpSocket* pSocket = m_pListenSocket->Accept()) {

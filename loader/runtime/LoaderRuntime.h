@@ -30,7 +30,8 @@ class CLoaderRuntime : public QObject,
                        private ICommEvents,
                        private ISocketEvents,
                        private IFolderChooser,
-                       private IPortSetDialog {
+                       private IPortSetDialog,
+                       private IDownloadView {
  public:
   /// curDir: the current directory (Romvale.cfg's default folder, and the folder
   /// for empty ROMFILE/BLLFILE); tcpPort: the listener's port, overriding
@@ -89,6 +90,10 @@ class CLoaderRuntime : public QObject,
   std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                            const std::string& strModemInit) override;
 
+  // The view, held back during Start so the first port line means "listening too".
+  void UpdateData(bool bSaveAndValidate) override;
+  void EnableControls(bool bEnable) override;
+
   void OnSocketAccept();
   void Listen();
   void PrintConfigLines();
@@ -121,4 +126,5 @@ class CLoaderRuntime : public QObject,
   CReconnectBackoff m_Backoff;
   std::string m_strShownReason;  // the port failure last reported, so each is said once
   int m_nModalDepth = 0;
+  bool m_bHoldView = false;
 };
