@@ -22,16 +22,24 @@ struct OptionSpec {
 
 constexpr std::string_view kHeadless = "headless";
 constexpr std::string_view kTcpPort = "tcp-port";
+constexpr std::string_view kConfig = "config";
 constexpr std::string_view kHelp = "help";
 constexpr std::string_view kVersion = "version";
 
-constexpr std::array<OptionSpec, 4> kOptions = {{
+constexpr std::array<OptionSpec, 5> kOptions = {{
     {kHeadless, "",
-     "serve without a window until SIGINT or SIGTERM; every change\n"
-     "is a line on stdout: 'port: <port status>', 'status: <status\n"
-     "line>' (CR and LF written as \\r and \\n), 'progress: <pos>/<max>';\n"
+     "serve without a window until SIGINT or SIGTERM (SIGHUP reloads\n"
+     "the configuration); every change is a line on stdout: 'port:\n"
+     "<port status>', 'status: <status line>' (CR and LF written as\n"
+     "\\r and \\n, other control bytes as \\xNN), 'progress: <pos>/<max>';\n"
      "message boxes are 'message: <text>' lines on stderr"},
-    {kTcpPort, "N", "TCP port to listen on, 1..65535 (default 7000); with --headless"},
+    {kConfig, "FILE",
+     "configuration file (default ./Romvale.cfg); 설정 저장 writes\n"
+     "back to it; with --headless a FILE that cannot be read ends\n"
+     "Tarvix with exit code 2"},
+    {kTcpPort, "N",
+     "TCP port to listen on, 1..65535 (default: TCPPORT of the\n"
+     "configuration, else 7000); with --headless"},
     {"help,h", "", "print this help"},
     {kVersion, "", "print the program's version"},
 }};
@@ -60,9 +68,11 @@ QString Q(std::string_view text) {
 
 std::string TarvixUsage() {
   std::string text =
-      "Usage: Tarvix [--headless [--tcp-port N]] [--help] [--version]\n"
+      "Usage: Tarvix [--headless [--tcp-port N]] [--config FILE] [--help] [--version]\n"
       "Firmware download server for terminals, on a serial port and TCP/IP.\n"
-      "Reads Romvale.cfg in the current directory.\n"
+      "Reads Romvale.cfg in the current directory unless --config names another file.\n"
+      "Start-up lines, warnings about the configuration and the serial port's\n"
+      "failures and reconnects are 'info:' and 'warning:' lines on stderr.\n"
       "\n"
       "  (no option)          open the Romvale window\n";
   constexpr std::size_t kColumn = 23;
@@ -108,12 +118,21 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
   options.bHeadless = parser.isSet(Q(kHeadless));
   options.bHelp = parser.isSet(Q(kHelp));
   options.bVersion = parser.isSet(Q(kVersion));
+  if (parser.isSet(Q(kConfig))) {
+    options.loader.strConfigPath = parser.value(Q(kConfig)).toStdString();
+    if (options.loader.strConfigPath.empty()) {
+      error = "--config: the file name is empty";
+      return std::nullopt;
+    }
+  }
   if (parser.isSet(Q(kTcpPort))) {
     const QString value = parser.value(Q(kTcpPort));
-    if (!ParsePort(value, options.loader.nTcpPort)) {
+    std::uint16_t port = 0;
+    if (!ParsePort(value, port)) {
       error = "--tcp-port: bad TCP port '" + value.toStdString() + "' (1..65535)";
       return std::nullopt;
     }
+    options.loader.nTcpPort = port;
     if (!options.bHeadless && !options.bHelp && !options.bVersion) {
       error = "--tcp-port is an option of --headless";
       return std::nullopt;

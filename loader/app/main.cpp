@@ -3,11 +3,15 @@
 #include "headless/HeadlessMain.h"
 #include "window/WindowMain.h"
 
+#include <signal.h>
+
 #include <iostream>
 #include <string_view>
 #include <vector>
 
 int main(int argc, char** argv) {
+  // A peer that closes its end must never end the server: writes report EPIPE instead.
+  ::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   std::string error;
   const auto options = ParseTarvixArgs(args, error);

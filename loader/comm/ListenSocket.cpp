@@ -3,6 +3,7 @@
 
 #include <QTcpSocket>
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,34 +30,51 @@ CListenSocket::~CListenSocket() {
   m_pNotifier.reset();
 }
 
-bool CListenSocket::Listen(std::uint16_t port) {
+bool CListenSocket::Listen(std::uint16_t port) { return Listen(std::string(), port); }
+
+bool CListenSocket::Listen(const std::string& address, std::uint16_t port) {
   m_pNotifier.reset();
   m_Fd.Reset();
   m_nPort = 0;
-  // One IPv6 socket that also takes IPv4, as "any address" means; IPv4 alone
-  // where the host has no IPv6.
-  CUniqueFd fd(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  const bool v6 = fd.Valid();
-  if (!v6) fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  sockaddr_storage addr{};
+  socklen_t len = 0;
+  auto* a6 = reinterpret_cast<sockaddr_in6*>(&addr);
+  auto* a4 = reinterpret_cast<sockaddr_in*>(&addr);
+  CUniqueFd fd;
+  bool v6 = false;
+  if (address.empty()) {
+    // One IPv6 socket that also takes IPv4, as "any address" means; IPv4 alone
+    // where the host has no IPv6.
+    fd.Reset(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    v6 = fd.Valid();
+    if (v6) {
+      a6->sin6_addr = in6addr_any;
+    } else {
+      fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+      a4->sin_addr.s_addr = htonl(INADDR_ANY);
+    }
+  } else if (::inet_pton(AF_INET, address.c_str(), &a4->sin_addr) == 1) {
+    fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  } else if (::inet_pton(AF_INET6, address.c_str(), &a6->sin6_addr) == 1) {
+    v6 = true;
+    fd.Reset(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  } else {
+    m_strError = "not a numeric IP address: " + address;
+    return false;
+  }
   if (!fd) {
     m_strError = std::strerror(errno);
     return false;
   }
   const int on = 1, off = 0;
   (void)::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_storage addr{};
-  socklen_t len = 0;
   if (v6) {
-    (void)::setsockopt(fd.Get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-    auto* a6 = reinterpret_cast<sockaddr_in6*>(&addr);
+    if (address.empty()) (void)::setsockopt(fd.Get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
     a6->sin6_family = AF_INET6;
-    a6->sin6_addr = in6addr_any;
     a6->sin6_port = htons(port);
     len = sizeof(sockaddr_in6);
   } else {
-    auto* a4 = reinterpret_cast<sockaddr_in*>(&addr);
     a4->sin_family = AF_INET;
-    a4->sin_addr.s_addr = htonl(INADDR_ANY);
     a4->sin_port = htons(port);
     len = sizeof(sockaddr_in);
   }
@@ -66,8 +84,7 @@ bool CListenSocket::Listen(std::uint16_t port) {
     m_strError = std::strerror(errno);
     return false;
   }
-  m_nPort = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port
-                     : reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
+  m_nPort = ntohs(v6 ? a6->sin6_port : a4->sin_port);
   m_Fd = std::move(fd);
   m_strError.clear();
   m_pNotifier = std::make_unique<QSocketNotifier>(m_Fd.Get(), QSocketNotifier::Read);

@@ -29,6 +29,9 @@ class CListenSocket {
   /// Listens on port (0: any free port) on every interface (IPv6 and IPv4);
   /// false with ErrorString() when the port is taken or the socket cannot be made.
   bool Listen(std::uint16_t port);
+  /// Listens on one numeric IPv4 or IPv6 address ("" = every interface, both
+  /// families); false with ErrorString() as above or for an address it cannot use.
+  bool Listen(const std::string& address, std::uint16_t port);
   std::string ErrorString() const { return m_strError; }
   /// The bound port, 0 when not listening.
   std::uint16_t Port() const noexcept { return m_nPort; }

@@ -2,7 +2,11 @@
 // ROM-type pair splitting, both on the private-profile module.
 #include "config/LoaderConfig.h"
 
+#include "config/ConsoleText.h"
 #include "config/PrivateProfile.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include <charconv>
 #include <filesystem>
@@ -19,63 +23,179 @@ constexpr std::string_view kDefaultPortValue = "COM1";
 constexpr std::string_view kDefaultTypeValue = "RS232";
 constexpr std::string_view kModemTypeValue = "MODEM";
 constexpr std::string_view kDefaultBaudValue = "57600bps";
+constexpr std::string_view kNoPortValue = "NONE";
 constexpr char kRomTypeSeparator = '|';
+
+bool SameWord(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto fold = [](char c) {
+      return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
 
 std::string RomTypeKey(std::size_t number) { return "ROMTYPE" + std::to_string(number); }
 std::string PortKey(int port) { return "COM" + std::to_string(port); }
 
-std::string DirectoryOrCurrent(std::string_view text, std::string_view key,
+/// Reads the keys of one Romvale.cfg text from its index and collects a
+/// warning for each value it cannot use.
+class CConfigReader {
+ public:
+  CConfigReader(std::string_view text, std::vector<std::string>& warnings)
+      : m_Index(text), m_Warnings(warnings) {}
+
+  std::optional<std::string> Find(std::string_view section, std::string_view key) const {
+    return m_Index.Find(section, key);
+  }
+  std::string Get(std::string_view section, std::string_view key, std::string_view def) const {
+    return m_Index.Get(section, key, def);
+  }
+
+  void Warn(std::string_view section, std::string_view key, std::string_view value,
+            std::string_view expected, std::string_view used) {
+    m_Warnings.push_back("[" + std::string(section) + "] " + std::string(key) + "=" +
+                         EscapeConsoleText(value) + " not understood (" + std::string(expected) +
+                         "); using " + std::string(used));
+  }
+
+  /// A whole decimal number in [min, max]; def with a warning for anything else.
+  int Number(std::string_view key, int def, int min, int max, std::string_view expected) {
+    const std::optional<std::string> value = Find(kCommunication, key);
+    if (!value) return def;
+    int number = 0;
+    const char* first = value->data();
+    const char* last = first + value->size();
+    const auto [end, ec] = std::from_chars(first, last, number);
+    if (ec != std::errc() || end != last || number < min || number > max) {
+      Warn(kCommunication, key, *value, expected, std::to_string(def));
+      return def;
+    }
+    return number;
+  }
+
+  /// One of two words (ASCII case ignored); def with a warning for anything else.
+  bool Choice(std::string_view key, std::string_view yes, std::string_view no, bool def) {
+    const std::optional<std::string> value = Find(kCommunication, key);
+    if (!value) return def;
+    if (SameWord(*value, yes)) return true;
+    if (SameWord(*value, no)) return false;
+    Warn(kCommunication, key, *value, std::string(yes) + " or " + std::string(no), def ? yes : no);
+    return def;
+  }
+
+  std::vector<std::string>& Warnings() { return m_Warnings; }
+
+ private:
+  CProfileIndex m_Index;
+  std::vector<std::string>& m_Warnings;
+};
+
+std::string DirectoryOrCurrent(const CConfigReader& reader, std::string_view key,
                                const std::string& curDir) {
   // The current directory is used verbatim (not trimmed as a lookup default would be).
-  std::optional<std::string> value = FindProfileValue(text, kLocation, key);
+  std::optional<std::string> value = reader.Find(kLocation, key);
   return (value && !value->empty()) ? *value : curDir;
 }
 
-void ApplyPort(std::string_view value, int& port) {
+void ApplyPort(CConfigReader& reader, LoaderConfig& cfg) {
+  const std::string value = reader.Get(kCommunication, "PORT", kDefaultPortValue);
+  if (SameWord(value, kNoPortValue)) {
+    cfg.m_bNoSerialPort = true;
+    return;
+  }
+  cfg.m_bNoSerialPort = false;
   // Only the first four bytes count, so COM10 reads as port 1.
   for (int n = 1; n <= kPortCount; ++n) {
-    if (value.substr(0, 4) == PortKey(n)) {
-      port = n;
+    if (std::string_view(value).substr(0, 4) == PortKey(n)) {
+      cfg.m_nPort = n;
+      if (value.size() != 4)
+        reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(n));
       return;
     }
   }
+  reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(cfg.m_nPort));
 }
 
-void ApplyBaud(std::string_view value, int& baudIndex) {
+void ApplyType(CConfigReader& reader, LoaderConfig& cfg) {
+  const std::string type = reader.Get(kCommunication, "TYPE", kDefaultTypeValue);
+  cfg.m_nCommType = type.starts_with(kModemTypeValue) ? COMM_MODEM : COMM_RS232;
+  if (type != kModemTypeValue && type != kDefaultTypeValue) {
+    reader.Warn(kCommunication, "TYPE", type, "RS232 or MODEM",
+                cfg.m_nCommType == COMM_MODEM ? kModemTypeValue : kDefaultTypeValue);
+  }
+}
+
+void ApplyBaud(CConfigReader& reader, LoaderConfig& cfg) {
+  const std::string value = reader.Get(kCommunication, "BAUD", kDefaultBaudValue);
   for (int i = 0; i < kRateCount; ++i) {
     const std::string_view name = RateAt(i).strConfigText;
-    if (value.substr(0, name.size()) == name) {
-      baudIndex = i;
+    if (std::string_view(value).substr(0, name.size()) == name) {
+      cfg.m_nBaudIndex = i;
+      if (value.size() != name.size())
+        reader.Warn(kCommunication, "BAUD", value, "e.g. 57600bps", name);
       return;
     }
   }
+  const int kept = IsRateIndex(cfg.m_nBaudIndex) ? cfg.m_nBaudIndex : kDefaultBaudIndex;
+  reader.Warn(kCommunication, "BAUD", value, "1200bps..115200bps", RateAt(kept).strConfigText);
 }
 
-std::string JoinRomTypes(std::string_view text) {
+std::string JoinRomTypes(CConfigReader& reader) {
   std::string joined;
   for (std::size_t number = 1;; ++number) {
-    std::optional<std::string> value = FindProfileValue(text, kRomtype, RomTypeKey(number));
+    std::optional<std::string> value = reader.Find(kRomtype, RomTypeKey(number));
     if (!value || value->empty()) break;
     const std::size_t needed = value->size() + (joined.empty() ? 0 : 1);
     // Keep whole values only: a cut pattern would be a wrong filter.
-    if (joined.size() + needed > kMaxRomTypesLength) break;
+    if (joined.size() + needed > kMaxRomTypesLength) {
+      reader.Warnings().push_back("[Romtype] " + RomTypeKey(number) +
+                                  " and later not used: the list holds at most " +
+                                  std::to_string(kMaxRomTypesLength) + " bytes");
+      break;
+    }
     if (!joined.empty()) joined.push_back(kRomTypeSeparator);
     joined.append(*value);
   }
   return joined;
 }
 
-int ParseTcpPace(std::string_view text) {
-  std::optional<std::string> value = FindProfileValue(text, kCommunication, "TCPPACE");
-  if (!value) return kDefaultTcpPaceMs;
-  int pace = -1;
-  const char* first = value->data();
-  const char* last = first + value->size();
-  const auto [end, ec] = std::from_chars(first, last, pace);
-  if (ec != std::errc() || end != last || pace < 0 || pace > kMaxTcpPaceMs) {
-    return kDefaultTcpPaceMs;
+bool IsNumericAddress(const std::string& address) {
+  in6_addr buffer{};
+  return ::inet_pton(AF_INET, address.c_str(), &buffer) == 1 ||
+         ::inet_pton(AF_INET6, address.c_str(), &buffer) == 1;
+}
+
+void ApplyTcpKeys(CConfigReader& reader, LoaderConfig& cfg) {
+  cfg.m_nTcpPace = reader.Number("TCPPACE", kDefaultTcpPaceMs, 0, kMaxTcpPaceMs, "0..60000 ms");
+  cfg.m_nTcpPort = static_cast<std::uint16_t>(
+      reader.Number("TCPPORT", kDefaultTcpPort, 1, kMaxTcpPort, "1..65535"));
+  cfg.m_strTcpAddress.clear();
+  if (const std::optional<std::string> address = reader.Find(kCommunication, "TCPADDRESS")) {
+    if (!address->empty() && !IsNumericAddress(*address)) {
+      reader.Warn(kCommunication, "TCPADDRESS", *address,
+                  "a numeric IPv4 or IPv6 address such as 127.0.0.1", "every interface");
+    } else {
+      cfg.m_strTcpAddress = *address;
+    }
   }
-  return pace;
+  cfg.m_nTcpMaxConn =
+      reader.Number("TCPMAXCONN", kDefaultTcpMaxConn, 1, kMaxTcpMaxConn, "1..65535");
+  cfg.m_nTcpIdleSec =
+      reader.Number("TCPIDLE", kDefaultTcpIdleSec, 0, kMaxTimeoutSec, "0..86400 s, 0 = never");
+}
+
+void ApplyLinuxKeys(CConfigReader& reader, LoaderConfig& cfg) {
+  ApplyTcpKeys(reader, cfg);
+  cfg.m_bReconnect = reader.Choice("RECONNECT", "1", "0", true);
+  cfg.m_nSessionTimeoutSec = reader.Number("SESSIONTIMEOUT", kDefaultSessionTimeoutSec, 0,
+                                           kMaxTimeoutSec, "0..86400 s, 0 = never");
+  cfg.m_bFrameDispatch = reader.Choice("DISPATCH", "FRAME", "BURST", true);
+  cfg.m_nFrameWaitMs =
+      reader.Number("FRAMEWAIT", kDefaultFrameWaitMs, 0, kMaxFrameWaitMs, "0..60000 ms");
+  cfg.m_bConcurrent = reader.Choice("CONCURRENT", "1", "0", false);
 }
 
 bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
@@ -95,37 +215,40 @@ std::string StorableValue(std::string_view value) {
 }  // namespace
 
 void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg) {
-  cfg.m_strRomDir = DirectoryOrCurrent(text, "ROMFILE", curDir);
-  cfg.m_strBllDir = DirectoryOrCurrent(text, "BLLFILE", curDir);
-  ApplyPort(GetProfileString(text, kCommunication, "PORT", kDefaultPortValue), cfg.m_nPort);
-  const std::string type = GetProfileString(text, kCommunication, "TYPE", kDefaultTypeValue);
-  cfg.m_nCommType = type.starts_with(kModemTypeValue) ? COMM_MODEM : COMM_RS232;
-  ApplyBaud(GetProfileString(text, kCommunication, "BAUD", kDefaultBaudValue), cfg.m_nBaudIndex);
-  cfg.m_strModemInit = GetProfileString(text, kCommunication, "MODEM", "");
-  cfg.m_szRomTypes = JoinRomTypes(text);
+  std::vector<std::string> warnings;
+  ParseLoaderConfig(text, curDir, cfg, warnings);
+}
+
+void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg,
+                       std::vector<std::string>& warnings) {
+  // One pass over the text builds the index; every key below is a lookup in it.
+  CConfigReader reader(text, warnings);
+  cfg.m_strRomDir = DirectoryOrCurrent(reader, "ROMFILE", curDir);
+  cfg.m_strBllDir = DirectoryOrCurrent(reader, "BLLFILE", curDir);
+  ApplyPort(reader, cfg);
+  ApplyType(reader, cfg);
+  ApplyBaud(reader, cfg);
+  cfg.m_strModemInit = reader.Get(kCommunication, "MODEM", "");
+  cfg.m_szRomTypes = JoinRomTypes(reader);
   for (int port = 1; port <= kPortCount; ++port) {
-    std::optional<std::string> device = FindProfileValue(text, kPorts, PortKey(port));
+    std::optional<std::string> device = reader.Find(kPorts, PortKey(port));
     cfg.m_PortDevices[static_cast<std::size_t>(port - 1)] =
         (device && !device->empty()) ? *device : DefaultPortDevice(port);
   }
-  cfg.m_nTcpPace = ParseTcpPace(text);
-  // Session keys; a value that is not understood keeps the default.
-  if (const auto value = FindProfileValue(text, kCommunication, "SESSIONTIMEOUT")) {
-    int seconds = -1;
-    const auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), seconds);
-    if (ec == std::errc() && end == value->data() + value->size() && seconds >= 0) {
-      cfg.m_nSessionTimeoutSec = seconds;
-    }
-  }
-  if (const auto value = FindProfileValue(text, kCommunication, "CONCURRENT")) {
-    if (*value == "1" || *value == "0") cfg.m_bConcurrent = *value == "1";
-  }
+  ApplyLinuxKeys(reader, cfg);
 }
 
 bool LoadLoaderConfig(const std::string& path, const std::string& curDir, LoaderConfig& cfg) {
-  const std::optional<std::string> text = ReadProfileFile(path);
+  std::vector<std::string> warnings;
+  std::string error;
+  return LoadLoaderConfig(path, curDir, cfg, warnings, error);
+}
+
+bool LoadLoaderConfig(const std::string& path, const std::string& curDir, LoaderConfig& cfg,
+                      std::vector<std::string>& warnings, std::string& error) {
+  const std::optional<std::string> text = ReadProfileFile(path, error);
   if (!text) return false;
-  ParseLoaderConfig(*text, curDir, cfg);
+  ParseLoaderConfig(*text, curDir, cfg, warnings);
   return true;
 }
 
@@ -152,13 +275,16 @@ bool UpdateLoaderConfigText(std::string& text, const LoaderConfig& cfg) {
       IsRateIndex(cfg.m_nBaudIndex);
   const std::string_view baud =
       validBaud ? RateAt(cfg.m_nBaudIndex).strConfigText : std::string_view();
-  bool ok = WriteProfileString(edited, kLocation, "ROMFILE", StorableValue(cfg.m_strRomDir)) &&
-            WriteProfileString(edited, kLocation, "BLLFILE", StorableValue(cfg.m_strBllDir)) &&
-            WriteProfileString(edited, kCommunication, "PORT", "COM" + std::to_string(cfg.m_nPort)) &&
-            WriteProfileString(edited, kCommunication, "TYPE",
-                               cfg.m_nCommType == COMM_MODEM ? kModemTypeValue : kDefaultTypeValue) &&
-            WriteProfileString(edited, kCommunication, "BAUD", baud) &&
-            WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.m_strModemInit));
+  bool ok =
+      WriteProfileString(edited, kLocation, "ROMFILE", StorableValue(cfg.m_strRomDir)) &&
+      WriteProfileString(edited, kLocation, "BLLFILE", StorableValue(cfg.m_strBllDir)) &&
+      WriteProfileString(
+          edited, kCommunication, "PORT",
+          cfg.m_bNoSerialPort ? std::string(kNoPortValue) : "COM" + std::to_string(cfg.m_nPort)) &&
+      WriteProfileString(edited, kCommunication, "TYPE",
+                         cfg.m_nCommType == COMM_MODEM ? kModemTypeValue : kDefaultTypeValue) &&
+      WriteProfileString(edited, kCommunication, "BAUD", baud) &&
+      WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.m_strModemInit));
   const std::vector<std::string> pairs = SplitRomTypePairs(cfg.m_szRomTypes);
   for (std::size_t i = 0; ok && i < pairs.size(); ++i) {
     ok = WriteProfileString(edited, kRomtype, RomTypeKey(i + 1), StorableValue(pairs[i]));

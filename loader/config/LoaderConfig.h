@@ -46,12 +46,22 @@ inline constexpr int kMaxTcpPaceMs = 60000;
 /// rule says "unchanged". curDir = default for empty/absent ROMFILE/BLLFILE.
 /// Returns false, changing nothing, when the file cannot be opened for reading.
 bool LoadLoaderConfig(const std::string& path, const std::string& curDir, LoaderConfig& cfg);
+/// LoadLoaderConfig that also hands back one warning per value it could not use
+/// ("[Section] KEY=value not understood (...); using ...", control bytes escaped)
+/// and, when it returns false, why the file could not be read.
+bool LoadLoaderConfig(const std::string& path, const std::string& curDir, LoaderConfig& cfg,
+                      std::vector<std::string>& warnings, std::string& error);
 
 /// Applies Romvale.cfg's value rules to the file's text (LoadLoaderConfig without the file).
 void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg);
+/// ParseLoaderConfig with the warnings (see LoadLoaderConfig). The text is split
+/// into lines once, so the time taken grows with the file's size only.
+void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg,
+                       std::vector<std::string>& warnings);
 
-/// Writes ROMFILE, BLLFILE, PORT, TYPE, BAUD, MODEM and the ROMTYPE pairs in that order
-/// (pair-splitting rule); [Ports] and TCPPACE are left as they are in the file. false if a write failed.
+/// Writes ROMFILE, BLLFILE, PORT (NONE when m_bNoSerialPort), TYPE, BAUD, MODEM and the ROMTYPE
+/// pairs in that order (pair-splitting rule); [Ports] and TCPPACE are left as they are in the file.
+/// false if a write failed.
 bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg);
 
 /// SaveLoaderConfig's edits applied to a profile text in memory; false (text

@@ -53,6 +53,14 @@ inline constexpr std::size_t kSerialWriteQueueBytes = 16 * 1024;  // queued for 
 inline constexpr int kSerialCloseFlushMs = 500;  // longest wait for queued serial bytes on close
 inline constexpr int kAcceptBackoffFirstMs = 50;    // no descriptor left: first pause of accepting
 inline constexpr int kAcceptBackoffMaxMs = 2000;    // ... doubled up to this
+inline constexpr int kMaxTcpPort = 65535;
+inline constexpr int kMaxTcpMaxConn = 65535;
+inline constexpr int kMaxTimeoutSec = 86400;  // SESSIONTIMEOUT and TCPIDLE: one day at most
+inline constexpr int kMaxFrameWaitMs = 60000;
+
+// Serial port retries after a failure: 1 s, doubling, at most 8 s apart.
+inline constexpr int kReconnectFirstMs = 1000;
+inline constexpr int kReconnectMaxMs = 8000;
 
 /// Whether index names an entry of the rate table.
 constexpr bool IsRateIndex(int index) { return index >= 0 && index < kRateCount; }

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -48,6 +50,12 @@ std::string_view TrimSpaces(std::string_view s) {
 }
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string FoldName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = FoldAscii(c);
+  return folded;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -234,6 +242,8 @@ bool WriteAll(int fd, std::string_view data) {
       if (errno == EINTR) continue;
       return false;
     }
+    // A write that takes nothing would be retried forever; the disk is not taking data.
+    if (n == 0) return false;
     data.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
@@ -253,22 +263,44 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
+CProfileIndex::CProfileIndex(std::string_view text) {
+  KeyMap* pSection = nullptr;  // the section being read; null under a repeated header
+  for (const ProfileLine& line : SplitLines(text)) {
+    if (line.kind == LineKind::Header) {
+      // First section wins: a later header of the same name is skipped whole.
+      const auto [it, bNew] = m_Sections.try_emplace(FoldName(line.name));
+      pSection = bNew ? &it->second : nullptr;
+    } else if (line.kind == LineKind::Entry && pSection != nullptr) {
+      pSection->try_emplace(FoldName(line.name), line.value);  // first key wins
+    }
+  }
+}
+
+std::optional<std::string> CProfileIndex::Find(std::string_view section,
+                                               std::string_view key) const {
+  const auto found = m_Sections.find(FoldName(TrimSpaces(section)));
+  if (found == m_Sections.end()) return std::nullopt;
+  const auto entry = found->second.find(FoldName(TrimSpaces(key)));
+  if (entry == found->second.end()) return std::nullopt;
+  return std::string(CutAtNul(StripQuotePair(entry->second)));
+}
+
+std::string CProfileIndex::Get(std::string_view section, std::string_view key,
+                               std::string_view def) const {
+  if (std::optional<std::string> value = Find(section, key)) return *value;
+  def = CutAtNul(def);
+  while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
+  return std::string(def);
+}
+
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key) {
-  const std::vector<ProfileLine> lines = SplitLines(text);
-  const std::size_t header = FindSection(lines, TrimSpaces(section));
-  if (header == kNoLine) return std::nullopt;
-  const std::size_t found = FindKey(lines, header, TrimSpaces(key));
-  if (found == kNoLine) return std::nullopt;
-  return std::string(CutAtNul(StripQuotePair(lines[found].value)));
+  return CProfileIndex(text).Find(section, key);
 }
 
 std::string GetProfileString(std::string_view text, std::string_view section,
                              std::string_view key, std::string_view def) {
-  if (std::optional<std::string> value = FindProfileValue(text, section, key)) return *value;
-  def = CutAtNul(def);
-  while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
-  return std::string(def);
+  return CProfileIndex(text).Get(section, key, def);
 }
 
 bool WriteProfileString(std::string& text, std::optional<std::string_view> section,
@@ -286,21 +318,46 @@ bool WriteProfileString(std::string& text, std::optional<std::string_view> secti
 }
 
 std::optional<std::string> ReadProfileFile(const std::string& path) {
+  std::string error;
+  return ReadProfileFile(path, error);
+}
+
+std::optional<std::string> ReadProfileFile(const std::string& path, std::string& error) {
   CUniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (file.Get() < 0) return std::nullopt;
+  if (file.Get() < 0) {
+    error = std::strerror(errno);
+    return std::nullopt;
+  }
   struct stat info {};
+  if (::fstat(file.Get(), &info) != 0) {
+    error = std::strerror(errno);
+    return std::nullopt;
+  }
   // Only a regular file: a FIFO or device could block or never end.
-  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (!S_ISREG(info.st_mode)) {
+    error = "not a regular file";
+    return std::nullopt;
+  }
+  const std::string tooLarge = "larger than " + std::to_string(kMaxProfileFileSize) + " bytes";
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxProfileFileSize) {
+    error = tooLarge;
+    return std::nullopt;
+  }
   std::string content;
+  content.reserve(static_cast<std::size_t>(info.st_size));
   char chunk[65536];
   for (;;) {
     const ssize_t n = ::read(file.Get(), chunk, sizeof chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
+      error = std::strerror(errno);
       return std::nullopt;
     }
     if (n == 0) break;
-    if (content.size() + static_cast<std::size_t>(n) > kMaxProfileFileSize) return std::nullopt;
+    if (content.size() + static_cast<std::size_t>(n) > kMaxProfileFileSize) {
+      error = tooLarge;
+      return std::nullopt;
+    }
     content.append(chunk, static_cast<std::size_t>(n));
   }
   return content;
@@ -339,39 +396,4 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
   ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());
   return ok;
-}
-
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view def, const std::string& path) {
-  const std::optional<std::string> text = ReadProfileFile(path);
-  return GetProfileString(text ? std::string_view(*text) : std::string_view(), section, key, def);
-}
-
-std::size_t GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view def, std::span<char> buf,
-                                    const std::string& path) {
-  if (buf.empty()) return 0;
-  const std::string value = GetPrivateProfileString(section, key, def, path);
-  const std::size_t count = std::min(value.size(), buf.size() - 1);
-  value.copy(buf.data(), count);
-  buf[count] = '\0';
-  return count;
-}
-
-bool WritePrivateProfileString(std::optional<std::string_view> section,
-                               std::optional<std::string_view> key,
-                               std::optional<std::string_view> value, const std::string& path) {
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(std::filesystem::path(path), ec);
-  std::string text;
-  if (exists) {
-    std::optional<std::string> old = ReadProfileFile(path);
-    if (!old) return false;
-    text = std::move(*old);
-  }
-  const std::string before = text;
-  if (!WriteProfileString(text, section, key, value)) return false;
-  if (!exists && (!key || !value)) return true;  // nothing to delete, nothing created
-  if (exists && text == before) return true;
-  return ReplaceProfileFile(path, text);
 }

@@ -6,9 +6,9 @@
 
 #include <cstddef>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 /// Largest profile file read or rewritten (a bigger one counts as unreadable,
 /// so a runaway file or a device node cannot exhaust memory).
@@ -19,6 +19,22 @@ inline constexpr std::size_t kMaxProfileFileSize = 8 * 1024 * 1024;
 /// Nothing when the section or key is absent (comment and keyless lines never match).
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key);
+
+/// A profile text split into lines once, with its first sections and their first
+/// keys indexed: each lookup costs the key's length, not the text's, so reading
+/// many keys stays linear in the file's size. The text must outlive the index.
+class CProfileIndex {
+ public:
+  explicit CProfileIndex(std::string_view text);
+  /// FindProfileValue on the indexed text.
+  std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+  /// GetProfileString on the indexed text.
+  std::string Get(std::string_view section, std::string_view key, std::string_view def) const;
+
+ private:
+  using KeyMap = std::unordered_map<std::string, std::string_view>;
+  std::unordered_map<std::string, KeyMap> m_Sections;  // folded names -> raw trimmed values
+};
 
 /// Lookup on a profile text: the value, or def with its trailing spaces removed
 /// when the value is absent. An empty value beats the default.
@@ -37,28 +53,12 @@ bool WriteProfileString(std::string& text, std::optional<std::string_view> secti
 /// The whole content of a file; nothing when it cannot be opened or read, or is
 /// larger than kMaxProfileFileSize.
 std::optional<std::string> ReadProfileFile(const std::string& path);
+/// ReadProfileFile that also says why a file could not be read (the system's
+/// reason, "not a regular file" or "larger than 8388608 bytes").
+std::optional<std::string> ReadProfileFile(const std::string& path, std::string& error);
 
 /// Replaces a file's content safely: a temporary file in the same folder is
 /// written, synced and renamed over it, keeping the old permission bits (a new
 /// file gets 0666 less the umask). A symbolic link is followed, not replaced.
 /// false, with the old file untouched, when any step fails.
 bool ReplaceProfileFile(const std::string& path, std::string_view content);
-
-/// GetPrivateProfileString returning the whole value (no length limit).
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view def, const std::string& path);
-
-/// GetPrivateProfileString into a caller's buffer: copies at most buf.size() - 1
-/// bytes and a terminating zero and returns the bytes copied; an empty buffer is
-/// left untouched and gives 0.
-std::size_t GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view def, std::span<char> buf,
-                                    const std::string& path);
-
-/// WritePrivateProfileString: reads the file, applies WriteProfileString and
-/// writes it back with ReplaceProfileFile. A missing file is created for a write
-/// (its folder must exist); deleting from a missing file creates nothing and
-/// succeeds. false when an argument is refused or the file cannot be read or written.
-bool WritePrivateProfileString(std::optional<std::string_view> section,
-                               std::optional<std::string_view> key,
-                               std::optional<std::string_view> value, const std::string& path);

@@ -45,7 +45,9 @@ bool CDownloadDlg::OnInitDialog() {
   cfg.m_nCommType = m_CommPort.m_nCommType;
   cfg.m_nBaudIndex = m_CommPort.m_nBaudIndex;
   cfg.m_PortDevices = m_CommPort.m_PortDevices;
-  if (!LoadLoaderConfig(m_strConfigPath, m_szCurDir, cfg)) {
+  m_ConfigWarnings.clear();
+  m_strConfigError.clear();
+  if (!LoadLoaderConfig(m_strConfigPath, m_szCurDir, cfg, m_ConfigWarnings, m_strConfigError)) {
     if (m_Host.messages != nullptr) m_Host.messages->MessageBox(kTextConfigMissing);
     return false;
   }
@@ -69,11 +71,17 @@ bool CDownloadDlg::OnInitDialog() {
   m_pBllFile.Reset();
   m_strRomLocation = m_strRomDir;
 
-  m_CommPort.Open();
-  if (m_CommPort.m_bOpen) {
-    ShowPortStatus();
+  if (cfg.m_bNoSerialPort) {
+    // TCP only: no device is opened, and nothing waits for one.
+    m_CommPort.Close();
+    m_strPortStatus = kTextNoSerialPort;
   } else {
-    m_strPortStatus = m_CommPort.m_strPortName + kTextPortError;
+    m_CommPort.Open();
+    if (m_CommPort.m_bOpen) {
+      ShowPortStatus();
+    } else {
+      m_strPortStatus = m_CommPort.m_strPortName + kTextPortError;
+    }
   }
   m_strStatus.clear();
   UpdateData(false);
@@ -276,6 +284,7 @@ void CDownloadDlg::OnPortSettings() {
       m_Host.portSetDialog->RunPortSetDlg(m_CommPort.m_nBaudIndex, m_CommPort.m_nPort,
                                           m_CommPort.m_nCommType, m_CommPort.m_strModemInit);
   if (!setting) return;
+  m_Config.m_bNoSerialPort = false;  // a chosen port ends TCP-only mode
   SetSessionsEnabled(false);
   // Close joins the reader, so the old reader is gone before Open starts a new
   // one; no pause is needed between them.
@@ -318,6 +327,7 @@ void CDownloadDlg::OnSaveConfig() {
   cfg.m_szRomTypes = m_szRomTypes;
   cfg.m_PortDevices = m_CommPort.m_PortDevices;
   cfg.m_nTcpPace = m_nTcpPace;
+  cfg.m_bNoSerialPort = m_Config.m_bNoSerialPort;
   SaveLoaderConfig(m_strConfigPath, cfg);  // a failed write is not reported
 }
 
@@ -346,6 +356,17 @@ void CDownloadDlg::ShowPortStatus() {
   const char* mode = m_CommPort.m_nCommType == COMM_MODEM ? " : Modem : " : " : Serial : ";
   m_strPortStatus =
       " " + m_CommPort.m_strPortName + mode + std::to_string(m_CommPort.m_dwBaudRate) + "bps ";
+}
+
+bool CDownloadDlg::ReopenPort() {
+  m_CommPort.Open();
+  if (!m_CommPort.m_bOpen) return false;
+  if (m_nRomState == kStateBlocked) m_nRomState = kStateIdle;
+  if (m_nBllState == kStateBlocked) m_nBllState = kStateIdle;
+  m_strPortReason.clear();
+  ShowPortStatus();
+  UpdateData(false);
+  return true;
 }
 
 void CDownloadDlg::ShowPortFailed() {

@@ -23,6 +23,7 @@ inline constexpr int CHANNEL_SERIAL = 2;
 inline constexpr const char* kTextConfigMissing = "환경 파일이 존재하지 않습니다.";
 inline constexpr const char* kTextPortError = " 포트 오류가 발생하였습니다.";
 inline constexpr const char* kTextTcpAccepted = "TCPIP 연결 허가";
+inline constexpr const char* kTextNoSerialPort = "시리얼 포트 사용 안 함";
 inline constexpr const char* kTextListenError = "TCPIP listen error !! - ";
 inline constexpr const char* kTextRomLocationTitle =
     " ROM program을 download할 디렉토리를 선택하세요";
@@ -79,6 +80,10 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   void EnableControls(bool bEnable) override;
   /// Port status line from the port name, mode and rate.
   void ShowPortStatus();
+  /// A closed port is opened again with its current settings (reconnect). On
+  /// success sessions blocked by the failure are idle again and the port line
+  /// shows the port; a running transfer is left alone. false when it stays closed.
+  bool ReopenPort();
   /// [Communication] TCPPACE as loaded (default 500).
   int TcpPaceMs() const { return m_nTcpPace; }
   /// Refreshes the view from the fields.
@@ -93,6 +98,9 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   int m_nSocketCount = 0;
   int m_nTcpPace = kDefaultTcpPaceMs;
   LoaderConfig m_Config;  // Romvale.cfg as last loaded (the Linux additions are read from here)
+  std::vector<std::string> m_ConfigWarnings;  // values of the last load that were not understood
+  std::string m_strConfigError;    // why the last load could not read the file ("" when it did)
+  std::string m_strPortReason;     // why the port is not open, for the port line's tooltip
   bool m_bControlsEnabled = true;  // buttons 1005, 3, 1008 (what EnableControls last set)
   CSerialChannel& m_CommPort;
 

@@ -1,24 +1,14 @@
 // Line printer of the headless front end.
 #include "headless/HeadlessHost.h"
 
+#include "config/ConsoleText.h"
 #include "core/DownloadDlg.h"
 
 #include <cstdio>
 #include <ostream>
 
 std::string EscapeLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size());
-  for (const char c : text) {
-    if (c == '\r') {
-      line += "\\r";
-    } else if (c == '\n') {
-      line += "\\n";
-    } else {
-      line += c;
-    }
-  }
-  return line;
+  return EscapeConsoleText(text);
 }
 
 CHeadlessHost::CHeadlessHost(std::ostream& out, std::ostream& err) : m_Out(out), m_Err(err) {}

@@ -15,7 +15,8 @@
 
 class CDownloadDlg;
 
-/// The text as one output line: CR and LF become the escapes \r and \n.
+/// The text as one output line: CR and LF become the escapes \r and \n, every
+/// other control byte \xNN, so no byte from a file name or a peer acts on the console.
 std::string EscapeLine(std::string_view text);
 
 class CHeadlessHost : public IDownloadView,

@@ -1,11 +1,12 @@
 // What the command line tells the running loader, whichever front end runs it.
 #pragma once
 
-#include "config/LoaderDefaults.h"
-
 #include <cstdint>
+#include <optional>
+#include <string>
 
 /// Settings the command line gives both front ends.
 struct LoaderOptions {
-  std::uint16_t nTcpPort = kDefaultTcpPort;  // the listener's port (0 = any free one)
+  std::optional<std::uint16_t> nTcpPort;  // --tcp-port: overrides TCPPORT of Romvale.cfg
+  std::string strConfigPath;              // --config FILE; empty: ./Romvale.cfg
 };

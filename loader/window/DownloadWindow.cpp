@@ -214,6 +214,9 @@ void CDownloadWindow::UpdateData(bool bSaveAndValidate) {
   // Every shown field is read-only: nothing flows back from the widgets.
   if (bSaveAndValidate || m_pCore == nullptr) return;
   ShowText(*m_pPortStatus, m_pCore->m_strPortStatus);
+  // Why the port is not open, where the port line is: the status texts stay as they are.
+  m_pPortStatus->setToolTip(QString::fromStdString(m_pCore->m_strPortReason));
+  m_pDownloadButton->setEnabled(m_pCore->m_bControlsEnabled && !m_pCore->m_Config.m_bNoSerialPort);
   ShowText(*m_pStatus, m_pCore->m_strStatus);
   ShowText(*m_pRomLocation, m_pCore->m_strRomLocation);
   ShowSessions();
@@ -250,7 +253,9 @@ void CDownloadWindow::SessionProgress(std::string_view /*peer*/, std::string_vie
 
 void CDownloadWindow::EnableControls(bool bEnable) {
   m_pPortSettingsButton->setEnabled(bEnable);
-  m_pDownloadButton->setEnabled(bEnable);
+  // Without a serial port there is nothing to send the download trigger to.
+  m_pDownloadButton->setEnabled(bEnable &&
+                                !(m_pCore != nullptr && m_pCore->m_Config.m_bNoSerialPort));
   m_pRomLocationButton->setEnabled(bEnable);
 }
 

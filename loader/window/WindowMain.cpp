@@ -58,6 +58,7 @@ int RunWindow(int argc, char** argv, const LoaderOptions& options) {
   int exitCode = 0;
   {
     CLoaderRuntime runtime(window.Host(), curDir, options.nTcpPort);
+    if (!options.strConfigPath.empty()) runtime.SetConfigPath(options.strConfigPath);
     window.Attach(&runtime.Dlg());
     // Loads Romvale.cfg and opens the port; a missing file has been reported
     // by then, and the window still opens with the port closed.

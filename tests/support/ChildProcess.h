@@ -30,7 +30,7 @@ public:
   /// Waits for the child to exit by itself; its exit code or -1.
   int Wait(int timeoutMs = 10000);
 
-  /// The child's process id.
+  /// The child's process id (to send it signals that do not end it).
   pid_t Pid() const noexcept { return m_nPid; }
 
   std::vector<std::string> OutLines();

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -22,6 +23,7 @@ struct CliOptions {
   int tcpPort = 0;
   Millis connectTimeout{30000};
   Millis startDelay{0};
+  std::string startFile;  // wait until this file exists before the first frame
   std::string romName;
   std::optional<Bytes> romSelector;
   std::string bllName;
@@ -169,6 +171,10 @@ void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
          "wait for a TCP connection or the modem init (default 30000)");
   millis("--start-delay", t.startDelayMs,
          "wait before the first frame (e.g. until the loader opened the pty)");
+  app.add_option("--start-file", o.startFile,
+                 "wait until FILE exists (at most --connect-timeout) before the first frame")
+      ->type_name("FILE")
+      ->group(timing);
   app.add_option("--repeat", o.repeat, "run the download N times (figures for each run)")
       ->type_name("N")
       ->check(CLI::Range(1, 1000000).description(""))
@@ -328,6 +334,18 @@ int RunTerminalSim(const std::vector<std::string>& args, std::ostream& out, std:
     err << "terminal-sim: FAILED " << what << ": " << r.error << "\n";
     return kExitMismatch;
   };
+  if (!o.startFile.empty()) {
+    // Lets a script order this terminal after others without guessing delays.
+    const auto deadline = std::chrono::steady_clock::now() + o.connectTimeout;
+    std::error_code ec;
+    while (!std::filesystem::exists(o.startFile, ec)) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        err << "terminal-sim: " << o.startFile << " did not appear\n";
+        return kExitMismatch;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
   if (o.startDelay.count() > 0) std::this_thread::sleep_for(o.startDelay);
   for (int run = 1; run <= o.repeat; ++run) {
     if (o.modem) {

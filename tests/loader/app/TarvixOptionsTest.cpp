@@ -18,31 +18,41 @@ TEST(TarvixArgs, GoodAndBadCommandLines) {
   o = parse({"--headless"});
   ASSERT_TRUE(o);
   EXPECT_TRUE(o->bHeadless);
-  EXPECT_EQ(o->loader.nTcpPort, 7000);
+  EXPECT_FALSE(o->loader.nTcpPort);  // TCPPORT of Romvale.cfg decides
+  EXPECT_EQ(o->loader.strConfigPath, "");
   o = parse({"--headless", "--tcp-port", "7100"});
   ASSERT_TRUE(o);
   EXPECT_EQ(o->loader.nTcpPort, 7100);
   o = parse({"--tcp-port=65535", "--headless"});
   ASSERT_TRUE(o);
   EXPECT_EQ(o->loader.nTcpPort, 65535);
+  o = parse({"--config", "/etc/tarvix/Romvale.cfg", "--headless"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->loader.strConfigPath, "/etc/tarvix/Romvale.cfg");
+  o = parse({"--config=my.cfg"});  // the window takes it too
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->loader.strConfigPath, "my.cfg");
   o = parse({"-h"});
   ASSERT_TRUE(o);
   EXPECT_TRUE(o->bHelp);
 
-  for (const Args& bad : {Args{"--headless", "--tcp-port"}, Args{"--headless", "--tcp-port", "0"},
-                          Args{"--headless", "--tcp-port", "65536"}, Args{"--headless", "--tcp-port", "7o"},
-                          Args{"--headless", "--tcp-port=", "x"}, Args{"--headless", "-x"},
-                          Args{"headless"}, Args{"--tcp-port", "7000"}}) {
+  for (const Args& bad :
+       {Args{"--headless", "--tcp-port"}, Args{"--headless", "--tcp-port", "0"},
+        Args{"--headless", "--tcp-port", "65536"}, Args{"--headless", "--tcp-port", "7o"},
+        Args{"--headless", "--tcp-port=", "x"}, Args{"--headless", "-x"}, Args{"headless"},
+        Args{"--tcp-port", "7000"}, Args{"--headless", "--config"}, Args{"--config="}}) {
     error.clear();
     EXPECT_FALSE(parse(bad));
     EXPECT_FALSE(error.empty());
   }
-  EXPECT_TRUE(TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]]"));
+  EXPECT_TRUE(
+      TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]] [--config FILE]"));
 }
 
 TEST(TarvixArgs, HelpListsEveryOptionOnce) {
   const std::string usage = TarvixUsage();
-  for (std::string_view option : {"--headless ", "--tcp-port N ", "--help, -h ", "--version "}) {
+  for (std::string_view option :
+       {"--headless ", "--config FILE ", "--tcp-port N ", "--help, -h ", "--version "}) {
     SCOPED_TRACE(option);
     const std::string line = "\n  " + std::string(option);
     const auto first = usage.find(line);

@@ -76,28 +76,6 @@ TEST(ProfileLookup, WorkedExampleR1) {
   }
 }
 
-TEST(ProfileLookup, BufferCopiesAtMostSizeMinusOneAndReturnsCount) {
-  TempDir dir;
-  const std::string path = dir.File("r1.ini");
-  WriteFile(path, kR1);
-  std::array<char, 16> buf{};
-  buf.fill('#');
-  EXPECT_EQ(GetPrivateProfileString("Display", "Title", "", std::span(buf.data(), 6), path), 5u);
-  EXPECT_STREQ(buf.data(), "Hello");
-  EXPECT_EQ(GetPrivateProfileString("Display", "Title", "", std::span(buf.data(), 14), path), 13u);
-  EXPECT_STREQ(buf.data(), "Hello ; world");
-  EXPECT_EQ(GetPrivateProfileString("DISPLAY", "Height", "", std::span(buf), path), 6u);
-  EXPECT_STREQ(buf.data(), "  600 ");
-  EXPECT_EQ(GetPrivateProfileString("Audio", "Nope", "abc  ", std::span(buf), path), 3u);
-  EXPECT_STREQ(buf.data(), "abc");
-  EXPECT_EQ(GetPrivateProfileString("Display", "Title", "", std::span(buf.data(), 1), path), 0u);
-  EXPECT_STREQ(buf.data(), "");
-  buf[0] = '#';
-  EXPECT_EQ(GetPrivateProfileString("Display", "Title", "", std::span(buf.data(), 0), path), 0u);
-  EXPECT_EQ(buf[0], '#');
-  EXPECT_EQ(ReadFile(path), kR1);  // a read never modifies the file
-}
-
 TEST(ProfileLookup, LineEndingsHeadersAndDefaults) {
   EXPECT_EQ(GetProfileString("[a]\rk=cr\r[b]\rk=2", "a", "k", ""), "cr");
   EXPECT_EQ(GetProfileString("[a]\nk=lf\n", "A", "K", ""), "lf");
@@ -125,28 +103,44 @@ TEST(ProfileLookup, ValuesAreReadWhole) {
   EXPECT_EQ(GetProfileString(text, "S", "k", ""), longValue);
 }
 
-TEST(ProfileLookup, MissingOrUnreadableFileGivesDefault) {
+TEST(ProfileLookup, IndexMatchesSingleLookups) {
+  const CProfileIndex index(kR1);
+  for (std::string_view section : {"Display", "display", "Audio", "", "none"}) {
+    for (std::string_view key : {"width", "Height", "Title", "Volume", "Depth", "# Color", "x"}) {
+      SCOPED_TRACE(std::string(section) + "/" + std::string(key));
+      EXPECT_EQ(index.Find(section, key), FindProfileValue(kR1, section, key));
+      EXPECT_EQ(index.Get(section, key, "d "), GetProfileString(kR1, section, key, "d "));
+    }
+  }
+}
+
+TEST(ProfileFile, ReadSaysWhyAFileCannotBeRead) {
   TempDir dir;
-  EXPECT_EQ(GetPrivateProfileString("S", "k", "dflt ", dir.File("none.ini")), "dflt");
-  EXPECT_EQ(GetPrivateProfileString("S", "k", "dflt", dir.File("")), "dflt");  // a folder
+  std::string error;
+  EXPECT_FALSE(ReadProfileFile(dir.File("none.ini"), error));
+  EXPECT_EQ(error, "No such file or directory");
+  EXPECT_FALSE(ReadProfileFile(dir.File(""), error));  // a folder
+  EXPECT_EQ(error, "not a regular file");
   EXPECT_FALSE(fs::exists(dir.File("none.ini")));
+  WriteFile(dir.File("r1.ini"), kR1);
+  const auto text = ReadProfileFile(dir.File("r1.ini"), error);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(*text, kR1);
 }
 
 TEST(ProfileEdit, WorkedExampleW1) {
-  TempDir dir;
-  const std::string path = dir.File("w1.ini");
-  WriteFile(path,
-            "; app config\r\n[Window]\r\n  Left = 10   ; px\r\ntop=20\r\n\r\n"
-            "; end of window\r\n[Misc]\r\nx=1\r\n");
-  EXPECT_TRUE(WritePrivateProfileString("window", "LEFT", "15", path));
-  EXPECT_TRUE(WritePrivateProfileString("Window", "Width", "640", path));
-  EXPECT_TRUE(WritePrivateProfileString("Net", "Port", "80", path));
-  EXPECT_TRUE(WritePrivateProfileString("Window", "top", std::nullopt, path));
-  EXPECT_TRUE(WritePrivateProfileString("Misc", std::nullopt, std::nullopt, path));
+  std::string text =
+      "; app config\r\n[Window]\r\n  Left = 10   ; px\r\ntop=20\r\n\r\n"
+      "; end of window\r\n[Misc]\r\nx=1\r\n";
+  EXPECT_TRUE(WriteProfileString(text, "window", "LEFT", "15"));
+  EXPECT_TRUE(WriteProfileString(text, "Window", "Width", "640"));
+  EXPECT_TRUE(WriteProfileString(text, "Net", "Port", "80"));
+  EXPECT_TRUE(WriteProfileString(text, "Window", "top", std::nullopt));
+  EXPECT_TRUE(WriteProfileString(text, "Misc", std::nullopt, std::nullopt));
   const std::string expected =
       "; app config\r\n[Window]\r\n  Left = 15\r\nWidth=640\r\n\r\n"
       "; end of window\r\n[Net]\r\nPort=80\r\n";
-  EXPECT_EQ(Visible(ReadFile(path)), Visible(expected));
+  EXPECT_EQ(Visible(text), Visible(expected));
 }
 
 TEST(ProfileEdit, WorkedExampleW2ExactBytes) {
@@ -165,17 +159,17 @@ TEST(ProfileEdit, WorkedExampleW2ExactBytes) {
       {"[S]\r\na=1\n\n[T]\n", {{"S", "b", "2"}}, "[S]\r\na=1\nb=2\r\n\n[T]\n"},
       {"[S]\r\nk=1\r\n", {{"S", "k", "  v "}}, "[S]\r\nk=  v \r\n"},
   };
-  TempDir dir;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE(i);
-    const std::string path = dir.File("w2-" + std::to_string(i) + ".ini");
-    if (rows[i].before) WriteFile(path, *rows[i].before);
+    std::string text(rows[i].before.value_or(""));
     for (const auto& call : rows[i].calls) {
-      EXPECT_TRUE(WritePrivateProfileString(call[0], call[1], call[2], path));
+      EXPECT_TRUE(WriteProfileString(text, call[0], call[1], call[2]));
     }
-    EXPECT_EQ(Visible(ReadFile(path)), Visible(rows[i].after));
+    EXPECT_EQ(Visible(text), Visible(rows[i].after));
+    if (i == 7) {
+      EXPECT_EQ(GetProfileString(text, "S", "k", ""), "v");
+    }
   }
-  EXPECT_EQ(GetPrivateProfileString("S", "k", "", dir.File("w2-7.ini")), "v");
 }
 
 TEST(ProfileEdit, KeyKeepsItsSpellingAndPlacement) {
@@ -223,15 +217,10 @@ TEST(ProfileEdit, DeletesAndRefusals) {
   EXPECT_EQ(text, "\n;c\n[B]\nx=1\n");
 }
 
-TEST(ProfileFile, DeleteOnMissingFileCreatesNothingAndMissingFolderFails) {
+TEST(ProfileFile, MissingFolderFails) {
   TempDir dir;
-  const std::string path = dir.File("none.ini");
-  EXPECT_TRUE(WritePrivateProfileString("S", "k", std::nullopt, path));
-  EXPECT_TRUE(WritePrivateProfileString("S", std::nullopt, std::nullopt, path));
-  EXPECT_FALSE(fs::exists(path));
-  EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", dir.File("no/such/dir.ini")));
-  EXPECT_FALSE(WritePrivateProfileString(std::nullopt, "k", "v", path));
-  EXPECT_FALSE(fs::exists(path));
+  EXPECT_FALSE(ReplaceProfileFile(dir.File("no/such/dir.ini"), "[S]\r\nk=v\r\n"));
+  EXPECT_FALSE(fs::exists(dir.File("no")));
 }
 
 TEST(ProfileFile, RewriteKeepsPermissionsAndFollowsLinks) {
@@ -239,7 +228,7 @@ TEST(ProfileFile, RewriteKeepsPermissionsAndFollowsLinks) {
   const std::string path = dir.File("perm.ini");
   WriteFile(path, "[S]\nk=1\n");
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-  EXPECT_TRUE(WritePrivateProfileString("S", "k", "2", path));
+  EXPECT_TRUE(ReplaceProfileFile(path, "[S]\nk=2\n"));
   struct stat info {};
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -247,7 +236,7 @@ TEST(ProfileFile, RewriteKeepsPermissionsAndFollowsLinks) {
 
   const std::string link = dir.File("link.ini");
   fs::create_symlink(path, link);
-  EXPECT_TRUE(WritePrivateProfileString("S", "k", "3", link));
+  EXPECT_TRUE(ReplaceProfileFile(link, "[S]\nk=3\n"));
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ReadFile(path), "[S]\nk=3\n");
   // No temporary file is left behind.
@@ -264,7 +253,7 @@ TEST(ProfileFile, ReadOnlyFileIsNotReplaced) {
   const std::string path = dir.File("ro.ini");
   WriteFile(path, "[S]\nk=1\n");
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-  EXPECT_FALSE(WritePrivateProfileString("S", "k", "2", path));
+  EXPECT_FALSE(ReplaceProfileFile(path, "[S]\nk=2\n"));
   EXPECT_EQ(ReadFile(path), "[S]\nk=1\n");
 }
 
@@ -272,11 +261,12 @@ TEST(ProfileFile, UnreadableTargetIsNeverOverwritten) {
   TempDir dir;
   const std::string folder = dir.File("sub");
   fs::create_directory(folder);
-  EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", folder));  // a folder, not a file
+  EXPECT_FALSE(ReplaceProfileFile(folder, "[S]\nk=v\n"));  // a folder, not a file
   EXPECT_TRUE(fs::is_directory(folder));
   const std::string big = dir.File("big.ini");
   WriteFile(big, std::string(kMaxProfileFileSize + 1, 'x'));
-  EXPECT_FALSE(ReadProfileFile(big).has_value());
-  EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", big));
+  std::string error;
+  EXPECT_FALSE(ReadProfileFile(big, error).has_value());
+  EXPECT_EQ(error, "larger than 8388608 bytes");
   EXPECT_EQ(fs::file_size(big), kMaxProfileFileSize + 1);
 }

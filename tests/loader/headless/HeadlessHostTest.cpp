@@ -28,9 +28,13 @@ protected:
 };
 }  // namespace
 
-TEST(HeadlessLines, CrAndLfAreEscapedOtherBytesKept) {
+TEST(HeadlessLines, ControlBytesAreEscapedOtherBytesKept) {
   EXPECT_EQ(EscapeLine("\r\nRING\r\n"), "\\r\\nRING\\r\\n");
-  EXPECT_EQ(EscapeLine("a\\b\tc"), "a\\b\tc");
+  EXPECT_EQ(EscapeLine("a\\b\tc"), "a\\b\\x09c");
+  // A file name from a peer must not reset or ring the operator's terminal.
+  EXPECT_EQ(EscapeLine("File open error !! - MCA\x1b"
+                       "c\a.bll"),
+            "File open error !! - MCA\\x1Bc\\x07.bll");
   EXPECT_EQ(EscapeLine("환경 파일이 존재하지 않습니다."), "환경 파일이 존재하지 않습니다.");
 }
 

@@ -1,0 +1,166 @@
+// Romvale.cfg's Linux keys of [Communication]: values, the warning for each
+// value not understood, PORT=NONE saved back, and large files read in one pass.
+#include "config/ConsoleText.h"
+#include "config/LoaderConfig.h"
+
+#include "loader/config/ConfigTestFiles.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Parsed {
+  LoaderConfig cfg;
+  std::vector<std::string> warnings;
+};
+
+Parsed Parse(std::string_view communication, LoaderConfig cfg = {}) {
+  Parsed p{std::move(cfg), {}};
+  const std::string text = "[Communication]\r\n" + std::string(communication);
+  ParseLoaderConfig(text, "/cur", p.cfg, p.warnings);
+  return p;
+}
+
+}  // namespace
+
+TEST(LinuxKeys, GoodValuesAreTakenWithoutWarnings) {
+  const Parsed p = Parse(
+      "PORT=none\r\nTYPE=RS232\r\nBAUD=115200bps\r\nTCPPORT=7100\r\nTCPADDRESS=::1\r\n"
+      "RECONNECT=0\r\nSESSIONTIMEOUT=0\r\nTCPMAXCONN=3\r\nTCPIDLE=0\r\nDISPATCH=burst\r\n"
+      "FRAMEWAIT=250\r\nCONCURRENT=1\r\nTCPPACE=0\r\n");
+  EXPECT_TRUE(p.warnings.empty()) << p.warnings.front();
+  EXPECT_TRUE(p.cfg.m_bNoSerialPort);
+  EXPECT_EQ(p.cfg.m_nPort, 1);
+  EXPECT_EQ(p.cfg.m_nBaudIndex, 8);
+  EXPECT_EQ(p.cfg.m_nTcpPort, 7100);
+  EXPECT_EQ(p.cfg.m_strTcpAddress, "::1");
+  EXPECT_FALSE(p.cfg.m_bReconnect);
+  EXPECT_EQ(p.cfg.m_nSessionTimeoutSec, 0);
+  EXPECT_EQ(p.cfg.m_nTcpMaxConn, 3);
+  EXPECT_EQ(p.cfg.m_nTcpIdleSec, 0);
+  EXPECT_FALSE(p.cfg.m_bFrameDispatch);
+  EXPECT_EQ(p.cfg.m_nFrameWaitMs, 250);
+  EXPECT_TRUE(p.cfg.m_bConcurrent);
+  EXPECT_EQ(p.cfg.m_nTcpPace, 0);
+
+  const Parsed defaults = Parse("");
+  EXPECT_TRUE(defaults.warnings.empty());
+  EXPECT_FALSE(defaults.cfg.m_bNoSerialPort);
+  EXPECT_EQ(defaults.cfg.m_nTcpPort, kDefaultTcpPort);
+  EXPECT_EQ(defaults.cfg.m_strTcpAddress, "");
+  EXPECT_TRUE(defaults.cfg.m_bReconnect);
+  EXPECT_TRUE(defaults.cfg.m_bFrameDispatch);
+  EXPECT_EQ(Parse("TCPADDRESS=127.0.0.1\r\n").cfg.m_strTcpAddress, "127.0.0.1");
+}
+
+TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
+  struct Row {
+    std::string_view line, warning;
+  };
+  const std::vector<Row> rows = {
+      {"PORT=COM9", "[Communication] PORT=COM9 not understood (COM1..COM8 or NONE); using COM1"},
+      {"PORT=COM10", "[Communication] PORT=COM10 not understood (COM1..COM8 or NONE); using COM1"},
+      {"TYPE=RS485", "[Communication] TYPE=RS485 not understood (RS232 or MODEM); using RS232"},
+      {"BAUD=300bps",
+       "[Communication] BAUD=300bps not understood (1200bps..115200bps); using 57600bps"},
+      {"TCPPORT=0", "[Communication] TCPPORT=0 not understood (1..65535); using 7000"},
+      {"TCPPORT=70000", "[Communication] TCPPORT=70000 not understood (1..65535); using 7000"},
+      {"TCPPORT=7o", "[Communication] TCPPORT=7o not understood (1..65535); using 7000"},
+      {"TCPADDRESS=localhost",
+       "[Communication] TCPADDRESS=localhost not understood (a numeric IPv4 or IPv6 address such "
+       "as "
+       "127.0.0.1); using every interface"},
+      {"RECONNECT=yes", "[Communication] RECONNECT=yes not understood (1 or 0); using 1"},
+      {"SESSIONTIMEOUT=-1",
+       "[Communication] SESSIONTIMEOUT=-1 not understood (0..86400 s, 0 = never); using 60"},
+      {"TCPMAXCONN=0", "[Communication] TCPMAXCONN=0 not understood (1..65535); using 256"},
+      {"TCPIDLE=1e3",
+       "[Communication] TCPIDLE=1e3 not understood (0..86400 s, 0 = never); using 300"},
+      {"DISPATCH=LINE",
+       "[Communication] DISPATCH=LINE not understood (FRAME or BURST); using FRAME"},
+      {"FRAMEWAIT=60001",
+       "[Communication] FRAMEWAIT=60001 not understood (0..60000 ms); using 100"},
+      {"CONCURRENT=2", "[Communication] CONCURRENT=2 not understood (1 or 0); using 0"},
+      {"TCPPACE=fast", "[Communication] TCPPACE=fast not understood (0..60000 ms); using 500"},
+      // A value's control bytes are shown escaped, never sent to the console.
+      {"TCPPORT=\x1b"
+       "c",
+       "[Communication] TCPPORT=\\x1Bc not understood (1..65535); using 7000"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    const Parsed p = Parse(std::string(row.line) + "\r\n");
+    ASSERT_EQ(p.warnings.size(), 1u);
+    EXPECT_EQ(p.warnings[0], row.warning);
+  }
+  // An unrecognised PORT keeps the port held before the load, and says which.
+  LoaderConfig held;
+  held.m_nPort = 4;
+  const Parsed kept = Parse("PORT=serial\r\n", held);
+  EXPECT_EQ(kept.cfg.m_nPort, 4);
+  ASSERT_EQ(kept.warnings.size(), 1u);
+  EXPECT_EQ(kept.warnings[0],
+            "[Communication] PORT=serial not understood (COM1..COM8 or NONE); using COM4");
+}
+
+TEST(LinuxKeys, PortNoneIsSavedBackAndAPortReplacesIt) {
+  LoaderConfig cfg;
+  cfg.m_bNoSerialPort = true;
+  cfg.m_nPort = 3;
+  std::string text = "[Communication]\r\nPORT=NONE\r\nTCPPORT=7100\r\n";
+  ASSERT_TRUE(UpdateLoaderConfigText(text, cfg));
+  EXPECT_NE(text.find("PORT=NONE\r\n"), std::string::npos);
+  EXPECT_NE(text.find("TCPPORT=7100\r\n"), std::string::npos);  // Linux keys stay as written
+  cfg.m_bNoSerialPort = false;
+  ASSERT_TRUE(UpdateLoaderConfigText(text, cfg));
+  EXPECT_NE(text.find("PORT=COM3\r\n"), std::string::npos);
+  EXPECT_EQ(text.find("NONE"), std::string::npos);
+}
+
+TEST(LinuxKeys, LoadSaysWhyAFileIsNotRead) {
+  configtest::TempDir dir;
+  LoaderConfig cfg;
+  std::vector<std::string> warnings;
+  std::string error;
+  EXPECT_FALSE(LoadLoaderConfig(dir.File("Romvale.cfg"), "/cur", cfg, warnings, error));
+  EXPECT_EQ(error, "No such file or directory");
+  configtest::WriteFile(dir.File("Romvale.cfg"), "[Communication]\nTCPIDLE=x\n");
+  EXPECT_TRUE(LoadLoaderConfig(dir.File("Romvale.cfg"), "/cur", cfg, warnings, error));
+  EXPECT_EQ(warnings.size(), 1u);
+}
+
+// Files near the size limit and long ROM type lists load in one pass; a
+// lookup per key over the whole text made these take minutes.
+TEST(LinuxKeys, LargeFilesAndManyRomTypesLoad) {
+  std::string text = "[Location]\r\nROMFILE=/rom\r\n[Romtype]\r\n";
+  for (int i = 1; i <= 300; ++i) {
+    text += "ROMTYPE" + std::to_string(i) + "=T" + std::to_string(i) + "|*.j" + std::to_string(i) +
+            "\r\n";
+  }
+  std::string filler;
+  for (int i = 0; filler.size() < 7'900'000; ++i) filler += "K" + std::to_string(i) + "=value\r\n";
+  text += "[Filler]\r\n" + filler + "[Communication]\r\nPORT=COM2\r\nTCPPORT=7200\r\n";
+  LoaderConfig cfg;
+  std::vector<std::string> warnings;
+  ParseLoaderConfig(text, "/cur", cfg, warnings);
+  EXPECT_EQ(cfg.m_nPort, 2);
+  EXPECT_EQ(cfg.m_nTcpPort, 7200);
+  EXPECT_EQ(cfg.m_strRomDir, "/rom");
+  EXPECT_TRUE(cfg.m_szRomTypes.starts_with("T1|*.j1|T2|*.j2|"));
+  EXPECT_LE(cfg.m_szRomTypes.size(), kMaxRomTypesLength);
+  ASSERT_EQ(warnings.size(), 1u);  // the ROM types that no longer fit
+  EXPECT_TRUE(warnings[0].starts_with("[Romtype] ROMTYPE")) << warnings[0];
+}
+
+TEST(ConsoleText, ControlBytesAreEscaped) {
+  EXPECT_EQ(EscapeConsoleText("MCA\x1b"
+                              "c\a.bll"),
+            "MCA\\x1Bc\\x07.bll");
+  EXPECT_EQ(EscapeConsoleText("a\r\nb\tc\x7f"), "a\\r\\nb\\x09c\\x7F");
+  EXPECT_EQ(EscapeConsoleText(std::string_view("\0\x1f", 2)), "\\x00\\x1F");
+  EXPECT_EQ(EscapeConsoleText("시리얼 포트 \x80\xff"), "시리얼 포트 \x80\xff");
+}

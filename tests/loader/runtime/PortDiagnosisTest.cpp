@@ -1,0 +1,79 @@
+// Reasons given for a serial port that cannot be used, the reconnect back-off,
+// and what a reload reports as changed.
+#include "runtime/ConfigChanges.h"
+#include "runtime/PortDiagnosis.h"
+
+#include "loader/comm/PtyPair.h"
+#include "support/TempDir.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+TEST(PortDiagnosis, EachReasonIsNamed) {
+  testsupport::CTempDir dir;
+  EXPECT_EQ(DescribePortFailure(dir.File("ttyGone"), false), "no such device");
+  EXPECT_EQ(DescribePortFailure(dir.File("ttyGone"), true), "no such device");
+  testsupport::WriteFile(dir.File("plain"), "x");
+  EXPECT_EQ(DescribePortFailure(dir.File("plain"), false), "not a serial device");
+
+  CPtyPair pty;
+  const int fd = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(DescribePortFailure(pty.Path(), false), "in use by another program");
+  ::close(fd);
+  // It opens fine now: after a failure of an open port, the line hung up.
+  EXPECT_EQ(DescribePortFailure(pty.Path(), true), "hung up");
+
+  if (::geteuid() != 0) {
+    ASSERT_EQ(::chmod(dir.File("plain").c_str(), 0), 0);
+    EXPECT_TRUE(DescribePortFailure(dir.File("plain"), false)
+                    .starts_with("permission denied (add the user to the 'dialout' group"));
+  }
+}
+
+TEST(PortDiagnosis, BackoffDoublesFromOneToEightSecondsAndStartsOverAfterASuccess) {
+  CReconnectBackoff backoff;
+  std::vector<int> delays;
+  for (int i = 0; i < 6; ++i) delays.push_back(backoff.NextDelayMs());
+  EXPECT_EQ(delays, (std::vector<int>{1000, 2000, 4000, 8000, 8000, 8000}));
+  backoff.Reset();
+  EXPECT_EQ(backoff.NextDelayMs(), 1000);
+}
+
+TEST(ConfigChanges, ChangesAreNamedAndOnlySerialOnesReopenThePort) {
+  LoaderConfig a;
+  a.m_strRomDir = "/rom";
+  a.m_PortDevices[0] = "/dev/ttyUSB0";
+  a.m_PortDevices[1] = "/dev/ttyS1";
+  LoaderConfig b = a;
+  EXPECT_TRUE(DescribeConfigChanges(a, b).empty());
+  b.m_strRomDir = "/rom2";
+  b.m_nTcpPace = 0;
+  b.m_PortDevices[1] = "/dev/ttyUSB1";  // a port not in use
+  EXPECT_EQ(
+      DescribeConfigChanges(a, b),
+      (std::vector<std::string>{"ROMFILE /rom -> /rom2", "[Ports] COM2 /dev/ttyS1 -> /dev/ttyUSB1",
+                                "TCPPACE 500 -> 0"}));
+  EXPECT_FALSE(SerialSettingsDiffer(a, b));
+  b.m_PortDevices[0] = "/dev/ttyACM0";  // the port in use moves
+  EXPECT_TRUE(SerialSettingsDiffer(a, b));
+  b = a;
+  b.m_strModemInit = "ATZ";  // only matters to a modem line
+  EXPECT_FALSE(SerialSettingsDiffer(a, b));
+  b.m_nCommType = COMM_MODEM;
+  EXPECT_TRUE(SerialSettingsDiffer(a, b));
+  b = a;
+  b.m_bNoSerialPort = true;
+  EXPECT_TRUE(SerialSettingsDiffer(a, b));
+  EXPECT_EQ(DescribeConfigChanges(a, b), (std::vector<std::string>{"PORT COM1 -> NONE"}));
+  EXPECT_EQ(DescribeSerialPort(a), "COM1 (/dev/ttyUSB0), 57600 bit/s, RS232");
+  EXPECT_EQ(DescribeSerialPort(b), "none (PORT=NONE), TCP only");
+}
