@@ -3,6 +3,7 @@
 // the terminal's last byte to the reply's last byte) and a 64 KiB BLL file over
 // TCP with TCPPACE=0 (blocks/s).
 #include "support/ChildProcess.h"
+#include "support/TempDir.h"
 
 #include "Terminal.h"
 #include "Transport.h"
@@ -28,13 +29,14 @@ void WriteFile(const fs::path& path, std::size_t size) {
 
 int main(int argc, char** argv) {
   int tcpPort = 17350;
-  if (argc == 3 && std::string(argv[1]) == "--tcp-port") tcpPort = std::stoi(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "--tcp-port")
+    tcpPort = std::stoi(argv[2]);
   else if (argc != 1) {
     std::fprintf(stderr, "Usage: tarvix_comm_bench [--tcp-port N]   (default 17350)\n");
     return 2;
   }
-  const fs::path dir = fs::temp_directory_path() / ("tarvix-bench-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const testsupport::CTempDir temp("tarvix-bench");
+  const fs::path dir = temp.Path();
   WriteFile(dir / "TRM-1.jd0", 1024 * 1024);
   WriteFile(dir / "MCA064.bll", 64 * 1024);
 
@@ -51,7 +53,8 @@ int main(int argc, char** argv) {
 
   int rc = 0;
   {
-    CChildProcess tarvix(TARVIX_EXE, dir.string(), {"--headless", "--tcp-port", std::to_string(tcpPort)});
+    CChildProcess tarvix(TARVIX_EXE, dir.string(),
+                         {"--headless", "--tcp-port", std::to_string(tcpPort)});
     if (!tarvix.WaitForOut("port: ", true)) {
       std::fprintf(stderr, "Tarvix did not start\n");
       return 1;
@@ -62,9 +65,11 @@ int main(int argc, char** argv) {
     rom.expectedFile = (dir / "TRM-1.jd0").string();
     const termsim::Result r = termsim::RunDownload(*pty, rom);
     if (r.ok) {
-      std::printf("serial (pty, 115200 bit/s), ROM 1 MiB: %d blocks, %.1f blocks/s, median turnaround %.2f ms "
-                  "(target: within 5 ms of 30 ms)\n",
-                  r.blocks, r.blocksPerSecond, r.medianTurnaroundMs);
+      std::printf(
+          "serial (pty, 115200 bit/s), ROM 1 MiB: %d blocks, %.1f blocks/s, median turnaround %.2f "
+          "ms "
+          "(target: within 5 ms of 30 ms)\n",
+          r.blocks, r.blocksPerSecond, r.medianTurnaroundMs);
     } else {
       std::printf("serial ROM download failed: %s\n", r.error.c_str());
       rc = 1;
@@ -82,9 +87,11 @@ int main(int argc, char** argv) {
       bll.expectedFile = (dir / "MCA064.bll").string();
       const termsim::Result b = termsim::RunDownload(*tcp, bll);
       if (b.ok) {
-        std::printf("tcp (127.0.0.1, TCPPACE=0), BLL 64 KiB: %d blocks, %.1f blocks/s, median turnaround %.3f ms "
-                    "(target: >= 500 blocks/s)\n",
-                    b.blocks, b.blocksPerSecond, b.medianTurnaroundMs);
+        std::printf(
+            "tcp (127.0.0.1, TCPPACE=0), BLL 64 KiB: %d blocks, %.1f blocks/s, median turnaround "
+            "%.3f ms "
+            "(target: >= 500 blocks/s)\n",
+            b.blocks, b.blocksPerSecond, b.medianTurnaroundMs);
       } else {
         std::printf("tcp BLL download failed: %s\n", b.error.c_str());
         rc = 1;
@@ -92,6 +99,5 @@ int main(int argc, char** argv) {
     }
     if (tarvix.Stop(SIGTERM) != 0) rc = 1;
   }
-  fs::remove_all(dir);
   return rc;
 }

@@ -136,9 +136,10 @@ std::string RomTurnaround(const std::string& dispatch, std::size_t imageSize) {
   rom.expectedFile = (dir.Path() / "TRM-1.jd0").string();
   const termsim::Result r = termsim::RunDownload(*pty, rom);
   char text[256];
-  std::snprintf(text, sizeof text,
-                "{\"ok\": %s, \"blocks\": %d, \"blocks_per_s\": %.1f, \"median_turnaround_ms\": %.3f",
-                r.ok ? "true" : "false", r.blocks, r.blocksPerSecond, r.medianTurnaroundMs);
+  std::snprintf(
+      text, sizeof text,
+      "{\"ok\": %s, \"blocks\": %d, \"blocks_per_s\": %.1f, \"median_turnaround_ms\": %.3f",
+      r.ok ? "true" : "false", r.blocks, r.blocksPerSecond, r.medianTurnaroundMs);
   return text + (r.ok ? std::string() : ", \"error\": " + JsonString(r.error)) + "}";
 }
 
@@ -162,7 +163,8 @@ std::string ConcurrentClients(int clients, int pace, std::size_t imageSize) {
       threads.emplace_back([&, i] {
         const auto index = static_cast<std::size_t>(i);
         std::string error;
-        auto tcp = termsim::ConnectTcp("127.0.0.1", server.TcpPort(), termsim::Millis(10000), error);
+        auto tcp =
+            termsim::ConnectTcp("127.0.0.1", server.TcpPort(), termsim::Millis(10000), error);
         if (!tcp) {
           results[index].error = error;
           return;
@@ -197,8 +199,8 @@ std::string ConcurrentClients(int clients, int pace, std::size_t imageSize) {
   std::snprintf(text, sizeof text,
                 "{\"clients\": %d, \"tcppace_ms\": %d, \"all_byte_exact\": %s, \"served\": %d, "
                 "\"aggregate_blocks_per_s\": %.1f, \"wall_s\": %.2f, \"slowest_to_fastest\": %.2f",
-                clients, pace, ok == clients ? "true" : "false", ok, static_cast<double>(blocks) / wall,
-                wall, *fastest > 0 ? *slowest / *fastest : 0.0);
+                clients, pace, ok == clients ? "true" : "false", ok,
+                static_cast<double>(blocks) / wall, wall, *fastest > 0 ? *slowest / *fastest : 0.0);
   return text + (firstError.empty() ? std::string() : ", \"error\": " + JsonString(firstError)) +
          "}";
 }
@@ -249,9 +251,10 @@ std::string ConnectCloseCycles(int cycles) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   char text[200];
-  std::snprintf(text, sizeof text,
-                "{\"cycles\": %d, \"connect_failures\": %d, \"fds_before\": %ld, \"fds_after\": %ld}",
-                cycles, failed, before, after);
+  std::snprintf(
+      text, sizeof text,
+      "{\"cycles\": %d, \"connect_failures\": %d, \"fds_before\": %ld, \"fds_after\": %ld}", cycles,
+      failed, before, after);
   return text;
 }
 
@@ -286,7 +289,8 @@ int main(int argc, char** argv) {
   for (int pace : {0, 500}) {
     if (pace != 0 && options.bQuick) continue;
     for (int clients : {1, 10, 100}) {
-      std::printf("%s    %s", bFirst ? "" : ",\n", ConcurrentClients(clients, pace, bllSize).c_str());
+      std::printf("%s    %s", bFirst ? "" : ",\n",
+                  ConcurrentClients(clients, pace, bllSize).c_str());
       std::fflush(stdout);
       bFirst = false;
     }

@@ -104,8 +104,7 @@ QPixmap SidePicture(QSize size, qreal devicePixelRatio) {
   painter.save();
   painter.translate(w * 0.5, h * 0.60);
   painter.rotate(-90);
-  painter.drawText(QRectF(0, -w * 0.5, h * 0.40, w), Qt::AlignCenter,
-                   QStringLiteral("VB7350"));
+  painter.drawText(QRectF(0, -w * 0.5, h * 0.40, w), Qt::AlignCenter, QStringLiteral("VB7350"));
   painter.restore();
   return pixmap;
 }

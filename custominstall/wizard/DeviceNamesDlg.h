@@ -7,19 +7,19 @@
 class CDeviceNamesDlg : public CWizardPageDlg {
   Q_OBJECT
 
-public:
+ public:
   CDeviceNamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
   PackageSettings Settings() const override { return m_Page.Settings(); }
 
   QLineEdit* ComDeviceNameEdit() const { return m_pComDeviceName; }
   QLineEdit* UsbDeviceNameEdit() const { return m_pUsbDeviceName; }
 
-protected:
+ protected:
   bool OnNext() override;
   void OnBack() override;
   void UpdateControls() override;
 
-private:
+ private:
   void UpdateData();
 
   CDeviceNamesPage m_Page;

@@ -15,12 +15,18 @@ CDialogUnits::CDialogUnits(const QFont& font) {
   if (m_nBaseY < 1) m_nBaseY = 1;
 }
 
-int CDialogUnits::X(int units) const { return (units * m_nBaseX + 2) / 4; }
+int CDialogUnits::X(int units) const {
+  return (units * m_nBaseX + 2) / 4;
+}
 
-int CDialogUnits::Y(int units) const { return (units * m_nBaseY + 4) / 8; }
+int CDialogUnits::Y(int units) const {
+  return (units * m_nBaseY + 4) / 8;
+}
 
 QRect CDialogUnits::Rect(int x, int y, int width, int height) const {
   return QRect(X(x), Y(y), X(width), Y(height));
 }
 
-QSize CDialogUnits::Size(int width, int height) const { return QSize(X(width), Y(height)); }
+QSize CDialogUnits::Size(int width, int height) const {
+  return QSize(X(width), Y(height));
+}

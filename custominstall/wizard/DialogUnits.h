@@ -9,14 +9,14 @@
 class QFont;
 
 class CDialogUnits {
-public:
+ public:
   explicit CDialogUnits(const QFont& font);
   QRect Rect(int x, int y, int width, int height) const;
   QSize Size(int width, int height) const;
   int X(int units) const;
   int Y(int units) const;
 
-private:
+ private:
   int m_nBaseX;  // average character width in pixels
   int m_nBaseY;  // character height in pixels
 };

@@ -6,7 +6,7 @@
 /// Asks the user for a folder. Returns its path (no trailing separator, except for the
 /// root), or kNoDirSelected when the user cancels.
 class IFolderBrowser {
-public:
+ public:
   virtual ~IFolderBrowser() = default;
   virtual std::string BrowseForFolder() = 0;
 };
@@ -14,6 +14,6 @@ public:
 /// The directory chooser on screen, titled "Select a Folder to Generate Your Setup Files
 /// In:", starting in the user's home folder, with no owner window.
 class CQtFolderBrowser : public IFolderBrowser {
-public:
+ public:
   std::string BrowseForFolder() override;
 };

@@ -7,7 +7,7 @@
 class CNamesDlg : public CWizardPageDlg {
   Q_OBJECT
 
-public:
+ public:
   CNamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
   PackageSettings Settings() const override { return m_Page.Settings(); }
 
@@ -16,11 +16,11 @@ public:
   QLineEdit* ShortNameEdit() const { return m_pShortName; }
   QLineEdit* LongNameEdit() const { return m_pLongName; }
 
-protected:
+ protected:
   bool OnNext() override;
   void UpdateControls() override;
 
-private:
+ private:
   void UpdateData();
 
   CNamesPage m_Page;

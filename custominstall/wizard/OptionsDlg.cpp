@@ -35,18 +35,15 @@ COptionsDlg::COptionsDlg(IMessageBox& box, PackageSettings settings, QWidget* pa
       76, 96, 210, 40);
 
   AddHelpButton(60, 158, kShowUninstallGuiHelp, "button1030");
-  m_pShowUninstallGui =
-      AddCheck("Display GUI window during Uninstall", 76, 158, 210, "check1017");
+  m_pShowUninstallGui = AddCheck("Display GUI window during Uninstall", 76, 158, 210, "check1017");
 
   m_PreinstallerControls = {m_pShowSetupGui, m_pCopyFiles, m_pTargetDirectory, help1027,
                             help1028,        help1029,     label1033,          text1034};
-  connect(m_pGeneratePreinstaller, &QCheckBox::clicked, this,
-          &COptionsDlg::OnPreinstallerClicked);
+  connect(m_pGeneratePreinstaller, &QCheckBox::clicked, this, &COptionsDlg::OnPreinstallerClicked);
   UpdateControls();
 }
 
-QPushButton* COptionsDlg::AddHelpButton(int x, int y, std::string_view helpText,
-                                        const char* name) {
+QPushButton* COptionsDlg::AddHelpButton(int x, int y, std::string_view helpText, const char* name) {
   auto* button = new QPushButton(QStringLiteral("?"), this);
   button->setGeometry(Units().Rect(x, y, 12, 12));
   button->setAutoDefault(false);
@@ -56,8 +53,7 @@ QPushButton* COptionsDlg::AddHelpButton(int x, int y, std::string_view helpText,
   return button;
 }
 
-QCheckBox* COptionsDlg::AddCheck(std::string_view text, int x, int y, int width,
-                                 const char* name) {
+QCheckBox* COptionsDlg::AddCheck(std::string_view text, int x, int y, int width, const char* name) {
   auto* check = new QCheckBox(ToQString(text), this);
   check->setGeometry(Units().Rect(x, y, width, 12));
   check->setObjectName(QLatin1String(name));

@@ -13,7 +13,7 @@ class QGroupBox;
 class COptionsDlg : public CWizardPageDlg {
   Q_OBJECT
 
-public:
+ public:
   COptionsDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
   PackageSettings Settings() const override { return m_Page.Settings(); }
 
@@ -23,12 +23,12 @@ public:
   QLineEdit* TargetDirectoryEdit() const { return m_pTargetDirectory; }
   QCheckBox* ShowUninstallGuiCheck() const { return m_pShowUninstallGui; }
 
-protected:
+ protected:
   bool OnNext() override;
   void OnBack() override;
   void UpdateControls() override;
 
-private:
+ private:
   QPushButton* AddHelpButton(int x, int y, std::string_view helpText, const char* name);
   QCheckBox* AddCheck(std::string_view text, int x, int y, int width, const char* name);
   void UpdateData();

@@ -11,7 +11,7 @@ namespace {
 // An upper-case edit box: a to z become A to Z as they are typed or pasted; nothing is
 // refused here (the page's Next checks the digits).
 class CUpperCaseValidator : public QValidator {
-public:
+ public:
   using QValidator::QValidator;
   State validate(QString& input, int& /*pos*/) const override {
     for (QChar& c : input) {

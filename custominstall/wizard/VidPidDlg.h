@@ -7,19 +7,19 @@
 class CVidPidDlg : public CWizardPageDlg {
   Q_OBJECT
 
-public:
+ public:
   CVidPidDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
   PackageSettings Settings() const override { return m_Page.Settings(); }
 
   QLineEdit* VidEdit() const { return m_pVid; }
   QLineEdit* PidEdit() const { return m_pPid; }
 
-protected:
+ protected:
   bool OnNext() override;
   void OnBack() override;
   void UpdateControls() override;
 
-private:
+ private:
   void UpdateData();
 
   CVidPidPage m_Page;

@@ -20,8 +20,8 @@ CWelcomeDlg::CWelcomeDlg(IMessageBox& box, std::string homeDir, QWidget* parent)
       "As a result the driver installation will no longer be certified for Microsoft Windows "
       "XP/2000.",
       53, 32, 240, 34);
-  AddText("Certification must be performed by Microsoft for the new driver installation.", 53,
-          70, 240, 18);
+  AddText("Certification must be performed by Microsoft for the new driver installation.", 53, 70,
+          240, 18);
   AddText(
       "Note: An uncertified installation will not cause any problems other than the warning "
       "message displayed by Win XP when installing uncertified drivers.",

@@ -8,16 +8,16 @@
 class CWelcomeDlg : public CWizardPageDlg {
   Q_OBJECT
 
-public:
+ public:
   /// homeDir is where the default output folder goes.
   CWelcomeDlg(IMessageBox& box, std::string homeDir, QWidget* parent = nullptr);
   PackageSettings Settings() const override { return m_Settings; }
 
-protected:
+ protected:
   bool OnNext() override;
   void UpdateControls() override {}
 
-private:
+ private:
   std::string m_strHomeDir;
   PackageSettings m_Settings;
 };

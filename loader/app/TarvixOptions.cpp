@@ -94,7 +94,9 @@ std::string TarvixUsage() {
   return text;
 }
 
-std::string TarvixVersion() { return std::string("Tarvix ") + TARVIX_VERSION + "\n"; }
+std::string TarvixVersion() {
+  return std::string("Tarvix ") + TARVIX_VERSION + "\n";
+}
 
 std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> args,
                                              std::string& error) {

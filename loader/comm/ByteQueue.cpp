@@ -1,7 +1,9 @@
 // Receive queue of the serial channel.
 #include "comm/ByteQueue.h"
 
-CByteQueue::CByteQueue() noexcept { Clear(); }
+CByteQueue::CByteQueue() noexcept {
+  Clear();
+}
 
 void CByteQueue::Clear() noexcept {
   m_Data.fill(0);

@@ -9,7 +9,7 @@
 /// Lock-free single-producer / single-consumer byte ring. One slot always stays
 /// free, so it holds at most kCapacity - 1 = 8191 bytes.
 class CByteQueue {
-public:
+ public:
   static constexpr int kCapacity = 8192;
   static constexpr int kMaxCount = kCapacity - 1;
 
@@ -26,7 +26,7 @@ public:
   /// Consumer side: takes the oldest byte into *pb; false when empty.
   bool Get(std::uint8_t* pb) noexcept;
 
-private:
+ private:
   std::array<std::uint8_t, kCapacity> m_Data{};
   std::atomic<std::int32_t> m_nHead{0};  // next slot to write; producer only
   std::atomic<std::int32_t> m_nTail{0};  // next slot to read; consumer only

@@ -12,15 +12,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <algorithm>
 #include <chrono>
 #include <vector>
 
 namespace {
 constexpr std::uint32_t kTimeoutBaseRate = 38400;
-constexpr std::uint32_t kBitsPerByte = 10;          // start + 8 data + stop
+constexpr std::uint32_t kBitsPerByte = 10;  // start + 8 data + stop
 constexpr std::uint32_t kUnboundedFactor = 4;
 constexpr std::uint32_t kUnboundedSlackMs = 2000;
 
@@ -51,9 +51,13 @@ std::uint32_t WriteTimeoutMs(std::uint32_t rate, std::size_t nLen) {
 
 CCommPort::CCommPort() = default;
 
-CCommPort::~CCommPort() { Close(); }
+CCommPort::~CCommPort() {
+  Close();
+}
 
-void CCommPort::SetNotify(std::function<void()> notify) { m_HandOff.SetNotify(std::move(notify)); }
+void CCommPort::SetNotify(std::function<void()> notify) {
+  m_HandOff.SetNotify(std::move(notify));
+}
 
 bool CCommPort::Open() {
   // Never let an old reader overlap a new one: finish the previous port first.
@@ -113,8 +117,8 @@ void CCommPort::Close() {
   if (m_hComm.Valid()) {
     // Queued replies get the time the line needs for them, but never so long
     // that closing (or a SIGTERM) waits on a line that takes nothing.
-    const auto flushMs = std::min<std::uint32_t>(
-        WriteTimeoutMs(m_dwBaudRate, m_Writer.Queued()), static_cast<std::uint32_t>(kSerialCloseFlushMs));
+    const auto flushMs = std::min<std::uint32_t>(WriteTimeoutMs(m_dwBaudRate, m_Writer.Queued()),
+                                                 static_cast<std::uint32_t>(kSerialCloseFlushMs));
     (void)m_Writer.Stop(static_cast<int>(flushMs));
     (void)::tcflush(m_hComm.Get(), TCIOFLUSH);
     (void)::ioctl(m_hComm.Get(), TIOCNXCL);
@@ -211,7 +215,8 @@ void CCommPort::RunReader() {
         }
       }
       if (bGone) break;
-      const ReceivedFrame seen = m_bReaderFrameDispatch ? ClassifyReceived(held) : ReceivedFrame::None;
+      const ReceivedFrame seen =
+          m_bReaderFrameDispatch ? ClassifyReceived(held) : ReceivedFrame::None;
       if (seen == ReceivedFrame::Complete) break;
       if (seen == ReceivedFrame::Incomplete) {
         const auto now = Clock::now();

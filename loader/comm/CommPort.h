@@ -18,7 +18,7 @@
 
 /// What the main thread does with the reader's hand-offs (see DispatchReaderEvent).
 class ICommEvents {
-public:
+ public:
   virtual ~ICommEvents() = default;
   /// A burst is queued in m_QueueRead.
   virtual void OnCommRead() = 0;
@@ -37,12 +37,13 @@ std::uint32_t WriteTimeoutMultiplier(std::uint32_t rate);
 std::uint32_t WriteTimeoutMs(std::uint32_t rate, std::size_t nLen);
 
 class CCommPort : public CSerialChannel {
-public:
-  static constexpr int kReadChunk = 4096;       // bytes per read of the burst loop
-  static constexpr int kBurstPauseMs = 15;      // pause after every read of a burst
+ public:
+  static constexpr int kReadChunk = 4096;   // bytes per read of the burst loop
+  static constexpr int kBurstPauseMs = 15;  // pause after every read of a burst
   static constexpr std::string_view kQueueFullText = "m_QueueRead FULL!";
   /// Status line when a frame finds the write queue full (the line takes nothing).
-  static constexpr std::string_view kWriteDroppedText = "Serial line not taking data !! - frame dropped";
+  static constexpr std::string_view kWriteDroppedText =
+      "Serial line not taking data !! - frame dropped";
 
   CCommPort();
   ~CCommPort() override;
@@ -77,7 +78,7 @@ public:
   /// Descriptor of the open device (-1 when closed); for tests and diagnostics.
   int Fd() const noexcept { return m_hComm.Get(); }
 
-private:
+ private:
   enum class ReadStatus { Ok, Gone };
   struct ReadResult {
     int n = 0;

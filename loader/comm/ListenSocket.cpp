@@ -30,7 +30,9 @@ CListenSocket::~CListenSocket() {
   m_pNotifier.reset();
 }
 
-bool CListenSocket::Listen(std::uint16_t port) { return Listen(std::string(), port); }
+bool CListenSocket::Listen(std::uint16_t port) {
+  return Listen(std::string(), port);
+}
 
 bool CListenSocket::Listen(const std::string& address, std::uint16_t port) {
   m_pNotifier.reset();

@@ -19,14 +19,14 @@ enum class ReaderEvent {
 /// One pending hand-off, as the main thread takes it.
 struct ReaderPost {
   ReaderEvent event = ReaderEvent::Burst;
-  std::string text;          // the message text for ReaderEvent::Message
-  std::uint64_t token = 0;   // identifies the post for Done
+  std::string text;         // the message text for ReaderEvent::Message
+  std::uint64_t token = 0;  // identifies the post for Done
 };
 
 /// One slot shared by one reader thread and the main thread. The reader posts
 /// and blocks until the main thread has handled the post or Cancel releases it.
 class CReaderHandOff {
-public:
+ public:
   /// Called on the reader thread after each post; must only queue a wake-up of
   /// the main thread (e.g. a queued call), never handle the post itself.
   using Notify = std::function<void()>;
@@ -46,13 +46,13 @@ public:
   /// Main thread: the post is handled; its reader goes on. Stale tokens are ignored.
   void Done(std::uint64_t token);
 
-private:
+ private:
   std::mutex m_Mutex;
   std::condition_variable m_Cond;
   Notify m_Notify;
   bool m_bCancelled = true;
-  bool m_bPending = false;           // posted, not yet taken
-  bool m_bWaiting = false;           // the reader waits for Done
+  bool m_bPending = false;  // posted, not yet taken
+  bool m_bWaiting = false;  // the reader waits for Done
   ReaderPost m_Post;
   std::uint64_t m_nNextToken = 1;
 };

@@ -16,7 +16,8 @@ bool WordAt(std::span<const std::uint8_t> burst, std::string_view word) {
 }  // namespace
 
 CSerialChannel::CSerialChannel() {
-  for (int i = 0; i < kPortCount; ++i) m_PortDevices[static_cast<std::size_t>(i)] = DefaultPortDevice(i + 1);
+  for (int i = 0; i < kPortCount; ++i)
+    m_PortDevices[static_cast<std::size_t>(i)] = DefaultPortDevice(i + 1);
 }
 
 void CSerialChannel::PrepareOpen() {

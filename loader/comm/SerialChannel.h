@@ -16,7 +16,7 @@
 /// The serial channel. The main thread owns the settings fields and calls
 /// Open, Close, Write and ModemResponse; a reader fills m_QueueRead.
 class CSerialChannel {
-public:
+ public:
   CSerialChannel();
   virtual ~CSerialChannel() = default;
   CSerialChannel(const CSerialChannel&) = delete;
@@ -46,13 +46,13 @@ public:
   /// Device path for m_nPort, from m_PortDevices.
   const std::string& PortDevice() const;
 
-  bool m_bConnected = false;               // modem link up (CONNECT seen)
-  int m_nBaudIndex = kDefaultBaudIndex;    // index into kLineRates
-  int m_nCommType = kDefaultCommType;           // COMM_MODEM or COMM_RS232
-  int m_nPort = kDefaultPort;              // COM1..COM8
+  bool m_bConnected = false;             // modem link up (CONNECT seen)
+  int m_nBaudIndex = kDefaultBaudIndex;  // index into kLineRates
+  int m_nCommType = kDefaultCommType;    // COMM_MODEM or COMM_RS232
+  int m_nPort = kDefaultPort;            // COM1..COM8
   std::uint32_t m_dwBaudRate = RateAt(kDefaultBaudIndex).dwBitsPerSecond;
   std::string m_strPortName = "COM1";
-  std::atomic<bool> m_bOpen{false};        // port open and reader running
+  std::atomic<bool> m_bOpen{false};  // port open and reader running
   std::string m_strModemInit{kDefaultModemInit};
   /// Hand a burst over as soon as it holds a complete frame (DISPATCH=FRAME);
   /// false keeps the pure burst rule (DISPATCH=BURST). Read by Open.

@@ -1,8 +1,8 @@
 // Network layer start-up check.
 #include "comm/SocketStartup.h"
 
-#include <sys/socket.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -14,4 +14,6 @@ bool CanMakeStreamSocket(int family) {
 }
 }  // namespace
 
-bool InitSockets() { return CanMakeStreamSocket(AF_INET) || CanMakeStreamSocket(AF_INET6); }
+bool InitSockets() {
+  return CanMakeStreamSocket(AF_INET) || CanMakeStreamSocket(AF_INET6);
+}

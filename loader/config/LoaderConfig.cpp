@@ -37,8 +37,12 @@ bool SameWord(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string RomTypeKey(std::size_t number) { return "ROMTYPE" + std::to_string(number); }
-std::string PortKey(int port) { return "COM" + std::to_string(port); }
+std::string RomTypeKey(std::size_t number) {
+  return "ROMTYPE" + std::to_string(number);
+}
+std::string PortKey(int port) {
+  return "COM" + std::to_string(port);
+}
 
 /// Reads the keys of one Romvale.cfg text from its index and collects a
 /// warning for each value it cannot use.
@@ -198,7 +202,9 @@ void ApplyLinuxKeys(CConfigReader& reader, LoaderConfig& cfg) {
   cfg.m_bConcurrent = reader.Choice("CONCURRENT", "1", "0", false);
 }
 
-bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+bool IsProfileBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
 
 /// The value as it must be written to read back unchanged: a value with blanks
 /// at an end, or already wrapped in a pair of quotes, gets one pair of quotes
@@ -271,8 +277,7 @@ std::vector<std::string> SplitRomTypePairs(std::string_view romTypes) {
 
 bool UpdateLoaderConfigText(std::string& text, const LoaderConfig& cfg) {
   std::string edited = text;
-  const bool validBaud =
-      IsRateIndex(cfg.m_nBaudIndex);
+  const bool validBaud = IsRateIndex(cfg.m_nBaudIndex);
   const std::string_view baud =
       validBaud ? RateAt(cfg.m_nBaudIndex).strConfigText : std::string_view();
   bool ok =

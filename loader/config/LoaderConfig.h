@@ -14,25 +14,25 @@
 /// Settings read from and written to Romvale.cfg.
 struct LoaderConfig {
   std::string m_strRomDir, m_strBllDir;
-  int m_nPort = kDefaultPort;       // 1..8
-  int m_nCommType = kDefaultCommType;  // COMM_MODEM or COMM_RS232
+  int m_nPort = kDefaultPort;            // 1..8
+  int m_nCommType = kDefaultCommType;    // COMM_MODEM or COMM_RS232
   int m_nBaudIndex = kDefaultBaudIndex;  // index into kLineRates
-  std::string m_strModemInit;       // MODEM; empty when the key is absent
-  std::string m_szRomTypes;         // joined ROMTYPE list, at most 1023 bytes (only whole values that fit)
+  std::string m_strModemInit;            // MODEM; empty when the key is absent
+  std::string m_szRomTypes;  // joined ROMTYPE list, at most 1023 bytes (only whole values that fit)
   std::array<std::string, 8> m_PortDevices;  // [Ports] COM1..COM8, default /dev/ttyS0../dev/ttyS7
-  int m_nTcpPace = kDefaultTcpPaceMs;  // [Communication] TCPPACE in ms, 0 = none
+  int m_nTcpPace = kDefaultTcpPaceMs;        // [Communication] TCPPACE in ms, 0 = none
 
   // Linux additions in [Communication].
-  bool m_bNoSerialPort = false;                        // PORT=NONE: TCP only
-  std::uint16_t m_nTcpPort = kDefaultTcpPort;          // TCPPORT
-  std::string m_strTcpAddress;                         // TCPADDRESS; empty = every interface
-  bool m_bReconnect = true;                            // RECONNECT=0 turns retrying off
+  bool m_bNoSerialPort = false;                          // PORT=NONE: TCP only
+  std::uint16_t m_nTcpPort = kDefaultTcpPort;            // TCPPORT
+  std::string m_strTcpAddress;                           // TCPADDRESS; empty = every interface
+  bool m_bReconnect = true;                              // RECONNECT=0 turns retrying off
   int m_nSessionTimeoutSec = kDefaultSessionTimeoutSec;  // SESSIONTIMEOUT, 0 = never
-  int m_nTcpMaxConn = kDefaultTcpMaxConn;              // TCPMAXCONN
-  int m_nTcpIdleSec = kDefaultTcpIdleSec;              // TCPIDLE, 0 = never
-  bool m_bFrameDispatch = true;                        // DISPATCH=FRAME (default) or BURST
-  int m_nFrameWaitMs = kDefaultFrameWaitMs;            // FRAMEWAIT
-  bool m_bConcurrent = false;                          // CONCURRENT=1: a BLL session per connection
+  int m_nTcpMaxConn = kDefaultTcpMaxConn;                // TCPMAXCONN
+  int m_nTcpIdleSec = kDefaultTcpIdleSec;                // TCPIDLE, 0 = never
+  bool m_bFrameDispatch = true;                          // DISPATCH=FRAME (default) or BURST
+  int m_nFrameWaitMs = kDefaultFrameWaitMs;              // FRAMEWAIT
+  bool m_bConcurrent = false;  // CONCURRENT=1: a BLL session per connection
 };
 
 inline constexpr std::string_view kConfigFileName = "Romvale.cfg";

@@ -43,16 +43,16 @@ inline constexpr std::uint16_t kDefaultTcpPort = 7000;
 inline constexpr int kDefaultTcpPaceMs = 500;
 inline constexpr int kDefaultSessionTimeoutSec = 60;  // 0 = a session never times out
 inline constexpr int kDefaultTcpMaxConn = 256;
-inline constexpr int kDefaultTcpIdleSec = 300;  // 0 = never closed for idleness
-inline constexpr int kDefaultFrameWaitMs = 100;  // FRAMEWAIT: how long a partial frame waits
+inline constexpr int kDefaultTcpIdleSec = 300;       // 0 = never closed for idleness
+inline constexpr int kDefaultFrameWaitMs = 100;      // FRAMEWAIT: how long a partial frame waits
 inline constexpr bool kDefaultFrameDispatch = true;  // DISPATCH=FRAME; BURST turns it off
 
 // Bounds that keep one stuck peer from holding the server.
 inline constexpr std::size_t kTcpWriteQueueBytes = 64 * 1024;     // queued for one connection
 inline constexpr std::size_t kSerialWriteQueueBytes = 16 * 1024;  // queued for the serial line
-inline constexpr int kSerialCloseFlushMs = 500;  // longest wait for queued serial bytes on close
-inline constexpr int kAcceptBackoffFirstMs = 50;    // no descriptor left: first pause of accepting
-inline constexpr int kAcceptBackoffMaxMs = 2000;    // ... doubled up to this
+inline constexpr int kSerialCloseFlushMs = 500;   // longest wait for queued serial bytes on close
+inline constexpr int kAcceptBackoffFirstMs = 50;  // no descriptor left: first pause of accepting
+inline constexpr int kAcceptBackoffMaxMs = 2000;  // ... doubled up to this
 inline constexpr int kMaxTcpPort = 65535;
 inline constexpr int kMaxTcpMaxConn = 65535;
 inline constexpr int kMaxTimeoutSec = 86400;  // SESSIONTIMEOUT and TCPIDLE: one day at most
@@ -63,10 +63,16 @@ inline constexpr int kReconnectFirstMs = 1000;
 inline constexpr int kReconnectMaxMs = 8000;
 
 /// Whether index names an entry of the rate table.
-constexpr bool IsRateIndex(int index) { return index >= 0 && index < kRateCount; }
+constexpr bool IsRateIndex(int index) {
+  return index >= 0 && index < kRateCount;
+}
 
 /// The entry of a valid rate index.
-constexpr const LineRate& RateAt(int index) { return kLineRates[static_cast<std::size_t>(index)]; }
+constexpr const LineRate& RateAt(int index) {
+  return kLineRates[static_cast<std::size_t>(index)];
+}
 
 /// Device path a COM number maps to when Romvale.cfg names none: COM1 -> /dev/ttyS0.
-inline std::string DefaultPortDevice(int port) { return "/dev/ttyS" + std::to_string(port - 1); }
+inline std::string DefaultPortDevice(int port) {
+  return "/dev/ttyS" + std::to_string(port - 1);
+}

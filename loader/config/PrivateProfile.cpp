@@ -25,16 +25,18 @@ enum class LineKind { Blank, Header, Comment, Entry, Keyless };
 
 /// One line of the text with its parsed parts as offsets into the text.
 struct ProfileLine {
-  std::size_t begin = 0;       // first byte of the line
-  std::size_t end = 0;         // end of its content (its line break starts here)
-  std::size_t next = 0;        // first byte after its line break
+  std::size_t begin = 0;  // first byte of the line
+  std::size_t end = 0;    // end of its content (its line break starts here)
+  std::size_t next = 0;   // first byte after its line break
   LineKind kind = LineKind::Blank;
-  std::string_view name;       // header name or entry key, blanks trimmed
-  std::size_t afterEq = 0;     // entries: first byte after the '='
-  std::string_view value;      // entries: value, blanks trimmed
+  std::string_view name;    // header name or entry key, blanks trimmed
+  std::size_t afterEq = 0;  // entries: first byte after the '='
+  std::string_view value;   // entries: value, blanks trimmed
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
 
 std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -49,7 +51,9 @@ std::string_view TrimSpaces(std::string_view s) {
   return s;
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string FoldName(std::string_view name) {
   std::string folded(name);
@@ -173,8 +177,8 @@ bool DeleteSection(std::string& text, std::string_view section) {
     const bool inSection = i >= header && i < end;
     const LineKind kind = lines[i].kind;
     // Comment and blank lines of the section stay where they are.
-    if (inSection && (kind == LineKind::Header || kind == LineKind::Entry ||
-                      kind == LineKind::Keyless)) {
+    if (inSection &&
+        (kind == LineKind::Header || kind == LineKind::Entry || kind == LineKind::Keyless)) {
       continue;
     }
     kept.append(text, lines[i].begin, lines[i].next - lines[i].begin);
@@ -233,7 +237,9 @@ std::string_view StripQuotePair(std::string_view value) {
   return value;
 }
 
-std::string_view CutAtNul(std::string_view s) { return s.substr(0, s.find('\0')); }
+std::string_view CutAtNul(std::string_view s) {
+  return s.substr(0, s.find('\0'));
+}
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -298,8 +304,8 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
   return CProfileIndex(text).Find(section, key);
 }
 
-std::string GetProfileString(std::string_view text, std::string_view section,
-                             std::string_view key, std::string_view def) {
+std::string GetProfileString(std::string_view text, std::string_view section, std::string_view key,
+                             std::string_view def) {
   return CProfileIndex(text).Get(section, key, def);
 }
 
@@ -389,7 +395,8 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
   bool ok = WriteAll(file.Get(), content) && ::fchmod(file.Get(), mode) == 0;
   if (ok && existed) {
     // Keep the owner when we may (running as root); a failure here is harmless.
-    if (::fchown(file.Get(), old.st_uid, old.st_gid) != 0) { /* owner stays ours */ }
+    if (::fchown(file.Get(), old.st_uid, old.st_gid) != 0) { /* owner stays ours */
+    }
   }
   ok = ok && ::fsync(file.Get()) == 0;
   ok = file.Close() && ok;

@@ -38,8 +38,8 @@ class CProfileIndex {
 
 /// Lookup on a profile text: the value, or def with its trailing spaces removed
 /// when the value is absent. An empty value beats the default.
-std::string GetProfileString(std::string_view text, std::string_view section,
-                             std::string_view key, std::string_view def);
+std::string GetProfileString(std::string_view text, std::string_view section, std::string_view key,
+                             std::string_view def);
 
 /// One write on a profile text, in memory. nullopt stands for the NULL argument:
 /// value nullopt deletes the key's line, key nullopt deletes the section's header
@@ -47,8 +47,7 @@ std::string GetProfileString(std::string_view text, std::string_view section,
 /// Returns false, leaving text unchanged, when section is nullopt or an argument
 /// holds CR, LF or NUL (it would break the file's lines).
 bool WriteProfileString(std::string& text, std::optional<std::string_view> section,
-                        std::optional<std::string_view> key,
-                        std::optional<std::string_view> value);
+                        std::optional<std::string_view> key, std::optional<std::string_view> value);
 
 /// The whole content of a file; nothing when it cannot be opened or read, or is
 /// larger than kMaxProfileFileSize.

@@ -406,7 +406,9 @@ std::int64_t CDownloadDlg::NowMs() const {
   return m_Host.clock != nullptr ? m_Host.clock->NowMs() : 0;
 }
 
-std::string CDownloadDlg::SerialVia() const { return "serial " + m_CommPort.m_strPortName; }
+std::string CDownloadDlg::SerialVia() const {
+  return "serial " + m_CommPort.m_strPortName;
+}
 
 void CDownloadDlg::OnSessionStarted() {
   m_bRomSession = m_nRomState > kStateIdle;

@@ -3,11 +3,11 @@
 // (Qt window, headless runner, tests) supply a DownloadHost and a serial channel.
 #pragma once
 
+#include "comm/Connection.h"
+#include "comm/SerialChannel.h"
 #include "config/LoaderConfig.h"
 #include "core/DownloadHost.h"
 #include "core/TcpSession.h"
-#include "comm/Connection.h"
-#include "comm/SerialChannel.h"
 #include "download/DownloadSession.h"
 
 #include <cstdint>
@@ -144,6 +144,6 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   // only while it runs.
   IConnection* m_pSessionOwner = nullptr;
   std::int64_t m_nSessionStartMs = 0;
-  std::int64_t m_nLastFrameMs = 0;  // last frame from the session's channel
+  std::int64_t m_nLastFrameMs = 0;                          // last frame from the session's channel
   std::vector<std::unique_ptr<CTcpSession>> m_TcpSessions;  // CONCURRENT=1, in accept order
 };

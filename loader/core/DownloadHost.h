@@ -14,7 +14,7 @@
 /// The dialog's view. UpdateData(false) = "show my fields now" (port status,
 /// status line, ROM location). The core never calls it with true.
 class IDownloadView {
-public:
+ public:
   virtual ~IDownloadView() = default;
   virtual void UpdateData(bool bSaveAndValidate) = 0;
   /// false disables the buttons 1005, 3 and 1008 (port settings, download,
@@ -24,7 +24,7 @@ public:
 
 /// The progress bar (control 1013).
 class IProgressCtrl {
-public:
+ public:
   virtual ~IProgressCtrl() = default;
   virtual void SetRange(int nLower, int nUpper) = 0;
   virtual void SetStep(int nStep) = 0;
@@ -34,7 +34,7 @@ public:
 
 /// Modal message box with an OK button, owned by the dialog.
 class IMessageSink {
-public:
+ public:
   virtual ~IMessageSink() = default;
   virtual void MessageBox(std::string_view text) = 0;
 };
@@ -42,7 +42,7 @@ public:
 /// The folder chooser of the ROM-location command. Returns the chosen folder,
 /// or nothing when the user cancels (or there is no one to ask).
 class IFolderChooser {
-public:
+ public:
   virtual ~IFolderChooser() = default;
   virtual std::optional<std::string> ChooseFolder(std::string_view title,
                                                   std::string_view preselected) = 0;
@@ -50,16 +50,16 @@ public:
 
 /// Values the port-settings dialog hands back on OK (its GetSetting).
 struct PortSetting {
-  int nPort = kDefaultPort;               // 1..8; 0 when no port button was selected
-  int nCommType = kDefaultCommType;       // COMM_MODEM or COMM_RS232
-  int nBaudIndex = kDefaultBaudIndex;     // 0..8, or -1 when no rate was selected
+  int nPort = kDefaultPort;                 // 1..8; 0 when no port button was selected
+  int nCommType = kDefaultCommType;         // COMM_MODEM or COMM_RS232
+  int nBaudIndex = kDefaultBaudIndex;       // 0..8, or -1 when no rate was selected
   std::optional<std::string> strModemInit;  // set only when the type is modem
 };
 
 /// Runs the port-settings dialog modally, initialised from the channel's current
 /// values. Returns the choice on OK, nothing on Cancel.
 class IPortSetDialog {
-public:
+ public:
   virtual ~IPortSetDialog() = default;
   virtual std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                                    const std::string& strModemInit) = 0;
@@ -68,7 +68,7 @@ public:
 /// Milliseconds of a monotonic clock; the core keeps none of its own, so tests
 /// can step time by hand.
 class IClock {
-public:
+ public:
   virtual ~IClock() = default;
   virtual std::int64_t NowMs() const = 0;
 };
@@ -76,18 +76,18 @@ public:
 /// One download that ended: sent to its end (bDone), or ended otherwise.
 struct DownloadReport {
   bool bDone = false;
-  std::string strFile;    // the image's name
-  std::int64_t nBytes = 0;  // its size
-  int nBlocks = 0;        // its block count
+  std::string strFile;       // the image's name
+  std::int64_t nBytes = 0;   // its size
+  int nBlocks = 0;           // its block count
   std::int64_t nMillis = 0;  // from the start reply to the end
-  std::string strVia;     // "serial COM1" or "tcp 127.0.0.1:40000"
-  std::string strReason;  // why it failed ("" when done)
+  std::string strVia;        // "serial COM1" or "tcp 127.0.0.1:40000"
+  std::string strReason;     // why it failed ("" when done)
 };
 
 /// Per-download events. The headless runner logs them; a window may only use
 /// them to refresh its list of running TCP sessions.
 class IDownloadLog {
-public:
+ public:
   virtual ~IDownloadLog() = default;
   virtual void DownloadEnded(const DownloadReport& report) = 0;
   /// A TCP session of its own (CONCURRENT=1) moved its progress bar to nPos of nMax.

@@ -45,7 +45,7 @@ inline constexpr int kNoSelection = -1;
 
 /// Rate indexes a modem link may use (1200, 2400); the rest need a direct line.
 inline constexpr int kLowestDirectRate = 2;
-inline constexpr int kModemFallbackRate = 0;   // 1200 bit/s
+inline constexpr int kModemFallbackRate = 0;                   // 1200 bit/s
 inline constexpr int kDirectFallbackRate = kDefaultBaudIndex;  // 57600 bit/s
 
 }  // namespace portset

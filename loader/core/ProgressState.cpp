@@ -20,4 +20,6 @@ void CProgressState::StepIt() {
   m_nPos = next > m_nUpper ? m_nLower : Clamp(static_cast<int>(next));
 }
 
-void CProgressState::SetPos(int nPos) { m_nPos = Clamp(nPos); }
+void CProgressState::SetPos(int nPos) {
+  m_nPos = Clamp(nPos);
+}

@@ -5,7 +5,7 @@
 
 /// Range, step and position of a progress bar.
 class CProgressState {
-public:
+ public:
   /// Sets the range; the position is moved inside it.
   void SetRange(int nLower, int nUpper);
   void SetStep(int nStep) { m_nStep = nStep; }
@@ -19,7 +19,7 @@ public:
   int Step() const { return m_nStep; }
   int Pos() const { return m_nPos; }
 
-private:
+ private:
   int Clamp(int nPos) const;
 
   // A fresh bar: 0..100, step 10, empty.

@@ -7,11 +7,11 @@
 
 namespace {
 class CConnectionReply : public IFrameSink {
-public:
+ public:
   explicit CConnectionReply(IConnection& connection) : m_Connection(connection) {}
   void SendFrame(std::span<const std::uint8_t> frame) override { m_Connection.Send(frame); }
 
-private:
+ private:
   IConnection& m_Connection;
 };
 }  // namespace
@@ -67,6 +67,10 @@ void CTcpSession::SerialWrite(std::span<const std::uint8_t> frame) {
   m_Owner.TcpSessionSerialWrite(frame);
 }
 
-void CTcpSession::OnSessionStarted() { m_Owner.TcpSessionStarted(*this); }
+void CTcpSession::OnSessionStarted() {
+  m_Owner.TcpSessionStarted(*this);
+}
 
-void CTcpSession::OnSessionEnded(SessionEnd why) { m_Owner.TcpSessionEnded(*this, why); }
+void CTcpSession::OnSessionEnded(SessionEnd why) {
+  m_Owner.TcpSessionEnded(*this, why);
+}

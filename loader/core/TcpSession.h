@@ -15,7 +15,7 @@ class CTcpSession;
 
 /// What a connection's own session reports to the dialog that holds it.
 class ITcpSessionOwner {
-public:
+ public:
   virtual ~ITcpSessionOwner() = default;
   /// The session's status text changed (or is to be shown again).
   virtual void TcpSessionUpdated(CTcpSession& session) = 0;
@@ -28,7 +28,7 @@ public:
 };
 
 class CTcpSession : public CDownloadSession {
-public:
+ public:
   CTcpSession(ITcpSessionOwner& owner, IConnection& connection, std::string bllDir);
 
   /// Answers a frame from the connection: a BLL request while idle, every
@@ -49,7 +49,7 @@ public:
   std::int64_t m_nStartMs = 0;      // when the start reply went out
   std::int64_t m_nLastFrameMs = 0;  // when the connection last sent a frame of the session
 
-protected:
+ protected:
   void ProgressSetRange(int nLower, int nUpper) override;
   void ProgressStepIt() override;
   void ProgressSetPos(int nPos) override;
@@ -60,7 +60,7 @@ protected:
   void OnSessionStarted() override;
   void OnSessionEnded(SessionEnd why) override;
 
-private:
+ private:
   ITcpSessionOwner& m_Owner;
   IConnection& m_Connection;
   CProgressState m_Progress;

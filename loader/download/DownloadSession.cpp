@@ -110,7 +110,7 @@ void CDownloadSession::ContinueBllSession(IFrameSink& reply, std::span<const std
 }
 
 void CDownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
-                                      std::span<const std::uint8_t> frame) {
+                                       std::span<const std::uint8_t> frame) {
   const bool rom = family == FrameFamily::Rom;
   if (!LrcMatches(frame)) {
     UpdateData(false);

@@ -41,7 +41,7 @@ CUniqueFd Refuse(int err) {
 
 CUniqueFd OpenBeneath(int dirFd, std::string_view path, int flags) {
   open_how how{};
-  how.flags = static_cast<std::uint64_t>(flags | O_CLOEXEC);
+  how.flags = static_cast<decltype(how.flags)>(flags | O_CLOEXEC);
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
   const std::string p(path);
   const long fd = ::syscall(SYS_openat2, dirFd, p.c_str(), &how, sizeof how);

@@ -13,9 +13,12 @@ std::string EscapeLine(std::string_view text) {
 
 CHeadlessHost::CHeadlessHost(std::ostream& out, std::ostream& err) : m_Out(out), m_Err(err) {}
 
-DownloadHost CHeadlessHost::Host() { return DownloadHost{this, this, this, this, this, this}; }
+DownloadHost CHeadlessHost::Host() {
+  return DownloadHost{this, this, this, this, this, this};
+}
 
-void CHeadlessHost::PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown) {
+void CHeadlessHost::PrintIfChanged(std::string_view tag, const std::string& value,
+                                   std::string& shown) {
   if (value == shown) return;
   shown = value;
   m_Out << tag << ": " << EscapeLine(value) << '\n' << std::flush;
@@ -41,7 +44,9 @@ void CHeadlessHost::SetRange(int nLower, int nUpper) {
   PrintProgressIfChanged(pos, max);
 }
 
-void CHeadlessHost::SetStep(int nStep) { m_Progress.SetStep(nStep); }
+void CHeadlessHost::SetStep(int nStep) {
+  m_Progress.SetStep(nStep);
+}
 
 void CHeadlessHost::StepIt() {
   const int pos = m_Progress.Pos();
@@ -80,15 +85,18 @@ void CHeadlessHost::DownloadEnded(const DownloadReport& report) {
                   static_cast<long long>(report.nMillis % 1000));
     m_Out << "done: " << EscapeLine(report.strFile) << ' ' << report.nBytes << " bytes "
           << report.nBlocks << " blocks in " << seconds << " s via " << EscapeLine(report.strVia)
-          << '\n' << std::flush;
+          << '\n'
+          << std::flush;
     return;
   }
   m_Out << "failed: " << EscapeLine(report.strFile) << ' ' << report.strReason << " via "
-        << EscapeLine(report.strVia) << '\n' << std::flush;
+        << EscapeLine(report.strVia) << '\n'
+        << std::flush;
 }
 
 void CHeadlessHost::SessionProgress(std::string_view peer, std::string_view file, int nPos,
                                     int nMax) {
   m_Out << "session: " << EscapeLine(peer) << ' ' << EscapeLine(file) << ' ' << nPos << '/' << nMax
-        << '\n' << std::flush;
+        << '\n'
+        << std::flush;
 }

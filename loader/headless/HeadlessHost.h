@@ -25,7 +25,7 @@ class CHeadlessHost : public IDownloadView,
                       public IFolderChooser,
                       public IPortSetDialog,
                       public IDownloadLog {
-public:
+ public:
   CHeadlessHost(std::ostream& out, std::ostream& err);
 
   /// The dialog whose fields UpdateData shows (set once it exists).
@@ -39,7 +39,8 @@ public:
   void StepIt() override;
   void SetPos(int nPos) override;
   void MessageBox(std::string_view text) override;
-  std::optional<std::string> ChooseFolder(std::string_view title, std::string_view preselected) override;
+  std::optional<std::string> ChooseFolder(std::string_view title,
+                                          std::string_view preselected) override;
   std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                            const std::string& strModemInit) override;
   /// "done: <file> <bytes> bytes <blocks> blocks in <seconds> s via <channel>" or
@@ -48,7 +49,7 @@ public:
   /// "session: <peer> <file> <pos>/<max>".
   void SessionProgress(std::string_view peer, std::string_view file, int nPos, int nMax) override;
 
-private:
+ private:
   void PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown);
   void PrintProgressIfChanged(int nOldPos, int nOldMax);
 

@@ -2,10 +2,10 @@
 // stdout and stderr, stopped by SIGINT or SIGTERM.
 #include "headless/HeadlessMain.h"
 
-#include "headless/HeadlessHost.h"
-#include "runtime/LoaderRuntime.h"
 #include "comm/SocketStartup.h"
 #include "download/UniqueFd.h"
+#include "headless/HeadlessHost.h"
+#include "runtime/LoaderRuntime.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -53,9 +53,9 @@ class CServiceSignals {
     return bStop;
   }
 
-private:
- sigset_t m_Set{};
- CUniqueFd m_Fd;
+ private:
+  sigset_t m_Set{};
+  CUniqueFd m_Fd;
 };
 }  // namespace
 

@@ -290,7 +290,9 @@ void CLoaderRuntime::ReloadConfig() {
   OnPortDown(false);
 }
 
-void CLoaderRuntime::OnCommRead() { m_pDlg->OnCommRead(); }
+void CLoaderRuntime::OnCommRead() {
+  m_pDlg->OnCommRead();
+}
 
 void CLoaderRuntime::OnCommMessage(std::string_view text) {
   if (m_Host.messages != nullptr) m_Host.messages->MessageBox(text);
@@ -323,7 +325,9 @@ void CLoaderRuntime::UpdateData(bool bSaveAndValidate) {
   if (!m_bHoldView) m_Host.view->UpdateData(bSaveAndValidate);
 }
 
-void CLoaderRuntime::EnableControls(bool bEnable) { m_Host.view->EnableControls(bEnable); }
+void CLoaderRuntime::EnableControls(bool bEnable) {
+  m_Host.view->EnableControls(bEnable);
+}
 
 void CLoaderRuntime::OnSocketAccept() {
   const LoaderConfig& cfg = m_pDlg->m_Config;
@@ -357,4 +361,6 @@ void CLoaderRuntime::OnSocketClosed(CClientSocket* pSocket) {
   QTimer::singleShot(0, this, [this] { m_ClosedSockets.clear(); });
 }
 
-int CLoaderRuntime::TcpPaceMs() const { return m_pDlg->TcpPaceMs(); }
+int CLoaderRuntime::TcpPaceMs() const {
+  return m_pDlg->TcpPaceMs();
+}

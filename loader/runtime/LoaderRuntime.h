@@ -29,11 +29,11 @@
 
 /// The core's clock: milliseconds of the monotonic clock since the runtime began.
 class CMonotonicClock : public IClock {
-public:
+ public:
   CMonotonicClock() { m_Timer.start(); }
   std::int64_t NowMs() const override { return m_Timer.elapsed(); }
 
-private:
+ private:
   QElapsedTimer m_Timer;
 };
 
@@ -126,8 +126,8 @@ class CLoaderRuntime : public QObject,
   std::string m_szCurDir;
   std::optional<std::uint16_t> m_nTcpPortOverride;
   std::ostream* m_pDiag;
-  CUniqueFd m_WakeFd;                                // reader -> main thread wake-ups
-  std::string m_strWakeError;                        // why there is no wake-up ("" when there is)
+  CUniqueFd m_WakeFd;          // reader -> main thread wake-ups
+  std::string m_strWakeError;  // why there is no wake-up ("" when there is)
   std::unique_ptr<QSocketNotifier> m_pWakeNotifier;
   CCommPort m_CommPort;
   std::unique_ptr<CDownloadDlg> m_pDlg;

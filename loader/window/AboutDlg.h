@@ -6,6 +6,6 @@
 /// Modal "Romvale 정보" box with one "확인" button.
 class CAboutDlg : public QDialog {
   Q_OBJECT
-public:
+ public:
   explicit CAboutDlg(QWidget* pParent = nullptr);
 };

@@ -1,9 +1,9 @@
 // The main window's widgets, menus and the glue from them to the core.
 #include "window/DownloadWindow.h"
 
+#include "core/DownloadDlg.h"
 #include "window/AboutDlg.h"
 #include "window/DialogLook.h"
-#include "core/DownloadDlg.h"
 #include "window/HelpDlg.h"
 #include "window/PortSetDlg.h"
 #include "window/RomFolderDialog.h"
@@ -35,7 +35,9 @@ namespace {
 constexpr int kWidthDlu = 293;
 constexpr int kHeightDlu = 230;
 
-QString IdName(int id) { return QString::number(id); }
+QString IdName(int id) {
+  return QString::number(id);
+}
 
 QLineEdit* MakeReadOnlyEdit(int id, const char* name, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
@@ -244,7 +246,9 @@ void CDownloadWindow::ShowSessions() {
   m_pSessions->addItems(rows);
 }
 
-void CDownloadWindow::DownloadEnded(const DownloadReport& /*report*/) { ShowSessions(); }
+void CDownloadWindow::DownloadEnded(const DownloadReport& /*report*/) {
+  ShowSessions();
+}
 
 void CDownloadWindow::SessionProgress(std::string_view /*peer*/, std::string_view /*file*/,
                                       int /*nPos*/, int /*nMax*/) {
@@ -264,7 +268,9 @@ void CDownloadWindow::SetRange(int nLower, int nUpper) {
   ShowProgress();
 }
 
-void CDownloadWindow::SetStep(int nStep) { m_ProgressState.SetStep(nStep); }
+void CDownloadWindow::SetStep(int nStep) {
+  m_ProgressState.SetStep(nStep);
+}
 
 void CDownloadWindow::StepIt() {
   m_ProgressState.StepIt();
@@ -290,16 +296,15 @@ void CDownloadWindow::MessageBox(std::string_view text) {
 std::optional<std::string> CDownloadWindow::ChooseFolder(std::string_view title,
                                                          std::string_view preselected) {
   CRomFolderDialog chooser(this, Utf8(title),
-                           QFile::decodeName(QByteArray(preselected.data(),
-                                                        static_cast<qsizetype>(preselected.size()))));
+                           QFile::decodeName(QByteArray(
+                               preselected.data(), static_cast<qsizetype>(preselected.size()))));
   if (chooser.exec() != QDialog::Accepted) return std::nullopt;
   const QString folder = chooser.ChosenFolder();
   if (folder.isEmpty()) return std::nullopt;
   return QFile::encodeName(folder).toStdString();
 }
 
-std::optional<PortSetting> CDownloadWindow::RunPortSetDlg(int nBaudIndex, int nPort,
-                                                          int nCommType,
+std::optional<PortSetting> CDownloadWindow::RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                                           const std::string& strModemInit) {
   CPortSetDlg dialog(nBaudIndex, nPort, nCommType, strModemInit, this);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;

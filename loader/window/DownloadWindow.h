@@ -32,7 +32,7 @@ class CDownloadWindow : public QDialog,
                         public IPortSetDialog,
                         public IDownloadLog {
   Q_OBJECT
-public:
+ public:
   explicit CDownloadWindow(QWidget* pParent = nullptr);
   ~CDownloadWindow() override;
 
@@ -69,11 +69,11 @@ public:
   /// The help window at its contents.
   void OnHelpContents();
 
-protected:
+ protected:
   bool event(QEvent* pEvent) override;
   void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
-private:
+ private:
   void CreateControls();
   void CreateMenu(QMenuBar& menuBar);
   QAction* AddCommand(QMenu& menu, int id, std::string_view text, std::string_view prompt);
@@ -88,11 +88,11 @@ private:
 
   CDownloadDlg* m_pCore = nullptr;
   CProgressState m_ProgressState;
-  QLineEdit* m_pRomLocation = nullptr;   // edit 1001
-  QLineEdit* m_pPortStatus = nullptr;    // edit 1000
-  QLineEdit* m_pStatus = nullptr;        // edit 1006
-  QProgressBar* m_pProgress = nullptr;   // control 1013
-  QListWidget* m_pSessions = nullptr;    // running TCP sessions (peer, file, percentage)
+  QLineEdit* m_pRomLocation = nullptr;           // edit 1001
+  QLineEdit* m_pPortStatus = nullptr;            // edit 1000
+  QLineEdit* m_pStatus = nullptr;                // edit 1006
+  QProgressBar* m_pProgress = nullptr;           // control 1013
+  QListWidget* m_pSessions = nullptr;            // running TCP sessions (peer, file, percentage)
   QPushButton* m_pRomLocationButton = nullptr;   // 1008
   QPushButton* m_pPortSettingsButton = nullptr;  // 1005
   QPushButton* m_pDownloadButton = nullptr;      // 3

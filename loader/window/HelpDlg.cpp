@@ -33,4 +33,6 @@ CHelpDlg::CHelpDlg(QWidget* pParent) : QDialog(pParent) {
   resize(kWidthPixels, kHeightPixels);
 }
 
-QString CHelpDlg::PlainText() const { return m_pBrowser->toPlainText(); }
+QString CHelpDlg::PlainText() const {
+  return m_pBrowser->toPlainText();
+}

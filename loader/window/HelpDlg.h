@@ -8,12 +8,12 @@ class QTextBrowser;
 /// Non-modal help window showing the program's help text at its contents.
 class CHelpDlg : public QDialog {
   Q_OBJECT
-public:
+ public:
   explicit CHelpDlg(QWidget* pParent = nullptr);
 
   /// The help text as shown (plain text), for checks.
   QString PlainText() const;
 
-private:
+ private:
   QTextBrowser* m_pBrowser = nullptr;
 };

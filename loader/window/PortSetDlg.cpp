@@ -19,7 +19,9 @@ constexpr int kHeightDlu = 191;
 
 const char* const kShownText = "shownText";
 
-QString IdName(int id) { return QString::number(id); }
+QString IdName(int id) {
+  return QString::number(id);
+}
 
 /// Checks button `index` of an exclusive group, or none for -1.
 void SetRadioIndex(QButtonGroup& group, int index) {
@@ -54,10 +56,9 @@ QButtonGroup* MakeGroup(QObject* parent, const std::array<QRadioButton*, N>& but
 
 }  // namespace
 
-CPortSetDlg::CPortSetDlg(int nBaudIndex, int nPort, int nCommType,
-                         const std::string& strModemInit, QWidget* pParent)
-    : QDialog(pParent),
-      m_Values(MakePortSetValues(nBaudIndex, nPort, nCommType, strModemInit)) {
+CPortSetDlg::CPortSetDlg(int nBaudIndex, int nPort, int nCommType, const std::string& strModemInit,
+                         QWidget* pParent)
+    : QDialog(pParent), m_Values(MakePortSetValues(nBaudIndex, nPort, nCommType, strModemInit)) {
   setWindowTitle(Utf8(portset::kCaption));
   setFont(DialogFont({QStringLiteral("새굴림"), QStringLiteral("굴림")}));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

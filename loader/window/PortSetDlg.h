@@ -19,7 +19,7 @@ class QRadioButton;
 /// type once, when the dialog is built.
 class CPortSetDlg : public QDialog {
   Q_OBJECT
-public:
+ public:
   CPortSetDlg(int nBaudIndex, int nPort, int nCommType, const std::string& strModemInit,
               QWidget* pParent = nullptr);
 
@@ -35,7 +35,7 @@ public:
   /// The members (m_nBaud, m_nPort, m_nCommType, m_strModemInit, m_strModemLabel).
   const PortSetValues& Values() const { return m_Values; }
 
-private:
+ private:
   void CreateControls();
   void OnInitDialog();
 

@@ -32,7 +32,9 @@ QString CRomFolderDialog::ChosenFolder() const {
   return files.isEmpty() ? QString() : files.front();
 }
 
-QString CRomFolderDialog::StatusText() const { return m_pStatus->text(); }
+QString CRomFolderDialog::StatusText() const {
+  return m_pStatus->text();
+}
 
 void CRomFolderDialog::ShowStatus(const QString& path) {
   if (!path.isEmpty()) m_pStatus->setText(QDir::toNativeSeparators(path));

@@ -9,7 +9,7 @@ class QLabel;
 /// A directory-only file dialog with a status line under the file view.
 class CRomFolderDialog : public QFileDialog {
   Q_OBJECT
-public:
+ public:
   CRomFolderDialog(QWidget* pParent, const QString& title, const QString& preselected);
 
   /// The chosen folder after the dialog was accepted; empty otherwise.
@@ -18,7 +18,7 @@ public:
   /// The status line's current text (the highlighted path).
   QString StatusText() const;
 
-private:
+ private:
   void ShowStatus(const QString& path);
 
   QLabel* m_pStatus = nullptr;

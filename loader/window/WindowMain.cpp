@@ -1,10 +1,10 @@
 // Tarvix with its window: the main dialog in front of the loader runtime.
 #include "window/WindowMain.h"
 
-#include "window/DownloadWindow.h"
-#include "runtime/LoaderRuntime.h"
-#include "window/TarvixIcon.h"
 #include "comm/SocketStartup.h"
+#include "runtime/LoaderRuntime.h"
+#include "window/DownloadWindow.h"
+#include "window/TarvixIcon.h"
 
 #include <QApplication>
 #include <QMessageBox>

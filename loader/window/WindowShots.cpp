@@ -2,9 +2,9 @@
 // documentation: tarvix_window_shots <output folder>. The main window is shown
 // part-way through a download served from a sample image, so every field and
 // the progress bar carry something.
+#include "core/DownloadDlg.h"
 #include "window/AboutDlg.h"
 #include "window/DialogLook.h"
-#include "core/DownloadDlg.h"
 #include "window/DownloadWindow.h"
 #include "window/PortSetDlg.h"
 #include "window/TarvixIcon.h"
@@ -26,7 +26,7 @@ namespace {
 
 /// A port that opens without a device and swallows what is written.
 class CDemoChannel : public CSerialChannel {
-public:
+ public:
   bool Open() override {
     PrepareOpen();
     m_bOpen = true;
@@ -79,9 +79,10 @@ constexpr const char* kShownRomFolder = "/srv/terminal/rom";
 
 int main(int argc, char** argv) {
   if (argc != 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::fputs("usage: tarvix_window_shots <output folder>\n"
-               "Writes tarvix-window.png, tarvix-port-settings.png and tarvix-about.png.\n",
-               argc == 2 ? stdout : stderr);
+    std::fputs(
+        "usage: tarvix_window_shots <output folder>\n"
+        "Writes tarvix-window.png, tarvix-port-settings.png and tarvix-about.png.\n",
+        argc == 2 ? stdout : stderr);
     return argc == 2 ? 0 : 2;
   }
   QApplication app(argc, argv);
@@ -98,7 +99,8 @@ int main(int argc, char** argv) {
   const QString romDir = work.filePath(QStringLiteral("rom"));
   QDir().mkpath(romDir);
   WriteFile(work.filePath(QStringLiteral("Romvale.cfg")),
-            "[Location]\r\nROMFILE=" + romDir.toStdString() + "\r\nBLLFILE=" + romDir.toStdString() +
+            "[Location]\r\nROMFILE=" + romDir.toStdString() +
+                "\r\nBLLFILE=" + romDir.toStdString() +
                 "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n");
   WriteFile(romDir + QStringLiteral("/TRM-0.jd0"), std::string(5000, '\x5a'));
 

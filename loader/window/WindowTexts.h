@@ -7,8 +7,7 @@
 namespace wnd {
 
 // Caption: the program's name and version, then who made it.
-inline constexpr std::string_view kCaption =
-    "Romvale Ver 1.02 - Vornix Terminal Software Team";
+inline constexpr std::string_view kCaption = "Romvale Ver 1.02 - Vornix Terminal Software Team";
 inline constexpr std::string_view kAppName = "Tarvix";
 
 // Controls of the main dialog.
@@ -56,8 +55,7 @@ inline constexpr int kIdHelp = 57670;
 // About box.
 inline constexpr std::string_view kAboutCaption = "Romvale 정보";
 inline constexpr std::string_view kAboutProgram = "프로그램 다운로더";
-inline constexpr std::string_view kAboutVersion =
-    "Ver 1.02  (C) Vornix Terminal Software Team";
+inline constexpr std::string_view kAboutVersion = "Ver 1.02  (C) Vornix Terminal Software Team";
 inline constexpr std::string_view kAboutOk = "확인";
 
 // Help window.

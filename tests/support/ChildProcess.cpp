@@ -13,7 +13,8 @@ CChildProcess::CChildProcess(const std::string& exe, const std::string& dir,
                              const std::vector<std::string>& args) {
   int outPipe[2];
   int errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe");
   std::vector<std::string> argv = {exe};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> cargv;
@@ -75,8 +76,8 @@ void CChildProcess::Collect(int outFd, int errFd) {
   m_Cond.notify_all();
 }
 
-bool CChildProcess::WaitFor(const std::vector<std::string>& lines, std::string_view text, bool bPrefix,
-                             int timeoutMs) {
+bool CChildProcess::WaitFor(const std::vector<std::string>& lines, std::string_view text,
+                            bool bPrefix, int timeoutMs) {
   std::unique_lock lock(m_Mutex);
   return m_Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
     for (const auto& l : lines) {

@@ -13,10 +13,11 @@
 #include <vector>
 
 class CChildProcess {
-public:
+ public:
   /// Starts exe in dir with the given arguments (after the program name). Throws when
   /// no process can be started.
-  CChildProcess(const std::string& exe, const std::string& dir, const std::vector<std::string>& args);
+  CChildProcess(const std::string& exe, const std::string& dir,
+                const std::vector<std::string>& args);
   /// Kills the child if it still runs and reaps it.
   ~CChildProcess();
   CChildProcess(const CChildProcess&) = delete;
@@ -36,9 +37,10 @@ public:
   std::vector<std::string> OutLines();
   std::vector<std::string> ErrLines();
 
-private:
+ private:
   void Collect(int outFd, int errFd);
-  bool WaitFor(const std::vector<std::string>& lines, std::string_view text, bool bPrefix, int timeoutMs);
+  bool WaitFor(const std::vector<std::string>& lines, std::string_view text, bool bPrefix,
+               int timeoutMs);
 
   pid_t m_nPid = -1;
   int m_nStatus = 0;

@@ -250,7 +250,8 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
   if (o.rawFrame.has_value() != o.rawReply.has_value()) {
     return std::string("--raw goes with --reply HEX or --no-reply");
   }
-  if (o.modem && !o.tcpHost.empty()) return std::string("--modem needs a serial line (--device or --pty)");
+  if (o.modem && !o.tcpHost.empty())
+    return std::string("--modem needs a serial line (--device or --pty)");
   o.modemOptions.replyTimeout = o.download.replyTimeout;
   o.modemOptions.initTimeout = o.connectTimeout;
   o.modemOptions.quietTime = o.download.quietTime;
@@ -272,7 +273,8 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
       return std::string("--bll-form is mca, b or c");
     }
     const auto request = BllRequestForName(o.bllName, o.bllForm == "b");
-    if (!request) return "a BLL request cannot name " + o.bllName + " (MCA<ddd>.bll or SUB<ddd>.bll)";
+    if (!request)
+      return "a BLL request cannot name " + o.bllName + " (MCA<ddd>.bll or SUB<ddd>.bll)";
     if (!o.bllForm.empty() && (o.bllForm == "c") != (request->first == BllForm::C)) {
       return std::string("SUB<ddd>.bll goes with --bll-form c, MCA<ddd>.bll with mca or b");
     }
@@ -280,7 +282,8 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
     o.download.bllDigits = request->second;
   }
   if (!o.download.expectMissing && o.download.expectedFile.empty()) {
-    return std::string("--expect FILE is needed (the local copy of what the loader sends), or --missing");
+    return std::string(
+        "--expect FILE is needed (the local copy of what the loader sends), or --missing");
   }
   return std::nullopt;
 }

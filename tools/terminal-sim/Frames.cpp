@@ -19,14 +19,22 @@ constexpr std::uint8_t kCmdRomNext = '7';
 constexpr std::uint8_t kCmdBllReject = '7';
 constexpr std::size_t kNameBufferSize = 50;
 
-std::uint8_t StartOf(Family family) { return family == Family::Rom ? kRomStart : kBllStart; }
+std::uint8_t StartOf(Family family) {
+  return family == Family::Rom ? kRomStart : kBllStart;
+}
 std::uint8_t TrailerOf(Family family) {
   return family == Family::Rom ? kRomTrailer : kBllTrailer;
 }
-std::uint8_t High(std::size_t v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
-std::uint8_t Low(std::size_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
+std::uint8_t High(std::size_t v) {
+  return static_cast<std::uint8_t>((v >> 8) & 0xFF);
+}
+std::uint8_t Low(std::size_t v) {
+  return static_cast<std::uint8_t>(v & 0xFF);
+}
 
-Bytes FromText(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes FromText(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
 
 /// The byte at offset of a frame, 0 beyond its end (as the loader's zero-filled buffers read).
 std::uint8_t At(std::span<const std::uint8_t> frame, std::size_t offset) {
@@ -96,14 +104,20 @@ Bytes WithBadLrc(Bytes frame) {
 Bytes RomRequest(std::span<const std::uint8_t> selector) {
   return Frame(Family::Rom, kCmdRequest, selector);
 }
-Bytes RomBegin() { return Frame(Family::Rom, kCmdBegin, {}); }
+Bytes RomBegin() {
+  return Frame(Family::Rom, kCmdBegin, {});
+}
 Bytes RomNext(int blockNo, std::uint8_t verdict) {
   const auto no = static_cast<std::size_t>(blockNo);
   const std::array<std::uint8_t, 3> body = {High(no), Low(no), verdict};
   return Frame(Family::Rom, kCmdRomNext, body);
 }
-Bytes RomTerminalError() { return Frame(Family::Rom, kCmdRomReject, {}); }
-Bytes RomDone() { return Frame(Family::Rom, kAck, {}); }
+Bytes RomTerminalError() {
+  return Frame(Family::Rom, kCmdRomReject, {});
+}
+Bytes RomDone() {
+  return Frame(Family::Rom, kAck, {});
+}
 
 Bytes BllRequest(BllForm form, std::string_view digits) {
   Bytes body;
@@ -121,13 +135,17 @@ Bytes BllRequest(BllForm form, std::string_view digits) {
   body.insert(body.end(), digits.begin(), digits.end());
   return Frame(Family::Bll, kCmdRequest, body);
 }
-Bytes BllBegin() { return Frame(Family::Bll, kCmdBegin, {}); }
+Bytes BllBegin() {
+  return Frame(Family::Bll, kCmdBegin, {});
+}
 Bytes BllNext(int blockNo, std::uint8_t verdict) {
   const auto no = static_cast<std::size_t>(blockNo);
   const std::array<std::uint8_t, 3> body = {High(no), Low(no), verdict};
   return Frame(Family::Bll, kCmdBllNext, body);
 }
-Bytes BllTerminalError() { return Frame(Family::Bll, kCmdBllReject, {}); }
+Bytes BllTerminalError() {
+  return Frame(Family::Bll, kCmdBllReject, {});
+}
 
 Bytes RomStartReply(std::span<const std::uint8_t> image, int blockSize) {
   const std::size_t n = BlockCount(image.size(), static_cast<std::size_t>(blockSize));
@@ -150,14 +168,21 @@ Bytes DataReply(Family family, std::span<const std::uint8_t> image, int blockSiz
       offset >= image.size() ? std::span<const std::uint8_t>()
                              : image.subspan(offset, std::min(size, image.size() - offset));
   const std::uint16_t sum = BlockChecksum(data);
-  Bytes body = {High(static_cast<std::size_t>(blockNo)), Low(static_cast<std::size_t>(blockNo)),
-                High(data.size()), Low(data.size()), Low(sum), High(sum), kFs};
+  Bytes body = {High(static_cast<std::size_t>(blockNo)),
+                Low(static_cast<std::size_t>(blockNo)),
+                High(data.size()),
+                Low(data.size()),
+                Low(sum),
+                High(sum),
+                kFs};
   body.insert(body.end(), data.begin(), data.end());
   body.push_back(kFs);
   return Frame(family, kCmdData, body);
 }
 
-Bytes RomEndReply() { return Frame(Family::Rom, kCmdRomEnd, {}); }
+Bytes RomEndReply() {
+  return Frame(Family::Rom, kCmdRomEnd, {});
+}
 
 Bytes BllEndReply(std::size_t blockCount) {
   const std::array<std::uint8_t, 4> body = {High(blockCount), Low(blockCount), High(blockCount),
@@ -228,7 +253,9 @@ std::string BllFileName(BllForm form, std::string_view digits) {
   return name.name;
 }
 
-int BllBlockSize(BllForm form) { return form == BllForm::C ? kBllSubBlockSize : kBllBlockSize; }
+int BllBlockSize(BllForm form) {
+  return form == BllForm::C ? kBllSubBlockSize : kBllBlockSize;
+}
 
 std::optional<std::pair<BllForm, std::string>> BllRequestForName(std::string_view name,
                                                                  bool preferB) {
@@ -259,9 +286,12 @@ std::optional<Bytes> ParseHex(std::string_view text) {
   for (char c : text) {
     if (c == ' ' || c == ',' || c == ':') continue;
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+      v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      v = c - 'A' + 10;
     if (v < 0) return std::nullopt;
     if (pending < 0) {
       pending = v;

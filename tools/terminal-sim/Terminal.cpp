@@ -14,7 +14,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxBlocks = 65535;  // N and P are 16-bit fields
-constexpr Millis kMismatchGrace{100};       // collect the rest of a wrong reply for the message
+constexpr Millis kMismatchGrace{100};      // collect the rest of a wrong reply for the message
 
 double MsBetween(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
@@ -38,14 +38,14 @@ std::string FieldAt(std::span<const std::uint8_t> frame, std::size_t offset) {
 
 /// One terminal-to-loader conversation on a line: send, then check the whole reply.
 class CExchange {
-public:
+ public:
   CExchange(ITransport& line, Millis replyTimeout, Millis quietTime, Millis frameGap,
             Millis splitGap = Millis(0))
-      : m_line(line),
-        m_replyTimeout(replyTimeout),
-        m_quietTime(quietTime),
-        m_frameGap(frameGap),
-        m_splitGap(splitGap) {}
+      : m_Line(line),
+        m_ReplyTimeout(replyTimeout),
+        m_QuietTime(quietTime),
+        m_FrameGap(frameGap),
+        m_SplitGap(splitGap) {}
 
   /// Sends frame and expects exactly `expected` back; turnaroundMs gets last byte
   /// sent -> last byte received.
@@ -53,8 +53,8 @@ public:
            double* turnaroundMs = nullptr) {
     if (!SendFrame(frame, what)) return false;
     const Clock::time_point sent = Clock::now();
-    if (!Expect(expected, what, m_replyTimeout)) return false;
-    if (turnaroundMs != nullptr) *turnaroundMs = MsBetween(sent, m_lastByteAt);
+    if (!Expect(expected, what, m_ReplyTimeout)) return false;
+    if (turnaroundMs != nullptr) *turnaroundMs = MsBetween(sent, m_LastByteAt);
     return true;
   }
 
@@ -69,26 +69,27 @@ public:
     const Clock::time_point deadline = Clock::now() + timeout;
     while (got.size() < expected.size()) {
       // Always look at least once, so a zero time-out still takes what has arrived.
-      const auto left = std::max(Millis(0), std::chrono::duration_cast<Millis>(deadline - Clock::now()));
-      const ReadStatus status = m_line.Receive(got, left);
+      const auto left =
+          std::max(Millis(0), std::chrono::duration_cast<Millis>(deadline - Clock::now()));
+      const ReadStatus status = m_Line.Receive(got, left);
       if (status == ReadStatus::Timeout) return Fail(TimeoutText(what, expected, got, timeout));
       if (status != ReadStatus::Data) {
-        return Fail("while waiting for " + what + ": " + m_line.LastError());
+        return Fail("while waiting for " + what + ": " + m_Line.LastError());
       }
-      m_lastByteAt = Clock::now();
+      m_LastByteAt = Clock::now();
       const std::size_t common = std::min(got.size(), expected.size());
-      const auto diff = std::mismatch(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(common),
-                                      expected.begin());
+      const auto diff = std::mismatch(
+          got.begin(), got.begin() + static_cast<std::ptrdiff_t>(common), expected.begin());
       if (diff.first != got.begin() + static_cast<std::ptrdiff_t>(common)) {
         const auto at = static_cast<std::size_t>(diff.first - got.begin());
-        m_line.Receive(got, kMismatchGrace);
+        m_Line.Receive(got, kMismatchGrace);
         return Fail(MismatchText(what, expected, got, at));
       }
     }
     if (got.size() > expected.size()) {
       return Fail(what + ": " + std::to_string(got.size() - expected.size()) +
-                  " extra bytes after the expected " + std::to_string(expected.size()) +
-                  ": " + Hex(std::span(got).subspan(expected.size())));
+                  " extra bytes after the expected " + std::to_string(expected.size()) + ": " +
+                  Hex(std::span(got).subspan(expected.size())));
     }
     return true;
   }
@@ -96,36 +97,39 @@ public:
   /// Checks that nothing arrives for the quiet time.
   bool ExpectSilence(const std::string& when) {
     Bytes got;
-    const ReadStatus status = m_line.Receive(got, m_quietTime);
+    const ReadStatus status = m_Line.Receive(got, m_QuietTime);
     if (status == ReadStatus::Timeout) return true;
     if (status == ReadStatus::Data) {
-      m_line.Receive(got, kMismatchGrace);
+      m_Line.Receive(got, kMismatchGrace);
       return Fail("unexpected reply " + when + ": " + DescribeFrame(got) + ": " + Hex(got));
     }
-    return Fail(when + ": " + m_line.LastError());
+    return Fail(when + ": " + m_Line.LastError());
   }
 
-  const std::string& Error() const { return m_error; }
-  Clock::time_point LastByteAt() const { return m_lastByteAt; }
+  const std::string& Error() const { return m_strError; }
+  Clock::time_point LastByteAt() const { return m_LastByteAt; }
 
-private:
+ private:
   bool SendFrame(const Bytes& frame, const std::string& what) {
-    if (m_frameGap.count() > 0) std::this_thread::sleep_for(m_frameGap);
+    if (m_FrameGap.count() > 0) std::this_thread::sleep_for(m_FrameGap);
     // Bytes nobody asked for would otherwise be taken for the next reply.
     Bytes stray;
-    if (m_line.Receive(stray, Millis(0)) == ReadStatus::Data) {
-      return Fail("unexpected bytes before " + what + ": " + DescribeFrame(stray) + ": " + Hex(stray));
+    if (m_Line.Receive(stray, Millis(0)) == ReadStatus::Data) {
+      return Fail("unexpected bytes before " + what + ": " + DescribeFrame(stray) + ": " +
+                  Hex(stray));
     }
-    if (m_splitGap.count() > 0 && frame.size() > 1) {
+    if (m_SplitGap.count() > 0 && frame.size() > 1) {
       // Two halves with a pause between, as a USB adapter delivers a frame in chunks.
       const std::span<const std::uint8_t> all(frame);
       const std::size_t half = frame.size() / 2;
-      if (!m_line.Send(all.first(half))) return Fail("cannot send " + what + ": " + m_line.LastError());
-      std::this_thread::sleep_for(m_splitGap);
-      if (!m_line.Send(all.subspan(half))) return Fail("cannot send " + what + ": " + m_line.LastError());
+      if (!m_Line.Send(all.first(half)))
+        return Fail("cannot send " + what + ": " + m_Line.LastError());
+      std::this_thread::sleep_for(m_SplitGap);
+      if (!m_Line.Send(all.subspan(half)))
+        return Fail("cannot send " + what + ": " + m_Line.LastError());
       return true;
     }
-    if (!m_line.Send(frame)) return Fail("cannot send " + what + ": " + m_line.LastError());
+    if (!m_Line.Send(frame)) return Fail("cannot send " + what + ": " + m_Line.LastError());
     return true;
   }
 
@@ -143,21 +147,20 @@ private:
     const auto byteHex = [](std::span<const std::uint8_t> b, std::size_t i) {
       return i < b.size() ? Hex(b.subspan(i, 1)) : std::string("(none)");
     };
-    return what + ": reply differs at offset " + std::to_string(at) + " (" +
-           FieldAt(expected, at) + "): got " + byteHex(got, at) + ", expected " +
-           byteHex(expected, at) + "; got " + DescribeFrame(got) + ": " + Hex(got) +
-           "; expected " + Hex(expected);
+    return what + ": reply differs at offset " + std::to_string(at) + " (" + FieldAt(expected, at) +
+           "): got " + byteHex(got, at) + ", expected " + byteHex(expected, at) + "; got " +
+           DescribeFrame(got) + ": " + Hex(got) + "; expected " + Hex(expected);
   }
 
   bool Fail(std::string text) {
-    m_error = std::move(text);
+    m_strError = std::move(text);
     return false;
   }
 
-  ITransport& m_line;
-  Millis m_replyTimeout, m_quietTime, m_frameGap, m_splitGap;
-  Clock::time_point m_lastByteAt{};
-  std::string m_error;
+  ITransport& m_Line;
+  Millis m_ReplyTimeout, m_QuietTime, m_FrameGap, m_SplitGap;
+  Clock::time_point m_LastByteAt{};
+  std::string m_strError;
 };
 
 struct FileCloser {
@@ -173,7 +176,8 @@ bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error) {
   }
   std::uint8_t chunk[65536];
   std::size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) out.insert(out.end(), chunk, chunk + n);
+  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0)
+    out.insert(out.end(), chunk, chunk + n);
   if (std::ferror(f.get()) != 0) {
     error = "error reading the expected file " + path;
     return false;
@@ -216,7 +220,8 @@ Result RunDialogue(ITransport& line, const DownloadOptions& options, const Famil
   };
   const char* family = f.family == Family::Rom ? "ROM" : "BLL";
   if (options.badLrcRequest &&
-      !x.Ask(WithBadLrc(f.request), f.rejectBad, std::string(family) + " reject of a request with a broken LRC")) {
+      !x.Ask(WithBadLrc(f.request), f.rejectBad,
+             std::string(family) + " reject of a request with a broken LRC")) {
     return fail();
   }
   const std::size_t n = BlockCount(image.size(), static_cast<std::size_t>(f.blockSize));
@@ -234,7 +239,9 @@ Result RunDialogue(ITransport& line, const DownloadOptions& options, const Famil
   std::vector<double> turnarounds;
   Bytes received;
   const auto dataFrame = [&](int p) { return DataReply(f.family, image, f.blockSize, p); };
-  const auto blockName = [&](int p) { return "block " + std::to_string(p) + " of " + std::to_string(n); };
+  const auto blockName = [&](int p) {
+    return "block " + std::to_string(p) + " of " + std::to_string(n);
+  };
   const Clock::time_point began = Clock::now();
   double turnaround = 0;
   const Bytes firstReply = n == 0 ? f.endReply : dataFrame(0);
@@ -250,7 +257,8 @@ Result RunDialogue(ITransport& line, const DownloadOptions& options, const Famil
   while (!ended) {
     const std::size_t offset = static_cast<std::size_t>(p) * static_cast<std::size_t>(f.blockSize);
     if (received.size() == offset) {
-      const std::size_t len = std::min(static_cast<std::size_t>(f.blockSize), image.size() - offset);
+      const std::size_t len =
+          std::min(static_cast<std::size_t>(f.blockSize), image.size() - offset);
       received.insert(received.end(), image.begin() + static_cast<std::ptrdiff_t>(offset),
                       image.begin() + static_cast<std::ptrdiff_t>(offset + len));
     }
@@ -265,7 +273,8 @@ Result RunDialogue(ITransport& line, const DownloadOptions& options, const Famil
     if (p == options.badLrcBlock && !badLrcDone) {
       badLrcDone = true;
       if (!x.Ask(WithBadLrc(f.next(p, kAck)), f.rejectBad,
-                 std::string(family) + " reject of a \"next\" with a broken LRC after " + blockName(p))) {
+                 std::string(family) + " reject of a \"next\" with a broken LRC after " +
+                     blockName(p))) {
         return fail();
       }
     }
@@ -375,8 +384,9 @@ Result RunModemAnswer(ITransport& line, const ModemOptions& options) {
   Result result;
   CExchange x(line, options.replyTimeout, options.quietTime, Millis(0));
   const auto text = [](std::string_view s) { return Bytes(s.begin(), s.end()); };
-  bool ok = !options.expectInit || x.Expect(text(options.initCommand + "\r"),
-                                            "the modem initialisation command", options.initTimeout);
+  bool ok =
+      !options.expectInit || x.Expect(text(options.initCommand + "\r"),
+                                      "the modem initialisation command", options.initTimeout);
   ok = ok && (!options.sendOk || x.Tell(text("\r\nOK\r\n"), "the modem's OK"));
   for (int ring = 1; ok && ring <= options.rings; ++ring) {
     ok = x.Ask(text("\r\nRING\r\n"), text("ATA\r"), "ATA after RING " + std::to_string(ring));

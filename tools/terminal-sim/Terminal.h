@@ -27,34 +27,35 @@ namespace termsim {
 /// What the terminal asks for, and which faults it plays on purpose.
 struct DownloadOptions {
   Family family = Family::Rom;
-  Bytes romSelector = {'0'};         // ROM: selector bytes (see RomSelectorForName)
-  BllForm bllForm = BllForm::Mca;    // BLL: kind of request
-  std::string bllDigits = "001";     // BLL: the three name bytes
-  std::string expectedFile;          // local copy of the file the loader must send
-  bool expectMissing = false;        // the loader cannot open the file: expect its reject
-  std::string outputFile;            // the received image is written here ("" = not written)
-  bool modemLink = false;            // loader in modem mode: ROM blocks of 1024 bytes
-  int nakBlock = -1;                 // answer this block once with NAK; it must come again unchanged
-  int badLrcBlock = -1;              // after this block, first a "next" with a broken LRC (reject expected)
-  bool badLrcRequest = false;        // first a request with a broken LRC (reject expected, session stays idle)
-  int terminalErrorBlock = -1;       // after this block, a terminal error instead; no reply, run ends
-  int doneBlock = -1;                // ROM: after this block, "done" (0x06); no reply, run ends
-  bool doneAfterEnd = false;         // ROM: "done" after the end frame; must get no reply
-  Millis replyTimeout{5000};         // longest wait for a whole reply
-  Millis quietTime{300};             // how long "no reply" is watched for
-  Millis frameGap{0};                // extra pause before each frame (slow real lines)
-  Millis splitGap{0};                // > 0: each frame is written in two halves this far apart
+  Bytes romSelector = {'0'};       // ROM: selector bytes (see RomSelectorForName)
+  BllForm bllForm = BllForm::Mca;  // BLL: kind of request
+  std::string bllDigits = "001";   // BLL: the three name bytes
+  std::string expectedFile;        // local copy of the file the loader must send
+  bool expectMissing = false;      // the loader cannot open the file: expect its reject
+  std::string outputFile;          // the received image is written here ("" = not written)
+  bool modemLink = false;          // loader in modem mode: ROM blocks of 1024 bytes
+  int nakBlock = -1;               // answer this block once with NAK; it must come again unchanged
+  int badLrcBlock = -1;  // after this block, first a "next" with a broken LRC (reject expected)
+  bool badLrcRequest =
+      false;  // first a request with a broken LRC (reject expected, session stays idle)
+  int terminalErrorBlock = -1;  // after this block, a terminal error instead; no reply, run ends
+  int doneBlock = -1;           // ROM: after this block, "done" (0x06); no reply, run ends
+  bool doneAfterEnd = false;    // ROM: "done" after the end frame; must get no reply
+  Millis replyTimeout{5000};    // longest wait for a whole reply
+  Millis quietTime{300};        // how long "no reply" is watched for
+  Millis frameGap{0};           // extra pause before each frame (slow real lines)
+  Millis splitGap{0};           // > 0: each frame is written in two halves this far apart
 };
 
 /// Outcome of a run. On failure, error says what differed or timed out, and where.
 struct Result {
   bool ok = false;
   std::string error;
-  int blocks = 0;                    // data frames received, resends included
-  double blocksPerSecond = 0;        // data frames / (begin sent .. last reply received)
-  double medianTurnaroundMs = 0;     // per data frame: terminal's last byte sent -> reply's last byte
-  std::size_t receivedBytes = 0;     // image bytes received (each block once)
-  std::string fileName;              // the file the request names
+  int blocks = 0;                 // data frames received, resends included
+  double blocksPerSecond = 0;     // data frames / (begin sent .. last reply received)
+  double medianTurnaroundMs = 0;  // per data frame: terminal's last byte sent -> reply's last byte
+  std::size_t receivedBytes = 0;  // image bytes received (each block once)
+  std::string fileName;           // the file the request names
 };
 
 /// Runs a ROM download (request, start reply, begin, blocks, end) with the options' faults.
@@ -69,11 +70,11 @@ struct ModemOptions {
   std::string initCommand = "AT&F&C1&D2E1&K3";  // expected from the loader, followed by CR
   bool expectInit = true;                       // false: the port is already open, skip it
   std::string connectText = "CONNECT 2400";
-  bool sendOk = false;                          // answer the init with CR LF "OK" CR LF (no reply due)
-  int rings = 1;                                // RINGs before CONNECT; each must get "ATA" CR
-  Millis initTimeout{30000};                    // the loader may open the port late
+  bool sendOk = false;        // answer the init with CR LF "OK" CR LF (no reply due)
+  int rings = 1;              // RINGs before CONNECT; each must get "ATA" CR
+  Millis initTimeout{30000};  // the loader may open the port late
   Millis replyTimeout{5000};
-  Millis quietTime{300};                        // how long "no reply" to OK is watched for
+  Millis quietTime{300};  // how long "no reply" to OK is watched for
 };
 
 /// Plays the modem up to the link: expects the init command + CR (then, with

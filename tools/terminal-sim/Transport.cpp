@@ -17,7 +17,9 @@
 namespace termsim {
 namespace {
 
-std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string ErrnoText(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
 
 void CloseFd(int fd) noexcept {
   if (fd >= 0) ::close(fd);
@@ -25,33 +27,42 @@ void CloseFd(int fd) noexcept {
 
 /// Closes a descriptor unless released (for the set-up paths that can fail).
 class FdGuard {
-public:
-  explicit FdGuard(int fd) noexcept : m_fd(fd) {}
-  ~FdGuard() { CloseFd(m_fd); }
+ public:
+  explicit FdGuard(int fd) noexcept : m_nFd(fd) {}
+  ~FdGuard() { CloseFd(m_nFd); }
   FdGuard(const FdGuard&) = delete;
   FdGuard& operator=(const FdGuard&) = delete;
-  int Get() const noexcept { return m_fd; }
+  int Get() const noexcept { return m_nFd; }
   int Release() noexcept {
-    const int fd = m_fd;
-    m_fd = -1;
+    const int fd = m_nFd;
+    m_nFd = -1;
     return fd;
   }
 
-private:
-  int m_fd;
+ private:
+  int m_nFd;
 };
 
 speed_t SpeedFor(int baud) {
   switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    default:
+      return B0;
   }
 }
 
@@ -78,34 +89,36 @@ bool SetNonBlocking(int fd) {
 }  // namespace
 
 CFdTransport::CFdTransport(int fd, std::string description, bool isSocket) noexcept
-    : m_fd(fd), m_isSocket(isSocket), m_description(std::move(description)) {}
+    : m_nFd(fd), m_bIsSocket(isSocket), m_strDescription(std::move(description)) {}
 
-CFdTransport::~CFdTransport() { CloseFd(m_fd); }
+CFdTransport::~CFdTransport() {
+  CloseFd(m_nFd);
+}
 
 bool CFdTransport::Send(std::span<const std::uint8_t> bytes) {
   constexpr int kWritePollMs = 5000;
   while (!bytes.empty()) {
-    const ssize_t n = m_isSocket ? ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
-                                 : ::write(m_fd, bytes.data(), bytes.size());
+    const ssize_t n = m_bIsSocket ? ::send(m_nFd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                  : ::write(m_nFd, bytes.data(), bytes.size());
     if (n > 0) {
       bytes = bytes.subspan(static_cast<std::size_t>(n));
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd pfd{m_fd, POLLOUT, 0};
+      pollfd pfd{m_nFd, POLLOUT, 0};
       const int ready = ::poll(&pfd, 1, kWritePollMs);
       if (ready == 0) {
-        m_lastError = "write to " + m_description + " timed out";
+        m_strLastError = "write to " + m_strDescription + " timed out";
         return false;
       }
       if (ready < 0 && errno != EINTR) {
-        m_lastError = ErrnoText("poll " + m_description);
+        m_strLastError = ErrnoText("poll " + m_strDescription);
         return false;
       }
       continue;
     }
-    m_lastError = ErrnoText("write to " + m_description);
+    m_strLastError = ErrnoText("write to " + m_strDescription);
     return false;
   }
   return true;
@@ -114,27 +127,28 @@ bool CFdTransport::Send(std::span<const std::uint8_t> bytes) {
 ReadStatus CFdTransport::Receive(Bytes& out, Millis timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
-    const auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
-    pollfd pfd{m_fd, POLLIN, 0};
+    const auto left =
+        std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
+    pollfd pfd{m_nFd, POLLIN, 0};
     const int ready = ::poll(&pfd, 1, static_cast<int>(std::max<Millis::rep>(left.count(), 0)));
     if (ready < 0) {
       if (errno == EINTR) continue;
-      m_lastError = ErrnoText("poll " + m_description);
+      m_strLastError = ErrnoText("poll " + m_strDescription);
       return ReadStatus::Error;
     }
     if (ready == 0) return ReadStatus::Timeout;
     std::uint8_t chunk[4096];
-    const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+    const ssize_t n = ::read(m_nFd, chunk, sizeof chunk);
     if (n > 0) {
       out.insert(out.end(), chunk, chunk + n);
       return ReadStatus::Data;
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
     if (n == 0 || errno == EIO) {  // EIO: the pty's other side is gone
-      m_lastError = m_description + " was closed by the other side";
+      m_strLastError = m_strDescription + " was closed by the other side";
       return ReadStatus::Closed;
     }
-    m_lastError = ErrnoText("read from " + m_description);
+    m_strLastError = ErrnoText("read from " + m_strDescription);
     return ReadStatus::Error;
   }
 }
@@ -160,18 +174,21 @@ std::unique_ptr<CPtyTransport> CPtyTransport::Create(std::string& error) {
     error = ErrnoText("set up the pseudo-terminal");
     return nullptr;
   }
-  return std::unique_ptr<CPtyTransport>(
-      new CPtyTransport(master.Release(), slave.Release(), name));
+  return std::unique_ptr<CPtyTransport>(new CPtyTransport(master.Release(), slave.Release(), name));
 }
 
 CPtyTransport::CPtyTransport(int master, int slave, std::string slavePath)
-    : CFdTransport(master, "pty " + slavePath), m_slave(slave), m_slavePath(std::move(slavePath)) {}
+    : CFdTransport(master, "pty " + slavePath),
+      m_nSlave(slave),
+      m_strSlavePath(std::move(slavePath)) {}
 
-CPtyTransport::~CPtyTransport() { ReleaseSlave(); }
+CPtyTransport::~CPtyTransport() {
+  ReleaseSlave();
+}
 
 void CPtyTransport::ReleaseSlave() noexcept {
-  CloseFd(m_slave);
-  m_slave = -1;
+  CloseFd(m_nSlave);
+  m_nSlave = -1;
 }
 
 std::unique_ptr<ITransport> OpenSerialDevice(const std::string& path, int baud,
@@ -213,8 +230,8 @@ std::unique_ptr<ITransport> ConnectTcp(const std::string& host, int port, Millis
   const std::string where = host + ":" + service;
   error = "cannot connect to " + where;
   for (const addrinfo* ai = list.get(); ai != nullptr; ai = ai->ai_next) {
-    FdGuard fd(::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                        ai->ai_protocol));
+    FdGuard fd(
+        ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol));
     if (fd.Get() < 0) continue;
     if (::connect(fd.Get(), ai->ai_addr, ai->ai_addrlen) != 0) {
       if (errno != EINPROGRESS) {

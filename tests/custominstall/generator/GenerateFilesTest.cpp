@@ -113,8 +113,8 @@ TEST(GenerateFiles, NineteenFilesWithoutThePreinstallerTwentyWithIt) {
       "vorncomm.vxd", "vorncr.sys",   "vornser.sys",  "vornun.exe",   "vornun.u2k",
       "vornun.u98",   "vornun2k.exe", "vornvcd.vxd",  "vornvcr.vxd",  "vornvxd.inf",
       "vornw2k.inf",  "vornwdm.inf",  "vornwh95.sys", "vornwhnt.sys"};
-  std::vector<std::string> expected20 = expected19;
-  expected20.insert(expected20.begin(), "PreInstaller.exe");
+  std::vector<std::string> expected20 = {"PreInstaller.exe"};
+  expected20.insert(expected20.end(), expected19.begin(), expected19.end());
   EXPECT_EQ(FileNames(withoutPre.Path()), expected19);
   EXPECT_EQ(FileNames(withPre.Path()), expected20);
 }

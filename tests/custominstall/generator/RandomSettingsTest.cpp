@@ -32,15 +32,15 @@ std::vector<std::string> Lines(const std::string& text) {
 // spaces, semicolons, brackets, backslashes, and text that looks like a placeholder.
 class CRandomText {
  public:
-  explicit CRandomText(unsigned seed) : engine_(seed) {}
+  explicit CRandomText(unsigned seed) : m_Engine(seed) {}
   std::string Text(std::size_t minLength, std::size_t maxLength) {
     static const std::string kPieces[] = {"\"",     "%", ",", " ", ";", "[", "]",    "\\",
                                           "$(Vid)", "&", "=", "a", "Z", "0", "\xE9", "\t"};
     std::uniform_int_distribution<std::size_t> length(minLength, maxLength);
     std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
     std::string text;
-    for (std::size_t n = length(engine_); text.size() < n;) {
-      text += kPieces[piece(engine_)];
+    for (std::size_t n = length(m_Engine); text.size() < n;) {
+      text += kPieces[piece(m_Engine)];
     }
     return text;
   }
@@ -49,15 +49,15 @@ class CRandomText {
     std::uniform_int_distribution<std::size_t> length(1, maxLength);
     std::uniform_int_distribution<int> digit(0, 15);
     std::string text;
-    for (std::size_t i = length(engine_); i > 0; --i) {
-      text += kDigits[digit(engine_)];
+    for (std::size_t i = length(m_Engine); i > 0; --i) {
+      text += kDigits[digit(m_Engine)];
     }
     return text;
   }
-  bool Flag() { return std::bernoulli_distribution(0.5)(engine_); }
+  bool Flag() { return std::bernoulli_distribution(0.5)(m_Engine); }
 
  private:
-  std::mt19937 engine_;
+  std::mt19937 m_Engine;
 };
 
 }  // namespace

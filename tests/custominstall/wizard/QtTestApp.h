@@ -9,7 +9,7 @@
 namespace wizardtest {
 
 class CQtApplicationEnvironment : public ::testing::Environment {
-public:
+ public:
   void SetUp() override {
     static int argc = 1;
     static char name[] = "wizard_gui_test";
@@ -24,7 +24,7 @@ public:
   }
   void TearDown() override { m_pApp.reset(); }
 
-private:
+ private:
   std::unique_ptr<QApplication> m_pApp;
 };
 

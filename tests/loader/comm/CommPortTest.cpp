@@ -19,10 +19,12 @@
 namespace {
 using namespace std::chrono_literals;
 
-std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 
 class CommPortTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     for (auto& dev : m_Port.m_PortDevices) dev = "/nonexistent/tty";
     m_Port.m_PortDevices[0] = m_Pty.Path();
@@ -105,7 +107,8 @@ TEST_F(CommPortTest, ModemInitIsSentWholeOnOpen) {
 
 TEST_F(CommPortTest, WriteSendsBytesUnchanged) {
   ASSERT_TRUE(m_Port.Open());
-  const std::vector<std::uint8_t> trigger = {0x02, 0x20, 0x21, 0x22, 0x23, 0x03, 0x86, 0xFE, 0x0D, 0x0A, 0x00};
+  const std::vector<std::uint8_t> trigger = {0x02, 0x20, 0x21, 0x22, 0x23, 0x03,
+                                             0x86, 0xFE, 0x0D, 0x0A, 0x00};
   EXPECT_EQ(m_Port.Write(trigger), static_cast<int>(trigger.size()));
   EXPECT_EQ(m_Pty.Receive(trigger.size()), trigger);
 }
@@ -141,9 +144,11 @@ TEST_F(CommPortTest, LargeInputArrivesCompleteInOrder) {
   // More than one read chunk, less than the queue holds: a burst lasts until a
   // read comes back empty, so more than 8191 bytes in one burst would be dropped.
   std::vector<std::uint8_t> data(8000);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
   std::thread writer([&] { m_Pty.Send(data); });
-  const bool complete = main.PumpUntil([&] { return main.m_Received.size() >= data.size(); }, 20000);
+  const bool complete =
+      main.PumpUntil([&] { return main.m_Received.size() >= data.size(); }, 20000);
   writer.join();
   ASSERT_TRUE(complete);
   EXPECT_EQ(main.m_Received, data);

@@ -12,8 +12,9 @@ TEST(ReaderHandOff, PostWaitsUntilDoneAndCarriesItsText) {
   std::promise<void> posted;
   handOff.SetNotify([&] { posted.set_value(); });
   handOff.Arm();
-  auto reader = std::async(std::launch::async,
-                           [&] { return handOff.PostAndWait(ReaderEvent::Message, "m_QueueRead FULL!"); });
+  auto reader = std::async(std::launch::async, [&] {
+    return handOff.PostAndWait(ReaderEvent::Message, "m_QueueRead FULL!");
+  });
   posted.get_future().wait();
   const auto post = handOff.Take();
   ASSERT_TRUE(post.has_value());
@@ -30,7 +31,8 @@ TEST(ReaderHandOff, CancelReleasesWaitingReaderAndRefusesLaterPosts) {
   std::promise<void> posted;
   handOff.SetNotify([&] { posted.set_value(); });
   handOff.Arm();
-  auto reader = std::async(std::launch::async, [&] { return handOff.PostAndWait(ReaderEvent::Burst); });
+  auto reader =
+      std::async(std::launch::async, [&] { return handOff.PostAndWait(ReaderEvent::Burst); });
   posted.get_future().wait();
   handOff.Cancel();
   EXPECT_FALSE(reader.get());

@@ -15,11 +15,12 @@
 #include <vector>
 
 class CPtyPair {
-public:
+ public:
   CPtyPair() {
     int master = -1;
     int slave = -1;
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+      throw std::runtime_error("openpty failed");
     m_nMaster = master;
     m_nSlave = slave;  // kept open so the master never sees EIO between channel opens
     m_strPath = ::ttyname(slave);
@@ -60,7 +61,8 @@ public:
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (out.size() < count) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now()).count();
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
       if (left <= 0) break;
       pollfd pfd{m_nMaster, POLLIN, 0};
       if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) break;
@@ -72,7 +74,7 @@ public:
     return out;
   }
 
-private:
+ private:
   int m_nMaster = -1;
   int m_nSlave = -1;
   std::string m_strPath;

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
-TEST(SocketStartup, SucceedsWhereSocketsCanBeMade) { EXPECT_TRUE(InitSockets()); }
+TEST(SocketStartup, SucceedsWhereSocketsCanBeMade) {
+  EXPECT_TRUE(InitSockets());
+}
 
 TEST(SocketStartup, FailsWhenNoDescriptorIsLeft) {
   const pid_t child = ::fork();

@@ -22,7 +22,7 @@ struct Receive {
 
 /// Owns the accepted connections the way the loader does.
 class CServer : public ISocketEvents {
-public:
+ public:
   CServer() : m_Listen([this] { Accept(); }) {}
   ~CServer() override { m_Clients.clear(); }
 
@@ -65,7 +65,7 @@ std::unique_ptr<QTcpSocket> Connect(std::uint16_t port) {
 }
 
 class TcpTest : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite() {
     static int argc = 1;
     static char name[] = "loader_net_tests";
@@ -83,12 +83,21 @@ TEST_F(TcpTest, TwoClientsAreServedEachOnItsOwnConnection) {
   auto a = Connect(Port());
   auto b = Connect(Port());
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Clients.size() == 2; }, 5000));
-  a->write("\x02" "1B-from-a");
-  b->write("\x02" "1C-from-b");
+  a->write(
+      "\x02"
+      "1B-from-a");
+  b->write(
+      "\x02"
+      "1C-from-b");
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Receives.size() == 2; }, 5000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return a->bytesAvailable() >= 10 && b->bytesAvailable() >= 10; }, 5000));
-  EXPECT_EQ(a->readAll().toStdString(), "\x02" "1B-from-a");
-  EXPECT_EQ(b->readAll().toStdString(), "\x02" "1C-from-b");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return a->bytesAvailable() >= 10 && b->bytesAvailable() >= 10; }, 5000));
+  EXPECT_EQ(a->readAll().toStdString(),
+            "\x02"
+            "1B-from-a");
+  EXPECT_EQ(b->readAll().toStdString(),
+            "\x02"
+            "1C-from-b");
   EXPECT_NE(m_Server.m_Receives[0].socket, m_Server.m_Receives[1].socket);
 }
 
@@ -97,11 +106,13 @@ TEST_F(TcpTest, ReceiveTakesAtMost1024BytesAndRestComesNext) {
   const std::string big(1500, 'q');
   a->write(big.data(), static_cast<qint64>(big.size()));
   a->flush();
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    std::size_t total = 0;
-    for (const auto& r : m_Server.m_Receives) total += r.data.size();
-    return total == big.size();
-  }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        std::size_t total = 0;
+        for (const auto& r : m_Server.m_Receives) total += r.data.size();
+        return total == big.size();
+      },
+      5000));
   std::string joined;
   for (const auto& r : m_Server.m_Receives) {
     EXPECT_LE(r.data.size(), 1024u);
@@ -149,11 +160,15 @@ TEST_F(TcpTest, ClosedConnectionsAreRemovedOverManyCycles) {
   for (int i = 0; i < 200; ++i) {
     auto c = Connect(Port());
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_nAccepted == i + 1; }, 5000));
-    if (i % 2 == 0) c->write("\x0F" "1");
+    if (i % 2 == 0)
+      c->write(
+          "\x0F"
+          "1");
     c->disconnectFromHost();
     if (c->state() != QAbstractSocket::UnconnectedState) c->waitForDisconnected(1000);
   }
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_nClosed == 200 && m_Server.m_Clients.empty(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return m_Server.m_nClosed == 200 && m_Server.m_Clients.empty(); }, 10000));
   EXPECT_EQ(m_Server.m_Receives.size(), 100u);
 }
 

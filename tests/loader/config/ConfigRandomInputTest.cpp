@@ -19,15 +19,18 @@ constexpr int kRounds = 1500;
 
 /// Random text made mostly of the pieces the parser reacts to.
 class TextSource {
-public:
-  explicit TextSource(std::uint32_t seed) : m_rng(seed) {}
+ public:
+  explicit TextSource(std::uint32_t seed) : m_Rng(seed) {}
 
   std::string Text(std::size_t maxPieces) {
     static constexpr std::array<std::string_view, 32> kPieces = {
-        "[", "]", "=", ";", "\r", "\n", "\r\n", " ", "\t", "\v", "\"", "'", "|",
-        "Location", "Communication", "Romtype", "Ports", "ROMFILE", "BLLFILE", "PORT",
-        "TYPE", "BAUD", "MODEM", "ROMTYPE1", "ROMTYPE2", "COM1", "COM9", "TCPPACE",
-        "57600bps", "S", "k", "x"};
+        "[",       "]",     "=",       ";",        "\r",
+        "\n",      "\r\n",  " ",       "\t",       "\v",
+        "\"",      "'",     "|",       "Location", "Communication",
+        "Romtype", "Ports", "ROMFILE", "BLLFILE",  "PORT",
+        "TYPE",    "BAUD",  "MODEM",   "ROMTYPE1", "ROMTYPE2",
+        "COM1",    "COM9",  "TCPPACE", "57600bps", "S",
+        "k",       "x"};
     std::string text;
     const std::size_t pieces = Below(maxPieces + 1);
     for (std::size_t i = 0; i < pieces; ++i) {
@@ -50,11 +53,11 @@ public:
   }
 
   std::size_t Below(std::size_t n) {
-    return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_rng);
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_Rng);
   }
 
-private:
-  std::mt19937 m_rng;
+ private:
+  std::mt19937 m_Rng;
 };
 
 void ExpectSaneConfig(const LoaderConfig& cfg) {

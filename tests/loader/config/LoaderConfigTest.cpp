@@ -69,8 +69,7 @@ TEST(LoaderConfigLoad, EmptyFileGivesEveryDefault) {
 }
 
 TEST(LoaderConfigLoad, DirectoriesFallBackToCurrentWhenEmpty) {
-  const LoaderConfig cfg =
-      Parse("[location]\r\nROMFILE=\r\nbllfile = /data/bll \r\n");
+  const LoaderConfig cfg = Parse("[location]\r\nROMFILE=\r\nbllfile = /data/bll \r\n");
   EXPECT_EQ(cfg.m_strRomDir, kCurDir);
   EXPECT_EQ(cfg.m_strBllDir, "/data/bll");
 }
@@ -80,7 +79,7 @@ TEST(LoaderConfigLoad, PortRule) {
     std::string_view value;
     int before, after;
   };
-  const Row rows[] = {{"COM7", 1, 7}, {"COM1", 6, 1}, {"COM8", 1, 8}, {"COM10", 3, 1},
+  const Row rows[] = {{"COM7", 1, 7},  {"COM1", 6, 1}, {"COM8", 1, 8}, {"COM10", 3, 1},
                       {"COM3x", 1, 3}, {"COM9", 4, 4}, {"com3", 2, 2}, {"COM", 5, 5},
                       {"", 6, 6},      {"COM0", 2, 2}};
   for (const Row& row : rows) {
@@ -104,9 +103,8 @@ TEST(LoaderConfigLoad, TypeRuleIsCaseSensitivePrefix) {
 }
 
 TEST(LoaderConfigLoad, BaudRuleMatchesPrefixesInOrder) {
-  const std::string_view table[] = {"1200bps",  "2400bps",  "4800bps",
-                                    "9600bps",  "19200bps", "38400bps",
-                                    "56000bps", "57600bps", "115200bps"};
+  const std::string_view table[] = {"1200bps",  "2400bps",  "4800bps",  "9600bps",  "19200bps",
+                                    "38400bps", "56000bps", "57600bps", "115200bps"};
   for (int i = 0; i < 9; ++i) {
     SCOPED_TRACE(i);
     LoaderConfig before;
@@ -136,9 +134,9 @@ TEST(LoaderConfigLoad, ModemCommandIsReadWhole) {
 }
 
 TEST(LoaderConfigLoad, RomTypesJoinUntilFirstGapOrEmptyValue) {
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\nROMTYPE2=All (*.*)|*.*\r\n")
-                .m_szRomTypes,
-            "ROM (*.rom)|*.rom|All (*.*)|*.*");
+  EXPECT_EQ(
+      Parse("[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\nROMTYPE2=All (*.*)|*.*\r\n").m_szRomTypes,
+      "ROM (*.rom)|*.rom|All (*.*)|*.*");
   EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM files\r\nROMTYPE2=*.rom\r\n").m_szRomTypes,
             "ROM files|*.rom");
   EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE3=c|d\r\n").m_szRomTypes, "a|b");

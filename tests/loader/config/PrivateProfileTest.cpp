@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -25,9 +25,12 @@ using configtest::WriteFile;
 std::string Visible(std::string_view s) {
   std::string out;
   for (char c : s) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n\n";
-    else out += c;
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n\n";
+    else
+      out += c;
   }
   return out;
 }

@@ -221,10 +221,14 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
       ASSERT_NO_FATAL_FAILURE(CheckState(f.dlg)) << "step " << step;
       // A connection hears only answers to its own frames; ROM replies go to serial.
       for (int k = 0; k < 3; ++k) {
-        if (k != channel) ASSERT_TRUE(conns[k].sent.empty()) << "step " << step << " conn " << k;
+        if (k != channel) {
+          ASSERT_TRUE(conns[k].sent.empty()) << "step " << step << " conn " << k;
+        }
         for (const auto& w : conns[k].sent) ASSERT_EQ(w.front(), kBllStart) << "step " << step;
       }
-      if (channel < kSerial) ASSERT_TRUE(f.port.writes.empty()) << "step " << step;
+      if (channel < kSerial) {
+        ASSERT_TRUE(f.port.writes.empty()) << "step " << step;
+      }
       if (channel >= 0) {
         for (const auto& w : f.port.writes) ASSERT_EQ(w.front(), kRomStart) << "step " << step;
       }

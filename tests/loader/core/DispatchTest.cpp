@@ -183,11 +183,11 @@ TEST_F(Dispatch, SelectorBytesBeyondTheFrameCountAsZero) {
 TEST_F(Dispatch, RefusedRequestsLeaveButtonsAndProgressAlone) {
   f.progress.ops.clear();
   f.view.enableCalls.clear();
-  f.Serial(Bytes({0x0F, 0x31, 0x31, 0x0E, 0x00}));                          // LRC
-  f.Serial(Bytes({0x0F, 0x31, 0x41, 0x0E, 0x7E}));                          // no 0x1C
-  f.Serial(Bytes({0x0F, 0x31, 0x32, 0x0E, 0x0D}));                          // no TRM-2.jd0
+  f.Serial(Bytes({0x0F, 0x31, 0x31, 0x0E, 0x00}));                                // LRC
+  f.Serial(Bytes({0x0F, 0x31, 0x41, 0x0E, 0x7E}));                                // no 0x1C
+  f.Serial(Bytes({0x0F, 0x31, 0x32, 0x0E, 0x0D}));                                // no TRM-2.jd0
   f.Serial(Bytes({0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x32, 0x03, 0x4F}));  // no MCA002
-  f.Serial(Bytes({0x02, 0x31, 0x42, 0x30, 0x03, 0x40}));                    // no 0x1C
+  f.Serial(Bytes({0x02, 0x31, 0x42, 0x30, 0x03, 0x40}));                          // no 0x1C
   EXPECT_EQ(f.port.TakeWrites(),
             (Strings{"0F 36 31 31 31 31 0E 38", "0F 36 31 31 31 31 0E 38",
                      "0F 36 30 30 30 30 0E 38", "02 37 31 31 31 03 05", "02 37 31 31 31 03 05"}));

@@ -204,7 +204,8 @@ TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
 
   FakeChannel port2;
   FakeView view2;
-  CDownloadDlg again(port2, DownloadHost{&view2, nullptr, nullptr, nullptr, nullptr}, f.dir.Path().string());
+  CDownloadDlg again(port2, DownloadHost{&view2, nullptr, nullptr, nullptr, nullptr},
+                     f.dir.Path().string());
   ASSERT_TRUE(again.OnInitDialog());
   EXPECT_EQ(again.m_strRomDir, newDir);
   EXPECT_EQ(again.m_strBllDir, f.BllDir());

@@ -22,7 +22,8 @@ const auto kRomNextAck = Bytes({0x0F, 0x37, 0x00, 0x00, 0x06, 0x0E, 0x3F});
 
 std::vector<std::uint8_t> Pattern(std::size_t size, int seed) {
   std::vector<std::uint8_t> v(size);
-  for (std::size_t i = 0; i < size; ++i) v[i] = static_cast<std::uint8_t>(i * 7 + static_cast<std::size_t>(seed));
+  for (std::size_t i = 0; i < size; ++i)
+    v[i] = static_cast<std::uint8_t>(i * 7 + static_cast<std::size_t>(seed));
   return v;
 }
 
@@ -216,8 +217,9 @@ TEST_F(Concurrent, AClosingConnectionEndsOnlyItsOwnSession) {
   f.log.lines.clear();
   f.dlg.OnSocketClose(&a);
   // Its bar goes back to 0, then the report.
-  EXPECT_EQ(f.log.Take(), (Strings{"session: 127.0.0.1:40001 MCA001.bll 0/3",
-                                   "failed: MCA001.bll connection closed via tcp 127.0.0.1:40001"}));
+  EXPECT_EQ(f.log.Take(),
+            (Strings{"session: 127.0.0.1:40001 MCA001.bll 0/3",
+                     "failed: MCA001.bll connection closed via tcp 127.0.0.1:40001"}));
   ASSERT_EQ(f.dlg.TcpSessions().size(), 1u);
   EXPECT_EQ(f.dlg.TcpSessions()[0].strPeer, "[::1]:40002");
   b.sent.clear();

@@ -2,6 +2,7 @@
 // pseudo-terminal and TCP on 127.0.0.1: downloads, resends, modem dialogue,
 // unplug, a taken port, the command line.
 #include "support/ChildProcess.h"
+#include "support/TempDir.h"
 
 #include "Terminal.h"
 #include "Transport.h"
@@ -15,10 +16,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -41,7 +42,8 @@ int FreeTcpPort() {
 
 std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
   std::vector<std::uint8_t> data(size);
-  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>((i * 131 + seed) ^ (i >> 8));
+  for (std::size_t i = 0; i < size; ++i)
+    data[i] = static_cast<std::uint8_t>((i * 131 + seed) ^ (i >> 8));
   return data;
 }
 
@@ -56,12 +58,9 @@ struct Settings {
 };
 
 class HeadlessE2E : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
-    m_Dir = fs::temp_directory_path() /
-            ("tarvix-e2e-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(m_Dir);
+    m_Dir = m_Temp.Path();
     fs::create_directories(m_Dir / "rom");
     fs::create_directories(m_Dir / "bll");
     std::string error;
@@ -73,37 +72,43 @@ protected:
     if (m_pProcess) {
       m_pProcess->Stop(SIGTERM);
       // A sanitizer build of Tarvix reports its findings on stderr.
-      for (const auto& l : m_pProcess->ErrLines()) EXPECT_EQ(l.find("Sanitizer"), std::string::npos) << l;
+      for (const auto& l : m_pProcess->ErrLines())
+        EXPECT_EQ(l.find("Sanitizer"), std::string::npos) << l;
     }
     if (HasFailure() && m_pProcess) {
       for (const auto& l : m_pProcess->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
       for (const auto& l : m_pProcess->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
     }
     m_pProcess.reset();
-    fs::remove_all(m_Dir);
   }
 
-  std::string PutImage(const std::string& folder, const std::string& name, std::size_t size, unsigned seed) {
+  std::string PutImage(const std::string& folder, const std::string& name, std::size_t size,
+                       unsigned seed) {
     const fs::path path = m_Dir / folder / name;
     const auto data = Pattern(size, seed);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
     return path.string();
   }
 
   void WriteConfig(const Settings& s) {
     std::ofstream cfg(m_Dir / "Romvale.cfg", std::ios::binary);
-    cfg << "[Location]\r\nROMFILE=" << (m_Dir / "rom").string() << "\r\nBLLFILE=" << (m_Dir / "bll").string()
-        << "\r\n[Communication]\r\nPORT=" << s.port << "\r\nTYPE=" << s.type << "\r\nBAUD=" << s.baud << "\r\n";
+    cfg << "[Location]\r\nROMFILE=" << (m_Dir / "rom").string()
+        << "\r\nBLLFILE=" << (m_Dir / "bll").string() << "\r\n[Communication]\r\nPORT=" << s.port
+        << "\r\nTYPE=" << s.type << "\r\nBAUD=" << s.baud << "\r\n";
     if (!s.modem.empty()) cfg << "MODEM=" << s.modem << "\r\n";
-    cfg << "TCPPACE=" << s.tcpPace << "\r\n" << s.communication << "[Ports]\r\nCOM1="
-        << (s.com1.empty() ? m_pPty->SlavePath() : s.com1) << "\r\n";
+    cfg << "TCPPACE=" << s.tcpPace << "\r\n"
+        << s.communication << "[Ports]\r\nCOM1=" << (s.com1.empty() ? m_pPty->SlavePath() : s.com1)
+        << "\r\n";
   }
 
   /// Starts Tarvix and waits until it shows its port status (port open, listening).
   void StartTarvix(const Settings& s = {}) {
     WriteConfig(s);
-    m_pProcess = std::make_unique<CChildProcess>(TARVIX_EXE, m_Dir.string(), std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
+    m_pProcess = std::make_unique<CChildProcess>(
+        TARVIX_EXE, m_Dir.string(),
+        std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
     ASSERT_TRUE(m_pProcess->WaitForOut("port: ", true));
   }
 
@@ -122,6 +127,7 @@ protected:
     return last;
   }
 
+  testsupport::CTempDir m_Temp{"tarvix-e2e"};
   fs::path m_Dir;
   std::unique_ptr<termsim::CPtyTransport> m_pPty;
   int m_nTcpPort = 0;
@@ -136,7 +142,8 @@ termsim::DownloadOptions RomOptions(const std::string& name, const std::string& 
   return opt;
 }
 
-termsim::DownloadOptions BllOptions(termsim::BllForm form, const std::string& digits, const std::string& file) {
+termsim::DownloadOptions BllOptions(termsim::BllForm form, const std::string& digits,
+                                    const std::string& file) {
   termsim::DownloadOptions opt;
   opt.family = termsim::Family::Bll;
   opt.bllForm = form;
@@ -184,7 +191,8 @@ TEST_F(HeadlessE2E, RomRequestOverTcpIsAnsweredOnTheSerialLine) {
   ASSERT_TRUE(tcp);
   ASSERT_TRUE(m_pProcess->WaitForOut("status: TCPIP 연결 허가"));
   termsim::CSplitTransport split(*tcp, *m_pPty);
-  const auto r = termsim::RunDownload(split, RomOptions("TRM-5.jd0", PutImage("rom", "TRM-5.jd0", 3000, 5)));
+  const auto r =
+      termsim::RunDownload(split, RomOptions("TRM-5.jd0", PutImage("rom", "TRM-5.jd0", 3000, 5)));
   EXPECT_TRUE(r.ok) << r.error;
 }
 
@@ -219,8 +227,8 @@ TEST_F(HeadlessE2E, StdoutOfOneBlockBllDownloadOverTcpLineByLine) {
   StartTarvix();
   auto tcp = ConnectTcp();
   ASSERT_TRUE(tcp);
-  const auto r =
-      termsim::RunDownload(*tcp, BllOptions(termsim::BllForm::Mca, "007", PutImage("bll", "MCA007.bll", 100, 7)));
+  const auto r = termsim::RunDownload(
+      *tcp, BllOptions(termsim::BllForm::Mca, "007", PutImage("bll", "MCA007.bll", 100, 7)));
   ASSERT_TRUE(r.ok) << r.error;
   ASSERT_TRUE(m_pProcess->WaitForOut("status: MCA007.bll  100% downloaded..."));
   EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
@@ -306,16 +314,20 @@ TEST_F(HeadlessE2E, TakenTcpPortIsReported) {
   ASSERT_EQ(::listen(taken, 1), 0);
   StartTarvix();
   EXPECT_TRUE(m_pProcess->WaitForOut("status: TCPIP listen error !! - ", true));
-  EXPECT_TRUE(m_pProcess->WaitForErr("Tarvix: cannot listen on TCP port " + std::to_string(m_nTcpPort)));
+  EXPECT_TRUE(
+      m_pProcess->WaitForErr("Tarvix: cannot listen on TCP port " + std::to_string(m_nTcpPort)));
   // The serial side still serves.
-  const auto r = termsim::RunDownload(*m_pPty, RomOptions("TRM-1.jd0", PutImage("rom", "TRM-1.jd0", 10, 1)));
+  const auto r =
+      termsim::RunDownload(*m_pPty, RomOptions("TRM-1.jd0", PutImage("rom", "TRM-1.jd0", 10, 1)));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
   ::close(taken);
 }
 
 TEST_F(HeadlessE2E, MissingConfigurationIsAMessageAndTheServerStillRuns) {
-  m_pProcess = std::make_unique<CChildProcess>(TARVIX_EXE, m_Dir.string(), std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
+  m_pProcess = std::make_unique<CChildProcess>(
+      TARVIX_EXE, m_Dir.string(),
+      std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
   ASSERT_TRUE(m_pProcess->WaitForErr("message: 환경 파일이 존재하지 않습니다."));
   EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
 }
@@ -397,12 +409,14 @@ TEST_F(HeadlessE2E, AVanishedClientNeverLocksOutTheNext) {
     auto gone = ConnectTcp();
     ASSERT_TRUE(gone);
     termsim::Bytes reply;
-    ASSERT_TRUE(gone->Send(std::vector<std::uint8_t>{0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C}));
+    ASSERT_TRUE(gone->Send(
+        std::vector<std::uint8_t>{0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C}));
     ASSERT_EQ(gone->Receive(reply, termsim::Millis(5000)), termsim::ReadStatus::Data);
     ASSERT_TRUE(gone->Send(std::vector<std::uint8_t>{0x02, 0x33, 0x03, 0x30}));
     ASSERT_EQ(gone->Receive(reply, termsim::Millis(5000)), termsim::ReadStatus::Data);
   }  // closed mid-download
-  ASSERT_TRUE(m_pProcess->WaitForOut("failed: MCA001.bll connection closed via tcp 127.0.0.1:", true));
+  ASSERT_TRUE(
+      m_pProcess->WaitForOut("failed: MCA001.bll connection closed via tcp 127.0.0.1:", true));
   EXPECT_TRUE(m_pProcess->WaitForOut("progress: 0/4"));
   // Both channels are served again at once.
   auto next = ConnectTcp();
@@ -420,9 +434,9 @@ TEST_F(HeadlessE2E, ASilentSessionTimesOut) {
   const std::string file = PutImage("bll", "MCA001.bll", 700, 1);
   auto silent = ConnectTcp();
   ASSERT_TRUE(silent);
-  const auto start = termsim::ExchangeFrame(
-      *silent, {0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C},
-      {0x02, 0x32, 0x00, 0x03, 0x01, 0x00, 0x03, 0x33});
+  const auto start =
+      termsim::ExchangeFrame(*silent, {0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C},
+                             {0x02, 0x32, 0x00, 0x03, 0x01, 0x00, 0x03, 0x33});
   ASSERT_TRUE(start.ok) << start.error;
   ASSERT_TRUE(m_pProcess->WaitForOut("status: Session timed out !! - MCA001.bll"));
   EXPECT_TRUE(m_pProcess->WaitForOut("failed: MCA001.bll timed out via tcp 127.0.0.1:", true));
@@ -438,15 +452,15 @@ TEST_F(HeadlessE2E, ConcurrentClientsEachGetTheirOwnDownload) {
   std::vector<std::string> files;
   for (int i = 0; i < kClients; ++i) {
     const std::string digits = "0" + std::to_string(10 + i);
-    files.push_back(PutImage("bll", "MCA" + digits + ".bll", 1500 + 97 * static_cast<std::size_t>(i),
-                             static_cast<unsigned>(i)));
+    files.push_back(PutImage("bll", "MCA" + digits + ".bll",
+                             1500 + 97 * static_cast<std::size_t>(i), static_cast<unsigned>(i)));
   }
   // One more client starts and vanishes in the middle of the others.
   auto quitter = ConnectTcp();
   ASSERT_TRUE(quitter);
-  const auto begun = termsim::ExchangeFrame(
-      *quitter, {0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x31, 0x30, 0x03, 0x4C},
-      {0x02, 0x32, 0x00, 0x06, 0x01, 0x00, 0x03, 0x36});
+  const auto begun =
+      termsim::ExchangeFrame(*quitter, {0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x31, 0x30, 0x03, 0x4C},
+                             {0x02, 0x32, 0x00, 0x06, 0x01, 0x00, 0x03, 0x36});
   ASSERT_TRUE(begun.ok) << begun.error;
 
   std::vector<termsim::Result> results(kClients);
@@ -463,15 +477,18 @@ TEST_F(HeadlessE2E, ConcurrentClientsEachGetTheirOwnDownload) {
         auto opt = BllOptions(i % 2 == 0 ? termsim::BllForm::Mca : termsim::BllForm::B, digits,
                               files[static_cast<std::size_t>(i)]);
         opt.nakBlock = i % 3;
-        results[static_cast<std::size_t>(i)] = termsim::RunDownload(*lines[static_cast<std::size_t>(i)], opt);
+        results[static_cast<std::size_t>(i)] =
+            termsim::RunDownload(*lines[static_cast<std::size_t>(i)], opt);
       });
     }
     quitter.reset();
   }
   for (int i = 0; i < kClients; ++i) {
-    EXPECT_TRUE(results[static_cast<std::size_t>(i)].ok) << i << ": " << results[static_cast<std::size_t>(i)].error;
+    EXPECT_TRUE(results[static_cast<std::size_t>(i)].ok)
+        << i << ": " << results[static_cast<std::size_t>(i)].error;
   }
-  ASSERT_TRUE(m_pProcess->WaitForOut("failed: MCA010.bll connection closed via tcp 127.0.0.1:", true));
+  ASSERT_TRUE(
+      m_pProcess->WaitForOut("failed: MCA010.bll connection closed via tcp 127.0.0.1:", true));
   EXPECT_EQ(LinesStartingWith(*m_pProcess, "done: ").size(), static_cast<std::size_t>(kClients));
   // Each session's progress: range, begin, and one step per accepted block
   // (MCA017.bll: 2179 bytes, 9 blocks, a bar of 0..10).

@@ -11,7 +11,7 @@
 
 namespace {
 class HeadlessHostTest : public ::testing::Test {
-protected:
+ protected:
   HeadlessHostTest() : m_Host(m_Out, m_Err), m_Dlg(m_Channel, m_Host.Host(), "/nonexistent") {
     m_Host.SetDlg(&m_Dlg);
   }
@@ -60,7 +60,8 @@ TEST_F(HeadlessHostTest, ProgressLineAfterEachChangeOfPositionOrMaximum) {
   for (int i = 0; i < 3; ++i) m_Host.StepIt();
   m_Host.SetPos(0);
   m_Host.SetPos(0);
-  EXPECT_EQ(TakeOut(), "progress: 0/3\nprogress: 1/3\nprogress: 2/3\nprogress: 3/3\nprogress: 0/3\n");
+  EXPECT_EQ(TakeOut(),
+            "progress: 0/3\nprogress: 1/3\nprogress: 2/3\nprogress: 3/3\nprogress: 0/3\n");
 }
 
 TEST_F(HeadlessHostTest, MessageBoxesGoToStderrAndNobodyAnswersDialogs) {

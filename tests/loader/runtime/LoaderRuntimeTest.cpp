@@ -3,6 +3,7 @@
 #include "runtime/LoaderRuntime.h"
 
 #include "loader/comm/PtyPair.h"
+#include "support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QTcpSocket>
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 class CRecordingHost : public IDownloadView, public IProgressCtrl, public IMessageSink {
-public:
+ public:
   void UpdateData(bool) override { ++m_nRefreshes; }
   void EnableControls(bool) override {}
   void SetRange(int, int) override {}
@@ -41,7 +42,7 @@ public:
 };
 
 class LoaderRuntimeTest : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite() {
     static int argc = 1;
     static char name[] = "loader_runtime_tests";
@@ -49,24 +50,22 @@ protected:
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
   }
   void SetUp() override {
-    m_Dir = fs::temp_directory_path() / ("tarvix-runtime-" + std::to_string(::getpid()));
-    fs::create_directories(m_Dir);
+    m_Dir = m_Temp.Path();
     std::ofstream(m_Dir / "Romvale.cfg", std::ios::binary)
         << "[Location]\r\nROMFILE=" << m_Dir.string() << "\r\nBLLFILE=" << m_Dir.string()
-        << "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=115200bps\r\nTCPPACE=0\r\n[Ports]\r\nCOM1="
+        << "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=115200bps\r\nTCPPACE=0\r\n["
+           "Ports]\r\nCOM1="
         << m_Pty.Path() << "\r\n";
     m_pRuntime = std::make_unique<CLoaderRuntime>(m_Host.Host(), m_Dir.string(), 0);
     ASSERT_TRUE(m_pRuntime->Start());
     ASSERT_TRUE(m_pRuntime->CommPort().m_bOpen);
     ASSERT_NE(m_pRuntime->TcpPort(), 0);
   }
-  void TearDown() override {
-    m_pRuntime.reset();
-    fs::remove_all(m_Dir);
-  }
+  void TearDown() override { m_pRuntime.reset(); }
 
   CPtyPair m_Pty;
   CRecordingHost m_Host;
+  testsupport::CTempDir m_Temp{"tarvix-runtime"};
   fs::path m_Dir;
   std::unique_ptr<CLoaderRuntime> m_pRuntime;
 };
@@ -91,7 +90,8 @@ TEST_F(LoaderRuntimeTest, SerialBurstReachesTheCoreAndItsReplyTheLine) {
 
 TEST_F(LoaderRuntimeTest, ReaderMessagesAreShownOnTheMainThread) {
   // One unbroken burst of more than the queue holds: later chunks are dropped.
-  std::thread writer([&] { m_Pty.Send(std::vector<std::uint8_t>(3 * CCommPort::kReadChunk, 'A')); });
+  std::thread writer(
+      [&] { m_Pty.Send(std::vector<std::uint8_t>(3 * CCommPort::kReadChunk, 'A')); });
   const bool shown = QTest::qWaitFor([&] { return !m_Host.m_Messages.empty(); }, 10000);
   writer.join();
   ASSERT_TRUE(shown);

@@ -2,12 +2,12 @@
 // the window shows, its buttons and menus, and the dialogs it runs.
 #include "window/DownloadWindow.h"
 
+#include "QtTestApp.h"
 #include "core/DownloadDlg.h"
+#include "loader/core/CoreFakes.h"
+#include "support/TempDir.h"
 #include "window/HelpDlg.h"
 #include "window/RomFolderDialog.h"
-#include "QtTestApp.h"
-#include "support/TempDir.h"
-#include "loader/core/CoreFakes.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -49,7 +49,7 @@ using Bytes = std::vector<std::uint8_t>;
 /// A serial channel that opens without a device (or fails, on request) and
 /// records every write.
 class CFakeChannel : public CSerialChannel {
-public:
+ public:
   bool Open() override {
     PrepareOpen();
     ++m_nOpens;
@@ -80,20 +80,25 @@ T* Control(const QWidget& window, int id) {
   return window.findChild<T*>(QString::number(id));
 }
 
-QString Text(const QWidget& window, int id) { return Control<QLineEdit>(window, id)->text(); }
+QString Text(const QWidget& window, int id) {
+  return Control<QLineEdit>(window, id)->text();
+}
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+QString U(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
 
 class DownloadWindowTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { qttest::App(); }
 
   /// Writes Romvale.cfg serving ROM images from rom/ at 57600 bit/s on COM1.
   void WriteConfig() {
     fs::create_directories(RomDir());
-    WriteFile(m_Dir.Path() / "Romvale.cfg",
-              "[Location]\r\nROMFILE=" + RomDir().string() + "\r\nBLLFILE=" + RomDir().string() +
-                  "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\nMODEM=ATZ\r\n");
+    WriteFile(
+        m_Dir.Path() / "Romvale.cfg",
+        "[Location]\r\nROMFILE=" + RomDir().string() + "\r\nBLLFILE=" + RomDir().string() +
+            "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\nMODEM=ATZ\r\n");
   }
 
   /// Creates the window and the core the way the program does, and starts it.
@@ -190,20 +195,20 @@ TEST_F(DownloadWindowTest, MenuHasItsCommandsAndShowsTheirPrompts) {
   QStringList items;
   for (QAction* top : menuBar->actions()) {
     titles << top->text();
-    for (QAction* item : top->menu()->actions()) items << (item->isSeparator() ? "-" : item->text());
+    for (QAction* item : top->menu()->actions())
+      items << (item->isSeparator() ? "-" : item->text());
   }
   EXPECT_EQ(titles, QStringList({U("파일"), U("설정"), U("정보")}));
-  EXPECT_EQ(items, QStringList({U("설정 저장"), "-", U("종료"), U("롬 파일 위치 설정"),
-                                U("통신 포트 설정"), "About Romvale...", "-",
-                                U("Tarvix 정보(&A)...")}));
+  EXPECT_EQ(items,
+            QStringList({U("설정 저장"), "-", U("종료"), U("롬 파일 위치 설정"),
+                         U("통신 포트 설정"), "About Romvale...", "-", U("Tarvix 정보(&A)...")}));
 
   auto* status = m_pWindow->findChild<QStatusBar*>();
   ASSERT_NE(status, nullptr);
-  const std::pair<int, const char*> prompts[] = {
-      {32781, "Configration save"},
-      {32780, "Exit program"},
-      {32777, "change directory for ROM file location "},
-      {32779, "change property for communication port"}};
+  const std::pair<int, const char*> prompts[] = {{32781, "Configration save"},
+                                                 {32780, "Exit program"},
+                                                 {32777, "change directory for ROM file location "},
+                                                 {32779, "change property for communication port"}};
   for (const auto& [id, prompt] : prompts) {
     Command(id)->showStatusText(menuBar);  // what hovering the item does
     EXPECT_EQ(status->currentMessage(), QString(prompt)) << id;
@@ -278,8 +283,8 @@ TEST_F(DownloadWindowTest, PortDialogOkReopensThePortAndSaveWritesTheFile) {
   qttest::WhenModal([](QWidget* modal) {
     ASSERT_NE(modal, nullptr);
     EXPECT_EQ(modal->windowTitle(), U("통신 포트 설정"));
-    QTest::mouseClick(modal->findChild<QRadioButton*>("1017"), Qt::LeftButton);   // COM3
-    QTest::mouseClick(modal->findChild<QRadioButton*>("1024"), Qt::LeftButton);   // 9600
+    QTest::mouseClick(modal->findChild<QRadioButton*>("1017"), Qt::LeftButton);  // COM3
+    QTest::mouseClick(modal->findChild<QRadioButton*>("1024"), Qt::LeftButton);  // 9600
     QTest::mouseClick(modal->findChild<QPushButton*>("1"), Qt::LeftButton);
   });
   QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1005), Qt::LeftButton);

@@ -25,7 +25,9 @@ T* Control(const QWidget& dialog, int id) {
   return dialog.findChild<T*>(QString::number(id));
 }
 
-QRadioButton* Radio(const QWidget& dialog, int id) { return Control<QRadioButton>(dialog, id); }
+QRadioButton* Radio(const QWidget& dialog, int id) {
+  return Control<QRadioButton>(dialog, id);
+}
 
 /// Ids of the checked radio buttons among `ids`.
 std::vector<int> Checked(const QWidget& dialog, std::initializer_list<int> ids) {
@@ -49,7 +51,7 @@ void Click(QWidget& dialog, int id) {
 }
 
 class PortSetDlgTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { qttest::App(); }
 };
 
@@ -76,8 +78,10 @@ TEST_F(PortSetDlgTest, TemplateOrderTextsAndStates) {
   EXPECT_FALSE(Radio(dialog, 1019)->isEnabled());
 
   // Each group numbers its buttons from its first one, in template order.
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(Radio(dialog, kPortIds[i])->group()->id(Radio(dialog, kPortIds[i])), i);
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(Radio(dialog, kRateIds[i])->group()->id(Radio(dialog, kRateIds[i])), i);
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(Radio(dialog, kPortIds[i])->group()->id(Radio(dialog, kPortIds[i])), i);
+  for (int i = 0; i < 9; ++i)
+    EXPECT_EQ(Radio(dialog, kRateIds[i])->group()->id(Radio(dialog, kRateIds[i])), i);
   EXPECT_EQ(Radio(dialog, 1019)->group()->id(Radio(dialog, 1019)), 0);
   EXPECT_EQ(Radio(dialog, 1020)->group()->id(Radio(dialog, 1020)), 1);
 
@@ -86,14 +90,16 @@ TEST_F(PortSetDlgTest, TemplateOrderTextsAndStates) {
   QWidget* w = ok;
   for (int n = 0; n < 100 && (n == 0 || w != ok); ++n, w = w->nextInFocusChain())
     if (auto* b = qobject_cast<QAbstractButton*>(w)) order.push_back(b->objectName().toInt());
-  const std::vector<int> expected = {1, 2, 1015, 1016, 1017, 1018, 1026, 1027, 1028, 1029, 1019,
-                                     1020, 1021, 1022, 1023, 1024, 1025, 1037, 1038, 1039, 1040};
+  const std::vector<int> expected = {1,    2,    1015, 1016, 1017, 1018, 1026,
+                                     1027, 1028, 1029, 1019, 1020, 1021, 1022,
+                                     1023, 1024, 1025, 1037, 1038, 1039, 1040};
   EXPECT_EQ(order, expected);
 
   QStringList groupTitles;
   for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) groupTitles << box->title();
-  EXPECT_EQ(groupTitles, QStringList({QString::fromUtf8("통신 포트"), QString::fromUtf8("통신 형식"),
-                                      QString::fromUtf8("통신 속도")}));
+  EXPECT_EQ(groupTitles,
+            QStringList({QString::fromUtf8("통신 포트"), QString::fromUtf8("통신 형식"),
+                         QString::fromUtf8("통신 속도")}));
 
   for (int id : {1048, 1049}) {
     auto* edit = Control<QLineEdit>(dialog, id);
@@ -110,7 +116,8 @@ TEST_F(PortSetDlgTest, DirectLineAt2400Selects57600AndDisablesLowRates) {
   EXPECT_EQ(Checked(dialog, {1021, 1022, 1023, 1024, 1025, 1037, 1038, 1039, 1040}),
             std::vector<int>{1039});
   EXPECT_EQ(EnabledRates(dialog), (std::vector<int>{1023, 1024, 1025, 1037, 1038, 1039, 1040}));
-  EXPECT_EQ(Checked(dialog, {1015, 1016, 1017, 1018, 1026, 1027, 1028, 1029}), std::vector<int>{1016});
+  EXPECT_EQ(Checked(dialog, {1015, 1016, 1017, 1018, 1026, 1027, 1028, 1029}),
+            std::vector<int>{1016});
   EXPECT_EQ(Checked(dialog, {1019, 1020}), std::vector<int>{1020});
 }
 

@@ -2,9 +2,9 @@
 // pseudo-terminal downloads a ROM image while the window follows.
 #include "window/DownloadWindow.h"
 
-#include "runtime/LoaderRuntime.h"
-#include "loader/comm/PtyPair.h"
 #include "QtTestApp.h"
+#include "loader/comm/PtyPair.h"
+#include "runtime/LoaderRuntime.h"
 #include "support/TempDir.h"
 
 #include <QLineEdit>
@@ -42,10 +42,11 @@ bool WaitForStatus(const QWidget& window, const char* expected) {
 
 /// Romvale.cfg for a direct line on the pseudo-terminal at 115200 bit/s.
 void WriteConfig(const CTempDir& dir, const CPtyPair& pty) {
-  WriteFile(dir.Path() / "Romvale.cfg",
-            "[Location]\r\nROMFILE=" + dir.Path().string() +
-                "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=115200bps\r\n[Ports]\r\nCOM1=" +
-                pty.Path() + "\r\n");
+  WriteFile(
+      dir.Path() / "Romvale.cfg",
+      "[Location]\r\nROMFILE=" + dir.Path().string() +
+          "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=115200bps\r\n[Ports]\r\nCOM1=" +
+          pty.Path() + "\r\n");
 }
 
 }  // namespace

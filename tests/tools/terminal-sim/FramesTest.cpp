@@ -18,7 +18,9 @@ Bytes B(std::initializer_list<int> v) {
   return out;
 }
 
-Bytes Text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(std::string_view s) {
+  return Bytes(s.begin(), s.end());
+}
 
 }  // namespace
 
@@ -41,8 +43,10 @@ TEST(SimFrames, TerminalFrames) {
   EXPECT_EQ(RomDone(), B({0x0F, 0x06, 0x0E, 0x08}));
   EXPECT_EQ(BllRequest(BllForm::Mca, "001"),
             B({0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C}));
-  EXPECT_EQ(BllRequest(BllForm::B, "001"), B({0x02, 0x31, 0x42, 0x1C, 0x30, 0x30, 0x31, 0x03, 0x5D}));
-  EXPECT_EQ(BllRequest(BllForm::C, "001"), B({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x31, 0x03, 0x5C}));
+  EXPECT_EQ(BllRequest(BllForm::B, "001"),
+            B({0x02, 0x31, 0x42, 0x1C, 0x30, 0x30, 0x31, 0x03, 0x5D}));
+  EXPECT_EQ(BllRequest(BllForm::C, "001"),
+            B({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x31, 0x03, 0x5C}));
   EXPECT_EQ(BllBegin(), B({0x02, 0x33, 0x03, 0x30}));
   EXPECT_EQ(BllNext(0, kAck), B({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}));
   EXPECT_EQ(BllTerminalError(), B({0x02, 0x37, 0x03, 0x34}));
@@ -69,7 +73,8 @@ TEST(SimFrames, ImageChecksumCoversTheFirstHalfOnly) {
 
 TEST(SimFrames, StartRepliesCarryBlockCounts) {
   const Bytes image(5000, 0);
-  EXPECT_EQ(RomStartReply(image, kRomBlockSize), B({0x0F, 0x32, 0x00, 0x03, 0x00, 0x00, 0x0E, 0x3F}));
+  EXPECT_EQ(RomStartReply(image, kRomBlockSize),
+            B({0x0F, 0x32, 0x00, 0x03, 0x00, 0x00, 0x0E, 0x3F}));
   EXPECT_EQ(RomStartReply(image, kRomModemBlockSize),
             B({0x0F, 0x32, 0x00, 0x05, 0x00, 0x00, 0x0E, 0x39}));
   EXPECT_EQ(BllStartReply(300, kBllBlockSize), B({0x02, 0x32, 0x00, 0x02, 0x01, 0x00, 0x03, 0x32}));
@@ -104,7 +109,9 @@ TEST(SimSelectors, RomNamesBothWays) {
   EXPECT_EQ(RomFileNameForSelector(B({'q', 0x1C, 'y', '1', '2', '3'})), "qimod123.rom");
   EXPECT_EQ(RomFileNameForSelector(Text("A")), std::nullopt);
   // The extension is whatever follows in the frame: here 'a', the trailer and the LRC.
-  EXPECT_EQ(RomFileNameForSelector(Text("5a")), "TRM-5.a\x0E" "k");
+  EXPECT_EQ(RomFileNameForSelector(Text("5a")),
+            "TRM-5.a\x0E"
+            "k");
   EXPECT_EQ(RomSelectorForName("TRM-5.jd0"), Text("5"));
   EXPECT_EQ(RomSelectorForName("TRM-M.rom"), Text("Mrom"));
   EXPECT_EQ(RomSelectorForName("qimod042.rom"), B({'q', 0x1C, '0', '0', '4', '2'}));

@@ -18,6 +18,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 using namespace termsim;
@@ -31,7 +33,9 @@ Bytes B(std::initializer_list<int> v) {
   for (int b : v) out.push_back(static_cast<std::uint8_t>(b));
   return out;
 }
-Bytes Text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(std::string_view s) {
+  return Bytes(s.begin(), s.end());
+}
 
 /// A data frame written out field by field; the checksum bytes are given by the
 /// test, only the LRC is a plain XOR here.
@@ -49,23 +53,7 @@ Bytes DataFrame(int start, int trailer, int blockNo, const Bytes& image, std::si
   return f;
 }
 
-class TempDir {
-public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "termsim-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(std::string_view name) const { return (m_path / name).string(); }
-
-private:
-  fs::path m_path;
-};
+using TempDir = testsupport::CTempDir;
 
 void WriteBytes(const std::string& path, const Bytes& data) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -92,55 +80,55 @@ struct Step {
 
 /// Plays the loader from a fixed script on a descriptor it owns, in its own thread.
 class ScriptedLoader {
-public:
+ public:
   ScriptedLoader(int fd, std::vector<Step> steps) : ScriptedLoader(fd, -1, std::move(steps)) {}
   /// Reads the terminal's frames on fd and answers on replyFd (-1: on fd too).
   ScriptedLoader(int fd, int replyFd, std::vector<Step> steps)
-      : m_fd(fd), m_replyFd(replyFd), m_steps(std::move(steps)), m_thread([this] { Run(); }) {}
+      : m_nFd(fd), m_nReplyFd(replyFd), m_Steps(std::move(steps)), m_Thread([this] { Run(); }) {}
   ~ScriptedLoader() {
     Finish();
-    if (m_fd >= 0) ::close(m_fd);
-    if (m_replyFd >= 0) ::close(m_replyFd);
+    if (m_nFd >= 0) ::close(m_nFd);
+    if (m_nReplyFd >= 0) ::close(m_nReplyFd);
   }
   ScriptedLoader(const ScriptedLoader&) = delete;
   ScriptedLoader& operator=(const ScriptedLoader&) = delete;
 
   /// Stops waiting and returns what went wrong on the loader's side ("" = script done).
   std::string Finish() {
-    m_stop = true;
-    if (m_thread.joinable()) m_thread.join();
-    return m_failure;
+    m_bStop = true;
+    if (m_Thread.joinable()) m_Thread.join();
+    return m_strFailure;
   }
 
-private:
+ private:
   void Run() {
-    for (std::size_t i = 0; i < m_steps.size(); ++i) {
+    for (std::size_t i = 0; i < m_Steps.size(); ++i) {
       Bytes got;
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (got.size() < m_steps[i].expect.size()) {
-        if (m_stop || std::chrono::steady_clock::now() > deadline) {
-          m_failure = "step " + std::to_string(i) + ": got only " + Hex(got);
+      while (got.size() < m_Steps[i].expect.size()) {
+        if (m_bStop || std::chrono::steady_clock::now() > deadline) {
+          m_strFailure = "step " + std::to_string(i) + ": got only " + Hex(got);
           return;
         }
-        pollfd pfd{m_fd, POLLIN, 0};
+        pollfd pfd{m_nFd, POLLIN, 0};
         if (::poll(&pfd, 1, 20) <= 0) continue;
         std::uint8_t chunk[4096];
-        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(m_nFd, chunk, sizeof chunk);
         if (n <= 0) continue;
         got.insert(got.end(), chunk, chunk + n);
       }
-      if (got != m_steps[i].expect) {
-        m_failure = "step " + std::to_string(i) + ": got " + Hex(got, 64) + ", expected " +
-                    Hex(m_steps[i].expect, 64);
+      if (got != m_Steps[i].expect) {
+        m_strFailure = "step " + std::to_string(i) + ": got " + Hex(got, 64) + ", expected " +
+                       Hex(m_Steps[i].expect, 64);
         return;
       }
       std::size_t done = 0;
-      const Bytes& reply = m_steps[i].reply;
+      const Bytes& reply = m_Steps[i].reply;
       while (done < reply.size()) {
-        const ssize_t n = ::write(m_replyFd >= 0 ? m_replyFd : m_fd, reply.data() + done,
-                                  reply.size() - done);
+        const ssize_t n =
+            ::write(m_nReplyFd >= 0 ? m_nReplyFd : m_nFd, reply.data() + done, reply.size() - done);
         if (n <= 0) {
-          m_failure = "step " + std::to_string(i) + ": write failed";
+          m_strFailure = "step " + std::to_string(i) + ": write failed";
           return;
         }
         done += static_cast<std::size_t>(n);
@@ -148,12 +136,12 @@ private:
     }
   }
 
-  int m_fd;
-  int m_replyFd;
-  std::vector<Step> m_steps;
-  std::atomic<bool> m_stop{false};
-  std::string m_failure;
-  std::thread m_thread;
+  int m_nFd;
+  int m_nReplyFd;
+  std::vector<Step> m_Steps;
+  std::atomic<bool> m_bStop{false};
+  std::string m_strFailure;
+  std::thread m_Thread;
 };
 
 /// A pty made by the simulator, with the loader's end opened by the test.
@@ -169,31 +157,31 @@ struct PtyPair {
 
 /// A listener on 127.0.0.1 with an ephemeral port; Accept hands over the connection.
 class Listener {
-public:
+ public:
   Listener() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_nFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 && ::listen(m_fd, 4) == 0 &&
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-      m_port = ntohs(addr.sin_port);
+    if (::bind(m_nFd, reinterpret_cast<sockaddr*>(&addr), len) == 0 && ::listen(m_nFd, 4) == 0 &&
+        ::getsockname(m_nFd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+      m_nPort = ntohs(addr.sin_port);
     }
   }
-  ~Listener() { ::close(m_fd); }
+  ~Listener() { ::close(m_nFd); }
   Listener(const Listener&) = delete;
   Listener& operator=(const Listener&) = delete;
-  int Port() const { return m_port; }
+  int Port() const { return m_nPort; }
   int Accept() {
-    pollfd pfd{m_fd, POLLIN, 0};
+    pollfd pfd{m_nFd, POLLIN, 0};
     if (::poll(&pfd, 1, 5000) <= 0) return -1;
-    return ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+    return ::accept4(m_nFd, nullptr, nullptr, SOCK_CLOEXEC);
   }
 
-private:
-  int m_fd = -1;
-  int m_port = 0;
+ private:
+  int m_nFd = -1;
+  int m_nPort = 0;
 };
 
 /// The 5000-byte image of the three-block ROM exchange: zeros except 0x11 at 0,
@@ -392,11 +380,14 @@ TEST(SimRawFrame, ExactReplyOrSilence) {
   // a frame at idle that is no request gets nothing.
   const Bytes lateFs = B({0x02, 0x31, 0x42, 0x30, 0x30, 0x31, 0x1C, 0x5E});
   const Bytes reject = B({0x02, 0x37, 0x31, 0x31, 0x31, 0x03, 0x05});
-  ScriptedLoader loader(pty.loaderFd, {{lateFs, reject}, {B({0x0F, 0x33, 0x0E, 0x3D}), {}},
+  ScriptedLoader loader(pty.loaderFd, {{lateFs, reject},
+                                       {B({0x0F, 0x33, 0x0E, 0x3D}), {}},
                                        {B({0x0F, 0x06, 0x0E, 0x08}), B({0x0F})}});
   EXPECT_TRUE(ExchangeFrame(*pty.sim, lateFs, reject, Millis(2000), Millis(100)).ok);
-  EXPECT_TRUE(ExchangeFrame(*pty.sim, B({0x0F, 0x33, 0x0E, 0x3D}), {}, Millis(2000), Millis(100)).ok);
-  const Result r = ExchangeFrame(*pty.sim, B({0x0F, 0x06, 0x0E, 0x08}), {}, Millis(2000), Millis(100));
+  EXPECT_TRUE(
+      ExchangeFrame(*pty.sim, B({0x0F, 0x33, 0x0E, 0x3D}), {}, Millis(2000), Millis(100)).ok);
+  const Result r =
+      ExchangeFrame(*pty.sim, B({0x0F, 0x06, 0x0E, 0x08}), {}, Millis(2000), Millis(100));
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("unexpected reply"), std::string::npos) << r.error;
   EXPECT_EQ(loader.Finish(), "");
@@ -420,9 +411,12 @@ TEST(SimBllDownload, ThreeHundredByteBFileOverTcp) {
         B({0x02, 0x32, 0x00, 0x02, 0x01, 0x00, 0x03, 0x32})},
        {B({0x02, 0x33, 0x03, 0x30}), DataFrame(0x02, 0x03, 0, image, 0, 256, 0x01, 0x00)},
        // A "next" with a broken LRC first: the reject, and the session goes on.
-       {B({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0xCF}), B({0x02, 0x37, 0x31, 0x31, 0x31, 0x03, 0x05})},
-       {B({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}), DataFrame(0x02, 0x03, 1, image, 256, 44, 0x00, 0x7F)},
-       {B({0x02, 0x35, 0x00, 0x01, 0x06, 0x03, 0x31}), B({0x02, 0x36, 0x00, 0x02, 0x00, 0x02, 0x03, 0x35})}});
+       {B({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0xCF}),
+        B({0x02, 0x37, 0x31, 0x31, 0x31, 0x03, 0x05})},
+       {B({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}),
+        DataFrame(0x02, 0x03, 1, image, 256, 44, 0x00, 0x7F)},
+       {B({0x02, 0x35, 0x00, 0x01, 0x06, 0x03, 0x31}),
+        B({0x02, 0x36, 0x00, 0x02, 0x00, 0x02, 0x03, 0x35})}});
   DownloadOptions opt;
   opt.family = Family::Bll;
   opt.bllForm = BllForm::B;
@@ -472,13 +466,12 @@ TEST(SimModem, AnswersTheCallAndSeesTextModeAgain) {
   {
     PtyPair pty;
     ASSERT_TRUE(pty.sim && pty.loaderFd >= 0);
-    ScriptedLoader loader(pty.loaderFd,
-                          {{{}, Text("AT&F&C1&D2E1&K3\r")},
-                           {Text("\r\nOK\r\n"), {}},
-                           {Text("\r\nRING\r\n"), Text("ATA\r")},
-                           {Text("\r\nRING\r\n"), Text("ATA\r")},
-                           {Text("\r\nCONNECT 2400\r\n"), B({0x05, 0x05, 0x05})},
-                           {Text("\r\nRING\r\n"), Text("ATA\r")}});
+    ScriptedLoader loader(pty.loaderFd, {{{}, Text("AT&F&C1&D2E1&K3\r")},
+                                         {Text("\r\nOK\r\n"), {}},
+                                         {Text("\r\nRING\r\n"), Text("ATA\r")},
+                                         {Text("\r\nRING\r\n"), Text("ATA\r")},
+                                         {Text("\r\nCONNECT 2400\r\n"), B({0x05, 0x05, 0x05})},
+                                         {Text("\r\nRING\r\n"), Text("ATA\r")}});
     ModemOptions opt;
     opt.initTimeout = Millis(2000);
     opt.quietTime = Millis(100);
@@ -500,7 +493,8 @@ TEST(SimModem, AnswersTheCallAndSeesTextModeAgain) {
     opt.initTimeout = Millis(2000);
     const Result r = RunModemAnswer(*pty.sim, opt);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error.find("ATA after RING 1: reply differs at offset 0"), std::string::npos) << r.error;
+    EXPECT_NE(r.error.find("ATA after RING 1: reply differs at offset 0"), std::string::npos)
+        << r.error;
   }
 }
 
@@ -559,8 +553,10 @@ TEST(SimCommandLine, HelpUsageErrorsAndARun) {
         {{B({0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C}),
           B({0x02, 0x32, 0x00, 0x02, 0x01, 0x00, 0x03, 0x32})},
          {B({0x02, 0x33, 0x03, 0x30}), DataFrame(0x02, 0x03, 0, image, 0, 256, 0x01, 0x00)},
-         {B({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}), DataFrame(0x02, 0x03, 1, image, 256, 44, 0x00, 0x7F)},
-         {B({0x02, 0x35, 0x00, 0x01, 0x06, 0x03, 0x31}), B({0x02, 0x36, 0x00, 0x02, 0x00, 0x02, 0x03, 0x35})}});
+         {B({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}),
+          DataFrame(0x02, 0x03, 1, image, 256, 44, 0x00, 0x7F)},
+         {B({0x02, 0x35, 0x00, 0x01, 0x06, 0x03, 0x31}),
+          B({0x02, 0x36, 0x00, 0x02, 0x00, 0x02, 0x03, 0x35})}});
     sim.join();
     EXPECT_EQ(loader.Finish(), "");
   }
