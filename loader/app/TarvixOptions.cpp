@@ -108,11 +108,17 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
   QStringList arguments{QStringLiteral("Tarvix")};
   for (std::string_view arg : args) arguments << Q(arg);
   if (!parser.parse(arguments)) {
-    error = parser.errorText().toStdString();
+    // Worded as VB7350CustomInstall's command line words it.
+    const QStringList unknown = parser.unknownOptionNames();
+    error = unknown.isEmpty()
+                ? parser.errorText().toStdString()
+                : "Unknown option: " + std::string(unknown.front().size() == 1 ? "-" : "--") +
+                      unknown.front().toStdString();
     return std::nullopt;
   }
   if (!parser.positionalArguments().isEmpty()) {
-    error = "unexpected argument '" + parser.positionalArguments().front().toStdString() + "'";
+    error = "The following argument was not expected: " +
+            parser.positionalArguments().front().toStdString();
     return std::nullopt;
   }
 

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   std::string error;
   const auto options = ParseTarvixArgs(args, error);
   if (!options) {
-    std::cerr << "Tarvix: " << error << "\nTry 'Tarvix --help'.\n";
+    std::cerr << error << "\nTry 'Tarvix --help'.\n";
     return 2;
   }
   if (options->bHelp) {

@@ -49,6 +49,19 @@ TEST(TarvixArgs, GoodAndBadCommandLines) {
       TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]] [--config FILE]"));
 }
 
+TEST(TarvixArgs, MistakesAreNamedAsTheOtherProgramNamesThem) {
+  std::string error;
+  using Args = std::vector<std::string_view>;
+  EXPECT_FALSE(ParseTarvixArgs(Args{"--headless", "--bogus"}, error));
+  EXPECT_EQ(error, "Unknown option: --bogus");
+  EXPECT_FALSE(ParseTarvixArgs(Args{"-x"}, error));
+  EXPECT_EQ(error, "Unknown option: -x");
+  EXPECT_FALSE(ParseTarvixArgs(Args{"headless"}, error));
+  EXPECT_EQ(error, "The following argument was not expected: headless");
+  EXPECT_FALSE(ParseTarvixArgs(Args{"--headless", "--tcp-port", "0"}, error));
+  EXPECT_EQ(error, "--tcp-port: bad TCP port '0' (1..65535)");
+}
+
 TEST(TarvixArgs, HelpListsEveryOptionOnce) {
   const std::string usage = TarvixUsage();
   for (std::string_view option :
