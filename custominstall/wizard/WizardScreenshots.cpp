@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "generator/BuildNotice.h"
+#include "payloads/Payloads.h"
 #include "settings/OutputFolder.h"
 #include "wizard/Artwork.h"
 #include "wizard/DeviceNamesDlg.h"
@@ -19,6 +21,7 @@
 #include "wizard/SummaryDlg.h"
 #include "wizard/VidPidDlg.h"
 #include "wizard/WelcomeDlg.h"
+#include "wizard/WizardWindow.h"
 
 namespace {
 
@@ -36,11 +39,14 @@ class CNoFolderBrowser : public IFolderBrowser {
   std::string BrowseForFolder() override { return "_NoDirSelected_"; }
 };
 
-bool Save(QWidget& page, const QDir& dir, const QString& name) {
-  page.show();
+// Shows page in the wizard's one window, as the running wizard does, and grabs the window.
+bool Save(CWizardWindow& window, CWizardPageDlg& page, bool showNotice, const QDir& dir,
+          const QString& name) {
+  window.SetPage(&page, showNotice);
+  window.show();
   QApplication::processEvents();
   const QString path = dir.filePath(name);
-  const bool saved = page.grab().save(path, "PNG");
+  const bool saved = window.grab().save(path, "PNG");
   page.hide();
   QTextStream(stdout) << (saved ? "wrote " : "could not write ") << path << '\n';
   return saved;
@@ -74,23 +80,25 @@ int main(int argc, char** argv) {
   PackageSettings settings;
   settings.OutputDirectory = DefaultOutputDirectory("/home/user");
 
+  CWizardWindow window(CWizardPageDlg::ToQString(PlaceholderNotice(EmbeddedPayloadBuild())));
   bool ok = true;
   CWelcomeDlg welcome(box, "/home/user");
-  ok &= Save(welcome, dir, QStringLiteral("wizard-1-welcome.png"));
+  ok &= Save(window, welcome, true, dir, QStringLiteral("wizard-1-welcome.png"));
   CNamesDlg names(box, settings);
-  ok &= Save(names, dir, QStringLiteral("wizard-2-names.png"));
+  ok &= Save(window, names, false, dir, QStringLiteral("wizard-2-names.png"));
   CDeviceNamesDlg deviceNames(box, settings);
-  ok &= Save(deviceNames, dir, QStringLiteral("wizard-3-device-names.png"));
+  ok &= Save(window, deviceNames, false, dir, QStringLiteral("wizard-3-device-names.png"));
   CVidPidDlg vidPid(box, settings);
-  ok &= Save(vidPid, dir, QStringLiteral("wizard-4-vid-pid.png"));
+  ok &= Save(window, vidPid, false, dir, QStringLiteral("wizard-4-vid-pid.png"));
   COptionsDlg options(box, settings);
-  ok &= Save(options, dir, QStringLiteral("wizard-5-options.png"));
+  ok &= Save(window, options, false, dir, QStringLiteral("wizard-5-options.png"));
   COptionsDlg noPreinstaller(box, settings);
   noPreinstaller.GeneratePreinstallerCheck()->click();
-  ok &= Save(noPreinstaller, dir, QStringLiteral("wizard-5-options-no-preinstaller.png"));
+  ok &= Save(window, noPreinstaller, false, dir,
+             QStringLiteral("wizard-5-options-no-preinstaller.png"));
   COutputDirDlg outputDir(box, browser, settings, "/home/user");
-  ok &= Save(outputDir, dir, QStringLiteral("wizard-6-output-folder.png"));
+  ok &= Save(window, outputDir, false, dir, QStringLiteral("wizard-6-output-folder.png"));
   CSummaryDlg summary(box, settings);
-  ok &= Save(summary, dir, QStringLiteral("wizard-7-summary.png"));
+  ok &= Save(window, summary, true, dir, QStringLiteral("wizard-7-summary.png"));
   return ok ? 0 : 1;
 }
