@@ -173,7 +173,7 @@ TEST_F(DownloadWindowTest, ShowsControlsTextsAndLoadedSettings) {
   EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
 }
 
-TEST_F(DownloadWindowTest, EnterDoesNotCloseTheWindow) {
+TEST_F(DownloadWindowTest, EnterDoesNotCloseTheWindowEscDoes) {
   WriteConfig();
   ASSERT_TRUE(Start());
   m_pWindow->show();
@@ -184,6 +184,8 @@ TEST_F(DownloadWindowTest, EnterDoesNotCloseTheWindow) {
   Control<QLineEdit>(*m_pWindow, 1006)->setFocus();
   QTest::keyClick(m_pWindow.get(), Qt::Key_Return);
   EXPECT_TRUE(m_pWindow->isVisible());
+  QTest::keyClick(m_pWindow.get(), Qt::Key_Escape);
+  EXPECT_FALSE(m_pWindow->isVisible());
 }
 
 TEST_F(DownloadWindowTest, MenuHasItsCommandsAndShowsTheirPrompts) {
