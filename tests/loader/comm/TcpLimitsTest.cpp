@@ -132,6 +132,11 @@ TEST_F(TcpLimitsTest, SilentConnectionIsClosedAfterTheIdleTime) {
 }
 
 TEST_F(TcpLimitsTest, NoDescriptorLeftPausesAcceptingThenRecovers) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // The sanitizers open files of their own while they check a call; with no
+  // descriptor left they report the check itself as a fault.
+  GTEST_SKIP() << "needs a process without sanitizers";
+#endif
   CReplyServer server({});
   ASSERT_TRUE(server.m_Listen.Listen(0));
   const int fd = ConnectRaw(server.m_Listen.Port());
