@@ -8,6 +8,7 @@
 //   - open descriptors before and after 10 000 TCP connect/close cycles.
 // Every image is compared byte for byte by the simulator.
 #include "support/ChildProcess.h"
+#include "support/FreePort.h"
 #include "support/TempDir.h"
 
 #include "Terminal.h"
@@ -32,6 +33,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+using testsupport::FreeTcpPort;
 
 struct BenchOptions {
   bool bQuick = false;  // smaller images and no paced runs: a smoke run of the bench itself
@@ -43,21 +45,6 @@ void WriteImage(const fs::path& path, std::size_t size) {
     data[i] = static_cast<char>(((i * 131 + 7) ^ (i >> 9)) & 0xFF);
   }
   std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
-}
-
-std::uint16_t FreeTcpPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  std::uint16_t port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
 }
 
 /// One Tarvix --headless in its own folder, serving dir for ROM and BLL files.

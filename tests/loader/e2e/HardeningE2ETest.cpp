@@ -2,6 +2,7 @@
 // frames split in two, a client that never reads, more connections than the
 // cap, files swapped for FIFOs and symlinks, a serial line that takes nothing.
 #include "support/ChildProcess.h"
+#include "support/FreePort.h"
 #include "support/TempDir.h"
 
 #include "Frames.h"
@@ -30,18 +31,7 @@ using termsim::Bytes;
 using termsim::Millis;
 
 namespace {
-int FreeTcpPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(s);
-  return ntohs(addr.sin_port);
-}
-
+using testsupport::FreeTcpPort;
 /// A raw, non-blocking TCP connection to the child (-1 on failure).
 int ConnectRaw(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -2,6 +2,7 @@
 // pseudo-terminal and TCP on 127.0.0.1: downloads, resends, modem dialogue,
 // unplug, a taken port, the command line.
 #include "support/ChildProcess.h"
+#include "support/FreePort.h"
 #include "support/TempDir.h"
 
 #include "Terminal.h"
@@ -27,19 +28,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+using testsupport::FreeTcpPort;
 /// A port that was free a moment ago (the child binds it right after).
-int FreeTcpPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(s);
-  return ntohs(addr.sin_port);
-}
-
 std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
   std::vector<std::uint8_t> data(size);
   for (std::size_t i = 0; i < size; ++i)

@@ -2,6 +2,7 @@
 // Romvale.cfg, --config from another folder, PORT=NONE, a port that hangs up and
 // comes back at its configured path, SIGHUP reloads, and stop signals.
 #include "support/ChildProcess.h"
+#include "support/FreePort.h"
 #include "support/TempDir.h"
 
 #include "Terminal.h"
@@ -28,18 +29,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-int FreeTcpPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(s);
-  return ntohs(addr.sin_port);
-}
+using testsupport::FreeTcpPort;
 
 std::string Pattern(std::size_t size, unsigned seed) {
   std::string data(size, '\0');
