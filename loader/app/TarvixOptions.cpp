@@ -44,6 +44,25 @@ constexpr std::array<OptionSpec, 5> kOptions = {{
     {kVersion, "", "print the program's version"},
 }};
 
+// The settings and lines this program adds to the terminals' protocol and Romvale.cfg.
+constexpr std::string_view kLinuxKeys =
+    "\n"
+    "Romvale.cfg keys added on Linux (a value not understood is a 'warning:' line\n"
+    "that names what is used instead):\n"
+    "  [Ports] COM1..COM8=DEVICE  device of each COM name (default /dev/ttyS0..7)\n"
+    "  [Communication]\n"
+    "  PORT=NONE                  no serial port: TCP only\n"
+    "  TCPPORT=N, TCPADDRESS=IP   where to listen (default 7000, every interface)\n"
+    "  TCPPACE=MS                 pause after each TCP packet (default 500, 0 = none)\n"
+    "  RECONNECT=0|1              reopen a failed serial port (default 1)\n"
+    "  SESSIONTIMEOUT=S           end a download silent this long (default 60, 0 = never)\n"
+    "  TCPMAXCONN=N, TCPIDLE=S    connections held (default 256); idle close (default 300)\n"
+    "  DISPATCH=FRAME|BURST       answer a serial frame once complete (default FRAME)\n"
+    "  FRAMEWAIT=MS               longest wait for the rest of a frame (default 100)\n"
+    "  CONCURRENT=0|1             a download per TCP connection (default 0)\n"
+    "With --headless, each download that ends is a 'done:' or 'failed:' line, and\n"
+    "with CONCURRENT=1 each step of a TCP download a 'session:' line.\n";
+
 QStringList Names(std::string_view names) {
   return QString::fromUtf8(names.data(), static_cast<qsizetype>(names.size()))
       .split(u',', Qt::SkipEmptyParts);
@@ -91,7 +110,7 @@ std::string TarvixUsage() {
       help = end == std::string_view::npos ? std::string_view() : help.substr(end + 1);
     }
   }
-  return text;
+  return text + std::string(kLinuxKeys);
 }
 
 std::string TarvixVersion() {
