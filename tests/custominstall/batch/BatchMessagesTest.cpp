@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "custominstall/TestSupport.h"
+#include "custominstall/batch/BatchRun.h"
 #include "generator/BuildNotice.h"
 #include "support/ChildProcess.h"
 
@@ -22,25 +23,6 @@ namespace fs = std::filesystem;
 using namespace testsupport;
 
 namespace {
-
-struct BatchResult {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-BatchResult RunWith(const std::vector<std::string>& args) {
-  const std::vector<std::string_view> views(args.begin(), args.end());
-  std::ostringstream out;
-  std::ostringstream err;
-  const int code = RunBatch(views, out, err);
-  return {code, out.str(), err.str()};
-}
-
-std::string Warning() {
-  const std::string notice = PlaceholderNotice(EmbeddedPayloadBuild());
-  return notice.empty() ? "" : "warning: " + notice + "\n";
-}
 
 // Sets an environment variable for the life of the object.
 class CScopedEnv {

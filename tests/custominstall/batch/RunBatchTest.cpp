@@ -12,6 +12,7 @@
 
 #include "batch/BatchOptions.h"
 #include "custominstall/TestSupport.h"
+#include "custominstall/batch/BatchRun.h"
 #include "generator/BuildNotice.h"
 #include "generator/GenerateFiles.h"
 
@@ -21,26 +22,6 @@ using namespace testsupport;
 namespace {
 
 const fs::path kGoldenDir = VB7350_GOLDEN_DIR;
-
-struct BatchResult {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-BatchResult RunWith(const std::vector<std::string>& args) {
-  const std::vector<std::string_view> views(args.begin(), args.end());
-  std::ostringstream out;
-  std::ostringstream err;
-  const int code = RunBatch(views, out, err);
-  return {code, out.str(), err.str()};
-}
-
-// What a build with placeholder payloads prints first on stderr ("" with real payloads).
-std::string Warning() {
-  const std::string notice = PlaceholderNotice(EmbeddedPayloadBuild());
-  return notice.empty() ? "" : "warning: " + notice + "\n";
-}
 
 std::vector<std::string> Args(const std::string& output, std::initializer_list<std::string> more) {
   std::vector<std::string> args = {"--batch", "--output", output};
