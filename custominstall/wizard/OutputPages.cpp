@@ -2,9 +2,12 @@
 #include "wizard/OutputPages.h"
 
 #include "generator/GenerateFiles.h"
+#include "generator/GeneratorTexts.h"
 #include "settings/DirectoryTree.h"
 #include "settings/OutputFolder.h"
 #include "settings/Validation.h"
+
+#include <utility>
 
 COutputDirPage::COutputDirPage(PackageSettings settings, std::string homeDir)
     : CPageLogic(std::move(settings)),
@@ -49,6 +52,29 @@ void COutputDirPage::OnBack() {
   m_Settings.OutputDirectory = m_strOutputDirectory;
 }
 
+namespace {
+
+/// Passes every message on; the success box also names the folder the files are in.
+class CFolderNamingBox : public IMessageBox {
+ public:
+  CFolderNamingBox(IMessageBox& box, std::string folder)
+      : m_Box(box), m_strFolder(std::move(folder)) {}
+  MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
+                     MessageButtons buttons, bool ownedByPage, std::string_view detail) override {
+    if (text == kFilesGeneratedText && detail.empty()) {
+      return m_Box.Show(text, caption, icon, buttons, ownedByPage, m_strFolder);
+    }
+    return m_Box.Show(text, caption, icon, buttons, ownedByPage, detail);
+  }
+
+ private:
+  IMessageBox& m_Box;
+  std::string m_strFolder;
+};
+
+}  // namespace
+
 bool CSummaryPage::OnFinish(IMessageBox& box) const {
-  return GenerateFiles(m_Settings, box);
+  CFolderNamingBox namingBox(box, std::string(kGeneratedFolderLabel) + m_Settings.OutputDirectory);
+  return GenerateFiles(m_Settings, namingBox);
 }

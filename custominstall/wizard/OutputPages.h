@@ -13,6 +13,9 @@ inline constexpr std::string_view kNoDirSelected = "_NoDirSelected_";
 inline constexpr std::string_view kBrowseForFolderTitle =
     "Select a Folder to Generate Your Setup Files In:";
 
+/// Under "Files Successfully Generated" in the wizard: where the files are.
+inline constexpr std::string_view kGeneratedFolderLabel = "Folder: ";
+
 inline constexpr std::string_view kCreateDirectoryQuestion =
     "Directory does not exist, do you want to create it?";
 

@@ -101,7 +101,18 @@ void COptionsPage::OnPreinstallerClicked(bool checked) {
 }
 
 void COptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
-  ShowPageMessage(box, helpText);
+  ShowPageMessage(box, AsParagraphs(helpText));
+}
+
+std::string COptionsPage::AsParagraphs(std::string_view text) {
+  std::string joined(text);
+  for (std::size_t i = 0; i < joined.size(); ++i) {
+    if (joined[i] != '\n') continue;
+    const bool blankBefore = i > 0 && joined[i - 1] == '\n';
+    const bool blankAfter = i + 1 < joined.size() && joined[i + 1] == '\n';
+    if (!blankBefore && !blankAfter) joined[i] = ' ';
+  }
+  return joined;
 }
 
 bool COptionsPage::OnNext(IMessageBox& box) {

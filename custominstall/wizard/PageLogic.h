@@ -83,8 +83,12 @@ class COptionsPage : public CPageLogic {
   /// are checked again, the target directory goes back to its default and the
   /// dependent controls hide; checked, they show again as they were.
   void OnPreinstallerClicked(bool checked);
-  /// Shows the help text of one "?" button.
+  /// Shows the help text of one "?" button, its paragraphs joined into running
+  /// lines so the box wraps them at its own width.
   static void ShowHelp(IMessageBox& box, std::string_view helpText);
+  /// The text with each line break inside a paragraph made a space; blank
+  /// lines between paragraphs stay.
+  static std::string AsParagraphs(std::string_view text);
   /// Target directory check (the Windows rule), then store; false with the directory
   /// message when it fails.
   bool OnNext(IMessageBox& box);

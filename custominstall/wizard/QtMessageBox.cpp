@@ -1,8 +1,13 @@
 // The wizard's message boxes on screen.
 #include "wizard/QtMessageBox.h"
 
+#include "wizard/WizardPageDlg.h"
+
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QString>
 
 namespace {
@@ -30,9 +35,17 @@ QString FromBytes(std::string_view text) {
 MessageResult CQtMessageBox::Show(std::string_view text, std::string_view caption, MessageIcon icon,
                                   MessageButtons buttons, bool ownedByPage,
                                   std::string_view detail) {
+  static_cast<void>(caption);  // every box on screen carries the wizard's own caption
   QWidget* owner = ownedByPage ? QApplication::activeModalWidget() : nullptr;
-  const QString title = caption.empty() ? QStringLiteral("Error") : FromBytes(caption);
+  const QString title = CWizardPageDlg::ToQString(CWizardPageDlg::kCaption);
   QMessageBox box(ToQtIcon(icon), title, FromBytes(text), QMessageBox::NoButton, owner);
+  // A short message would make a box too narrow for its caption, which the
+  // window manager then cuts; keep room for the caption and the title buttons.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int width = QFontMetrics(box.font()).horizontalAdvance(title) * 3 / 2 + 120;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   // The cause (path and reason) under the design's text, shown at once.
   if (!detail.empty()) {
     box.setInformativeText(FromBytes(detail));

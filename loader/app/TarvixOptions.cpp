@@ -1,12 +1,15 @@
-// Tarvix's command-line options on QCommandLineParser, described once in a table.
+// Tarvix's command-line options, described once in a table.
 #include "app/TarvixOptions.h"
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
+#include "app/OptionScan.h"
+#include "window/WindowTexts.h"
+
 #include <QStringList>
 
 #include <array>
 #include <charconv>
+#include <utility>
+#include <vector>
 
 #ifndef TARVIX_VERSION
 #error "TARVIX_VERSION must give the program's version"
@@ -89,9 +92,13 @@ std::string TarvixUsage() {
   std::string text =
       "Usage: Tarvix [--headless [--tcp-port N]] [--config FILE] [--help] [--version]\n"
       "Firmware download server for terminals, on a serial port and TCP/IP.\n"
-      "Reads Romvale.cfg in the current directory unless --config names another file.\n"
+      "Reads Romvale.cfg in the current directory unless --config names another file;\n"
+      "without either, the window uses $XDG_CONFIG_HOME/tarvix/Romvale.cfg\n"
+      "(~/.config/tarvix/Romvale.cfg), which 설정 저장 creates.\n"
       "Start-up lines, warnings about the configuration and the serial port's\n"
       "failures and reconnects are 'info:' and 'warning:' lines on stderr.\n"
+      "An option's value follows it after a blank or '=' (--config=FILE); '--' ends\n"
+      "the options.\n"
       "\n"
       "  (no option)          open the Romvale window\n";
   constexpr std::size_t kColumn = 23;
@@ -114,30 +121,20 @@ std::string TarvixUsage() {
 }
 
 std::string TarvixVersion() {
-  return std::string("Tarvix ") + TARVIX_VERSION + "\n";
+  // The window's caption carries the version the terminals' users know.
+  return std::string("Tarvix ") + TARVIX_VERSION + " (" + std::string(wnd::kShownVersion) + ")\n";
 }
 
 std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> args,
                                              std::string& error) {
-  QCommandLineParser parser;
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  std::vector<ScanOption> table;
   for (const OptionSpec& option : kOptions) {
-    parser.addOption(QCommandLineOption(Names(option.names), Q(option.help), Q(option.valueName)));
+    table.push_back({Names(option.names), !option.valueName.empty()});
   }
-  QStringList arguments{QStringLiteral("Tarvix")};
-  for (std::string_view arg : args) arguments << Q(arg);
-  if (!parser.parse(arguments)) {
-    // Worded as VB7350CustomInstall's command line words it.
-    const QStringList unknown = parser.unknownOptionNames();
-    error = unknown.isEmpty()
-                ? parser.errorText().toStdString()
-                : "Unknown option: " + std::string(unknown.front().size() == 1 ? "-" : "--") +
-                      unknown.front().toStdString();
-    return std::nullopt;
-  }
+  OptionScan parser(std::move(table));
+  if (!parser.parse(args, error)) return std::nullopt;
   if (!parser.positionalArguments().isEmpty()) {
-    error = "The following argument was not expected: " +
-            parser.positionalArguments().front().toStdString();
+    error = UnexpectedArgumentText(parser.positionalArguments().front().toStdString());
     return std::nullopt;
   }
 
@@ -148,7 +145,7 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
   if (parser.isSet(Q(kConfig))) {
     options.loader.strConfigPath = parser.value(Q(kConfig)).toStdString();
     if (options.loader.strConfigPath.empty()) {
-      error = "--config: the file name is empty";
+      error = BadValueText("--config", "the file name is empty");
       return std::nullopt;
     }
   }
@@ -156,12 +153,13 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
     const QString value = parser.value(Q(kTcpPort));
     std::uint16_t port = 0;
     if (!ParsePort(value, port)) {
-      error = "--tcp-port: bad TCP port '" + value.toStdString() + "' (1..65535)";
+      error =
+          BadValueText("--tcp-port", "'" + value.toStdString() + "' is not a TCP port (1..65535)");
       return std::nullopt;
     }
     options.loader.nTcpPort = port;
     if (!options.bHeadless && !options.bHelp && !options.bVersion) {
-      error = "--tcp-port is an option of --headless";
+      error = BadValueText("--tcp-port", "works only with --headless");
       return std::nullopt;
     }
   }

@@ -8,7 +8,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -299,14 +301,79 @@ bool UpdateLoaderConfigText(std::string& text, const LoaderConfig& cfg) {
   return true;
 }
 
-bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg) {
+namespace {
+
+/// The profile text of path to be edited: its content, or nothing for a file
+/// that is not there yet; false with the reason when it cannot be read.
+bool ReadForEdit(const std::string& path, std::string& text, std::string& error) {
   std::error_code ec;
-  std::string text;
-  if (std::filesystem::exists(std::filesystem::path(path), ec)) {
-    std::optional<std::string> old = ReadProfileFile(path);
-    if (!old) return false;  // never overwrite a file we could not read
-    text = std::move(*old);
+  if (!std::filesystem::exists(std::filesystem::path(path), ec)) return true;
+  std::optional<std::string> old = ReadProfileFile(path, error);
+  if (!old) return false;  // never overwrite a file we could not read
+  text = std::move(*old);
+  return true;
+}
+
+/// Writes text to path, making its folder first when it is missing.
+bool WriteEdited(const std::string& path, const std::string& text, std::string& error) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code ec;
+  if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      error = ec.message();
+      return false;
+    }
   }
-  if (!UpdateLoaderConfigText(text, cfg)) return false;
-  return ReplaceProfileFile(path, text);
+  errno = 0;
+  if (ReplaceProfileFile(path, text)) return true;
+  error = errno != 0 ? std::strerror(errno) : "the file could not be replaced";
+  return false;
+}
+
+}  // namespace
+
+bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg) {
+  std::string error;
+  return SaveLoaderConfig(path, cfg, error);
+}
+
+bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg, std::string& error) {
+  std::string text;
+  if (!ReadForEdit(path, text, error)) return false;
+  if (!UpdateLoaderConfigText(text, cfg)) {
+    error = "a value holds a line break and cannot be stored";
+    return false;
+  }
+  return WriteEdited(path, text, error);
+}
+
+bool SavePortMapping(const std::string& path, int nPort, const std::string& device,
+                     std::string& error) {
+  std::string text;
+  if (!ReadForEdit(path, text, error)) return false;
+  if (nPort < 1 || nPort > static_cast<int>(LoaderConfig{}.m_PortDevices.size()) ||
+      !WriteProfileString(text, kPorts, PortKey(nPort), device)) {
+    error = "the device name cannot be stored";
+    return false;
+  }
+  return WriteEdited(path, text, error);
+}
+
+std::string DefaultConfigPath(const std::string& curDir, const char* xdgConfigHome,
+                              const char* home) {
+  namespace fs = std::filesystem;
+  const fs::path local = fs::path(curDir) / kConfigFileName;
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(local, ec))) return local.string();
+  fs::path base;
+  // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG rules say.
+  if (xdgConfigHome != nullptr && fs::path(xdgConfigHome).is_absolute()) {
+    base = xdgConfigHome;
+  } else if (home != nullptr && fs::path(home).is_absolute()) {
+    base = fs::path(home) / ".config";
+  } else {
+    return local.string();
+  }
+  return (base / "tarvix" / kConfigFileName).lexically_normal().string();
 }

@@ -61,8 +61,22 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
 
 /// Writes ROMFILE, BLLFILE, PORT (NONE when m_bNoSerialPort), TYPE, BAUD, MODEM and the ROMTYPE
 /// pairs in that order (pair-splitting rule); [Ports] and TCPPACE are left as they are in the file.
-/// false if a write failed.
+/// false if a write failed. A missing file is created, with its missing folders.
 bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg);
+/// SaveLoaderConfig that says why it failed.
+bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg, std::string& error);
+
+/// Writes [Ports] COMn=device into path (created, with its folders, when missing),
+/// every other byte staying as it was; false with the reason when it cannot.
+bool SavePortMapping(const std::string& path, int nPort, const std::string& device,
+                     std::string& error);
+
+/// The configuration file to use when the command line names none: Romvale.cfg
+/// in curDir when it is there, else $XDG_CONFIG_HOME/tarvix/Romvale.cfg
+/// (~/.config/tarvix/Romvale.cfg without it), whether or not that file exists,
+/// so that 설정 저장 creates it. curDir's file when there is no home either.
+std::string DefaultConfigPath(const std::string& curDir, const char* xdgConfigHome,
+                              const char* home);
 
 /// SaveLoaderConfig's edits applied to a profile text in memory; false (text
 /// unchanged) when a value holds CR, LF or NUL and cannot be stored.

@@ -152,15 +152,24 @@ bool HoldsLineBreakOrNul(std::optional<std::string_view> s) {
   return s && s->find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// A file whose last byte is not a line break gets CR LF before it is modified.
-void TerminateLastLine(std::string& text) {
-  if (!text.empty() && text.back() != '\n' && text.back() != '\r') text.append(kCrLf);
+// The line break the text already uses (its first one), so that added lines
+// match the file; CR LF for a text without any.
+std::string_view LineBreakOf(std::string_view text) {
+  const std::size_t at = text.find_first_of(kCrLf);
+  if (at == std::string_view::npos) return kCrLf;
+  if (text[at] == '\n') return "\n";
+  return at + 1 < text.size() && text[at + 1] == '\n' ? kCrLf : std::string_view("\r");
 }
 
-std::string EntryLine(std::string_view key, std::string_view value) {
+// A file whose last byte is not a line break gets one before it is modified.
+void TerminateLastLine(std::string& text) {
+  if (!text.empty() && text.back() != '\n' && text.back() != '\r') text.append(LineBreakOf(text));
+}
+
+std::string EntryLine(std::string_view key, std::string_view value, std::string_view lineBreak) {
   std::string line;
   line.reserve(key.size() + value.size() + 3);
-  line.append(key).append("=").append(value).append(kCrLf);
+  line.append(key).append("=").append(value).append(lineBreak);
   return line;
 }
 
@@ -201,11 +210,13 @@ bool DeleteKey(std::string& text, std::string_view section, std::string_view key
 
 bool SetKey(std::string& text, std::string_view section, std::string_view key,
             std::string_view value) {
+  const std::string lineBreak(LineBreakOf(text));
   TerminateLastLine(text);
   const std::vector<ProfileLine> lines = SplitLines(text);
   const std::size_t header = FindSection(lines, section);
   if (header == kNoLine) {
-    text.append("[").append(section).append("]").append(kCrLf).append(EntryLine(key, value));
+    text.append("[").append(section).append("]").append(lineBreak).append(
+        EntryLine(key, value, lineBreak));
     return true;
   }
   const std::size_t found = FindKey(lines, header, key);
@@ -225,7 +236,7 @@ bool SetKey(std::string& text, std::string_view section, std::string_view key,
   for (std::size_t i = header + 1; i < end; ++i) {
     if (lines[i].kind == LineKind::Entry || lines[i].kind == LineKind::Keyless) insertAfter = i;
   }
-  text.insert(lines[insertAfter].next, EntryLine(key, value));
+  text.insert(lines[insertAfter].next, EntryLine(key, value, lineBreak));
   return true;
 }
 

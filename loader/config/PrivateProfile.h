@@ -43,7 +43,8 @@ std::string GetProfileString(std::string_view text, std::string_view section, st
 
 /// One write on a profile text, in memory. nullopt stands for the NULL argument:
 /// value nullopt deletes the key's line, key nullopt deletes the section's header
-/// and entry lines (its comments stay). Created lines end in CR LF.
+/// and entry lines (its comments stay). Created lines end in the text's own
+/// line break (its first one; CR LF for a text without any).
 /// Returns false, leaving text unchanged, when section is nullopt or an argument
 /// holds CR, LF or NUL (it would break the file's lines).
 bool WriteProfileString(std::string& text, std::optional<std::string_view> section,

@@ -293,6 +293,16 @@ void CDownloadDlg::OnPortSettings() {
   m_CommPort.m_nCommType = setting->nCommType;
   m_CommPort.m_nBaudIndex = setting->nBaudIndex;
   if (setting->strModemInit) m_CommPort.m_strModemInit = *setting->strModemInit;
+  if (setting->strDevice && setting->nPort >= 1 &&
+      setting->nPort <= static_cast<int>(m_CommPort.m_PortDevices.size())) {
+    // The adapter chosen for this COM name is kept in [Ports] at once.
+    const auto index = static_cast<std::size_t>(setting->nPort - 1);
+    m_CommPort.m_PortDevices[index] = *setting->strDevice;
+    m_Config.m_PortDevices[index] = *setting->strDevice;
+    std::string error;
+    SavePortMapping(m_strConfigPath, setting->nPort, *setting->strDevice, error);
+    ReportSave(error);
+  }
   m_CommPort.Open();
   SetSessionsEnabled(true);
   if (m_CommPort.m_bOpen) {
@@ -328,7 +338,30 @@ void CDownloadDlg::OnSaveConfig() {
   cfg.m_PortDevices = m_CommPort.m_PortDevices;
   cfg.m_nTcpPace = m_nTcpPace;
   cfg.m_bNoSerialPort = m_Config.m_bNoSerialPort;
-  SaveLoaderConfig(m_strConfigPath, cfg);  // a failed write is not reported
+  std::string error;
+  SaveLoaderConfig(m_strConfigPath, cfg, error);
+  ReportSave(error);
+  UpdateData(false);
+}
+
+void CDownloadDlg::ReportSave(const std::string& error) {
+  m_strStatus = error.empty() ? kStatusConfigSaved + m_strConfigPath
+                              : kStatusConfigNotSaved + m_strConfigPath + ": " + error;
+  if (m_Host.log != nullptr) m_Host.log->ConfigSaved(m_strConfigPath, error);
+}
+
+bool CDownloadDlg::DownloadRunning() const {
+  return TransferRunning() ||
+         std::any_of(m_TcpSessions.begin(), m_TcpSessions.end(),
+                     [](const auto& session) { return session->TransferRunning(); });
+}
+
+std::string CDownloadDlg::PortExplanation() const {
+  if (m_CommPort.m_bOpen || m_Config.m_bNoSerialPort) return {};
+  const std::string& device = m_CommPort.PortDevice();
+  const std::string& name = m_CommPort.m_strPortName;
+  return name + " = " + device + ": " + (m_strPortReason.empty() ? kPortNotOpen : m_strPortReason) +
+         "\n[Ports] " + name + "=" + device + " in " + m_strConfigPath;
 }
 
 void CDownloadDlg::SendTrigger() {

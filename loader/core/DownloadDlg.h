@@ -30,6 +30,9 @@ inline constexpr const char* kTextRomLocationTitle =
 inline constexpr const char* kStatusTimedOut = "Session timed out !! - ";
 inline constexpr const char* kStatusRomNeedsSerial =
     "Serial port not open, ROM request not answered !! - ";
+inline constexpr const char* kStatusConfigSaved = "Configuration saved: ";
+inline constexpr const char* kStatusConfigNotSaved = "Configuration NOT saved: ";
+inline constexpr const char* kPortNotOpen = "not open";
 inline constexpr std::size_t kMaxSocketReceive = 1024;
 
 /// One running TCP session of its own (CONCURRENT=1), as the window lists it.
@@ -70,8 +73,14 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   void OnPortSettings();
   /// ROM-location command: folder chooser with the sessions blocked.
   void OnRomLocation();
-  /// Writes the settings to m_strConfigPath; failures are not reported.
+  /// Writes the settings to m_strConfigPath (creating it); the status line and
+  /// the log say where, or why it failed.
   void OnSaveConfig();
+  /// Whether a download runs on any line (ending the program would cut it off).
+  bool DownloadRunning() const;
+  /// Why the serial port is not open, naming its device and where that is set
+  /// ("[Ports] COM1=… in <config path>"); "" while it is open or not configured.
+  std::string PortExplanation() const;
   /// Download button: writes the trigger frame to the serial channel, always.
   void SendTrigger();
   /// Sessions idle when bEnable and the port is open, else blocked. A running
@@ -125,6 +134,8 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   /// True when the single session runs and the frame's channel may drive it.
   bool IsSessionChannel(const IConnection* pSocket) const;
   void ShowPortFailed();
+  /// Status line and log after a write of the configuration file.
+  void ReportSave(const std::string& error);
   std::int64_t NowMs() const;
   std::string SerialVia() const;
   void Report(SessionEnd why, const CDownloadSession& session, std::int64_t nStartMs,

@@ -54,6 +54,7 @@ struct PortSetting {
   int nCommType = kDefaultCommType;         // COMM_MODEM or COMM_RS232
   int nBaudIndex = kDefaultBaudIndex;       // 0..8, or -1 when no rate was selected
   std::optional<std::string> strModemInit;  // set only when the type is modem
+  std::optional<std::string> strDevice;     // a device chosen for nPort ([Ports] COMn)
 };
 
 /// Runs the port-settings dialog modally, initialised from the channel's current
@@ -93,6 +94,8 @@ class IDownloadLog {
   /// A TCP session of its own (CONCURRENT=1) moved its progress bar to nPos of nMax.
   virtual void SessionProgress(std::string_view peer, std::string_view file, int nPos,
                                int nMax) = 0;
+  /// 설정 저장 or a port mapping wrote the configuration file (error "") or failed.
+  virtual void ConfigSaved(const std::string& /*path*/, const std::string& /*error*/) {}
 };
 
 /// Everything a CDownloadDlg talks to besides its serial channel.

@@ -35,6 +35,7 @@ CLoaderRuntime::CLoaderRuntime(DownloadHost host, std::string curDir,
   if (host.view != nullptr) coreHost.view = this;
   if (host.folderChooser != nullptr) coreHost.folderChooser = this;
   if (host.portSetDialog != nullptr) coreHost.portSetDialog = this;
+  coreHost.log = this;
   m_pDlg = std::make_unique<CDownloadDlg>(m_CommPort, coreHost, m_szCurDir);
   m_SessionTimer.setInterval(kSessionTimerMs);
   QObject::connect(&m_SessionTimer, &QTimer::timeout, this, [this] { m_pDlg->OnSessionTimer(); });
@@ -288,6 +289,25 @@ void CLoaderRuntime::ReloadConfig() {
   }
   dlg.OnCommFailure();  // port line: the port failed
   OnPortDown(false);
+}
+
+void CLoaderRuntime::DownloadEnded(const DownloadReport& report) {
+  if (m_Host.log != nullptr) m_Host.log->DownloadEnded(report);
+}
+
+void CLoaderRuntime::SessionProgress(std::string_view peer, std::string_view file, int nPos,
+                                     int nMax) {
+  if (m_Host.log != nullptr) m_Host.log->SessionProgress(peer, file, nPos, nMax);
+}
+
+void CLoaderRuntime::ConfigSaved(const std::string& path, const std::string& error) {
+  if (error.empty()) {
+    Diag() << "info: configuration saved to " << EscapeConsoleText(path) << std::endl;
+  } else {
+    Diag() << "warning: configuration file " << EscapeConsoleText(path)
+           << " not saved: " << EscapeConsoleText(error) << std::endl;
+  }
+  if (m_Host.log != nullptr) m_Host.log->ConfigSaved(path, error);
 }
 
 void CLoaderRuntime::OnCommRead() {

@@ -42,7 +42,8 @@ class CLoaderRuntime : public QObject,
                        private ISocketEvents,
                        private IFolderChooser,
                        private IPortSetDialog,
-                       private IDownloadView {
+                       private IDownloadView,
+                       private IDownloadLog {
  public:
   /// curDir: the current directory (Romvale.cfg's default folder, and the folder
   /// for empty ROMFILE/BLLFILE); tcpPort: the listener's port, overriding
@@ -100,6 +101,12 @@ class CLoaderRuntime : public QObject,
                                           std::string_view preselected) override;
   std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                            const std::string& strModemInit) override;
+
+  // The front end's log, passed on; writes of the configuration file become
+  // info:/warning: lines.
+  void DownloadEnded(const DownloadReport& report) override;
+  void SessionProgress(std::string_view peer, std::string_view file, int nPos, int nMax) override;
+  void ConfigSaved(const std::string& path, const std::string& error) override;
 
   // The view, held back during Start so the first port line means "listening too".
   void UpdateData(bool bSaveAndValidate) override;

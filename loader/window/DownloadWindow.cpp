@@ -10,10 +10,12 @@
 #include "window/TarvixIcon.h"
 #include "window/WindowTexts.h"
 
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -23,6 +25,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -135,6 +138,7 @@ void CDownloadWindow::CreateControls() {
   buttonRow->addWidget(m_pExitButton);
 
   auto* menuBar = new QMenuBar(this);
+  m_pMenuBar = menuBar;
   CreateMenu(*menuBar);
   m_pStatusBar = new QStatusBar(this);
   m_pStatusBar->setSizeGripEnabled(false);
@@ -158,9 +162,27 @@ void CDownloadWindow::CreateControls() {
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
   help->setObjectName(IdName(kIdHelp));
   connect(help, &QShortcut::activated, this, &CDownloadWindow::OnHelpContents);
+  // F10 opens the menu bar at its first menu, as on other desktops.
+  auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(menuKey, &QShortcut::activated, this, [this] {
+    const QList<QAction*> menus = m_pMenuBar->actions();
+    if (menus.isEmpty()) return;
+    m_pMenuBar->setFocus(Qt::ShortcutFocusReason);
+    m_pMenuBar->setActiveAction(menus.front());
+  });
+  SetTabOrder();
 
   const QSize templateSize = DialogUnitsToPixels(font(), kWidthDlu, kHeightDlu);
   setFixedSize(templateSize.expandedTo(sizeHint()));
+}
+
+void CDownloadWindow::SetTabOrder() {
+  // Top to bottom as the window reads: each setting's button, then what it shows.
+  const QList<QWidget*> order = {m_pRomLocationButton, m_pRomLocation, m_pPortSettingsButton,
+                                 m_pPortStatus,        m_pStatus,      m_pSessions,
+                                 m_pDownloadButton,    m_pExitButton};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  m_pProgress->setFocusPolicy(Qt::NoFocus);
 }
 
 QAction* CDownloadWindow::AddCommand(QMenu& menu, int id, std::string_view text,
@@ -206,6 +228,31 @@ bool CDownloadWindow::event(QEvent* pEvent) {
   return QDialog::event(pEvent);
 }
 
+void CDownloadWindow::reject() {}
+
+bool CDownloadWindow::MayQuit() {
+  if (m_pCore == nullptr || !m_pCore->DownloadRunning()) return true;
+  QMessageBox box(QMessageBox::Question, Utf8(wnd::kAppName), Utf8(wnd::kQuitQuestion),
+                  QMessageBox::NoButton, this);
+  box.setObjectName(QStringLiteral("quitQuestion"));
+  QPushButton* quit = box.addButton(Utf8(wnd::kQuitAnyway), QMessageBox::DestructiveRole);
+  QPushButton* keep = box.addButton(Utf8(wnd::kKeepRunning), QMessageBox::RejectRole);
+  // Enter and Esc both keep the download running.
+  box.setDefaultButton(keep);
+  box.setEscapeButton(keep);
+  box.exec();
+  return box.clickedButton() == quit;
+}
+
+void CDownloadWindow::closeEvent(QCloseEvent* pEvent) {
+  if (!MayQuit()) {
+    pEvent->ignore();
+    return;
+  }
+  pEvent->accept();
+  done(QDialog::Rejected);
+}
+
 void CDownloadWindow::contextMenuEvent(QContextMenuEvent* pEvent) {
   QMenu menu(this);
   menu.addAction(m_pAboutBoxAction);
@@ -216,8 +263,9 @@ void CDownloadWindow::UpdateData(bool bSaveAndValidate) {
   // Every shown field is read-only: nothing flows back from the widgets.
   if (bSaveAndValidate || m_pCore == nullptr) return;
   ShowText(*m_pPortStatus, m_pCore->m_strPortStatus);
-  // Why the port is not open, where the port line is: the status texts stay as they are.
-  m_pPortStatus->setToolTip(QString::fromStdString(m_pCore->m_strPortReason));
+  // Why the port is not open and where its device is set, where the port line
+  // is: the status texts stay as they are.
+  m_pPortStatus->setToolTip(Utf8(m_pCore->PortExplanation()));
   m_pDownloadButton->setEnabled(m_pCore->m_bControlsEnabled && !m_pCore->m_Config.m_bNoSerialPort);
   ShowText(*m_pStatus, m_pCore->m_strStatus);
   ShowText(*m_pRomLocation, m_pCore->m_strRomLocation);
@@ -290,7 +338,19 @@ void CDownloadWindow::ShowProgress() {
 
 void CDownloadWindow::MessageBox(std::string_view text) {
   QMessageBox box(QMessageBox::Warning, Utf8(wnd::kAppName), Utf8(text), QMessageBox::Ok, this);
+  // The missing configuration file: say which file was looked for.
+  if (m_pCore != nullptr && text == kTextConfigMissing) {
+    box.setInformativeText(Utf8(wnd::kConfigLookedFor) +
+                           QFile::decodeName(QByteArray::fromStdString(m_pCore->m_strConfigPath)));
+  }
   box.exec();
+}
+
+void CDownloadWindow::CentreOnScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
 std::optional<std::string> CDownloadWindow::ChooseFolder(std::string_view title,
@@ -306,7 +366,13 @@ std::optional<std::string> CDownloadWindow::ChooseFolder(std::string_view title,
 
 std::optional<PortSetting> CDownloadWindow::RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                                           const std::string& strModemInit) {
-  CPortSetDlg dialog(nBaudIndex, nPort, nCommType, strModemInit, this);
+  PortDeviceList devices;
+  if (m_pCore != nullptr) {
+    std::copy(m_pCore->m_CommPort.m_PortDevices.begin(), m_pCore->m_CommPort.m_PortDevices.end(),
+              devices.begin());
+  }
+  CPortSetDlg dialog(nBaudIndex, nPort, nCommType, strModemInit, this, devices,
+                     FindSerialAdapters(m_AdapterFolders));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.GetSetting();
 }
@@ -337,5 +403,12 @@ void CDownloadWindow::OnSaveConfig() {
 }
 
 void CDownloadWindow::OnDownload() {
-  if (m_pCore != nullptr) m_pCore->SendTrigger();
+  if (m_pCore == nullptr) return;
+  // A port that failed has nothing to send the trigger on: say why instead.
+  const std::string why = m_pCore->PortExplanation();
+  if (!why.empty()) {
+    MessageBox(why);
+    return;
+  }
+  m_pCore->SendTrigger();
 }

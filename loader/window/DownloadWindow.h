@@ -4,6 +4,7 @@
 // chooser, port-settings dialog) and holds no download logic of its own.
 #pragma once
 
+#include "comm/SerialAdapters.h"
 #include "core/DownloadHost.h"
 #include "core/ProgressState.h"
 
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class CDownloadDlg;
 class QAction;
@@ -68,14 +70,27 @@ class CDownloadWindow : public QDialog,
   void OnAbout();
   /// The help window at its contents.
   void OnHelpContents();
+  /// Where the port-settings dialog looks for serial adapters.
+  void SetAdapterFolders(AdapterFolders folders) { m_AdapterFolders = std::move(folders); }
+
+  /// Places the window in the middle of the screen (before it is shown).
+  void CentreOnScreen();
+
+  /// Esc does nothing: the window ends only through 종료, the menu or the close box.
+  void reject() override;
 
  protected:
   bool event(QEvent* pEvent) override;
   void contextMenuEvent(QContextMenuEvent* pEvent) override;
+  /// 종료, the menu's 종료 and the close box: asks first while a download runs.
+  void closeEvent(QCloseEvent* pEvent) override;
 
  private:
   void CreateControls();
   void CreateMenu(QMenuBar& menuBar);
+  void SetTabOrder();
+  /// true when the program may end now (no download runs, or the user says so).
+  bool MayQuit();
   QAction* AddCommand(QMenu& menu, int id, std::string_view text, std::string_view prompt);
   void ShowProgress();
   /// The TCP sessions list: shown only with CONCURRENT=1, one row per running session.
@@ -98,5 +113,7 @@ class CDownloadWindow : public QDialog,
   QPushButton* m_pDownloadButton = nullptr;      // 3
   QPushButton* m_pExitButton = nullptr;          // 1007
   QStatusBar* m_pStatusBar = nullptr;
+  QMenuBar* m_pMenuBar = nullptr;
   QAction* m_pAboutBoxAction = nullptr;  // "Tarvix 정보(&A)..."
+  AdapterFolders m_AdapterFolders;
 };

@@ -2,15 +2,21 @@
 #include "window/PortSetDlg.h"
 
 #include "window/DialogLook.h"
+#include "window/WindowTexts.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -57,8 +63,12 @@ QButtonGroup* MakeGroup(QObject* parent, const std::array<QRadioButton*, N>& but
 }  // namespace
 
 CPortSetDlg::CPortSetDlg(int nBaudIndex, int nPort, int nCommType, const std::string& strModemInit,
-                         QWidget* pParent)
-    : QDialog(pParent), m_Values(MakePortSetValues(nBaudIndex, nPort, nCommType, strModemInit)) {
+                         QWidget* pParent, PortDeviceList devices,
+                         std::vector<std::string> adapters)
+    : QDialog(pParent),
+      m_Devices(std::move(devices)),
+      m_Adapters(std::move(adapters)),
+      m_Values(MakePortSetValues(nBaudIndex, nPort, nCommType, strModemInit)) {
   setWindowTitle(Utf8(portset::kCaption));
   setFont(DialogFont({QStringLiteral("새굴림"), QStringLiteral("굴림")}));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -130,13 +140,76 @@ void CPortSetDlg::CreateControls() {
   top->addLayout(buttons, 0, 1, 2, 1);
   top->addWidget(typeBox, 1, 0);
   top->addWidget(rateBox, 2, 0, 1, 2);
+  CreateDeviceRows(*top);
 
   const QSize templateSize = DialogUnitsToPixels(font(), kWidthDlu, kHeightDlu);
   setFixedSize(templateSize.expandedTo(sizeHint()));
 }
 
+void CPortSetDlg::CreateDeviceRows(QGridLayout& top) {
+  using namespace wnd;
+  auto* rows = new QGridLayout;
+  auto* deviceLabel = new QLabel(Utf8(kPortDeviceLabel), this);
+  m_pDevice = new QLabel(this);
+  m_pDevice->setObjectName(QStringLiteral("portDevice"));
+  m_pDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_pDevice->setWordWrap(true);
+  m_pAdapters = new QComboBox(this);
+  m_pAdapters->setObjectName(QStringLiteral("serialAdapters"));
+  m_pAdapters->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  m_pAdapters->setMinimumContentsLength(24);
+  auto* adapterLabel = new QLabel(Utf8(kAdapterLabel), this);
+  adapterLabel->setBuddy(m_pAdapters);
+  if (m_Adapters.empty()) {
+    m_pAdapters->addItem(Utf8(kNoAdapterFound));
+    m_pAdapters->setEnabled(false);
+  } else {
+    m_pAdapters->addItem(Utf8(kKeepDevice));
+    for (const std::string& adapter : m_Adapters) {
+      m_pAdapters->addItem(QFile::decodeName(QByteArray::fromStdString(adapter)));
+    }
+  }
+  rows->addWidget(deviceLabel, 0, 0);
+  rows->addWidget(m_pDevice, 0, 1);
+  rows->addWidget(adapterLabel, 1, 0);
+  rows->addWidget(m_pAdapters, 1, 1);
+  rows->setColumnStretch(1, 1);
+  top.addLayout(rows, 3, 0, 1, 2);
+
+  for (std::size_t i = 0; i < m_PortButtons.size(); ++i) {
+    m_PortButtons[i]->setToolTip(QFile::decodeName(QByteArray::fromStdString(m_Devices[i])));
+  }
+  connect(m_pPortGroup, &QButtonGroup::idClicked, this, [this] {
+    m_pAdapters->setCurrentIndex(0);
+    ShowDevice();
+  });
+  connect(m_pAdapters, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
+}
+
+void CPortSetDlg::ShowDevice() {
+  const int port = m_pPortGroup->checkedId();
+  const int adapter = m_Adapters.empty() ? 0 : m_pAdapters->currentIndex();
+  std::string device;
+  if (adapter > 0) {
+    device = m_Adapters[static_cast<std::size_t>(adapter - 1)];
+  } else if (port >= 0) {
+    device = m_Devices[static_cast<std::size_t>(port)];
+  }
+  m_pDevice->setText(QFile::decodeName(QByteArray::fromStdString(device)));
+}
+
+PortSetting CPortSetDlg::GetSetting() const {
+  PortSetting setting = ::GetSetting(m_Values);
+  const int adapter = m_Adapters.empty() ? 0 : m_pAdapters->currentIndex();
+  if (adapter > 0 && setting.nPort >= 1) {
+    setting.strDevice = m_Adapters[static_cast<std::size_t>(adapter - 1)];
+  }
+  return setting;
+}
+
 void CPortSetDlg::OnInitDialog() {
   UpdateData(false);
+  ShowDevice();
   const RateLimits limits = ApplyRateLimits(m_Values);
   SetRadioIndex(*m_pRateGroup, RadioIndex(m_Values.m_nBaud, portset::kRateButtons));
   for (std::size_t i = 0; i < m_RateButtons.size(); ++i)

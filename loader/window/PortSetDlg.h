@@ -8,23 +8,34 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 class QButtonGroup;
+class QComboBox;
+class QGridLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
+/// COM1..COM8 -> the device each stands for ([Ports]).
+using PortDeviceList = std::array<std::string, portset::kPortButtons>;
+
 /// Modal dialog "통신 포트 설정". Built from the channel's settings; after OK,
 /// GetSetting() gives what the user chose. The rate buttons are limited by the
-/// type once, when the dialog is built.
+/// type once, when the dialog is built. It shows the device behind the chosen
+/// COM name and offers the serial adapters found; choosing one maps that COM
+/// name to it.
 class CPortSetDlg : public QDialog {
   Q_OBJECT
  public:
   CPortSetDlg(int nBaudIndex, int nPort, int nCommType, const std::string& strModemInit,
-              QWidget* pParent = nullptr);
+              QWidget* pParent = nullptr, PortDeviceList devices = {},
+              std::vector<std::string> adapters = {});
 
-  /// The channel settings of the members (see ::GetSetting).
-  PortSetting GetSetting() const { return ::GetSetting(m_Values); }
+  /// The channel settings of the members (see ::GetSetting), with the adapter
+  /// chosen for the port, if any.
+  PortSetting GetSetting() const;
 
   /// true: buttons and edits -> members; false: members -> buttons and edits.
   void UpdateData(bool bSaveAndValidate);
@@ -37,7 +48,15 @@ class CPortSetDlg : public QDialog {
 
  private:
   void CreateControls();
+  void CreateDeviceRows(QGridLayout& top);
   void OnInitDialog();
+  /// The device line and the adapter list follow the chosen COM name.
+  void ShowDevice();
+
+  PortDeviceList m_Devices;
+  std::vector<std::string> m_Adapters;
+  QLabel* m_pDevice = nullptr;
+  QComboBox* m_pAdapters = nullptr;
 
   PortSetValues m_Values;
   QPushButton* m_pOk = nullptr;

@@ -2,6 +2,7 @@
 #include "window/WindowMain.h"
 
 #include "comm/SocketStartup.h"
+#include "config/LoaderConfig.h"
 #include "runtime/LoaderRuntime.h"
 #include "window/DownloadWindow.h"
 #include "window/TarvixIcon.h"
@@ -32,6 +33,11 @@ bool CanShowWindows() {
 
 }  // namespace
 
+std::string WindowConfigPath(const LoaderOptions& options, const std::string& curDir) {
+  if (!options.strConfigPath.empty()) return options.strConfigPath;
+  return DefaultConfigPath(curDir, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
 int RunWindow(int argc, char** argv, const LoaderOptions& options) {
   if (!CanShowWindows()) {
     std::cerr << "Tarvix: no display to show the window on; use --headless (see --help).\n";
@@ -58,12 +64,16 @@ int RunWindow(int argc, char** argv, const LoaderOptions& options) {
   int exitCode = 0;
   {
     CLoaderRuntime runtime(window.Host(), curDir, options.nTcpPort);
-    if (!options.strConfigPath.empty()) runtime.SetConfigPath(options.strConfigPath);
+    // Started from the desktop menu there is no Romvale.cfg where Tarvix runs:
+    // the user's own configuration folder holds it then.
+    runtime.SetConfigPath(WindowConfigPath(options, curDir));
     window.Attach(&runtime.Dlg());
-    // Loads Romvale.cfg and opens the port; a missing file has been reported
-    // by then, and the window still opens with the port closed.
-    runtime.Start();
+    // The window comes first, so a message about the configuration stands over it.
+    window.CentreOnScreen();
     window.show();
+    // Loads the configuration and opens the port; a missing file is reported
+    // and the window stays open with the port closed.
+    runtime.Start();
     exitCode = QApplication::exec();
     window.Attach(nullptr);  // the core goes with the runtime
   }

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -73,7 +74,11 @@ bool Save(QWidget& widget, const QDir& out, const char* name) {
   return true;
 }
 
-constexpr const char* kShownRomFolder = "/srv/terminal/rom";
+constexpr const char* kShownRomFolder = "/srv/tarvix/rom";
+// The adapters the port dialog lists in the picture, as a machine with two would show them.
+constexpr const char* kShownAdapter =
+    "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KXYZ1-if00-port0";
+constexpr const char* kOtherAdapter = "/dev/serial/by-id/usb-Prolific_PL2303-if00-port0";
 
 }  // namespace
 
@@ -123,8 +128,11 @@ int main(int argc, char** argv) {
   core.m_strRomLocation = kShownRomFolder;
   core.UpdateData(false);
 
+  PortDeviceList devices;
+  std::copy(channel.m_PortDevices.begin(), channel.m_PortDevices.end(), devices.begin());
+  devices[0] = kShownAdapter;
   CPortSetDlg portDialog(channel.m_nBaudIndex, channel.m_nPort, channel.m_nCommType,
-                         channel.m_strModemInit, &window);
+                         channel.m_strModemInit, &window, devices, {kShownAdapter, kOtherAdapter});
   CAboutDlg about(&window);
   bool bOk = Save(window, out, "tarvix-window.png");
   bOk = Save(portDialog, out, "tarvix-port-settings.png") && bOk;

@@ -61,13 +61,14 @@ inline RecordedMessage OpenFailure(std::string detail, MessageIcon icon = Messag
           false,
           std::move(detail)};
 }
-inline RecordedMessage RunSucceeded() {
+/// folder: the wizard's success box also names the folder ("Folder: <folder>").
+inline RecordedMessage RunSucceeded(const std::string& folder = {}) {
   return {"Files Successfully Generated",
           "VB7350CustomInstall",
           MessageIcon::None,
           MessageButtons::Ok,
           true,
-          ""};
+          folder.empty() ? "" : "Folder: " + folder};
 }
 /// detail names a failure that showed no message of its own (a write after the create).
 inline RecordedMessage RunFailed(std::string detail = {}) {

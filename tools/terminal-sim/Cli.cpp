@@ -180,6 +180,9 @@ void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
       ->check(CLI::Range(1, 1000000).description(""))
       ->group(timing);
   app.set_help_flag("-h,--help", "this text")->group(timing);
+  app.add_flag_callback(
+         "--version", [] {}, "print the program's version")
+      ->group(timing);
 }
 
 void ConfigureApp(CLI::App& app) {
@@ -188,10 +191,78 @@ void ConfigureApp(CLI::App& app) {
       "Plays a download terminal (and, with --modem, the answering modem) against the\n"
       "loader and checks every reply byte for byte against a local copy of the file.");
   app.footer(
+      "A value follows its option after a blank or '=' (--baud=9600); '--' ends the options.\n"
       "Exit status: 0 all replies as expected, 1 a mismatch, time-out or line error, 2 bad "
       "usage.\n");
   app.get_formatter()->column_width(30);
   app.get_formatter()->label("OPTIONS", "LINE REQUEST options");
+}
+
+std::string UnknownOption(const std::string& typed) {
+  return "unknown option '" + typed + "'";
+}
+
+std::string BadValueText(const std::string& option, const std::string& what) {
+  return option + ": " + what;
+}
+
+/// Checks the words of the command line against the option table and hands
+/// them on, last first as the library reads them, as "--name=value" (or
+/// "--name" "" for an empty value, which the library would otherwise take from
+/// the next word). The mistake in the shared wording, if any.
+std::optional<std::string> Normalise(CLI::App& app, const std::vector<std::string>& args,
+                                     std::vector<std::string>& reversed) {
+  std::vector<std::string> words;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      // Everything after it is an argument, and this program takes none.
+      if (i + 1 < args.size()) return "unexpected argument '" + args[i + 1] + "'";
+      break;
+    }
+    if (!arg.starts_with("--")) {
+      if (arg.size() > 1 && arg[0] == '-') return UnknownOption(arg);
+      return "unexpected argument '" + arg + "'";
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const CLI::Option* option = app.get_option_no_throw(name);
+    if (option == nullptr || name == "--") return UnknownOption(name);
+    if (option->get_type_size_max() == 0) {
+      if (equals != std::string::npos) return BadValueText(name, "takes no value");
+      words.push_back(name);
+      continue;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      return "option '" + name + "' needs a value";
+    }
+    if (value.empty()) {
+      words.emplace_back();
+      words.push_back(name);
+    } else {
+      words.push_back(name + "=" + value);
+    }
+  }
+  reversed.assign(words.rbegin(), words.rend());
+  return std::nullopt;
+}
+
+/// The library's refusal of a value, as "--name: what is wrong".
+std::string BadValue(const std::string& text) {
+  // "Could not convert: --repeat = 1.5": every numeric option takes a whole number.
+  const std::string prefix = "Could not convert: ";
+  const std::size_t separator = text.find(" = ");
+  if (text.starts_with(prefix) && separator != std::string::npos) {
+    return BadValueText(text.substr(prefix.size(), separator - prefix.size()),
+                        "'" + text.substr(separator + 3) + "' is not a whole number");
+  }
+  // The range checks already say "--baud: Value 5 not in range 1200 to 115200".
+  return text;
 }
 
 /// Parses args into o; an error text on the first bad option (help handled by the caller).
@@ -200,20 +271,12 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
   ConfigureApp(app);
   RawTexts t;
   DeclareOptions(app, o, t);
-  // "--opt=" is an empty value; the library would take the next argument instead.
   std::vector<std::string> reversed;
-  for (auto it = args.rbegin(); it != args.rend(); ++it) {
-    if (it->starts_with("--") && it->ends_with("=")) {
-      reversed.emplace_back();
-      reversed.push_back(it->substr(0, it->size() - 1));
-    } else {
-      reversed.push_back(*it);
-    }
-  }
+  if (std::optional<std::string> mistake = Normalise(app, args, reversed)) return mistake;
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
-    return std::string(e.what());
+    return BadValue(e.what());
   }
   o.connectTimeout = Millis(t.connectTimeoutMs);
   o.startDelay = Millis(t.startDelayMs);
@@ -224,23 +287,23 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
     const std::size_t colon = t.tcp.rfind(':');
     const std::optional<int> port =
         colon == std::string::npos ? std::nullopt : ParseInt(t.tcp.substr(colon + 1), 1, 65535);
-    if (!port || colon == 0) return std::string("--tcp needs HOST:PORT");
+    if (!port || colon == 0) return BadValueText("--tcp", "'" + t.tcp + "' is not HOST:PORT");
     o.tcpHost = t.tcp.substr(0, colon);
     o.tcpPort = *port;
   }
   if (app.count("--rom-selector") > 0) {
     o.romSelector = ParseHex(t.romSelector);
     if (!o.romSelector || o.romSelector->empty()) {
-      return std::string("--rom-selector needs hex bytes, e.g. 4D726F6D");
+      return BadValueText("--rom-selector", "needs hex bytes, e.g. 4D726F6D");
     }
   }
   if (app.count("--raw") > 0) {
     o.rawFrame = ParseHex(t.raw);
-    if (!o.rawFrame || o.rawFrame->empty()) return std::string("--raw needs hex bytes");
+    if (!o.rawFrame || o.rawFrame->empty()) return BadValueText("--raw", "needs hex bytes");
   }
   if (app.count("--reply") > 0) {
     o.rawReply = ParseHex(t.reply);
-    if (!o.rawReply) return std::string("--reply needs hex bytes");
+    if (!o.rawReply) return BadValueText("--reply", "needs hex bytes");
   }
   const int transports = (o.device.empty() ? 0 : 1) + (o.pty ? 1 : 0) + (o.tcpHost.empty() ? 0 : 1);
   if (transports != 1) return std::string("give exactly one of --device, --pty, --tcp");
@@ -270,7 +333,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
   } else {
     o.download.family = Family::Bll;
     if (o.bllForm != "" && o.bllForm != "mca" && o.bllForm != "b" && o.bllForm != "c") {
-      return std::string("--bll-form is mca, b or c");
+      return BadValueText("--bll-form", "is mca, b or c");
     }
     const auto request = BllRequestForName(o.bllName, o.bllForm == "b");
     if (!request)
@@ -315,10 +378,15 @@ std::string UsageText() {
 }
 
 int RunTerminalSim(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  // --help wins over every other argument, as before the library read them.
+  // --help and --version win over every other option, as before the library read them.
   for (const std::string& a : args) {
+    if (a == "--") break;
     if (a == "--help" || a == "-h") {
       out << UsageText();
+      return kExitOk;
+    }
+    if (a == "--version") {
+      out << "terminal-sim " << TERMINAL_SIM_VERSION << "\n";
       return kExitOk;
     }
   }

@@ -211,7 +211,7 @@ TEST(CSummaryPage, FinishWritesThePackageAndSaysSo) {
   settings.OutputDirectory = temp.Dir();
   CScriptedMessageBox box;
   EXPECT_TRUE(CSummaryPage{settings}.OnFinish(box));
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded()});
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded(temp.Dir())});
   EXPECT_EQ(testsupport::FileNames(temp.Path()).size(), 20u);
 }
 
@@ -236,5 +236,5 @@ TEST(CSummaryPage, AFailedFinishShowsBothMessagesInOrderAndCanBeRepeated) {
   fs::remove_all(temp.Path() / "vornw2k.inf");
   box.Clear();
   EXPECT_TRUE(page.OnFinish(box));
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded()});
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded(temp.Dir())});
 }

@@ -296,13 +296,14 @@ TEST(COptionsPage, HelpButtonsShowTheirWholeTextOwnedByThePage) {
   EXPECT_EQ(box.messages[0].caption, "VB7350CustomInstall");
   EXPECT_EQ(box.messages[0].icon, MessageIcon::None);
   EXPECT_TRUE(box.messages[0].ownedByPage);
+  // One running line per paragraph: the box wraps them at its own width.
   EXPECT_EQ(box.messages[0].text,
             "Target Directory:\n\nSelects the hard drive location that will contain a copy of "
-            "the driver files. The default\nlocation is C:\\Program Files\\Vornix\\MCU\\VB7350. "
-            "If the \"Display GUI window during\nSetup\" option is selected, this path can be "
-            "changed during installation by clicking the Browse button.\nHowever, if the "
-            "\"Display GUI  window during Setup\" option is not selected then the\ndefault "
+            "the driver files. The default location is C:\\Program Files\\Vornix\\MCU\\VB7350. "
+            "If the \"Display GUI window during Setup\" option is selected, this path can be "
+            "changed during installation by clicking the Browse button. However, if the "
+            "\"Display GUI  window during Setup\" option is not selected then the default "
             "directory is always used. This option is ignored if the \"Copy Files to "
-            "Directory\nduring Setup\" option is not selected.\n\nNote: The Target Directory "
+            "Directory during Setup\" option is not selected.\n\nNote: The Target Directory "
             "must be different for each product released.");
 }

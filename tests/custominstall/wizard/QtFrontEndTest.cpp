@@ -72,7 +72,8 @@ TEST(QtMessageBox, ShowsCaptionIconButtonsAndOwnerAsAsked) {
   EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question, MessageButtons::YesNo,
                           true, QMessageBox::No, seen),
             MessageResult::No);
-  EXPECT_EQ(seen.title, QStringLiteral("VB7350CustomInstall"));
+  // Every box carries the wizard's caption, whatever caption the message names.
+  EXPECT_EQ(seen.title, QStringLiteral("VB7350 Custom Setup"));
   EXPECT_EQ(seen.text, QStringLiteral("Some text"));
   EXPECT_EQ(seen.icon, QMessageBox::Question);
   EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
@@ -83,11 +84,11 @@ TEST(QtMessageBox, ShowsCaptionIconButtonsAndOwnerAsAsked) {
                           true, QMessageBox::Yes, seen),
             MessageResult::Yes);
 
-  // A writer's box: no owner, no caption given (shown as "Error"), the stop icon.
+  // A writer's box: no owner, no caption given, the stop icon.
   EXPECT_EQ(ShowAndAnswer(box, "", MessageIcon::Stop, MessageButtons::Ok, false, QMessageBox::Ok,
                           seen, "/pkg/vornbus.inf: Permission denied"),
             MessageResult::Ok);
-  EXPECT_EQ(seen.title, QStringLiteral("Error"));
+  EXPECT_EQ(seen.title, QStringLiteral("VB7350 Custom Setup"));
   EXPECT_EQ(seen.text, QStringLiteral("Some text"));  // the design's text first...
   EXPECT_EQ(seen.detail,
             QStringLiteral("/pkg/vornbus.inf: Permission denied"));  // ...the cause under it

@@ -253,7 +253,7 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
             "Drivers\nNo\nNo\n\n" +
                 wizardOut + "/");
   Click(summary->NextButton());
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded()});
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded(wizardOut + "/")});
   EXPECT_EQ(finished.count(), 1);
   EXPECT_EQ(runner.CurrentPage(), nullptr);
 
@@ -307,7 +307,8 @@ TEST(WizardWalk, WithoutThePreinstallerTheDefaultsMatchBatchToo) {
   Click(outputDir->NextButton());
   ASSERT_NE(Current<CSummaryDlg>(runner), nullptr);
   Click(runner.CurrentPage()->NextButton());
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded()});
+  EXPECT_EQ(box.messages,
+            std::vector<RecordedMessage>{testsupport::RunSucceeded(out.Path().string() + "/")});
 
   ASSERT_EQ(RunBatchProgram({"--output", batchOut.Path().string(), "--no-preinstaller"}), 0);
   EXPECT_EQ(testsupport::FileNames(out.Path()).size(), 19u);
@@ -338,7 +339,7 @@ TEST(WizardSummary, AFailingFinishShowsBothMessagesAndKeepsThePageOpen) {
   fs::remove_all(out.Path() / "vornw2k.inf");
   box.Clear();
   Click(summary.NextButton());
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded()});
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded(out.Dir())});
   EXPECT_FALSE(summary.isVisible());
   EXPECT_EQ(summary.Exit(), PageExit::Close);
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -49,17 +50,43 @@ TEST(TarvixArgs, GoodAndBadCommandLines) {
       TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]] [--config FILE]"));
 }
 
-TEST(TarvixArgs, MistakesAreNamedAsTheOtherProgramNamesThem) {
-  std::string error;
+// The wording every program of the kit uses for the same mistakes.
+TEST(TarvixArgs, MistakesInTheSharedWording) {
   using Args = std::vector<std::string_view>;
-  EXPECT_FALSE(ParseTarvixArgs(Args{"--headless", "--bogus"}, error));
-  EXPECT_EQ(error, "Unknown option: --bogus");
-  EXPECT_FALSE(ParseTarvixArgs(Args{"-x"}, error));
-  EXPECT_EQ(error, "Unknown option: -x");
-  EXPECT_FALSE(ParseTarvixArgs(Args{"headless"}, error));
-  EXPECT_EQ(error, "The following argument was not expected: headless");
-  EXPECT_FALSE(ParseTarvixArgs(Args{"--headless", "--tcp-port", "0"}, error));
-  EXPECT_EQ(error, "--tcp-port: bad TCP port '0' (1..65535)");
+  const std::vector<std::pair<Args, std::string>> cases = {
+      {{"--headless", "--bogus"}, "unknown option '--bogus'"},
+      {{"--bogus=1"}, "unknown option '--bogus'"},
+      {{"-x"}, "unknown option '-x'"},
+      {{"-headless"}, "unknown option '-headless'"},
+      {{"--h"}, "unknown option '--h'"},
+      {{"--headless", "--tcp-port"}, "option '--tcp-port' needs a value"},
+      {{"--config"}, "option '--config' needs a value"},
+      {{"--headless", "--tcp-port=0"}, "--tcp-port: '0' is not a TCP port (1..65535)"},
+      {{"--headless", "--tcp-port", "7o"}, "--tcp-port: '7o' is not a TCP port (1..65535)"},
+      {{"--tcp-port", "7000"}, "--tcp-port: works only with --headless"},
+      {{"--config="}, "--config: the file name is empty"},
+      {{"--headless=yes"}, "--headless: takes no value"},
+      {{"headless"}, "unexpected argument 'headless'"},
+      {{"--headless", "--", "--tcp-port"}, "unexpected argument '--tcp-port'"},
+  };
+  for (const auto& [args, expected] : cases) {
+    SCOPED_TRACE(expected);
+    std::string error;
+    EXPECT_FALSE(ParseTarvixArgs(args, error));
+    EXPECT_EQ(error, expected);
+  }
+  // '--' alone ends nothing but the options; a value keeps every '=' after the first.
+  std::string error;
+  auto o = ParseTarvixArgs(Args{"--headless", "--config=a=b", "--"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(o->loader.strConfigPath, "a=b");
+  o = ParseTarvixArgs(Args{"--config", "--headless"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(o->loader.strConfigPath, "--headless");
+  EXPECT_FALSE(o->bHeadless);
+  // The version names the program's own and the one the window shows.
+  EXPECT_TRUE(TarvixVersion().starts_with("Tarvix 1."));
+  EXPECT_TRUE(TarvixVersion().ends_with(" (Romvale Ver 1.02)\n"));
 }
 
 TEST(TarvixArgs, HelpListsEveryOptionOnce) {

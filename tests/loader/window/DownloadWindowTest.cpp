@@ -10,6 +10,7 @@
 #include "window/RomFolderDialog.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFileSystemModel>
 #include <QGroupBox>
@@ -30,10 +31,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -153,10 +156,10 @@ TEST_F(DownloadWindowTest, ShowsControlsTextsAndLoadedSettings) {
   EXPECT_GT(w.windowTitle().size(), QString("Romvale Ver 1.02").size());  // the credit
   EXPECT_FALSE(w.windowIcon().isNull());
 
-  EXPECT_EQ(Control<QPushButton>(w, 1008)->text(), U("롬 파일 위치 설정"));
-  EXPECT_EQ(Control<QPushButton>(w, 1005)->text(), U("통신 포트 설정"));
-  EXPECT_EQ(Control<QPushButton>(w, 3)->text(), U("롬 파일 다운로드"));
-  EXPECT_EQ(Control<QPushButton>(w, 1007)->text(), U("종료"));
+  EXPECT_EQ(Control<QPushButton>(w, 1008)->text(), U("롬 파일 위치 설정(&L)"));
+  EXPECT_EQ(Control<QPushButton>(w, 1005)->text(), U("통신 포트 설정(&P)"));
+  EXPECT_EQ(Control<QPushButton>(w, 3)->text(), U("롬 파일 다운로드(&D)"));
+  EXPECT_EQ(Control<QPushButton>(w, 1007)->text(), U("종료(&X)"));
   // No button exits on Enter: the exit button is neither default nor auto-default.
   EXPECT_FALSE(Control<QPushButton>(w, 1007)->isDefault());
   EXPECT_FALSE(Control<QPushButton>(w, 1007)->autoDefault());
@@ -173,7 +176,7 @@ TEST_F(DownloadWindowTest, ShowsControlsTextsAndLoadedSettings) {
   EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
 }
 
-TEST_F(DownloadWindowTest, EnterDoesNotCloseTheWindowEscDoes) {
+TEST_F(DownloadWindowTest, NeitherEnterNorEscClosesTheWindow) {
   WriteConfig();
   ASSERT_TRUE(Start());
   m_pWindow->show();
@@ -184,8 +187,9 @@ TEST_F(DownloadWindowTest, EnterDoesNotCloseTheWindowEscDoes) {
   Control<QLineEdit>(*m_pWindow, 1006)->setFocus();
   QTest::keyClick(m_pWindow.get(), Qt::Key_Return);
   EXPECT_TRUE(m_pWindow->isVisible());
+  // Esc pressed to close a menu must not reach the window and end it.
   QTest::keyClick(m_pWindow.get(), Qt::Key_Escape);
-  EXPECT_FALSE(m_pWindow->isVisible());
+  EXPECT_TRUE(m_pWindow->isVisible());
 }
 
 TEST_F(DownloadWindowTest, MenuHasItsCommandsAndShowsTheirPrompts) {
@@ -200,10 +204,10 @@ TEST_F(DownloadWindowTest, MenuHasItsCommandsAndShowsTheirPrompts) {
     for (QAction* item : top->menu()->actions())
       items << (item->isSeparator() ? "-" : item->text());
   }
-  EXPECT_EQ(titles, QStringList({U("파일"), U("설정"), U("정보")}));
-  EXPECT_EQ(items,
-            QStringList({U("설정 저장"), "-", U("종료"), U("롬 파일 위치 설정"),
-                         U("통신 포트 설정"), "About Romvale...", "-", U("Tarvix 정보(&A)...")}));
+  EXPECT_EQ(titles, QStringList({U("파일(&F)"), U("설정(&S)"), U("정보(&I)")}));
+  EXPECT_EQ(items, QStringList({U("설정 저장(&S)"), "-", U("종료(&X)"), U("롬 파일 위치 설정(&L)"),
+                                U("통신 포트 설정(&P)"), "About &Romvale...", "-",
+                                U("Tarvix 정보(&A)...")}));
 
   auto* status = m_pWindow->findChild<QStatusBar*>();
   ASSERT_NE(status, nullptr);
@@ -251,20 +255,20 @@ TEST_F(DownloadWindowTest, ScriptedRomDownloadDrivesStatusLineProgressAndButtons
   EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
 }
 
-TEST_F(DownloadWindowTest, TriggerButtonWritesItsFrameEvenWithThePortClosed) {
+TEST_F(DownloadWindowTest, AFailedPortExplainsItselfOnItsLineAndOnDownload) {
   WriteConfig();
   m_Channel.m_bOpenSucceeds = false;
   ASSERT_TRUE(Start());
+  m_Channel.m_PortDevices[0] = "/dev/serial/by-id/usb-Gone-if00";
+  m_pCore->m_strPortReason = "no such device";
+  m_pCore->UpdateData(false);
   EXPECT_EQ(Text(*m_pWindow, 1000), U("COM1 포트 오류가 발생하였습니다."));
-  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 3), Qt::LeftButton);
-  ASSERT_EQ(m_Channel.m_Written.size(), 1U);
-  EXPECT_EQ(m_Channel.m_Written[0], (Bytes{0x02, 0x20, 0x21, 0x22, 0x23, 0x03, 0x86, 0xFE}));
-
-  Receive({0x0F, 0x31, 0x30, 0x0E, 0x0F});  // received bytes are ignored
-  EXPECT_EQ(m_Channel.m_Written.size(), 1U);
-}
-
-TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens) {
+  const QString why = QString::fromStdString(
+      "COM1 = /dev/serial/by-id/usb-Gone-if00: no such device\n[Ports] "
+      "COM1=/dev/serial/by-id/usb-Gone-if00 in " +
+      (m_Dir.Path() / "Romvale.cfg").string());
+  EXPECT_EQ(Control<QLineEdit>(*m_pWindow, 1000)->toolTip(), why);
+  // 롬 파일 다운로드 has no line to send on: it shows the same text instead.
   QString shown;
   qttest::WhenModal([&shown](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
@@ -272,8 +276,22 @@ TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens)
     shown = box->text();
     box->button(QMessageBox::Ok)->click();
   });
+  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 3), Qt::LeftButton);
+  EXPECT_EQ(shown, why);
+  EXPECT_TRUE(m_Channel.m_Written.empty());
+}
+
+TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens) {
+  QString shown;
+  qttest::WhenModal([&shown](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    shown = box->text() + "|" + box->informativeText();
+    box->button(QMessageBox::Ok)->click();
+  });
   EXPECT_FALSE(Start());
-  EXPECT_EQ(shown, U("환경 파일이 존재하지 않습니다."));
+  EXPECT_EQ(shown, U("환경 파일이 존재하지 않습니다.|찾은 위치: ") +
+                       QString::fromStdString((m_Dir.Path() / "Romvale.cfg").string()));
   EXPECT_TRUE(m_pWindow->isVisible());
   EXPECT_EQ(m_Channel.m_nOpens, 0);
   EXPECT_EQ(m_pCore->m_nRomState, kStateBlocked);
@@ -414,4 +432,133 @@ TEST_F(DownloadWindowTest, TcpSessionsListShownOnlyWhenConcurrent) {
   EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
   m_pCore->OnSocketClose(&a);
   EXPECT_EQ(list->count(), 0);
+}
+
+TEST_F(DownloadWindowTest, QuitAsksOnlyWhileADownloadRuns) {
+  WriteConfig();
+  WriteFile(RomDir() / "TRM-0.jd0", std::string(5000, 'x'));
+  ASSERT_TRUE(Start());
+  Receive({0x0F, 0x31, 0x30, 0x0E, 0x0F});  // a terminal is being loaded
+  ASSERT_TRUE(m_pCore->DownloadRunning());
+
+  // 종료, the menu's 종료 and the close box all ask; the default keeps it running.
+  const std::vector<std::function<void()>> quits = {
+      [&] { QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1007), Qt::LeftButton); },
+      [&] { Command(32780)->trigger(); }, [&] { m_pWindow->close(); }};
+  for (std::size_t i = 0; i < quits.size(); ++i) {
+    SCOPED_TRACE(i);
+    QString asked;
+    qttest::WhenModal([&asked](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      asked = box->objectName() + "|" + box->defaultButton()->text();
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    quits[i]();
+    EXPECT_EQ(asked, U("quitQuestion|계속 실행(&N)"));
+    EXPECT_TRUE(m_pWindow->isVisible());
+  }
+  qttest::WhenModal([](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    for (QAbstractButton* button : box->buttons())
+      if (button->text() == U("종료(&Y)")) button->click();
+  });
+  m_pWindow->close();
+  EXPECT_FALSE(m_pWindow->isVisible());
+
+  // With nothing running it ends at once, without a question.
+  m_pCore->SetSessionsEnabled(true);  // ends the download
+  ASSERT_FALSE(m_pCore->DownloadRunning());
+  m_pWindow->show();
+  bool bAsked = false;
+  qttest::WhenModal(
+      [&bAsked](QWidget* modal) {
+        bAsked = modal != nullptr;
+        if (modal != nullptr) modal->close();
+      },
+      20);
+  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1007), Qt::LeftButton);
+  EXPECT_FALSE(m_pWindow->isVisible());
+  QTest::qWait(400);  // the watcher above has given up by now
+  EXPECT_FALSE(bAsked);
+}
+
+TEST_F(DownloadWindowTest, KeyboardReachesEveryCommand) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  m_pWindow->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));
+
+  // Alt+D presses 롬 파일 다운로드 (the trigger frame goes out).
+  QTest::keyClick(m_pWindow.get(), Qt::Key_D, Qt::AltModifier);
+  ASSERT_EQ(m_Channel.m_Written.size(), 1U);
+  EXPECT_EQ(m_Channel.m_Written[0], (Bytes{0x02, 0x20, 0x21, 0x22, 0x23, 0x03, 0x86, 0xFE}));
+
+  // Alt+F and F10 open the menus.
+  for (const auto& [key, modifier] :
+       {std::pair{Qt::Key_F, Qt::AltModifier}, std::pair{Qt::Key_F10, Qt::NoModifier}}) {
+    QStringList items;
+    qttest::WhenPopup([&items](QWidget* popup) {
+      ASSERT_NE(popup, nullptr);
+      for (QAction* item : popup->actions()) items << item->text();
+      QTest::keyClick(popup, Qt::Key_Escape);
+    });
+    QTest::keyClick(m_pWindow.get(), key, modifier);
+    QTest::qWaitFor([&items] { return !items.isEmpty(); }, 3000);
+    EXPECT_EQ(items, QStringList({U("설정 저장(&S)"), "", U("종료(&X)")})) << key;
+  }
+  QTest::keyClick(m_pWindow.get(), Qt::Key_Escape);
+  EXPECT_TRUE(m_pWindow->isVisible());
+
+  // Tab walks the window top to bottom.
+  Control<QPushButton>(*m_pWindow, 1008)->setFocus();
+  QStringList order{QApplication::focusWidget()->objectName()};
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    order << QApplication::focusWidget()->objectName();
+  }
+  EXPECT_EQ(order, QStringList({"1008", "1001", "1005", "1000", "1006", "3", "1007"}));
+}
+
+TEST_F(DownloadWindowTest, AdapterChosenForAPortAndSaveKeepTheFilesLineEndings) {
+  fs::create_directories(RomDir());
+  const fs::path config = m_Dir.Path() / "Romvale.cfg";
+  WriteFile(config, "[Location]\nROMFILE=" + RomDir().string() +
+                        "\n[Communication]\nPORT=COM1\nTYPE=RS232\nBAUD=57600bps\n");
+  const fs::path byId = m_Dir.Path() / "by-id";
+  fs::create_directories(byId);
+  const std::string adapter = (byId / "usb-FTDI_FT232R_A1-if00-port0").string();
+  fs::create_symlink("../../ttyUSB0", adapter);
+  ASSERT_TRUE(Start());
+  m_pWindow->SetAdapterFolders({byId.string(), (m_Dir.Path() / "dev").string()});
+
+  QStringList shown;
+  qttest::WhenModal([&](QWidget* modal) {
+    ASSERT_NE(modal, nullptr);
+    auto* device = modal->findChild<QLabel*>("portDevice");
+    auto* adapters = modal->findChild<QComboBox*>("serialAdapters");
+    ASSERT_NE(device, nullptr);
+    ASSERT_NE(adapters, nullptr);
+    shown << device->text();
+    QTest::mouseClick(modal->findChild<QRadioButton*>("1017"), Qt::LeftButton);  // COM3
+    shown << device->text() << QString::number(adapters->count());
+    adapters->setCurrentIndex(1);
+    shown << device->text();
+    QTest::mouseClick(modal->findChild<QPushButton*>("1"), Qt::LeftButton);
+  });
+  Command(32779)->trigger();
+  EXPECT_EQ(shown, QStringList({"/dev/ttyS0", "/dev/ttyS2", "2", QString::fromStdString(adapter)}));
+  EXPECT_EQ(m_Channel.PortDevice(), adapter);
+  const QString saved = U("Configuration saved: ") + QString::fromStdString(config.string());
+  EXPECT_EQ(Text(*m_pWindow, 1006), saved);
+  EXPECT_NE(ReadFile(config).find("\n[Ports]\nCOM3=" + adapter + "\n"), std::string::npos);
+
+  m_pCore->m_strStatus.clear();
+  Command(32781)->trigger();  // 설정 저장 adds MODEM and the new port
+  const std::string text = ReadFile(config);
+  EXPECT_NE(text.find("PORT=COM3\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("MODEM="), std::string::npos) << text;
+  EXPECT_EQ(text.find('\r'), std::string::npos) << text;
+  EXPECT_EQ(Text(*m_pWindow, 1006), saved);
 }

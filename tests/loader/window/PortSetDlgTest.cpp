@@ -2,6 +2,8 @@
 #include "window/PortSetDlg.h"
 
 #include "QtTestApp.h"
+#include "comm/SerialAdapters.h"
+#include "support/TempDir.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -10,6 +12,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -179,4 +182,27 @@ TEST_F(PortSetDlgTest, CancelKeepsTheMembersAsConstructed) {
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_EQ(dialog.Values().m_nPort, 1);
   EXPECT_EQ(dialog.Values().m_nBaud, 3);
+}
+
+// The adapters the dialog offers: the stable by-id names, else ttyUSB*/ttyACM*.
+TEST(SerialAdapters, ByIdNamesFirstElseTheKernelNodes) {
+  testsupport::CTempDir dir;
+  const std::filesystem::path byId = dir.Path() / "by-id";
+  const std::filesystem::path dev = dir.Path() / "dev";
+  std::filesystem::create_directories(byId);
+  std::filesystem::create_directories(dev);
+  for (const char* node : {"ttyUSB1", "ttyS0", "ttyACM0", "ttyUSB0", "console"}) {
+    testsupport::WriteFile(dev / node, "");
+  }
+  const AdapterFolders folders{byId.string(), dev.string()};
+  const std::string d = dev.string() + "/";
+  EXPECT_EQ(FindSerialAdapters(folders),
+            (std::vector<std::string>{d + "ttyACM0", d + "ttyUSB0", d + "ttyUSB1"}));
+  std::filesystem::create_symlink("../../ttyUSB1", byId / "usb-B-if00");
+  std::filesystem::create_symlink("../../ttyUSB0", byId / "usb-A-if00");
+  const std::string b = byId.string() + "/";
+  EXPECT_EQ(FindSerialAdapters(folders),
+            (std::vector<std::string>{b + "usb-A-if00", b + "usb-B-if00"}));
+  EXPECT_TRUE(
+      FindSerialAdapters({(dir.Path() / "none").string(), (dir.Path() / "none").string()}).empty());
 }

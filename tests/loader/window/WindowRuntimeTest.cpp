@@ -6,6 +6,7 @@
 #include "loader/comm/PtyPair.h"
 #include "runtime/LoaderRuntime.h"
 #include "support/TempDir.h"
+#include "window/WindowMain.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -126,5 +128,56 @@ TEST(WindowRuntime, ReaderMessageBoxIsShownOnTheWindowThread) {
   answer.stop();
   ASSERT_FALSE(texts.isEmpty());
   for (const QString& text : texts) EXPECT_EQ(text, QString("m_QueueRead FULL!"));
+  window.Attach(nullptr);
+}
+
+// Started from the desktop menu: no Romvale.cfg where Tarvix runs.
+TEST(WindowRuntime, WithoutALocalFileTheUsersConfigFolderIsUsedAndSaveCreatesIt) {
+  qttest::App();
+  CTempDir dir;
+  const fs::path cwd = dir.Path() / "cwd";
+  fs::create_directories(cwd);
+  const std::string xdg = (dir.Path() / "xdg/tarvix/Romvale.cfg").string();
+  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+  const char* oldHome = std::getenv("HOME");
+  const std::string savedXdg = oldXdg != nullptr ? oldXdg : "";
+  const std::string savedHome = oldHome != nullptr ? oldHome : "";
+
+  ::setenv("HOME", (dir.Path() / "home").c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(WindowConfigPath({}, cwd.string()),
+            (dir.Path() / "home/.config/tarvix/Romvale.cfg").string());
+  ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
+  EXPECT_EQ(WindowConfigPath({}, cwd.string()),
+            (dir.Path() / "home/.config/tarvix/Romvale.cfg").string());
+  ::setenv("XDG_CONFIG_HOME", (dir.Path() / "xdg").c_str(), 1);
+  EXPECT_EQ(WindowConfigPath({}, cwd.string()), xdg);
+  EXPECT_EQ(WindowConfigPath({std::nullopt, "given.cfg"}, cwd.string()), "given.cfg");
+  WriteFile(cwd / "Romvale.cfg", "");
+  EXPECT_EQ(WindowConfigPath({}, cwd.string()), (cwd / "Romvale.cfg").string());
+  fs::remove(cwd / "Romvale.cfg");
+  const std::string path = WindowConfigPath({}, cwd.string());
+  ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+  if (oldXdg == nullptr) ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", savedHome.c_str(), 1);
+
+  // The missing file is named, and 설정 저장 makes it, folders and all.
+  CDownloadWindow window;
+  CLoaderRuntime runtime(window.Host(), cwd.string(), 0);
+  runtime.SetConfigPath(path);
+  window.Attach(&runtime.Dlg());
+  window.show();
+  QString shown;
+  qttest::WhenModal([&shown](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    shown = box->informativeText();
+    box->button(QMessageBox::Ok)->click();
+  });
+  EXPECT_FALSE(runtime.Start());
+  EXPECT_EQ(shown, QString::fromUtf8("찾은 위치: ") + QString::fromStdString(xdg));
+  runtime.Dlg().OnSaveConfig();
+  EXPECT_TRUE(fs::is_regular_file(xdg));
+  EXPECT_EQ(Text(window, 1006), QString::fromStdString("Configuration saved: " + xdg));
   window.Attach(nullptr);
 }

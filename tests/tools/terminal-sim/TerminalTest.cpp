@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -496,6 +497,36 @@ TEST(SimModem, AnswersTheCallAndSeesTextModeAgain) {
     EXPECT_NE(r.error.find("ATA after RING 1: reply differs at offset 0"), std::string::npos)
         << r.error;
   }
+}
+
+// The wording every program of the kit uses for the same mistakes.
+TEST(SimCommandLine, MistakesInTheSharedWording) {
+  const std::vector<std::string> run = {"--pty", "--rom", "TRM-0.jd0", "--expect", "x"};
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"--bogus=1"}, "unknown option '--bogus'"},
+      {{"-x"}, "unknown option '-x'"},
+      {{"--tcp"}, "option '--tcp' needs a value"},
+      {{"--timeout"}, "option '--timeout' needs a value"},
+      {{"--tcp=h"}, "--tcp: 'h' is not HOST:PORT"},
+      {{"--baud=5"}, "--baud: Value 5 not in range 1200 to 115200"},
+      {{"--repeat", "1.5"}, "--repeat: '1.5' is not a whole number"},
+      {{"--pty=yes"}, "--pty: takes no value"},
+      {{"stray"}, "unexpected argument 'stray'"},
+      {{"--", "--help"}, "unexpected argument '--help'"},
+  };
+  for (const auto& [extra, expected] : cases) {
+    SCOPED_TRACE(expected);
+    std::vector<std::string> args = run;
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::ostringstream o, e;
+    EXPECT_EQ(RunTerminalSim(args, o, e), kExitUsage);
+    EXPECT_EQ(e.str(), expected + "\nTry 'terminal-sim --help'.\n");
+    EXPECT_EQ(o.str(), "");
+  }
+  std::ostringstream o, e;
+  EXPECT_EQ(RunTerminalSim({"--version"}, o, e), kExitOk);
+  EXPECT_TRUE(o.str().starts_with("terminal-sim 1.")) << o.str();
 }
 
 TEST(SimCommandLine, HelpUsageErrorsAndARun) {

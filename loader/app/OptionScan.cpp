@@ -1,0 +1,96 @@
+// The command-line scan: names from the option table, values after a blank or '='.
+#include "app/OptionScan.h"
+
+#include <utility>
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+/// How an option is written on the command line.
+QString Spelled(const QString& name) {
+  return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+}  // namespace
+
+std::string UnknownOptionText(std::string_view typed) {
+  return "unknown option '" + std::string(typed) + "'";
+}
+
+std::string MissingValueText(std::string_view option) {
+  return "option '" + std::string(option) + "' needs a value";
+}
+
+std::string BadValueText(std::string_view option, std::string_view what) {
+  return std::string(option) + ": " + std::string(what);
+}
+
+std::string UnexpectedArgumentText(std::string_view argument) {
+  return "unexpected argument '" + std::string(argument) + "'";
+}
+
+OptionScan::OptionScan(std::vector<ScanOption> options) : m_options(std::move(options)) {}
+
+const ScanOption* OptionScan::Find(const QString& name) const {
+  for (const ScanOption& option : m_options) {
+    if (option.names.contains(name)) return &option;
+  }
+  return nullptr;
+}
+
+bool OptionScan::parse(std::span<const std::string_view> args, std::string& error) {
+  bool bOptionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (bOptionsEnded || arg.size() < 2 || arg[0] != '-') {
+      m_positional << Q(arg);
+      continue;
+    }
+    if (arg == "--") {
+      bOptionsEnded = true;
+      continue;
+    }
+    // "-x" is a one-letter name; a longer word after one dash is not an option of ours.
+    const bool bLong = arg.starts_with("--");
+    const std::string_view word = arg.substr(bLong ? 2 : 1);
+    const std::size_t equals = bLong ? word.find('=') : std::string_view::npos;
+    const QString name = Q(word.substr(0, equals));
+    const ScanOption* option = Find(name);
+    if (option == nullptr || (name.size() == 1) == bLong) {
+      error = UnknownOptionText(bLong ? arg.substr(0, 2 + word.substr(0, equals).size()) : arg);
+      return false;
+    }
+    const std::string spelled = Spelled(name).toStdString();
+    QString value;
+    if (equals != std::string_view::npos) {
+      if (!option->bTakesValue) {
+        error = BadValueText(spelled, "takes no value");
+        return false;
+      }
+      value = Q(word.substr(equals + 1));
+    } else if (option->bTakesValue) {
+      if (i + 1 == args.size()) {
+        error = MissingValueText(spelled);
+        return false;
+      }
+      value = Q(args[++i]);
+    }
+    m_values[option->names.front()] = value;
+  }
+  return true;
+}
+
+bool OptionScan::isSet(const QString& name) const {
+  const ScanOption* option = Find(name);
+  return option != nullptr && m_values.contains(option->names.front());
+}
+
+QString OptionScan::value(const QString& name) const {
+  const ScanOption* option = Find(name);
+  if (option == nullptr) return {};
+  const auto found = m_values.find(option->names.front());
+  return found == m_values.end() ? QString() : found->second;
+}
