@@ -16,10 +16,9 @@ std::vector<std::string> ListFolder(const std::string& folder,
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
        it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    const bool wanted =
-        prefixes.empty() || std::any_of(prefixes.begin(), prefixes.end(), [&](const auto& prefix) {
-          return name.starts_with(prefix);
-        });
+    const bool wanted = prefixes.empty() ||
+                        std::any_of(prefixes.begin(), prefixes.end(),
+                                    [&](const auto& prefix) { return name.starts_with(prefix); });
     if (wanted) found.push_back(it->path().string());
   }
   std::sort(found.begin(), found.end());

@@ -293,16 +293,6 @@ void CDownloadDlg::OnPortSettings() {
   m_CommPort.m_nCommType = setting->nCommType;
   m_CommPort.m_nBaudIndex = setting->nBaudIndex;
   if (setting->strModemInit) m_CommPort.m_strModemInit = *setting->strModemInit;
-  if (setting->strDevice && setting->nPort >= 1 &&
-      setting->nPort <= static_cast<int>(m_CommPort.m_PortDevices.size())) {
-    // The adapter chosen for this COM name is kept in [Ports] at once.
-    const auto index = static_cast<std::size_t>(setting->nPort - 1);
-    m_CommPort.m_PortDevices[index] = *setting->strDevice;
-    m_Config.m_PortDevices[index] = *setting->strDevice;
-    std::string error;
-    SavePortMapping(m_strConfigPath, setting->nPort, *setting->strDevice, error);
-    ReportSave(error);
-  }
   m_CommPort.Open();
   SetSessionsEnabled(true);
   if (m_CommPort.m_bOpen) {
@@ -340,6 +330,17 @@ void CDownloadDlg::OnSaveConfig() {
   cfg.m_bNoSerialPort = m_Config.m_bNoSerialPort;
   std::string error;
   SaveLoaderConfig(m_strConfigPath, cfg, error);
+  ReportSave(error);
+  UpdateData(false);
+}
+
+void CDownloadDlg::MapPortDevice(int nPort, const std::string& device) {
+  if (nPort < 1 || nPort > static_cast<int>(m_CommPort.m_PortDevices.size())) return;
+  const auto index = static_cast<std::size_t>(nPort - 1);
+  m_CommPort.m_PortDevices[index] = device;
+  m_Config.m_PortDevices[index] = device;
+  std::string error;
+  SavePortMapping(m_strConfigPath, nPort, device, error);
   ReportSave(error);
   UpdateData(false);
 }

@@ -76,6 +76,9 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   /// Writes the settings to m_strConfigPath (creating it); the status line and
   /// the log say where, or why it failed.
   void OnSaveConfig();
+  /// The port dialog chose a device for COMn: the channel uses it from the next
+  /// open, and [Ports] COMn in the configuration file keeps it (reported as a save).
+  void MapPortDevice(int nPort, const std::string& device);
   /// Whether a download runs on any line (ending the program would cut it off).
   bool DownloadRunning() const;
   /// Why the serial port is not open, naming its device and where that is set

@@ -54,7 +54,6 @@ struct PortSetting {
   int nCommType = kDefaultCommType;         // COMM_MODEM or COMM_RS232
   int nBaudIndex = kDefaultBaudIndex;       // 0..8, or -1 when no rate was selected
   std::optional<std::string> strModemInit;  // set only when the type is modem
-  std::optional<std::string> strDevice;     // a device chosen for nPort ([Ports] COMn)
 };
 
 /// Runs the port-settings dialog modally, initialised from the channel's current

@@ -374,7 +374,12 @@ std::optional<PortSetting> CDownloadWindow::RunPortSetDlg(int nBaudIndex, int nP
   CPortSetDlg dialog(nBaudIndex, nPort, nCommType, strModemInit, this, devices,
                      FindSerialAdapters(m_AdapterFolders));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.GetSetting();
+  const PortSetting setting = dialog.GetSetting();
+  // The chosen adapter is in place before the core reopens the port.
+  if (const auto device = dialog.ChosenDevice(); device && m_pCore != nullptr) {
+    m_pCore->MapPortDevice(setting.nPort, *device);
+  }
+  return setting;
 }
 
 void CDownloadWindow::OnAbout() {

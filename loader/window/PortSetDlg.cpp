@@ -198,13 +198,10 @@ void CPortSetDlg::ShowDevice() {
   m_pDevice->setText(QFile::decodeName(QByteArray::fromStdString(device)));
 }
 
-PortSetting CPortSetDlg::GetSetting() const {
-  PortSetting setting = ::GetSetting(m_Values);
+std::optional<std::string> CPortSetDlg::ChosenDevice() const {
   const int adapter = m_Adapters.empty() ? 0 : m_pAdapters->currentIndex();
-  if (adapter > 0 && setting.nPort >= 1) {
-    setting.strDevice = m_Adapters[static_cast<std::size_t>(adapter - 1)];
-  }
-  return setting;
+  if (adapter <= 0 || m_Values.m_nPort < 0) return std::nullopt;
+  return m_Adapters[static_cast<std::size_t>(adapter - 1)];
 }
 
 void CPortSetDlg::OnInitDialog() {

@@ -7,6 +7,7 @@
 #include <QDialog>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,10 @@ class CPortSetDlg : public QDialog {
               QWidget* pParent = nullptr, PortDeviceList devices = {},
               std::vector<std::string> adapters = {});
 
-  /// The channel settings of the members (see ::GetSetting), with the adapter
-  /// chosen for the port, if any.
-  PortSetting GetSetting() const;
+  /// The channel settings of the members (see ::GetSetting).
+  PortSetting GetSetting() const { return ::GetSetting(m_Values); }
+  /// The adapter chosen for the selected COM name, if one was.
+  std::optional<std::string> ChosenDevice() const;
 
   /// true: buttons and edits -> members; false: members -> buttons and edits.
   void UpdateData(bool bSaveAndValidate);

@@ -228,7 +228,7 @@ std::optional<std::string> Normalise(CLI::App& app, const std::vector<std::strin
     const std::string name = arg.substr(0, equals);
     const CLI::Option* option = app.get_option_no_throw(name);
     if (option == nullptr || name == "--") return UnknownOption(name);
-    if (option->get_type_size_max() == 0) {
+    if (option->get_expected_max() == 0) {
       if (equals != std::string::npos) return BadValueText(name, "takes no value");
       words.push_back(name);
       continue;
@@ -254,14 +254,15 @@ std::optional<std::string> Normalise(CLI::App& app, const std::vector<std::strin
 
 /// The library's refusal of a value, as "--name: what is wrong".
 std::string BadValue(const std::string& text) {
-  // "Could not convert: --repeat = 1.5": every numeric option takes a whole number.
-  const std::string prefix = "Could not convert: ";
-  const std::size_t separator = text.find(" = ");
-  if (text.starts_with(prefix) && separator != std::string::npos) {
-    return BadValueText(text.substr(prefix.size(), separator - prefix.size()),
-                        "'" + text.substr(separator + 3) + "' is not a whole number");
+  // "--baud: Value 5 not in range 1200 to 115200", also for a value that is no number.
+  const std::size_t value = text.find(": Value ");
+  const std::size_t range = text.find(" not in range ");
+  if (value != std::string::npos && range != std::string::npos && value < range) {
+    const std::size_t from = value + 8;
+    return BadValueText(text.substr(0, value), "'" + text.substr(from, range - from) +
+                                                   "' must be a whole number from " +
+                                                   text.substr(range + 14));
   }
-  // The range checks already say "--baud: Value 5 not in range 1200 to 115200".
   return text;
 }
 

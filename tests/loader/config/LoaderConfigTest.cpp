@@ -238,17 +238,18 @@ TEST(LoaderConfigSave, EditsInPlaceAndKeepsEverythingElse) {
   cfg.m_nCommType = COMM_RS232;
   cfg.m_nBaudIndex = 9;  // outside the table: an empty value
   cfg.m_szRomTypes = "A|a";
+  // Added lines end as the file's own lines do (LF here).
   EXPECT_EQ(Saved(cfg, before),
             "; Romvale settings\n"
             "[Location]\n"
             "ROMFILE = /new/roms\n"
-            "BLLFILE=/b\r\n"
+            "BLLFILE=/b\n"
             "[Communication]\n"
             "port=COM2\n"
             "TCPPACE=0\n"
-            "TYPE=RS232\r\n"
-            "BAUD=\r\n"
-            "MODEM=\r\n"
+            "TYPE=RS232\n"
+            "BAUD=\n"
+            "MODEM=\n"
             "\n"
             "[Ports]\n"
             "COM2=/dev/ttyUSB0\n"
@@ -257,7 +258,7 @@ TEST(LoaderConfigSave, EditsInPlaceAndKeepsEverythingElse) {
             "ROMTYPE2=old2\n"
             "ROMTYPE3=old3\n"
             "[Extra]\n"
-            "x=1\r\n");
+            "x=1\n");
 }
 
 TEST(LoaderConfigSave, RomTypePairSplitting) {
@@ -297,7 +298,14 @@ TEST(LoaderConfigSave, ValuesReadBackUnchangedOrAreRefused) {
   EXPECT_FALSE(SaveLoaderConfig(path, cfg));
   EXPECT_EQ(ReadFile(path), "[Location]\r\nROMFILE=/keep\r\n");
   cfg.m_strRomDir = "/ok";
-  EXPECT_FALSE(SaveLoaderConfig(dir.File("missing/Romvale.cfg"), cfg));
+  // A missing folder is made (as ~/.config/tarvix is on the first save); one that
+  // cannot be made is a failure with its reason.
+  EXPECT_TRUE(SaveLoaderConfig(dir.File("missing/deeper/Romvale.cfg"), cfg));
+  EXPECT_NE(ReadFile(dir.File("missing/deeper/Romvale.cfg")).find("ROMFILE=/ok\r\n"),
+            std::string::npos);
+  std::string error;
+  EXPECT_FALSE(SaveLoaderConfig(path + "/Romvale.cfg", cfg, error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST(LoaderConfigRoundTrip, EveryPortTypeAndBaudSurvives) {

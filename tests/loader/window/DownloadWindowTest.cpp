@@ -490,8 +490,9 @@ TEST_F(DownloadWindowTest, KeyboardReachesEveryCommand) {
   m_pWindow->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));
 
-  // Alt+D presses 롬 파일 다운로드 (the trigger frame goes out).
+  // Alt+D presses 롬 파일 다운로드 (the trigger frame goes out once the press shows).
   QTest::keyClick(m_pWindow.get(), Qt::Key_D, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !m_Channel.m_Written.empty(); }, 3000));
   ASSERT_EQ(m_Channel.m_Written.size(), 1U);
   EXPECT_EQ(m_Channel.m_Written[0], (Bytes{0x02, 0x20, 0x21, 0x22, 0x23, 0x03, 0x86, 0xFE}));
 
@@ -505,7 +506,7 @@ TEST_F(DownloadWindowTest, KeyboardReachesEveryCommand) {
       QTest::keyClick(popup, Qt::Key_Escape);
     });
     QTest::keyClick(m_pWindow.get(), key, modifier);
-    QTest::qWaitFor([&items] { return !items.isEmpty(); }, 3000);
+    EXPECT_TRUE(QTest::qWaitFor([&items] { return !items.isEmpty(); }, 3000)) << key;
     EXPECT_EQ(items, QStringList({U("설정 저장(&S)"), "", U("종료(&X)")})) << key;
   }
   QTest::keyClick(m_pWindow.get(), Qt::Key_Escape);

@@ -62,7 +62,10 @@ TEST(WindowService, PortFailureReasonIsTheTooltipAndConfigIsSavedWhereItCameFrom
   ASSERT_TRUE(runtime.Start());
   EXPECT_EQ(runtime.ConfigPath(), cfg);
   EXPECT_EQ(PortLine(window)->text(), QString::fromUtf8("COM2 포트 오류가 발생하였습니다."));
-  EXPECT_EQ(PortLine(window)->toolTip(), QString("no such device"));
+  // The tooltip names the device, the reason and the line that maps it.
+  EXPECT_EQ(PortLine(window)->toolTip(),
+            QString::fromStdString("COM2 = " + missing +
+                                   ": no such device\n[Ports] COM2=" + missing + " in " + cfg));
   EXPECT_FALSE(runtime.ReconnectPending());  // RECONNECT=0
   EXPECT_NE(diag.str().find("warning: serial port COM2 (" + missing +
                             "), 57600 bit/s, RS232: no such device\n"),
@@ -71,5 +74,6 @@ TEST(WindowService, PortFailureReasonIsTheTooltipAndConfigIsSavedWhereItCameFrom
   EXPECT_NE(ReadFile(cfg).find("PORT=COM2\r\n"), std::string::npos);
   EXPECT_NE(ReadFile(cfg).find("BAUD=57600bps\r\n"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Romvale.cfg"));
+  EXPECT_NE(diag.str().find("info: configuration saved to " + cfg + "\n"), std::string::npos);
   window.Attach(nullptr);
 }
