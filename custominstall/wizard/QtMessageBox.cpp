@@ -30,22 +30,26 @@ QString FromBytes(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+/// A short message would make a box too narrow for its caption, which the
+/// window manager then cuts: keep room for the caption and the title buttons.
+/// Called last, as the box lays itself out again when its texts change.
+void KeepCaptionWhole(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  const int width = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) * 3 / 2 + 120;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 }  // namespace
 
-MessageResult CQtMessageBox::Show(std::string_view text, std::string_view caption, MessageIcon icon,
-                                  MessageButtons buttons, bool ownedByPage,
+MessageResult CQtMessageBox::Show(std::string_view text, std::string_view /*caption*/,
+                                  MessageIcon icon, MessageButtons buttons, bool ownedByPage,
                                   std::string_view detail) {
-  static_cast<void>(caption);  // every box on screen carries the wizard's own caption
   QWidget* owner = ownedByPage ? QApplication::activeModalWidget() : nullptr;
+  // Every box on screen carries the wizard's own caption.
   const QString title = CWizardPageDlg::ToQString(CWizardPageDlg::kCaption);
   QMessageBox box(ToQtIcon(icon), title, FromBytes(text), QMessageBox::NoButton, owner);
-  // A short message would make a box too narrow for its caption, which the
-  // window manager then cuts; keep room for the caption and the title buttons.
-  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-    const int width = QFontMetrics(box.font()).horizontalAdvance(title) * 3 / 2 + 120;
-    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
-                  grid->rowCount(), 0, 1, grid->columnCount());
-  }
   // The cause (path and reason) under the design's text, shown at once.
   if (!detail.empty()) {
     box.setInformativeText(FromBytes(detail));
@@ -53,9 +57,11 @@ MessageResult CQtMessageBox::Show(std::string_view text, std::string_view captio
   if (buttons == MessageButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
+    KeepCaptionWhole(box);
     return box.exec() == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
   }
   box.setStandardButtons(QMessageBox::Ok);
+  KeepCaptionWhole(box);
   box.exec();
   return MessageResult::Ok;
 }
