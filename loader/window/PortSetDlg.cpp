@@ -169,7 +169,8 @@ void CPortSetDlg::CreateDeviceRows(QGridLayout& top) {
       m_pAdapters->addItem(QFile::decodeName(QByteArray::fromStdString(adapter)));
     }
   }
-  rows->addWidget(deviceLabel, 0, 0);
+  // A long by-id name wraps onto more lines; its label stays by the first.
+  rows->addWidget(deviceLabel, 0, 0, Qt::AlignTop);
   rows->addWidget(m_pDevice, 0, 1);
   rows->addWidget(adapterLabel, 1, 0);
   rows->addWidget(m_pAdapters, 1, 1);
