@@ -64,8 +64,8 @@ class Converter {
       const bool flushing = inLeft == 0;
       char* out = buffer.data();
       std::size_t outLeft = buffer.size();
-      const std::size_t result = ::iconv(m_handle, flushing ? nullptr : &in,
-                                         flushing ? nullptr : &inLeft, &out, &outLeft);
+      const std::size_t result =
+          ::iconv(m_handle, flushing ? nullptr : &in, flushing ? nullptr : &inLeft, &out, &outLeft);
       output.append(buffer.data(), buffer.size() - outLeft);
       if (result == static_cast<std::size_t>(-1)) {
         if (errno != E2BIG) {

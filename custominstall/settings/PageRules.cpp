@@ -49,7 +49,12 @@ std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings) {
     }
   }
   // The long name is the provider inside quoted INF strings; the short name is in no file.
-  return FirstFailing(settings, {&PackageSettings::LongName}, IsInfQuotedText, kQuoteInNameText);
+  if (auto quote =
+          FirstFailing(settings, {&PackageSettings::LongName}, IsInfQuotedText, kQuoteInNameText)) {
+    return quote;
+  }
+  return FirstFailing(settings, {&PackageSettings::LongName}, HasNoEndOfFileMark,
+                      kEndOfFileInNameText);
 }
 
 std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings) {
@@ -58,7 +63,10 @@ std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings
   if (auto blank = FirstBlank(settings, kNames)) {
     return blank;
   }
-  return FirstFailing(settings, kNames, IsInfQuotedText, kQuoteInNameText);
+  if (auto quote = FirstFailing(settings, kNames, IsInfQuotedText, kQuoteInNameText)) {
+    return quote;
+  }
+  return FirstFailing(settings, kNames, HasNoEndOfFileMark, kEndOfFileInNameText);
 }
 
 std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings) {

@@ -15,10 +15,11 @@ struct FieldProblem {
 };
 
 /// Names page: no blank; the uninstall file name and the INF prefix can be written as
-/// file names in an INF line (InfFileNameProblem); the long name holds no double quote.
+/// file names in an INF line (InfFileNameProblem); the long name holds no double quote
+/// and no Ctrl+Z.
 std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings);
 
-/// Device-names page: no blank, and no double quote in either name.
+/// Device-names page: no blank, and no double quote or Ctrl+Z in either name.
 std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings);
 
 /// VID/PID page: no "0x" in front, then hexadecimal (VID, then PID) before the blanks

@@ -96,6 +96,10 @@ bool IsInfQuotedText(std::string_view text) {
   return text.find('"') == std::string_view::npos;
 }
 
+bool HasNoEndOfFileMark(std::string_view text) {
+  return text.find('\x1a') == std::string_view::npos;
+}
+
 std::string ToUpperAscii(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) {

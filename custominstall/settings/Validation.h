@@ -39,6 +39,10 @@ bool HasHexPrefix(std::string_view text);
 /// spaces) is valid inside the quotes.
 bool IsInfQuotedText(std::string_view text);
 
+/// True when the text holds no Ctrl+Z (0x1A), where setupapi stops reading an INF file,
+/// even inside quotes.
+bool HasNoEndOfFileMark(std::string_view text);
+
 /// a..z to A..Z, every other byte unchanged.
 std::string ToUpperAscii(std::string_view text);
 
@@ -71,6 +75,8 @@ inline constexpr std::string_view kHexPrefixText =
     "Leave out the 0x: type the hexadecimal digits only, e.g. 3E7A.";
 /// The names that stand inside quoted INF strings (long name, device names).
 inline constexpr std::string_view kQuoteInNameText = "Names cannot contain a double quote (\").";
+inline constexpr std::string_view kEndOfFileInNameText =
+    "Names cannot contain Ctrl+Z (U+001A): an INF file ends there.";
 /// The output-folder message, listing the characters of IsValidOutputDirectory.
 inline constexpr std::string_view kInvalidOutputDirectoryText =
     "Directory cannot contain: \\ : * ? \" < > |";

@@ -138,15 +138,15 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   TypeInto(names->InfPrefixEdit(), QStringLiteral("acm"));
   TypeInto(names->ShortNameEdit(), QStringLiteral("acme"));
   // A name that breaks the package is refused on its page, before anything is written.
-  TypeInto(names->InfPrefixEdit(), QStringLiteral("a:c"));
+  TypeInto(names->InfPrefixEdit(), QStringLiteral("a;c"));
   Click(names->NextButton());
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage()});
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage("';'")});
   ASSERT_EQ(runner.CurrentPage(), names);
   box.Clear();
   TypeInto(names->UninstallFileNameEdit(), QStringLiteral("my/un"));
   TypeInto(names->InfPrefixEdit(), QStringLiteral("acm"));
   Click(names->NextButton());
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage()});
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage("'/'")});
   box.Clear();
   TypeInto(names->UninstallFileNameEdit(), QStringLiteral("acmeuninstall"));
   TypeInto(names->LongNameEdit(), QStringLiteral("Acme \"Quoted\" 100% Devices, Inc."));
