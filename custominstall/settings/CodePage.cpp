@@ -6,6 +6,8 @@
 #include <array>
 #include <cerrno>
 
+#include "settings/Utf8Text.h"
+
 namespace {
 
 // clang-format off
@@ -134,6 +136,24 @@ std::optional<std::string> EncodeInCodePage(std::string_view utf8, int codePage)
   if (codePage == kAsciiOnly || IsAscii(utf8)) {
     return std::string(utf8);
   }
+  // One character at a time: glibc would join a letter and a combining mark that follows
+  // into one precomposed letter (1255, 1258), which Windows would read back as one.
   Converter to(IconvName(codePage), "UTF-8");
-  return to.Convert(utf8);
+  std::string encoded;
+  while (!utf8.empty()) {
+    const TextCharacter character = TakeCharacter(utf8);
+    if (!character.codePoint) {
+      return std::nullopt;
+    }
+    if (IsAscii(character.bytes)) {
+      encoded += character.bytes;
+      continue;
+    }
+    const std::optional<std::string> bytes = to.Convert(character.bytes);
+    if (!bytes) {
+      return std::nullopt;
+    }
+    encoded += *bytes;
+  }
+  return encoded;
 }

@@ -5,6 +5,8 @@
  *   open PATH        opens the INF (a Windows path); answers "ok" or "error N"
  *   section NAME     every line of the section: "line", then "key<TAB>KEY" when the
  *                    line has one, then "field<TAB>N<TAB>TEXT" for each field from 1
+ *   decode CP HEX    the bytes (in hexadecimal) read in code page CP, as Windows reads
+ *                    a file without a byte-order mark: "text<TAB>TEXT"
  *   quit             ends the program
  * At start it prints "system<TAB>DIR" (what %11% stands for) and "end". Tabs, CR, LF and
  * backslash-escapes in values are written as \t, \r, \n and \\ so a value is one line.
@@ -98,6 +100,23 @@ int main(void) {
       } else {
         puts("ok");
       }
+    } else if (strncmp(line, "decode ", 7) == 0) {
+      unsigned codePage = 0;
+      char hex[4096] = "";
+      char bytes[2048];
+      int count = 0;
+      if (sscanf(line + 7, "%u %4095s", &codePage, hex) == 2) {
+        for (const char* p = hex; p[0] && p[1] && count < (int)sizeof bytes; p += 2) {
+          unsigned value = 0;
+          sscanf(p, "%2x", &value);
+          bytes[count++] = (char)value;
+        }
+      }
+      int n = MultiByteToWideChar(codePage, 0, bytes, count, wide, 8191);
+      wide[n > 0 ? n : 0] = 0;
+      fputs("text\t", stdout);
+      put_utf8(wide);
+      fputc('\n', stdout);
     } else if (strncmp(line, "section ", 8) == 0 && g_inf != INVALID_HANDLE_VALUE) {
       dump_section(wide);
     }
