@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "custominstall/TestSupport.h"
+#include "batch/BatchOptions.h"
 #include "custominstall/batch/BatchRun.h"
 #include "settings/CodePage.h"
 #include "settings/PackageSettings.h"
@@ -396,21 +397,12 @@ TEST(WinePackages, EveryInfReadsBackAsGiven) {
     SCOPED_TRACE(c.title);
     const fs::path dir = temp / c.title;
     const PackageSettings& s = c.given;
-    std::vector<std::string> args = {"--batch",
-                                     "--output",
-                                     dir.string(),
-                                     "--long-name",
-                                     s.LongName,
-                                     "--com-device-name",
-                                     s.ComDeviceName,
-                                     "--usb-device-name",
-                                     s.UsbDeviceName,
-                                     "--inf-prefix",
-                                     s.InfPrefix,
-                                     "--uninstall-file-name",
-                                     s.UninstallFileName,
-                                     "--vid",
-                                     s.Vid};
+    std::vector<std::string> args = {"--batch", "--output", dir.string()};
+    for (auto field : {&PackageSettings::LongName, &PackageSettings::ComDeviceName,
+                       &PackageSettings::UsbDeviceName, &PackageSettings::InfPrefix,
+                       &PackageSettings::UninstallFileName, &PackageSettings::Vid}) {
+      args.insert(args.end(), {std::string(OptionForField(field)->name), s.*field});
+    }
     args.insert(args.end(), c.options.begin(), c.options.end());
     const BatchResult r = RunWith(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
