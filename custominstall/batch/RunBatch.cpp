@@ -20,7 +20,6 @@
 namespace {
 
 constexpr std::string_view kCouldNotWriteOutputText = "Could not write to standard output.";
-constexpr std::string_view kTakesNoValueText = "takes no value";
 
 struct BatchRequest {
   PackageSettings settings;
@@ -87,7 +86,7 @@ ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
-      mistake("unexpected argument " + Quoted(arg));
+      mistake(std::string(kUnexpectedArgumentText) + Quoted(arg));
       continue;
     }
     if (arg == kEndOfOptions) {
@@ -103,7 +102,7 @@ ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request
     const std::string_view name = arg.substr(0, equals);
     const BatchOption* option = arg.starts_with("--") ? FindOption(name) : nullptr;
     if (option == nullptr) {
-      mistake("unknown option " + Quoted(name));
+      mistake(std::string(kUnknownOptionText) + Quoted(name));
       continue;
     }
     if (option->valueName.empty()) {
@@ -121,7 +120,7 @@ ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request
       // the device "--help".
       TakeValue(*option, args[++i], request);
     } else {
-      mistake("option " + Quoted(name) + " needs a value");
+      mistake(std::string(kOptionText) + Quoted(name) + std::string(kNeedsAValueText));
     }
   }
   if (help) {
@@ -135,9 +134,9 @@ ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request
   }
   // Only --batch generates; a "--batch" that is an option's value does not count.
   if (!request.batchGiven) {
-    mistake("missing option " + Quoted(kBatchOption));
+    mistake(std::string(kMissingOptionText) + Quoted(kBatchOption));
   } else if (!request.outputGiven) {
-    mistake("missing option " + Quoted(kOutputOption));
+    mistake(std::string(kMissingOptionText) + Quoted(kOutputOption));
   }
   return problem.empty() ? ParseOutcome::Run : ParseOutcome::Mistake;
 }

@@ -10,7 +10,7 @@ bool WritePackageText(const PackageSettings& settings, const std::string& fileNa
                       std::string_view text, IMessageBox& box, MessageIcon openFailureIcon) {
   const std::optional<std::string> encoded = EncodeInCodePage(text, settings.CodePage);
   if (!encoded) {
-    NoteWriteFailure(settings.OutputPath(fileName) + ": a character is not in code page " +
+    NoteWriteFailure(settings.OutputPath(fileName) + std::string(kCharacterNotInCodePageText) +
                      std::to_string(settings.CodePage));
     return false;
   }

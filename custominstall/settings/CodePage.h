@@ -31,3 +31,10 @@ std::optional<std::string> EncodeInCodePage(std::string_view utf8, int codePage)
 
 /// "874, 932, 936, 949, 950, 1250-1258": the numbers as the messages list them.
 inline constexpr std::string_view kCodePageList = "874, 932, 936, 949, 950, 1250-1258";
+
+/// After the quoted value of --code-page that names no code page written here.
+inline constexpr std::string_view kNotACodePageText =
+    " is not a code page this program writes; use one of ";
+/// After a file's path when its text holds a character the code page lacks.
+inline constexpr std::string_view kCharacterNotInCodePageText =
+    ": a character is not in code page ";

@@ -81,11 +81,15 @@ void CVidPidPage::OnBack() {
   m_Settings.Pid = m_strPid;
 }
 
+namespace {
+constexpr std::string_view kShortIdNoteHead = "Note: ";
+}  // namespace
+
 std::string CVidPidPage::ShortIdNote(std::string_view vid, std::string_view pid) {
   std::string note;
   for (const std::string_view id : {vid, pid}) {
     if (const std::optional<std::string> text = ShortUsbIdNote(id)) {
-      note += (note.empty() ? "Note: " : "\n") + *text;
+      note += (note.empty() ? std::string(kShortIdNoteHead) : "\n") + *text;
     }
   }
   return note;

@@ -82,7 +82,8 @@ int RunWizard(int argc, char** argv) {
   // Qt has taken its own options out; the wizard takes none.
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) {
-    std::cerr << "unknown option '" << args[1].toStdString() << "'\n" << kTryHelpText << '\n';
+    std::cerr << kUnknownOptionText << "'" << args[1].toStdString() << "'\n"
+              << kTryHelpText << '\n';
     return kBadCommandLineExit;
   }
   QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));

@@ -19,8 +19,8 @@
 
 #include <gtest/gtest.h>
 
-#include "custominstall/TestSupport.h"
 #include "batch/BatchOptions.h"
+#include "custominstall/TestSupport.h"
 #include "custominstall/batch/BatchRun.h"
 #include "settings/CodePage.h"
 #include "settings/PackageSettings.h"
