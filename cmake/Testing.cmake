@@ -1,9 +1,10 @@
-# vb7350_add_gtest(<target> SOURCES ... [LIBS ...] [LABELS <one label>] [QT])
+# vb7350_add_gtest(<target> SOURCES ... [LIBS ...] [LABELS <one label>] [TIMEOUT s] [QT])
 # Builds one GoogleTest executable and registers its tests with CTest. Tests are
 # listed when ctest runs (not at build time), so sanitizer builds stay fast.
-# QT: the tests get the offscreen platform so no display is needed.
+# QT: the tests get the offscreen platform so no display is needed. TIMEOUT: seconds
+# each test may take (default 120).
 function(vb7350_add_gtest target)
-  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock
                         GTest::gtest_main project_warnings)
@@ -11,7 +12,10 @@ function(vb7350_add_gtest target)
   target_compile_definitions(${target} PRIVATE
                              VB7350_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   # One environment entry only: a second one would be split off as a property name.
-  set(props TIMEOUT 120)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set(props TIMEOUT ${ARG_TIMEOUT})
   if(ARG_QT)
     list(APPEND props ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()

@@ -8,10 +8,10 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  for (std::string_view arg : args) {
-    if (arg == "--batch" || arg == "--help" || arg == "-h" || arg == "--version") {
-      return RunBatch(args, std::cout, std::cerr);
-    }
+  // Every argument but Qt's own is the command line's, so a mistake is reported as such
+  // whether or not a display is there to show the wizard on.
+  if (!IsWizardCommandLine(args)) {
+    return RunBatch(args, std::cout, std::cerr);
   }
   return RunWizard(argc, argv);
 }

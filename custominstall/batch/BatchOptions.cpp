@@ -24,19 +24,21 @@ const BatchOption kOptions[] = {
         kComDeviceNameLimit},
     {"--usb-device-name", "S", "composite USB device name in Device Manager", &S::UsbDeviceName,
         nullptr, kUsbDeviceNameLimit},
-    {"--vid", "HEX", "USB vendor ID, 1 to 4 hex digits (default 3E7A)", &S::Vid, nullptr,
-        kVidLimit},
-    {"--pid", "HEX", "USB product ID, 1 to 4 hex digits (default B2C9)", &S::Pid, nullptr,
-        kPidLimit},
+    {"--vid", "HEX", "USB vendor ID, 4 hex digits without 0x (default 3E7A); fewer are "
+        "written as typed, with a warning", &S::Vid, nullptr, kVidLimit},
+    {"--pid", "HEX", "USB product ID, 4 hex digits without 0x (default B2C9); fewer are "
+        "written as typed, with a warning", &S::Pid, nullptr, kPidLimit},
     {"--target-directory", "S", "where the preinstaller copies the drivers on Windows",
         &S::TargetDirectory, nullptr, kTargetDirectoryLimit},
+    {kCodePageOption, "N", "Windows code page of the package's text files, for names beyond "
+        "ASCII: 874, 932, 936, 949, 950 or 1250-1258 (default: ASCII only)"},
     {"--no-preinstaller", "", "leave out PreInstaller.exe", nullptr, &S::GeneratePreinstaller},
     {"--no-setup-gui", "", "preinstaller runs quietly", nullptr, &S::ShowSetupGui},
     {"--no-copy-files", "", "preinstaller copies no files", nullptr, &S::CopyFilesToDirectory},
     {"--no-uninstall-gui", "", "uninstaller runs quietly", nullptr, &S::ShowUninstallGui},
     {kPrintSummaryOption, "", "also print the summary page's text"},
     {kVersionOption, "", "print the version and which payloads this build embeds"},
-    {"--help", "", "print this text"},
+    {kHelpOption, "", "print this text (also -h)"},
 };
 // clang-format on
 
@@ -74,6 +76,15 @@ std::span<const BatchOption> BatchOptions() {
   return kOptions;
 }
 
+const BatchOption* FindOption(std::string_view name) {
+  for (const BatchOption& option : kOptions) {
+    if (option.name == name) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
 const BatchOption* OptionForField(std::string PackageSettings::*field) {
   for (const BatchOption& option : kOptions) {
     if (option.text != nullptr && option.text == field) {
@@ -92,7 +103,9 @@ std::string BatchUsage() {
       "Writes the customised VB7350 driver package (four INF files, three information\n"
       "files and the driver payloads) into DIR. Options left out take the wizard's\n"
       "defaults; the checks and limits are those of the wizard's pages; --opt=VALUE\n"
-      "works too.\n"
+      "works too, and -- ends the options. The uninstall file name and the INF prefix\n"
+      "hold printable ASCII without \\ / : * ? \" < > | ; , = [ ] % or a space at\n"
+      "either end; the other names hold no \" and, without --code-page, ASCII only.\n"
       "\n";
   for (const BatchOption& option : kOptions) {
     std::string left = "  " + std::string(option.name);

@@ -9,7 +9,8 @@
 #include "settings/PackageSettings.h"
 
 /// One option: a text that fills a field (with the limit of the wizard's edit box), or a
-/// flag that clears a field, or (neither) a flag of the run itself.
+/// flag that clears a field, or (neither) an option of the run itself, taking a value
+/// when it has a valueName.
 struct BatchOption {
   std::string_view name;
   std::string_view valueName;  // "" for a flag
@@ -23,9 +24,17 @@ inline constexpr std::string_view kBatchOption = "--batch";
 inline constexpr std::string_view kOutputOption = "--output";
 inline constexpr std::string_view kPrintSummaryOption = "--print-summary";
 inline constexpr std::string_view kVersionOption = "--version";
+inline constexpr std::string_view kCodePageOption = "--code-page";
+inline constexpr std::string_view kHelpOption = "--help";
+inline constexpr std::string_view kShortHelpOption = "-h";
+/// Ends the options: every argument after it is an argument, not an option.
+inline constexpr std::string_view kEndOfOptions = "--";
 
 /// Every option of --batch, in the order of the wizard's pages.
 std::span<const BatchOption> BatchOptions();
+
+/// The option called name ("--vid"); null when there is none.
+const BatchOption* FindOption(std::string_view name);
 
 /// The option that fills field; null when none does.
 const BatchOption* OptionForField(std::string PackageSettings::*field);

@@ -1,8 +1,6 @@
 // VB7350CustomInstall --batch: the package generator driven from the command line.
 #include "batch/RunBatch.h"
 
-#include <CLI/CLI.hpp>
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,10 +9,12 @@
 #include "batch/StreamMessageBox.h"
 #include "generator/BuildNotice.h"
 #include "generator/GenerateFiles.h"
+#include "settings/CodePage.h"
 #include "settings/DirectoryTree.h"
 #include "settings/OutputFolder.h"
 #include "settings/PackageSettings.h"
 #include "settings/PageRules.h"
+#include "settings/Utf8Text.h"
 #include "settings/Validation.h"
 
 namespace {
@@ -23,20 +23,12 @@ constexpr std::string_view kCouldNotWriteOutputText = "Could not write to standa
 
 struct BatchRequest {
   PackageSettings settings;
+  std::optional<std::string> codePage;
   bool batchGiven = false;
   bool outputGiven = false;
   bool printSummary = false;
   bool version = false;
 };
-
-bool IsFlag(std::string_view name) {
-  for (const BatchOption& option : BatchOptions()) {
-    if (option.name == name) {
-      return option.valueName.empty();
-    }
-  }
-  return false;
-}
 
 // A caller that asked for the messages or the summary must not get success without them.
 int CheckedOutput(std::ostream& out, std::ostream& err, int exitCode) {
@@ -48,103 +40,93 @@ int CheckedOutput(std::ostream& out, std::ostream& err, int exitCode) {
   return exitCode;
 }
 
-// What the library is given: "--opt=" becomes "--opt" "" (the library would take the
-// next argument as the value instead of the empty one typed).
-std::vector<std::string> LibraryArguments(std::span<const std::string_view> args) {
-  std::vector<std::string> result;
-  for (std::string_view arg : args) {
-    if (arg.starts_with("--") && arg.ends_with("=") && !IsFlag(arg.substr(0, arg.size() - 1))) {
-      result.emplace_back(arg.substr(0, arg.size() - 1));
-      result.emplace_back();
-    } else {
-      result.emplace_back(arg);
-    }
-  }
-  return result;
-}
-
-// The option a library message starts with ("--vid: 1 required TEXT missing").
-std::string OptionOfMessage(const std::string& message) {
-  return message.substr(0, message.find(':'));
+std::string Quoted(std::string_view text) {
+  return "'" + std::string(text) + "'";
 }
 
 enum class ParseOutcome { Run, Help, Mistake };
 
-// Reads the arguments into request; on a mistake, problem holds its one-line message.
+// Takes one option's value into the request.
+void TakeValue(const BatchOption& option, std::string_view value, BatchRequest& request) {
+  if (option.text != nullptr) {
+    request.settings.*option.text = value;
+  }
+  request.outputGiven |= option.name == kOutputOption;
+  if (option.name == kCodePageOption) {
+    request.codePage = std::string(value);
+  }
+}
+
+// Sets what a flag stands for.
+void TakeFlag(const BatchOption& option, BatchRequest& request, bool& help) {
+  if (option.clears != nullptr) {
+    request.settings.*option.clears = false;
+  } else if (option.name == kBatchOption) {
+    request.batchGiven = true;
+  } else if (option.name == kPrintSummaryOption) {
+    request.printSummary = true;
+  } else if (option.name == kVersionOption) {
+    request.version = true;
+  } else if (option.name == kHelpOption) {
+    help = true;
+  }
+}
+
+// Reads the arguments into request; on a mistake, problem holds its one-line message
+// (the first mistake; an asked-for --help still wins over it).
 ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request,
                    std::string& problem) {
-  CLI::App app;
-  app.allow_extras();
-  app.set_help_flag();  // --help is an option of the table, printed by our own text
   bool help = false;
-  for (const BatchOption& option : BatchOptions()) {
-    const std::string name(option.name);
-    if (option.text != nullptr) {
-      app.add_option_function<std::string>(name,
-                                           [&request, &option](const std::string& value) {
-                                             request.settings.*option.text = value;
-                                             request.outputGiven |= option.name == kOutputOption;
-                                           })
-          ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  bool optionsEnded = false;
+  const auto mistake = [&problem](std::string text) {
+    if (problem.empty()) {
+      problem = std::move(text);
+    }
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
+      mistake(std::string(kUnexpectedArgumentText) + Quoted(arg));
       continue;
     }
-    bool* target = nullptr;
-    if (option.name == kBatchOption) {
-      target = &request.batchGiven;
-    } else if (option.name == kPrintSummaryOption) {
-      target = &request.printSummary;
-    } else if (option.name == kVersionOption) {
-      target = &request.version;
-    } else if (option.name == "--help") {
-      target = &help;
+    if (arg == kEndOfOptions) {
+      optionsEnded = true;
+      continue;
     }
-    const std::string names = option.name == "--help" ? "-h,--help" : name;
-    app.add_flag_callback(names,
-                          [&request, &option, target] {
-                            if (option.clears != nullptr) {
-                              request.settings.*option.clears = false;
-                            } else {
-                              *target = true;
-                            }
-                          })
-        ->disable_flag_override();
-  }
-
-  const std::vector<std::string> arguments = LibraryArguments(args);
-  // A flag with "=value" would be read as a value for the flag; it is no option of ours.
-  for (const std::string& arg : arguments) {
+    if (arg == kShortHelpOption) {
+      help = true;
+      continue;
+    }
+    // "--name=value" splits at the first "=": "--long-name==" gives "=".
     const std::size_t equals = arg.find('=');
-    if (arg.starts_with("--") && equals != std::string::npos && IsFlag(arg.substr(0, equals))) {
-      problem = "Unknown option: " + arg;
-      return ParseOutcome::Mistake;
+    const std::string_view name = arg.substr(0, equals);
+    const BatchOption* option = arg.starts_with("--") ? FindOption(name) : nullptr;
+    if (option == nullptr) {
+      mistake(std::string(kUnknownOptionText) + Quoted(name));
+      continue;
     }
-  }
-  // A mistake the library stops at does not hide an asked-for --help.
-  const auto helpOr = [&arguments](ParseOutcome outcome) {
-    for (const std::string& arg : arguments) {
-      if (arg == "--help" || arg == "-h") {
-        return ParseOutcome::Help;
+    if (option->valueName.empty()) {
+      if (equals != std::string_view::npos) {
+        mistake(std::string(name) + ": " + std::string(kTakesNoValueText));
+        continue;
       }
+      TakeFlag(*option, request, help);
+      continue;
     }
-    return outcome;
-  };
-  try {
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-    app.parse(reversed);
-  } catch (const CLI::ArgumentMismatch& error) {
-    problem = "Option " + OptionOfMessage(error.what()) + " needs a value.";
-    return helpOr(ParseOutcome::Mistake);
-  } catch (const CLI::ParseError& error) {
-    problem = error.what();
-    return helpOr(ParseOutcome::Mistake);
+    if (equals != std::string_view::npos) {
+      TakeValue(*option, arg.substr(equals + 1), request);
+    } else if (i + 1 < args.size()) {
+      // The next argument is the value whatever it looks like: --long-name --help names
+      // the device "--help".
+      TakeValue(*option, args[++i], request);
+    } else {
+      mistake(std::string(kOptionText) + Quoted(name) + std::string(kNeedsAValueText));
+    }
   }
-  // --help wins over every other argument, but not where it is the value of an option
-  // (--long-name --help names the device "--help").
   if (help) {
     return ParseOutcome::Help;
   }
-  if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
-    problem = "Unknown option: " + extras.front();
+  if (!problem.empty()) {
     return ParseOutcome::Mistake;
   }
   if (request.version) {
@@ -152,14 +134,11 @@ ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request
   }
   // Only --batch generates; a "--batch" that is an option's value does not count.
   if (!request.batchGiven) {
-    problem = "Missing --batch.";
-    return ParseOutcome::Mistake;
+    mistake(std::string(kMissingOptionText) + Quoted(kBatchOption));
+  } else if (!request.outputGiven) {
+    mistake(std::string(kMissingOptionText) + Quoted(kOutputOption));
   }
-  if (!request.outputGiven) {
-    problem = "Missing --output DIR.";
-    return ParseOutcome::Mistake;
-  }
-  return ParseOutcome::Run;
+  return problem.empty() ? ParseOutcome::Run : ParseOutcome::Mistake;
 }
 
 std::string Refusal(std::string PackageSettings::*field, std::string_view text) {
@@ -167,21 +146,50 @@ std::string Refusal(std::string PackageSettings::*field, std::string_view text) 
   return std::string(option != nullptr ? option->name : "") + ": " + std::string(text);
 }
 
+// The code page named by --code-page: digits only, one of the code pages written.
+std::optional<int> ParseCodePage(std::string_view text) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != text.npos) {
+    return std::nullopt;
+  }
+  const int number = std::stoi(std::string(text));
+  if (number == kAsciiOnly || !IsSupportedCodePage(number)) {
+    return std::nullopt;
+  }
+  return number;
+}
+
 // The checks the wizard's pages make, in page order, with the pages' texts after the
 // option they concern.
-std::optional<std::string> Validate(PackageSettings& settings) {
+std::optional<std::string> Validate(const BatchRequest& request, PackageSettings& settings) {
+  if (request.codePage) {
+    const std::optional<int> codePage = ParseCodePage(*request.codePage);
+    if (!codePage) {
+      return std::string(kCodePageOption) + ": " + Quoted(*request.codePage) +
+             " is not a code page this program writes; use one of " + std::string(kCodePageList) +
+             ".";
+    }
+    settings.CodePage = *codePage;
+  }
   // The VID and PID boxes turn typed letters into capitals.
   settings.Vid = ToUpperAscii(settings.Vid);
   settings.Pid = ToUpperAscii(settings.Pid);
+  // Before the length: "0x3E7A" is too long only because of its "0x".
+  for (auto id : {&PackageSettings::Vid, &PackageSettings::Pid}) {
+    if (HasHexPrefix(settings.*id)) {
+      return Refusal(id, kHexPrefixText);
+    }
+  }
 
   for (const BatchOption& option : BatchOptions()) {
     if (option.text == nullptr) {
       continue;
     }
     const std::string& value = settings.*option.text;
-    if (value.size() > static_cast<std::size_t>(option.limit)) {
+    // Counted as the edit boxes count: characters, not bytes.
+    const std::size_t length = CountCharacters(value);
+    if (length > static_cast<std::size_t>(option.limit)) {
       return Refusal(option.text, "takes at most " + std::to_string(option.limit) +
-                                      " characters; got " + std::to_string(value.size()) + ".");
+                                      " characters; got " + std::to_string(length) + ".");
     }
     // An edit box holds one line; a line break would split a line of the generated files.
     if (value.find_first_of("\r\n") != std::string::npos) {
@@ -192,6 +200,9 @@ std::optional<std::string> Validate(PackageSettings& settings) {
     if (const std::optional<FieldProblem> problem = check(settings)) {
       return Refusal(problem->field, problem->text);
     }
+  }
+  if (const std::optional<FieldProblem> problem = CheckCodePage(settings, kCodePageOptionWayOut)) {
+    return Refusal(problem->field, problem->text);
   }
   if (settings.OutputDirectory.empty()) {
     return Refusal(&PackageSettings::OutputDirectory, kFillInAllBlanksText);
@@ -204,8 +215,6 @@ std::optional<std::string> Validate(PackageSettings& settings) {
 
 // Makes sure the output folder exists, as the wizard does once the user agrees.
 bool PrepareOutputDirectory(PackageSettings& settings, SystemError& error) {
-  settings.OutputDirectory =
-      WithTrailingSeparator(ResolveOutputDirectory(settings.OutputDirectory, HomeDirectory()));
   return OutputPathExists(settings.OutputDirectory) ||
          CreateDirectoryTree(settings.OutputDirectory, &error);
 }
@@ -234,12 +243,26 @@ int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ost
     out << VersionText(build);
     return CheckedOutput(out, err, kBatchSucceeded);
   }
-  if (const std::optional<std::string> refusal = Validate(request.settings)) {
+  if (const std::optional<std::string> refusal = Validate(request, request.settings)) {
     err << *refusal << '\n';
+    return kBatchBadInput;
+  }
+  PackageSettings& settings = request.settings;
+  settings.OutputDirectory =
+      WithTrailingSeparator(ResolveOutputDirectory(settings.OutputDirectory, HomeDirectory()));
+  if (IsExistingNonFolder(settings.OutputDirectory)) {
+    err << Refusal(&PackageSettings::OutputDirectory,
+                   OutputIsNotAFolderText(WithoutTrailingSeparator(settings.OutputDirectory)))
+        << '\n';
     return kBatchBadInput;
   }
   if (const std::string notice = PlaceholderNotice(build); !notice.empty()) {
     err << "warning: " << notice << '\n';
+  }
+  for (auto id : {&PackageSettings::Vid, &PackageSettings::Pid}) {
+    if (const std::optional<std::string> note = ShortUsbIdNote(settings.*id)) {
+      err << "warning: " << Refusal(id, *note) << '\n';
+    }
   }
   SystemError error;
   if (!PrepareOutputDirectory(request.settings, error)) {

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "generator/CrlfText.h"
+#include "generator/PackageText.h"
 #include "generator/TemplateValues.h"
-#include "generator/TextFileWriter.h"
 #include "generator/VendorNotice.h"
 
 namespace {
@@ -175,7 +175,7 @@ constexpr std::string_view kBusInfBody[] = {
     "[VORNWdmUnInst.Reg]",
     "HKLM,%WINUN%,\"$(UninstallKeyName)\"",
     R"(HKLM,%WINUN%\$(UninstallKeyName) , "UninstallString",,"%11%\$(UninstallFileName).exe %11%\$(UninstallFileName).u98")",
-    "HKLM,%WINUN%\\$(UninstallKeyName) , \"DisplayName\",,\"$(ComDeviceName)\"",
+    "HKLM,%WINUN%\\$(UninstallKeyName) , \"DisplayName\",,\"$(DisplayName)\"",
     kEmpty,
     "[VORNWdm.DelFiles]",
     "$(UninstallFileName)2k.exe = 1",
@@ -188,7 +188,7 @@ constexpr std::string_view kBusInfBody[] = {
     "[VORNWdmUnInst.NT.Reg]",
     "HKLM,%WINUN%,\"$(UninstallKeyName)\"",
     R"(HKLM,%WINUN%\$(UninstallKeyName) , "UninstallString",,"%11%\$(UninstallFileName)2k.exe %11%\$(UninstallFileName).u2k")",
-    "HKLM,%WINUN%\\$(UninstallKeyName) , \"DisplayName\",,\"$(ComDeviceName)\"",
+    "HKLM,%WINUN%\\$(UninstallKeyName) , \"DisplayName\",,\"$(DisplayName)\"",
     kEmpty,
     kShortStar,
     "; Localizable Strings",
@@ -230,5 +230,5 @@ std::string BuildBusInf(const PackageSettings& settings) {
 
 bool WriteBusInf(const PackageSettings& settings, IMessageBox& box) {
   const std::string text = BuildBusInf(settings);
-  return WritePackageFile(settings, settings.BusInfName(), text, box, MessageIcon::Stop);
+  return WritePackageText(settings, settings.BusInfName(), text, box, MessageIcon::Stop);
 }

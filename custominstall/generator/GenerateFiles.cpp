@@ -5,6 +5,7 @@
 
 #include "generator/BusInf.h"
 #include "generator/ExtractPayload.h"
+#include "generator/FolderLock.h"
 #include "generator/GeneratorTexts.h"
 #include "generator/SetupInfo.h"
 #include "generator/TextFileWriter.h"
@@ -66,6 +67,8 @@ bool RunSteps(const PackageSettings& settings, IMessageBox& box) {
 
 bool GenerateFiles(const PackageSettings& settings, IMessageBox& box) {
   static_cast<void>(TakeWriteFailure());  // nothing from an earlier run
+  // Two runs into one folder take turns, so the folder holds one run's whole package.
+  const FolderLock lock(settings.OutputDirectory);
   if (RunSteps(settings, box)) {
     box.Show(kFilesGeneratedText, kAppCaption, MessageIcon::None, MessageButtons::Ok, true, {});
     return true;

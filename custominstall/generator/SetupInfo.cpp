@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "generator/CrlfText.h"
+#include "generator/PackageText.h"
 #include "generator/TemplateValues.h"
-#include "generator/TextFileWriter.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ bool WriteSetupInfo(const PackageSettings& settings, IMessageBox& box) {
       {"setup.ini", BuildSetupIni(settings)},
   };
   for (const InfoFile& file : files) {
-    if (!WritePackageFile(settings, file.name, file.text, box, MessageIcon::Stop)) {
+    if (!WritePackageText(settings, file.name, file.text, box, MessageIcon::Stop)) {
       return false;
     }
   }

@@ -8,8 +8,23 @@ std::string_view QuietWord(bool showGui) {
 }
 }  // namespace
 
+std::string DoublePercentSigns(std::string_view text) {
+  std::string doubled;
+  doubled.reserve(text.size());
+  for (const char c : text) {
+    doubled += c;
+    if (c == '%') {
+      doubled += '%';
+    }
+  }
+  return doubled;
+}
+
 TemplateValues::TemplateValues(const PackageSettings& settings)
     : m_strUninstallKeyName(settings.UninstallKeyName()),
+      // setupapi turns %% into % and %n% into a folder in a field it reads directly, but
+      // inserts a [Strings] value through %key% as it stands: only the direct field doubles.
+      m_strDisplayName(DoublePercentSigns(settings.ComDeviceName)),
       m_Items{{
           {"UninstallFileName", settings.UninstallFileName},
           {"InfPrefix", settings.InfPrefix},
@@ -20,6 +35,7 @@ TemplateValues::TemplateValues(const PackageSettings& settings)
           {"Pid", settings.Pid},
           {"TargetDirectory", settings.TargetDirectory},
           {"UninstallKeyName", m_strUninstallKeyName},
+          {"DisplayName", m_strDisplayName},
           {"SetupQuiet", QuietWord(settings.ShowSetupGui)},
           {"UninstallQuiet", QuietWord(settings.ShowUninstallGui)},
       }} {}

@@ -9,8 +9,12 @@
 #include "generator/CrlfText.h"
 #include "settings/PackageSettings.h"
 
-/// The placeholder values of one package. Holds views into the settings, so it must
-/// not outlive them; it cannot be copied because its views point into itself.
+/// text with every % written as %%, as an INF field read directly must hold a literal %.
+std::string DoublePercentSigns(std::string_view text);
+
+/// The placeholder values of one package; "DisplayName" is the COM device name as a
+/// field that setupapi reads directly must hold it (each % doubled). Holds views into the settings,
+/// so it must not outlive them; it cannot be copied because its views point into itself.
 class TemplateValues {
  public:
   explicit TemplateValues(const PackageSettings& settings);
@@ -21,5 +25,6 @@ class TemplateValues {
 
  private:
   std::string m_strUninstallKeyName;
-  std::array<Placeholder, 11> m_Items;
+  std::string m_strDisplayName;
+  std::array<Placeholder, 12> m_Items;
 };

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "generator/CrlfText.h"
+#include "generator/PackageText.h"
 #include "generator/TemplateValues.h"
-#include "generator/TextFileWriter.h"
 #include "generator/VendorNotice.h"
 
 namespace {
@@ -195,5 +195,5 @@ std::string BuildVxdInf(const PackageSettings& settings) {
 
 bool WriteVxdInf(const PackageSettings& settings, IMessageBox& box) {
   const std::string text = BuildVxdInf(settings);
-  return WritePackageFile(settings, settings.VxdInfName(), text, box, MessageIcon::Exclamation);
+  return WritePackageText(settings, settings.VxdInfName(), text, box, MessageIcon::Exclamation);
 }

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "generator/CrlfText.h"
+#include "generator/PackageText.h"
 #include "generator/TemplateValues.h"
-#include "generator/TextFileWriter.h"
 #include "generator/VendorNotice.h"
 
 namespace {
@@ -166,5 +166,5 @@ std::string BuildW2kInf(const PackageSettings& settings) {
 
 bool WriteW2kInf(const PackageSettings& settings, IMessageBox& box) {
   const std::string text = BuildW2kInf(settings);
-  return WritePackageFile(settings, settings.W2kInfName(), text, box, MessageIcon::Stop);
+  return WritePackageText(settings, settings.W2kInfName(), text, box, MessageIcon::Stop);
 }

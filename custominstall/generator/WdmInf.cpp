@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "generator/CrlfText.h"
+#include "generator/PackageText.h"
 #include "generator/TemplateValues.h"
-#include "generator/TextFileWriter.h"
 #include "generator/VendorNotice.h"
 
 namespace {
@@ -172,5 +172,5 @@ std::string BuildWdmInf(const PackageSettings& settings) {
 
 bool WriteWdmInf(const PackageSettings& settings, IMessageBox& box) {
   const std::string text = BuildWdmInf(settings);
-  return WritePackageFile(settings, settings.WdmInfName(), text, box, MessageIcon::Stop);
+  return WritePackageText(settings, settings.WdmInfName(), text, box, MessageIcon::Stop);
 }

@@ -8,3 +8,13 @@ inline constexpr int kBadCommandLineExit = 2;
 
 /// The second line of every command-line mistake.
 inline constexpr std::string_view kTryHelpText = "Try 'VB7350CustomInstall --help'.";
+
+/// The parts of the one-line messages about a command line, around the quoted option or
+/// argument: "unknown option '--foo'", "option '--vid' needs a value", "unexpected
+/// argument 'foo'", "missing option '--batch'", "--print-summary: takes no value".
+inline constexpr std::string_view kUnknownOptionText = "unknown option ";
+inline constexpr std::string_view kOptionText = "option ";
+inline constexpr std::string_view kNeedsAValueText = " needs a value";
+inline constexpr std::string_view kUnexpectedArgumentText = "unexpected argument ";
+inline constexpr std::string_view kMissingOptionText = "missing option ";
+inline constexpr std::string_view kTakesNoValueText = "takes no value";

@@ -30,13 +30,32 @@ std::string WithTrailingSeparator(std::string_view text) {
   return result;
 }
 
-bool OutputPathExists(std::string_view path) {
-  std::string lookup(path);
+std::string WithoutTrailingSeparator(std::string_view text) {
+  std::string lookup(text);
   // Stripping the separator from "/" would leave a text that names nothing, yet the
   // root always exists.
   if (lookup.size() > 1 && EndsWithSeparator(lookup)) {
     lookup.pop_back();
   }
+  return lookup;
+}
+
+bool IsExistingNonFolder(std::string_view path) {
+  const std::string lookup = WithoutTrailingSeparator(path);
+  if (lookup.empty()) {
+    return false;
+  }
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(lookup, error);
+  return std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+std::string OutputIsNotAFolderText(std::string_view path) {
+  return std::string(path) + " is a file, not a folder.";
+}
+
+bool OutputPathExists(std::string_view path) {
+  const std::string lookup = WithoutTrailingSeparator(path);
   if (lookup.empty()) {
     return false;
   }

@@ -25,3 +25,13 @@ std::string HomeDirectory();
 /// True when a file or folder exists at path, looked up without its trailing separator
 /// (the root "/" itself is looked up as it is). The empty text names nothing.
 bool OutputPathExists(std::string_view path);
+
+/// text without its trailing separator, unless it is the root "/" itself.
+std::string WithoutTrailingSeparator(std::string_view text);
+
+/// True when something that is not a folder (a file, a FIFO, a device) stands at path,
+/// looked up as OutputPathExists does; a symlink counts as what it leads to.
+bool IsExistingNonFolder(std::string_view path);
+
+/// The message about an output folder that is a file: "PATH is a file, not a folder."
+std::string OutputIsNotAFolderText(std::string_view path);

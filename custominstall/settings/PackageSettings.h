@@ -4,7 +4,7 @@
 #include <string>
 
 /// Everything a generated package depends on. Values are kept exactly as typed;
-/// only GetUpperInfPrefix changes case. Copying copies all fourteen fields.
+/// only GetUpperInfPrefix changes case. Copying copies all fifteen fields.
 class PackageSettings {
  public:
   std::string UninstallFileName = "vornun";
@@ -22,6 +22,9 @@ class PackageSettings {
   bool ShowUninstallGui = true;
   /// Folder that receives the package; always ends with '/' once chosen.
   std::string OutputDirectory;
+  /// The Windows code page the text files are written in; kAsciiOnly (0) writes the
+  /// values as they are, for names of plain ASCII.
+  int CodePage = 0;
 
   /// InfPrefix with a..z turned into A..Z; the record is unchanged.
   std::string GetUpperInfPrefix() const;

@@ -3,6 +3,8 @@
 
 #include <initializer_list>
 
+#include "settings/CodePage.h"
+#include "settings/Utf8Text.h"
 #include "settings/Validation.h"
 
 namespace {
@@ -14,7 +16,7 @@ std::optional<FieldProblem> FirstBlank(const PackageSettings& settings,
                                        std::initializer_list<Field> fields) {
   for (const Field field : fields) {
     if ((settings.*field).empty()) {
-      return FieldProblem{field, kFillInAllBlanksText};
+      return FieldProblem{field, std::string(kFillInAllBlanksText)};
     }
   }
   return std::nullopt;
@@ -25,7 +27,7 @@ std::optional<FieldProblem> FirstFailing(const PackageSettings& settings,
                                          bool (*rule)(std::string_view), std::string_view text) {
   for (const Field field : fields) {
     if (!rule(settings.*field)) {
-      return FieldProblem{field, text};
+      return FieldProblem{field, std::string(text)};
     }
   }
   return std::nullopt;
@@ -39,14 +41,20 @@ std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings) {
                                 &PackageSettings::ShortName, &PackageSettings::LongName})) {
     return blank;
   }
-  // Both begin the names of the package's files, which must exist on Windows.
-  if (auto name =
-          FirstFailing(settings, {&PackageSettings::UninstallFileName, &PackageSettings::InfPrefix},
-                       IsWindowsFileName, kInvalidFileNameText)) {
-    return name;
+  // Both begin the names of the package's files, which must exist on Windows and are
+  // written unquoted in the INF files' copy lists.
+  for (const Field field : {&PackageSettings::UninstallFileName, &PackageSettings::InfPrefix}) {
+    if (std::optional<std::string> problem = InfFileNameProblem(settings.*field)) {
+      return FieldProblem{field, std::move(*problem)};
+    }
   }
   // The long name is the provider inside quoted INF strings; the short name is in no file.
-  return FirstFailing(settings, {&PackageSettings::LongName}, IsInfQuotedText, kQuoteInNameText);
+  if (auto quote =
+          FirstFailing(settings, {&PackageSettings::LongName}, IsInfQuotedText, kQuoteInNameText)) {
+    return quote;
+  }
+  return FirstFailing(settings, {&PackageSettings::LongName}, HasNoEndOfFileMark,
+                      kEndOfFileInNameText);
 }
 
 std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings) {
@@ -55,11 +63,19 @@ std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings
   if (auto blank = FirstBlank(settings, kNames)) {
     return blank;
   }
-  return FirstFailing(settings, kNames, IsInfQuotedText, kQuoteInNameText);
+  if (auto quote = FirstFailing(settings, kNames, IsInfQuotedText, kQuoteInNameText)) {
+    return quote;
+  }
+  return FirstFailing(settings, kNames, HasNoEndOfFileMark, kEndOfFileInNameText);
 }
 
 std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings) {
   const std::initializer_list<Field> kIds = {&PackageSettings::Vid, &PackageSettings::Pid};
+  for (const Field field : kIds) {
+    if (HasHexPrefix(settings.*field)) {
+      return FieldProblem{field, std::string(kHexPrefixText)};
+    }
+  }
   if (auto hex = FirstFailing(settings, kIds, IsHexNumber, kInvalidHexText)) {
     return hex;
   }
@@ -69,4 +85,81 @@ std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings) {
 std::optional<FieldProblem> CheckOptionsPage(const PackageSettings& settings) {
   return FirstFailing(settings, {&PackageSettings::TargetDirectory}, IsValidDirectory,
                       kInvalidDirectoryText);
+}
+
+namespace {
+
+constexpr std::string_view kBeyondAsciiText =
+    " is beyond ASCII. Windows reads an INF file without a byte-order mark in its own code "
+    "page, so choose the code page of this text ";
+constexpr std::string_view kNotInCodePageText = " is not in code page ";
+constexpr std::string_view kNotUtf8Text = " is not UTF-8 text.";
+
+struct LabelledField {
+  Field field;
+  std::string_view label;
+};
+
+// clang-format off
+constexpr LabelledField kLabels[] = {
+    {&PackageSettings::UninstallFileName, "Uninstall file name"},
+    {&PackageSettings::InfPrefix, "INF prefix"},
+    {&PackageSettings::ShortName, "Short name"},
+    {&PackageSettings::LongName, "Long name"},
+    {&PackageSettings::ComDeviceName, "COM device name"},
+    {&PackageSettings::UsbDeviceName, "USB device name"},
+    {&PackageSettings::Vid, "VID"},
+    {&PackageSettings::Pid, "PID"},
+    {&PackageSettings::TargetDirectory, "Target directory"},
+    {&PackageSettings::OutputDirectory, "Output folder"},
+};
+// clang-format on
+
+constexpr std::size_t kUsbIdDigits = 4;
+
+}  // namespace
+
+std::optional<FieldProblem> CheckCodePage(const PackageSettings& settings,
+                                          std::string_view wayOut) {
+  const int codePage = settings.CodePage;
+  for (const Field field :
+       {&PackageSettings::ShortName, &PackageSettings::LongName, &PackageSettings::ComDeviceName,
+        &PackageSettings::UsbDeviceName, &PackageSettings::TargetDirectory}) {
+    std::string_view rest = settings.*field;
+    while (!rest.empty()) {
+      const TextCharacter character = TakeCharacter(rest);
+      const std::string named = DescribeCharacter(character);
+      if (!character.codePoint) {
+        return FieldProblem{field, named + std::string(kNotUtf8Text)};
+      }
+      if (CodePageHolds(codePage, character.bytes)) {
+        continue;
+      }
+      if (codePage == kAsciiOnly) {
+        return FieldProblem{field,
+                            named + std::string(kBeyondAsciiText) + std::string(wayOut) + "."};
+      }
+      return FieldProblem{field,
+                          named + std::string(kNotInCodePageText) + std::to_string(codePage) + "."};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string_view FieldLabel(std::string PackageSettings::*field) {
+  for (const LabelledField& labelled : kLabels) {
+    if (labelled.field == field) {
+      return labelled.label;
+    }
+  }
+  return {};
+}
+
+std::optional<std::string> ShortUsbIdNote(std::string_view id) {
+  if (id.empty() || id.size() >= kUsbIdDigits) {
+    return std::nullopt;
+  }
+  const std::string padded = std::string(kUsbIdDigits - id.size(), '0') + std::string(id);
+  return "Windows reports USB IDs with four digits, so " + std::string(id) +
+         " matches no device; type " + padded + ".";
 }

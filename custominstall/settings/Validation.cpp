@@ -1,6 +1,8 @@
 // Input rules shared by the wizard pages and --batch.
 #include "settings/Validation.h"
 
+#include "settings/Utf8Text.h"
+
 bool IsHexNumber(std::string_view text) {
   for (char c : text) {
     const bool digit = c >= '0' && c <= '9';
@@ -66,8 +68,36 @@ bool IsWindowsFileName(std::string_view text) {
   return text.find_first_of("\\/:*?\"<>|") == std::string_view::npos;
 }
 
+std::optional<std::string> InfFileNameProblem(std::string_view text) {
+  if (text.starts_with(' ') || text.ends_with(' ')) {
+    return std::string(kFileNameEdgeSpaceText);
+  }
+  while (!text.empty()) {
+    const TextCharacter character = TakeCharacter(text);
+    const std::string found = "; found " + DescribeCharacter(character) + ".";
+    const char32_t c = character.codePoint.value_or(0);
+    if (!character.codePoint || c > 0x7F) {
+      return std::string(kFileNameAsciiText) + found;
+    }
+    if (c < 0x20 || c == 0x7F ||
+        std::string_view("\\/:*?\"<>|;,=[]%").find(static_cast<char>(c)) !=
+            std::string_view::npos) {
+      return std::string(kInvalidFileNameText) + found;
+    }
+  }
+  return std::nullopt;
+}
+
+bool HasHexPrefix(std::string_view text) {
+  return text.starts_with("0x") || text.starts_with("0X");
+}
+
 bool IsInfQuotedText(std::string_view text) {
   return text.find('"') == std::string_view::npos;
+}
+
+bool HasNoEndOfFileMark(std::string_view text) {
+  return text.find('\x1a') == std::string_view::npos;
 }
 
 std::string ToUpperAscii(std::string_view text) {

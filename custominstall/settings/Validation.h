@@ -1,6 +1,7 @@
 // Input rules shared by the wizard pages and --batch: checks, edit limits, message texts.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,10 +24,24 @@ bool IsFileNameStem(std::string_view text);
 /// no control byte (below 0x20).
 bool IsWindowsFileName(std::string_view text);
 
+/// What keeps the text from being written, unquoted, as a file name in an INF line;
+/// nothing when it can be. Besides what Windows refuses in a file name, an INF line reads
+/// ; as a comment, , and = as field ends, [ ] as a section and % as a string key, and
+/// drops a space at either edge of a field; and text beyond ASCII would be read in the
+/// Windows code page. The message names the first character that fails.
+std::optional<std::string> InfFileNameProblem(std::string_view text);
+
+/// True when the text starts with "0x" or "0X", as a C programmer writes hexadecimal.
+bool HasHexPrefix(std::string_view text);
+
 /// True when the text can stand inside a quoted INF string: it holds no double quote,
 /// which would end the string there. Everything else (%, ;, commas, backslashes,
 /// spaces) is valid inside the quotes.
 bool IsInfQuotedText(std::string_view text);
+
+/// True when the text holds no Ctrl+Z (0x1A), where setupapi stops reading an INF file,
+/// even inside quotes.
+bool HasNoEndOfFileMark(std::string_view text);
 
 /// a..z to A..Z, every other byte unchanged.
 std::string ToUpperAscii(std::string_view text);
@@ -47,11 +62,21 @@ inline constexpr std::string_view kFillInAllBlanksText = "Please fill in all bla
 inline constexpr std::string_view kInvalidHexText = "Please enter a valid hexadecimal number.";
 inline constexpr std::string_view kInvalidDirectoryText =
     "Directory cannot contain: / : * ? \" < > |";
-/// The names the package's files begin with (uninstall file name, INF prefix).
+/// The names the package's files begin with (uninstall file name, INF prefix); the
+/// messages go on with the character found.
 inline constexpr std::string_view kInvalidFileNameText =
-    "File names cannot contain: \\ / : * ? \" < > | or control characters";
+    "File names cannot contain: \\ / : * ? \" < > | ; , = [ ] % or control characters";
+inline constexpr std::string_view kFileNameAsciiText =
+    "File names can hold printable ASCII characters only";
+inline constexpr std::string_view kFileNameEdgeSpaceText =
+    "File names cannot begin or end with a space; an INF file drops it.";
+/// A VID or PID typed the way C writes hexadecimal.
+inline constexpr std::string_view kHexPrefixText =
+    "Leave out the 0x: type the hexadecimal digits only, e.g. 3E7A.";
 /// The names that stand inside quoted INF strings (long name, device names).
 inline constexpr std::string_view kQuoteInNameText = "Names cannot contain a double quote (\").";
+inline constexpr std::string_view kEndOfFileInNameText =
+    "Names cannot contain Ctrl+Z (U+001A): an INF file ends there.";
 /// The output-folder message, listing the characters of IsValidOutputDirectory.
 inline constexpr std::string_view kInvalidOutputDirectoryText =
     "Directory cannot contain: \\ : * ? \" < > |";

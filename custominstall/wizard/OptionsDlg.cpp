@@ -2,19 +2,27 @@
 #include "wizard/OptionsDlg.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
+#include "settings/CodePage.h"
 #include "settings/Validation.h"
+
+namespace {
+constexpr std::string_view kCodePageLabel = "Code page:";
+}  // namespace
 
 COptionsDlg::COptionsDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
     : CWizardPageDlg(box, Buttons::BackAndNext, parent), m_Page(std::move(settings)) {
+  // The groups sit a little tighter than they used to, leaving a row for the code page.
   auto* preinstallerGroup = new QGroupBox(QStringLiteral("Preinstaller Options"), this);
-  preinstallerGroup->setGeometry(Units().Rect(53, 7, 240, 135));
+  preinstallerGroup->setGeometry(Units().Rect(53, 7, 240, 125));
   auto* uninstallerGroup = new QGroupBox(QStringLiteral("Uninstaller Options"), this);
-  uninstallerGroup->setGeometry(Units().Rect(53, 146, 240, 30));
+  uninstallerGroup->setGeometry(Units().Rect(53, 134, 240, 28));
   // Children of the page, not of the groups, so every control sits in page units.
   preinstallerGroup->lower();
   uninstallerGroup->lower();
@@ -32,10 +40,18 @@ COptionsDlg::COptionsDlg(IMessageBox& box, PackageSettings settings, QWidget* pa
   QLabel* text1034 = AddText(
       "Example: \"C:\\Program Files\\Vornix\\Product Name\"\n\nNote: This MUST be different "
       "for each product released.",
-      76, 96, 210, 40);
+      76, 96, 210, 33);
 
-  AddHelpButton(60, 158, kShowUninstallGuiHelp, "button1030");
-  m_pShowUninstallGui = AddCheck("Display GUI window during Uninstall", 76, 158, 210, "check1017");
+  AddHelpButton(60, 145, kShowUninstallGuiHelp, "button1030");
+  m_pShowUninstallGui = AddCheck("Display GUI window during Uninstall", 76, 145, 210, "check1017");
+
+  AddText(kCodePageLabel, 53, 168, 45, 9);
+  m_codePage = new QComboBox(this);
+  m_codePage->setGeometry(Units().Rect(100, 166, 130, 12));
+  m_codePage->setObjectName(QStringLiteral("codePage"));
+  for (const CodePageChoice& choice : CodePageChoices()) {
+    m_codePage->addItem(ToQString(choice.label), choice.number);
+  }
 
   m_PreinstallerControls = {m_pShowSetupGui, m_pCopyFiles, m_pTargetDirectory, help1027,
                             help1028,        help1029,     label1033,          text1034};
@@ -66,6 +82,7 @@ void COptionsDlg::UpdateControls() {
   m_pCopyFiles->setChecked(m_Page.m_bCopyFilesToDirectory);
   m_pTargetDirectory->setText(ToQString(m_Page.m_strTargetDirectory));
   m_pShowUninstallGui->setChecked(m_Page.m_bShowUninstallGui);
+  m_codePage->setCurrentIndex(std::max(0, m_codePage->findData(m_Page.m_codePage)));
   for (QWidget* control : m_PreinstallerControls) {
     control->setVisible(m_Page.m_bPreinstallerControlsVisible);
   }
@@ -77,6 +94,7 @@ void COptionsDlg::UpdateData() {
   m_Page.m_bCopyFilesToDirectory = m_pCopyFiles->isChecked();
   m_Page.m_strTargetDirectory = ToBytes(m_pTargetDirectory->text());
   m_Page.m_bShowUninstallGui = m_pShowUninstallGui->isChecked();
+  m_Page.m_codePage = m_codePage->currentData().toInt();
 }
 
 void COptionsDlg::OnPreinstallerClicked() {

@@ -8,6 +8,7 @@
 #include "wizard/WizardPageDlg.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 
 class COptionsDlg : public CWizardPageDlg {
@@ -22,6 +23,7 @@ class COptionsDlg : public CWizardPageDlg {
   QCheckBox* CopyFilesCheck() const { return m_pCopyFiles; }
   QLineEdit* TargetDirectoryEdit() const { return m_pTargetDirectory; }
   QCheckBox* ShowUninstallGuiCheck() const { return m_pShowUninstallGui; }
+  QComboBox* CodePageList() const { return m_codePage; }
 
  protected:
   bool OnNext() override;
@@ -40,6 +42,7 @@ class COptionsDlg : public CWizardPageDlg {
   QCheckBox* m_pCopyFiles;             // 1012
   QLineEdit* m_pTargetDirectory;       // 1018
   QCheckBox* m_pShowUninstallGui;      // 1017
+  QComboBox* m_codePage;               // the code page of the text files
   /// 1016, 1012, 1018, 1027, 1028, 1029, 1033, 1034: hidden without a preinstaller.
   QList<QWidget*> m_PreinstallerControls;
 };

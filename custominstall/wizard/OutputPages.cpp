@@ -28,6 +28,11 @@ bool COutputDirPage::OnNext(IMessageBox& box) {
   // "~/pkg" is the home folder's pkg, not a folder named "~"; the summary shows the
   // folder the files really go to.
   m_strOutputDirectory = ResolveOutputDirectory(m_strOutputDirectory, m_strHomeDir);
+  // A file of that name would fail every writer; say so before the summary.
+  if (IsExistingNonFolder(m_strOutputDirectory)) {
+    ShowPageMessage(box, OutputIsNotAFolderText(WithoutTrailingSeparator(m_strOutputDirectory)));
+    return false;
+  }
   if (!OutputPathExists(m_strOutputDirectory)) {
     const MessageResult answer = box.Show(kCreateDirectoryQuestion, kAppCaption,
                                           MessageIcon::Question, MessageButtons::YesNo, true, {});

@@ -29,7 +29,8 @@ class COutputDirPage : public CPageLogic {
   /// Checks the folder, resolves it as typed ("~", relative, "." and ".."; the box then
   /// shows the absolute folder), asks to create it when it is missing, creates it level
   /// by level, and stores it with a trailing separator. False (page stays) on a bad
-  /// character, a declined question or a folder that cannot be created.
+  /// character, a file in the folder's place, a declined question or a folder that
+  /// cannot be created.
   bool OnNext(IMessageBox& box);
   /// Stores the edit box with a trailing separator, unchecked.
   void OnBack();

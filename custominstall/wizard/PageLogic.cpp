@@ -64,7 +64,7 @@ bool CVidPidPage::OnNext(IMessageBox& box) {
   typed.Vid = m_strVid;
   typed.Pid = m_strPid;
   const std::optional<FieldProblem> problem = CheckVidPidPage(typed);
-  if (problem && problem->text == kInvalidHexText) {
+  if (problem && problem->text != kFillInAllBlanksText) {
     return Passes(box, problem);
   }
   OnBack();
@@ -81,13 +81,28 @@ void CVidPidPage::OnBack() {
   m_Settings.Pid = m_strPid;
 }
 
+namespace {
+constexpr std::string_view kShortIdNoteHead = "Note: ";
+}  // namespace
+
+std::string CVidPidPage::ShortIdNote(std::string_view vid, std::string_view pid) {
+  std::string note;
+  for (const std::string_view id : {vid, pid}) {
+    if (const std::optional<std::string> text = ShortUsbIdNote(id)) {
+      note += (note.empty() ? std::string(kShortIdNoteHead) : "\n") + *text;
+    }
+  }
+  return note;
+}
+
 COptionsPage::COptionsPage(PackageSettings settings)
     : CPageLogic(std::move(settings)),
       m_bGeneratePreinstaller(m_Settings.GeneratePreinstaller),
       m_bShowSetupGui(m_Settings.ShowSetupGui),
       m_bCopyFilesToDirectory(m_Settings.CopyFilesToDirectory),
       m_strTargetDirectory(m_Settings.TargetDirectory),
-      m_bShowUninstallGui(m_Settings.ShowUninstallGui) {}
+      m_bShowUninstallGui(m_Settings.ShowUninstallGui),
+      m_codePage(m_Settings.CodePage) {}
 
 void COptionsPage::OnPreinstallerClicked(bool checked) {
   m_bGeneratePreinstaller = checked;
@@ -120,8 +135,14 @@ bool COptionsPage::OnNext(IMessageBox& box) {
   // A refused folder is not stored.
   PackageSettings typed = m_Settings;
   typed.TargetDirectory = m_strTargetDirectory;
+  typed.CodePage = m_codePage;
   if (!Passes(box, CheckOptionsPage(typed))) {
     return false;
+  }
+  // Names typed on the earlier pages are checked here, where their code page is chosen.
+  if (std::optional<FieldProblem> problem = CheckCodePage(typed, kCodePageChoiceWayOut)) {
+    problem->text = std::string(FieldLabel(problem->field)) + ": " + problem->text;
+    return Passes(box, problem);
   }
   Store();
   return true;
@@ -137,6 +158,7 @@ void COptionsPage::Store() {
   m_Settings.CopyFilesToDirectory = m_bCopyFilesToDirectory;
   m_Settings.TargetDirectory = m_strTargetDirectory;
   m_Settings.ShowUninstallGui = m_bShowUninstallGui;
+  m_Settings.CodePage = m_codePage;
 }
 
 const std::string_view kGeneratePreinstallerHelp =

@@ -70,6 +70,9 @@ class CVidPidPage : public CPageLogic {
   bool OnNext(IMessageBox& box);
   /// Stores both edits without any check.
   void OnBack();
+  /// The note under the edits for an ID of fewer than four digits (Windows reports
+  /// four, so a shorter one matches no device); empty when both have four or none.
+  static std::string ShortIdNote(std::string_view vid, std::string_view pid);
 
   std::string m_strVid;  // edit 1008
   std::string m_strPid;  // edit 1002
@@ -89,8 +92,9 @@ class COptionsPage : public CPageLogic {
   /// The text with each line break inside a paragraph made a space; blank
   /// lines between paragraphs stay.
   static std::string AsParagraphs(std::string_view text);
-  /// Target directory check (the Windows rule), then store; false with the directory
-  /// message when it fails.
+  /// Target directory check (the Windows rule), then the code page check of every text
+  /// of the package, then store; false with the message of the first that fails (the
+  /// code page's names the field, which may sit on an earlier page).
   bool OnNext(IMessageBox& box);
   /// Stores the controls without any check.
   void OnBack();
@@ -100,6 +104,7 @@ class COptionsPage : public CPageLogic {
   bool m_bCopyFilesToDirectory;      // check box 1012
   std::string m_strTargetDirectory;  // edit 1018
   bool m_bShowUninstallGui;          // check box 1017
+  int m_codePage;                    // the code page list
   /// Whether 1016, 1012, 1018, 1027, 1028, 1029, 1033 and 1034 are shown.
   bool m_bPreinstallerControlsVisible = true;
 

@@ -33,7 +33,45 @@ bool CanShowWindows(int argc, char** argv) {
   return false;
 }
 
+// Qt's own options, which QApplication takes out of the command line.
+constexpr std::string_view kQtValueOptions[] = {"-platform",        "-platformpluginpath",
+                                                "-platformtheme",   "-plugin",
+                                                "-qwindowgeometry", "-qwindowicon",
+                                                "-qwindowtitle",    "-style",
+                                                "-stylesheet",      "-session",
+                                                "-display",         "-geometry"};
+constexpr std::string_view kQtFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+
+bool IsIn(std::span<const std::string_view> names, std::string_view name) {
+  for (const std::string_view candidate : names) {
+    if (candidate == name) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+bool IsWizardCommandLine(std::span<const std::string_view> args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (IsIn(kQtFlags, arg)) {
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    if (!IsIn(kQtValueOptions, arg.substr(0, equals))) {
+      return false;
+    }
+    if (equals == std::string_view::npos) {
+      if (i + 1 >= args.size()) {
+        return false;
+      }
+      ++i;
+    }
+  }
+  return true;
+}
 
 int RunWizard(int argc, char** argv) {
   if (!CanShowWindows(argc, argv)) {
@@ -44,7 +82,8 @@ int RunWizard(int argc, char** argv) {
   // Qt has taken its own options out; the wizard takes none.
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) {
-    std::cerr << "Unknown option: " << args[1].toStdString() << '\n' << kTryHelpText << '\n';
+    std::cerr << kUnknownOptionText << "'" << args[1].toStdString() << "'\n"
+              << kTryHelpText << '\n';
     return kBadCommandLineExit;
   }
   QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));

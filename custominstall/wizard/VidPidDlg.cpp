@@ -1,6 +1,7 @@
 // Page 4: the USB vendor and product IDs.
 #include "wizard/VidPidDlg.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QValidator>
 
@@ -39,12 +40,24 @@ CVidPidDlg::CVidPidDlg(IMessageBox& box, PackageSettings settings, QWidget* pare
   m_pPid->setValidator(upperCase);
   AddText("Example: B2C9 (Hex value for device recognition)", 98, 86, 195, 9);
 
+  // Shown while an ID is shorter than the four digits Windows reports.
+  m_note = AddText("", 53, 110, 240, 40);
+  m_note->setObjectName(QStringLiteral("shortIdNote"));
+  connect(m_pVid, &QLineEdit::textChanged, this, &CVidPidDlg::ShowNote);
+  connect(m_pPid, &QLineEdit::textChanged, this, &CVidPidDlg::ShowNote);
+
   UpdateControls();
 }
 
 void CVidPidDlg::UpdateControls() {
   m_pVid->setText(ToQString(m_Page.m_strVid));
   m_pPid->setText(ToQString(m_Page.m_strPid));
+  ShowNote();
+}
+
+void CVidPidDlg::ShowNote() {
+  m_note->setText(
+      ToQString(CVidPidPage::ShortIdNote(ToBytes(m_pVid->text()), ToBytes(m_pPid->text()))));
 }
 
 void CVidPidDlg::UpdateData() {

@@ -21,8 +21,10 @@ class CVidPidDlg : public CWizardPageDlg {
 
  private:
   void UpdateData();
+  void ShowNote();
 
   CVidPidPage m_Page;
   QLineEdit* m_pVid;  // 1008
   QLineEdit* m_pPid;  // 1002
+  QLabel* m_note;
 };

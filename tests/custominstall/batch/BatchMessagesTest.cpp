@@ -2,14 +2,19 @@
 // as a person types it, and the cause named after each failure on disk.
 #include "batch/RunBatch.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -65,26 +70,60 @@ class CScopedCurrentDir {
 };
 
 constexpr std::string_view kFileNameText =
-    "File names cannot contain: \\ / : * ? \" < > | or control characters";
+    "File names cannot contain: \\ / : * ? \" < > | ; , = [ ] % or control characters; found ";
 constexpr std::string_view kQuoteText = "Names cannot contain a double quote (\").";
+
+// True once /proc/locks shows pid blocked on a lock ("-> FLOCK ..."); false after 20 s.
+bool WaitsForALock(pid_t pid) {
+  const std::string owner = " " + std::to_string(pid) + " ";
+  for (int attempt = 0; attempt < 400; ++attempt) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+      if (line.find("-> FLOCK") != std::string::npos && line.find(owner) != std::string::npos) {
+        return true;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
 
 }  // namespace
 
-TEST(BatchRefusals, EveryCharacterWindowsRefusesInAFileNameExitsTwoWithNothingWritten) {
-  std::string refused = "\\/:*?\"<>|";
+TEST(BatchRefusals, FileNamesHoldOnlyWhatAnInfLineReadsAsAFileName) {
+  struct Case {
+    std::string value;
+    std::string message;
+  };
+  std::vector<Case> cases;
+  for (const char bad : std::string("\\/:*?\"<>|;,=[]%")) {
+    cases.push_back({std::string("a") + bad, std::string(kFileNameText) + "'" + bad + "'."});
+  }
   for (char control = 1; control < 0x20; ++control) {
     if (control != '\r' && control != '\n') {  // line breaks have a message of their own
-      refused += control;
+      const std::string hex = "0123456789ABCDEF";
+      cases.push_back({std::string("a") + control, std::string(kFileNameText) + "U+00" +
+                                                       hex[static_cast<std::size_t>(control) / 16] +
+                                                       hex[static_cast<std::size_t>(control) % 16] +
+                                                       "."});
     }
   }
+  const std::string edge = "File names cannot begin or end with a space; an INF file drops it.";
+  cases.push_back({" a", edge});
+  cases.push_back({"a ", edge});
+  cases.push_back({"a\xc3\xa9",
+                   "File names can hold printable ASCII characters only; found "
+                   "'\xc3\xa9' (U+00E9)."});
+  cases.push_back(
+      {"a\xff", "File names can hold printable ASCII characters only; found byte 0xFF."});
   for (const char* option : {"--uninstall-file-name", "--inf-prefix"}) {
-    for (const char bad : refused) {
-      SCOPED_TRACE(std::string(option) + " " + std::to_string(static_cast<int>(bad)));
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(option) + " " + c.message);
       CTempDir temp;
-      const BatchResult r =
-          RunWith({"--batch", "--output", temp.Dir() + "pkg", option, std::string("a") + bad});
+      const BatchResult r = RunWith(
+          {"--batch", "--output", temp.Dir() + "pkg", option, c.value, "--code-page", "949"});
       EXPECT_EQ(r.exitCode, 2);
-      EXPECT_EQ(r.err, std::string(option) + ": " + std::string(kFileNameText) + "\n");
+      EXPECT_EQ(r.err, std::string(option) + ": " + c.message + "\n");
       EXPECT_EQ(r.out, "");
       EXPECT_TRUE(FileNames(temp.Path()).empty());
     }
@@ -107,11 +146,32 @@ TEST(BatchRefusals, WhatInfStringsAcceptIsStillWritten) {
   CTempDir temp;
   const BatchResult r = RunWith({"--batch", "--output", temp.Dir(), "--short-name", "\"s\"",
                                  "--long-name", "100% \\ Acme; Inc, Ltd", "--uninstall-file-name",
-                                 "un %;,.x", "--com-device-name", "Port\\1 %2%"});
+                                 "u n&'(1)", "--com-device-name", "Port\\1 %2%"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(ReadFile(temp / "vornbus.inf").find("\r\nProvider = \"100% \\ Acme; Inc, Ltd\"\r\n"),
-            std::string::npos);
-  EXPECT_TRUE(fs::is_regular_file(temp / "un %;,.x.u98"));
+  const std::string bus = ReadFile(temp / "vornbus.inf");
+  EXPECT_NE(bus.find("\r\nProvider = \"100% \\ Acme; Inc, Ltd\"\r\n"), std::string::npos);
+  // The DisplayName field is read directly, so its % is doubled; the [Strings] value is not.
+  EXPECT_NE(bus.find(" , \"DisplayName\",,\"Port\\1 %%2%%\"\r\n"), std::string::npos);
+  EXPECT_NE(bus.find("\r\nCustomerDataPath = \"Port\\1 %2%\"\r\n"), std::string::npos);
+  EXPECT_TRUE(ReadFile(temp / "u n&'(1).u98").starts_with("Port\\1 %2%\r\n"));
+}
+
+TEST(BatchConcurrency, ARunWaitsForAnotherRunInTheSameFolder) {
+  CTempDir temp;
+  const std::string dir = temp.Dir() + "pkg";
+  fs::create_directory(dir);
+  {
+    // Stand in for the other run: hold the folder's lock as a run does.
+    const int folder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    CChildProcess run(VB7350_CUSTOMINSTALL_EXE, temp.Dir(), {"--batch", "--output", dir});
+    EXPECT_TRUE(WaitsForALock(run.Pid()));
+    EXPECT_TRUE(FileNames(dir).empty());
+    ::close(folder);
+    EXPECT_EQ(run.Wait(20000), 0);
+  }
+  EXPECT_EQ(FileNames(dir).size(), 20u);  // the lock added no file of its own
 }
 
 TEST(BatchOutputFolder, DotsAndDoubledSlashesSucceedTheFirstTime) {

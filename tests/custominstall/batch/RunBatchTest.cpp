@@ -15,6 +15,7 @@
 #include "custominstall/batch/BatchRun.h"
 #include "generator/BuildNotice.h"
 #include "generator/GenerateFiles.h"
+#include "support/ChildProcess.h"
 
 namespace fs = std::filesystem;
 using namespace testsupport;
@@ -22,6 +23,14 @@ using namespace testsupport;
 namespace {
 
 const fs::path kGoldenDir = VB7350_GOLDEN_DIR;
+
+std::string Repeated(const std::string& text, int times) {
+  std::string repeated;
+  for (int i = 0; i < times; ++i) {
+    repeated += text;
+  }
+  return repeated;
+}
 
 std::vector<std::string> Args(const std::string& output, std::initializer_list<std::string> more) {
   std::vector<std::string> args = {"--batch", "--output", output};
@@ -122,7 +131,20 @@ TEST(RunBatch, BadValuesAreRefusedWithThePagesTextsAndNothingIsWritten) {
       {{"--usb-device-name", ""}, "--usb-device-name: Please fill in all blanks."},
       {{"--vid", "3E7G"}, "--vid: Please enter a valid hexadecimal number."},
       {{"--vid", "", "--pid", "12"}, "--vid: Please fill in all blanks."},
-      {{"--pid", "0x1"}, "--pid: Please enter a valid hexadecimal number."},
+      {{"--pid", "0x1"}, "--pid: Leave out the 0x: type the hexadecimal digits only, e.g. 3E7A."},
+      {{"--vid", "0X3E7A"},
+       "--vid: Leave out the 0x: type the hexadecimal digits only, e.g. 3E7A."},
+      {{"--long-name", "\xea\xb5\xad"},
+       "--long-name: '\xea\xb5\xad' (U+AD6D) is beyond ASCII. Windows reads an INF file without a "
+       "byte-order mark in its own code page, so choose the code page of this text with "
+       "--code-page N (874, 932, 936, 949, 950, 1250-1258)."},
+      {{"--target-directory", "C:\\\xc3\xa9t\xc3\xa9", "--code-page", "949"},
+       "--target-directory: '\xc3\xa9' (U+00E9) is not in code page 949."},
+      {{"--com-device-name", "\xe9"}, "--com-device-name: byte 0xE9 is not UTF-8 text."},
+      {{"--usb-device-name", "a\x1a"},
+       "--usb-device-name: Names cannot contain Ctrl+Z (U+001A): an INF file ends there."},
+      {{"--long-name", Repeated("\xea\xb5\xad", 256), "--code-page", "949"},
+       "--long-name: takes at most 255 characters; got 256."},
       {{"--target-directory", "C:drivers"},
        "--target-directory: Directory cannot contain: / : * ? \" < > |"},
       {{"--inf-prefix", "abcde"}, "--inf-prefix: takes at most 4 characters; got 5."},
@@ -163,30 +185,55 @@ TEST(RunBatch, BadOutputFolderIsRefused) {
   EXPECT_TRUE(FileNames(temp.Path()).empty());
 }
 
-TEST(RunBatch, CommandLineMistakesPrintOneLineAndWhereHelpIs) {
-  const std::vector<std::vector<std::string>> mistakes = {
-      {"--batch", "--output", "x", "--bogus"},
-      {"--batch", "--output", "x", "stray"},
-      {"--batch", "--output", "x", "--vid"},
-      {"--batch", "--output", "x", "--print-summary=yes"},
-      {"--batch"},
-      {"--output", "x", "--long-name", "--help"},
-      {"--long-name", "--batch", "--output", "x"},
+TEST(RunBatch, CommandLineMistakesPrintOneLineAndWhereHelpIsAndExitTwo) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string firstLine;
   };
-  const std::vector<std::string> firstLines = {"Unknown option: --bogus\n",
-                                               "Unknown option: stray\n",
-                                               "Option --vid needs a value.\n",
-                                               "Unknown option: --print-summary=yes\n",
-                                               "Missing --output DIR.\n",
-                                               "Missing --batch.\n",
-                                               "Missing --batch.\n"};
-  for (std::size_t i = 0; i < mistakes.size(); ++i) {
-    SCOPED_TRACE(firstLines[i]);
-    const BatchResult r = RunWith(mistakes[i]);
+  const std::vector<Case> cases = {
+      {{"--batch", "--output", "x", "--vid"}, "option '--vid' needs a value"},
+      {{"--batch", "--output"}, "option '--output' needs a value"},
+      {{"--batch", "--output", "x", "--bogus"}, "unknown option '--bogus'"},
+      {{"--batch", "--output", "x", "--bogus=1"}, "unknown option '--bogus'"},
+      {{"--batch", "--output", "x", "-x"}, "unknown option '-x'"},
+      {{"--batch", "--output", "x", "--code-page", "1200"},
+       "--code-page: '1200' is not a code page this program writes; use one of 874, 932, 936, "
+       "949, 950, 1250-1258."},
+      {{"--batch", "--output", "x", "--print-summary=yes"}, "--print-summary: takes no value"},
+      {{"--batch", "--output", "x", "stray"}, "unexpected argument 'stray'"},
+      {{"--batch", "--output", "x", "-"}, "unexpected argument '-'"},
+      {{"--batch", "--output", "x", "--", "--print-summary"},
+       "unexpected argument '--print-summary'"},
+      {{"--batch"}, "missing option '--output'"},
+      {{"--output", "x", "--long-name", "--help"}, "missing option '--batch'"},
+      {{"--long-name", "--batch", "--output", "x"}, "missing option '--batch'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.firstLine);
+    CTempDir temp;
+    const BatchResult r = RunWith(c.args);
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, firstLines[i] + "Try 'VB7350CustomInstall --help'.\n");
+    // A refused value is one line; every other mistake also says where the help is.
+    const bool value = c.firstLine.starts_with("--code-page:");
+    EXPECT_EQ(r.err, c.firstLine + "\n" + (value ? "" : "Try 'VB7350CustomInstall --help'.\n"));
     EXPECT_EQ(r.out, "");
   }
+  // The program itself reports an unknown option as such even with no display around.
+  CChildProcess noDisplay("/usr/bin/env", "/",
+                          {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+                           VB7350_CUSTOMINSTALL_EXE, "--bogus"});
+  EXPECT_EQ(noDisplay.Wait(20000), 2);
+  EXPECT_EQ(noDisplay.ErrLines(), (std::vector<std::string>{"unknown option '--bogus'",
+                                                            "Try 'VB7350CustomInstall --help'."}));
+
+  // "--opt=value" splits at the first "=", "--" ends the options.
+  CTempDir temp;
+  const BatchResult r = RunWith({"--batch", "--output=" + temp.Dir() + "a=b",
+                                 "--long-name==", "--usb-device-name=abc=", "--"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string bus = ReadFile(temp / "a=b" / "vornbus.inf");
+  EXPECT_NE(bus.find("\r\nProvider = \"=\"\r\n"), std::string::npos);
+  EXPECT_NE(bus.find("\r\nVORN.CdcBus.Desc = \"abc=\"\r\n"), std::string::npos);
 }
 
 TEST(RunBatch, HelpPrintsTheUsageWithEveryOptionOfTheTable) {
@@ -274,12 +321,29 @@ TEST(RunBatch, FolderThatCannotBeCreatedExitsOne) {
   EXPECT_EQ(r.out, "");
 }
 
-TEST(RunBatch, ExistingFileAsOutputFailsAtTheFirstWriter) {
+TEST(RunBatch, ExistingFileAsOutputIsRefusedWithItsPath) {
   CTempDir temp;
   WriteFile(temp.Path() / "file", "x");
   const BatchResult r = RunWith(Args(temp.Dir() + "file", {}));
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, Warning() + "Error: Could Not Open File For Write.\n" + temp.Dir() +
-                       "file/vornbus.inf: Not a directory\nError: Could Not Generate All Files.\n");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "--output: " + temp.Dir() + "file is a file, not a folder.\n");
+  EXPECT_EQ(r.out, "");
   EXPECT_EQ(ReadFile(temp.Path() / "file"), "x");
+}
+
+TEST(RunBatch, KoreanNamesInCodePage949AndShortIdsWithAWarning) {
+  CTempDir temp;
+  const std::string longName = Repeated("\xea\xb5\xad", 255);  // the edit box's limit
+  const BatchResult r = RunWith(Args(
+      temp.Dir(), {"--code-page", "949", "--long-name", longName, "--vid", "3e", "--pid", "0001"}));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, Warning() +
+                       "warning: --vid: Windows reports USB IDs with four digits, so 3E matches "
+                       "no device; type 003E.\n");
+  // U+AD6D is B1 B9 in code page 949.
+  EXPECT_NE(ReadFile(temp.Path() / "vornbus.inf")
+                .find("\r\nProvider = \"" + Repeated("\xb1\xb9", 255) + "\"\r\n"),
+            std::string::npos);
+  EXPECT_NE(ReadFile(temp.Path() / "vornun.u98").find(Repeated("\xb1\xb9", 255)),
+            std::string::npos);
 }

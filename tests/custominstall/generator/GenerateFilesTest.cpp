@@ -145,3 +145,17 @@ TEST(GenerateFiles, IdsAndShortNameDoNotReachTheVxdInf) {
   EXPECT_EQ(ReadFile(temp.Path() / "vornvxd.inf"), ReadFile(kGoldenDir / "defaults/vornvxd.inf"));
   EXPECT_EQ(ReadFile(temp.Path() / "setup.ini"), ReadFile(kGoldenDir / "defaults/setup.ini"));
 }
+
+TEST(GenerateFiles, TextOutsideTheCodePageStopsTheRunNamingTheFile) {
+  // The pages refuse such text; a caller that skips them still gets no garbled file.
+  CTempDir temp;
+  PackageSettings s;
+  s.OutputDirectory = temp.Dir();
+  s.CodePage = 949;
+  s.LongName = "\xe0\xb8\xa0";  // a Thai letter, not in the Korean code page
+  CRecordingMessageBox box;
+  EXPECT_FALSE(GenerateFiles(s, box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunFailed(
+                              temp.Dir() + "vornbus.inf: a character is not in code page 949")});
+  EXPECT_TRUE(FileNames(temp.Path()).empty());
+}

@@ -96,7 +96,13 @@ TEST(RandomSettings, ValuesLandVerbatimOnTheirLines) {
     EXPECT_EQ(bus[162], "DELKEY=HKLM,%WINUN%\\" + key);
     EXPECT_EQ(bus[166], "HKLM,%WINUN%\\" + key + " , \"UninstallString\",,\"%11%\\" + u +
                             ".exe %11%\\" + u + ".u98\"");
-    EXPECT_EQ(bus[180], "HKLM,%WINUN%\\" + key + " , \"DisplayName\",,\"" + s.ComDeviceName + "\"");
+    // DisplayName is read directly by setupapi: a literal % is written %%.
+    std::string displayName;
+    for (const char c : s.ComDeviceName) {
+      displayName += c == '%' ? std::string("%%") : std::string(1, c);
+    }
+    EXPECT_EQ(bus[167], "HKLM,%WINUN%\\" + key + " , \"DisplayName\",,\"" + displayName + "\"");
+    EXPECT_EQ(bus[180], "HKLM,%WINUN%\\" + key + " , \"DisplayName\",,\"" + displayName + "\"");
     EXPECT_EQ(bus[188], "Provider = \"" + s.LongName + "\"");
     EXPECT_EQ(bus[194], "VORN.Service.Desc = \"" + s.UsbDeviceName + " driver (WDM)\"");
     EXPECT_EQ(bus[197], "DriverSet = \"" + s.ComDeviceName + " Software\"");

@@ -1,9 +1,14 @@
 // Input rules shared by the wizard pages and --batch.
 #include "settings/Validation.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include <gtest/gtest.h>
+
+#include "settings/CodePage.h"
+#include "settings/Utf8Text.h"
 
 TEST(IsHexNumber, AcceptsDigitsAndCapitalsOnly) {
   EXPECT_TRUE(IsHexNumber(""));  // emptiness is the blanks check's job
@@ -88,4 +93,41 @@ TEST(Validation, MessageTexts) {
 TEST(ToUpperAscii, ChangesOnlyLowerCaseLetters) {
   EXPECT_EQ(ToUpperAscii("ab3e-z{"), "AB3E-Z{");
   EXPECT_EQ(ToUpperAscii("\xE9\xFF"), "\xE9\xFF");
+}
+
+TEST(CodePage, HoldsACharacterOnlyWhenItReadsBackAsItself) {
+  struct Case {
+    int codePage;
+    const char* character;
+    bool held;
+  };
+  const Case cases[] = {
+      {0, "a", true},
+      {0, "\xc3\xa9", false},         // é
+      {1252, "\xc3\xa9", true},       // é
+      {1252, "\xe2\x82\xac", true},   // €
+      {1252, "\xea\xb5\xad", false},  // 국
+      {949, "\xea\xb5\xad", true},    // 국
+      {874, "\xe0\xb8\xa0", true},    // ภ
+      {949, "\xe0\xb8\xa0", false},   // ภ
+      {1258, "\xc3\xaa", true},       // ê
+      {1258, "\xe1\xba\xbf", false},  // ế: written as e + two marks, read back as three
+      {1251, "\xd0\x96", true},       // Ж
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.codePage) + " " + c.character);
+    EXPECT_EQ(CodePageHolds(c.codePage, c.character), c.held);
+  }
+  EXPECT_EQ(EncodeInCodePage("a\xea\xb5\xad", 949), std::optional<std::string>("a\xb1\xb9"));
+  EXPECT_EQ(EncodeInCodePage("\xea\xb5\xad", 1252), std::nullopt);
+  EXPECT_EQ(EncodeInCodePage("\xea\xb5\xad", 0), std::optional<std::string>("\xea\xb5\xad"));
+}
+
+TEST(Utf8Text, CountsAndNamesCharactersAsTheMessagesDo) {
+  EXPECT_EQ(CountCharacters("a\xea\xb5\xad\xff\xc3"), 4u);  // a, 국, two stray bytes
+  std::string_view text = "\t;\xc3\xa9\xed\xa0\x80";        // tab, ;, é, a surrogate (invalid)
+  EXPECT_EQ(DescribeCharacter(TakeCharacter(text)), "U+0009");
+  EXPECT_EQ(DescribeCharacter(TakeCharacter(text)), "';'");
+  EXPECT_EQ(DescribeCharacter(TakeCharacter(text)), "'\xc3\xa9' (U+00E9)");
+  EXPECT_EQ(DescribeCharacter(TakeCharacter(text)), "byte 0xED");
 }

@@ -57,22 +57,26 @@ TEST(COutputDirPage, AnExistingFolderNeedsNoQuestionAndGainsTheSeparator) {
   EXPECT_TRUE(box.messages.empty());
 }
 
+TEST(COutputDirPage, AFileInTheFolderPlaceIsRefusedNamingItsPath) {
+  CTempDir temp;
+  testsupport::WriteFile(temp / "file", "x");
+  for (const std::string& typed : {temp.Dir() + "file", temp.Dir() + "file/"}) {
+    SCOPED_TRACE(typed);
+    COutputDirPage page = PageWith(typed);
+    CScriptedMessageBox box;
+    EXPECT_FALSE(page.OnNext(box));
+    EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::PageMessage(
+                                temp.Dir() + "file is a file, not a folder.")});
+    EXPECT_EQ(page.Settings().OutputDirectory, "");
+  }
+}
+
 TEST(COutputDirPage, TheRootIsAnExistingFolder) {
   COutputDirPage page = PageWith("/");
   CScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().OutputDirectory, "/");
-}
-
-TEST(COutputDirPage, AnExistingFileCountsAsExisting) {
-  CTempDir temp;
-  testsupport::WriteFile(temp.Path() / "plain", "x");
-  COutputDirPage page = PageWith(temp.Dir() + "plain");
-  CScriptedMessageBox box;
-  ASSERT_TRUE(page.OnNext(box));
-  EXPECT_TRUE(box.messages.empty());
-  EXPECT_EQ(page.Settings().OutputDirectory, temp.Dir() + "plain/");
 }
 
 TEST(COutputDirPage, YesCreatesEveryMissingLevel) {

@@ -3,6 +3,7 @@
 #include "wizard/PageLogic.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -54,14 +55,12 @@ TEST(CNamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
   }
 
   CNamesPage page{PackageSettings{}};
-  page.m_strUninstallFileName = " ";
-  page.m_strInfPrefix = "  ";
   page.m_strShortName = "   ";
   page.m_strLongName = "    ";
   CScriptedMessageBox box;
   EXPECT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
-  EXPECT_EQ(page.Settings().InfPrefix, "  ");
+  EXPECT_EQ(page.Settings().ShortName, "   ");
   EXPECT_EQ(page.Settings().LongName, "    ");
 }
 
@@ -72,11 +71,23 @@ TEST(CNamesPage, RefusesWhatBreaksThePackageWithThePagesOtherChecks) {
     RecordedMessage message;
   };
   std::vector<Case> cases;
-  for (const char bad : std::string("\\/:*?\"<>|\x01\x1f\t")) {
-    const std::string name = std::string("a") + bad;
-    cases.push_back({&CNamesPage::m_strUninstallFileName, name, FileNameMessage()});
-    cases.push_back({&CNamesPage::m_strInfPrefix, name, FileNameMessage()});
+  const std::pair<std::string, std::string> refused[] = {
+      {"\\", "'\\'"},     {"/", "'/'"},     {":", "':'"},      {"*", "'*'"}, {"?", "'?'"},
+      {"\"", "'\"'"},     {"<", "'<'"},     {">", "'>'"},      {"|", "'|'"}, {";", "';'"},
+      {",", "','"},       {"=", "'='"},     {"[", "'['"},      {"]", "']'"}, {"%", "'%'"},
+      {"\x01", "U+0001"}, {"\t", "U+0009"}, {"\x7f", "U+007F"}};
+  for (const auto& [bad, found] : refused) {
+    const std::string name = "a" + bad + "b";
+    cases.push_back({&CNamesPage::m_strUninstallFileName, name, FileNameMessage(found)});
+    cases.push_back({&CNamesPage::m_strInfPrefix, name, FileNameMessage(found)});
   }
+  const RecordedMessage edgeSpace =
+      wizardtest::PageMessage("File names cannot begin or end with a space; an INF file drops it.");
+  cases.push_back({&CNamesPage::m_strUninstallFileName, " un", edgeSpace});
+  cases.push_back({&CNamesPage::m_strInfPrefix, "ab ", edgeSpace});
+  cases.push_back({&CNamesPage::m_strInfPrefix, "\xc3\xa9",
+                   wizardtest::PageMessage("File names can hold printable ASCII characters only; "
+                                           "found '\xc3\xa9' (U+00E9).")});
   cases.push_back({&CNamesPage::m_strLongName, "Foo \"Bar\"", QuoteMessage()});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
@@ -95,7 +106,8 @@ TEST(CNamesPage, RefusesWhatBreaksThePackageWithThePagesOtherChecks) {
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
   CNamesPage valid{PackageSettings{}};
-  valid.m_strUninstallFileName = "my un.%;";
+  valid.m_strUninstallFileName = "u n&'(1)";
+  valid.m_strInfPrefix = "A-_(";
   valid.m_strShortName = "\"short\"";
   valid.m_strLongName = "100% \\ Acme; Inc, Ltd";
   box.Clear();
@@ -175,9 +187,11 @@ TEST(CVidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
     const char* message;  // null: none
   };
   const Case cases[] = {
-      {"3E7G", "B2C9", false, "hex"},  {"3E7A", "b2c9", false, "hex"},  {"", "12", false, "blanks"},
-      {"12", "", false, "blanks"},     {"", "XYZ", false, "hex"},       {"3E", "1", true, nullptr},
+      {"3E7G", "B2C9", false, "hex"},  {"3E7A", "b2c9", false, "hex"},
+      {"", "12", false, "blanks"},     {"12", "", false, "blanks"},
+      {"", "XYZ", false, "hex"},       {"3E", "1", true, nullptr},
       {"0123", "ABCD", true, nullptr}, {"3E7A ", "B2C9", false, "hex"},
+      {"0X3E", "B2C9", false, "0x"},   {"3E7A", "0x12", false, "0x"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.vid) + "/" + c.pid);
@@ -188,7 +202,12 @@ TEST(CVidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
     EXPECT_EQ(page.OnNext(box), c.passes);
     std::vector<RecordedMessage> expected;
     if (c.message != nullptr) {
-      expected.push_back(std::string(c.message) == "hex" ? HexMessage() : BlanksMessage());
+      const std::string kind = c.message;
+      expected.push_back(
+          kind == "hex"  ? HexMessage()
+          : kind == "0x" ? wizardtest::PageMessage("Leave out the 0x: type the hexadecimal digits "
+                                                   "only, e.g. 3E7A.")
+                         : BlanksMessage());
     }
     EXPECT_EQ(box.messages, expected);
   }
@@ -205,6 +224,16 @@ TEST(CVidPidPage, NextStoresTheIdsUnpaddedAndSwitchesThePreinstallerOn) {
   EXPECT_EQ(page.Settings().Vid, "3E");
   EXPECT_EQ(page.Settings().Pid, "1");
   EXPECT_TRUE(page.Settings().GeneratePreinstaller);
+}
+
+TEST(CVidPidPage, TheNoteNamesEachIdShorterThanFourDigits) {
+  EXPECT_EQ(CVidPidPage::ShortIdNote("3E7A", "B2C9"), "");
+  EXPECT_EQ(CVidPidPage::ShortIdNote("", "B2C9"), "");  // a blank is the blanks check's
+  EXPECT_EQ(CVidPidPage::ShortIdNote("3E", "B2C9"),
+            "Note: Windows reports USB IDs with four digits, so 3E matches no device; type 003E.");
+  EXPECT_EQ(CVidPidPage::ShortIdNote("3E", "1"),
+            "Note: Windows reports USB IDs with four digits, so 3E matches no device; type 003E."
+            "\nWindows reports USB IDs with four digits, so 1 matches no device; type 0001.");
 }
 
 TEST(CVidPidPage, BackStoresEvenABadIdAndLeavesThePreinstallerAlone) {
@@ -287,6 +316,33 @@ TEST(COptionsPage, NextAndBackStoreAllFiveControls) {
   again.m_strTargetDirectory = "C:bad";
   again.OnBack();
   EXPECT_EQ(again.Settings().TargetDirectory, "C:bad");
+}
+
+TEST(COptionsPage, TextBeyondTheChosenCodePageIsRefusedNamingItsField) {
+  PackageSettings incoming;
+  incoming.LongName = "\xea\xb5\xad";  // the Korean letter U+AD6D
+  COptionsPage page{incoming};
+  EXPECT_EQ(page.m_codePage, 0);
+  CScriptedMessageBox box;
+  EXPECT_FALSE(page.OnNext(box));
+  EXPECT_EQ(box.messages,
+            std::vector<RecordedMessage>{wizardtest::PageMessage(
+                "Long name: '\xea\xb5\xad' (U+AD6D) is beyond ASCII. Windows reads an INF file "
+                "without a byte-order mark in its own code page, so choose the code page of this "
+                "text under \"Code page\" on this page.")});
+  EXPECT_EQ(page.Settings().CodePage, 0);
+
+  box.Clear();
+  page.m_codePage = 1252;
+  EXPECT_FALSE(page.OnNext(box));
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::PageMessage(
+                              "Long name: '\xea\xb5\xad' (U+AD6D) is not in code page 1252.")});
+
+  box.Clear();
+  page.m_codePage = 949;
+  EXPECT_TRUE(page.OnNext(box));
+  EXPECT_TRUE(box.messages.empty());
+  EXPECT_EQ(page.Settings().CodePage, 949);
 }
 
 TEST(COptionsPage, HelpButtonsShowTheirWholeTextOwnedByThePage) {

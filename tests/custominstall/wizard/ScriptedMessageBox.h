@@ -50,8 +50,12 @@ inline RecordedMessage TargetDirectoryMessage() {
 inline RecordedMessage OutputDirectoryMessage() {
   return PageMessage("Directory cannot contain: \\ : * ? \" < > |");
 }
-inline RecordedMessage FileNameMessage() {
-  return PageMessage("File names cannot contain: \\ / : * ? \" < > | or control characters");
+/// found names the refused character as the message does ("';'", "U+0009").
+inline RecordedMessage FileNameMessage(const std::string& found) {
+  return PageMessage(
+      "File names cannot contain: \\ / : * ? \" < > | ; , = [ ] % or control characters; "
+      "found " +
+      found + ".");
 }
 inline RecordedMessage QuoteMessage() {
   return PageMessage("Names cannot contain a double quote (\").");

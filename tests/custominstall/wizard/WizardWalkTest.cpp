@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -138,15 +140,15 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   TypeInto(names->InfPrefixEdit(), QStringLiteral("acm"));
   TypeInto(names->ShortNameEdit(), QStringLiteral("acme"));
   // A name that breaks the package is refused on its page, before anything is written.
-  TypeInto(names->InfPrefixEdit(), QStringLiteral("a:c"));
+  TypeInto(names->InfPrefixEdit(), QStringLiteral("a;c"));
   Click(names->NextButton());
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage()});
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage("';'")});
   ASSERT_EQ(runner.CurrentPage(), names);
   box.Clear();
   TypeInto(names->UninstallFileNameEdit(), QStringLiteral("my/un"));
   TypeInto(names->InfPrefixEdit(), QStringLiteral("acm"));
   Click(names->NextButton());
-  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage()});
+  EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::FileNameMessage("'/'")});
   box.Clear();
   TypeInto(names->UninstallFileNameEdit(), QStringLiteral("acmeuninstall"));
   TypeInto(names->LongNameEdit(), QStringLiteral("Acme \"Quoted\" 100% Devices, Inc."));
@@ -186,12 +188,19 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   TypeInto(vidPid->VidEdit(), QStringLiteral("a1b"));
   TypeInto(vidPid->PidEdit(), QStringLiteral("c2"));
   EXPECT_EQ(vidPid->VidEdit()->text(), QStringLiteral("A1B"));
+  // Short IDs are kept, with a note that names the four digits Windows reports.
+  EXPECT_EQ(vidPid->findChild<QLabel*>(QStringLiteral("shortIdNote"))->text(),
+            QStringLiteral("Note: Windows reports USB IDs with four digits, so A1B matches no "
+                           "device; type 0A1B.\nWindows reports USB IDs with four digits, so C2 "
+                           "matches no device; type 00C2."));
   Click(vidPid->NextButton());
 
   // 5. Options: the preinstaller rule, a help text, a bad target directory.
   auto* options = Current<COptionsDlg>(runner);
   ASSERT_NE(options, nullptr);
   EXPECT_TRUE(options->GeneratePreinstallerCheck()->isChecked());
+  EXPECT_EQ(options->CodePageList()->currentText(), QStringLiteral("ASCII only"));
+  EXPECT_EQ(options->CodePageList()->count(), 15);
   TypeInto(options->TargetDirectoryEdit(), QStringLiteral("D:\\Acme"));
   options->ShowSetupGuiCheck()->click();
   options->GeneratePreinstallerCheck()->click();
