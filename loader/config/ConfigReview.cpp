@@ -95,7 +95,8 @@ const KnownSection* FindSection(std::string_view name) {
 bool IsKnownKey(const KnownSection& section, std::string_view key) {
   const std::string folded = Fold(key);
   if (section.name == "Romtype" && folded.starts_with("ROMTYPE") && folded.size() > 7) {
-    return std::all_of(folded.begin() + 7, folded.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(folded.begin() + 7, folded.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
   }
   return std::any_of(section.keys.begin(), section.keys.end(),
                      [&](std::string_view known) { return Fold(known) == folded; });
@@ -169,8 +170,8 @@ void ReviewConfigNames(std::string_view text, std::vector<std::string>& warnings
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       const std::size_t close = line.find(']');
-      const std::string_view name =
-          Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+      const std::string_view name = Trim(
+          line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
       section = std::string(name);
       known = FindSection(name);
       reading = seenSections.insert(Fold(name)).second;

@@ -138,8 +138,7 @@ void ConsoleQueue::ReportDropped() {
   if (m_droppedUnreported == 0) return;
   const std::uint64_t count = m_droppedUnreported;
   m_droppedUnreported = 0;
-  const std::string line =
-      "warning: " + std::to_string(count) + " lines dropped (output not read)";
+  const std::string line = "warning: " + std::to_string(count) + " lines dropped (output not read)";
   std::string text = m_journal ? "<" + std::to_string(LinePriority(line)) + ">" : std::string();
   text += line + "\n";
   m_lines.push_back({std::move(text), false});

@@ -33,8 +33,7 @@ bool IsProgressLine(std::string_view line) {
 
 int LinePriority(std::string_view line) {
   if (line.starts_with("error:")) return kPriorityError;
-  if (line.starts_with("warning:") || line.starts_with("failed:") ||
-      line.starts_with("message:")) {
+  if (line.starts_with("warning:") || line.starts_with("failed:") || line.starts_with("message:")) {
     return kPriorityWarning;
   }
   if (IsProgressLine(line)) return kPriorityDebug;

@@ -58,8 +58,7 @@ std::string FormatMetrics(const MetricsSnapshot& snapshot) {
       for (std::size_t r = 0; r < DownloadTally::kResults.size(); ++r) {
         const std::string labels = "{channel=\"" + std::string(DownloadTally::kChannels[c]) +
                                    "\",kind=\"" + std::string(DownloadTally::kKinds[k]) +
-                                   "\",result=\"" + std::string(DownloadTally::kResults[r]) +
-                                   "\"}";
+                                   "\",result=\"" + std::string(DownloadTally::kResults[r]) + "\"}";
         Sample(text, "tarvix_downloads_total", labels, tally.Count(c, k, r));
       }
     }
