@@ -46,7 +46,7 @@ TEST(TarvixArgs, GoodAndBadCommandLines) {
     EXPECT_FALSE(error.empty());
   }
   EXPECT_TRUE(
-      TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]] [--config FILE]"));
+      TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N] [--progress all|1s]]"));
 }
 
 TEST(TarvixArgs, MistakesAreNamedAsTheOtherProgramNamesThem) {

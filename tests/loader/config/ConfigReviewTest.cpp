@@ -20,12 +20,14 @@ TEST(ConfigReview, NamesItDoesNotKnowOrNeverReads) {
       {"[Location]\r\nROMFILE=/r\r\n[Communication]\r\nport=COM1\r\nTCPPORT=7\r\n"
        "[Romtype]\r\nROMTYPE12=a|b\r\n[Ports]\r\nCOM8=/dev/x\r\n; TCPPROT=1\r\nkeyless\r\n",
        {}},
-      {"[Communication]\nTCPPROT=7100\n", {"line 2: unknown key [Communication] TCPPROT (did you "
-                                          "mean TCPPORT?)"}},
+      {"[Communication]\nTCPPROT=7100\n",
+       {"line 2: unknown key [Communication] TCPPROT (did you "
+        "mean TCPPORT?)"}},
       {"[Comunication]\nTCPPROT=7100\n",
        {"line 1: unknown section [Comunication] (did you mean [Communication]?)"}},
-      {"[Location]\rTCPPORT=1\r", {"line 2: unknown key [Location] TCPPORT (it belongs in "
-                                   "[Communication])"}},
+      {"[Location]\rTCPPORT=1\r",
+       {"line 2: unknown key [Location] TCPPORT (it belongs in "
+        "[Communication])"}},
       {"TCPPORT=1\n[Communication]\n", {"line 1: key TCPPORT before any [section] is never read"}},
       {"[Communication]\nPORT=COM1\n  port = COM2\n[communication]\nBAUD=1\n",
        {"line 3: [Communication] port again: only the first one is read",
@@ -60,7 +62,7 @@ TEST(ConfigReview, ImageFoldersThatCannotBeUsed) {
   if (::geteuid() == 0) return;  // root reads every folder
   ::chmod(dir.File("rom").c_str(), 0);
   cfg.m_strRomDir = dir.File("rom");
-  EXPECT_EQ(ReviewImageFolders(cfg).front(),
-            "[Location] ROMFILE=" + dir.File("rom") + ": folder cannot be read (Permission denied)");
+  EXPECT_EQ(ReviewImageFolders(cfg).front(), "[Location] ROMFILE=" + dir.File("rom") +
+                                                 ": folder cannot be read (Permission denied)");
   ::chmod(dir.File("rom").c_str(), 0700);
 }

@@ -218,7 +218,14 @@ std::string HttpGet(std::uint16_t port, const std::string& path) {
     (void)!::write(fd, request.data(), request.size());
     char buf[4096];
     pollfd pfd{fd, POLLIN, 0};
-    while (::poll(&pfd, 1, 5000) > 0) {
+    // The reply ends with its Content-Length, whether or not the server closes.
+    const auto complete = [&] {
+      const std::size_t head = reply.find("\r\n\r\n");
+      const std::size_t length = reply.find("Content-Length: ");
+      return head != std::string::npos && length != std::string::npos &&
+             reply.size() >= head + 4 + std::stoul(reply.substr(length + 16));
+    };
+    while (!complete() && ::poll(&pfd, 1, 5000) > 0) {
       const ssize_t n = ::read(fd, buf, sizeof buf);
       if (n <= 0) break;
       reply.append(buf, static_cast<std::size_t>(n));
@@ -234,7 +241,8 @@ TEST_F(OperatorE2E, StalledStdoutNeverHoldsDownloadsOrTheStop) {
   Config("TCPPACE=0\r\nCONCURRENT=1\r\n");
   constexpr int kClients = 4;
   std::vector<std::string> files;
-  for (int i = 0; i < kClients; ++i) files.push_back(Put("MCA10" + std::to_string(i) + ".bll", 5000 * 256));
+  for (int i = 0; i < kClients; ++i)
+    files.push_back(Put("MCA10" + std::to_string(i) + ".bll", 5000 * 256));
   Service tarvix(Dir(), {"--headless", "--progress=all"}, {});
   ASSERT_TRUE(tarvix.WaitErr("info: ready"));
   // Nobody reads stdout: 4 KiB of pipe, then about 1 MiB of queue, then drops.
@@ -242,7 +250,8 @@ TEST_F(OperatorE2E, StalledStdoutNeverHoldsDownloadsOrTheStop) {
   for (int i = 0; i < kClients; ++i) {
     runs.push_back(std::async(std::launch::async, [&, i] {
       auto line = Connect();
-      return line ? termsim::RunDownload(*line, Bll("10" + std::to_string(i), files[i]))
+      return line ? termsim::RunDownload(
+                        *line, Bll("10" + std::to_string(i), files[static_cast<std::size_t>(i)]))
                   : termsim::Result{};
     }));
   }
@@ -286,17 +295,20 @@ TEST_F(OperatorE2E, JournalPrioritiesEscapedNamesAndAPortThatIsNoTerminal) {
   const auto r = termsim::RunDownload(*line, Bll("404", ""));
   EXPECT_TRUE(r.ok) << r.error;
   const std::string shown = Dir() + "/bll\\u202E\\u009B\\x9B";
-  ASSERT_TRUE(tarvix.WaitOut("<4>failed: MCA404.bll not found in " + shown + " via tcp 127.0.0.1:"));
+  ASSERT_TRUE(
+      tarvix.WaitOut("<4>failed: MCA404.bll not found in " + shown + " via tcp 127.0.0.1:"));
   const std::string out = tarvix.Out();
   EXPECT_NE(out.find("<6>port: COM1 포트 오류가 발생하였습니다.\n"), std::string::npos);
-  EXPECT_NE(out.find("\n<6>status: File open error !! - MCA404.bll\n<4>failed: "), std::string::npos)
+  EXPECT_NE(out.find("\n<6>status: File open error !! - MCA404.bll\n<4>failed: "),
+            std::string::npos)
       << "failed: is the last line of the download";
   // stderr is no journal stream: no priorities there. /dev/null is refused and
   // tried again on the back-off, said once.
   std::this_thread::sleep_for(3500ms);
   const std::string err = tarvix.Err();
-  const std::string refused = "warning: serial port COM1 (/dev/null), 57600 bit/s, RS232: not a "
-                              "terminal; trying again every 1 to 8 s\n";
+  const std::string refused =
+      "warning: serial port COM1 (/dev/null), 57600 bit/s, RS232: not a "
+      "terminal; trying again every 1 to 8 s\n";
   EXPECT_NE(err.find(refused), std::string::npos) << err;
   EXPECT_EQ(err.find(refused), err.rfind(refused));
   EXPECT_EQ(err.find('<'), std::string::npos);
@@ -326,7 +338,8 @@ TEST_F(OperatorE2E, SystemdHearsReadyWatchdogStatusAndStopping) {
   EXPECT_GE(std::count(got.begin(), got.end(), "WATCHDOG=1"), 2);
   ::kill(tarvix.Pid(), SIGTERM);
   std::string message;
-  for (int i = 0; i < 20 && message != "STOPPING=1" && message != "(nothing)"; ++i) message = next();
+  for (int i = 0; i < 20 && message != "STOPPING=1" && message != "(nothing)"; ++i)
+    message = next();
   EXPECT_EQ(message, "STOPPING=1");
   ::close(sock);
 }
@@ -345,15 +358,15 @@ TEST_F(OperatorE2E, CheckConfigOnGoodAndMistypedFiles) {
   Config("TCPPROT=7100\r\nSESSIONTIMEOUT=soon\r\n[Comunication]\r\n", Dir() + "/gone");
   EXPECT_EQ(check(lines), 1);
   const std::string file = "warning: " + Dir() + "/Romvale.cfg: ";
-  EXPECT_EQ(lines,
-            (std::vector<std::string>{
-                file + "[Communication] SESSIONTIMEOUT=soon not understood (0..86400 s, 0 = "
-                       "never); using 60",
-                file + "line 8: unknown key [Communication] TCPPROT (did you mean TCPPORT?)",
-                file + "line 10: unknown section [Comunication] (did you mean [Communication]?)",
-                file + "[Location] ROMFILE=" + Dir() + "/gone: folder does not exist",
-                file + "[Location] BLLFILE=" + Dir() + "/gone: folder does not exist",
-                "5 problems"}));
+  EXPECT_EQ(
+      lines,
+      (std::vector<std::string>{
+          file + "[Communication] SESSIONTIMEOUT=soon not understood (0..86400 s, 0 = "
+                 "never); using 60",
+          file + "line 8: unknown key [Communication] TCPPROT (did you mean TCPPORT?)",
+          file + "line 10: unknown section [Comunication] (did you mean [Communication]?)",
+          file + "[Location] ROMFILE=" + Dir() + "/gone: folder does not exist",
+          file + "[Location] BLLFILE=" + Dir() + "/gone: folder does not exist", "5 problems"}));
 }
 
 TEST_F(OperatorE2E, MetricsScrapedDuringDownloads) {
@@ -369,7 +382,8 @@ TEST_F(OperatorE2E, MetricsScrapedDuringDownloads) {
     return line ? termsim::RunDownload(*line, Bll("001", file)) : termsim::Result{};
   });
   std::string during;
-  for (int i = 0; i < 100 && during.find("\ntarvix_active_downloads 1\n") == std::string::npos; ++i) {
+  for (int i = 0; i < 100 && during.find("\ntarvix_active_downloads 1\n") == std::string::npos;
+       ++i) {
     during = HttpGet(metricsPort, "/metrics");
     std::this_thread::sleep_for(20ms);
   }
@@ -393,7 +407,7 @@ TEST_F(OperatorE2E, MetricsScrapedDuringDownloads) {
     samples += isSample ? 1 : 0;
   }
   EXPECT_EQ(samples, 14u);
-  for (const std::string& expected :
+  for (const char* expected :
        {"tarvix_downloads_total{channel=\"tcp\",kind=\"bll\",result=\"done\"} 1\n",
         "tarvix_downloads_total{channel=\"tcp\",kind=\"bll\",result=\"failed\"} 0\n",
         "tarvix_bytes_sent_total 2567\n", "tarvix_active_downloads 0\n",

@@ -18,7 +18,8 @@ std::string Line(const std::string& head) {
 std::string ReadAll(int fd) {
   std::string text;
   char buf[8192];
-  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+    text.append(buf, static_cast<std::size_t>(n));
   return text;
 }
 }  // namespace
@@ -57,9 +58,9 @@ TEST(ProgressThrottle, FirstAndLastAlwaysOtherwiseOnceASecond) {
     std::int64_t nowMs;
     V verdict;
   } steps[] = {
-      {0, 0, 10, 0, V::Print},      {0, 1, 10, 10, V::Skip},       {1, 2, 10, 999, V::Skip},
-      {2, 3, 10, 1000, V::Print},   {3, 4, 10, 1100, V::Skip},     {4, 10, 10, 1200, V::Print},
-      {10, 0, 10, 1300, V::End},    {0, 1, 10, 1400, V::Print},    {1, 2, 10, 1500, V::Skip},
+      {0, 0, 10, 0, V::Print},    {0, 1, 10, 10, V::Skip},    {1, 2, 10, 999, V::Skip},
+      {2, 3, 10, 1000, V::Print}, {3, 4, 10, 1100, V::Skip},  {4, 10, 10, 1200, V::Print},
+      {10, 0, 10, 1300, V::End},  {0, 1, 10, 1400, V::Print}, {1, 2, 10, 1500, V::Skip},
       {2, 0, 10, 1600, V::End},
   };
   for (const auto& s : steps) {
@@ -69,7 +70,9 @@ TEST(ProgressThrottle, FirstAndLastAlwaysOtherwiseOnceASecond) {
     // A download that stopped short still shows where it stopped.
     const auto skipped = throttle.TakeSkipped();
     EXPECT_EQ(skipped.has_value(), s.nowMs == 1600);
-    if (skipped) EXPECT_EQ(skipped->pos, 2);
+    if (skipped) {
+      EXPECT_EQ(skipped->pos, 2);
+    }
   }
   ProgressThrottle every(true);
   EXPECT_EQ(every.Admit(1, {2, 10}, 0), V::Print);
