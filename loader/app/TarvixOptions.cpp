@@ -35,8 +35,9 @@ constexpr std::array<OptionSpec, 7> kOptions = {{
      "serve without a window until SIGINT or SIGTERM (SIGHUP reloads\n"
      "the configuration); every change is a line on stdout: 'port:\n"
      "<port status>', 'status: <status line>' (CR and LF written as\n"
-     "\\r and \\n, other control bytes as \\xNN), 'progress: <pos>/<max>';\n"
-     "message boxes are 'message: <text>' lines on stderr"},
+     "\\r and \\n, other control bytes and bytes that are not UTF-8 as\n"
+     "\\xNN, C1 and bidi controls as \\uXXXX), 'progress: <pos>/<max>'\n"
+     "(see --progress); message boxes are 'message: <text>' lines on stderr"},
     {kConfig, "FILE",
      "configuration file (default ./Romvale.cfg); 설정 저장 writes\n"
      "back to it; with --headless a FILE that cannot be read ends\n"
@@ -176,6 +177,10 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
       return std::nullopt;
     }
     options.loader.bEveryProgressStep = value == kProgressAll;
+    if (!options.bHeadless && !options.bHelp && !options.bVersion) {
+      error = "--progress is an option of --headless";
+      return std::nullopt;
+    }
   }
   if (parser.isSet(Q(kConfig))) {
     options.loader.strConfigPath = parser.value(Q(kConfig)).toStdString();

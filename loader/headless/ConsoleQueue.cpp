@@ -38,6 +38,9 @@ ConsoleQueue::ConsoleQueue(int fd, std::size_t limitBytes) : m_fd(fd), m_limit(l
     m_socket = true;  // send() with MSG_DONTWAIT never blocks
   } else if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {
     m_ownFd = OpenNonBlocking(fd);
+    // Without /proc the stream itself is made non-blocking: never waiting
+    // matters more than the flags of a description we share.
+    if (!m_ownFd.Valid()) (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
   }
   // Regular files take writes at disk speed; they are written directly.
 }
