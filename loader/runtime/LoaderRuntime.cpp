@@ -262,8 +262,14 @@ void CLoaderRuntime::ReloadConfig() {
          << (changes.empty() ? "nothing changed" : std::to_string(changes.size()) + " change(s)")
          << std::endl;
   for (const std::string& change : changes) Diag() << "info: reload: " << change << std::endl;
-  if (cfg.m_nTcpPort != before.m_nTcpPort || cfg.m_strTcpAddress != before.m_strTcpAddress) {
+  if (cfg.m_nTcpPort != before.m_nTcpPort || cfg.m_strTcpAddress != before.m_strTcpAddress ||
+      cfg.m_bNoTcp != before.m_bNoTcp) {
     Diag() << "info: reload: the listener stays where it is until Tarvix is restarted" << std::endl;
+  }
+  if (cfg.m_nMetricsPort != before.m_nMetricsPort ||
+      cfg.m_strMetricsAddress != before.m_strMetricsAddress) {
+    Diag() << "info: reload: the metrics endpoint stays where it is until Tarvix is restarted"
+           << std::endl;
   }
 
   CDownloadDlg& dlg = *m_pDlg;
