@@ -28,14 +28,19 @@ constexpr std::string_view kTcpPort = "tcp-port";
 constexpr std::string_view kConfig = "config";
 constexpr std::string_view kHelp = "help";
 constexpr std::string_view kVersion = "version";
+constexpr std::string_view kCheckConfig = "check-config";
+constexpr std::string_view kProgress = "progress";
+constexpr std::string_view kProgressAll = "all";
+constexpr std::string_view kProgressThrottled = "1s";
 
-constexpr std::array<OptionSpec, 5> kOptions = {{
+constexpr std::array<OptionSpec, 7> kOptions = {{
     {kHeadless, "",
      "serve without a window until SIGINT or SIGTERM (SIGHUP reloads\n"
      "the configuration); every change is a line on stdout: 'port:\n"
      "<port status>', 'status: <status line>' (CR and LF written as\n"
-     "\\r and \\n, other control bytes as \\xNN), 'progress: <pos>/<max>';\n"
-     "message boxes are 'message: <text>' lines on stderr"},
+     "\\r and \\n, other control bytes and bytes that are not UTF-8 as\n"
+     "\\xNN, C1 and bidi controls as \\uXXXX), 'progress: <pos>/<max>'\n"
+     "(see --progress); message boxes are 'message: <text>' lines on stderr"},
     {kConfig, "FILE",
      "configuration file (default ./Romvale.cfg); 설정 저장 writes\n"
      "back to it; with --headless a FILE that cannot be read ends\n"
@@ -43,6 +48,14 @@ constexpr std::array<OptionSpec, 5> kOptions = {{
     {kTcpPort, "N",
      "TCP port to listen on, 1..65535 (default: TCPPORT of the\n"
      "configuration, else 7000); with --headless"},
+    {kProgress, "WHEN",
+     "with --headless: '1s' (default) prints 'progress:' and 'session:'\n"
+     "lines at most once a second per download, its first and last\n"
+     "step always; 'all' prints every change"},
+    {kCheckConfig, "",
+     "read the configuration (--config or ./Romvale.cfg), print every\n"
+     "warning, then 'ok' or 'N problems'; opens no port; exit code 0\n"
+     "when there is no problem, else 1"},
     {"help,h", "", "print this help"},
     {kVersion, "", "print the program's version"},
 }};
@@ -63,8 +76,17 @@ constexpr std::string_view kLinuxKeys =
     "  DISPATCH=FRAME|BURST       answer a serial frame once complete (default FRAME)\n"
     "  FRAMEWAIT=MS               longest wait for the rest of a frame (default 100)\n"
     "  CONCURRENT=0|1             a download per TCP connection (default 0)\n"
-    "With --headless, each download that ends is a 'done:' or 'failed:' line, and\n"
-    "with CONCURRENT=1 each step of a TCP download a 'session:' line.\n";
+    "  TCPPORT=NONE               no TCP listener: serial port only\n"
+    "  METRICSPORT=N              serve GET /metrics and /healthz over HTTP (default off)\n"
+    "  METRICSADDRESS=IP          where to serve them (default 127.0.0.1)\n"
+    "With --headless, each download that ends is a 'done:' or 'failed:' line (its\n"
+    "last line), and with CONCURRENT=1 steps of a TCP download 'session:' lines.\n"
+    "Lifecycle lines on stderr: 'info: ready', 'info: stopping (SIGTERM)', 'info:\n"
+    "stopped after N downloads'; a TCP port that cannot be listened on is an\n"
+    "'error:' line and exit code 1. Output never waits for its reader: when it\n"
+    "stalls, progress lines are dropped first and a warning counts them. Under\n"
+    "systemd (JOURNAL_STREAM) each line starts with its syslog priority, and\n"
+    "READY/STATUS/STOPPING/WATCHDOG reach the service manager (sd_notify).\n";
 
 QStringList Names(std::string_view names) {
   return QString::fromUtf8(names.data(), static_cast<qsizetype>(names.size()))
@@ -90,7 +112,9 @@ QString Q(std::string_view text) {
 
 std::string TarvixUsage() {
   std::string text =
-      "Usage: Tarvix [--headless [--tcp-port N]] [--config FILE] [--help] [--version]\n"
+      "Usage: Tarvix [--headless [--tcp-port N] [--progress all|1s]] [--config FILE]\n"
+      "       Tarvix --check-config [--config FILE]\n"
+      "       Tarvix --help | --version\n"
       "Firmware download server for terminals, on a serial port and TCP/IP.\n"
       "Reads Romvale.cfg in the current directory unless --config names another file;\n"
       "without either, the window uses $XDG_CONFIG_HOME/tarvix/Romvale.cfg\n"
@@ -142,6 +166,19 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
   options.bHeadless = parser.isSet(Q(kHeadless));
   options.bHelp = parser.isSet(Q(kHelp));
   options.bVersion = parser.isSet(Q(kVersion));
+  options.bCheckConfig = parser.isSet(Q(kCheckConfig));
+  if (parser.isSet(Q(kProgress))) {
+    const std::string value = parser.value(Q(kProgress)).toStdString();
+    if (value != kProgressAll && value != kProgressThrottled) {
+      error = "--progress: '" + value + "' is neither 'all' nor '1s'";
+      return std::nullopt;
+    }
+    options.loader.bEveryProgressStep = value == kProgressAll;
+    if (!options.bHeadless && !options.bHelp && !options.bVersion) {
+      error = "--progress is an option of --headless";
+      return std::nullopt;
+    }
+  }
   if (parser.isSet(Q(kConfig))) {
     options.loader.strConfigPath = parser.value(Q(kConfig)).toStdString();
     if (options.loader.strConfigPath.empty()) {

@@ -14,6 +14,7 @@ struct TarvixOptions {
   bool bHeadless = false;
   bool bHelp = false;
   bool bVersion = false;
+  bool bCheckConfig = false;  // --check-config: check the configuration and end
   LoaderOptions loader;
 };
 

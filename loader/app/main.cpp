@@ -1,5 +1,6 @@
 // Tarvix: the window by default, the headless server with --headless.
 #include "app/TarvixOptions.h"
+#include "headless/CheckConfig.h"
 #include "headless/HeadlessMain.h"
 #include "window/WindowMain.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     std::cout << TarvixVersion() << std::flush;
     return 0;
   }
+  if (options->bCheckConfig) return RunCheckConfig(options->loader, std::cout);
   if (options->bHeadless) return RunHeadless(argc, argv, options->loader);
   return RunWindow(argc, argv, options->loader);
 }

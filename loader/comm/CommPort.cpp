@@ -67,6 +67,8 @@ bool CCommPort::Open() {
   const std::string& path = PortDevice();
   CUniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.Valid()) return false;
+  // /dev/null, a file or a FIFO would "open" and then look hung up at once.
+  if (::isatty(fd.Get()) == 0) return false;
   // TIOCEXCL keeps other non-root openers out; the flock is what other serial
   // programs (and root) honour. A port in use elsewhere fails like a missing one.
   (void)::ioctl(fd.Get(), TIOCEXCL);

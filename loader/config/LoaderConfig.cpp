@@ -2,6 +2,7 @@
 // ROM-type pair splitting, both on the private-profile module.
 #include "config/LoaderConfig.h"
 
+#include "config/ConfigReview.h"
 #include "config/ConsoleText.h"
 #include "config/PrivateProfile.h"
 
@@ -174,19 +175,37 @@ bool IsNumericAddress(const std::string& address) {
          ::inet_pton(AF_INET6, address.c_str(), &buffer) == 1;
 }
 
+/// A numeric address key: empty or absent gives def, anything else not numeric a warning.
+std::string AddressKey(CConfigReader& reader, std::string_view key, const std::string& def,
+                       std::string_view defText) {
+  const std::optional<std::string> address = reader.Find(kCommunication, key);
+  if (!address || address->empty()) return def;
+  if (IsNumericAddress(*address)) return *address;
+  reader.Warn(kCommunication, key, *address, "a numeric IPv4 or IPv6 address such as 127.0.0.1",
+              defText);
+  return def;
+}
+
+/// A port key that may also be NONE (ASCII case ignored): nothing listens then.
+std::uint16_t PortOrNone(CConfigReader& reader, std::string_view key, int def, bool& none) {
+  const std::optional<std::string> value = reader.Find(kCommunication, key);
+  none = value && SameWord(*value, kNoPortValue);
+  if (none) return 0;
+  // A port that is off by default may also be given as 0.
+  const int min = def == 0 ? 0 : 1;
+  return static_cast<std::uint16_t>(reader.Number(
+      key, def, min, kMaxTcpPort, min == 0 ? "0..65535 or NONE" : "1..65535 or NONE"));
+}
+
 void ApplyTcpKeys(CConfigReader& reader, LoaderConfig& cfg) {
   cfg.m_nTcpPace = reader.Number("TCPPACE", kDefaultTcpPaceMs, 0, kMaxTcpPaceMs, "0..60000 ms");
-  cfg.m_nTcpPort = static_cast<std::uint16_t>(
-      reader.Number("TCPPORT", kDefaultTcpPort, 1, kMaxTcpPort, "1..65535"));
-  cfg.m_strTcpAddress.clear();
-  if (const std::optional<std::string> address = reader.Find(kCommunication, "TCPADDRESS")) {
-    if (!address->empty() && !IsNumericAddress(*address)) {
-      reader.Warn(kCommunication, "TCPADDRESS", *address,
-                  "a numeric IPv4 or IPv6 address such as 127.0.0.1", "every interface");
-    } else {
-      cfg.m_strTcpAddress = *address;
-    }
-  }
+  cfg.m_nTcpPort = PortOrNone(reader, "TCPPORT", kDefaultTcpPort, cfg.m_bNoTcp);
+  if (cfg.m_bNoTcp) cfg.m_nTcpPort = kDefaultTcpPort;  // --tcp-port may still ask for one
+  cfg.m_strTcpAddress = AddressKey(reader, "TCPADDRESS", "", "every interface");
+  bool metricsOff = false;
+  cfg.m_nMetricsPort = PortOrNone(reader, "METRICSPORT", 0, metricsOff);
+  cfg.m_strMetricsAddress = AddressKey(reader, "METRICSADDRESS",
+                                       std::string(kDefaultMetricsAddress), kDefaultMetricsAddress);
   cfg.m_nTcpMaxConn =
       reader.Number("TCPMAXCONN", kDefaultTcpMaxConn, 1, kMaxTcpMaxConn, "1..65535");
   cfg.m_nTcpIdleSec =
@@ -244,6 +263,7 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
         (device && !device->empty()) ? *device : DefaultPortDevice(port);
   }
   ApplyLinuxKeys(reader, cfg);
+  ReviewConfigNames(text, warnings);
 }
 
 bool LoadLoaderConfig(const std::string& path, const std::string& curDir, LoaderConfig& cfg) {

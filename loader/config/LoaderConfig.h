@@ -23,15 +23,18 @@ struct LoaderConfig {
   int m_nTcpPace = kDefaultTcpPaceMs;        // [Communication] TCPPACE in ms, 0 = none
 
   // Linux additions in [Communication].
-  bool m_bNoSerialPort = false;                          // PORT=NONE: TCP only
-  std::uint16_t m_nTcpPort = kDefaultTcpPort;            // TCPPORT
-  std::string m_strTcpAddress;                           // TCPADDRESS; empty = every interface
-  bool m_bReconnect = true;                              // RECONNECT=0 turns retrying off
-  int m_nSessionTimeoutSec = kDefaultSessionTimeoutSec;  // SESSIONTIMEOUT, 0 = never
-  int m_nTcpMaxConn = kDefaultTcpMaxConn;                // TCPMAXCONN
-  int m_nTcpIdleSec = kDefaultTcpIdleSec;                // TCPIDLE, 0 = never
-  bool m_bFrameDispatch = true;                          // DISPATCH=FRAME (default) or BURST
-  int m_nFrameWaitMs = kDefaultFrameWaitMs;              // FRAMEWAIT
+  bool m_bNoSerialPort = false;                             // PORT=NONE: TCP only
+  std::uint16_t m_nTcpPort = kDefaultTcpPort;               // TCPPORT
+  bool m_bNoTcp = false;                                    // TCPPORT=NONE: no TCP listener
+  std::string m_strTcpAddress;                              // TCPADDRESS; empty = every interface
+  std::uint16_t m_nMetricsPort = 0;                         // METRICSPORT; 0 (or NONE) = off
+  std::string m_strMetricsAddress{kDefaultMetricsAddress};  // METRICSADDRESS
+  bool m_bReconnect = true;                                 // RECONNECT=0 turns retrying off
+  int m_nSessionTimeoutSec = kDefaultSessionTimeoutSec;     // SESSIONTIMEOUT, 0 = never
+  int m_nTcpMaxConn = kDefaultTcpMaxConn;                   // TCPMAXCONN
+  int m_nTcpIdleSec = kDefaultTcpIdleSec;                   // TCPIDLE, 0 = never
+  bool m_bFrameDispatch = true;                             // DISPATCH=FRAME (default) or BURST
+  int m_nFrameWaitMs = kDefaultFrameWaitMs;                 // FRAMEWAIT
   bool m_bConcurrent = false;  // CONCURRENT=1: a BLL session per connection
 };
 

@@ -41,6 +41,7 @@ inline constexpr std::string_view kDefaultModemInit = "AT&F&C1&D2E1&K3";
 
 inline constexpr std::uint16_t kDefaultTcpPort = 7000;
 inline constexpr int kDefaultTcpPaceMs = 500;
+inline constexpr std::string_view kDefaultMetricsAddress = "127.0.0.1";  // METRICSADDRESS
 inline constexpr int kDefaultSessionTimeoutSec = 60;  // 0 = a session never times out
 inline constexpr int kDefaultTcpMaxConn = 256;
 inline constexpr int kDefaultTcpIdleSec = 300;       // 0 = never closed for idleness

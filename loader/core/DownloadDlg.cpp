@@ -164,11 +164,13 @@ void CDownloadDlg::DispatchSingle(IConnection* pSocket, std::span<const std::uin
       m_strStatus = kStatusRomNeedsSerial + name.value_or(std::string());
     } else {
       m_pSessionOwner = pSocket;
+      m_bRomSession = true;
       StartRomSession(frame);
     }
   } else if (ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest) {
     if (!IsBllRequest(frame)) return;  // dropped without a refresh
     m_pSessionOwner = pSocket;
+    m_bRomSession = false;
     StartBllSession(reply, frame);
   }
   UpdateData(false);
@@ -475,6 +477,8 @@ const char* EndReason(SessionEnd why) {
       return "timed out";
     case SessionEnd::PortFailed:
       return "serial port failed";
+    case SessionEnd::Refused:
+      return "refused";  // the session's own reason is used instead
   }
   return "";
 }
@@ -484,13 +488,29 @@ void CDownloadDlg::Report(SessionEnd why, const CDownloadSession& session, std::
                           const std::string& strVia) {
   if (m_Host.log == nullptr) return;
   DownloadReport report;
-  report.bDone = why == SessionEnd::Completed;
+  // The terminal's own "done" is a normal end: it has what it wanted.
+  report.bDone = why == SessionEnd::Completed || why == SessionEnd::TerminalDone;
   report.strFile = session.m_strFileName;
+  report.strVia = strVia;
+  report.strKind = &session == this && m_bRomSession ? "rom" : "bll";
+  if (why == SessionEnd::Refused) {
+    report.strReason = session.m_strRefusal;
+    m_Host.log->DownloadEnded(report);
+    return;
+  }
   report.nBytes = session.m_nFileSize;
   report.nBlocks = session.m_nPacketCount;
   report.nMillis = std::max<std::int64_t>(0, NowMs() - nStartMs);
-  report.strVia = strVia;
   report.strReason = EndReason(why);
+  report.nBytesSent =
+      why == SessionEnd::Completed
+          ? session.m_nFileSize
+          : std::min<std::int64_t>(std::int64_t{session.m_nPacketNo} * session.m_nBlockSize,
+                                   session.m_nFileSize);
+  if (why == SessionEnd::TerminalDone) {
+    report.strNote = "ended by the terminal at block " + std::to_string(session.m_nPacketNo) +
+                     " of " + std::to_string(session.m_nPacketCount);
+  }
   m_Host.log->DownloadEnded(report);
 }
 
@@ -521,6 +541,14 @@ void CDownloadDlg::TcpSessionStarted(CTcpSession& session) {
 
 void CDownloadDlg::TcpSessionEnded(CTcpSession& session, SessionEnd why) {
   Report(why, session, session.m_nStartMs, "tcp " + session.Connection().PeerName());
+}
+
+void CDownloadDlg::TcpSessionFrameRejected() {
+  ++m_nFramesRejected;
+}
+
+void CDownloadDlg::OnFrameRejected() {
+  ++m_nFramesRejected;
 }
 
 void CDownloadDlg::TcpSessionSerialWrite(std::span<const std::uint8_t> frame) {

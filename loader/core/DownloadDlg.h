@@ -114,6 +114,7 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   std::string m_strConfigError;    // why the last load could not read the file ("" when it did)
   std::string m_strPortReason;     // why the port is not open, for the port line's tooltip
   bool m_bControlsEnabled = true;  // buttons 1005, 3, 1008 (what EnableControls last set)
+  std::uint64_t m_nFramesRejected = 0;  // frames answered with a reject frame, every session
   CSerialChannel& m_CommPort;
 
  protected:
@@ -125,6 +126,7 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   void ClearModemLink() override;
   void OnSessionStarted() override;
   void OnSessionEnded(SessionEnd why) override;
+  void OnFrameRejected() override;
 
  private:
   /// Dispatch of one trimmed batch (serial: pSocket nullptr).
@@ -150,6 +152,7 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   void TcpSessionStarted(CTcpSession& session) override;
   void TcpSessionEnded(CTcpSession& session, SessionEnd why) override;
   void TcpSessionSerialWrite(std::span<const std::uint8_t> frame) override;
+  void TcpSessionFrameRejected() override;
 
   DownloadHost m_Host;
   bool m_bConfigLoaded = false;  // Romvale.cfg was read: sessions may be enabled

@@ -82,6 +82,9 @@ struct DownloadReport {
   std::int64_t nMillis = 0;  // from the start reply to the end
   std::string strVia;        // "serial COM1" or "tcp 127.0.0.1:40000"
   std::string strReason;     // why it failed ("" when done)
+  std::string strKind;       // "rom" or "bll"
+  std::string strNote;       // added to a done line, e.g. "ended by the terminal at block 3 of 9"
+  std::int64_t nBytesSent = 0;  // image bytes of the blocks the terminal acknowledged
 };
 
 /// Per-download events. The headless runner logs them; a window may only use

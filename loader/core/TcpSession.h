@@ -25,6 +25,8 @@ class ITcpSessionOwner {
   virtual void TcpSessionEnded(CTcpSession& session, SessionEnd why) = 0;
   /// ROM requests never start a connection's own session, but the interface asks.
   virtual void TcpSessionSerialWrite(std::span<const std::uint8_t> frame) = 0;
+  /// The session answered a frame with a reject frame.
+  virtual void TcpSessionFrameRejected() {}
 };
 
 class CTcpSession : public CDownloadSession {
@@ -59,6 +61,7 @@ class CTcpSession : public CDownloadSession {
   void ClearModemLink() override {}
   void OnSessionStarted() override;
   void OnSessionEnded(SessionEnd why) override;
+  void OnFrameRejected() override { m_Owner.TcpSessionFrameRejected(); }
 
  private:
   ITcpSessionOwner& m_Owner;

@@ -11,17 +11,20 @@ enum class ImageOpen { Ok, Unopenable, TooLarge };
 
 // Opens an image and measures it; too many blocks for the 16-bit fields is refused.
 ImageOpen OpenAndMeasure(CUniqueFd& file, const std::string& dir, const std::string& name,
-                         int blockSize, int& fileSize, int& packetCount) {
-  file = OpenImageInDir(dir, name);
+                         int blockSize, int& fileSize, int& packetCount, std::string& why) {
+  file = OpenImageInDir(dir, name, why);
   if (!file) return ImageOpen::Unopenable;
   const std::int64_t size = GetFileSize(file.Get());
   if (size < 0) {
     file.Reset();
+    why = "cannot be measured";
     return ImageOpen::Unopenable;
   }
   const std::int64_t blocks = (size + blockSize - 1) / blockSize;
   if (blocks > kMaxBlocks) {
     file.Reset();
+    why = "too large (" + std::to_string(blocks) + " blocks, at most " +
+          std::to_string(kMaxBlocks) + ")";
     return ImageOpen::TooLarge;
   }
   fileSize = static_cast<int>(size);
@@ -45,19 +48,22 @@ void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
   const auto name = LrcMatches(frame) ? RomRequestName(frame) : std::nullopt;
   if (!name) {
     UpdateData(false);
+    OnFrameRejected();
     SerialWrite(RomRejectFrame(RomReject::BadFrame));
     return;
   }
   m_strFileName = *name;
   m_pRomFile.Reset();
-  const ImageOpen opened =
-      OpenAndMeasure(m_pRomFile, m_strRomDir, *name, m_nBlockSize, m_nFileSize, m_nPacketCount);
+  const ImageOpen opened = OpenAndMeasure(m_pRomFile, m_strRomDir, *name, m_nBlockSize, m_nFileSize,
+                                          m_nPacketCount, m_strRefusal);
   if (opened != ImageOpen::Ok) {
     m_nRomState = kStateIdle;
     // The terminal sees the same "0000" for both; only the status line tells them apart.
     if (opened == ImageOpen::TooLarge) m_strStatus = kStatusTooLarge + m_strFileName;
     UpdateData(false);
+    OnFrameRejected();
     SerialWrite(RomRejectFrame(RomReject::FileNotOpened));
+    OnSessionEnded(SessionEnd::Refused);
     return;
   }
   // The range is not cut to 16 bits: 65535 blocks would wrap it to 0..0.
@@ -79,6 +85,7 @@ void CDownloadSession::ContinueRomSession(std::span<const std::uint8_t> frame) {
 void CDownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
   const auto refuse = [&](std::string status) {
     UpdateData(false);
+    OnFrameRejected();
     reply.SendFrame(BllRejectFrame());
     m_strStatus = std::move(status);
     UpdateData(false);
@@ -91,9 +98,12 @@ void CDownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::u
   m_nBlockSize = request->blockSize;
   m_pBllFile.Reset();
   const ImageOpen opened = OpenAndMeasure(m_pBllFile, m_strBllDir, request->name, m_nBlockSize,
-                                          m_nFileSize, m_nPacketCount);
-  if (opened == ImageOpen::Unopenable) return refuse(kStatusOpenError + m_strFileName);
-  if (opened == ImageOpen::TooLarge) return refuse(kStatusTooLarge + m_strFileName);
+                                          m_nFileSize, m_nPacketCount, m_strRefusal);
+  if (opened != ImageOpen::Ok) {
+    refuse((opened == ImageOpen::TooLarge ? kStatusTooLarge : kStatusOpenError) + m_strFileName);
+    OnSessionEnded(SessionEnd::Refused);
+    return;
+  }
 
   ProgressSetRange(0, m_nPacketCount + 1);
   m_nPacketNo = 0;
@@ -114,6 +124,7 @@ void CDownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
   const bool rom = family == FrameFamily::Rom;
   if (!LrcMatches(frame)) {
     UpdateData(false);
+    OnFrameRejected();
     if (rom) {
       // The ROM reject leaves the status line as it is.
       reply.SendFrame(RomRejectFrame(RomReject::BadFrame));

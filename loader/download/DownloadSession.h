@@ -30,6 +30,7 @@ enum class SessionEnd {
   ConnectionClosed,  // the connection that started it closed
   TimedOut,          // its channel stayed silent too long
   PortFailed,        // the serial port its replies need failed
+  Refused,           // the requested image could not be opened (m_strRefusal says why)
 };
 
 /// Where a BLL reply goes: the channel that delivered the frame being answered.
@@ -87,6 +88,7 @@ class CDownloadSession {
   std::string m_strRomDir, m_strBllDir;
   std::string m_strFileName;  // the image's name as shown in status texts
   std::string m_strStatus;    // status line
+  std::string m_strRefusal;   // why the last requested image was refused
 
  protected:
   virtual void ProgressSetRange(int nLower, int nUpper) = 0;
@@ -101,7 +103,10 @@ class CDownloadSession {
   /// A transfer has started (its start reply went out).
   virtual void OnSessionStarted() {}
   /// A running transfer ended; the counters and m_strFileName still describe it.
+  /// Also called with SessionEnd::Refused when a requested image is refused.
   virtual void OnSessionEnded(SessionEnd /*why*/) {}
+  /// A frame was answered with a reject frame.
+  virtual void OnFrameRejected() {}
 
  private:
   class CSerialReply;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 
 std::int64_t GetFileSize(int fd) {
   struct stat st {};
@@ -55,6 +56,30 @@ std::uint16_t ImageChecksum(int fd, std::int64_t size) {
 }
 
 namespace {
+constexpr const char* kRefusedOutside = "outside the folder";
+constexpr const char* kRefusedNotPlain = "not a plain file name";
+constexpr const char* kRefusedNotRegular = "not a regular file";
+constexpr const char* kRefusedPermission = "permission denied";
+
+std::string RefusalOfErrno(int error, const std::string& folder) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return "not found in " + folder;
+    case EACCES:
+    case EPERM:
+      return kRefusedPermission;
+    case EXDEV:
+    case ELOOP:
+      return kRefusedOutside;  // the kernel refused a way out of the folder
+    case ENXIO:
+    case EISDIR:
+      return kRefusedNotRegular;
+    default:
+      return std::strerror(error);
+  }
+}
+
 bool IsPlainName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   return std::none_of(name.begin(), name.end(), [](char c) {
@@ -65,12 +90,38 @@ bool IsPlainName(std::string_view name) {
 }  // namespace
 
 CUniqueFd OpenImageInDir(const std::string& dir, std::string_view name) {
-  if (!IsPlainName(name)) return {};
-  CUniqueFd folder(::open(dir.empty() ? "." : dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!folder) return {};
+  std::string why;
+  return OpenImageInDir(dir, name, why);
+}
+
+CUniqueFd OpenImageInDir(const std::string& dir, std::string_view name, std::string& why) {
+  const std::string folderName = dir.empty() ? "." : dir;
+  if (!IsPlainName(name)) {
+    const bool path =
+        name == "." || name == ".." || name.find_first_of("/\\") != std::string_view::npos;
+    why = path ? kRefusedOutside : kRefusedNotPlain;
+    return {};
+  }
+  CUniqueFd folder(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder) {
+    why = errno == ENOENT || errno == ENOTDIR ? "not found in " + folderName + " (no such folder)"
+                                              : RefusalOfErrno(errno, folderName);
+    return {};
+  }
   // Non-blocking, so a FIFO swapped in cannot hold the open; it is refused below.
   CUniqueFd fd = OpenBeneath(folder.Get(), name, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (!fd) {
+    why = RefusalOfErrno(errno, folderName);
+    return {};
+  }
   struct stat st {};
-  if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (::fstat(fd.Get(), &st) != 0) {
+    why = RefusalOfErrno(errno, folderName);
+    return {};
+  }
+  if (!S_ISREG(st.st_mode)) {
+    why = kRefusedNotRegular;
+    return {};
+  }
   return fd;
 }

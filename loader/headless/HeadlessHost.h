@@ -1,17 +1,23 @@
 // The headless front end's side of the dialog: every change of the port status
-// or status line is one "port:"/"status:" line on stdout, every progress change
-// a "progress: <pos>/<max>" line, every message box a "message:" line on stderr;
-// every download that ends a "done:" or "failed:" line, and every progress step
-// of a connection's own session a "session:" line.
+// or status line is one "port:"/"status:" line on stdout, progress changes
+// "progress: <pos>/<max>" lines, every message box a "message:" line on stderr;
+// every download that ends a "done:" or "failed:" line (the last line that
+// download prints), and progress steps of a connection's own session
+// "session:" lines. Progress is printed at most once a second per download
+// unless every step is asked for.
 // Nobody is there to answer the folder chooser or the port dialog.
 #pragma once
 
 #include "core/DownloadHost.h"
 #include "core/ProgressState.h"
+#include "headless/DownloadTally.h"
+#include "headless/ProgressThrottle.h"
 
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 class CDownloadDlg;
 
@@ -26,11 +32,16 @@ class CHeadlessHost : public IDownloadView,
                       public IPortSetDialog,
                       public IDownloadLog {
  public:
-  CHeadlessHost(std::ostream& out, std::ostream& err);
+  /// Every progress change is printed (bEveryStep), or at most one a second per download.
+  CHeadlessHost(std::ostream& out, std::ostream& err, bool bEveryStep = true);
 
   /// The dialog whose fields UpdateData shows (set once it exists).
   void SetDlg(const CDownloadDlg* pDlg) noexcept { m_pDlg = pDlg; }
   DownloadHost Host();
+  /// Prints the done:/failed: lines held back until their download's own lines were out.
+  void FlushEnded();
+  /// The downloads that ended so far.
+  const DownloadTally& Tally() const noexcept { return m_tally; }
 
   void UpdateData(bool bSaveAndValidate) override;
   void EnableControls(bool bEnable) override;
@@ -43,20 +54,32 @@ class CHeadlessHost : public IDownloadView,
                                           std::string_view preselected) override;
   std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
                                            const std::string& strModemInit) override;
-  /// "done: <file> <bytes> bytes <blocks> blocks in <seconds> s via <channel>" or
-  /// "failed: <file> <reason> via <channel>".
+  /// "done: <file> <bytes> bytes <blocks> blocks in <seconds> s via <channel>[ (<note>)]"
+  /// or "failed: <file> <reason> via <channel>", printed once the download's
+  /// status line is out.
   void DownloadEnded(const DownloadReport& report) override;
   /// "session: <peer> <file> <pos>/<max>".
   void SessionProgress(std::string_view peer, std::string_view file, int nPos, int nMax) override;
 
  private:
+  struct SessionBar {
+    ProgressThrottle throttle;
+    int pos = 0;
+  };
   void PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown);
-  void PrintProgressIfChanged(int nOldPos, int nOldMax);
+  void ShowProgress(int nOldPos, int nOldMax);
+  void PrintProgress(ProgressStep step);
+  void PrintSession(std::string_view peer, std::string_view file, ProgressStep step);
 
   std::ostream& m_Out;
   std::ostream& m_Err;
+  bool m_bEveryStep;
   const CDownloadDlg* m_pDlg = nullptr;
   std::string m_strShownPort;
   std::string m_strShownStatus;
   CProgressState m_Progress;
+  ProgressThrottle m_throttle;
+  std::unordered_map<std::string, SessionBar> m_sessionBars;  // by peer
+  std::vector<std::string> m_endedLines;                      // held back done:/failed: lines
+  DownloadTally m_tally;
 };

@@ -4,22 +4,75 @@
 
 #include "comm/SocketStartup.h"
 #include "download/UniqueFd.h"
+#include "headless/ConsoleQueue.h"
 #include "headless/HeadlessHost.h"
+#include "headless/JournalStream.h"
+#include "headless/MetricsServer.h"
+#include "headless/MetricsText.h"
+#include "headless/ServiceNotifier.h"
 #include "runtime/LoaderRuntime.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <vector>
 
 namespace {
 
 constexpr int kBadCommandLine = 2;
+constexpr int kCannotServe = 1;
+constexpr int kStatusIntervalMs = 1000;
+// What is left in the console queues at exit gets this long, so a stalled
+// reader cannot delay the stop.
+constexpr int kExitDrainMs = 150;
+
+#ifndef TARVIX_VERSION
+#error "TARVIX_VERSION must give the program's version"
+#endif
+
+const char* SignalName(int signo) {
+  return signo == SIGINT ? "SIGINT" : signo == SIGTERM ? "SIGTERM" : "signal";
+}
+
+int ActiveDownloads(CLoaderRuntime& runtime) {
+  CDownloadDlg& dlg = runtime.Dlg();
+  return (dlg.TransferRunning() ? 1 : 0) + static_cast<int>(dlg.TcpSessions().size());
+}
+
+std::string ServiceStatus(int active) {
+  return "serving; " + std::to_string(active) + (active == 1 ? " download" : " downloads") +
+         " running";
+}
+
+/// Whether the server does what it was told: TCP listening unless turned off.
+bool Serving(CLoaderRuntime& runtime) {
+  return runtime.Listening() || (runtime.Dlg().m_Config.m_bNoTcp && runtime.TcpPort() == 0 &&
+                                 runtime.ListenError().empty());
+}
+
+std::string Metrics(CLoaderRuntime& runtime, const CHeadlessHost& host, const ConsoleQueue& out,
+                    const ConsoleQueue& err) {
+  MetricsSnapshot snapshot;
+  snapshot.downloads = host.Tally();
+  snapshot.activeDownloads = ActiveDownloads(runtime);
+  snapshot.tcpConnections = runtime.ConnectionCount();
+  if (!runtime.Dlg().m_Config.m_bNoSerialPort) {
+    snapshot.serialPorts.emplace_back(runtime.CommPort().m_strPortName, runtime.CommPort().m_bOpen);
+  }
+  snapshot.framesRejected = runtime.Dlg().m_nFramesRejected;
+  snapshot.outputLinesDropped = out.DroppedLines() + err.DroppedLines();
+  snapshot.version = TARVIX_VERSION;
+  return FormatMetrics(snapshot);
+}
 
 /// Blocks SIGINT, SIGTERM and SIGHUP for the life of the process (every thread
 /// started meanwhile inherits that) and hands them out through a signalfd.
@@ -39,18 +92,18 @@ class CServiceSignals {
   CServiceSignals(const CServiceSignals&) = delete;
   CServiceSignals& operator=(const CServiceSignals&) = delete;
   int Fd() const { return m_Fd.Get(); }
-  /// Reads every pending signal; true when one of them asks to stop.
-  bool Drain(bool& bReload) const {
-    bool bStop = false;
+  /// Reads every pending signal; the first one that asks to stop, or 0.
+  int Drain(bool& bReload) const {
+    int stop = 0;
     signalfd_siginfo info{};
     while (::read(m_Fd.Get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
       if (info.ssi_signo == SIGHUP) {
         bReload = true;
-      } else {
-        bStop = true;
+      } else if (stop == 0) {
+        stop = static_cast<int>(info.ssi_signo);
       }
     }
-    return bStop;
+    return stop;
   }
 
  private:
@@ -67,39 +120,86 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
   }
   CServiceSignals serviceSignals;
   if (serviceSignals.Fd() < 0) {
-    std::cerr << "Tarvix: cannot watch for SIGINT/SIGTERM/SIGHUP\n";
+    std::cerr << "error: cannot watch for SIGINT/SIGTERM/SIGHUP\n";
     return 1;
   }
   QCoreApplication app(argc, argv);
 
+  // Every line from here on goes through queues that never make us wait.
+  ConsoleQueue outQueue(STDOUT_FILENO);
+  ConsoleQueue errQueue(STDERR_FILENO);
+  outQueue.SetJournal(IsJournalStream(STDOUT_FILENO));
+  errQueue.SetJournal(IsJournalStream(STDERR_FILENO));
+  ConsoleLineBuffer outBuffer(outQueue);
+  ConsoleLineBuffer errBuffer(errQueue);
+  std::ostream out(&outBuffer);
+  std::ostream err(&errBuffer);
+
   std::error_code ec;
   const std::string curDir = std::filesystem::current_path(ec).string();
-  CHeadlessHost host(std::cout, std::cerr);
+  CHeadlessHost host(out, err, options.bEveryProgressStep);
+  ServiceNotifier notifier;
   int exitCode = 0;
+  bool bServed = false;
   {
     CLoaderRuntime runtime(host.Host(), curDir, options.nTcpPort);
+    runtime.SetDiagnostics(err);
     if (!options.strConfigPath.empty()) runtime.SetConfigPath(options.strConfigPath);
     QSocketNotifier signalNotifier(serviceSignals.Fd(), QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
       bool bReload = false;
-      if (serviceSignals.Drain(bReload)) {
+      if (const int signo = serviceSignals.Drain(bReload)) {
         signalNotifier.setEnabled(false);  // the rest of the shutdown ignores them
+        err << "info: stopping (" << SignalName(signo) << ")" << std::endl;
+        notifier.Stopping();
         app.quit();
       } else if (bReload) {
         runtime.ReloadConfig();
       }
     });
+    // Lines held back until a download's own lines are out leave once the loop goes idle.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     &app, [&host] { host.FlushEnded(); });
     host.SetDlg(&runtime.Dlg());
     const bool bNeedConfig = !options.strConfigPath.empty();
+    std::optional<MetricsServer> metrics;
+    const LoaderConfig& cfg = runtime.Dlg().m_Config;
     if (!runtime.Start(bNeedConfig) && bNeedConfig && !runtime.ConfigError().empty()) {
       // A file named on the command line must be there: a service must not run on defaults.
-      std::cerr << "Tarvix: --config " << runtime.ConfigPath() << ": " << runtime.ConfigError()
-                << std::endl;
+      err << "Tarvix: --config " << runtime.ConfigPath() << ": " << runtime.ConfigError()
+          << std::endl;
       exitCode = kBadCommandLine;
+    } else if (!runtime.ListenError().empty()) {
+      // A service that cannot listen where it was told must not look healthy.
+      exitCode = kCannotServe;
+    } else if (cfg.m_nMetricsPort != 0 &&
+               !metrics
+                    .emplace([&] { return Metrics(runtime, host, outQueue, errQueue); },
+                             [&] { return Serving(runtime); })
+                    .Listen(cfg.m_strMetricsAddress, cfg.m_nMetricsPort)) {
+      err << "error: cannot serve metrics on " << cfg.m_strMetricsAddress << ":"
+          << cfg.m_nMetricsPort << ": " << metrics->ErrorString() << std::endl;
+      exitCode = kCannotServe;
     } else {
+      if (metrics) {
+        err << "info: metrics on http://" << cfg.m_strMetricsAddress << ":" << metrics->Port()
+            << "/metrics" << std::endl;
+      }
+      QTimer statusTimer;
+      statusTimer.setInterval(kStatusIntervalMs);
+      QObject::connect(&statusTimer, &QTimer::timeout, &app,
+                       [&] { notifier.Status(ServiceStatus(ActiveDownloads(runtime))); });
+      statusTimer.start();
+      err << "info: ready" << std::endl;
+      notifier.Ready(ServiceStatus(0));
+      bServed = true;
       QCoreApplication::exec();
     }
+    host.FlushEnded();
     host.SetDlg(nullptr);
   }
+  if (bServed) err << "info: stopped after " << host.Tally().Total() << " downloads" << std::endl;
+  outQueue.Drain(kExitDrainMs);
+  errQueue.Drain(kExitDrainMs);
   return exitCode;
 }

@@ -9,4 +9,5 @@
 struct LoaderOptions {
   std::optional<std::uint16_t> nTcpPort;  // --tcp-port: overrides TCPPORT of Romvale.cfg
   std::string strConfigPath;              // --config FILE; empty: ./Romvale.cfg
+  bool bEveryProgressStep = false;        // --progress=all: every progress change is a line
 };

@@ -2,6 +2,7 @@
 // reconnects, the configuration's reloads and the diagnostic lines.
 #include "runtime/LoaderRuntime.h"
 
+#include "config/ConfigReview.h"
 #include "config/ConsoleText.h"
 #include "runtime/ConfigChanges.h"
 
@@ -126,24 +127,37 @@ void CLoaderRuntime::PrintConfigLines() {
   for (const std::string& warning : m_pDlg->m_ConfigWarnings) {
     Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
   }
+  for (const std::string& warning : ReviewImageFolders(m_pDlg->m_Config)) {
+    Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
+  }
 }
+
+namespace {
+/// address:port as the start-up lines show it ("[::]" for every interface).
+std::string ShownAddress(const std::string& address, std::uint16_t port) {
+  const std::string host = address.empty()                          ? "[::]"
+                           : address.find(':') != std::string::npos ? "[" + address + "]"
+                                                                    : address;
+  return host + ":" + std::to_string(port);
+}
+}  // namespace
 
 void CLoaderRuntime::Listen() {
   if (m_pListenSocket) return;
   const LoaderConfig& cfg = m_pDlg->m_Config;
+  if (cfg.m_bNoTcp && !m_nTcpPortOverride) {
+    Diag() << "info: TCP off (TCPPORT=NONE): serial port only" << std::endl;
+    return;
+  }
   const std::uint16_t port = m_nTcpPortOverride.value_or(cfg.m_nTcpPort);
   m_pListenSocket = std::make_unique<CListenSocket>([this] { OnSocketAccept(); });
   if (!m_pListenSocket->Listen(cfg.m_strTcpAddress, port)) {
     m_strListenError = m_pListenSocket->ErrorString();
-    std::cerr << "Tarvix: cannot listen on TCP port " << port << ": " << m_strListenError
-              << std::endl;
+    Diag() << "error: cannot listen on TCP " << ShownAddress(cfg.m_strTcpAddress, port) << ": "
+           << m_strListenError << std::endl;
     return;
   }
-  const std::string address = cfg.m_strTcpAddress.empty() ? "[::]"
-                              : cfg.m_strTcpAddress.find(':') != std::string::npos
-                                  ? "[" + cfg.m_strTcpAddress + "]"
-                                  : cfg.m_strTcpAddress;
-  Diag() << "info: listening on TCP " << address << ":" << TcpPort()
+  Diag() << "info: listening on TCP " << ShownAddress(cfg.m_strTcpAddress, TcpPort())
          << (cfg.m_strTcpAddress.empty() ? " (every interface, IPv4 and IPv6)" : "") << std::endl;
 }
 
@@ -241,13 +255,22 @@ void CLoaderRuntime::ReloadConfig() {
   for (const std::string& warning : warnings) {
     Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
   }
+  for (const std::string& warning : ReviewImageFolders(cfg)) {
+    Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
+  }
   const std::vector<std::string> changes = DescribeConfigChanges(before, cfg);
   Diag() << "info: configuration file " << EscapeConsoleText(path) << " reloaded, "
          << (changes.empty() ? "nothing changed" : std::to_string(changes.size()) + " change(s)")
          << std::endl;
   for (const std::string& change : changes) Diag() << "info: reload: " << change << std::endl;
-  if (cfg.m_nTcpPort != before.m_nTcpPort || cfg.m_strTcpAddress != before.m_strTcpAddress) {
+  if (cfg.m_nTcpPort != before.m_nTcpPort || cfg.m_strTcpAddress != before.m_strTcpAddress ||
+      cfg.m_bNoTcp != before.m_bNoTcp) {
     Diag() << "info: reload: the listener stays where it is until Tarvix is restarted" << std::endl;
+  }
+  if (cfg.m_nMetricsPort != before.m_nMetricsPort ||
+      cfg.m_strMetricsAddress != before.m_strMetricsAddress) {
+    Diag() << "info: reload: the metrics endpoint stays where it is until Tarvix is restarted"
+           << std::endl;
   }
 
   CDownloadDlg& dlg = *m_pDlg;

@@ -80,6 +80,8 @@ class CLoaderRuntime : public QObject,
   int ConnectionCount() const noexcept { return static_cast<int>(m_SocketList.size()); }
   /// Why the listener could not be created ("" when it listens).
   const std::string& ListenError() const noexcept { return m_strListenError; }
+  /// Whether the TCP listener is up and taking connections.
+  bool Listening() const noexcept { return m_pListenSocket != nullptr && m_strListenError.empty(); }
   /// The configuration file's absolute path.
   const std::string& ConfigPath() const noexcept { return m_pDlg->m_strConfigPath; }
   /// Why the configuration could not be read at start-up ("" when it was).

@@ -21,6 +21,7 @@ constexpr const char* kPermission =
     "then log in again)";
 constexpr const char* kInUse = "in use by another program";
 constexpr const char* kHungUp = "hung up";
+constexpr const char* kNotTerminal = "not a terminal";
 
 std::string ReasonOfErrno(int error) {
   switch (error) {
@@ -45,14 +46,15 @@ std::string ReasonOfErrno(int error) {
 std::string DescribePortFailure(const std::string& device, bool bWasOpen) {
   struct stat info {};
   if (::stat(device.c_str(), &info) != 0) return ReasonOfErrno(errno);
+  if (!S_ISCHR(info.st_mode)) return kNotTerminal;  // a file, FIFO, folder or socket
   // Open it the way the port does (never as a controlling terminal) and let go at once.
   CUniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.Valid()) return ReasonOfErrno(errno);
   if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
     return errno == EWOULDBLOCK ? kInUse : ReasonOfErrno(errno);
   }
+  if (::isatty(fd.Get()) == 0) return kNotTerminal;  // /dev/null and other devices
   if (bWasOpen) return kHungUp;
-  if (!S_ISCHR(info.st_mode)) return "not a serial device";
   return "could not be opened (it may have been busy a moment ago)";
 }
 

@@ -33,6 +33,13 @@ TEST(TarvixArgs, GoodAndBadCommandLines) {
   o = parse({"--config=my.cfg"});  // the window takes it too
   ASSERT_TRUE(o);
   EXPECT_EQ(o->loader.strConfigPath, "my.cfg");
+  o = parse({"--headless", "--progress", "all"});
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->loader.bEveryProgressStep);
+  o = parse({"--check-config", "--config=x.cfg"});
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->bCheckConfig);
+  EXPECT_FALSE(o->loader.bEveryProgressStep);
   o = parse({"-h"});
   ASSERT_TRUE(o);
   EXPECT_TRUE(o->bHelp);
@@ -41,13 +48,14 @@ TEST(TarvixArgs, GoodAndBadCommandLines) {
        {Args{"--headless", "--tcp-port"}, Args{"--headless", "--tcp-port", "0"},
         Args{"--headless", "--tcp-port", "65536"}, Args{"--headless", "--tcp-port", "7o"},
         Args{"--headless", "--tcp-port=", "x"}, Args{"--headless", "-x"}, Args{"headless"},
-        Args{"--tcp-port", "7000"}, Args{"--headless", "--config"}, Args{"--config="}}) {
+        Args{"--tcp-port", "7000"}, Args{"--headless", "--config"}, Args{"--config="},
+        Args{"--headless", "--progress=sometimes"}, Args{"--progress=all"}}) {
     error.clear();
     EXPECT_FALSE(parse(bad));
     EXPECT_FALSE(error.empty());
   }
   EXPECT_TRUE(
-      TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N]] [--config FILE]"));
+      TarvixUsage().starts_with("Usage: Tarvix [--headless [--tcp-port N] [--progress all|1s]]"));
 }
 
 // The wording every program of the kit uses for the same mistakes.

@@ -98,7 +98,7 @@ void CheckOne(const std::string& text) {
   ASSERT_TRUE(cfg.m_nFrameWaitMs >= 0 && cfg.m_nFrameWaitMs <= kMaxFrameWaitMs);
   ASSERT_LE(cfg.m_szRomTypes.size(), kMaxRomTypesLength);
   for (const std::string& warning : warnings) {
-    ASSERT_TRUE(warning.starts_with("[")) << warning;
+    ASSERT_TRUE(warning.starts_with("[") || warning.starts_with("line ")) << warning;
     for (const char c : warning) {
       const auto byte = static_cast<unsigned char>(c);
       ASSERT_FALSE(byte < 0x20 || byte == 0x7F) << warning;  // one printable line

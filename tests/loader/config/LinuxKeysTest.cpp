@@ -67,9 +67,10 @@ TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
       {"TYPE=RS485", "[Communication] TYPE=RS485 not understood (RS232 or MODEM); using RS232"},
       {"BAUD=300bps",
        "[Communication] BAUD=300bps not understood (1200bps..115200bps); using 57600bps"},
-      {"TCPPORT=0", "[Communication] TCPPORT=0 not understood (1..65535); using 7000"},
-      {"TCPPORT=70000", "[Communication] TCPPORT=70000 not understood (1..65535); using 7000"},
-      {"TCPPORT=7o", "[Communication] TCPPORT=7o not understood (1..65535); using 7000"},
+      {"TCPPORT=0", "[Communication] TCPPORT=0 not understood (1..65535 or NONE); using 7000"},
+      {"TCPPORT=70000",
+       "[Communication] TCPPORT=70000 not understood (1..65535 or NONE); using 7000"},
+      {"TCPPORT=7o", "[Communication] TCPPORT=7o not understood (1..65535 or NONE); using 7000"},
       {"TCPADDRESS=localhost",
        "[Communication] TCPADDRESS=localhost not understood (a numeric IPv4 or IPv6 address such "
        "as "
@@ -89,7 +90,7 @@ TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
       // A value's control bytes are shown escaped, never sent to the console.
       {"TCPPORT=\x1b"
        "c",
-       "[Communication] TCPPORT=\\x1Bc not understood (1..65535); using 7000"},
+       "[Communication] TCPPORT=\\x1Bc not understood (1..65535 or NONE); using 7000"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -152,8 +153,9 @@ TEST(LinuxKeys, LargeFilesAndManyRomTypesLoad) {
   EXPECT_EQ(cfg.m_strRomDir, "/rom");
   EXPECT_TRUE(cfg.m_szRomTypes.starts_with("T1|*.j1|T2|*.j2|"));
   EXPECT_LE(cfg.m_szRomTypes.size(), kMaxRomTypesLength);
-  ASSERT_EQ(warnings.size(), 1u);  // the ROM types that no longer fit
+  ASSERT_EQ(warnings.size(), 2u);  // the ROM types that no longer fit, the section nobody reads
   EXPECT_TRUE(warnings[0].starts_with("[Romtype] ROMTYPE")) << warnings[0];
+  EXPECT_TRUE(warnings[1].starts_with("line 304: unknown section [Filler]")) << warnings[1];
 }
 
 TEST(ConsoleText, ControlBytesAreEscaped) {
@@ -162,5 +164,34 @@ TEST(ConsoleText, ControlBytesAreEscaped) {
             "MCA\\x1Bc\\x07.bll");
   EXPECT_EQ(EscapeConsoleText("a\r\nb\tc\x7f"), "a\\r\\nb\\x09c\\x7F");
   EXPECT_EQ(EscapeConsoleText(std::string_view("\0\x1f", 2)), "\\x00\\x1F");
-  EXPECT_EQ(EscapeConsoleText("시리얼 포트 \x80\xff"), "시리얼 포트 \x80\xff");
+  EXPECT_EQ(EscapeConsoleText("시리얼 포트"), "시리얼 포트");
+}
+
+TEST(ConsoleText, C1BidiAndBrokenUtf8AreEscaped) {
+  const struct {
+    std::string_view in, out;
+  } cases[] = {
+      {"a\xC2\x9B"
+       "31m",
+       "a\\u009B31m"},  // C1 CSI as UTF-8
+      {"a\x9B"
+       "31m",
+       "a\\x9B31m"},                                           // C1 CSI as a raw byte
+      {"\xC2\x80\xC2\x9F\xC2\xA0", "\\u0080\\u009F\xC2\xA0"},  // U+00A0 is text
+      {"evil\xE2\x80\xAEgpj.bll", "evil\\u202Egpj.bll"},       // RIGHT-TO-LEFT OVERRIDE
+      {"\xE2\x80\xAA\xE2\x81\xA6\xE2\x81\xA9", "\\u202A\\u2066\\u2069"},
+      {"\xE2\x80\xA9\xE2\x80\xAF", "\xE2\x80\xA9\xE2\x80\xAF"},  // neighbours stay
+      {"\xC0\x80", "\\xC0\\x80"},                                // overlong NUL
+      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},                       // surrogate
+      {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},              // beyond U+10FFFF
+      {"\xE2\x80", "\\xE2\\x80"},                                // cut short at the end
+      {"\xE2\x80"
+       "A",
+       "\\xE2\\x80A"},                                      // cut short before ASCII
+      {"\xF0\x9F\x98\x80 \xFF", "\xF0\x9F\x98\x80 \\xFF"},  // emoji stays, 0xFF not
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.in));
+    EXPECT_EQ(EscapeConsoleText(c.in), c.out);
+  }
 }

@@ -152,7 +152,8 @@ class FakeLog : public IDownloadLog {
   void DownloadEnded(const DownloadReport& r) override {
     lines.push_back(r.bDone ? "done: " + r.strFile + " " + std::to_string(r.nBytes) + " bytes " +
                                   std::to_string(r.nBlocks) + " blocks in " +
-                                  std::to_string(r.nMillis) + " ms via " + r.strVia
+                                  std::to_string(r.nMillis) + " ms via " + r.strVia +
+                                  (r.strNote.empty() ? "" : " (" + r.strNote + ")")
                             : "failed: " + r.strFile + " " + r.strReason + " via " + r.strVia);
   }
   void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override {

@@ -129,7 +129,7 @@ TEST_F(Sessions, EachDownloadEndsWithOneReport) {
   f.dlg.OnSocketReceive(&b, kRomRequestTrm1);
   f.dlg.OnSocketReceive(&b, kRomBegin);
   f.dlg.OnSocketReceive(&b, Bytes({0x0F, 0x06, 0x0E, 0x08}));  // "done" before the end
-  // Refused requests are no downloads; a cut-off one is.
+  // A refused request is a failed download, and so is a cut-off one.
   f.Serial(WithLrc({0x02, 0x31, 0x4D, 0x43, 0x41, 0x39, 0x39, 0x39, 0x03}));
   f.Serial(kRequestMca001);
   f.dlg.OnRomLocation();
@@ -137,7 +137,10 @@ TEST_F(Sessions, EachDownloadEndsWithOneReport) {
             (Strings{"done: MCA001.bll 300 bytes 2 blocks in 2500 ms via serial COM1",
                      "done: SUB002.bll 200 bytes 2 blocks in 0 ms via tcp 127.0.0.1:40001",
                      "failed: MCA001.bll terminal error via tcp 127.0.0.1:40001",
-                     "failed: TRM-1.jd0 stopped by the terminal via serial COM1",
+                     // The terminal's own "done" is a normal end.
+                     "done: TRM-1.jd0 3 bytes 1 blocks in 0 ms via serial COM1 (ended by the "
+                     "terminal at block 0 of 1)",
+                     "failed: MCA999.bll not found in " + f.BllDir() + " via serial COM1",
                      "failed: MCA001.bll abandoned via serial COM1"}));
 }
 

@@ -134,3 +134,38 @@ TEST(ImageFile, OpensOnlyRegularFilesBeneathTheFolder) {
   }
   EXPECT_FALSE(fifo.get());
 }
+
+TEST(ImageFile, EachRefusalSaysWhy) {
+  TempDir root;
+  const fs::path dir = root.Path() / "rom";
+  fs::create_directories(dir / "sub");
+  WriteBytes(dir / "locked.rom", {1});
+  fs::permissions(dir / "locked.rom", fs::perms::none);
+  WriteBytes(root.Path() / "decoy.rom", {9});
+  fs::create_symlink("../decoy.rom", dir / "up.rom");
+  ASSERT_EQ(::mkfifo((dir / "fifo.rom").c_str(), 0600), 0);
+  const std::string folder = dir.string();
+  const struct {
+    std::string dir, name, why;
+  } cases[] = {
+      {folder, "missing.rom", "not found in " + folder},
+      {folder, "sub", "not a regular file"},
+      {folder, "fifo.rom", "not a regular file"},
+      {folder, "up.rom", "outside the folder"},
+      {folder, "../decoy.rom", "outside the folder"},
+      {folder, "TRM\x01", "not a plain file name"},
+      {folder + "/none", "x.rom", "not found in " + folder + "/none (no such folder)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string why;
+    EXPECT_FALSE(OpenImageInDir(c.dir, c.name, why));
+    EXPECT_EQ(why, c.why);
+  }
+  // Root reads any file whatever its mode bits.
+  std::string why;
+  if (::geteuid() != 0) {
+    EXPECT_FALSE(OpenImageInDir(folder, "locked.rom", why));
+    EXPECT_EQ(why, "permission denied");
+  }
+}

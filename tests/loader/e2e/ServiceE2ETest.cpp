@@ -128,9 +128,10 @@ TEST_F(ServiceE2E, ConfigFromAnotherFolderAndItsStartUpLines) {
   WriteConfig(cfg, "PORT=COM1\r\n", m_pPty->SlavePath());
   Start({"--headless", "--config", "../etc/tarvix.cfg"}, Path("run"));
   ASSERT_TRUE(m_pProcess->WaitForOut("port:  COM1 : Serial : 115200bps "));
-  ASSERT_TRUE(m_pProcess->WaitForErr("info: serial port"));
+  ASSERT_TRUE(m_pProcess->WaitForErr("info: ready"));
   const auto err = m_pProcess->ErrLines();
-  ASSERT_EQ(err.size(), 3u);
+  ASSERT_EQ(err.size(), 4u);
+  EXPECT_EQ(err[3], "info: ready");
   EXPECT_EQ(err[0], "info: configuration file " + cfg);
   EXPECT_EQ(err[1], "info: listening on TCP 127.0.0.1:" + std::to_string(m_nTcpPort));
   EXPECT_EQ(err[2], "info: serial port COM1 (" + m_pPty->SlavePath() + "), 115200 bit/s, RS232");

@@ -98,3 +98,21 @@ TEST_F(HeadlessHostTest, DownloadAndSessionLines) {
             "session: 127.0.0.1:40001 SUB\\r002.bll 2/3\n");
   EXPECT_EQ(m_Err.str(), "");
 }
+
+TEST(HeadlessLines, ThrottledSessionShowsWhereItStoppedThenItsEndLast) {
+  std::ostringstream out;
+  std::ostringstream err;
+  CHeadlessHost host(out, err, false);
+  for (const int pos : {0, 1, 2, 0}) host.SessionProgress("127.0.0.1:4000", "F.bll", pos, 5);
+  DownloadReport failed;
+  failed.strFile = "F.bll";
+  failed.strReason = "connection closed";
+  failed.strVia = "tcp 127.0.0.1:4000";
+  host.DownloadEnded(failed);
+  EXPECT_EQ(out.str(), "session: 127.0.0.1:4000 F.bll 0/5\nsession: 127.0.0.1:4000 F.bll 2/5\n");
+  host.FlushEnded();  // the event loop is idle: the held-back end goes out
+  EXPECT_EQ(out.str(),
+            "session: 127.0.0.1:4000 F.bll 0/5\nsession: 127.0.0.1:4000 F.bll 2/5\n"
+            "failed: F.bll connection closed via tcp 127.0.0.1:4000\n");
+  EXPECT_EQ(host.Tally().Total(), 1u);
+}

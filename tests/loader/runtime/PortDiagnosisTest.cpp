@@ -20,8 +20,13 @@ TEST(PortDiagnosis, EachReasonIsNamed) {
   testsupport::CTempDir dir;
   EXPECT_EQ(DescribePortFailure(dir.File("ttyGone"), false), "no such device");
   EXPECT_EQ(DescribePortFailure(dir.File("ttyGone"), true), "no such device");
+  // Nothing but a terminal is a serial line, whatever else opens.
   testsupport::WriteFile(dir.File("plain"), "x");
-  EXPECT_EQ(DescribePortFailure(dir.File("plain"), false), "not a serial device");
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  for (const std::string& notTerminal :
+       {dir.File("plain"), dir.File("fifo"), dir.Path().string(), std::string("/dev/null")}) {
+    EXPECT_EQ(DescribePortFailure(notTerminal, false), "not a terminal") << notTerminal;
+  }
 
   CPtyPair pty;
   const int fd = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
