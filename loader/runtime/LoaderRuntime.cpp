@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QTcpSocket>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -331,16 +330,12 @@ void CLoaderRuntime::EnableControls(bool bEnable) {
 
 void CLoaderRuntime::OnSocketAccept() {
   const LoaderConfig& cfg = m_pDlg->m_Config;
-  while (QTcpSocket* pSocket = m_pListenSocket->Accept()) {
-    if (ConnectionCount() >= cfg.m_nTcpMaxConn) {
-      // Over the cap: accepted (so it leaves the backlog) and closed at once.
-      pSocket->abort();
-      delete pSocket;
-      continue;
-    }
+  while (CUniqueFd socket = m_pListenSocket->Accept()) {
+    // Over the cap: accepted (so it leaves the backlog) and closed at once.
+    if (ConnectionCount() >= cfg.m_nTcpMaxConn) continue;
     ISocketEvents& events = *this;
     const ConnectionLimits limits{kTcpWriteQueueBytes, cfg.m_nTcpIdleSec};
-    m_SocketList.push_back(std::make_unique<CClientSocket>(pSocket, events, limits));
+    m_SocketList.push_back(std::make_unique<CClientSocket>(std::move(socket), events, limits));
     m_pDlg->OnSocketAccept(ConnectionCount());
   }
 }
