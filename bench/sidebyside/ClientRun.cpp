@@ -54,7 +54,6 @@ RunFigures RunClients(const ClientFactory& factory, const DownloadTarget& target
   double fastest = std::numeric_limits<double>::max(), slowest = 0;
   const double busyBefore = MachineBusySeconds();
   const double ownBefore = OwnCpuSeconds();
-  const double serverBefore = ProcessCpuSeconds(serverPid);
   const auto start = BenchClock::now();
   const auto deadline = start + std::chrono::duration_cast<BenchClock::duration>(Seconds(seconds));
   const auto hardLimit =
@@ -132,7 +131,6 @@ RunFigures RunClients(const ClientFactory& factory, const DownloadTarget& target
   figures.seconds = Seconds(BenchClock::now() - start).count();
   figures.machineBusySeconds = MachineBusySeconds() - busyBefore;
   figures.clientCpuSeconds = OwnCpuSeconds() - ownBefore;
-  figures.serverCpuSeconds = ProcessCpuSeconds(serverPid) - serverBefore;
   figures.fastestDownloadSeconds = figures.downloads > 0 ? fastest : 0;
   figures.slowestDownloadSeconds = slowest;
   figures.serverPeakRssKb = std::max(figures.serverPeakRssKb, ProcessStatusKb(serverPid, "VmRSS"));

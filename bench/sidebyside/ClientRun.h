@@ -23,7 +23,7 @@ struct RunFigures {
   double slowestDownloadSeconds = 0;
   double machineBusySeconds = 0;  // the whole machine, /proc/stat
   double clientCpuSeconds = 0;    // this benchmark, getrusage
-  double serverCpuSeconds = 0;    // the server and its reaped children, /proc/<pid>/stat
+  double serverCpuSeconds = -1;   // the server and every process it forked (perf task-clock)
   long serverPeakRssKb = 0;       // the server process's resident memory, sampled
 };
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -36,23 +35,6 @@ double OwnCpuSeconds() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
   return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-}
-
-double ProcessCpuSeconds(pid_t pid) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(file, line)) return -1;
-  // The command name may hold spaces: the fields we want follow its ')'.
-  const auto close = line.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream rest(line.substr(close + 2));
-  std::string field;
-  double ticks = 0;
-  // Fields 3.. of stat: utime, stime, cutime and cstime are fields 14 to 17.
-  for (int index = 3; index <= 17 && rest >> field; ++index) {
-    if (index >= 14) ticks += std::stod(field);
-  }
-  return ticks / TicksPerSecond();
 }
 
 long ProcessStatusKb(pid_t pid, const std::string& key) {

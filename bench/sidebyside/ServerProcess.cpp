@@ -57,3 +57,11 @@ bool ServerProcess::Running() const {
   if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) m_reaped = true;
   return !m_reaped;
 }
+
+bool ServerProcess::WaitExit(int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 10) {
+    if (!Running()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}

@@ -18,6 +18,8 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   bool Running() const;
+  /// Waits up to timeoutMs for the process to end by itself; true when it did.
+  bool WaitExit(int timeoutMs);
   pid_t Pid() const noexcept { return m_pid; }
 
  private:

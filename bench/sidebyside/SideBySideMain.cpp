@@ -3,7 +3,7 @@
 // serving the same 64 KiB file in 256-byte blocks to 1, 10, 100 and 1 000
 // lock-step clients at once. Prints one JSON object.
 #include "ClientRun.h"
-#include "ServerProcess.h"
+#include "ServerCpu.h"
 
 #include <arpa/inet.h>
 #include <sys/resource.h>
@@ -36,6 +36,8 @@ constexpr const char* kUsage =
     "  --size BYTES     size of the file (default 65536)\n"
     "  --tarvix PATH    Tarvix to run (default: the one built beside this program)\n"
     "  --tftpd PATH     in.tftpd to run (default /usr/sbin/in.tftpd)\n"
+    "  --perf PATH      perf, which counts each server's CPU with every process it\n"
+    "                   forks (default /usr/bin/perf; \"\" = machine figure only)\n"
     "  --help           this text\n";
 
 struct Options {
@@ -44,6 +46,7 @@ struct Options {
   std::size_t size = 65536;
   std::string tarvix = TARVIX_EXE;
   std::string tftpd = "/usr/sbin/in.tftpd";
+  std::string perf = "/usr/bin/perf";
 };
 
 std::optional<Options> ParseArgs(int argc, char** argv, bool& help) {
@@ -75,6 +78,8 @@ std::optional<Options> ParseArgs(int argc, char** argv, bool& help) {
         options.tarvix = value;
       } else if (arg == "--tftpd") {
         options.tftpd = value;
+      } else if (arg == "--perf") {
+        options.perf = value;
       } else {
         return std::nullopt;
       }
@@ -119,20 +124,23 @@ bool WarmUp(const ClientFactory& factory, const DownloadTarget& target, pid_t pi
 std::string Json(const std::string& name, const RunFigures& f) {
   const double rate = f.seconds > 0 ? static_cast<double>(f.blocks) / f.seconds : 0;
   const double blocks = f.blocks > 0 ? static_cast<double>(f.blocks) : 1;
+  char cpu[32] = "null";  // no perf: not counted
+  if (f.serverCpuSeconds >= 0) std::snprintf(cpu, sizeof cpu, "%.2f", f.serverCpuSeconds * 1e6 / blocks);
+  const std::string serverCpu = cpu;
   char text[1024];
   std::snprintf(
       text, sizeof text,
       "{\"server\": \"%s\", \"clients\": %d, \"downloads_exact\": %ld, \"mismatched\": %ld, "
       "\"failed\": %ld, \"blocks\": %ld, \"seconds\": %.3f, \"blocks_per_s\": %.0f, "
       "\"fastest_download_s\": %.4f, \"slowest_download_s\": %.4f, "
-      "\"slowest_over_fastest\": %.2f, \"cpu_us_per_block\": %.2f, "
-      "\"server_process_cpu_us_per_block\": %.2f, \"client_cpu_us_per_block\": %.2f, "
+      "\"slowest_over_fastest\": %.2f, \"server_cpu_us_per_block\": %s, "
+      "\"machine_busy_minus_client_us_per_block\": %.2f, \"client_cpu_us_per_block\": %.2f, "
       "\"server_peak_rss_mb\": %.1f}",
       name.c_str(), f.clients, f.downloads, f.mismatched, f.failed, f.blocks, f.seconds, rate,
       f.fastestDownloadSeconds, f.slowestDownloadSeconds,
       f.fastestDownloadSeconds > 0 ? f.slowestDownloadSeconds / f.fastestDownloadSeconds : 0,
-      (f.machineBusySeconds - f.clientCpuSeconds) * 1e6 / blocks,
-      f.serverCpuSeconds * 1e6 / blocks, f.clientCpuSeconds * 1e6 / blocks,
+      serverCpu.c_str(), (f.machineBusySeconds - f.clientCpuSeconds) * 1e6 / blocks,
+      f.clientCpuSeconds * 1e6 / blocks,
       static_cast<double>(f.serverPeakRssKb) / 1024.0);
   return text;
 }
@@ -173,53 +181,62 @@ int main(int argc, char** argv) {
   std::ofstream(dir / fileName, std::ios::binary)
       .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
 
-  int status = 0;
-  {
-    const std::uint16_t tftpPort = FreePort(SOCK_DGRAM);
-    const std::uint16_t tcpPort = FreePort(SOCK_STREAM);
-    std::ofstream(dir / "Romvale.cfg", std::ios::binary)
-        << "[Location]\r\nROMFILE=" << dir.string() << "\r\nBLLFILE=" << dir.string()
-        << "\r\n[Communication]\r\nPORT=NONE\r\nTCPADDRESS=127.0.0.1\r\nCONCURRENT=1\r\n"
-        << "TCPPACE=0\r\nTCPMAXCONN=65535\r\n";
-    // Root: tftpd-hpa serves its folder as the root (chroot) and drops to this user.
-    const bool root = ::geteuid() == 0;
-    std::vector<std::string> tftpArgs = {"-L", "-a", "127.0.0.1:" + std::to_string(tftpPort)};
-    if (root) tftpArgs.insert(tftpArgs.end(), {"-u", "root", "-s", dir.string()});
-    ServerProcess tftpd(options->tftpd, tftpArgs, dir.string(), (dir / "tftpd.err").string());
-    ServerProcess tarvix(options->tarvix, {"--headless", "--tcp-port", std::to_string(tcpPort)},
-                         dir.string(), (dir / "tarvix.err").string());
+  const std::uint16_t tftpPort = FreePort(SOCK_DGRAM);
+  const std::uint16_t tcpPort = FreePort(SOCK_STREAM);
+  std::ofstream(dir / "Romvale.cfg", std::ios::binary)
+      << "[Location]\r\nROMFILE=" << dir.string() << "\r\nBLLFILE=" << dir.string()
+      << "\r\n[Communication]\r\nPORT=NONE\r\nTCPADDRESS=127.0.0.1\r\nCONCURRENT=1\r\n"
+      << "TCPPACE=0\r\nTCPMAXCONN=65535\r\n";
+  // Root: tftpd-hpa serves its folder as the root (chroot) and drops to this user.
+  const bool root = ::geteuid() == 0;
+  std::vector<std::string> tftpArgs = {"-L", "-a", "127.0.0.1:" + std::to_string(tftpPort)};
+  if (root) tftpArgs.insert(tftpArgs.end(), {"-u", "root", "-s", dir.string()});
+  const std::vector<std::string> tarvixArgs = {"--headless", "--tcp-port",
+                                               std::to_string(tcpPort)};
+  const DownloadTarget tftpTarget{Loopback(tftpPort),
+                                  root ? fileName : (dir / fileName).string(), image, 256};
+  const DownloadTarget bllTarget{Loopback(tcpPort), fileName, image, 256};
 
-    const std::vector<std::uint8_t>& bytes = image;
-    DownloadTarget tftpTarget{Loopback(tftpPort), root ? fileName : (dir / fileName).string(),
-                              bytes, 256};
-    DownloadTarget bllTarget{Loopback(tcpPort), fileName, bytes, 256};
-    if (!WarmUp(MakeTftpClient, tftpTarget, tftpd.Pid())) {
-      std::cerr << "tarvix_vs_tftpd: tftpd-hpa does not serve (" << options->tftpd << ")\n";
-      status = 1;
-    } else if (!WarmUp(MakeBllClient, bllTarget, tarvix.Pid())) {
-      std::cerr << "tarvix_vs_tftpd: Tarvix does not serve (" << options->tarvix << ")\n";
-      status = 1;
-    } else {
-      std::cout << "{\n  \"file_bytes\": " << image.size() << ",\n  \"block_bytes\": 256,\n"
-                << "  \"seconds_per_run\": " << options->seconds << ",\n  \"runs\": [\n";
-      bool first = true;
-      for (const int clients : options->clients) {
-        const double hardLimit = options->seconds + 30 + clients / 10.0;
-        const RunFigures t = RunClients(MakeTftpClient, tftpTarget, clients, options->seconds,
-                                        hardLimit, tftpd.Pid());
-        const RunFigures b = RunClients(MakeBllClient, bllTarget, clients, options->seconds,
-                                        hardLimit, tarvix.Pid());
-        const double ratio = Rate(t) > 0 ? Rate(b) / Rate(t) : 0;
-        std::cout << (first ? "" : ",\n") << "    {\"clients\": " << clients
-                  << ", \"tarvix_over_tftpd\": " << ratio << ",\n     \"tftpd\": "
-                  << Json("tftpd-hpa", t) << ",\n     \"tarvix\": " << Json("Tarvix", b) << "}"
-                  << std::flush;
-        first = false;
-        if (t.failed + t.mismatched + b.failed + b.mismatched > 0) status = 1;
-      }
-      std::cout << "\n  ]\n}\n";
+  // Each client count gets fresh servers; only the run itself is counted.
+  const auto measure = [&](const std::string& exe, const std::vector<std::string>& args,
+                           const std::string& tag, const ClientFactory& factory,
+                           const DownloadTarget& target, int clients) -> std::optional<RunFigures> {
+    CountedServer server(options->perf, exe, args, dir.string(), tag);
+    if (!WarmUp(factory, target, server.ServerPid())) {
+      std::cerr << "tarvix_vs_tftpd: " << exe << " does not serve\n";
+      return std::nullopt;
     }
+    const bool counting = server.Enable();
+    RunFigures figures = RunClients(factory, target, clients, options->seconds,
+                                    options->seconds + 30 + clients / 10.0, server.ServerPid());
+    if (counting) server.Disable();
+    const double cpu = server.Finish();
+    if (counting) figures.serverCpuSeconds = cpu;
+    return figures;
+  };
+
+  int status = 0;
+  std::cout << "{\n  \"file_bytes\": " << image.size() << ",\n  \"block_bytes\": 256,\n"
+            << "  \"seconds_per_run\": " << options->seconds << ",\n  \"runs\": [\n";
+  bool first = true;
+  for (const int clients : options->clients) {
+    const auto t = measure(options->tftpd, tftpArgs, "tftpd", MakeTftpClient, tftpTarget, clients);
+    const auto b = t ? measure(options->tarvix, tarvixArgs, "tarvix", MakeBllClient, bllTarget,
+                               clients)
+                     : std::nullopt;
+    if (!t || !b) {
+      status = 1;
+      break;
+    }
+    const double ratio = Rate(*t) > 0 ? Rate(*b) / Rate(*t) : 0;
+    std::cout << (first ? "" : ",\n") << "    {\"clients\": " << clients
+              << ", \"tarvix_over_tftpd\": " << ratio << ",\n     \"tftpd\": "
+              << Json("tftpd-hpa", *t) << ",\n     \"tarvix\": " << Json("Tarvix", *b) << "}"
+              << std::flush;
+    first = false;
+    if (t->failed + t->mismatched + b->failed + b->mismatched > 0) status = 1;
   }
+  std::cout << "\n  ]\n}\n";
   std::error_code ec;
   fs::remove_all(dir, ec);
   return status;
