@@ -2,6 +2,7 @@
 // reconnects, the configuration's reloads and the diagnostic lines.
 #include "runtime/LoaderRuntime.h"
 
+#include "comm/SocketStartup.h"
 #include "config/ConsoleText.h"
 #include "runtime/ConfigChanges.h"
 
@@ -19,6 +20,14 @@
 
 namespace {
 constexpr int kSessionTimerMs = 1000;  // time-outs are whole seconds
+// Descriptors the process needs besides its connections: standard streams, the
+// listener, the serial port, event loop, image files and a margin.
+constexpr std::uint64_t kDescriptorsBesideConnections = 32;
+constexpr const char* kTextFewDescriptors1 = "warning: TCPMAXCONN=";
+constexpr const char* kTextFewDescriptors2 = " needs more descriptors than the ";
+constexpr const char* kTextFewDescriptors3 =
+    " this process may open (ulimit -n, LimitNOFILE=); connections beyond that wait in the "
+    "backlog until one closes";
 }  // namespace
 
 CLoaderRuntime::CLoaderRuntime(DownloadHost host, std::string curDir,
@@ -143,6 +152,12 @@ void CLoaderRuntime::Listen() {
                                   : cfg.m_strTcpAddress;
   Diag() << "info: listening on TCP " << address << ":" << TcpPort()
          << (cfg.m_strTcpAddress.empty() ? " (every interface, IPv4 and IPv6)" : "") << std::endl;
+  const std::uint64_t descriptors = DescriptorLimit();
+  if (descriptors > 0 &&
+      static_cast<std::uint64_t>(cfg.m_nTcpMaxConn) + kDescriptorsBesideConnections > descriptors) {
+    Diag() << kTextFewDescriptors1 << cfg.m_nTcpMaxConn << kTextFewDescriptors2 << descriptors
+           << kTextFewDescriptors3 << std::endl;
+  }
 }
 
 std::uint16_t CLoaderRuntime::TcpPort() const {
