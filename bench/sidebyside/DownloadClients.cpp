@@ -63,8 +63,8 @@ class TftpClient : public DownloadClient {
       socklen_t fromLen = sizeof from;
       const ssize_t n = ::recvfrom(m_fd, m_packet.data(), m_packet.size(), 0,
                                    reinterpret_cast<sockaddr*>(&from), &fromLen);
-      if (n < 0) return errno == EAGAIN || errno == EINTR ? DownloadState::Running
-                                                          : DownloadState::Failed;
+      if (n < 0)
+        return errno == EAGAIN || errno == EINTR ? DownloadState::Running : DownloadState::Failed;
       if (n < 4) continue;
       if (!m_connected) {
         // The transfer's own port (its TID) answers; everything else goes there.
@@ -110,11 +110,10 @@ class TftpClient : public DownloadClient {
     SendLast();
   }
   bool SendLast() {
-    const ssize_t n =
-        m_connected
-            ? ::send(m_fd, m_last.data(), m_last.size(), 0)
-            : ::sendto(m_fd, m_last.data(), m_last.size(), 0,
-                       reinterpret_cast<const sockaddr*>(&m_target.server), sizeof m_target.server);
+    const ssize_t n = m_connected ? ::send(m_fd, m_last.data(), m_last.size(), 0)
+                                  : ::sendto(m_fd, m_last.data(), m_last.size(), 0,
+                                             reinterpret_cast<const sockaddr*>(&m_target.server),
+                                             sizeof m_target.server);
     return n == static_cast<ssize_t>(m_last.size());
   }
 
@@ -163,8 +162,8 @@ class BllClient : public DownloadClient {
     if ((events & (EPOLLIN | EPOLLERR | EPOLLHUP)) == 0) return DownloadState::Running;
     std::array<std::uint8_t, 4096> chunk{};
     const ssize_t n = ::read(m_fd, chunk.data(), chunk.size());
-    if (n < 0) return errno == EAGAIN || errno == EINTR ? DownloadState::Running
-                                                        : DownloadState::Failed;
+    if (n < 0)
+      return errno == EAGAIN || errno == EINTR ? DownloadState::Running : DownloadState::Failed;
     if (n == 0) return DownloadState::Failed;  // closed before the end frame
     m_in.insert(m_in.end(), chunk.begin(), chunk.begin() + n);
     return TakeFrames();
@@ -175,8 +174,7 @@ class BllClient : public DownloadClient {
  private:
   DownloadState Send(const termsim::Bytes& frame) {
     const ssize_t n = ::write(m_fd, frame.data(), frame.size());
-    return n == static_cast<ssize_t>(frame.size()) ? DownloadState::Running
-                                                   : DownloadState::Failed;
+    return n == static_cast<ssize_t>(frame.size()) ? DownloadState::Running : DownloadState::Failed;
   }
 
   static std::size_t FrameLength(std::span<const std::uint8_t> in) {
@@ -221,8 +219,7 @@ class BllClient : public DownloadClient {
       case '4': {
         const int block = Word(frame.data() + 2);
         const std::span<const std::uint8_t> data = frame.subspan(9, frame.size() - 12);
-        if (block != m_nextBlock || termsim::BlockChecksum(data) !=
-                                        (frame[6] | (frame[7] << 8)))
+        if (block != m_nextBlock || termsim::BlockChecksum(data) != (frame[6] | (frame[7] << 8)))
           return DownloadState::Failed;
         m_received.insert(m_received.end(), data.begin(), data.end());
         ++m_nextBlock;

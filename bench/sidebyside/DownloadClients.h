@@ -20,7 +20,7 @@ enum class DownloadState { Running, Done, Failed };
 /// What every client of one run downloads, and from where.
 struct DownloadTarget {
   sockaddr_in server{};
-  std::string fileName;                // as the client asks for it
+  std::string fileName;                 // as the client asks for it
   std::span<const std::uint8_t> image;  // the bytes that must arrive
   int blockSize = 256;
 };

@@ -47,10 +47,9 @@ CountedServer::CountedServer(const std::string& perf, const std::string& exe,
   // Opened read-write so neither open waits for perf to open its end.
   m_controlFd = ::open(m_controlPath.c_str(), O_RDWR | O_CLOEXEC);
   m_ackFd = ::open(m_ackPath.c_str(), O_RDWR | O_CLOEXEC);
-  std::vector<std::string> perfArgs = {"stat",  "-x,", "-e", "task-clock", "--control",
-                                       "fifo:" + m_controlPath + "," + m_ackPath,
-                                       "-D",    "-1",  "-o", m_outPath,     "--",
-                                       exe};
+  std::vector<std::string> perfArgs = {
+      "stat", "-x,", "-e", "task-clock", "--control", "fifo:" + m_controlPath + "," + m_ackPath,
+      "-D",   "-1",  "-o", m_outPath,    "--",        exe};
   perfArgs.insert(perfArgs.end(), args.begin(), args.end());
   m_process = std::make_unique<ServerProcess>(perf, perfArgs, dir, errPath);
   m_serverPid = FirstChild(m_process->Pid());

@@ -125,7 +125,8 @@ std::string Json(const std::string& name, const RunFigures& f) {
   const double rate = f.seconds > 0 ? static_cast<double>(f.blocks) / f.seconds : 0;
   const double blocks = f.blocks > 0 ? static_cast<double>(f.blocks) : 1;
   char cpu[32] = "null";  // no perf: not counted
-  if (f.serverCpuSeconds >= 0) std::snprintf(cpu, sizeof cpu, "%.2f", f.serverCpuSeconds * 1e6 / blocks);
+  if (f.serverCpuSeconds >= 0)
+    std::snprintf(cpu, sizeof cpu, "%.2f", f.serverCpuSeconds * 1e6 / blocks);
   const std::string serverCpu = cpu;
   char text[1024];
   std::snprintf(
@@ -140,8 +141,7 @@ std::string Json(const std::string& name, const RunFigures& f) {
       f.fastestDownloadSeconds, f.slowestDownloadSeconds,
       f.fastestDownloadSeconds > 0 ? f.slowestDownloadSeconds / f.fastestDownloadSeconds : 0,
       serverCpu.c_str(), (f.machineBusySeconds - f.clientCpuSeconds) * 1e6 / blocks,
-      f.clientCpuSeconds * 1e6 / blocks,
-      static_cast<double>(f.serverPeakRssKb) / 1024.0);
+      f.clientCpuSeconds * 1e6 / blocks, static_cast<double>(f.serverPeakRssKb) / 1024.0);
   return text;
 }
 
@@ -179,7 +179,8 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < image.size(); ++i)
     image[i] = static_cast<std::uint8_t>(((i * 131 + 7) ^ (i >> 9)) & 0xFF);
   std::ofstream(dir / fileName, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
 
   const std::uint16_t tftpPort = FreePort(SOCK_DGRAM);
   const std::uint16_t tcpPort = FreePort(SOCK_STREAM);
@@ -191,10 +192,9 @@ int main(int argc, char** argv) {
   const bool root = ::geteuid() == 0;
   std::vector<std::string> tftpArgs = {"-L", "-a", "127.0.0.1:" + std::to_string(tftpPort)};
   if (root) tftpArgs.insert(tftpArgs.end(), {"-u", "root", "-s", dir.string()});
-  const std::vector<std::string> tarvixArgs = {"--headless", "--tcp-port",
-                                               std::to_string(tcpPort)};
-  const DownloadTarget tftpTarget{Loopback(tftpPort),
-                                  root ? fileName : (dir / fileName).string(), image, 256};
+  const std::vector<std::string> tarvixArgs = {"--headless", "--tcp-port", std::to_string(tcpPort)};
+  const DownloadTarget tftpTarget{Loopback(tftpPort), root ? fileName : (dir / fileName).string(),
+                                  image, 256};
   const DownloadTarget bllTarget{Loopback(tcpPort), fileName, image, 256};
 
   // Each client count gets fresh servers; only the run itself is counted.
@@ -221,18 +221,18 @@ int main(int argc, char** argv) {
   bool first = true;
   for (const int clients : options->clients) {
     const auto t = measure(options->tftpd, tftpArgs, "tftpd", MakeTftpClient, tftpTarget, clients);
-    const auto b = t ? measure(options->tarvix, tarvixArgs, "tarvix", MakeBllClient, bllTarget,
-                               clients)
-                     : std::nullopt;
+    const auto b =
+        t ? measure(options->tarvix, tarvixArgs, "tarvix", MakeBllClient, bllTarget, clients)
+          : std::nullopt;
     if (!t || !b) {
       status = 1;
       break;
     }
     const double ratio = Rate(*t) > 0 ? Rate(*b) / Rate(*t) : 0;
     std::cout << (first ? "" : ",\n") << "    {\"clients\": " << clients
-              << ", \"tarvix_over_tftpd\": " << ratio << ",\n     \"tftpd\": "
-              << Json("tftpd-hpa", *t) << ",\n     \"tarvix\": " << Json("Tarvix", *b) << "}"
-              << std::flush;
+              << ", \"tarvix_over_tftpd\": " << ratio
+              << ",\n     \"tftpd\": " << Json("tftpd-hpa", *t)
+              << ",\n     \"tarvix\": " << Json("Tarvix", *b) << "}" << std::flush;
     first = false;
     if (t->failed + t->mismatched + b->failed + b->mismatched > 0) status = 1;
   }

@@ -91,7 +91,7 @@ class CClientSocket : public QObject, public IConnection {
   bool m_bWriteBlocked = false;
   bool m_bClosed = false;
   std::string m_strPeerName;
-  std::vector<std::uint8_t> m_WriteQueue;  // bytes the system has not taken yet
-  std::size_t m_nWriteDone = 0;            // of m_WriteQueue, already sent
+  std::vector<std::uint8_t> m_WriteQueue;              // bytes the system has not taken yet
+  std::size_t m_nWriteDone = 0;                        // of m_WriteQueue, already sent
   std::array<std::uint8_t, kRecvMax + 1> m_RecvBuf{};  // + terminating zero
 };

@@ -14,7 +14,7 @@ namespace {
 // Many terminals may connect at once (a site powering up): the kernel caps this
 // at net.core.somaxconn.
 constexpr int kBacklog = SOMAXCONN;
-}
+}  // namespace
 
 CListenSocket::CListenSocket(std::function<void()> onAccept) : m_OnAccept(std::move(onAccept)) {
   m_BackoffTimer.setSingleShot(true);

@@ -114,7 +114,8 @@ void SealDataFrame(FrameFamily family, int packetNo, Frame& frame) {
   std::copy(std::begin(header), std::end(header), frame.begin());
   frame[kDataOffset + len] = kFs;
   frame[kDataOffset + len + 1] = rom ? kRomTrailer : kBllTrailer;
-  frame[kDataOffset + len + 2] = CalcLRC(std::span<const std::uint8_t>(frame).subspan(1, frame.size() - 2));
+  frame[kDataOffset + len + 2] =
+      CalcLRC(std::span<const std::uint8_t>(frame).subspan(1, frame.size() - 2));
 }
 
 Frame TriggerFrame() {
