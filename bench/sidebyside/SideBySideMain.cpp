@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+constexpr double kGoalCpuUsPerBlock = 8;
+constexpr double kGoalSlowestOverFastest = 3;
+constexpr long kGoalMemoryKb = 100 * 1000;
+
 constexpr const char* kUsage =
     "Usage: tarvix_vs_tftpd [options]\n"
     "Serves one file with tftpd-hpa (TFTP, blksize 256) and with Tarvix --headless\n"
@@ -216,6 +221,10 @@ int main(int argc, char** argv) {
   };
 
   int status = 0;
+  // The goals, judged over the whole run.
+  bool fasterEverywhere = true, cpuWithinGoal = true, thousandFair = true, memoryWithinGoal = true;
+  bool thousandRun = false;
+  double worstCpu = 0;
   std::cout << "{\n  \"file_bytes\": " << image.size() << ",\n  \"block_bytes\": 256,\n"
             << "  \"seconds_per_run\": " << options->seconds << ",\n  \"runs\": [\n";
   bool first = true;
@@ -234,9 +243,29 @@ int main(int argc, char** argv) {
               << ",\n     \"tftpd\": " << Json("tftpd-hpa", *t)
               << ",\n     \"tarvix\": " << Json("Tarvix", *b) << "}" << std::flush;
     first = false;
+    fasterEverywhere = fasterEverywhere && ratio >= 1.0;
+    const double cpu = b->blocks > 0 && b->serverCpuSeconds >= 0
+                           ? b->serverCpuSeconds * 1e6 / static_cast<double>(b->blocks)
+                           : -1;
+    worstCpu = std::max(worstCpu, cpu);
+    cpuWithinGoal = cpuWithinGoal && cpu >= 0 && cpu <= kGoalCpuUsPerBlock;
+    if (clients >= 1000) {
+      thousandRun = true;
+      thousandFair =
+          thousandFair && b->downloads >= clients && b->failed + b->mismatched == 0 &&
+          b->fastestDownloadSeconds > 0 &&
+          b->slowestDownloadSeconds <= kGoalSlowestOverFastest * b->fastestDownloadSeconds;
+      memoryWithinGoal = memoryWithinGoal && b->serverPeakRssKb < kGoalMemoryKb;
+    }
     if (t->failed + t->mismatched + b->failed + b->mismatched > 0) status = 1;
   }
-  std::cout << "\n  ]\n}\n";
+  std::cout << "\n  ],\n  \"goals\": {\"tarvix_at_least_tftpd_at_every_count\": " << std::boolalpha
+            << fasterEverywhere << ", \"tarvix_worst_cpu_us_per_block\": " << worstCpu
+            << ", \"cpu_per_block_at_most_8_us\": " << cpuWithinGoal
+            << ", \"thousand_clients_exact_and_slowest_within_3x\": "
+            << (thousandRun && thousandFair)
+            << ", \"thousand_clients_under_100_mb\": " << (thousandRun && memoryWithinGoal)
+            << "}\n}\n";
   std::error_code ec;
   fs::remove_all(dir, ec);
   return status;
