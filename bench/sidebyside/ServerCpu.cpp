@@ -63,6 +63,12 @@ CountedServer::~CountedServer() {
   ::unlink(m_ackPath.c_str());
 }
 
+bool CountedServer::Alive() const {
+  if (!m_process || !m_process->Running() || m_serverPid <= 0) return false;
+  // Under perf the server is perf's child, reaped by perf when it ends.
+  return !m_counted || ::kill(m_serverPid, 0) == 0;
+}
+
 bool CountedServer::Command(const char* command) {
   if (!m_counted) return false;
   const std::string line = std::string(command) + "\n";

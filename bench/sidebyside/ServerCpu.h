@@ -22,6 +22,8 @@ class CountedServer {
   /// The server process itself (not perf); -1 when it did not start.
   pid_t ServerPid() const noexcept { return m_serverPid; }
   bool Counted() const noexcept { return m_counted; }
+  /// True while the server (and perf, when counting) still run.
+  bool Alive() const;
   /// Starts and stops counting; false when perf did not acknowledge.
   bool Enable() { return Command("enable"); }
   bool Disable() { return Command("disable"); }

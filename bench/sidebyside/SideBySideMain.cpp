@@ -117,10 +117,12 @@ sockaddr_in Loopback(std::uint16_t port) {
   return addr;
 }
 
-/// One download with retries until the server answers (it may still be starting).
-bool WarmUp(const ClientFactory& factory, const DownloadTarget& target, pid_t pid) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    if (RunClients(factory, target, 1, 0, 5, pid).downloads == 1) return true;
+/// One download with retries until the server answers (it may still be starting);
+/// false at once when the server has ended.
+bool WarmUp(const ClientFactory& factory, const DownloadTarget& target,
+            const CountedServer& server) {
+  for (int attempt = 0; attempt < 20 && server.Alive(); ++attempt) {
+    if (RunClients(factory, target, 1, 0, 2, server.ServerPid()).downloads == 1) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return false;
@@ -173,6 +175,13 @@ int main(int argc, char** argv) {
     ::setrlimit(RLIMIT_NOFILE, &limit);
   }
 
+  for (const std::string& exe : {options->tftpd, options->tarvix}) {
+    if (::access(exe.c_str(), X_OK) != 0) {
+      std::cerr << "tarvix_vs_tftpd: cannot run " << exe
+                << " (scripts/setup installs tftpd-hpa; see --help)\n";
+      return 1;
+    }
+  }
   char pattern[] = "/tmp/tarvix-vs-tftpd-XXXXXX";
   if (::mkdtemp(pattern) == nullptr) {
     std::perror("mkdtemp");
@@ -207,8 +216,9 @@ int main(int argc, char** argv) {
                            const std::string& tag, const ClientFactory& factory,
                            const DownloadTarget& target, int clients) -> std::optional<RunFigures> {
     CountedServer server(options->perf, exe, args, dir.string(), tag);
-    if (!WarmUp(factory, target, server.ServerPid())) {
-      std::cerr << "tarvix_vs_tftpd: " << exe << " does not serve\n";
+    if (!WarmUp(factory, target, server)) {
+      std::cerr << "tarvix_vs_tftpd: " << exe << " does not serve; it said:\n"
+                << std::ifstream(dir / (tag + ".err")).rdbuf() << "\n";
       return std::nullopt;
     }
     const bool counting = server.Enable();
@@ -224,6 +234,7 @@ int main(int argc, char** argv) {
   // The goals, judged over the whole run.
   bool fasterEverywhere = true, cpuWithinGoal = true, thousandFair = true, memoryWithinGoal = true;
   bool thousandRun = false;
+  int runsDone = 0;
   double worstCpu = 0;
   std::cout << "{\n  \"file_bytes\": " << image.size() << ",\n  \"block_bytes\": 256,\n"
             << "  \"seconds_per_run\": " << options->seconds << ",\n  \"runs\": [\n";
@@ -243,6 +254,7 @@ int main(int argc, char** argv) {
               << ",\n     \"tftpd\": " << Json("tftpd-hpa", *t)
               << ",\n     \"tarvix\": " << Json("Tarvix", *b) << "}" << std::flush;
     first = false;
+    ++runsDone;
     fasterEverywhere = fasterEverywhere && ratio >= 1.0;
     const double cpu = b->blocks > 0 && b->serverCpuSeconds >= 0
                            ? b->serverCpuSeconds * 1e6 / static_cast<double>(b->blocks)
