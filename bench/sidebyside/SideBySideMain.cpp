@@ -272,8 +272,9 @@ int main(int argc, char** argv) {
     if (t->failed + t->mismatched + b->failed + b->mismatched > 0) status = 1;
   }
   std::cout << "\n  ],\n  \"goals\": {\"tarvix_at_least_tftpd_at_every_count\": " << std::boolalpha
-            << fasterEverywhere << ", \"tarvix_worst_cpu_us_per_block\": " << worstCpu
-            << ", \"cpu_per_block_at_most_8_us\": " << cpuWithinGoal
+            << (runsDone > 0 && fasterEverywhere)
+            << ", \"tarvix_worst_cpu_us_per_block\": " << worstCpu
+            << ", \"cpu_per_block_at_most_8_us\": " << (runsDone > 0 && cpuWithinGoal)
             << ", \"thousand_clients_exact_and_slowest_within_3x\": "
             << (thousandRun && thousandFair)
             << ", \"thousand_clients_under_100_mb\": " << (thousandRun && memoryWithinGoal)
