@@ -478,8 +478,7 @@ void CDownloadDlg::TcpSessionProgress(CTcpSession& session) {
     ProgressSetPos(bar.Pos());
   }
   if (m_Host.log != nullptr) {
-    m_Host.log->SessionProgress(session.Connection().PeerName(), session.m_strFileName, bar.Pos(),
-                                bar.Upper());
+    m_Host.log->SessionProgress(session.Peer(), session.m_strFileName, bar.Pos(), bar.Upper());
   }
 }
 
