@@ -1,5 +1,6 @@
 // Tarvix: the window by default, the headless server with --headless.
 #include "app/TarvixOptions.h"
+#include "comm/SocketStartup.h"
 #include "headless/CheckConfig.h"
 #include "headless/HeadlessMain.h"
 #include "window/WindowMain.h"
@@ -13,6 +14,8 @@
 int main(int argc, char** argv) {
   // A peer that closes its end must never end the server: writes report EPIPE instead.
   ::signal(SIGPIPE, SIG_IGN);
+  // Each TCP terminal holds a descriptor; the soft limit is often far below the hard one.
+  RaiseDescriptorLimit();
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   std::string error;
   const auto options = ParseTarvixArgs(args, error);

@@ -1,8 +1,6 @@
 // The TCP listener on a socket of our own, handing connections to Qt Network.
 #include "comm/ListenSocket.h"
 
-#include <QTcpSocket>
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -13,8 +11,10 @@
 #include <cstring>
 
 namespace {
-constexpr int kBacklog = 50;  // as QTcpServer's
-}
+// Many terminals may connect at once (a site powering up): the kernel caps this
+// at net.core.somaxconn.
+constexpr int kBacklog = SOMAXCONN;
+}  // namespace
 
 CListenSocket::CListenSocket(std::function<void()> onAccept) : m_OnAccept(std::move(onAccept)) {
   m_BackoffTimer.setSingleShot(true);
@@ -96,19 +96,13 @@ bool CListenSocket::Listen(const std::string& address, std::uint16_t port) {
   return true;
 }
 
-QTcpSocket* CListenSocket::Accept() {
-  if (!m_Fd || IsBackingOff()) return nullptr;
+CUniqueFd CListenSocket::Accept() {
+  if (!m_Fd || IsBackingOff()) return {};
   for (;;) {
     const int fd = ::accept4(m_Fd.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd >= 0) {
       m_nBackoffMs = kAcceptBackoffFirstMs;
-      auto* pSocket = new QTcpSocket;
-      if (!pSocket->setSocketDescriptor(fd)) {
-        ::close(fd);
-        delete pSocket;
-        continue;
-      }
-      return pSocket;
+      return CUniqueFd(fd);
     }
     switch (errno) {
       case EINTR:
@@ -120,9 +114,9 @@ QTcpSocket* CListenSocket::Accept() {
       case ENOBUFS:
       case ENOMEM:
         BackOff();
-        return nullptr;
+        return {};
       default:  // EAGAIN: nothing waits
-        return nullptr;
+        return {};
     }
   }
 }

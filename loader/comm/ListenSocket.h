@@ -16,8 +16,6 @@
 #include <memory>
 #include <string>
 
-class QTcpSocket;
-
 class CListenSocket {
  public:
   /// onAccept runs on the main thread whenever connections wait to be accepted.
@@ -35,9 +33,9 @@ class CListenSocket {
   std::string ErrorString() const { return m_strError; }
   /// The bound port, 0 when not listening.
   std::uint16_t Port() const noexcept { return m_nPort; }
-  /// Accepts the next waiting connection (caller owns it); nullptr when none
-  /// waits, or when accepting failed and a back-off began.
-  QTcpSocket* Accept();
+  /// Accepts the next waiting connection as a non-blocking descriptor; invalid
+  /// when none waits, or when accepting failed and a back-off began.
+  CUniqueFd Accept();
   /// True while accepting is paused after a failed accept.
   bool IsBackingOff() const { return m_BackoffTimer.isActive(); }
   /// Accept failures seen so far (EMFILE, ENFILE and the like).

@@ -114,12 +114,13 @@ void CDownloadDlg::OnCommRead() {
 }
 
 void CDownloadDlg::OnSocketReceive(IConnection* pSocket, std::span<const std::uint8_t> data) {
-  std::vector<std::uint8_t> buf(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                                                 data.size(), kMaxSocketReceive)));
-  const std::size_t len = FindFrameStart(buf);
+  // A buffer of our own (trimming moves bytes), kept from receive to receive.
+  const std::size_t size = std::min(data.size(), kMaxSocketReceive);
+  std::copy_n(data.begin(), size, m_ReceiveBuf.begin());
+  const std::size_t len = FindFrameStart(std::span<std::uint8_t>(m_ReceiveBuf.data(), size));
   // TCP is served whatever the serial port's state: only ROM replies need it.
   if (len == 0) return;
-  DispatchFrame(pSocket, std::span<const std::uint8_t>(buf.data(), len));
+  DispatchFrame(pSocket, std::span<const std::uint8_t>(m_ReceiveBuf.data(), len));
 }
 
 bool CDownloadDlg::IsSessionChannel(const IConnection* pSocket) const {
@@ -198,8 +199,9 @@ void CDownloadDlg::DispatchOwnSession(IConnection& socket, std::span<const std::
     ITcpSessionOwner& owner = *this;
     m_TcpSessions.push_back(std::make_unique<CTcpSession>(owner, socket, m_strBllDir));
     pSession = m_TcpSessions.back().get();
+    m_TcpSessionOf[&socket] = pSession;
   }
-  pSession->m_strBllDir = m_strBllDir;
+  if (pSession->m_strBllDir != m_strBllDir) pSession->m_strBllDir = m_strBllDir;
   // The status line is one field, as in the single session: a refresh before
   // the session sets its own text shows what the line holds now.
   if (!TransferRunning()) pSession->m_strStatus = m_strStatus;
@@ -208,9 +210,9 @@ void CDownloadDlg::DispatchOwnSession(IConnection& socket, std::span<const std::
 }
 
 CTcpSession* CDownloadDlg::FindTcpSession(const IConnection* pSocket) const {
-  const auto it = std::find_if(m_TcpSessions.begin(), m_TcpSessions.end(),
-                               [&](const auto& p) { return &p->Connection() == pSocket; });
-  return it == m_TcpSessions.end() ? nullptr : it->get();
+  // Looked up for every frame: a thousand connections must not cost a thousand compares.
+  const auto it = m_TcpSessionOf.find(pSocket);
+  return it == m_TcpSessionOf.end() ? nullptr : it->second;
 }
 
 void CDownloadDlg::OnCommFailure() {
@@ -244,6 +246,7 @@ void CDownloadDlg::OnSocketClose(IConnection* pSocket) {
                                [&](const auto& p) { return &p->Connection() == pSocket; });
   if (it == m_TcpSessions.end()) return;
   (*it)->End(SessionEnd::ConnectionClosed);
+  m_TcpSessionOf.erase(pSocket);
   m_TcpSessions.erase(it);  // closes its file
 }
 
@@ -529,8 +532,7 @@ void CDownloadDlg::TcpSessionProgress(CTcpSession& session) {
     ProgressSetPos(bar.Pos());
   }
   if (m_Host.log != nullptr) {
-    m_Host.log->SessionProgress(session.Connection().PeerName(), session.m_strFileName, bar.Pos(),
-                                bar.Upper());
+    m_Host.log->SessionProgress(session.Peer(), session.m_strFileName, bar.Pos(), bar.Upper());
   }
 }
 

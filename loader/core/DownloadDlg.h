@@ -10,11 +10,13 @@
 #include "core/TcpSession.h"
 #include "download/DownloadSession.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 inline constexpr int CHANNEL_TCPIP = 1;
@@ -163,4 +165,6 @@ class CDownloadDlg : public CDownloadSession, private ITcpSessionOwner {
   std::int64_t m_nSessionStartMs = 0;
   std::int64_t m_nLastFrameMs = 0;                          // last frame from the session's channel
   std::vector<std::unique_ptr<CTcpSession>> m_TcpSessions;  // CONCURRENT=1, in accept order
+  std::unordered_map<const IConnection*, CTcpSession*> m_TcpSessionOf;  // the same, by connection
+  std::array<std::uint8_t, kMaxSocketReceive> m_ReceiveBuf{};           // the receive being trimmed
 };

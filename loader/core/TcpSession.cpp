@@ -17,7 +17,7 @@ class CConnectionReply : public IFrameSink {
 }  // namespace
 
 CTcpSession::CTcpSession(ITcpSessionOwner& owner, IConnection& connection, std::string bllDir)
-    : m_Owner(owner), m_Connection(connection) {
+    : m_Owner(owner), m_Connection(connection), m_strPeer(connection.PeerName()) {
   m_strBllDir = std::move(bllDir);
   m_nRomState = kStateIdle;
   m_nBllState = kStateIdle;

@@ -41,6 +41,8 @@ class CTcpSession : public CDownloadSession {
   void End(SessionEnd why, const std::string& status = {});
 
   IConnection& Connection() const noexcept { return m_Connection; }
+  /// The connection's peer, taken once (it is reported with every block).
+  const std::string& Peer() const noexcept { return m_strPeer; }
   const CProgressState& Progress() const noexcept { return m_Progress; }
 
   void UpdateData(bool bSaveAndValidate) override;
@@ -66,5 +68,6 @@ class CTcpSession : public CDownloadSession {
  private:
   ITcpSessionOwner& m_Owner;
   IConnection& m_Connection;
+  std::string m_strPeer;
   CProgressState m_Progress;
 };

@@ -4,7 +4,8 @@
 #include "download/FileSelector.h"
 
 #include <algorithm>
-#include <vector>
+#include <array>
+#include <charconv>
 
 namespace {
 enum class ImageOpen { Ok, Unopenable, TooLarge };
@@ -140,7 +141,8 @@ void CDownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
   const std::uint8_t termError = rom ? kCmdRomTermError : kCmdBllTermError;
   const auto build = [&](Frame& out) { return rom ? BuildRomPacket(out) : BuildBllPacket(out); };
   const std::uint8_t command = ByteAt(frame, 1);
-  Frame out;
+  Frame& out = m_Reply;
+  out.clear();
   if (command == kCmdBegin) {
     m_nPacketNo = 0;
     const bool more = build(out);
@@ -196,9 +198,11 @@ bool BuildPacket(FrameFamily family, int fd, int packetNo, int packetCount, int 
   const std::int64_t offset = static_cast<std::int64_t>(packetNo) * blockSize;
   const auto len =
       static_cast<std::size_t>(std::clamp<std::int64_t>(fileSize - offset, 0, blockSize));
-  std::vector<std::uint8_t> data(len);
-  ReadBlock(fd, offset, data);
-  out = DataFrame(family, packetNo, data, BlockChecksum(data));
+  // The block is read straight into the frame that carries it; a frame reused
+  // from block to block keeps its memory.
+  out.resize(len + kDataFrameOverhead);
+  ReadBlock(fd, offset, std::span<std::uint8_t>(out.data() + kDataOffset, len));
+  SealDataFrame(family, packetNo, out);
   return true;
 }
 }  // namespace
@@ -217,7 +221,13 @@ void CDownloadSession::ShowPercentage() {
   // An image of no blocks is complete from the start.
   const std::int64_t percent =
       m_nPacketCount > 0 ? static_cast<std::int64_t>(m_nPacketNo) * 100 / m_nPacketCount : 100;
-  m_strStatus = m_strFileName + " " + " " + std::to_string(percent) + "% downloaded...";
+  // Built in place: the line keeps its memory from block to block.
+  std::array<char, 24> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), percent).ptr;
+  m_strStatus.assign(m_strFileName);
+  m_strStatus.append("  ");
+  m_strStatus.append(digits.data(), end);
+  m_strStatus.append("% downloaded...");
 }
 
 void CDownloadSession::FinishTransfer(SessionEnd why) {

@@ -113,4 +113,6 @@ class CDownloadSession {
   /// The frames of a running session, for either family; replies go to reply.
   void ContinueSession(FrameFamily family, IFrameSink& reply, std::span<const std::uint8_t> frame);
   void ShowPercentage();
+
+  Frame m_Reply;  // the reply being built, reused from frame to frame
 };

@@ -86,23 +86,36 @@ Frame BllStartReply(int packetCount, int blockSize) {
 
 Frame DataFrame(FrameFamily family, int packetNo, std::span<const std::uint8_t> data,
                 std::uint16_t checksum) {
+  Frame f(data.size() + kDataFrameOverhead);
+  std::copy(data.begin(), data.end(), f.begin() + static_cast<std::ptrdiff_t>(kDataOffset));
+  SealDataFrame(family, packetNo, f);
+  // The caller's checksum goes out as given, even one that does not fit the data.
+  f[6] = Low(checksum);
+  f[7] = High(checksum);
+  f.back() = CalcLRC(std::span<const std::uint8_t>(f).subspan(1, f.size() - 2));
+  return f;
+}
+
+void SealDataFrame(FrameFamily family, int packetNo, Frame& frame) {
   const bool rom = family == FrameFamily::Rom;
-  const int len = static_cast<int>(data.size());
-  Frame f;
-  f.reserve(data.size() + 12);
-  f = {rom ? kRomStart : kBllStart,
-       kCmdData,
-       High(packetNo),
-       Low(packetNo),
-       High(len),
-       Low(len),
-       Low(checksum),
-       High(checksum),
-       kFs};
-  f.insert(f.end(), data.begin(), data.end());
-  f.push_back(kFs);
-  f.push_back(rom ? kRomTrailer : kBllTrailer);
-  return CloseFrame(f);
+  const std::size_t len = frame.size() - kDataFrameOverhead;
+  const std::span<const std::uint8_t> data(frame.data() + kDataOffset, len);
+  const std::uint16_t checksum = BlockChecksum(data);
+  const int length = static_cast<int>(len);
+  const std::uint8_t header[kDataOffset] = {rom ? kRomStart : kBllStart,
+                                            kCmdData,
+                                            High(packetNo),
+                                            Low(packetNo),
+                                            High(length),
+                                            Low(length),
+                                            Low(checksum),
+                                            High(checksum),
+                                            kFs};
+  std::copy(std::begin(header), std::end(header), frame.begin());
+  frame[kDataOffset + len] = kFs;
+  frame[kDataOffset + len + 1] = rom ? kRomTrailer : kBllTrailer;
+  frame[kDataOffset + len + 2] =
+      CalcLRC(std::span<const std::uint8_t>(frame).subspan(1, frame.size() - 2));
 }
 
 Frame TriggerFrame() {

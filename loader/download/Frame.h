@@ -73,5 +73,13 @@ Frame BllStartReply(int packetCount, int blockSize);                // 02 32 Nh 
 /// Data frame: start 34 Ph Pl Lh Ll Cl Ch 1C data 1C trailer LRC (12 + L bytes).
 Frame DataFrame(FrameFamily family, int packetNo, std::span<const std::uint8_t> data,
                 std::uint16_t checksum);
+/// Offset of the data in a data frame.
+inline constexpr std::size_t kDataOffset = 9;
+/// Size of a data frame around its data.
+inline constexpr std::size_t kDataFrameOverhead = 12;
+/// Makes frame (12 + L bytes, its L data bytes already at kDataOffset) the data
+/// frame of packetNo: header with the block checksum of the data, trailer, LRC.
+/// Lets a block be read straight into the frame that carries it.
+void SealDataFrame(FrameFamily family, int packetNo, Frame& frame);
 /// The download button's 8 fixed bytes 02 20 21 22 23 03 86 FE.
 Frame TriggerFrame();

@@ -2,13 +2,13 @@
 // reconnects, the configuration's reloads and the diagnostic lines.
 #include "runtime/LoaderRuntime.h"
 
+#include "comm/SocketStartup.h"
 #include "config/ConfigReview.h"
 #include "config/ConsoleText.h"
 #include "runtime/ConfigChanges.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QTcpSocket>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -21,6 +21,14 @@
 
 namespace {
 constexpr int kSessionTimerMs = 1000;  // time-outs are whole seconds
+// Descriptors the process needs besides its connections: standard streams, the
+// listener, the serial port, event loop, image files and a margin.
+constexpr std::uint64_t kDescriptorsBesideConnections = 32;
+constexpr const char* kTextFewDescriptors1 = "warning: TCPMAXCONN=";
+constexpr const char* kTextFewDescriptors2 = " needs more descriptors than the ";
+constexpr const char* kTextFewDescriptors3 =
+    " this process may open (ulimit -n, LimitNOFILE=); connections beyond that wait in the "
+    "backlog until one closes";
 }  // namespace
 
 CLoaderRuntime::CLoaderRuntime(DownloadHost host, std::string curDir,
@@ -159,6 +167,12 @@ void CLoaderRuntime::Listen() {
   }
   Diag() << "info: listening on TCP " << ShownAddress(cfg.m_strTcpAddress, TcpPort())
          << (cfg.m_strTcpAddress.empty() ? " (every interface, IPv4 and IPv6)" : "") << std::endl;
+  const std::uint64_t descriptors = DescriptorLimit();
+  if (descriptors > 0 &&
+      static_cast<std::uint64_t>(cfg.m_nTcpMaxConn) + kDescriptorsBesideConnections > descriptors) {
+    Diag() << kTextFewDescriptors1 << cfg.m_nTcpMaxConn << kTextFewDescriptors2 << descriptors
+           << kTextFewDescriptors3 << std::endl;
+  }
 }
 
 std::uint16_t CLoaderRuntime::TcpPort() const {
@@ -374,16 +388,12 @@ void CLoaderRuntime::EnableControls(bool bEnable) {
 
 void CLoaderRuntime::OnSocketAccept() {
   const LoaderConfig& cfg = m_pDlg->m_Config;
-  while (QTcpSocket* pSocket = m_pListenSocket->Accept()) {
-    if (ConnectionCount() >= cfg.m_nTcpMaxConn) {
-      // Over the cap: accepted (so it leaves the backlog) and closed at once.
-      pSocket->abort();
-      delete pSocket;
-      continue;
-    }
+  while (CUniqueFd socket = m_pListenSocket->Accept()) {
+    // Over the cap: accepted (so it leaves the backlog) and closed at once.
+    if (ConnectionCount() >= cfg.m_nTcpMaxConn) continue;
     ISocketEvents& events = *this;
     const ConnectionLimits limits{kTcpWriteQueueBytes, cfg.m_nTcpIdleSec};
-    m_SocketList.push_back(std::make_unique<CClientSocket>(pSocket, events, limits));
+    m_SocketList.push_back(std::make_unique<CClientSocket>(std::move(socket), events, limits));
     m_pDlg->OnSocketAccept(ConnectionCount());
   }
 }

@@ -27,8 +27,8 @@ class CReplyServer : public ISocketEvents {
       : m_Limits(limits), m_Listen([this] { Accept(); }) {}
   ~CReplyServer() override { m_Clients.clear(); }
   void Accept() {
-    while (QTcpSocket* s = m_Listen.Accept())
-      m_Clients.push_back(std::make_unique<CClientSocket>(s, *this, m_Limits));
+    while (CUniqueFd s = m_Listen.Accept())
+      m_Clients.push_back(std::make_unique<CClientSocket>(std::move(s), *this, m_Limits));
   }
   void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t>) override {
     ++m_nReceives;

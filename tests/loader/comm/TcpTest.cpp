@@ -27,8 +27,8 @@ class CServer : public ISocketEvents {
   ~CServer() override { m_Clients.clear(); }
 
   void Accept() {
-    while (QTcpSocket* s = m_Listen.Accept()) {
-      m_Clients.push_back(std::make_unique<CClientSocket>(s, *this));
+    while (CUniqueFd s = m_Listen.Accept()) {
+      m_Clients.push_back(std::make_unique<CClientSocket>(std::move(s), *this));
       ++m_nAccepted;
     }
   }

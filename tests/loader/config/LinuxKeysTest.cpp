@@ -79,6 +79,7 @@ TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
       {"SESSIONTIMEOUT=-1",
        "[Communication] SESSIONTIMEOUT=-1 not understood (0..86400 s, 0 = never); using 60"},
       {"TCPMAXCONN=0", "[Communication] TCPMAXCONN=0 not understood (1..65535); using 256"},
+      {"TCPMAXCONN=65536", "[Communication] TCPMAXCONN=65536 not understood (1..65535); using 256"},
       {"TCPIDLE=1e3",
        "[Communication] TCPIDLE=1e3 not understood (0..86400 s, 0 = never); using 300"},
       {"DISPATCH=LINE",
@@ -98,6 +99,10 @@ TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
     ASSERT_EQ(p.warnings.size(), 1u);
     EXPECT_EQ(p.warnings[0], row.warning);
   }
+  // The whole range is taken: a thousand terminals and more.
+  const Parsed most = Parse("TCPMAXCONN=65535\r\n");
+  EXPECT_TRUE(most.warnings.empty());
+  EXPECT_EQ(most.cfg.m_nTcpMaxConn, 65535);
   // An unrecognised PORT keeps the port held before the load, and says which.
   LoaderConfig held;
   held.m_nPort = 4;

@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -199,6 +200,35 @@ TEST_F(HardeningE2E, ConnectionsOverTheCapAreClosedAtOnce) {
   }
   EXPECT_TRUE(served);
   for (int fd : held) ::close(fd);
+  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+}
+
+TEST_F(HardeningE2E, AThousandTerminalsAreServedUnderALowSoftDescriptorLimit) {
+  // Started with a soft limit of 256 (a hard one above): Tarvix raises it itself.
+  rlimit own{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &own), 0);
+  if (own.rlim_max < 1200) GTEST_SKIP() << "hard descriptor limit below 1200";
+  rlimit low = own;
+  low.rlim_cur = 256;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  StartTarvix("TCPMAXCONN=1000\r\nCONCURRENT=1\r\n");
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &own), 0);
+  const std::string file = Put("bll", "MCA001.bll", Pattern(600, 5));
+  std::vector<int> held;
+  for (int i = 0; i < 1000; ++i) {
+    const int fd = ConnectRaw(m_nTcpPort);
+    ASSERT_GE(fd, 0) << i;
+    held.push_back(fd);
+  }
+  // The last of them is accepted and served while the other 999 are held.
+  termsim::CFdTransport last(::dup(held.back()), "last", true);
+  termsim::DownloadOptions opt;
+  opt.family = termsim::Family::Bll;
+  opt.expectedFile = file;
+  const auto r = termsim::RunDownload(last, opt);
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_FALSE(ClosedByPeer(held.front(), 100));
+  for (const int fd : held) ::close(fd);
   EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
 }
 
