@@ -37,7 +37,7 @@ void RequireInRange(const LoaderConfig& cfg) {
 
 void RequireCleanWarnings(const std::vector<std::string>& warnings) {
   for (const std::string& warning : warnings) {
-    Require(warning.starts_with("["));
+    Require(warning.starts_with("[") || warning.starts_with("line "));
     for (const char c : warning) {
       const auto byte = static_cast<unsigned char>(c);
       Require(byte >= 0x20 && byte != 0x7F);
