@@ -130,9 +130,11 @@ class DownloadWindowTest : public ::testing::Test {
   QProgressBar& Progress() const { return *Control<QProgressBar>(*m_pWindow, 1013); }
 
   std::vector<bool> ButtonsEnabled() const {
+    // The 설정 menu's items go with the buttons that do the same.
     return {Control<QPushButton>(*m_pWindow, 1005)->isEnabled(),
             Control<QPushButton>(*m_pWindow, 3)->isEnabled(),
-            Control<QPushButton>(*m_pWindow, 1008)->isEnabled()};
+            Control<QPushButton>(*m_pWindow, 1008)->isEnabled(), Command(32779)->isEnabled(),
+            Command(32777)->isEnabled()};
   }
 
   QAction* Command(int id) const { return m_pWindow->findChild<QAction*>(QString::number(id)); }
@@ -143,8 +145,8 @@ class DownloadWindowTest : public ::testing::Test {
   std::unique_ptr<CDownloadDlg> m_pCore;
 };
 
-const std::vector<bool> kAllEnabled = {true, true, true};
-const std::vector<bool> kAllDisabled = {false, false, false};
+const std::vector<bool> kAllEnabled = {true, true, true, true, true};
+const std::vector<bool> kAllDisabled = {false, false, false, false, false};
 
 }  // namespace
 
