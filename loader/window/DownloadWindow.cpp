@@ -347,6 +347,7 @@ void CDownloadWindow::MessageBox(std::string_view text) {
   if (m_pCore != nullptr && text == kTextConfigMissing) {
     box.setInformativeText(Utf8(wnd::kConfigLookedFor) +
                            QFile::decodeName(QByteArray::fromStdString(m_pCore->m_strConfigPath)));
+    KeepDetailLinesWhole(box);
   }
   box.exec();
 }

@@ -285,13 +285,19 @@ TEST_F(DownloadWindowTest, AFailedPortExplainsItselfOnItsLineAndOnDownload) {
 
 TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens) {
   QString shown;
-  qttest::WhenModal([&shown](QWidget* modal) {
+  bool pathOnOneLine = false;
+  qttest::WhenModal([&shown, &pathOnOneLine](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
     shown = box->text() + "|" + box->informativeText();
+    // The path is not broken at a '/' under the short message.
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    pathOnOneLine = label != nullptr && label->contentsRect().width() >=
+                                            label->fontMetrics().horizontalAdvance(label->text());
     box->button(QMessageBox::Ok)->click();
   });
   EXPECT_FALSE(Start());
+  EXPECT_TRUE(pathOnOneLine);
   EXPECT_EQ(shown, U("환경 파일이 존재하지 않습니다.|찾은 위치: ") +
                        QString::fromStdString((m_Dir.Path() / "Romvale.cfg").string()));
   EXPECT_TRUE(m_pWindow->isVisible());
