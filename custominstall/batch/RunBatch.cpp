@@ -244,7 +244,7 @@ int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ost
     return CheckedOutput(out, err, kBatchSucceeded);
   }
   if (const std::optional<std::string> refusal = Validate(request, request.settings)) {
-    err << *refusal << '\n';
+    err << *refusal << '\n' << kTryHelpText << '\n';
     return kBatchBadInput;
   }
   PackageSettings& settings = request.settings;
@@ -253,7 +253,8 @@ int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ost
   if (IsExistingNonFolder(settings.OutputDirectory)) {
     err << Refusal(&PackageSettings::OutputDirectory,
                    OutputIsNotAFolderText(WithoutTrailingSeparator(settings.OutputDirectory)))
-        << '\n';
+        << '\n'
+        << kTryHelpText << '\n';
     return kBatchBadInput;
   }
   if (const std::string notice = PlaceholderNotice(build); !notice.empty()) {

@@ -19,7 +19,7 @@ void PrintUsage(std::ostream& stream);
 /// arguments after the program name. Returns 0 when the package was written, 1 when the
 /// folder or a file could not be written, 2 for bad input (nothing written).
 ///
-/// Messages: a command-line mistake is one line and kTryHelpText; a refused value is
-/// "--option: " and the wizard page's text; a failure on disk is the wizard's text and,
-/// on the next line, the path and the system's reason.
+/// Messages: a command-line mistake is one line and kTryHelpText; so is a refused value,
+/// whose line is "--option: " and the wizard page's text; a failure on disk is the wizard's text
+/// and, on the next line, the path and the system's reason.
 int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ostream& err);

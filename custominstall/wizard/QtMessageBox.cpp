@@ -7,8 +7,12 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSpacerItem>
 #include <QString>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -30,13 +34,26 @@ QString FromBytes(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+/// Room beside a line of the box's text for its icon and margins, in pixels.
+constexpr int kIconAndMargins = 110;
+
 /// A short message would make a box too narrow for its caption, which the
-/// window manager then cuts: keep room for the caption and the title buttons.
+/// window manager then cuts, and would break the path of its detail line across
+/// lines: keep room for the caption and the title buttons, and for the detail's
+/// longest line (up to most of the screen's width).
 /// Called last, as the box lays itself out again when its texts change.
-void KeepCaptionWhole(QMessageBox& box) {
+void KeepCaptionAndDetailWhole(QMessageBox& box) {
   auto* grid = qobject_cast<QGridLayout*>(box.layout());
   if (grid == nullptr) return;
-  const int width = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) * 3 / 2 + 120;
+  const QFontMetrics metrics(box.font());
+  int width = metrics.horizontalAdvance(box.windowTitle()) * 3 / 2 + 120;
+  const QStringList lines = box.informativeText().split(QLatin1Char('\n'));
+  for (const QString& line : lines) {
+    width = std::max(width, metrics.horizontalAdvance(line) + kIconAndMargins);
+  }
+  if (const QScreen* screen = box.screen()) {
+    width = std::min(width, screen->availableGeometry().width() * 3 / 4);
+  }
   grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
                 grid->rowCount(), 0, 1, grid->columnCount());
 }
@@ -57,11 +74,11 @@ MessageResult CQtMessageBox::Show(std::string_view text, std::string_view /*capt
   if (buttons == MessageButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
-    KeepCaptionWhole(box);
+    KeepCaptionAndDetailWhole(box);
     return box.exec() == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
   }
   box.setStandardButtons(QMessageBox::Ok);
-  KeepCaptionWhole(box);
+  KeepCaptionAndDetailWhole(box);
   box.exec();
   return MessageResult::Ok;
 }

@@ -3,9 +3,17 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSpacerItem>
+
+#include <algorithm>
 
 namespace {
 constexpr int kDialogPointSize = 9;
+// Room beside a line of a message box's text for its icon and margins, in pixels.
+constexpr int kIconAndMargins = 110;
 const char* const kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 }  // namespace
 
@@ -31,4 +39,19 @@ QSize DialogUnitsToPixels(const QFont& font, int w, int h) {
   const int baseX = (metrics.horizontalAdvance(alphabet) + letters / 2) / letters;
   const int baseY = metrics.height();
   return {w * baseX / 4, h * baseY / 8};
+}
+
+void KeepDetailLinesWhole(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr || box.informativeText().isEmpty()) return;
+  const QFontMetrics metrics(box.font());
+  int width = 0;
+  for (const QString& line : box.informativeText().split(QLatin1Char('\n'))) {
+    width = std::max(width, metrics.horizontalAdvance(line) + kIconAndMargins);
+  }
+  if (const QScreen* screen = box.screen()) {
+    width = std::min(width, screen->availableGeometry().width() * 3 / 4);
+  }
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                grid->rowCount(), 0, 1, grid->columnCount());
 }

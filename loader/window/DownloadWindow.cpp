@@ -204,10 +204,11 @@ void CDownloadWindow::CreateMenu(QMenuBar& menuBar) {
           &CDownloadWindow::close);
 
   QMenu* settings = menuBar.addMenu(Utf8(kSettingsMenu));
-  connect(AddCommand(*settings, kIdRomLocation, kRomLocation, kRomLocationPrompt),
-          &QAction::triggered, this, &CDownloadWindow::OnRomLocation);
-  connect(AddCommand(*settings, kIdPortSettings, kPortSettings, kPortSettingsPrompt),
-          &QAction::triggered, this, &CDownloadWindow::OnPortSettings);
+  m_pRomLocationAction = AddCommand(*settings, kIdRomLocation, kRomLocation, kRomLocationPrompt);
+  connect(m_pRomLocationAction, &QAction::triggered, this, &CDownloadWindow::OnRomLocation);
+  m_pPortSettingsAction =
+      AddCommand(*settings, kIdPortSettings, kPortSettings, kPortSettingsPrompt);
+  connect(m_pPortSettingsAction, &QAction::triggered, this, &CDownloadWindow::OnPortSettings);
 
   QMenu* info = menuBar.addMenu(Utf8(kInfoMenu));
   connect(AddCommand(*info, kIdAppAbout, kAppAbout, kNoPrompt), &QAction::triggered, this,
@@ -304,7 +305,11 @@ void CDownloadWindow::SessionProgress(std::string_view /*peer*/, std::string_vie
 }
 
 void CDownloadWindow::EnableControls(bool bEnable) {
+  // Changing the port or the ROM folder ends the running transfer; the menu
+  // must not do behind the buttons' back what they refuse.
   m_pPortSettingsButton->setEnabled(bEnable);
+  m_pPortSettingsAction->setEnabled(bEnable);
+  m_pRomLocationAction->setEnabled(bEnable);
   // Without a serial port there is nothing to send the download trigger to.
   m_pDownloadButton->setEnabled(bEnable &&
                                 !(m_pCore != nullptr && m_pCore->m_Config.m_bNoSerialPort));
@@ -342,6 +347,7 @@ void CDownloadWindow::MessageBox(std::string_view text) {
   if (m_pCore != nullptr && text == kTextConfigMissing) {
     box.setInformativeText(Utf8(wnd::kConfigLookedFor) +
                            QFile::decodeName(QByteArray::fromStdString(m_pCore->m_strConfigPath)));
+    KeepDetailLinesWhole(box);
   }
   box.exec();
 }

@@ -115,5 +115,9 @@ class CDownloadWindow : public QDialog,
   QStatusBar* m_pStatusBar = nullptr;
   QMenuBar* m_pMenuBar = nullptr;
   QAction* m_pAboutBoxAction = nullptr;  // "Tarvix 정보(&A)..."
+  // The 설정 menu's items do what the two setting buttons do, so they are
+  // disabled with them while a transfer runs.
+  QAction* m_pRomLocationAction = nullptr;
+  QAction* m_pPortSettingsAction = nullptr;
   AdapterFolders m_AdapterFolders;
 };

@@ -242,8 +242,10 @@ std::optional<std::string> Normalise(CLI::App& app, const std::vector<std::strin
       return "option '" + name + "' needs a value";
     }
     if (value.empty()) {
-      words.emplace_back();
+      // In this order, so that once reversed the library meets the name first
+      // and takes the empty word after it as the value.
       words.push_back(name);
+      words.emplace_back();
     } else {
       words.push_back(name + "=" + value);
     }

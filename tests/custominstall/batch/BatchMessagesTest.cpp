@@ -123,7 +123,8 @@ TEST(BatchRefusals, FileNamesHoldOnlyWhatAnInfLineReadsAsAFileName) {
       const BatchResult r = RunWith(
           {"--batch", "--output", temp.Dir() + "pkg", option, c.value, "--code-page", "949"});
       EXPECT_EQ(r.exitCode, 2);
-      EXPECT_EQ(r.err, std::string(option) + ": " + c.message + "\n");
+      EXPECT_EQ(r.err,
+                std::string(option) + ": " + c.message + "\n" + std::string(kTryHelpText) + "\n");
       EXPECT_EQ(r.out, "");
       EXPECT_TRUE(FileNames(temp.Path()).empty());
     }
@@ -137,7 +138,8 @@ TEST(BatchRefusals, ADoubleQuoteInANameOfTheInfStringsExitsTwo) {
     const BatchResult r =
         RunWith({"--batch", "--output", temp.Dir() + "pkg", option, "Foo \"Bar\""});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, std::string(option) + ": " + std::string(kQuoteText) + "\n");
+    EXPECT_EQ(r.err, std::string(option) + ": " + std::string(kQuoteText) + "\n" +
+                         std::string(kTryHelpText) + "\n");
     EXPECT_TRUE(FileNames(temp.Path()).empty());
   }
 }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 #include <functional>
@@ -44,7 +45,15 @@ struct SeenBox {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QMessageBox::StandardButtons buttons;
   QWidget* owner = nullptr;
+  bool detailOnOneLine = false;
 };
+
+// Whether the box's detail line fits its label unbroken.
+bool DetailOnOneLine(const QMessageBox& box) {
+  const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+  return label != nullptr &&
+         label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(label->text());
+}
 
 // Shows one message through CQtMessageBox, answering with the given button.
 MessageResult ShowAndAnswer(IMessageBox& box, std::string_view caption, MessageIcon icon,
@@ -52,8 +61,9 @@ MessageResult ShowAndAnswer(IMessageBox& box, std::string_view caption, MessageI
                             SeenBox& seen, std::string_view detail = {}) {
   WhenModalOpens([&seen, answer](QWidget* modal) {
     auto* shown = qobject_cast<QMessageBox*>(modal);
-    seen = {shown->windowTitle(),     shown->text(),        shown->informativeText(), shown->icon(),
-            shown->standardButtons(), shown->parentWidget()};
+    seen = {
+        shown->windowTitle(),     shown->text(),         shown->informativeText(), shown->icon(),
+        shown->standardButtons(), shown->parentWidget(), DetailOnOneLine(*shown)};
     shown->button(answer)->click();
   });
   return box.Show("Some text", caption, icon, buttons, owned, detail);
@@ -83,6 +93,13 @@ TEST(QtMessageBox, ShowsCaptionIconButtonsAndOwnerAsAsked) {
   EXPECT_EQ(ShowAndAnswer(box, "VB7350CustomInstall", MessageIcon::Question, MessageButtons::YesNo,
                           true, QMessageBox::Yes, seen),
             MessageResult::Yes);
+
+  // A folder under a short message stays on one line, not broken at a '/'.
+  const std::string folder = "Folder: /home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/";
+  ShowAndAnswer(box, "", MessageIcon::None, MessageButtons::Ok, true, QMessageBox::Ok, seen,
+                folder);
+  EXPECT_EQ(seen.detail, QString::fromStdString(folder));
+  EXPECT_TRUE(seen.detailOnOneLine);
 
   // A writer's box: no owner, no caption given, the stop icon.
   EXPECT_EQ(ShowAndAnswer(box, "", MessageIcon::Stop, MessageButtons::Ok, false, QMessageBox::Ok,

@@ -130,9 +130,11 @@ class DownloadWindowTest : public ::testing::Test {
   QProgressBar& Progress() const { return *Control<QProgressBar>(*m_pWindow, 1013); }
 
   std::vector<bool> ButtonsEnabled() const {
+    // The 설정 menu's items go with the buttons that do the same.
     return {Control<QPushButton>(*m_pWindow, 1005)->isEnabled(),
             Control<QPushButton>(*m_pWindow, 3)->isEnabled(),
-            Control<QPushButton>(*m_pWindow, 1008)->isEnabled()};
+            Control<QPushButton>(*m_pWindow, 1008)->isEnabled(), Command(32779)->isEnabled(),
+            Command(32777)->isEnabled()};
   }
 
   QAction* Command(int id) const { return m_pWindow->findChild<QAction*>(QString::number(id)); }
@@ -143,8 +145,8 @@ class DownloadWindowTest : public ::testing::Test {
   std::unique_ptr<CDownloadDlg> m_pCore;
 };
 
-const std::vector<bool> kAllEnabled = {true, true, true};
-const std::vector<bool> kAllDisabled = {false, false, false};
+const std::vector<bool> kAllEnabled = {true, true, true, true, true};
+const std::vector<bool> kAllDisabled = {false, false, false, false, false};
 
 }  // namespace
 
@@ -283,13 +285,19 @@ TEST_F(DownloadWindowTest, AFailedPortExplainsItselfOnItsLineAndOnDownload) {
 
 TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens) {
   QString shown;
-  qttest::WhenModal([&shown](QWidget* modal) {
+  bool pathOnOneLine = false;
+  qttest::WhenModal([&shown, &pathOnOneLine](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
     shown = box->text() + "|" + box->informativeText();
+    // The path is not broken at a '/' under the short message.
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    pathOnOneLine = label != nullptr && label->contentsRect().width() >=
+                                            label->fontMetrics().horizontalAdvance(label->text());
     box->button(QMessageBox::Ok)->click();
   });
   EXPECT_FALSE(Start());
+  EXPECT_TRUE(pathOnOneLine);
   EXPECT_EQ(shown, U("환경 파일이 존재하지 않습니다.|찾은 위치: ") +
                        QString::fromStdString((m_Dir.Path() / "Romvale.cfg").string()));
   EXPECT_TRUE(m_pWindow->isVisible());

@@ -513,6 +513,10 @@ TEST(SimCommandLine, MistakesInTheSharedWording) {
       {{"--repeat", "1.5"}, "--repeat: '1.5' must be a whole number from 1 to 1000000"},
       {{"--done-block=x"}, "--done-block: 'x' must be a whole number from 0 to 65535"},
       {{"--pty=yes"}, "--pty: takes no value"},
+      // An empty value is that option's value and takes no word after it.
+      {{"--tcp="}, "--tcp: '' is not HOST:PORT"},
+      {{"--modem-init", "", "--expect="},
+       "--expect FILE is needed (the local copy of what the loader sends), or --missing"},
       {{"stray"}, "unexpected argument 'stray'"},
       {{"--", "--help"}, "unexpected argument '--help'"},
   };
