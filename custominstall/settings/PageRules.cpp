@@ -48,6 +48,13 @@ std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings) {
       return FieldProblem{field, std::move(*problem)};
     }
   }
+  // The INF prefix is always followed by more letters ("bus.inf"); the uninstall file
+  // name is followed by ".exe", so "CON" would name the console.
+  if (NamesWindowsDevice(settings.UninstallFileName)) {
+    return FieldProblem{
+        &PackageSettings::UninstallFileName,
+        std::string(kDeviceFileNameText) + "; found '" + settings.UninstallFileName + "'."};
+  }
   // The long name is the provider inside quoted INF strings; the short name is in no file.
   if (auto quote =
           FirstFailing(settings, {&PackageSettings::LongName}, IsInfQuotedText, kQuoteInNameText)) {

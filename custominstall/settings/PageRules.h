@@ -15,7 +15,8 @@ struct FieldProblem {
 };
 
 /// Names page: no blank; the uninstall file name and the INF prefix can be written as
-/// file names in an INF line (InfFileNameProblem); the long name holds no double quote
+/// file names in an INF line (InfFileNameProblem), and the uninstall file name names no
+/// Windows device (NamesWindowsDevice); the long name holds no double quote
 /// and no Ctrl+Z.
 std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings);
 
