@@ -90,8 +90,21 @@ std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings) {
 }
 
 std::optional<FieldProblem> CheckOptionsPage(const PackageSettings& settings) {
-  return FirstFailing(settings, {&PackageSettings::TargetDirectory}, IsValidDirectory,
-                      kInvalidDirectoryText);
+  if (auto invalid = FirstFailing(settings, {&PackageSettings::TargetDirectory}, IsValidDirectory,
+                                  kInvalidDirectoryText)) {
+    return invalid;
+  }
+  // Windows refuses control characters in a path: the preinstaller could not make it.
+  std::string_view rest = settings.TargetDirectory;
+  while (!rest.empty()) {
+    const TextCharacter character = TakeCharacter(rest);
+    if (character.codePoint && *character.codePoint < 0x20) {
+      return FieldProblem{
+          &PackageSettings::TargetDirectory,
+          std::string(kControlInDirectoryText) + "; found " + DescribeCharacter(character) + "."};
+    }
+  }
+  return std::nullopt;
 }
 
 namespace {

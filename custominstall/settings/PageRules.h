@@ -27,7 +27,8 @@ std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings
 /// check, so an empty ID is reported as a blank.
 std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings);
 
-/// Options page: the target directory follows the Windows rule for paths.
+/// Options page: the target directory follows the Windows rule for paths and holds no
+/// control character.
 std::optional<FieldProblem> CheckOptionsPage(const PackageSettings& settings);
 
 /// The way to choose a code page, as each front end names it, for the message about

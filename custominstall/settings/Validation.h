@@ -87,6 +87,10 @@ inline constexpr std::string_view kHexPrefixText =
 inline constexpr std::string_view kQuoteInNameText = "Names cannot contain a double quote (\").";
 inline constexpr std::string_view kEndOfFileInNameText =
     "Names cannot contain Ctrl+Z (U+001A): an INF file ends there.";
+/// A target directory holding a tab, Ctrl+Z or another control character, which no
+/// Windows path can hold; the message goes on with the character found.
+inline constexpr std::string_view kControlInDirectoryText =
+    "Directory cannot contain control characters";
 /// The output-folder message, listing the characters of IsValidOutputDirectory.
 inline constexpr std::string_view kInvalidOutputDirectoryText =
     "Directory cannot contain: \\ : * ? \" < > |";
