@@ -105,7 +105,8 @@ std::string BatchUsage() {
       "defaults; the checks and limits are those of the wizard's pages; --opt=VALUE\n"
       "works too, and -- ends the options. The uninstall file name and the INF prefix\n"
       "hold printable ASCII without \\ / : * ? \" < > | ; , = [ ] % or a space at\n"
-      "either end; the other names hold no \" and, without --code-page, ASCII only.\n"
+      "either end, and the uninstall file name is no Windows device name (CON, NUL,\n"
+      "COM1, ...); the other names hold no \" and, without --code-page, ASCII only.\n"
       "\n";
   for (const BatchOption& option : kOptions) {
     std::string left = "  " + std::string(option.name);

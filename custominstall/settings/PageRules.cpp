@@ -48,6 +48,13 @@ std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings) {
       return FieldProblem{field, std::move(*problem)};
     }
   }
+  // The INF prefix is always followed by more letters ("bus.inf"); the uninstall file
+  // name is followed by ".exe", so "CON" would name the console.
+  if (NamesWindowsDevice(settings.UninstallFileName)) {
+    return FieldProblem{
+        &PackageSettings::UninstallFileName,
+        std::string(kDeviceFileNameText) + "; found '" + settings.UninstallFileName + "'."};
+  }
   // The long name is the provider inside quoted INF strings; the short name is in no file.
   if (auto quote =
           FirstFailing(settings, {&PackageSettings::LongName}, IsInfQuotedText, kQuoteInNameText)) {
@@ -83,8 +90,21 @@ std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings) {
 }
 
 std::optional<FieldProblem> CheckOptionsPage(const PackageSettings& settings) {
-  return FirstFailing(settings, {&PackageSettings::TargetDirectory}, IsValidDirectory,
-                      kInvalidDirectoryText);
+  if (auto invalid = FirstFailing(settings, {&PackageSettings::TargetDirectory}, IsValidDirectory,
+                                  kInvalidDirectoryText)) {
+    return invalid;
+  }
+  // Windows refuses control characters in a path: the preinstaller could not make it.
+  std::string_view rest = settings.TargetDirectory;
+  while (!rest.empty()) {
+    const TextCharacter character = TakeCharacter(rest);
+    if (character.codePoint && *character.codePoint < 0x20) {
+      return FieldProblem{
+          &PackageSettings::TargetDirectory,
+          std::string(kControlInDirectoryText) + "; found " + DescribeCharacter(character) + "."};
+    }
+  }
+  return std::nullopt;
 }
 
 namespace {

@@ -15,7 +15,8 @@ struct FieldProblem {
 };
 
 /// Names page: no blank; the uninstall file name and the INF prefix can be written as
-/// file names in an INF line (InfFileNameProblem); the long name holds no double quote
+/// file names in an INF line (InfFileNameProblem), and the uninstall file name names no
+/// Windows device (NamesWindowsDevice); the long name holds no double quote
 /// and no Ctrl+Z.
 std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings);
 
@@ -26,7 +27,8 @@ std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings
 /// check, so an empty ID is reported as a blank.
 std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings);
 
-/// Options page: the target directory follows the Windows rule for paths.
+/// Options page: the target directory follows the Windows rule for paths and holds no
+/// control character.
 std::optional<FieldProblem> CheckOptionsPage(const PackageSettings& settings);
 
 /// The way to choose a code page, as each front end names it, for the message about

@@ -88,6 +88,21 @@ std::optional<std::string> InfFileNameProblem(std::string_view text) {
   return std::nullopt;
 }
 
+bool NamesWindowsDevice(std::string_view text) {
+  std::string_view stem = text.substr(0, text.find('.'));
+  while (stem.ends_with(' ')) {
+    stem.remove_suffix(1);
+  }
+  const std::string upper = ToUpperAscii(stem);
+  for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (upper == device) {
+      return true;
+    }
+  }
+  const bool numbered = upper.size() == 4 && upper[3] >= '0' && upper[3] <= '9';
+  return numbered && (upper.starts_with("COM") || upper.starts_with("LPT"));
+}
+
 bool HasHexPrefix(std::string_view text) {
   return text.starts_with("0x") || text.starts_with("0X");
 }

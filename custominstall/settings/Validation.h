@@ -31,6 +31,11 @@ bool IsWindowsFileName(std::string_view text);
 /// Windows code page. The message names the first character that fails.
 std::optional<std::string> InfFileNameProblem(std::string_view text);
 
+/// True when Windows takes a file whose name starts with the text for a device: the part
+/// before the first dot, without trailing spaces, is CON, PRN, AUX, NUL, COM0-COM9 or
+/// LPT0-LPT9 in any case ("nul.x" too). Such a file cannot be made or copied on Windows.
+bool NamesWindowsDevice(std::string_view text);
+
 /// True when the text starts with "0x" or "0X", as a C programmer writes hexadecimal.
 bool HasHexPrefix(std::string_view text);
 
@@ -70,6 +75,11 @@ inline constexpr std::string_view kFileNameAsciiText =
     "File names can hold printable ASCII characters only";
 inline constexpr std::string_view kFileNameEdgeSpaceText =
     "File names cannot begin or end with a space; an INF file drops it.";
+/// The uninstall file name, whose files (name.exe, name.u98, ...) Windows would open as
+/// a device; the message goes on with the name found.
+inline constexpr std::string_view kDeviceFileNameText =
+    "File names cannot begin with a name Windows keeps for a device (CON, PRN, AUX, NUL, "
+    "COM0-COM9, LPT0-LPT9)";
 /// A VID or PID typed the way C writes hexadecimal.
 inline constexpr std::string_view kHexPrefixText =
     "Leave out the 0x: type the hexadecimal digits only, e.g. 3E7A.";
@@ -77,6 +87,10 @@ inline constexpr std::string_view kHexPrefixText =
 inline constexpr std::string_view kQuoteInNameText = "Names cannot contain a double quote (\").";
 inline constexpr std::string_view kEndOfFileInNameText =
     "Names cannot contain Ctrl+Z (U+001A): an INF file ends there.";
+/// A target directory holding a tab, Ctrl+Z or another control character, which no
+/// Windows path can hold; the message goes on with the character found.
+inline constexpr std::string_view kControlInDirectoryText =
+    "Directory cannot contain control characters";
 /// The output-folder message, listing the characters of IsValidOutputDirectory.
 inline constexpr std::string_view kInvalidOutputDirectoryText =
     "Directory cannot contain: \\ : * ? \" < > |";

@@ -131,6 +131,20 @@ TEST(BatchRefusals, FileNamesHoldOnlyWhatAnInfLineReadsAsAFileName) {
   }
 }
 
+TEST(BatchRefusals, AnUninstallFileNameThatWindowsKeepsForADeviceExitsTwo) {
+  CTempDir temp;
+  const BatchResult r =
+      RunWith({"--batch", "--output", temp.Dir() + "pkg", "--uninstall-file-name", "Com1"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err,
+            "--uninstall-file-name: File names cannot begin with a name Windows keeps for "
+            "a device (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9); found 'Com1'.\n");
+  EXPECT_TRUE(FileNames(temp.Path()).empty());
+  // As an INF prefix the same letters begin longer names ("Com1bus.inf").
+  EXPECT_EQ(RunWith({"--batch", "--output", temp.Dir() + "pkg", "--inf-prefix", "Com1"}).exitCode,
+            0);
+}
+
 TEST(BatchRefusals, ADoubleQuoteInANameOfTheInfStringsExitsTwo) {
   for (const char* option : {"--long-name", "--com-device-name", "--usb-device-name"}) {
     SCOPED_TRACE(option);

@@ -152,6 +152,8 @@ TEST(RunBatch, BadValuesAreRefusedWithThePagesTextsAndNothingIsWritten) {
        "--long-name: takes at most 255 characters; got 256."},
       {{"--target-directory", "C:drivers"},
        "--target-directory: Directory cannot contain: / : * ? \" < > |"},
+      {{"--target-directory", "C:\\a\tb"},
+       "--target-directory: Directory cannot contain control characters; found U+0009."},
       {{"--inf-prefix", "abcde"}, "--inf-prefix: takes at most 4 characters; got 5."},
       {{"--uninstall-file-name", "123456789"},
        "--uninstall-file-name: takes at most 8 characters; got 9."},

@@ -77,6 +77,17 @@ TEST(IsWindowsFileName, RefusesWhatWindowsRefusesInANameAndNothingElse) {
   EXPECT_TRUE(IsWindowsFileName(""));  // emptiness is the blanks check's job
 }
 
+TEST(NamesWindowsDevice, TheStemBeforeTheFirstDotInAnyCase) {
+  for (const char* device : {"CON", "con", "Prn", "aux", "NUL", "nul.x", "NUL .a", "COM1", "com9",
+                             "COM0", "lpt1", "LPT9.u"}) {
+    EXPECT_TRUE(NamesWindowsDevice(device)) << device;
+  }
+  for (const char* name : {"vornun", "CONS", "ACON", "COM", "COM10", "LPT", "LPTA", "COMA", "",
+                           ".CON", "x.CON", "NU L"}) {
+    EXPECT_FALSE(NamesWindowsDevice(name)) << name;
+  }
+}
+
 TEST(IsInfQuotedText, RefusesOnlyTheDoubleQuote) {
   EXPECT_FALSE(IsInfQuotedText("Foo \"Bar\""));
   EXPECT_FALSE(IsInfQuotedText("\""));

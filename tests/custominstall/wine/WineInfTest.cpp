@@ -376,6 +376,11 @@ TEST(WinePackages, EveryInfReadsBackAsGiven) {
   specials.given.LongName = "  100% ; , = [x] & ' # ! ";
   specials.given.ComDeviceName = "[COM] %11% 50%% ; a,b=c & ' # !";
   specials.given.UsbDeviceName = " USB ; , = [ ] & ' # ! % ";
+  // A backslash at the end of a value would join the next line if it stood outside quotes.
+  PackageCase backslashes{"backslashes and tabs", {}, {}};
+  backslashes.given.LongName = "ends in a backslash \\";
+  backslashes.given.ComDeviceName = "tab\there %\\";
+  backslashes.given.UsbDeviceName = "\\";
   PackageCase files{"ordinary file names", {}, {}};
   files.given.InfPrefix = "A-_(";
   files.given.UninstallFileName = "u n&'(1)";
@@ -384,7 +389,7 @@ TEST(WinePackages, EveryInfReadsBackAsGiven) {
   korean.given.LongName = "\xed\x95\x9c\xea\xb5\xad \xec\xa0\x84\xec\x9e\x90";  // 한국 전자
   korean.given.ComDeviceName = "\xed\x8f\xac\xed\x8a\xb8 %1%";                  // 포트 %1%
   korean.given.UsbDeviceName = "\xeb\xb3\xb5\xed\x95\xa9 \xec\x9e\xa5\xec\xb9\x98";  // 복합 장치
-  const PackageCase cases[] = {{"defaults", {}, {}}, specials, files, korean};
+  const PackageCase cases[] = {{"defaults", {}, {}}, specials, backslashes, files, korean};
 
   InfChecker checker;
   const std::optional<std::vector<std::string>> hello = checker.Ask("");
