@@ -138,7 +138,8 @@ TEST(BatchRefusals, AnUninstallFileNameThatWindowsKeepsForADeviceExitsTwo) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err,
             "--uninstall-file-name: File names cannot begin with a name Windows keeps for "
-            "a device (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9); found 'Com1'.\n");
+            "a device (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9); found 'Com1'.\n"
+            "Try 'VB7350CustomInstall --help'.\n");
   EXPECT_TRUE(FileNames(temp.Path()).empty());
   // As an INF prefix the same letters begin longer names ("Com1bus.inf").
   EXPECT_EQ(RunWith({"--batch", "--output", temp.Dir() + "pkg", "--inf-prefix", "Com1"}).exitCode,
