@@ -87,7 +87,8 @@ void Continue(Download& d, std::span<const std::uint8_t> frame) {
     return;
   }
   const std::int64_t offset = std::int64_t{d.packetNo} * d.blockSize;
-  const auto len = static_cast<std::size_t>(std::min<std::int64_t>(d.fileSize - offset, d.blockSize));
+  const auto len =
+      static_cast<std::size_t>(std::min<std::int64_t>(d.fileSize - offset, d.blockSize));
   d.out.resize(len + kDataFrameOverhead);
   if (::pread(d.file, d.out.data() + kDataOffset, len, offset) != static_cast<ssize_t>(len)) {
     std::memset(d.out.data() + kDataOffset, 0, len);
@@ -139,7 +140,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < n; ++i) {
       auto* d = static_cast<Download*>(events[static_cast<std::size_t>(i)].data.ptr);
       if (d == nullptr) {
-        for (int fd; (fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+        for (int fd;
+             (fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
           auto owned = std::make_unique<Download>();
           owned->fd = fd;
           epoll_event ev{};
