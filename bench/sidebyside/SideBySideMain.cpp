@@ -41,6 +41,9 @@ constexpr const char* kUsage =
     "  --size BYTES     size of the file (default 65536)\n"
     "  --tarvix PATH    Tarvix to run (default: the one built beside this program)\n"
     "  --tftpd PATH     in.tftpd to run (default /usr/sbin/in.tftpd)\n"
+    "  --floor PATH     the minimal BLL server measured as the floor of CPU per\n"
+    "                   block: one read, one pread, one send (default: the one\n"
+    "                   built beside this program; \"\" = not measured)\n"
     "  --perf PATH      perf, which counts each server's CPU with every process it\n"
     "                   forks (default /usr/bin/perf; \"\" = machine figure only)\n"
     "  --help           this text\n";
@@ -51,6 +54,7 @@ struct Options {
   std::size_t size = 65536;
   std::string tarvix = TARVIX_EXE;
   std::string tftpd = "/usr/sbin/in.tftpd";
+  std::string floor = FLOOR_EXE;
   std::string perf = "/usr/bin/perf";
 };
 
@@ -83,6 +87,8 @@ std::optional<Options> ParseArgs(int argc, char** argv, bool& help) {
         options.tarvix = value;
       } else if (arg == "--tftpd") {
         options.tftpd = value;
+      } else if (arg == "--floor") {
+        options.floor = value;
       } else if (arg == "--perf") {
         options.perf = value;
       } else {
@@ -175,7 +181,9 @@ int main(int argc, char** argv) {
     ::setrlimit(RLIMIT_NOFILE, &limit);
   }
 
-  for (const std::string& exe : {options->tftpd, options->tarvix}) {
+  std::vector<std::string> programs = {options->tftpd, options->tarvix};
+  if (!options->floor.empty()) programs.push_back(options->floor);
+  for (const std::string& exe : programs) {
     if (::access(exe.c_str(), X_OK) != 0) {
       std::cerr << "tarvix_vs_tftpd: cannot run " << exe
                 << " (scripts/setup installs tftpd-hpa; see --help)\n";
@@ -207,6 +215,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> tftpArgs = {"-L", "-a", "127.0.0.1:" + std::to_string(tftpPort)};
   if (root) tftpArgs.insert(tftpArgs.end(), {"-u", "root", "-s", dir.string()});
   const std::vector<std::string> tarvixArgs = {"--headless", "--tcp-port", std::to_string(tcpPort)};
+  const std::vector<std::string> floorArgs = {std::to_string(tcpPort), dir.string()};
   const DownloadTarget tftpTarget{Loopback(tftpPort), root ? fileName : (dir / fileName).string(),
                                   image, 256};
   const DownloadTarget bllTarget{Loopback(tcpPort), fileName, image, 256};
@@ -244,7 +253,10 @@ int main(int argc, char** argv) {
     const auto b =
         t ? measure(options->tarvix, tarvixArgs, "tarvix", MakeBllClient, bllTarget, clients)
           : std::nullopt;
-    if (!t || !b) {
+    const auto f = b && !options->floor.empty() ? measure(options->floor, floorArgs, "floor",
+                                                          MakeBllClient, bllTarget, clients)
+                                                : std::nullopt;
+    if (!t || !b || (!options->floor.empty() && !f)) {
       status = 1;
       break;
     }
@@ -252,7 +264,9 @@ int main(int argc, char** argv) {
     std::cout << (first ? "" : ",\n") << "    {\"clients\": " << clients
               << ", \"tarvix_over_tftpd\": " << ratio
               << ",\n     \"tftpd\": " << Json("tftpd-hpa", *t)
-              << ",\n     \"tarvix\": " << Json("Tarvix", *b) << "}" << std::flush;
+              << ",\n     \"tarvix\": " << Json("Tarvix", *b);
+    if (f) std::cout << ",\n     \"floor\": " << Json("bll_floor_server", *f);
+    std::cout << "}" << std::flush;
     first = false;
     ++runsDone;
     fasterEverywhere = fasterEverywhere && ratio >= 1.0;
@@ -270,6 +284,7 @@ int main(int argc, char** argv) {
       memoryWithinGoal = memoryWithinGoal && b->serverPeakRssKb < kGoalMemoryKb;
     }
     if (t->failed + t->mismatched + b->failed + b->mismatched > 0) status = 1;
+    if (f && f->failed + f->mismatched > 0) status = 1;
   }
   std::cout << "\n  ],\n  \"goals\": {\"tarvix_at_least_tftpd_at_every_count\": " << std::boolalpha
             << (runsDone > 0 && fasterEverywhere)

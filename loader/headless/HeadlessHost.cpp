@@ -148,8 +148,11 @@ void CHeadlessHost::SessionProgress(std::string_view peer, std::string_view file
     PrintSession(peer, file, step);
     return;
   }
-  const auto [it, inserted] =
-      m_sessionBars.try_emplace(std::string(peer), SessionBar{ProgressThrottle(false), 0});
+  // Found without building a key: this runs for every block of every connection.
+  auto it = m_sessionBars.find(peer);
+  if (it == m_sessionBars.end()) {
+    it = m_sessionBars.emplace(std::string(peer), SessionBar{ProgressThrottle(false), 0}).first;
+  }
   SessionBar& bar = it->second;
   const int oldPos = bar.pos;
   bar.pos = nPos;

@@ -13,6 +13,8 @@
 #include "headless/DownloadTally.h"
 #include "headless/ProgressThrottle.h"
 
+#include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -79,7 +81,14 @@ class CHeadlessHost : public IDownloadView,
   std::string m_strShownStatus;
   CProgressState m_Progress;
   ProgressThrottle m_throttle;
-  std::unordered_map<std::string, SessionBar> m_sessionBars;  // by peer
-  std::vector<std::string> m_endedLines;                      // held back done:/failed: lines
+  /// Looked up by a peer's name as it is passed, without copying it into a string.
+  struct PeerHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view peer) const noexcept {
+      return std::hash<std::string_view>{}(peer);
+    }
+  };
+  std::unordered_map<std::string, SessionBar, PeerHash, std::equal_to<>> m_sessionBars;  // by peer
+  std::vector<std::string> m_endedLines;  // held back done:/failed: lines
   DownloadTally m_tally;
 };

@@ -27,6 +27,7 @@
 #include <vector>
 
 namespace {
+constexpr const char* kNoGlibVariable = "QT_NO_GLIB";
 
 constexpr int kBadCommandLine = 2;
 constexpr int kCannotServe = 1;
@@ -123,7 +124,13 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
     std::cerr << "error: cannot watch for SIGINT/SIGTERM/SIGHUP\n";
     return 1;
   }
+  // One loop serves every connection: Qt's own poll loop costs less per turn
+  // than the GLib main loop, and nothing headless needs GLib. Children do not
+  // inherit the choice; a value the user set stays as it is.
+  const bool bChooseLoop = !qEnvironmentVariableIsSet(kNoGlibVariable);
+  if (bChooseLoop) qputenv(kNoGlibVariable, "1");
   QCoreApplication app(argc, argv);
+  if (bChooseLoop) qunsetenv(kNoGlibVariable);
 
   // Every line from here on goes through queues that never make us wait.
   ConsoleQueue outQueue(STDOUT_FILENO);
