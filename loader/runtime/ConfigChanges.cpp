@@ -66,9 +66,12 @@ std::vector<std::string> DescribeConfigChanges(const LoaderConfig& a, const Load
 bool SerialSettingsDiffer(const LoaderConfig& a, const LoaderConfig& b) {
   if (a.m_bNoSerialPort != b.m_bNoSerialPort) return true;
   if (a.m_bNoSerialPort) return false;  // no port either way
+  // The reader takes its dispatch rule when the port opens, so a new rule means a reopen.
   return a.m_nPort != b.m_nPort || Device(a) != Device(b) || a.m_nCommType != b.m_nCommType ||
          a.m_nBaudIndex != b.m_nBaudIndex ||
-         (a.m_nCommType == COMM_MODEM && a.m_strModemInit != b.m_strModemInit);
+         (a.m_nCommType == COMM_MODEM && a.m_strModemInit != b.m_strModemInit) ||
+         a.m_bFrameDispatch != b.m_bFrameDispatch ||
+         (a.m_bFrameDispatch && a.m_nFrameWaitMs != b.m_nFrameWaitMs);
 }
 
 std::string DescribeSerialPort(const LoaderConfig& cfg) {

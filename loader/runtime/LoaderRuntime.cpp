@@ -312,6 +312,8 @@ void CLoaderRuntime::ReloadConfig() {
   m_CommPort.m_nBaudIndex = cfg.m_nBaudIndex;
   m_CommPort.m_strModemInit = cfg.m_strModemInit;
   m_CommPort.m_PortDevices = cfg.m_PortDevices;
+  m_CommPort.m_bFrameDispatch = cfg.m_bFrameDispatch;
+  m_CommPort.m_nFrameWaitMs = cfg.m_nFrameWaitMs;
   if (cfg.m_bNoSerialPort) {
     dlg.m_strPortReason.clear();
     dlg.m_strPortStatus = kTextNoSerialPort;

@@ -291,6 +291,32 @@ TEST_F(ServiceE2E, SighupReloadsFoldersAndReopensThePortOnlyWhenItChanged) {
   EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
 }
 
+TEST_F(ServiceE2E, SighupChangesTheDispatchRuleOfTheOpenPort) {
+  const std::string cfg = Path("run/Romvale.cfg");
+  WriteConfig(cfg, "PORT=COM1\r\nDISPATCH=FRAME\r\n", m_pPty->SlavePath());
+  Start({"--headless"}, Path("run"));
+  ASSERT_TRUE(m_pProcess->WaitForOut("port:  COM1 : Serial : 115200bps "));
+  termsim::DownloadOptions split = RomOptions("TRM-6.jd0", PutImage("rom", "TRM-6.jd0", 600));
+  split.splitGap = termsim::Millis(40);  // well past the burst rule's pause
+  split.replyTimeout = termsim::Millis(1500);
+  auto r = termsim::RunDownload(*m_pPty, split);
+  EXPECT_TRUE(r.ok) << r.error;
+
+  std::string text = testsupport::ReadFile(cfg);
+  text.replace(text.find("DISPATCH=FRAME"), 14, "DISPATCH=BURST");
+  testsupport::WriteFile(cfg, text);
+  ::kill(m_pProcess->Pid(), SIGHUP);
+  ASSERT_TRUE(m_pProcess->WaitForErr("info: reload: DISPATCH FRAME -> BURST"));
+  ASSERT_TRUE(m_pProcess->WaitForErr("info: serial port COM1 (" + m_pPty->SlavePath() +
+                                     "), 115200 bit/s, RS232 open"));
+  // Whole frames are still answered on the reopened port; halves no longer are.
+  r = termsim::RunDownload(*m_pPty, RomOptions("TRM-6.jd0", Path("rom/TRM-6.jd0")));
+  EXPECT_TRUE(r.ok) << r.error;
+  r = termsim::RunDownload(*m_pPty, split);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+}
+
 TEST_F(ServiceE2E, StopSignalsInARowStillEndCleanly) {
   WriteConfig(Path("run/Romvale.cfg"), "PORT=NONE\r\n", m_pPty->SlavePath());
   Start({"--headless"}, Path("run"));

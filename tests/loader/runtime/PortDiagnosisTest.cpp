@@ -76,6 +76,9 @@ TEST(ConfigChanges, ChangesAreNamedAndOnlySerialOnesReopenThePort) {
   b.m_nCommType = COMM_MODEM;
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   b = a;
+  b.m_bFrameDispatch = !a.m_bFrameDispatch;  // the reader takes its rule at open
+  EXPECT_TRUE(SerialSettingsDiffer(a, b));
+  b = a;
   b.m_bNoSerialPort = true;
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   EXPECT_EQ(DescribeConfigChanges(a, b), (std::vector<std::string>{"PORT COM1 -> NONE"}));
