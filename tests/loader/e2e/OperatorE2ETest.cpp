@@ -3,6 +3,7 @@
 // a metrics scrape read by Prometheus's own checker.
 #include "support/ChildProcess.h"
 #include "support/FreePort.h"
+#include "support/ImagePattern.h"
 #include "support/TempDir.h"
 
 #include "Terminal.h"
@@ -40,11 +41,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string Pattern(std::size_t size, unsigned seed) {
-  std::string data(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + seed) ^ (i >> 8));
-  return data;
-}
+using testsupport::ImagePattern;
 
 termsim::DownloadOptions Bll(const std::string& digits, const std::string& file) {
   termsim::DownloadOptions opt;
@@ -185,7 +182,7 @@ class OperatorE2E : public ::testing::Test {
   std::string Dir() const { return m_dir.Path().string(); }
   std::string Put(const std::string& name, std::size_t size) {
     const std::string path = (m_dir.Path() / "bll" / name).string();
-    testsupport::WriteFile(path, Pattern(size, static_cast<unsigned>(size)));
+    testsupport::WriteFile(path, ImagePattern(size, static_cast<unsigned>(size)));
     return path;
   }
   void Config(const std::string& extra, const std::string& bllDir = "") {

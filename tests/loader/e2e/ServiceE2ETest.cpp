@@ -3,6 +3,7 @@
 // comes back at its configured path, SIGHUP reloads, and stop signals.
 #include "support/ChildProcess.h"
 #include "support/FreePort.h"
+#include "support/ImagePattern.h"
 #include "support/TempDir.h"
 
 #include "Terminal.h"
@@ -31,11 +32,7 @@ namespace fs = std::filesystem;
 namespace {
 using testsupport::FreeTcpPort;
 
-std::string Pattern(std::size_t size, unsigned seed) {
-  std::string data(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + seed) ^ (i >> 8));
-  return data;
-}
+using testsupport::ImagePattern;
 
 termsim::DownloadOptions RomOptions(const std::string& name, const std::string& file) {
   termsim::DownloadOptions opt;
@@ -85,7 +82,7 @@ class ServiceE2E : public ::testing::Test {
 
   std::string PutImage(const std::string& folder, const std::string& name, std::size_t size) {
     const std::string path = Path(folder + "/" + name);
-    testsupport::WriteFile(path, Pattern(size, static_cast<unsigned>(size)));
+    testsupport::WriteFile(path, ImagePattern(size, static_cast<unsigned>(size)));
     return path;
   }
 
