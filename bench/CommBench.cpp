@@ -35,13 +35,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Usage: tarvix_comm_bench [--tcp-port N]   (default 17350)\n");
     return 2;
   }
-  const testsupport::CTempDir temp("tarvix-bench");
+  const testsupport::TempDir temp("tarvix-bench");
   const fs::path dir = temp.Path();
   WriteFile(dir / "TRM-1.jd0", 1024 * 1024);
   WriteFile(dir / "MCA064.bll", 64 * 1024);
 
   std::string error;
-  auto pty = termsim::CPtyTransport::Create(error);
+  auto pty = termsim::PtyTransport::Create(error);
   if (!pty) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
 
   int rc = 0;
   {
-    CChildProcess tarvix(TARVIX_EXE, dir.string(),
-                         {"--headless", "--tcp-port", std::to_string(tcpPort)});
+    ChildProcess tarvix(TARVIX_EXE, dir.string(),
+                        {"--headless", "--tcp-port", std::to_string(tcpPort)});
     if (!tarvix.WaitForOut("port: ", true)) {
       std::fprintf(stderr, "Tarvix did not start\n");
       return 1;

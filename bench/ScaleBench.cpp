@@ -36,7 +36,7 @@ namespace {
 using testsupport::FreeTcpPort;
 
 struct BenchOptions {
-  bool bQuick = false;  // smaller images and no paced runs: a smoke run of the bench itself
+  bool quick = false;  // smaller images and no paced runs: a smoke run of the bench itself
 };
 
 void WriteImage(const fs::path& path, std::size_t size) {
@@ -48,31 +48,31 @@ void WriteImage(const fs::path& path, std::size_t size) {
 }
 
 /// One Tarvix --headless in its own folder, serving dir for ROM and BLL files.
-class CServer {
+class Server {
  public:
-  CServer(const fs::path& dir, const std::string& ptyPath, const std::string& extraKeys)
-      : m_nTcpPort(FreeTcpPort()) {
+  Server(const fs::path& dir, const std::string& ptyPath, const std::string& extraKeys)
+      : m_tcpPort(FreeTcpPort()) {
     std::ofstream(dir / "Romvale.cfg", std::ios::binary)
         << "[Location]\r\nROMFILE=" << dir.string() << "\r\nBLLFILE=" << dir.string()
         << "\r\n[Communication]\r\nPORT=" << (ptyPath.empty() ? "NONE" : "COM1")
         << "\r\nTYPE=RS232\r\nBAUD=115200bps\r\n"
         << extraKeys << "[Ports]\r\nCOM1=" << ptyPath << "\r\n";
-    m_pProcess = std::make_unique<CChildProcess>(
+    m_process = std::make_unique<ChildProcess>(
         TARVIX_EXE, dir.string(),
-        std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
-    m_bStarted = m_pProcess->WaitForOut("port: ", true);
+        std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_tcpPort)});
+    m_started = m_process->WaitForOut("port: ", true);
   }
-  ~CServer() {
-    if (m_pProcess) m_pProcess->Stop(SIGTERM);
+  ~Server() {
+    if (m_process) m_process->Stop(SIGTERM);
   }
-  bool Started() const { return m_bStarted; }
-  std::uint16_t TcpPort() const { return m_nTcpPort; }
-  pid_t Pid() const { return m_pProcess->Pid(); }
+  bool Started() const { return m_started; }
+  std::uint16_t TcpPort() const { return m_tcpPort; }
+  pid_t Pid() const { return m_process->Pid(); }
 
  private:
-  std::uint16_t m_nTcpPort;
-  std::unique_ptr<CChildProcess> m_pProcess;
-  bool m_bStarted = false;
+  std::uint16_t m_tcpPort;
+  std::unique_ptr<ChildProcess> m_process;
+  bool m_started = false;
 };
 
 /// A value of /proc/<pid>/status in kB (VmHWM, VmRSS), or -1.
@@ -110,12 +110,12 @@ std::string JsonString(const std::string& text) {
 
 /// ROM download over a pty with the given DISPATCH value; the median turnaround.
 std::string RomTurnaround(const std::string& dispatch, std::size_t imageSize) {
-  testsupport::CTempDir dir("tarvix-scale");
+  testsupport::TempDir dir("tarvix-scale");
   WriteImage(dir.Path() / "TRM-1.jd0", imageSize);
   std::string error;
-  auto pty = termsim::CPtyTransport::Create(error);
+  auto pty = termsim::PtyTransport::Create(error);
   if (!pty) return "{\"error\": " + JsonString(error) + "}";
-  CServer server(dir.Path(), pty->SlavePath(), "TCPPACE=0\r\nDISPATCH=" + dispatch + "\r\n");
+  Server server(dir.Path(), pty->SlavePath(), "TCPPACE=0\r\nDISPATCH=" + dispatch + "\r\n");
   if (!server.Started()) return "{\"error\": \"Tarvix did not start\"}";
   termsim::DownloadOptions rom;
   rom.family = termsim::Family::Rom;
@@ -132,13 +132,13 @@ std::string RomTurnaround(const std::string& dispatch, std::size_t imageSize) {
 
 /// clients TCP clients at once, each a whole BLL download of its own file.
 std::string ConcurrentClients(int clients, int pace, std::size_t imageSize) {
-  testsupport::CTempDir dir("tarvix-scale");
+  testsupport::TempDir dir("tarvix-scale");
   for (int i = 0; i < clients; ++i) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%03d", i);
     WriteImage(dir.Path() / ("MCA" + std::string(digits) + ".bll"), imageSize);
   }
-  CServer server(dir.Path(), "", "TCPPACE=" + std::to_string(pace) + "\r\nCONCURRENT=1\r\n");
+  Server server(dir.Path(), "", "TCPPACE=" + std::to_string(pace) + "\r\nCONCURRENT=1\r\n");
   if (!server.Started()) return "{\"error\": \"Tarvix did not start\"}";
 
   std::vector<termsim::Result> results(static_cast<std::size_t>(clients));
@@ -194,12 +194,12 @@ std::string ConcurrentClients(int clients, int pace, std::size_t imageSize) {
 
 /// Peak resident memory of Tarvix while it serves a large ROM image over a pty.
 std::string LargeRomMemory(std::size_t imageSize) {
-  testsupport::CTempDir dir("tarvix-scale");
+  testsupport::TempDir dir("tarvix-scale");
   WriteImage(dir.Path() / "TRM-1.jd0", imageSize);
   std::string error;
-  auto pty = termsim::CPtyTransport::Create(error);
+  auto pty = termsim::PtyTransport::Create(error);
   if (!pty) return "{\"error\": " + JsonString(error) + "}";
-  CServer server(dir.Path(), pty->SlavePath(), "TCPPACE=0\r\n");
+  Server server(dir.Path(), pty->SlavePath(), "TCPPACE=0\r\n");
   if (!server.Started()) return "{\"error\": \"Tarvix did not start\"}";
   const long startKb = ProcStatusKb(server.Pid(), "VmRSS");
   termsim::DownloadOptions rom;
@@ -220,8 +220,8 @@ std::string LargeRomMemory(std::size_t imageSize) {
 
 /// Open descriptors of Tarvix before and after many connect/close cycles.
 std::string ConnectCloseCycles(int cycles) {
-  testsupport::CTempDir dir("tarvix-scale");
-  CServer server(dir.Path(), "", "");
+  testsupport::TempDir dir("tarvix-scale");
+  Server server(dir.Path(), "", "");
   if (!server.Started()) return "{\"error\": \"Tarvix did not start\"}";
   const long before = OpenFdCount(server.Pid());
   int failed = 0;
@@ -252,7 +252,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--quick") {
-      options.bQuick = true;
+      options.quick = true;
     } else {
       std::fprintf(stderr,
                    "Usage: tarvix_scale_bench [--quick]\n"
@@ -262,9 +262,9 @@ int main(int argc, char** argv) {
     }
   }
   ::signal(SIGPIPE, SIG_IGN);
-  const std::size_t romSize = options.bQuick ? 64 * 1024 : 1024 * 1024;
-  const std::size_t bllSize = options.bQuick ? 4 * 1024 : 64 * 1024;
-  const std::size_t largeRom = options.bQuick ? 1024 * 1024 : std::size_t{65535} * 2048;
+  const std::size_t romSize = options.quick ? 64 * 1024 : 1024 * 1024;
+  const std::size_t bllSize = options.quick ? 4 * 1024 : 64 * 1024;
+  const std::size_t largeRom = options.quick ? 1024 * 1024 : std::size_t{65535} * 2048;
 
   std::printf("{\n  \"rom_turnaround\": {\n    \"frame\": %s,\n",
               RomTurnaround("FRAME", romSize).c_str());
@@ -272,19 +272,19 @@ int main(int argc, char** argv) {
   std::printf("    \"burst\": %s\n  },\n", RomTurnaround("BURST", romSize).c_str());
   std::fflush(stdout);
   std::printf("  \"concurrent_tcp\": [\n");
-  bool bFirst = true;
+  bool first = true;
   for (int pace : {0, 500}) {
-    if (pace != 0 && options.bQuick) continue;
+    if (pace != 0 && options.quick) continue;
     for (int clients : {1, 10, 100}) {
-      std::printf("%s    %s", bFirst ? "" : ",\n",
+      std::printf("%s    %s", first ? "" : ",\n",
                   ConcurrentClients(clients, pace, bllSize).c_str());
       std::fflush(stdout);
-      bFirst = false;
+      first = false;
     }
   }
   std::printf("\n  ],\n  \"large_rom\": %s,\n", LargeRomMemory(largeRom).c_str());
   std::fflush(stdout);
   std::printf("  \"connect_close\": %s\n}\n",
-              ConnectCloseCycles(options.bQuick ? 500 : 10000).c_str());
+              ConnectCloseCycles(options.quick ? 500 : 10000).c_str());
   return 0;
 }

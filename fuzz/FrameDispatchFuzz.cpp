@@ -1,6 +1,6 @@
 // libFuzzer target of the receive dispatch: the input is decoded into serial
 // bursts, receives on three TCP connections, connection closes, session timer
-// ticks and session blocking, all driven through CDownloadDlg over the test
+// ticks and session blocking, all driven through DownloadEngine over the test
 // fakes and a folder of small images. Nothing crashes, a connection hears only
 // answers to its own receive, and those are whole BLL frames, serial replies are
 // whole frames, and the session state keeps to its named values.
@@ -40,12 +40,12 @@ void Require(bool holds) {
 
 /// The folder every input runs against: Romvale.cfg, a few ROM and BLL images.
 /// Made once; the core only reads it.
-class CImageFolder {
+class ImageFolder {
  public:
-  CImageFolder() {
+  ImageFolder() {
     std::filesystem::create_directories(RomDir());
     std::filesystem::create_directories(BllDir());
-    WriteText(m_Dir.File("Romvale.cfg"), "[Location]\r\nROMFILE=" + RomDir() +
+    WriteText(m_dir.File("Romvale.cfg"), "[Location]\r\nROMFILE=" + RomDir() +
                                              "\r\nBLLFILE=" + BllDir() + "\r\n[Communication]\r\n" +
                                              std::string(kDefaultCommunication));
     WriteFile(RomDir() + "/TRM-5.jd0", ByteVec(5000, 0x5A));
@@ -55,16 +55,16 @@ class CImageFolder {
     WriteFile(BllDir() + "/MCA002.bll", ByteVec(900, 0x45));
     WriteFile(BllDir() + "/SUB001.bll", ByteVec(200, 0x55));
   }
-  std::string Path() const { return m_Dir.Path().string(); }
-  std::string RomDir() const { return m_Dir.File("rom"); }
-  std::string BllDir() const { return m_Dir.File("bll"); }
+  std::string Path() const { return m_dir.Path().string(); }
+  std::string RomDir() const { return m_dir.File("rom"); }
+  std::string BllDir() const { return m_dir.File("bll"); }
 
  private:
-  TempDir m_Dir{"vb7350-fuzz"};
+  TempDir m_dir{"vb7350-fuzz"};
 };
 
-const CImageFolder& Folder() {
-  static const CImageFolder folder;
+const ImageFolder& Folder() {
+  static const ImageFolder folder;
   return folder;
 }
 
@@ -78,29 +78,29 @@ struct World {
   FakePortDialog portDialog;
   FakeLog log;
   FakeClock clock;
-  CDownloadDlg dlg{port,
-                   DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
-                   Folder().Path()};
+  DownloadEngine dlg{port,
+                     DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
+                     Folder().Path()};
   std::array<FakeConnection, kConnections> conns = {
       FakeConnection("10.0.0.1:1"), FakeConnection("10.0.0.2:2"), FakeConnection("10.0.0.3:3")};
 };
 
 /// Reads the input front to back; past its end every byte is zero.
-class CReader {
+class Reader {
  public:
-  CReader(const std::uint8_t* data, std::size_t size) : m_Data(data, size) {}
-  bool AtEnd() const { return m_nPos >= m_Data.size(); }
-  std::uint8_t Byte() { return AtEnd() ? 0 : m_Data[m_nPos++]; }
+  Reader(const std::uint8_t* data, std::size_t size) : m_data(data, size) {}
+  bool AtEnd() const { return m_pos >= m_data.size(); }
+  std::uint8_t Byte() { return AtEnd() ? 0 : m_data[m_pos++]; }
   std::span<const std::uint8_t> Bytes(std::size_t n) {
-    const std::size_t take = std::min(n, m_Data.size() - m_nPos);
-    const auto out = m_Data.subspan(m_nPos, take);
-    m_nPos += take;
+    const std::size_t take = std::min(n, m_data.size() - m_pos);
+    const auto out = m_data.subspan(m_pos, take);
+    m_pos += take;
     return out;
   }
 
  private:
-  std::span<const std::uint8_t> m_Data;
-  std::size_t m_nPos = 0;
+  std::span<const std::uint8_t> m_data;
+  std::size_t m_pos = 0;
 };
 
 bool IsState(int state) {
@@ -108,18 +108,18 @@ bool IsState(int state) {
 }
 
 void RequireState(const World& w) {
-  const CDownloadDlg& dlg = w.dlg;
-  Require(IsState(dlg.m_nRomState) && IsState(dlg.m_nBllState));
-  Require(!(dlg.m_nRomState == kStateActive && dlg.m_nBllState == kStateActive));
-  if (dlg.m_nRomState == kStateActive) Require(dlg.m_pRomFile.Valid());
-  if (dlg.m_nBllState == kStateActive) Require(dlg.m_pBllFile.Valid());
-  if (dlg.TransferRunning()) Require(dlg.m_nPacketNo >= 0 && dlg.m_nPacketNo <= dlg.m_nPacketCount);
+  const DownloadEngine& dlg = w.dlg;
+  Require(IsState(dlg.m_romState) && IsState(dlg.m_bllState));
+  Require(!(dlg.m_romState == kStateActive && dlg.m_bllState == kStateActive));
+  if (dlg.m_romState == kStateActive) Require(dlg.m_romFd.Valid());
+  if (dlg.m_bllState == kStateActive) Require(dlg.m_bllFd.Valid());
+  if (dlg.TransferRunning()) Require(dlg.m_packetNo >= 0 && dlg.m_packetNo <= dlg.m_packetCount);
   // The buttons are disabled exactly while a transfer runs.
-  Require(dlg.m_bControlsEnabled == !dlg.TransferRunning());
-  Require(dlg.m_nChannel == CHANNEL_SERIAL || dlg.m_nChannel == CHANNEL_TCPIP);
+  Require(dlg.m_controlsEnabled == !dlg.TransferRunning());
+  Require(dlg.m_channel == kChannelSerial || dlg.m_channel == kChannelTcp);
   for (const TcpSessionInfo& s : dlg.TcpSessions()) {
-    Require(dlg.m_Config.m_bConcurrent);
-    Require(s.nPercent >= 0 && s.nPercent <= 100);
+    Require(dlg.m_config.m_concurrent);
+    Require(s.percent >= 0 && s.percent <= 100);
   }
 }
 
@@ -152,15 +152,15 @@ void RequireReplies(World& w, int receiver, bool modemText) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  CReader in(data, size);
+  Reader in(data, size);
   World w;
   if (!w.dlg.OnInitDialog()) std::abort();  // the folder holds Romvale.cfg
   const std::uint8_t flags = in.Byte();
-  w.dlg.m_Config.m_bConcurrent = (flags & 1) != 0;
-  w.dlg.m_Config.m_nSessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
+  w.dlg.m_config.m_concurrent = (flags & 1) != 0;
+  w.dlg.m_config.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
   if ((flags & 4) != 0) {
-    w.port.m_nCommType = COMM_MODEM;
-    w.port.m_bConnected = false;
+    w.port.m_commType = kCommModem;
+    w.port.m_connected = false;
   }
   RequireReplies(w, -1, false);
 
@@ -168,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t op = in.Byte();
     const int kind = op & 7;
     int receiver = -1;
-    const bool modemText = w.port.m_nCommType == COMM_MODEM && !w.port.m_bConnected;
+    const bool modemText = w.port.m_commType == kCommModem && !w.port.m_connected;
     if (kind <= 2) {
       const auto burst = in.Bytes(in.Byte());
       w.port.Queue(ByteVec(burst.begin(), burst.end()));

@@ -21,18 +21,18 @@ void Require(bool holds) {
 }
 
 void RequireInRange(const LoaderConfig& cfg) {
-  Require(cfg.m_nPort >= 1 && cfg.m_nPort <= kPortCount);
-  Require(cfg.m_nCommType == COMM_MODEM || cfg.m_nCommType == COMM_RS232);
-  Require(IsRateIndex(cfg.m_nBaudIndex));
-  Require(cfg.m_nTcpPort >= 1);
-  Require(cfg.m_nTcpPace >= 0 && cfg.m_nTcpPace <= kMaxTcpPaceMs);
-  Require(cfg.m_nSessionTimeoutSec >= 0 && cfg.m_nSessionTimeoutSec <= kMaxTimeoutSec);
-  Require(cfg.m_nTcpIdleSec >= 0 && cfg.m_nTcpIdleSec <= kMaxTimeoutSec);
-  Require(cfg.m_nTcpMaxConn >= 1 && cfg.m_nTcpMaxConn <= kMaxTcpMaxConn);
-  Require(cfg.m_nFrameWaitMs >= 0 && cfg.m_nFrameWaitMs <= kMaxFrameWaitMs);
-  Require(cfg.m_szRomTypes.size() <= kMaxRomTypesLength);
-  Require(!cfg.m_strRomDir.empty() && !cfg.m_strBllDir.empty());
-  for (const std::string& device : cfg.m_PortDevices) Require(!device.empty());
+  Require(cfg.m_port >= 1 && cfg.m_port <= kPortCount);
+  Require(cfg.m_commType == kCommModem || cfg.m_commType == kCommRs232);
+  Require(IsRateIndex(cfg.m_baudIndex));
+  Require(cfg.m_tcpPort >= 1);
+  Require(cfg.m_tcpPace >= 0 && cfg.m_tcpPace <= kMaxTcpPaceMs);
+  Require(cfg.m_sessionTimeoutSec >= 0 && cfg.m_sessionTimeoutSec <= kMaxTimeoutSec);
+  Require(cfg.m_tcpIdleSec >= 0 && cfg.m_tcpIdleSec <= kMaxTimeoutSec);
+  Require(cfg.m_tcpMaxConn >= 1 && cfg.m_tcpMaxConn <= kMaxTcpMaxConn);
+  Require(cfg.m_frameWaitMs >= 0 && cfg.m_frameWaitMs <= kMaxFrameWaitMs);
+  Require(cfg.m_romTypes.size() <= kMaxRomTypesLength);
+  Require(!cfg.m_romDir.empty() && !cfg.m_bllDir.empty());
+  for (const std::string& device : cfg.m_portDevices) Require(!device.empty());
 }
 
 void RequireCleanWarnings(const std::vector<std::string>& warnings) {
@@ -48,15 +48,15 @@ void RequireCleanWarnings(const std::vector<std::string>& warnings) {
 /// Everything but the ROM type list, which the save rewrites pair by pair and
 /// so need not read back as it was joined.
 bool SameSettings(const LoaderConfig& a, const LoaderConfig& b) {
-  return a.m_strRomDir == b.m_strRomDir && a.m_strBllDir == b.m_strBllDir &&
-         a.m_bNoSerialPort == b.m_bNoSerialPort && (a.m_bNoSerialPort || a.m_nPort == b.m_nPort) &&
-         a.m_nCommType == b.m_nCommType && a.m_nBaudIndex == b.m_nBaudIndex &&
-         a.m_strModemInit == b.m_strModemInit && a.m_PortDevices == b.m_PortDevices &&
-         a.m_nTcpPace == b.m_nTcpPace && a.m_nTcpPort == b.m_nTcpPort &&
-         a.m_strTcpAddress == b.m_strTcpAddress && a.m_bReconnect == b.m_bReconnect &&
-         a.m_nSessionTimeoutSec == b.m_nSessionTimeoutSec && a.m_nTcpMaxConn == b.m_nTcpMaxConn &&
-         a.m_nTcpIdleSec == b.m_nTcpIdleSec && a.m_bFrameDispatch == b.m_bFrameDispatch &&
-         a.m_nFrameWaitMs == b.m_nFrameWaitMs && a.m_bConcurrent == b.m_bConcurrent;
+  return a.m_romDir == b.m_romDir && a.m_bllDir == b.m_bllDir &&
+         a.m_noSerialPort == b.m_noSerialPort && (a.m_noSerialPort || a.m_port == b.m_port) &&
+         a.m_commType == b.m_commType && a.m_baudIndex == b.m_baudIndex &&
+         a.m_modemInit == b.m_modemInit && a.m_portDevices == b.m_portDevices &&
+         a.m_tcpPace == b.m_tcpPace && a.m_tcpPort == b.m_tcpPort &&
+         a.m_tcpAddress == b.m_tcpAddress && a.m_reconnect == b.m_reconnect &&
+         a.m_sessionTimeoutSec == b.m_sessionTimeoutSec && a.m_tcpMaxConn == b.m_tcpMaxConn &&
+         a.m_tcpIdleSec == b.m_tcpIdleSec && a.m_frameDispatch == b.m_frameDispatch &&
+         a.m_frameWaitMs == b.m_frameWaitMs && a.m_concurrent == b.m_concurrent;
 }
 
 }  // namespace
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LoaderConfig again;
   std::vector<std::string> warningsAgain;
   ParseLoaderConfig(text, kCurDir, again, warningsAgain);
-  Require(SameSettings(cfg, again) && cfg.m_szRomTypes == again.m_szRomTypes);
+  Require(SameSettings(cfg, again) && cfg.m_romTypes == again.m_romTypes);
   Require(warnings == warningsAgain);
 
   std::string saved = text;

@@ -270,7 +270,7 @@ int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ost
     err << kCouldNotCreateDirectoryText << '\n' << error.Describe() << '\n';
     return kBatchGenerationFailed;
   }
-  CStreamMessageBox box(out, err);
+  StreamMessageBox box(out, err);
   const bool generated = GenerateFiles(request.settings, box);
   if (request.printSummary) {
     // The summary ends without a line break, exactly as the summary page holds it.

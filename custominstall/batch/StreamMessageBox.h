@@ -8,14 +8,14 @@
 /// Prints errors and warnings (stop or exclamation icon) to err and every other
 /// message to out, one line each, the detail (path and reason) on the line after.
 /// Nobody can answer, so a question counts as Yes.
-class CStreamMessageBox final : public IMessageBox {
+class StreamMessageBox final : public IMessageBox {
  public:
-  CStreamMessageBox(std::ostream& out, std::ostream& err) : m_Out(out), m_Err(err) {}
+  StreamMessageBox(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
 
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage, std::string_view detail) override;
 
  private:
-  std::ostream& m_Out;
-  std::ostream& m_Err;
+  std::ostream& m_out;
+  std::ostream& m_err;
 };

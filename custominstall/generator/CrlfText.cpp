@@ -18,23 +18,23 @@ CrlfText& CrlfText::Row(std::string_view row) {
     }
     const std::string_view name = row.substr(open + kOpen.size(), close - open - kOpen.size());
     const Placeholder* match = nullptr;
-    for (const Placeholder& value : m_Values) {
+    for (const Placeholder& value : m_values) {
       if (value.name == name) {
         match = &value;
         break;
       }
     }
     if (match == nullptr) {
-      m_strText.append(row.substr(pos, open + kOpen.size() - pos));
+      m_text.append(row.substr(pos, open + kOpen.size() - pos));
       pos = open + kOpen.size();
       continue;
     }
-    m_strText.append(row.substr(pos, open - pos));
-    m_strText.append(match->value);
+    m_text.append(row.substr(pos, open - pos));
+    m_text.append(match->value);
     pos = close + 1;
   }
-  m_strText.append(row.substr(pos));
-  m_strText.append("\r\n");
+  m_text.append(row.substr(pos));
+  m_text.append("\r\n");
   return *this;
 }
 

@@ -26,19 +26,19 @@ static_assert(kDash.size() == 78 && kStar.size() == 78 && kShortStar.size() == 7
 /// verbatim even if it looks like a placeholder itself. An unknown name stays as written.
 class CrlfText {
  public:
-  explicit CrlfText(std::span<const Placeholder> values) : m_Values(values) {}
+  explicit CrlfText(std::span<const Placeholder> values) : m_values(values) {}
 
   CrlfText& Row(std::string_view row);
   CrlfText& Rows(std::span<const std::string_view> rows);
   /// Appends lines that are already finished (another builder's text).
   CrlfText& Append(std::string_view lines) {
-    m_strText.append(lines);
+    m_text.append(lines);
     return *this;
   }
 
-  const std::string& Text() const { return m_strText; }
+  const std::string& Text() const { return m_text; }
 
  private:
-  std::span<const Placeholder> m_Values;
-  std::string m_strText;
+  std::span<const Placeholder> m_values;
+  std::string m_text;
 };

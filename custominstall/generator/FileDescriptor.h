@@ -7,38 +7,38 @@
 
 #include <utility>
 
-class CFileDescriptor {
+class FileDescriptor {
  public:
-  CFileDescriptor() noexcept = default;
-  explicit CFileDescriptor(int fd) noexcept : m_nFd(fd) {}
-  CFileDescriptor(const CFileDescriptor&) = delete;
-  CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-  CFileDescriptor(CFileDescriptor&& other) noexcept : m_nFd(std::exchange(other.m_nFd, -1)) {}
-  CFileDescriptor& operator=(CFileDescriptor&& other) noexcept {
+  FileDescriptor() noexcept = default;
+  explicit FileDescriptor(int fd) noexcept : m_fd(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
     if (this != &other) {
-      Reset(std::exchange(other.m_nFd, -1));
+      Reset(std::exchange(other.m_fd, -1));
     }
     return *this;
   }
-  ~CFileDescriptor() { Reset(); }
+  ~FileDescriptor() { Reset(); }
 
-  int Get() const noexcept { return m_nFd; }
-  bool Valid() const noexcept { return m_nFd >= 0; }
+  int Get() const noexcept { return m_fd; }
+  bool Valid() const noexcept { return m_fd >= 0; }
   /// Closes the held descriptor (if any) and takes fd. close() is not retried on EINTR:
   /// on Linux the descriptor is gone either way.
   void Reset(int fd = -1) noexcept {
     static_cast<void>(Close());
-    m_nFd = fd;
+    m_fd = fd;
   }
   /// Closes the held descriptor; false when close() reported an error.
   bool Close() noexcept {
-    if (m_nFd < 0) {
+    if (m_fd < 0) {
       return true;
     }
-    const int result = ::close(std::exchange(m_nFd, -1));
+    const int result = ::close(std::exchange(m_fd, -1));
     return result == 0;
   }
 
  private:
-  int m_nFd = -1;
+  int m_fd = -1;
 };

@@ -13,5 +13,5 @@ class FolderLock {
   explicit FolderLock(const std::string& folder);
 
  private:
-  CFileDescriptor m_folder;
+  FileDescriptor m_folder;
 };

@@ -21,11 +21,11 @@ std::string DoublePercentSigns(std::string_view text) {
 }
 
 TemplateValues::TemplateValues(const PackageSettings& settings)
-    : m_strUninstallKeyName(settings.UninstallKeyName()),
+    : m_uninstallKeyName(settings.UninstallKeyName()),
       // setupapi turns %% into % and %n% into a folder in a field it reads directly, but
       // inserts a [Strings] value through %key% as it stands: only the direct field doubles.
-      m_strDisplayName(DoublePercentSigns(settings.ComDeviceName)),
-      m_Items{{
+      m_displayName(DoublePercentSigns(settings.ComDeviceName)),
+      m_items{{
           {"UninstallFileName", settings.UninstallFileName},
           {"InfPrefix", settings.InfPrefix},
           {"LongName", settings.LongName},
@@ -34,8 +34,8 @@ TemplateValues::TemplateValues(const PackageSettings& settings)
           {"Vid", settings.Vid},
           {"Pid", settings.Pid},
           {"TargetDirectory", settings.TargetDirectory},
-          {"UninstallKeyName", m_strUninstallKeyName},
-          {"DisplayName", m_strDisplayName},
+          {"UninstallKeyName", m_uninstallKeyName},
+          {"DisplayName", m_displayName},
           {"SetupQuiet", QuietWord(settings.ShowSetupGui)},
           {"UninstallQuiet", QuietWord(settings.ShowUninstallGui)},
       }} {}

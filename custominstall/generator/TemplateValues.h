@@ -21,10 +21,10 @@ class TemplateValues {
   TemplateValues(const TemplateValues&) = delete;
   TemplateValues& operator=(const TemplateValues&) = delete;
 
-  std::span<const Placeholder> All() const { return m_Items; }
+  std::span<const Placeholder> All() const { return m_items; }
 
  private:
-  std::string m_strUninstallKeyName;
-  std::string m_strDisplayName;
-  std::array<Placeholder, 12> m_Items;
+  std::string m_uninstallKeyName;
+  std::string m_displayName;
+  std::array<Placeholder, 12> m_items;
 };

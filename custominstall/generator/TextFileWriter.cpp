@@ -54,19 +54,19 @@ std::string_view FolderOf(std::string_view path) {
 
 // A new file of a name no one else uses, next to the target (so the rename stays on one
 // file system). O_EXCL: never an existing file, never through a symlink.
-CFileDescriptor CreateTemporary(const std::string& path, std::string& tempPath) {
-  static std::atomic<unsigned> s_nCounter{0};
+FileDescriptor CreateTemporary(const std::string& path, std::string& tempPath) {
+  static std::atomic<unsigned> s_counter{0};
   const std::string_view folder = FolderOf(path);
   const std::string_view name = std::string_view(path).substr(folder.size());
   for (int attempt = 0; attempt < 100; ++attempt) {
     tempPath = std::string(folder) + "." + std::string(name) + ".tmp" + std::to_string(::getpid()) +
-               "-" + std::to_string(++s_nCounter);
-    CFileDescriptor fd(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+               "-" + std::to_string(++s_counter);
+    FileDescriptor fd(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.Valid() || errno != EEXIST) {
       return fd;
     }
   }
-  return CFileDescriptor();
+  return FileDescriptor();
 }
 
 WriteResult Fail(WriteResult result, SystemError& error, const std::string& path, int code) {
@@ -82,7 +82,7 @@ WriteResult WriteWholeFile(const std::string& path, std::span<const char> bytes,
     return Fail(WriteResult::OpenFailed, error, path, EACCES);
   }
   std::string tempPath;
-  CFileDescriptor file = CreateTemporary(path, tempPath);
+  FileDescriptor file = CreateTemporary(path, tempPath);
   if (!file.Valid()) {
     return Fail(WriteResult::OpenFailed, error, path, errno);
   }

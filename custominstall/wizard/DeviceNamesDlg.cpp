@@ -5,17 +5,17 @@
 
 #include "settings/Validation.h"
 
-CDeviceNamesDlg::CDeviceNamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
-    : CWizardPageDlg(box, Buttons::BackAndNext, parent), m_Page(std::move(settings)) {
+DeviceNamesDlg::DeviceNamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
+    : WizardPageDlg(box, Buttons::BackAndNext, parent), m_page(std::move(settings)) {
   AddText("COM Device Name:", 53, 14, 240, 9);
-  m_pComDeviceName = AddEdit(kComDeviceNameLimit, 53, 24, 240, 12);
+  m_comDeviceName = AddEdit(kComDeviceNameLimit, 53, 24, 240, 12);
   AddText(
       "Example: \"VB7350 USB to UART Bridge Controller\" (Name appears in Device Manager "
       "under the Ports tab)",
       53, 39, 240, 18);
 
   AddText("USB Device Name:", 53, 80, 240, 9);
-  m_pUsbDeviceName = AddEdit(kUsbDeviceNameLimit, 53, 90, 240, 12);
+  m_usbDeviceName = AddEdit(kUsbDeviceNameLimit, 53, 90, 240, 12);
   AddText(
       "Example: \"VB7350 USB Composite Device\"\n(Name appears in Device Manager under the USB "
       "tab)",
@@ -24,22 +24,22 @@ CDeviceNamesDlg::CDeviceNamesDlg(IMessageBox& box, PackageSettings settings, QWi
   UpdateControls();
 }
 
-void CDeviceNamesDlg::UpdateControls() {
-  m_pComDeviceName->setText(ToQString(m_Page.m_strComDeviceName));
-  m_pUsbDeviceName->setText(ToQString(m_Page.m_strUsbDeviceName));
+void DeviceNamesDlg::UpdateControls() {
+  m_comDeviceName->setText(ToQString(m_page.m_comDeviceName));
+  m_usbDeviceName->setText(ToQString(m_page.m_usbDeviceName));
 }
 
-void CDeviceNamesDlg::UpdateData() {
-  m_Page.m_strComDeviceName = ToBytes(m_pComDeviceName->text());
-  m_Page.m_strUsbDeviceName = ToBytes(m_pUsbDeviceName->text());
+void DeviceNamesDlg::UpdateData() {
+  m_page.m_comDeviceName = ToBytes(m_comDeviceName->text());
+  m_page.m_usbDeviceName = ToBytes(m_usbDeviceName->text());
 }
 
-bool CDeviceNamesDlg::OnNext() {
+bool DeviceNamesDlg::OnNext() {
   UpdateData();
-  return m_Page.OnNext(Box());
+  return m_page.OnNext(Box());
 }
 
-void CDeviceNamesDlg::OnBack() {
+void DeviceNamesDlg::OnBack() {
   UpdateData();
-  m_Page.OnBack();
+  m_page.OnBack();
 }

@@ -4,15 +4,15 @@
 #include "wizard/PageLogic.h"
 #include "wizard/WizardPageDlg.h"
 
-class CDeviceNamesDlg : public CWizardPageDlg {
+class DeviceNamesDlg : public WizardPageDlg {
   Q_OBJECT
 
  public:
-  CDeviceNamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
-  PackageSettings Settings() const override { return m_Page.Settings(); }
+  DeviceNamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
+  PackageSettings Settings() const override { return m_page.Settings(); }
 
-  QLineEdit* ComDeviceNameEdit() const { return m_pComDeviceName; }
-  QLineEdit* UsbDeviceNameEdit() const { return m_pUsbDeviceName; }
+  QLineEdit* ComDeviceNameEdit() const { return m_comDeviceName; }
+  QLineEdit* UsbDeviceNameEdit() const { return m_usbDeviceName; }
 
  protected:
   bool OnNext() override;
@@ -22,7 +22,7 @@ class CDeviceNamesDlg : public CWizardPageDlg {
  private:
   void UpdateData();
 
-  CDeviceNamesPage m_Page;
-  QLineEdit* m_pComDeviceName;  // 1006
-  QLineEdit* m_pUsbDeviceName;  // 1007
+  DeviceNamesPage m_page;
+  QLineEdit* m_comDeviceName;  // 1006
+  QLineEdit* m_usbDeviceName;  // 1007
 };

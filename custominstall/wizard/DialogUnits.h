@@ -8,15 +8,15 @@
 
 class QFont;
 
-class CDialogUnits {
+class DialogUnits {
  public:
-  explicit CDialogUnits(const QFont& font);
+  explicit DialogUnits(const QFont& font);
   QRect Rect(int x, int y, int width, int height) const;
   QSize Size(int width, int height) const;
   int X(int units) const;
   int Y(int units) const;
 
  private:
-  int m_nBaseX;  // average character width in pixels
-  int m_nBaseY;  // character height in pixels
+  int m_baseX;  // average character width in pixels
+  int m_baseY;  // character height in pixels
 };

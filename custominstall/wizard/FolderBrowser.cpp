@@ -7,7 +7,7 @@
 
 #include "wizard/OutputPages.h"
 
-std::string CQtFolderBrowser::BrowseForFolder() {
+std::string QtFolderBrowser::BrowseForFolder() {
   const QString title = QString::fromUtf8(kBrowseForFolderTitle.data(),
                                           static_cast<qsizetype>(kBrowseForFolderTitle.size()));
   const QString folder = QFileDialog::getExistingDirectory(nullptr, title, QDir::homePath());

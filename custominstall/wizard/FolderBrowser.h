@@ -13,7 +13,7 @@ class IFolderBrowser {
 
 /// The directory chooser on screen, titled "Select a Folder to Generate Your Setup Files
 /// In:", starting in the user's home folder, with no owner window.
-class CQtFolderBrowser : public IFolderBrowser {
+class QtFolderBrowser : public IFolderBrowser {
  public:
   std::string BrowseForFolder() override;
 };

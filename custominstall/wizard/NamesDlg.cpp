@@ -5,43 +5,43 @@
 
 #include "settings/Validation.h"
 
-CNamesDlg::CNamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
-    : CWizardPageDlg(box, Buttons::NextOnly, parent), m_Page(std::move(settings)) {
+NamesDlg::NamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
+    : WizardPageDlg(box, Buttons::NextOnly, parent), m_page(std::move(settings)) {
   AddText("Name for Uninstall File:", 53, 7, 240, 9);
-  m_pUninstallFileName = AddEdit(kUninstallFileNameLimit, 53, 17, 60, 12);
+  m_uninstallFileName = AddEdit(kUninstallFileNameLimit, 53, 17, 60, 12);
   AddText("This name should be unique for every product released.\nExample: \"vornun.xxx\"", 118,
           14, 175, 27);
 
   AddText("Prefix for .inf File Names:", 53, 45, 240, 9);
-  m_pInfPrefix = AddEdit(kInfPrefixLimit, 53, 55, 60, 12);
+  m_infPrefix = AddEdit(kInfPrefixLimit, 53, 55, 60, 12);
   AddText("Example: \"vornxxxx.inf\" ", 118, 57, 175, 9);
 
   AddText("Short Name for .inf File Entries:", 53, 78, 240, 9);
-  m_pShortName = AddEdit(kShortNameLimit, 53, 88, 120, 12);
+  m_shortName = AddEdit(kShortNameLimit, 53, 88, 120, 12);
   AddText("Example: \"vorn\" ", 178, 90, 115, 9);
 
   AddText("Long Name for .inf File Entries:", 53, 111, 240, 9);
-  m_pLongName = AddEdit(kLongNameLimit, 53, 121, 240, 12);
+  m_longName = AddEdit(kLongNameLimit, 53, 121, 240, 12);
   AddText("Example: \"Vorn Microsystems\"", 53, 136, 240, 9);
 
   UpdateControls();
 }
 
-void CNamesDlg::UpdateControls() {
-  m_pUninstallFileName->setText(ToQString(m_Page.m_strUninstallFileName));
-  m_pInfPrefix->setText(ToQString(m_Page.m_strInfPrefix));
-  m_pShortName->setText(ToQString(m_Page.m_strShortName));
-  m_pLongName->setText(ToQString(m_Page.m_strLongName));
+void NamesDlg::UpdateControls() {
+  m_uninstallFileName->setText(ToQString(m_page.m_uninstallFileName));
+  m_infPrefix->setText(ToQString(m_page.m_infPrefix));
+  m_shortName->setText(ToQString(m_page.m_shortName));
+  m_longName->setText(ToQString(m_page.m_longName));
 }
 
-void CNamesDlg::UpdateData() {
-  m_Page.m_strUninstallFileName = ToBytes(m_pUninstallFileName->text());
-  m_Page.m_strInfPrefix = ToBytes(m_pInfPrefix->text());
-  m_Page.m_strShortName = ToBytes(m_pShortName->text());
-  m_Page.m_strLongName = ToBytes(m_pLongName->text());
+void NamesDlg::UpdateData() {
+  m_page.m_uninstallFileName = ToBytes(m_uninstallFileName->text());
+  m_page.m_infPrefix = ToBytes(m_infPrefix->text());
+  m_page.m_shortName = ToBytes(m_shortName->text());
+  m_page.m_longName = ToBytes(m_longName->text());
 }
 
-bool CNamesDlg::OnNext() {
+bool NamesDlg::OnNext() {
   UpdateData();
-  return m_Page.OnNext(Box());
+  return m_page.OnNext(Box());
 }

@@ -4,17 +4,17 @@
 #include "wizard/PageLogic.h"
 #include "wizard/WizardPageDlg.h"
 
-class CNamesDlg : public CWizardPageDlg {
+class NamesDlg : public WizardPageDlg {
   Q_OBJECT
 
  public:
-  CNamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
-  PackageSettings Settings() const override { return m_Page.Settings(); }
+  NamesDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
+  PackageSettings Settings() const override { return m_page.Settings(); }
 
-  QLineEdit* UninstallFileNameEdit() const { return m_pUninstallFileName; }
-  QLineEdit* InfPrefixEdit() const { return m_pInfPrefix; }
-  QLineEdit* ShortNameEdit() const { return m_pShortName; }
-  QLineEdit* LongNameEdit() const { return m_pLongName; }
+  QLineEdit* UninstallFileNameEdit() const { return m_uninstallFileName; }
+  QLineEdit* InfPrefixEdit() const { return m_infPrefix; }
+  QLineEdit* ShortNameEdit() const { return m_shortName; }
+  QLineEdit* LongNameEdit() const { return m_longName; }
 
  protected:
   bool OnNext() override;
@@ -23,9 +23,9 @@ class CNamesDlg : public CWizardPageDlg {
  private:
   void UpdateData();
 
-  CNamesPage m_Page;
-  QLineEdit* m_pUninstallFileName;  // 1001
-  QLineEdit* m_pInfPrefix;          // 1005
-  QLineEdit* m_pShortName;          // 1002
-  QLineEdit* m_pLongName;           // 1003
+  NamesPage m_page;
+  QLineEdit* m_uninstallFileName;  // 1001
+  QLineEdit* m_infPrefix;          // 1005
+  QLineEdit* m_shortName;          // 1002
+  QLineEdit* m_longName;           // 1003
 };

@@ -11,18 +11,18 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 
-class COptionsDlg : public CWizardPageDlg {
+class OptionsDlg : public WizardPageDlg {
   Q_OBJECT
 
  public:
-  COptionsDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
-  PackageSettings Settings() const override { return m_Page.Settings(); }
+  OptionsDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
+  PackageSettings Settings() const override { return m_page.Settings(); }
 
-  QCheckBox* GeneratePreinstallerCheck() const { return m_pGeneratePreinstaller; }
-  QCheckBox* ShowSetupGuiCheck() const { return m_pShowSetupGui; }
-  QCheckBox* CopyFilesCheck() const { return m_pCopyFiles; }
-  QLineEdit* TargetDirectoryEdit() const { return m_pTargetDirectory; }
-  QCheckBox* ShowUninstallGuiCheck() const { return m_pShowUninstallGui; }
+  QCheckBox* GeneratePreinstallerCheck() const { return m_generatePreinstaller; }
+  QCheckBox* ShowSetupGuiCheck() const { return m_showSetupGui; }
+  QCheckBox* CopyFilesCheck() const { return m_copyFiles; }
+  QLineEdit* TargetDirectoryEdit() const { return m_targetDirectory; }
+  QCheckBox* ShowUninstallGuiCheck() const { return m_showUninstallGui; }
   QComboBox* CodePageList() const { return m_codePage; }
 
  protected:
@@ -36,13 +36,13 @@ class COptionsDlg : public CWizardPageDlg {
   void UpdateData();
   void OnPreinstallerClicked();
 
-  COptionsPage m_Page;
-  QCheckBox* m_pGeneratePreinstaller;  // 1019
-  QCheckBox* m_pShowSetupGui;          // 1016
-  QCheckBox* m_pCopyFiles;             // 1012
-  QLineEdit* m_pTargetDirectory;       // 1018
-  QCheckBox* m_pShowUninstallGui;      // 1017
-  QComboBox* m_codePage;               // the code page of the text files
+  OptionsPage m_page;
+  QCheckBox* m_generatePreinstaller;  // 1019
+  QCheckBox* m_showSetupGui;          // 1016
+  QCheckBox* m_copyFiles;             // 1012
+  QLineEdit* m_targetDirectory;       // 1018
+  QCheckBox* m_showUninstallGui;      // 1017
+  QComboBox* m_codePage;              // the code page of the text files
   /// 1016, 1012, 1018, 1027, 1028, 1029, 1033, 1034: hidden without a preinstaller.
-  QList<QWidget*> m_PreinstallerControls;
+  QList<QWidget*> m_preinstallerControls;
 };

@@ -6,19 +6,19 @@
 
 #include "settings/Validation.h"
 
-COutputDirDlg::COutputDirDlg(IMessageBox& box, IFolderBrowser& browser, PackageSettings settings,
-                             std::string homeDir, QWidget* parent)
-    : CWizardPageDlg(box, Buttons::BackAndNext, parent),
-      m_Browser(browser),
-      m_Page(std::move(settings), std::move(homeDir)) {
+OutputDirDlg::OutputDirDlg(IMessageBox& box, IFolderBrowser& browser, PackageSettings settings,
+                           std::string homeDir, QWidget* parent)
+    : WizardPageDlg(box, Buttons::BackAndNext, parent),
+      m_browser(browser),
+      m_page(std::move(settings), std::move(homeDir)) {
   AddText("Specify the directory where you want the Custom Setup files generated:", 53, 30, 240,
           18);
-  m_pOutputDirectory = AddEdit(kOutputDirectoryLimit, 53, 52, 184, 12);
-  m_pBrowse = new QPushButton(QStringLiteral("Browse..."), this);
-  m_pBrowse->setGeometry(Units().Rect(243, 51, 50, 14));
-  m_pBrowse->setObjectName(QStringLiteral("button1017"));
-  m_pBrowse->setAutoDefault(false);
-  connect(m_pBrowse, &QPushButton::clicked, this, &COutputDirDlg::OnBrowse);
+  m_outputDirectory = AddEdit(kOutputDirectoryLimit, 53, 52, 184, 12);
+  m_browse = new QPushButton(QStringLiteral("Browse..."), this);
+  m_browse->setGeometry(Units().Rect(243, 51, 50, 14));
+  m_browse->setObjectName(QStringLiteral("button1017"));
+  m_browse->setAutoDefault(false);
+  connect(m_browse, &QPushButton::clicked, this, &OutputDirDlg::OnBrowse);
   AddText(
       "Note: This is also the location where you should put catalog files for certification "
       "if your driver is certified..",
@@ -26,27 +26,27 @@ COutputDirDlg::COutputDirDlg(IMessageBox& box, IFolderBrowser& browser, PackageS
   UpdateControls();
 }
 
-void COutputDirDlg::UpdateControls() {
-  m_pOutputDirectory->setText(ToQString(m_Page.m_strOutputDirectory));
+void OutputDirDlg::UpdateControls() {
+  m_outputDirectory->setText(ToQString(m_page.m_outputDirectory));
 }
 
-void COutputDirDlg::UpdateData() {
-  m_Page.m_strOutputDirectory = ToBytes(m_pOutputDirectory->text());
+void OutputDirDlg::UpdateData() {
+  m_page.m_outputDirectory = ToBytes(m_outputDirectory->text());
 }
 
-void COutputDirDlg::OnBrowse() {
+void OutputDirDlg::OnBrowse() {
   // The record stays as it is until Next or Back; only the edit box changes.
   UpdateData();
-  m_Page.OnBrowse(m_Browser.BrowseForFolder());
+  m_page.OnBrowse(m_browser.BrowseForFolder());
   UpdateControls();
 }
 
-bool COutputDirDlg::OnNext() {
+bool OutputDirDlg::OnNext() {
   UpdateData();
-  return m_Page.OnNext(Box());
+  return m_page.OnNext(Box());
 }
 
-void COutputDirDlg::OnBack() {
+void OutputDirDlg::OnBack() {
   UpdateData();
-  m_Page.OnBack();
+  m_page.OnBack();
 }

@@ -5,17 +5,17 @@
 #include "wizard/OutputPages.h"
 #include "wizard/WizardPageDlg.h"
 
-class COutputDirDlg : public CWizardPageDlg {
+class OutputDirDlg : public WizardPageDlg {
   Q_OBJECT
 
  public:
   /// homeDir is what a leading "~" in the folder stands for.
-  COutputDirDlg(IMessageBox& box, IFolderBrowser& browser, PackageSettings settings,
-                std::string homeDir, QWidget* parent = nullptr);
-  PackageSettings Settings() const override { return m_Page.Settings(); }
+  OutputDirDlg(IMessageBox& box, IFolderBrowser& browser, PackageSettings settings,
+               std::string homeDir, QWidget* parent = nullptr);
+  PackageSettings Settings() const override { return m_page.Settings(); }
 
-  QLineEdit* OutputDirectoryEdit() const { return m_pOutputDirectory; }
-  QPushButton* BrowseButton() const { return m_pBrowse; }
+  QLineEdit* OutputDirectoryEdit() const { return m_outputDirectory; }
+  QPushButton* BrowseButton() const { return m_browse; }
 
  protected:
   bool OnNext() override;
@@ -26,8 +26,8 @@ class COutputDirDlg : public CWizardPageDlg {
   void UpdateData();
   void OnBrowse();
 
-  IFolderBrowser& m_Browser;
-  COutputDirPage m_Page;
-  QLineEdit* m_pOutputDirectory;  // 1019
-  QPushButton* m_pBrowse;         // 1017
+  IFolderBrowser& m_browser;
+  OutputDirPage m_page;
+  QLineEdit* m_outputDirectory;  // 1019
+  QPushButton* m_browse;         // 1017
 };

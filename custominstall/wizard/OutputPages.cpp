@@ -9,40 +9,40 @@
 
 #include <utility>
 
-COutputDirPage::COutputDirPage(PackageSettings settings, std::string homeDir)
-    : CPageLogic(std::move(settings)),
-      m_strOutputDirectory(m_Settings.OutputDirectory),
-      m_strHomeDir(std::move(homeDir)) {}
+OutputDirPage::OutputDirPage(PackageSettings settings, std::string homeDir)
+    : PageLogic(std::move(settings)),
+      m_outputDirectory(m_settings.OutputDirectory),
+      m_homeDir(std::move(homeDir)) {}
 
-void COutputDirPage::OnBrowse(std::string_view picked) {
+void OutputDirPage::OnBrowse(std::string_view picked) {
   if (picked != kNoDirSelected) {
-    m_strOutputDirectory = picked;
+    m_outputDirectory = picked;
   }
 }
 
-bool COutputDirPage::OnNext(IMessageBox& box) {
-  if (!IsValidOutputDirectory(m_strOutputDirectory)) {
+bool OutputDirPage::OnNext(IMessageBox& box) {
+  if (!IsValidOutputDirectory(m_outputDirectory)) {
     ShowPageMessage(box, kInvalidOutputDirectoryText);
     return false;
   }
   // "~/pkg" is the home folder's pkg, not a folder named "~"; the summary shows the
   // folder the files really go to.
-  m_strOutputDirectory = ResolveOutputDirectory(m_strOutputDirectory, m_strHomeDir);
+  m_outputDirectory = ResolveOutputDirectory(m_outputDirectory, m_homeDir);
   // A file of that name would fail every writer; say so before the summary.
-  if (IsExistingNonFolder(m_strOutputDirectory)) {
-    ShowPageMessage(box, OutputIsNotAFolderText(WithoutTrailingSeparator(m_strOutputDirectory)));
+  if (IsExistingNonFolder(m_outputDirectory)) {
+    ShowPageMessage(box, OutputIsNotAFolderText(WithoutTrailingSeparator(m_outputDirectory)));
     return false;
   }
-  if (!OutputPathExists(m_strOutputDirectory)) {
+  if (!OutputPathExists(m_outputDirectory)) {
     const MessageResult answer = box.Show(kCreateDirectoryQuestion, kAppCaption,
                                           MessageIcon::Question, MessageButtons::YesNo, true, {});
     if (answer != MessageResult::Yes) {
       return false;
     }
     // The box keeps the separator it gained, even when the creation fails below.
-    m_strOutputDirectory = WithTrailingSeparator(m_strOutputDirectory);
+    m_outputDirectory = WithTrailingSeparator(m_outputDirectory);
     SystemError error;
-    if (!CreateDirectoryTree(m_strOutputDirectory, &error)) {
+    if (!CreateDirectoryTree(m_outputDirectory, &error)) {
       box.Show(kCouldNotCreateDirectoryText, kAppCaption, MessageIcon::Exclamation,
                MessageButtons::Ok, true, error.Describe());
       return false;
@@ -52,34 +52,33 @@ bool COutputDirPage::OnNext(IMessageBox& box) {
   return true;
 }
 
-void COutputDirPage::OnBack() {
-  m_strOutputDirectory = WithTrailingSeparator(m_strOutputDirectory);
-  m_Settings.OutputDirectory = m_strOutputDirectory;
+void OutputDirPage::OnBack() {
+  m_outputDirectory = WithTrailingSeparator(m_outputDirectory);
+  m_settings.OutputDirectory = m_outputDirectory;
 }
 
 namespace {
 
 /// Passes every message on; the success box also names the folder the files are in.
-class CFolderNamingBox : public IMessageBox {
+class FolderNamingBox : public IMessageBox {
  public:
-  CFolderNamingBox(IMessageBox& box, std::string folder)
-      : m_Box(box), m_strFolder(std::move(folder)) {}
+  FolderNamingBox(IMessageBox& box, std::string folder) : m_box(box), m_folder(std::move(folder)) {}
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage, std::string_view detail) override {
     if (text == kFilesGeneratedText && detail.empty()) {
-      return m_Box.Show(text, caption, icon, buttons, ownedByPage, m_strFolder);
+      return m_box.Show(text, caption, icon, buttons, ownedByPage, m_folder);
     }
-    return m_Box.Show(text, caption, icon, buttons, ownedByPage, detail);
+    return m_box.Show(text, caption, icon, buttons, ownedByPage, detail);
   }
 
  private:
-  IMessageBox& m_Box;
-  std::string m_strFolder;
+  IMessageBox& m_box;
+  std::string m_folder;
 };
 
 }  // namespace
 
-bool CSummaryPage::OnFinish(IMessageBox& box) const {
-  CFolderNamingBox namingBox(box, std::string(kGeneratedFolderLabel) + m_Settings.OutputDirectory);
-  return GenerateFiles(m_Settings, namingBox);
+bool SummaryPage::OnFinish(IMessageBox& box) const {
+  FolderNamingBox namingBox(box, std::string(kGeneratedFolderLabel) + m_settings.OutputDirectory);
+  return GenerateFiles(m_settings, namingBox);
 }

@@ -20,10 +20,10 @@ inline constexpr std::string_view kCreateDirectoryQuestion =
     "Directory does not exist, do you want to create it?";
 
 /// Output-folder page: chooses, checks, offers to create and stores the folder.
-class COutputDirPage : public CPageLogic {
+class OutputDirPage : public PageLogic {
  public:
   /// homeDir is what a leading "~" stands for.
-  COutputDirPage(PackageSettings settings, std::string homeDir);
+  OutputDirPage(PackageSettings settings, std::string homeDir);
   /// Puts a chosen folder into the edit box; kNoDirSelected leaves the box as it was.
   void OnBrowse(std::string_view picked);
   /// Checks the folder, resolves it as typed ("~", relative, "." and ".."; the box then
@@ -35,18 +35,18 @@ class COutputDirPage : public CPageLogic {
   /// Stores the edit box with a trailing separator, unchecked.
   void OnBack();
 
-  std::string m_strOutputDirectory;  // edit 1019
+  std::string m_outputDirectory;  // edit 1019
 
  private:
-  std::string m_strHomeDir;
+  std::string m_homeDir;
 };
 
 /// Summary page: shows every setting; Finish generates the package.
-class CSummaryPage : public CPageLogic {
+class SummaryPage : public PageLogic {
  public:
-  explicit CSummaryPage(PackageSettings settings) : CPageLogic(std::move(settings)) {}
+  explicit SummaryPage(PackageSettings settings) : PageLogic(std::move(settings)) {}
   /// The text of the read-only box 1025.
-  std::string GetSummaryText() const { return m_Settings.GetSummaryText(); }
+  std::string GetSummaryText() const { return m_settings.GetSummaryText(); }
   /// Runs the generation; true when every file was written and the wizard is to end.
   /// On failure the page stays open for another Finish.
   bool OnFinish(IMessageBox& box) const;

@@ -5,11 +5,11 @@
 #include "settings/PageRules.h"
 #include "settings/Validation.h"
 
-void CPageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
+void PageLogic::ShowPageMessage(IMessageBox& box, std::string_view text) {
   box.Show(text, kAppCaption, MessageIcon::None, MessageButtons::Ok, true, {});
 }
 
-bool CPageLogic::Passes(IMessageBox& box, const std::optional<FieldProblem>& problem) {
+bool PageLogic::Passes(IMessageBox& box, const std::optional<FieldProblem>& problem) {
   if (problem) {
     ShowPageMessage(box, problem->text);
     return false;
@@ -17,52 +17,52 @@ bool CPageLogic::Passes(IMessageBox& box, const std::optional<FieldProblem>& pro
   return true;
 }
 
-PackageSettings CWelcomePage::OnNext(std::string_view homeDir) {
+PackageSettings WelcomePage::OnNext(std::string_view homeDir) {
   PackageSettings settings;
   settings.OutputDirectory = DefaultOutputDirectory(homeDir);
   return settings;
 }
 
-CNamesPage::CNamesPage(PackageSettings settings)
-    : CPageLogic(std::move(settings)),
-      m_strUninstallFileName(m_Settings.UninstallFileName),
-      m_strInfPrefix(m_Settings.InfPrefix),
-      m_strShortName(m_Settings.ShortName),
-      m_strLongName(m_Settings.LongName) {}
+NamesPage::NamesPage(PackageSettings settings)
+    : PageLogic(std::move(settings)),
+      m_uninstallFileName(m_settings.UninstallFileName),
+      m_infPrefix(m_settings.InfPrefix),
+      m_shortName(m_settings.ShortName),
+      m_longName(m_settings.LongName) {}
 
-bool CNamesPage::OnNext(IMessageBox& box) {
-  m_Settings.UninstallFileName = m_strUninstallFileName;
-  m_Settings.InfPrefix = m_strInfPrefix;
-  m_Settings.ShortName = m_strShortName;
-  m_Settings.LongName = m_strLongName;
+bool NamesPage::OnNext(IMessageBox& box) {
+  m_settings.UninstallFileName = m_uninstallFileName;
+  m_settings.InfPrefix = m_infPrefix;
+  m_settings.ShortName = m_shortName;
+  m_settings.LongName = m_longName;
   // Checked here, with the blanks, so Finish never meets a name that breaks the package.
-  return Passes(box, CheckNamesPage(m_Settings));
+  return Passes(box, CheckNamesPage(m_settings));
 }
 
-CDeviceNamesPage::CDeviceNamesPage(PackageSettings settings)
-    : CPageLogic(std::move(settings)),
-      m_strComDeviceName(m_Settings.ComDeviceName),
-      m_strUsbDeviceName(m_Settings.UsbDeviceName) {}
+DeviceNamesPage::DeviceNamesPage(PackageSettings settings)
+    : PageLogic(std::move(settings)),
+      m_comDeviceName(m_settings.ComDeviceName),
+      m_usbDeviceName(m_settings.UsbDeviceName) {}
 
-bool CDeviceNamesPage::OnNext(IMessageBox& box) {
+bool DeviceNamesPage::OnNext(IMessageBox& box) {
   OnBack();
-  return Passes(box, CheckDeviceNamesPage(m_Settings));
+  return Passes(box, CheckDeviceNamesPage(m_settings));
 }
 
-void CDeviceNamesPage::OnBack() {
-  m_Settings.ComDeviceName = m_strComDeviceName;
-  m_Settings.UsbDeviceName = m_strUsbDeviceName;
+void DeviceNamesPage::OnBack() {
+  m_settings.ComDeviceName = m_comDeviceName;
+  m_settings.UsbDeviceName = m_usbDeviceName;
 }
 
-CVidPidPage::CVidPidPage(PackageSettings settings)
-    : CPageLogic(std::move(settings)), m_strVid(m_Settings.Vid), m_strPid(m_Settings.Pid) {}
+VidPidPage::VidPidPage(PackageSettings settings)
+    : PageLogic(std::move(settings)), m_vid(m_settings.Vid), m_pid(m_settings.Pid) {}
 
-bool CVidPidPage::OnNext(IMessageBox& box) {
+bool VidPidPage::OnNext(IMessageBox& box) {
   // A bad number is not stored; a blank is (the hex check passes an empty text, so an
   // empty ID is reported as a blank, not as a bad number).
-  PackageSettings typed = m_Settings;
-  typed.Vid = m_strVid;
-  typed.Pid = m_strPid;
+  PackageSettings typed = m_settings;
+  typed.Vid = m_vid;
+  typed.Pid = m_pid;
   const std::optional<FieldProblem> problem = CheckVidPidPage(typed);
   if (problem && problem->text != kFillInAllBlanksText) {
     return Passes(box, problem);
@@ -72,20 +72,20 @@ bool CVidPidPage::OnNext(IMessageBox& box) {
     return false;
   }
   // Coming forward, the options page always starts with the preinstaller on.
-  m_Settings.GeneratePreinstaller = true;
+  m_settings.GeneratePreinstaller = true;
   return true;
 }
 
-void CVidPidPage::OnBack() {
-  m_Settings.Vid = m_strVid;
-  m_Settings.Pid = m_strPid;
+void VidPidPage::OnBack() {
+  m_settings.Vid = m_vid;
+  m_settings.Pid = m_pid;
 }
 
 namespace {
 constexpr std::string_view kShortIdNoteHead = "Note: ";
 }  // namespace
 
-std::string CVidPidPage::ShortIdNote(std::string_view vid, std::string_view pid) {
+std::string VidPidPage::ShortIdNote(std::string_view vid, std::string_view pid) {
   std::string note;
   for (const std::string_view id : {vid, pid}) {
     if (const std::optional<std::string> text = ShortUsbIdNote(id)) {
@@ -95,31 +95,31 @@ std::string CVidPidPage::ShortIdNote(std::string_view vid, std::string_view pid)
   return note;
 }
 
-COptionsPage::COptionsPage(PackageSettings settings)
-    : CPageLogic(std::move(settings)),
-      m_bGeneratePreinstaller(m_Settings.GeneratePreinstaller),
-      m_bShowSetupGui(m_Settings.ShowSetupGui),
-      m_bCopyFilesToDirectory(m_Settings.CopyFilesToDirectory),
-      m_strTargetDirectory(m_Settings.TargetDirectory),
-      m_bShowUninstallGui(m_Settings.ShowUninstallGui),
-      m_codePage(m_Settings.CodePage) {}
+OptionsPage::OptionsPage(PackageSettings settings)
+    : PageLogic(std::move(settings)),
+      m_generatePreinstaller(m_settings.GeneratePreinstaller),
+      m_showSetupGui(m_settings.ShowSetupGui),
+      m_copyFilesToDirectory(m_settings.CopyFilesToDirectory),
+      m_targetDirectory(m_settings.TargetDirectory),
+      m_showUninstallGui(m_settings.ShowUninstallGui),
+      m_codePage(m_settings.CodePage) {}
 
-void COptionsPage::OnPreinstallerClicked(bool checked) {
-  m_bGeneratePreinstaller = checked;
-  m_bPreinstallerControlsVisible = checked;
+void OptionsPage::OnPreinstallerClicked(bool checked) {
+  m_generatePreinstaller = checked;
+  m_preinstallerControlsVisible = checked;
   if (!checked) {
     const PackageSettings defaults;
-    m_bShowSetupGui = true;
-    m_bCopyFilesToDirectory = true;
-    m_strTargetDirectory = defaults.TargetDirectory;
+    m_showSetupGui = true;
+    m_copyFilesToDirectory = true;
+    m_targetDirectory = defaults.TargetDirectory;
   }
 }
 
-void COptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
+void OptionsPage::ShowHelp(IMessageBox& box, std::string_view helpText) {
   ShowPageMessage(box, AsParagraphs(helpText));
 }
 
-std::string COptionsPage::AsParagraphs(std::string_view text) {
+std::string OptionsPage::AsParagraphs(std::string_view text) {
   std::string joined(text);
   for (std::size_t i = 0; i < joined.size(); ++i) {
     if (joined[i] != '\n') continue;
@@ -130,11 +130,11 @@ std::string COptionsPage::AsParagraphs(std::string_view text) {
   return joined;
 }
 
-bool COptionsPage::OnNext(IMessageBox& box) {
+bool OptionsPage::OnNext(IMessageBox& box) {
   // The target directory lives on the Windows machine, so it keeps the Windows rule.
   // A refused folder is not stored.
-  PackageSettings typed = m_Settings;
-  typed.TargetDirectory = m_strTargetDirectory;
+  PackageSettings typed = m_settings;
+  typed.TargetDirectory = m_targetDirectory;
   typed.CodePage = m_codePage;
   if (!Passes(box, CheckOptionsPage(typed))) {
     return false;
@@ -148,17 +148,17 @@ bool COptionsPage::OnNext(IMessageBox& box) {
   return true;
 }
 
-void COptionsPage::OnBack() {
+void OptionsPage::OnBack() {
   Store();
 }
 
-void COptionsPage::Store() {
-  m_Settings.GeneratePreinstaller = m_bGeneratePreinstaller;
-  m_Settings.ShowSetupGui = m_bShowSetupGui;
-  m_Settings.CopyFilesToDirectory = m_bCopyFilesToDirectory;
-  m_Settings.TargetDirectory = m_strTargetDirectory;
-  m_Settings.ShowUninstallGui = m_bShowUninstallGui;
-  m_Settings.CodePage = m_codePage;
+void OptionsPage::Store() {
+  m_settings.GeneratePreinstaller = m_generatePreinstaller;
+  m_settings.ShowSetupGui = m_showSetupGui;
+  m_settings.CopyFilesToDirectory = m_copyFilesToDirectory;
+  m_settings.TargetDirectory = m_targetDirectory;
+  m_settings.ShowUninstallGui = m_showUninstallGui;
+  m_settings.CodePage = m_codePage;
 }
 
 const std::string_view kGeneratePreinstallerHelp =

@@ -12,10 +12,10 @@
 #include "settings/PageRules.h"
 
 /// A page's own record, received as a copy from the page the user came from.
-class CPageLogic {
+class PageLogic {
  public:
-  explicit CPageLogic(PackageSettings settings) : m_Settings(std::move(settings)) {}
-  const PackageSettings& Settings() const { return m_Settings; }
+  explicit PageLogic(PackageSettings settings) : m_settings(std::move(settings)) {}
+  const PackageSettings& Settings() const { return m_settings; }
 
  protected:
   /// The wizard's own messages: owned by the page, the program's name as caption, OK.
@@ -23,48 +23,48 @@ class CPageLogic {
   /// False after showing the problem's message; true when there is none.
   static bool Passes(IMessageBox& box, const std::optional<FieldProblem>& problem);
 
-  PackageSettings m_Settings;
+  PackageSettings m_settings;
 };
 
 /// Welcome page: collects nothing; Next starts a fresh record.
-class CWelcomePage {
+class WelcomePage {
  public:
   /// A default record whose OutputDirectory is the default folder under homeDir.
   static PackageSettings OnNext(std::string_view homeDir);
 };
 
 /// Names page: uninstall file name, INF prefix, short and long name. No Back.
-class CNamesPage : public CPageLogic {
+class NamesPage : public PageLogic {
  public:
-  explicit CNamesPage(PackageSettings settings);
+  explicit NamesPage(PackageSettings settings);
   /// Stores the four edits; false with the page's message when one is empty, a file
   /// name holds a character Windows refuses, or the long name holds a double quote.
   bool OnNext(IMessageBox& box);
 
-  std::string m_strUninstallFileName;  // edit 1001
-  std::string m_strInfPrefix;          // edit 1005
-  std::string m_strShortName;          // edit 1002
-  std::string m_strLongName;           // edit 1003
+  std::string m_uninstallFileName;  // edit 1001
+  std::string m_infPrefix;          // edit 1005
+  std::string m_shortName;          // edit 1002
+  std::string m_longName;           // edit 1003
 };
 
 /// Device-names page: the COM and USB device names.
-class CDeviceNamesPage : public CPageLogic {
+class DeviceNamesPage : public PageLogic {
  public:
-  explicit CDeviceNamesPage(PackageSettings settings);
+  explicit DeviceNamesPage(PackageSettings settings);
   /// Stores both edits; false with the page's message when one is empty or holds a
   /// double quote.
   bool OnNext(IMessageBox& box);
   /// Stores both edits without any check.
   void OnBack();
 
-  std::string m_strComDeviceName;  // edit 1006
-  std::string m_strUsbDeviceName;  // edit 1007
+  std::string m_comDeviceName;  // edit 1006
+  std::string m_usbDeviceName;  // edit 1007
 };
 
 /// VID/PID page: the vendor and product IDs in hexadecimal.
-class CVidPidPage : public CPageLogic {
+class VidPidPage : public PageLogic {
  public:
-  explicit CVidPidPage(PackageSettings settings);
+  explicit VidPidPage(PackageSettings settings);
   /// Hex check (VID, then PID), then store, then the blanks check; on success the
   /// preinstaller is switched on for the options page.
   bool OnNext(IMessageBox& box);
@@ -74,14 +74,14 @@ class CVidPidPage : public CPageLogic {
   /// four, so a shorter one matches no device); empty when both have four or none.
   static std::string ShortIdNote(std::string_view vid, std::string_view pid);
 
-  std::string m_strVid;  // edit 1008
-  std::string m_strPid;  // edit 1002
+  std::string m_vid;  // edit 1008
+  std::string m_pid;  // edit 1002
 };
 
 /// Options page: preinstaller and uninstaller options.
-class COptionsPage : public CPageLogic {
+class OptionsPage : public PageLogic {
  public:
-  explicit COptionsPage(PackageSettings settings);
+  explicit OptionsPage(PackageSettings settings);
   /// Check box 1019 was clicked and now shows checked: with it cleared, the setup boxes
   /// are checked again, the target directory goes back to its default and the
   /// dependent controls hide; checked, they show again as they were.
@@ -99,14 +99,14 @@ class COptionsPage : public CPageLogic {
   /// Stores the controls without any check.
   void OnBack();
 
-  bool m_bGeneratePreinstaller;      // check box 1019
-  bool m_bShowSetupGui;              // check box 1016
-  bool m_bCopyFilesToDirectory;      // check box 1012
-  std::string m_strTargetDirectory;  // edit 1018
-  bool m_bShowUninstallGui;          // check box 1017
-  int m_codePage;                    // the code page list
+  bool m_generatePreinstaller;    // check box 1019
+  bool m_showSetupGui;            // check box 1016
+  bool m_copyFilesToDirectory;    // check box 1012
+  std::string m_targetDirectory;  // edit 1018
+  bool m_showUninstallGui;        // check box 1017
+  int m_codePage;                 // the code page list
   /// Whether 1016, 1012, 1018, 1027, 1028, 1029, 1033 and 1034 are shown.
-  bool m_bPreinstallerControlsVisible = true;
+  bool m_preinstallerControlsVisible = true;
 
  private:
   void Store();

@@ -60,12 +60,12 @@ void KeepCaptionAndDetailWhole(QMessageBox& box) {
 
 }  // namespace
 
-MessageResult CQtMessageBox::Show(std::string_view text, std::string_view /*caption*/,
-                                  MessageIcon icon, MessageButtons buttons, bool ownedByPage,
-                                  std::string_view detail) {
+MessageResult QtMessageBox::Show(std::string_view text, std::string_view /*caption*/,
+                                 MessageIcon icon, MessageButtons buttons, bool ownedByPage,
+                                 std::string_view detail) {
   QWidget* owner = ownedByPage ? QApplication::activeModalWidget() : nullptr;
   // Every box on screen carries the wizard's own caption.
-  const QString title = CWizardPageDlg::ToQString(CWizardPageDlg::kCaption);
+  const QString title = WizardPageDlg::ToQString(WizardPageDlg::kCaption);
   QMessageBox box(ToQtIcon(icon), title, FromBytes(text), QMessageBox::NoButton, owner);
   // The cause (path and reason) under the design's text, shown at once.
   if (!detail.empty()) {

@@ -7,7 +7,7 @@
 /// that is open; the others have no owner. Every box is titled with the wizard's caption,
 /// whatever caption the message names, and is wide enough to show it whole. The detail
 /// (path and reason) shows as the box's informative text, under the message.
-class CQtMessageBox : public IMessageBox {
+class QtMessageBox : public IMessageBox {
  public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage, std::string_view detail) override;

@@ -92,11 +92,11 @@ int RunWizard(int argc, char** argv) {
   // The wizard says itself when it has ended.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  CQtMessageBox box;
-  CQtFolderBrowser browser;
-  CWizardRunner runner(box, browser, QDir::homePath().toStdString(),
-                       PlaceholderNotice(EmbeddedPayloadBuild()));
-  QObject::connect(&runner, &CWizardRunner::Finished, &app, &QApplication::quit,
+  QtMessageBox box;
+  QtFolderBrowser browser;
+  WizardRunner runner(box, browser, QDir::homePath().toStdString(),
+                      PlaceholderNotice(EmbeddedPayloadBuild()));
+  QObject::connect(&runner, &WizardRunner::Finished, &app, &QApplication::quit,
                    Qt::QueuedConnection);
   runner.Start();
   return QApplication::exec();

@@ -18,50 +18,50 @@ constexpr std::string_view kSummaryLabels =
     "Directory:";
 }  // namespace
 
-CSummaryDlg::CSummaryDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
-    : CWizardPageDlg(box, Buttons::BackAndFinish, parent), m_Page(std::move(settings)) {
-  m_pLabels = AddText(kSummaryLabels, 53, 7, 100, 170);
-  m_pLabels->setWordWrap(false);
+SummaryDlg::SummaryDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
+    : WizardPageDlg(box, Buttons::BackAndFinish, parent), m_page(std::move(settings)) {
+  m_labels = AddText(kSummaryLabels, 53, 7, 100, 170);
+  m_labels->setWordWrap(false);
 
-  m_pSummary = new QPlainTextEdit(this);
-  m_pSummary->setGeometry(Units().Rect(155, 7, 138, 170));
-  m_pSummary->setObjectName(QStringLiteral("edit1025"));
-  m_pSummary->setReadOnly(true);
-  m_pSummary->setFrameStyle(QFrame::NoFrame);
+  m_summary = new QPlainTextEdit(this);
+  m_summary->setGeometry(Units().Rect(155, 7, 138, 170));
+  m_summary->setObjectName(QStringLiteral("edit1025"));
+  m_summary->setReadOnly(true);
+  m_summary->setFrameStyle(QFrame::NoFrame);
   // Every line shows whole: a long value (a deep generation folder, a long name) wraps
   // inside the box, at a word boundary where it has one, instead of hiding behind a
   // scroll bar; AlignLabels keeps each label beside the first line of its value.
-  m_pSummary->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  m_pSummary->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  m_pSummary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  m_pSummary->setFocusPolicy(Qt::StrongFocus);
+  m_summary->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  m_summary->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  m_summary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_summary->setFocusPolicy(Qt::StrongFocus);
   // Borderless and flush with the labels, so each value stands beside its label.
-  m_pSummary->document()->setDocumentMargin(0);
-  m_pSummary->setBackgroundRole(QPalette::Window);
-  m_pSummary->viewport()->setBackgroundRole(QPalette::Window);
+  m_summary->document()->setDocumentMargin(0);
+  m_summary->setBackgroundRole(QPalette::Window);
+  m_summary->viewport()->setBackgroundRole(QPalette::Window);
   UpdateControls();
 }
 
-void CSummaryDlg::UpdateControls() {
+void SummaryDlg::UpdateControls() {
   // The text's lines are joined by CR LF; the box breaks lines at LF alone.
-  QString text = ToQString(m_Page.GetSummaryText());
+  QString text = ToQString(m_page.GetSummaryText());
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  m_pSummary->setPlainText(text);
+  m_summary->setPlainText(text);
   AlignLabels();
 }
 
-void CSummaryDlg::AlignLabels() {
+void SummaryDlg::AlignLabels() {
   // A vertical scroll bar would narrow the box and wrap more lines; leave it off while
   // every line fits without it.
-  m_pSummary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  if (VisualLineCount() * m_pSummary->fontMetrics().lineSpacing() >
-      m_pSummary->viewport()->height()) {
-    m_pSummary->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_summary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  if (VisualLineCount() * m_summary->fontMetrics().lineSpacing() >
+      m_summary->viewport()->height()) {
+    m_summary->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   }
   const QStringList labels = ToQString(kSummaryLabels).split(QLatin1Char('\n'));
-  QAbstractTextDocumentLayout* layout = m_pSummary->document()->documentLayout();
+  QAbstractTextDocumentLayout* layout = m_summary->document()->documentLayout();
   QStringList lines;
-  QTextBlock block = m_pSummary->document()->begin();
+  QTextBlock block = m_summary->document()->begin();
   for (const QString& label : labels) {
     lines.append(label);
     if (!block.isValid()) {
@@ -74,27 +74,27 @@ void CSummaryDlg::AlignLabels() {
     }
     block = block.next();
   }
-  m_pLabels->setText(lines.join(QLatin1Char('\n')));
+  m_labels->setText(lines.join(QLatin1Char('\n')));
 }
 
-int CSummaryDlg::VisualLineCount() const {
-  QAbstractTextDocumentLayout* layout = m_pSummary->document()->documentLayout();
+int SummaryDlg::VisualLineCount() const {
+  QAbstractTextDocumentLayout* layout = m_summary->document()->documentLayout();
   int count = 0;
-  for (QTextBlock block = m_pSummary->document()->begin(); block.isValid(); block = block.next()) {
+  for (QTextBlock block = m_summary->document()->begin(); block.isValid(); block = block.next()) {
     layout->blockBoundingRect(block);  // lays the block out at the box's width
     count += block.layout() != nullptr ? block.layout()->lineCount() : 1;
   }
   return count;
 }
 
-void CSummaryDlg::showEvent(QShowEvent* event) {
-  CWizardPageDlg::showEvent(event);
+void SummaryDlg::showEvent(QShowEvent* event) {
+  WizardPageDlg::showEvent(event);
   // Only now has the box its final width, which decides where the values wrap.
   AlignLabels();
 }
 
-bool CSummaryDlg::OnNext() {
-  if (m_Page.OnFinish(Box())) {
+bool SummaryDlg::OnNext() {
+  if (m_page.OnFinish(Box())) {
     EndWizard();
   }
   return false;

@@ -7,15 +7,15 @@
 class QLabel;
 class QPlainTextEdit;
 
-class CSummaryDlg : public CWizardPageDlg {
+class SummaryDlg : public WizardPageDlg {
   Q_OBJECT
 
  public:
-  CSummaryDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
-  PackageSettings Settings() const override { return m_Page.Settings(); }
+  SummaryDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
+  PackageSettings Settings() const override { return m_page.Settings(); }
 
-  QPlainTextEdit* SummaryEdit() const { return m_pSummary; }
-  QLabel* LabelsText() const { return m_pLabels; }
+  QPlainTextEdit* SummaryEdit() const { return m_summary; }
+  QLabel* LabelsText() const { return m_labels; }
 
  protected:
   /// Finish: generates the package; the page ends only when every file was written.
@@ -29,7 +29,7 @@ class CSummaryDlg : public CWizardPageDlg {
   /// Lines the summary takes in the box at its present width.
   int VisualLineCount() const;
 
-  CSummaryPage m_Page;
-  QPlainTextEdit* m_pSummary;  // 1025
-  QLabel* m_pLabels;
+  SummaryPage m_page;
+  QPlainTextEdit* m_summary;  // 1025
+  QLabel* m_labels;
 };

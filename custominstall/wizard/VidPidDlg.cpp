@@ -11,7 +11,7 @@ namespace {
 
 // An upper-case edit box: a to z become A to Z as they are typed or pasted; nothing is
 // refused here (the page's Next checks the digits).
-class CUpperCaseValidator : public QValidator {
+class UpperCaseValidator : public QValidator {
  public:
   using QValidator::QValidator;
   State validate(QString& input, int& /*pos*/) const override {
@@ -26,51 +26,51 @@ class CUpperCaseValidator : public QValidator {
 
 }  // namespace
 
-CVidPidDlg::CVidPidDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
-    : CWizardPageDlg(box, Buttons::BackAndNext, parent), m_Page(std::move(settings)) {
-  auto* upperCase = new CUpperCaseValidator(this);
+VidPidDlg::VidPidDlg(IMessageBox& box, PackageSettings settings, QWidget* parent)
+    : WizardPageDlg(box, Buttons::BackAndNext, parent), m_page(std::move(settings)) {
+  auto* upperCase = new UpperCaseValidator(this);
 
   AddText("VID (Vendor ID):", 53, 30, 240, 9);
-  m_pVid = AddEdit(kVidLimit, 53, 40, 40, 12);
-  m_pVid->setValidator(upperCase);
+  m_vid = AddEdit(kVidLimit, 53, 40, 40, 12);
+  m_vid->setValidator(upperCase);
   AddText("Example: 3E7A (Hex value for device recognition)", 98, 42, 195, 9);
 
   AddText("PID (Product ID):", 53, 74, 240, 9);
-  m_pPid = AddEdit(kPidLimit, 53, 84, 40, 12);
-  m_pPid->setValidator(upperCase);
+  m_pid = AddEdit(kPidLimit, 53, 84, 40, 12);
+  m_pid->setValidator(upperCase);
   AddText("Example: B2C9 (Hex value for device recognition)", 98, 86, 195, 9);
 
   // Shown while an ID is shorter than the four digits Windows reports.
   m_note = AddText("", 53, 110, 240, 40);
   m_note->setObjectName(QStringLiteral("shortIdNote"));
-  connect(m_pVid, &QLineEdit::textChanged, this, &CVidPidDlg::ShowNote);
-  connect(m_pPid, &QLineEdit::textChanged, this, &CVidPidDlg::ShowNote);
+  connect(m_vid, &QLineEdit::textChanged, this, &VidPidDlg::ShowNote);
+  connect(m_pid, &QLineEdit::textChanged, this, &VidPidDlg::ShowNote);
 
   UpdateControls();
 }
 
-void CVidPidDlg::UpdateControls() {
-  m_pVid->setText(ToQString(m_Page.m_strVid));
-  m_pPid->setText(ToQString(m_Page.m_strPid));
+void VidPidDlg::UpdateControls() {
+  m_vid->setText(ToQString(m_page.m_vid));
+  m_pid->setText(ToQString(m_page.m_pid));
   ShowNote();
 }
 
-void CVidPidDlg::ShowNote() {
+void VidPidDlg::ShowNote() {
   m_note->setText(
-      ToQString(CVidPidPage::ShortIdNote(ToBytes(m_pVid->text()), ToBytes(m_pPid->text()))));
+      ToQString(VidPidPage::ShortIdNote(ToBytes(m_vid->text()), ToBytes(m_pid->text()))));
 }
 
-void CVidPidDlg::UpdateData() {
-  m_Page.m_strVid = ToBytes(m_pVid->text());
-  m_Page.m_strPid = ToBytes(m_pPid->text());
+void VidPidDlg::UpdateData() {
+  m_page.m_vid = ToBytes(m_vid->text());
+  m_page.m_pid = ToBytes(m_pid->text());
 }
 
-bool CVidPidDlg::OnNext() {
+bool VidPidDlg::OnNext() {
   UpdateData();
-  return m_Page.OnNext(Box());
+  return m_page.OnNext(Box());
 }
 
-void CVidPidDlg::OnBack() {
+void VidPidDlg::OnBack() {
   UpdateData();
-  m_Page.OnBack();
+  m_page.OnBack();
 }

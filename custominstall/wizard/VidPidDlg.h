@@ -4,15 +4,15 @@
 #include "wizard/PageLogic.h"
 #include "wizard/WizardPageDlg.h"
 
-class CVidPidDlg : public CWizardPageDlg {
+class VidPidDlg : public WizardPageDlg {
   Q_OBJECT
 
  public:
-  CVidPidDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
-  PackageSettings Settings() const override { return m_Page.Settings(); }
+  VidPidDlg(IMessageBox& box, PackageSettings settings, QWidget* parent = nullptr);
+  PackageSettings Settings() const override { return m_page.Settings(); }
 
-  QLineEdit* VidEdit() const { return m_pVid; }
-  QLineEdit* PidEdit() const { return m_pPid; }
+  QLineEdit* VidEdit() const { return m_vid; }
+  QLineEdit* PidEdit() const { return m_pid; }
 
  protected:
   bool OnNext() override;
@@ -23,8 +23,8 @@ class CVidPidDlg : public CWizardPageDlg {
   void UpdateData();
   void ShowNote();
 
-  CVidPidPage m_Page;
-  QLineEdit* m_pVid;  // 1008
-  QLineEdit* m_pPid;  // 1002
+  VidPidPage m_page;
+  QLineEdit* m_vid;  // 1008
+  QLineEdit* m_pid;  // 1002
   QLabel* m_note;
 };

@@ -7,8 +7,8 @@
 
 #include "wizard/PageLogic.h"
 
-CWelcomeDlg::CWelcomeDlg(IMessageBox& box, std::string homeDir, QWidget* parent)
-    : CWizardPageDlg(box, Buttons::NextOnly, parent), m_strHomeDir(std::move(homeDir)) {
+WelcomeDlg::WelcomeDlg(IMessageBox& box, std::string homeDir, QWidget* parent)
+    : WizardPageDlg(box, Buttons::NextOnly, parent), m_homeDir(std::move(homeDir)) {
   NextButton()->setObjectName(QStringLiteral("button1000"));
 
   QLabel* title = AddText("VB7350 Custom Setup Utility\nVersion 1.0", 53, 7, 240, 20);
@@ -33,7 +33,7 @@ CWelcomeDlg::CWelcomeDlg(IMessageBox& box, std::string homeDir, QWidget* parent)
       53, 124, 240, 34);
 }
 
-bool CWelcomeDlg::OnNext() {
-  m_Settings = CWelcomePage::OnNext(m_strHomeDir);
+bool WelcomeDlg::OnNext() {
+  m_settings = WelcomePage::OnNext(m_homeDir);
   return true;
 }

@@ -5,19 +5,19 @@
 
 #include "wizard/WizardPageDlg.h"
 
-class CWelcomeDlg : public CWizardPageDlg {
+class WelcomeDlg : public WizardPageDlg {
   Q_OBJECT
 
  public:
   /// homeDir is where the default output folder goes.
-  CWelcomeDlg(IMessageBox& box, std::string homeDir, QWidget* parent = nullptr);
-  PackageSettings Settings() const override { return m_Settings; }
+  WelcomeDlg(IMessageBox& box, std::string homeDir, QWidget* parent = nullptr);
+  PackageSettings Settings() const override { return m_settings; }
 
  protected:
   bool OnNext() override;
   void UpdateControls() override {}
 
  private:
-  std::string m_strHomeDir;
-  PackageSettings m_Settings;
+  std::string m_homeDir;
+  PackageSettings m_settings;
 };

@@ -16,7 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class CWizardPageDlg : public QDialog {
+class WizardPageDlg : public QDialog {
   Q_OBJECT
 
  public:
@@ -28,17 +28,17 @@ class CWizardPageDlg : public QDialog {
   static constexpr int kWidth = 300;
   static constexpr int kHeight = 204;
 
-  CWizardPageDlg(IMessageBox& box, Buttons buttons, QWidget* parent = nullptr);
+  WizardPageDlg(IMessageBox& box, Buttons buttons, QWidget* parent = nullptr);
 
   /// How the page ended (Close until Next or Back succeeds).
-  PageExit Exit() const { return m_Exit; }
+  PageExit Exit() const { return m_exit; }
   /// The record to hand to the next page (valid once the page has ended).
   virtual PackageSettings Settings() const = 0;
 
-  QPushButton* CancelButton() const { return m_pCancel; }
-  QPushButton* BackButton() const { return m_pBack; }
+  QPushButton* CancelButton() const { return m_cancel; }
+  QPushButton* BackButton() const { return m_back; }
   /// "Next >" or "Finish".
-  QPushButton* NextButton() const { return m_pNext; }
+  QPushButton* NextButton() const { return m_next; }
 
  protected:
   /// Copy the widgets into the page logic and run its Next; true ends the page.
@@ -49,12 +49,12 @@ class CWizardPageDlg : public QDialog {
   virtual void UpdateControls() = 0;
 
   /// Dialog-unit geometry for the page's font.
-  const CDialogUnits& Units() const { return m_Units; }
+  const DialogUnits& Units() const { return m_units; }
   /// A static text at x, y, width, height dialog units.
   QLabel* AddText(std::string_view text, int x, int y, int width, int height);
   /// An edit box holding at most limit characters.
   QLineEdit* AddEdit(int limit, int x, int y, int width, int height);
-  IMessageBox& Box() { return m_Box; }
+  IMessageBox& Box() { return m_box; }
 
  public:
   static QString ToQString(std::string_view text);
@@ -73,11 +73,11 @@ class CWizardPageDlg : public QDialog {
   /// the first control gets the focus.
   void ArrangeTabOrder();
 
-  IMessageBox& m_Box;
-  CDialogUnits m_Units;
-  QPushButton* m_pCancel = nullptr;
-  QPushButton* m_pBack = nullptr;
-  QPushButton* m_pNext = nullptr;
-  PageExit m_Exit = PageExit::Close;
-  bool m_bTabOrderArranged = false;
+  IMessageBox& m_box;
+  DialogUnits m_units;
+  QPushButton* m_cancel = nullptr;
+  QPushButton* m_back = nullptr;
+  QPushButton* m_next = nullptr;
+  PageExit m_exit = PageExit::Close;
+  bool m_tabOrderArranged = false;
 };

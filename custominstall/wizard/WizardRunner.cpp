@@ -9,71 +9,71 @@
 #include "wizard/VidPidDlg.h"
 #include "wizard/WelcomeDlg.h"
 
-CWizardRunner::CWizardRunner(IMessageBox& box, IFolderBrowser& browser, std::string homeDir,
-                             std::string notice, QObject* parent)
+WizardRunner::WizardRunner(IMessageBox& box, IFolderBrowser& browser, std::string homeDir,
+                           std::string notice, QObject* parent)
     : QObject(parent),
-      m_Box(box),
-      m_Browser(browser),
-      m_strHomeDir(std::move(homeDir)),
-      m_strNotice(std::move(notice)) {}
+      m_box(box),
+      m_browser(browser),
+      m_homeDir(std::move(homeDir)),
+      m_notice(std::move(notice)) {}
 
-CWizardRunner::~CWizardRunner() {
-  delete m_pPage;
+WizardRunner::~WizardRunner() {
+  delete m_page;
 }
 
-void CWizardRunner::Start() {
-  m_pWindow = std::make_unique<CWizardWindow>(CWizardPageDlg::ToQString(m_strNotice));
+void WizardRunner::Start() {
+  m_window = std::make_unique<WizardWindow>(WizardPageDlg::ToQString(m_notice));
   // Modal over the whole program, as every page was: the message boxes belong to it.
-  m_pWindow->setWindowModality(Qt::ApplicationModal);
+  m_window->setWindowModality(Qt::ApplicationModal);
   Open(PageId::Welcome, PackageSettings{});
-  m_pWindow->show();
+  m_window->show();
 }
 
-void CWizardRunner::Open(PageId page, const PackageSettings& settings) {
-  CWizardPageDlg* dialog = nullptr;
+void WizardRunner::Open(PageId page, const PackageSettings& settings) {
+  WizardPageDlg* dialog = nullptr;
   switch (page) {
     case PageId::Welcome:
-      dialog = new CWelcomeDlg(m_Box, m_strHomeDir);
+      dialog = new WelcomeDlg(m_box, m_homeDir);
       break;
     case PageId::Names:
-      dialog = new CNamesDlg(m_Box, settings);
+      dialog = new NamesDlg(m_box, settings);
       break;
     case PageId::DeviceNames:
-      dialog = new CDeviceNamesDlg(m_Box, settings);
+      dialog = new DeviceNamesDlg(m_box, settings);
       break;
     case PageId::VidPid:
-      dialog = new CVidPidDlg(m_Box, settings);
+      dialog = new VidPidDlg(m_box, settings);
       break;
     case PageId::Options:
-      dialog = new COptionsDlg(m_Box, settings);
+      dialog = new OptionsDlg(m_box, settings);
       break;
     case PageId::OutputDir:
-      dialog = new COutputDirDlg(m_Box, m_Browser, settings, m_strHomeDir);
+      dialog = new OutputDirDlg(m_box, m_browser, settings, m_homeDir);
       break;
     case PageId::Summary:
-      dialog = new CSummaryDlg(m_Box, settings);
+      dialog = new SummaryDlg(m_box, settings);
       break;
   }
-  m_CurrentPage = page;
-  m_pPage = dialog;
-  connect(dialog, &QDialog::finished, this, &CWizardRunner::OnPageFinished);
+  m_currentPage = page;
+  m_page = dialog;
+  connect(dialog, &QDialog::finished, this, &WizardRunner::OnPageFinished);
   // The page takes the place of the one before, in the same window at the same place.
-  m_pWindow->SetPage(dialog, page == PageId::Welcome || page == PageId::Summary);
+  m_window->SetPage(dialog, page == PageId::Welcome || page == PageId::Summary);
 }
 
-void CWizardRunner::OnPageFinished() {
-  CWizardPageDlg* ended = m_pPage;
-  m_pPage = nullptr;
+void WizardRunner::OnPageFinished() {
+  WizardPageDlg* ended = m_page;
+  m_page = nullptr;
   if (ended == nullptr) {
     return;
   }
   ended->deleteLater();
   const PageExit exit = ended->Exit();
-  const std::optional<PageId> target = exit == PageExit::Next   ? NextPage(m_CurrentPage)
-                                       : exit == PageExit::Back ? PreviousPage(m_CurrentPage)
+  const std::optional<PageId> target = exit == PageExit::Next   ? NextPage(m_currentPage)
+                                       : exit == PageExit::Back ? PreviousPage(m_currentPage)
                                                                 : std::nullopt;
   if (!target) {
-    m_pWindow->hide();
+    m_window->hide();
     emit Finished();
     return;
   }

@@ -15,24 +15,24 @@
 #include "wizard/WizardPageDlg.h"
 #include "wizard/WizardWindow.h"
 
-class CWizardRunner : public QObject {
+class WizardRunner : public QObject {
   Q_OBJECT
 
  public:
   /// box shows every message, browser asks for folders, homeDir holds the default folder
   /// and is what "~" means; notice is shown on the welcome and summary pages (the
   /// placeholder notice; empty for a build with real payloads).
-  CWizardRunner(IMessageBox& box, IFolderBrowser& browser, std::string homeDir,
-                std::string notice = {}, QObject* parent = nullptr);
-  ~CWizardRunner() override;
+  WizardRunner(IMessageBox& box, IFolderBrowser& browser, std::string homeDir,
+               std::string notice = {}, QObject* parent = nullptr);
+  ~WizardRunner() override;
 
   /// Opens the welcome page.
   void Start();
   /// The page that is open, or null once the wizard has ended.
-  CWizardPageDlg* CurrentPage() const { return m_pPage; }
-  PageId CurrentPageId() const { return m_CurrentPage; }
+  WizardPageDlg* CurrentPage() const { return m_page; }
+  PageId CurrentPageId() const { return m_currentPage; }
   /// The window every page shows in (null before Start).
-  CWizardWindow* Window() const { return m_pWindow.get(); }
+  WizardWindow* Window() const { return m_window.get(); }
 
  signals:
   /// The wizard has ended (Cancel, Esc, the close box or a successful Finish).
@@ -42,11 +42,11 @@ class CWizardRunner : public QObject {
   void Open(PageId page, const PackageSettings& settings);
   void OnPageFinished();
 
-  IMessageBox& m_Box;
-  IFolderBrowser& m_Browser;
-  std::string m_strHomeDir;
-  std::string m_strNotice;
-  std::unique_ptr<CWizardWindow> m_pWindow;
-  PageId m_CurrentPage = PageId::Welcome;
-  QPointer<CWizardPageDlg> m_pPage;
+  IMessageBox& m_box;
+  IFolderBrowser& m_browser;
+  std::string m_homeDir;
+  std::string m_notice;
+  std::unique_ptr<WizardWindow> m_window;
+  PageId m_currentPage = PageId::Welcome;
+  QPointer<WizardPageDlg> m_page;
 };

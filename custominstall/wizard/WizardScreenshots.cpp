@@ -26,7 +26,7 @@
 namespace {
 
 // Nothing is asked while the pages are only rendered.
-class CSilentMessageBox : public IMessageBox {
+class SilentMessageBox : public IMessageBox {
  public:
   MessageResult Show(std::string_view, std::string_view, MessageIcon, MessageButtons, bool,
                      std::string_view) override {
@@ -34,13 +34,13 @@ class CSilentMessageBox : public IMessageBox {
   }
 };
 
-class CNoFolderBrowser : public IFolderBrowser {
+class NoFolderBrowser : public IFolderBrowser {
  public:
   std::string BrowseForFolder() override { return "_NoDirSelected_"; }
 };
 
 // Shows page in the wizard's one window, as the running wizard does, and grabs the window.
-bool Save(CWizardWindow& window, CWizardPageDlg& page, bool showNotice, const QDir& dir,
+bool Save(WizardWindow& window, WizardPageDlg& page, bool showNotice, const QDir& dir,
           const QString& name) {
   window.SetPage(&page, showNotice);
   window.show();
@@ -75,30 +75,30 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));
   QApplication::setWindowIcon(AppIcon());
 
-  CSilentMessageBox box;
-  CNoFolderBrowser browser;
+  SilentMessageBox box;
+  NoFolderBrowser browser;
   PackageSettings settings;
   settings.OutputDirectory = DefaultOutputDirectory("/home/user");
 
-  CWizardWindow window(CWizardPageDlg::ToQString(PlaceholderNotice(EmbeddedPayloadBuild())));
+  WizardWindow window(WizardPageDlg::ToQString(PlaceholderNotice(EmbeddedPayloadBuild())));
   bool ok = true;
-  CWelcomeDlg welcome(box, "/home/user");
+  WelcomeDlg welcome(box, "/home/user");
   ok &= Save(window, welcome, true, dir, QStringLiteral("wizard-1-welcome.png"));
-  CNamesDlg names(box, settings);
+  NamesDlg names(box, settings);
   ok &= Save(window, names, false, dir, QStringLiteral("wizard-2-names.png"));
-  CDeviceNamesDlg deviceNames(box, settings);
+  DeviceNamesDlg deviceNames(box, settings);
   ok &= Save(window, deviceNames, false, dir, QStringLiteral("wizard-3-device-names.png"));
-  CVidPidDlg vidPid(box, settings);
+  VidPidDlg vidPid(box, settings);
   ok &= Save(window, vidPid, false, dir, QStringLiteral("wizard-4-vid-pid.png"));
-  COptionsDlg options(box, settings);
+  OptionsDlg options(box, settings);
   ok &= Save(window, options, false, dir, QStringLiteral("wizard-5-options.png"));
-  COptionsDlg noPreinstaller(box, settings);
+  OptionsDlg noPreinstaller(box, settings);
   noPreinstaller.GeneratePreinstallerCheck()->click();
   ok &= Save(window, noPreinstaller, false, dir,
              QStringLiteral("wizard-5-options-no-preinstaller.png"));
-  COutputDirDlg outputDir(box, browser, settings, "/home/user");
+  OutputDirDlg outputDir(box, browser, settings, "/home/user");
   ok &= Save(window, outputDir, false, dir, QStringLiteral("wizard-6-output-folder.png"));
-  CSummaryDlg summary(box, settings);
+  SummaryDlg summary(box, settings);
   ok &= Save(window, summary, true, dir, QStringLiteral("wizard-7-summary.png"));
   return ok ? 0 : 1;
 }

@@ -7,44 +7,44 @@
 #include "wizard/Artwork.h"
 #include "wizard/WizardPageDlg.h"
 
-CWizardWindow::CWizardWindow(const QString& notice, QWidget* parent) : QWidget(parent) {
-  setWindowTitle(CWizardPageDlg::ToQString(CWizardPageDlg::kCaption));
+WizardWindow::WizardWindow(const QString& notice, QWidget* parent) : QWidget(parent) {
+  setWindowTitle(WizardPageDlg::ToQString(WizardPageDlg::kCaption));
   setWindowIcon(AppIcon());
   // A fixed-size window with a close box but no help or resize handle, like each page was.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  const CDialogUnits units(font());
-  QSize size = units.Size(CWizardPageDlg::kWidth, CWizardPageDlg::kHeight);
+  const DialogUnits units(font());
+  QSize size = units.Size(WizardPageDlg::kWidth, WizardPageDlg::kHeight);
   if (!notice.isEmpty()) {
-    m_pNotice = new QLabel(notice, this);
-    m_pNotice->setObjectName(QStringLiteral("placeholderNotice"));
-    m_pNotice->setTextFormat(Qt::PlainText);
-    m_pNotice->setWordWrap(true);
-    m_pNotice->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_pNotice->setMargin(units.X(3));
+    m_notice = new QLabel(notice, this);
+    m_notice->setObjectName(QStringLiteral("placeholderNotice"));
+    m_notice->setTextFormat(Qt::PlainText);
+    m_notice->setWordWrap(true);
+    m_notice->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_notice->setMargin(units.X(3));
     // As wide as the page's content, as high as the text needs at that width.
-    const int width = units.X(CWizardPageDlg::kWidth - 14);
-    const int height = m_pNotice->heightForWidth(width);
-    m_pNotice->setGeometry(units.X(7), size.height(), width, height);
-    m_pNotice->hide();
+    const int width = units.X(WizardPageDlg::kWidth - 14);
+    const int height = m_notice->heightForWidth(width);
+    m_notice->setGeometry(units.X(7), size.height(), width, height);
+    m_notice->hide();
     size.rheight() += height + units.Y(7);
   }
   setFixedSize(size);
 }
 
-void CWizardWindow::SetPage(CWizardPageDlg* page, bool showNotice) {
-  m_pPage = page;
+void WizardWindow::SetPage(WizardPageDlg* page, bool showNotice) {
+  m_page = page;
   page->setParent(this, Qt::Widget);
   page->move(0, 0);
-  if (m_pNotice != nullptr) {
-    m_pNotice->setVisible(showNotice);
+  if (m_notice != nullptr) {
+    m_notice->setVisible(showNotice);
   }
   page->show();
 }
 
-void CWizardWindow::closeEvent(QCloseEvent* event) {
+void WizardWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
-  if (CWizardPageDlg* page = m_pPage.data(); page != nullptr) {
+  if (WizardPageDlg* page = m_page.data(); page != nullptr) {
     page->reject();
   }
 }

@@ -7,28 +7,28 @@
 #include <QString>
 #include <QWidget>
 
-class CWizardPageDlg;
+class WizardPageDlg;
 class QLabel;
 
-class CWizardWindow : public QWidget {
+class WizardWindow : public QWidget {
   Q_OBJECT
 
  public:
   /// notice is the placeholder notice; empty for a build with real payloads (then the
   /// window is exactly one page high).
-  explicit CWizardWindow(const QString& notice, QWidget* parent = nullptr);
+  explicit WizardWindow(const QString& notice, QWidget* parent = nullptr);
 
   /// Puts page into the window in place of the one before; showNotice says whether the
   /// page shows the placeholder notice.
-  void SetPage(CWizardPageDlg* page, bool showNotice);
+  void SetPage(WizardPageDlg* page, bool showNotice);
   /// The notice strip (null when the build has real payloads).
-  QLabel* Notice() const { return m_pNotice; }
+  QLabel* Notice() const { return m_notice; }
 
  protected:
   /// The close box ends the current page as its own close would (as Cancel).
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QPointer<CWizardPageDlg> m_pPage;
-  QLabel* m_pNotice = nullptr;
+  QPointer<WizardPageDlg> m_page;
+  QLabel* m_notice = nullptr;
 };

@@ -42,36 +42,36 @@ const ScanOption* OptionScan::Find(const QString& name) const {
 }
 
 bool OptionScan::parse(std::span<const std::string_view> args, std::string& error) {
-  bool bOptionsEnded = false;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    if (bOptionsEnded || arg.size() < 2 || arg[0] != '-') {
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       m_positional << Q(arg);
       continue;
     }
     if (arg == "--") {
-      bOptionsEnded = true;
+      optionsEnded = true;
       continue;
     }
     // "-x" is a one-letter name; a longer word after one dash is not an option of ours.
-    const bool bLong = arg.starts_with("--");
-    const std::string_view word = arg.substr(bLong ? 2 : 1);
-    const std::size_t equals = bLong ? word.find('=') : std::string_view::npos;
+    const bool isLong = arg.starts_with("--");
+    const std::string_view word = arg.substr(isLong ? 2 : 1);
+    const std::size_t equals = isLong ? word.find('=') : std::string_view::npos;
     const QString name = Q(word.substr(0, equals));
     const ScanOption* option = Find(name);
-    if (option == nullptr || (name.size() == 1) == bLong) {
-      error = UnknownOptionText(bLong ? arg.substr(0, 2 + word.substr(0, equals).size()) : arg);
+    if (option == nullptr || (name.size() == 1) == isLong) {
+      error = UnknownOptionText(isLong ? arg.substr(0, 2 + word.substr(0, equals).size()) : arg);
       return false;
     }
     const std::string spelled = Spelled(name).toStdString();
     QString value;
     if (equals != std::string_view::npos) {
-      if (!option->bTakesValue) {
+      if (!option->takesValue) {
         error = BadValueText(spelled, "takes no value");
         return false;
       }
       value = Q(word.substr(equals + 1));
-    } else if (option->bTakesValue) {
+    } else if (option->takesValue) {
       if (i + 1 == args.size()) {
         error = MissingValueText(spelled);
         return false;

@@ -16,7 +16,7 @@
 /// written with one dash) and whether it takes a value.
 struct ScanOption {
   QStringList names;
-  bool bTakesValue = false;
+  bool takesValue = false;
 };
 
 /// The options and arguments of one command line. The query names follow

@@ -135,9 +135,9 @@ std::string TarvixUsage() {
     if (!option.valueName.empty()) left += " " + std::string(option.valueName);
     left.resize(std::max(left.size() + 1, kColumn), ' ');
     std::string_view help = option.help;
-    for (bool bFirst = true; !help.empty(); bFirst = false) {
+    for (bool first = true; !help.empty(); first = false) {
       const std::size_t end = help.find('\n');
-      text += (bFirst ? left : std::string(kColumn, ' ')) + std::string(help.substr(0, end)) + "\n";
+      text += (first ? left : std::string(kColumn, ' ')) + std::string(help.substr(0, end)) + "\n";
       help = end == std::string_view::npos ? std::string_view() : help.substr(end + 1);
     }
   }
@@ -163,25 +163,25 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
   }
 
   TarvixOptions options;
-  options.bHeadless = parser.isSet(Q(kHeadless));
-  options.bHelp = parser.isSet(Q(kHelp));
-  options.bVersion = parser.isSet(Q(kVersion));
-  options.bCheckConfig = parser.isSet(Q(kCheckConfig));
+  options.headless = parser.isSet(Q(kHeadless));
+  options.help = parser.isSet(Q(kHelp));
+  options.version = parser.isSet(Q(kVersion));
+  options.checkConfig = parser.isSet(Q(kCheckConfig));
   if (parser.isSet(Q(kProgress))) {
     const std::string value = parser.value(Q(kProgress)).toStdString();
     if (value != kProgressAll && value != kProgressThrottled) {
       error = "--progress: '" + value + "' is neither 'all' nor '1s'";
       return std::nullopt;
     }
-    options.loader.bEveryProgressStep = value == kProgressAll;
-    if (!options.bHeadless && !options.bHelp && !options.bVersion) {
+    options.loader.everyProgressStep = value == kProgressAll;
+    if (!options.headless && !options.help && !options.version) {
       error = "--progress is an option of --headless";
       return std::nullopt;
     }
   }
   if (parser.isSet(Q(kConfig))) {
-    options.loader.strConfigPath = parser.value(Q(kConfig)).toStdString();
-    if (options.loader.strConfigPath.empty()) {
+    options.loader.configPath = parser.value(Q(kConfig)).toStdString();
+    if (options.loader.configPath.empty()) {
       error = BadValueText("--config", "the file name is empty");
       return std::nullopt;
     }
@@ -194,8 +194,8 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
           BadValueText("--tcp-port", "'" + value.toStdString() + "' is not a TCP port (1..65535)");
       return std::nullopt;
     }
-    options.loader.nTcpPort = port;
-    if (!options.bHeadless && !options.bHelp && !options.bVersion) {
+    options.loader.tcpPort = port;
+    if (!options.headless && !options.help && !options.version) {
       error = BadValueText("--tcp-port", "works only with --headless");
       return std::nullopt;
     }

@@ -11,10 +11,10 @@
 
 /// What the command line asks for.
 struct TarvixOptions {
-  bool bHeadless = false;
-  bool bHelp = false;
-  bool bVersion = false;
-  bool bCheckConfig = false;  // --check-config: check the configuration and end
+  bool headless = false;
+  bool help = false;
+  bool version = false;
+  bool checkConfig = false;  // --check-config: check the configuration and end
   LoaderOptions loader;
 };
 

@@ -23,15 +23,15 @@ int main(int argc, char** argv) {
     std::cerr << error << "\nTry 'Tarvix --help'.\n";
     return 2;
   }
-  if (options->bHelp) {
+  if (options->help) {
     std::cout << TarvixUsage() << std::flush;
     return 0;
   }
-  if (options->bVersion) {
+  if (options->version) {
     std::cout << TarvixVersion() << std::flush;
     return 0;
   }
-  if (options->bCheckConfig) return RunCheckConfig(options->loader, std::cout);
-  if (options->bHeadless) return RunHeadless(argc, argv, options->loader);
+  if (options->checkConfig) return RunCheckConfig(options->loader, std::cout);
+  if (options->headless) return RunHeadless(argc, argv, options->loader);
   return RunWindow(argc, argv, options->loader);
 }

@@ -8,14 +8,14 @@
 
 /// Lock-free single-producer / single-consumer byte ring. One slot always stays
 /// free, so it holds at most kCapacity - 1 = 8191 bytes.
-class CByteQueue {
+class ByteQueue {
  public:
   static constexpr int kCapacity = 8192;
   static constexpr int kMaxCount = kCapacity - 1;
 
-  CByteQueue() noexcept;
-  CByteQueue(const CByteQueue&) = delete;
-  CByteQueue& operator=(const CByteQueue&) = delete;
+  ByteQueue() noexcept;
+  ByteQueue(const ByteQueue&) = delete;
+  ByteQueue& operator=(const ByteQueue&) = delete;
 
   /// Empties the queue and zeroes the storage. Not safe while a producer runs.
   void Clear() noexcept;
@@ -27,7 +27,7 @@ class CByteQueue {
   bool Get(std::uint8_t* pb) noexcept;
 
  private:
-  std::array<std::uint8_t, kCapacity> m_Data{};
-  std::atomic<std::int32_t> m_nHead{0};  // next slot to write; producer only
-  std::atomic<std::int32_t> m_nTail{0};  // next slot to read; consumer only
+  std::array<std::uint8_t, kCapacity> m_data{};
+  std::atomic<std::int32_t> m_head{0};  // next slot to write; producer only
+  std::atomic<std::int32_t> m_tail{0};  // next slot to read; consumer only
 };

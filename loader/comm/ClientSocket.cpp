@@ -39,42 +39,42 @@ int IdleMs(int idleSec) {
 }
 }  // namespace
 
-CClientSocket::CClientSocket(CUniqueFd socket, ISocketEvents& events, ConnectionLimits limits,
-                             QObject* pParent)
-    : QObject(pParent), m_Socket(std::move(socket)), m_Events(events), m_Limits(limits) {
-  m_strPeerName = DescribePeer(m_Socket.Get());
-  m_PaceTimer.setSingleShot(true);
-  QObject::connect(&m_PaceTimer, &QTimer::timeout, this, [this] { OnPaceElapsed(); });
-  m_IdleTimer.setSingleShot(true);
-  QObject::connect(&m_IdleTimer, &QTimer::timeout, this, [this] { OnIdleTimer(); });
-  m_SinceActivity.start();
-  if (m_Limits.nIdleSec > 0) m_IdleTimer.start(IdleMs(m_Limits.nIdleSec));
-  m_pReadNotifier = std::make_unique<QSocketNotifier>(m_Socket.Get(), QSocketNotifier::Read);
-  QObject::connect(m_pReadNotifier.get(), &QSocketNotifier::activated, this,
+ClientSocket::ClientSocket(UniqueFd socket, ISocketEvents& events, ConnectionLimits limits,
+                           QObject* parent)
+    : QObject(parent), m_socket(std::move(socket)), m_events(events), m_limits(limits) {
+  m_peerName = DescribePeer(m_socket.Get());
+  m_paceTimer.setSingleShot(true);
+  QObject::connect(&m_paceTimer, &QTimer::timeout, this, [this] { OnPaceElapsed(); });
+  m_idleTimer.setSingleShot(true);
+  QObject::connect(&m_idleTimer, &QTimer::timeout, this, [this] { OnIdleTimer(); });
+  m_sinceActivity.start();
+  if (m_limits.idleSec > 0) m_idleTimer.start(IdleMs(m_limits.idleSec));
+  m_readNotifier = std::make_unique<QSocketNotifier>(m_socket.Get(), QSocketNotifier::Read);
+  QObject::connect(m_readNotifier.get(), &QSocketNotifier::activated, this,
                    [this] { OnReadable(); });
-  m_pWriteNotifier = std::make_unique<QSocketNotifier>(m_Socket.Get(), QSocketNotifier::Write);
-  m_pWriteNotifier->setEnabled(false);
-  QObject::connect(m_pWriteNotifier.get(), &QSocketNotifier::activated, this,
+  m_writeNotifier = std::make_unique<QSocketNotifier>(m_socket.Get(), QSocketNotifier::Write);
+  m_writeNotifier->setEnabled(false);
+  QObject::connect(m_writeNotifier.get(), &QSocketNotifier::activated, this,
                    [this] { OnWritable(); });
   // Data that arrived before we were connected up keeps the descriptor
   // readable, so it is taken on the first turn of the loop.
 }
 
-CClientSocket::~CClientSocket() {
-  m_PaceTimer.stop();
-  m_IdleTimer.stop();
+ClientSocket::~ClientSocket() {
+  m_paceTimer.stop();
+  m_idleTimer.stop();
   // The notifiers go before the descriptor they watch.
-  m_pReadNotifier.reset();
-  m_pWriteNotifier.reset();
+  m_readNotifier.reset();
+  m_writeNotifier.reset();
 }
 
-int CClientSocket::Send(std::span<const std::uint8_t> data) {
-  if (m_bClosed || data.empty()) return 0;
+int ClientSocket::Send(std::span<const std::uint8_t> data) {
+  if (m_closed || data.empty()) return 0;
   // A peer that does not read must not make us hold its replies without end.
   const std::size_t queued = WriteQueued();
-  if (queued + data.size() > m_Limits.nMaxWriteQueue) {
+  if (queued + data.size() > m_limits.maxWriteQueue) {
     if (queued > 0) {
-      m_bWriteBlocked = true;
+      m_writeBlocked = true;
       UpdateReadWatch();
     }
     return 0;
@@ -82,45 +82,45 @@ int CClientSocket::Send(std::span<const std::uint8_t> data) {
   std::size_t sent = 0;
   if (queued == 0) {
     // The usual case: the system takes the whole reply at once.
-    const ssize_t n = ::send(m_Socket.Get(), data.data(), data.size(), MSG_NOSIGNAL);
+    const ssize_t n = ::send(m_socket.Get(), data.data(), data.size(), MSG_NOSIGNAL);
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
       return 0;  // the connection failed; reading sees it and closes
     }
     sent = n > 0 ? static_cast<std::size_t>(n) : 0;
     if (sent == data.size()) return static_cast<int>(sent);
-    m_WriteQueue.clear();
-    m_nWriteDone = 0;
+    m_writeQueue.clear();
+    m_writeDone = 0;
   }
   // What the system did not take waits in our queue: read no more from this
   // peer (and so answer no more) until it has taken it.
-  m_WriteQueue.insert(m_WriteQueue.end(), data.begin() + static_cast<std::ptrdiff_t>(sent),
+  m_writeQueue.insert(m_writeQueue.end(), data.begin() + static_cast<std::ptrdiff_t>(sent),
                       data.end());
-  m_bWriteBlocked = true;
-  m_pWriteNotifier->setEnabled(true);
+  m_writeBlocked = true;
+  m_writeNotifier->setEnabled(true);
   UpdateReadWatch();
   return static_cast<int>(data.size());
 }
 
-void CClientSocket::CloseNow() {
-  if (m_bClosed) return;
+void ClientSocket::CloseNow() {
+  if (m_closed) return;
   // The peer hears of it now; the descriptor itself goes with this object, after
   // its notifiers (this may run inside one of their notifications).
-  ::shutdown(m_Socket.Get(), SHUT_RDWR);
+  ::shutdown(m_socket.Get(), SHUT_RDWR);
   OnClose();
 }
 
-void CClientSocket::UpdateReadWatch() {
-  if (m_pReadNotifier) m_pReadNotifier->setEnabled(CanRead());
+void ClientSocket::UpdateReadWatch() {
+  if (m_readNotifier) m_readNotifier->setEnabled(CanRead());
 }
 
-void CClientSocket::OnReadable() {
+void ClientSocket::OnReadable() {
   if (!CanRead()) {
     UpdateReadWatch();
     return;
   }
   ssize_t n = 0;
   do {
-    n = ::read(m_Socket.Get(), m_RecvBuf.data(), kRecvMax);
+    n = ::read(m_socket.Get(), m_recvBuf.data(), kRecvMax);
   } while (n < 0 && errno == EINTR);
   if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
   if (n <= 0) {
@@ -128,34 +128,34 @@ void CClientSocket::OnReadable() {
     OnClose();
     return;
   }
-  m_SinceActivity.restart();
-  m_RecvBuf[static_cast<std::size_t>(n)] = 0;
-  m_Events.OnSocketReceive(
-      this, std::span<const std::uint8_t>(m_RecvBuf.data(), static_cast<std::size_t>(n)));
-  if (m_bClosed) return;
+  m_sinceActivity.restart();
+  m_recvBuf[static_cast<std::size_t>(n)] = 0;
+  m_events.OnSocketReceive(
+      this, std::span<const std::uint8_t>(m_recvBuf.data(), static_cast<std::size_t>(n)));
+  if (m_closed) return;
   // Without a pause, more waiting data is still taken one receive per turn of
   // the event loop, so other connections and the serial channel get their turns.
-  const int pace = m_Events.TcpPaceMs();
+  const int pace = m_events.TcpPaceMs();
   if (pace > 0) {
-    m_bPaused = true;
-    m_PaceTimer.start(pace);
+    m_paused = true;
+    m_paceTimer.start(pace);
     UpdateReadWatch();
   }
 }
 
-void CClientSocket::OnPaceElapsed() {
-  m_bPaused = false;
+void ClientSocket::OnPaceElapsed() {
+  m_paused = false;
   UpdateReadWatch();
 }
 
-void CClientSocket::OnWritable() {
-  if (m_bClosed) return;
-  while (m_nWriteDone < m_WriteQueue.size()) {
-    const ssize_t n = ::send(m_Socket.Get(), m_WriteQueue.data() + m_nWriteDone,
-                             m_WriteQueue.size() - m_nWriteDone, MSG_NOSIGNAL);
+void ClientSocket::OnWritable() {
+  if (m_closed) return;
+  while (m_writeDone < m_writeQueue.size()) {
+    const ssize_t n = ::send(m_socket.Get(), m_writeQueue.data() + m_writeDone,
+                             m_writeQueue.size() - m_writeDone, MSG_NOSIGNAL);
     if (n > 0) {
-      m_nWriteDone += static_cast<std::size_t>(n);
-      m_SinceActivity.restart();
+      m_writeDone += static_cast<std::size_t>(n);
+      m_sinceActivity.restart();
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -163,33 +163,33 @@ void CClientSocket::OnWritable() {
     OnClose();  // the peer is gone
     return;
   }
-  m_WriteQueue.clear();
-  m_nWriteDone = 0;
-  m_pWriteNotifier->setEnabled(false);
-  m_bWriteBlocked = false;
+  m_writeQueue.clear();
+  m_writeDone = 0;
+  m_writeNotifier->setEnabled(false);
+  m_writeBlocked = false;
   // Data that waited meanwhile is taken on a later turn, as after a pause.
   UpdateReadWatch();
 }
 
-void CClientSocket::OnIdleTimer() {
-  if (m_bClosed || m_Limits.nIdleSec <= 0) return;
+void ClientSocket::OnIdleTimer() {
+  if (m_closed || m_limits.idleSec <= 0) return;
   // One timer per connection, moved on only when it fires: a receive costs a
   // clock reading, not a timer restart.
-  const qint64 idleMs = IdleMs(m_Limits.nIdleSec);
-  const qint64 silentMs = m_SinceActivity.elapsed();
+  const qint64 idleMs = IdleMs(m_limits.idleSec);
+  const qint64 silentMs = m_sinceActivity.elapsed();
   if (silentMs >= idleMs) {
     CloseNow();
     return;
   }
-  m_IdleTimer.start(static_cast<int>(idleMs - silentMs));
+  m_idleTimer.start(static_cast<int>(idleMs - silentMs));
 }
 
-void CClientSocket::OnClose() {
-  if (m_bClosed) return;
-  m_bClosed = true;
-  m_PaceTimer.stop();
-  m_IdleTimer.stop();
-  if (m_pReadNotifier) m_pReadNotifier->setEnabled(false);
-  if (m_pWriteNotifier) m_pWriteNotifier->setEnabled(false);
-  m_Events.OnSocketClosed(this);
+void ClientSocket::OnClose() {
+  if (m_closed) return;
+  m_closed = true;
+  m_paceTimer.stop();
+  m_idleTimer.stop();
+  if (m_readNotifier) m_readNotifier->setEnabled(false);
+  if (m_writeNotifier) m_writeNotifier->setEnabled(false);
+  m_events.OnSocketClosed(this);
 }

@@ -23,50 +23,50 @@
 #include <string>
 #include <vector>
 
-class CClientSocket;
+class ClientSocket;
 
 /// What a connection reports to its owner, on the main thread.
 class ISocketEvents {
  public:
   virtual ~ISocketEvents() = default;
-  /// One receive of 1..1024 bytes from pSocket.
-  virtual void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t> data) = 0;
+  /// One receive of 1..1024 bytes from socket.
+  virtual void OnSocketReceive(ClientSocket* socket, std::span<const std::uint8_t> data) = 0;
   /// The peer closed the connection or it failed; the owner removes and deletes it
   /// (later, not inside this call).
-  virtual void OnSocketClosed(CClientSocket* pSocket) = 0;
+  virtual void OnSocketClosed(ClientSocket* socket) = 0;
   /// Pause after each receive in milliseconds (0: none), read at each receive.
   virtual int TcpPaceMs() const = 0;
 };
 
 /// What one connection may hold of the server.
 struct ConnectionLimits {
-  std::size_t nMaxWriteQueue = kTcpWriteQueueBytes;  // bytes queued for the peer
-  int nIdleSec = kDefaultTcpIdleSec;                 // closed after this long silent; 0 = never
+  std::size_t maxWriteQueue = kTcpWriteQueueBytes;  // bytes queued for the peer
+  int idleSec = kDefaultTcpIdleSec;                 // closed after this long silent; 0 = never
 };
 
-class CClientSocket : public QObject, public IConnection {
+class ClientSocket : public QObject, public IConnection {
  public:
   static constexpr int kRecvMax = 1024;
 
   /// Takes ownership of an accepted, connected, non-blocking socket.
-  CClientSocket(CUniqueFd socket, ISocketEvents& events, ConnectionLimits limits = {},
-                QObject* pParent = nullptr);
-  ~CClientSocket() override;
+  ClientSocket(UniqueFd socket, ISocketEvents& events, ConnectionLimits limits = {},
+               QObject* parent = nullptr);
+  ~ClientSocket() override;
 
   /// Queues the bytes for sending; bytes queued, 0 when the connection is gone
   /// or the bytes would take its write queue past its limit (then nothing is queued).
   int Send(std::span<const std::uint8_t> data) override;
   /// The peer as "address:port", taken at accept (IPv4-mapped addresses as IPv4).
-  std::string PeerName() const override { return m_strPeerName; }
+  std::string PeerName() const override { return m_peerName; }
   /// Closes the connection now; the owner hears of it through OnSocketClosed.
   void CloseNow();
   /// True while the pause after a receive runs.
-  bool IsPaused() const noexcept { return m_bPaused; }
-  bool IsClosed() const noexcept { return m_bClosed; }
+  bool IsPaused() const noexcept { return m_paused; }
+  bool IsClosed() const noexcept { return m_closed; }
   /// True while reading waits for the peer to take what was sent to it.
-  bool IsReadingHeld() const noexcept { return m_bWriteBlocked; }
+  bool IsReadingHeld() const noexcept { return m_writeBlocked; }
   /// Bytes queued for the peer and not yet taken by the system.
-  std::size_t WriteQueued() const noexcept { return m_WriteQueue.size() - m_nWriteDone; }
+  std::size_t WriteQueued() const noexcept { return m_writeQueue.size() - m_writeDone; }
 
  private:
   void OnReadable();
@@ -77,21 +77,21 @@ class CClientSocket : public QObject, public IConnection {
   /// connection that waits costs nothing.
   void UpdateReadWatch();
   void OnClose();
-  bool CanRead() const noexcept { return !m_bPaused && !m_bClosed && !m_bWriteBlocked; }
+  bool CanRead() const noexcept { return !m_paused && !m_closed && !m_writeBlocked; }
 
-  CUniqueFd m_Socket;
-  ISocketEvents& m_Events;
-  std::unique_ptr<QSocketNotifier> m_pReadNotifier;
-  std::unique_ptr<QSocketNotifier> m_pWriteNotifier;
-  QTimer m_PaceTimer;
-  QTimer m_IdleTimer;
-  QElapsedTimer m_SinceActivity;  // restarted by every receive and every write taken
-  ConnectionLimits m_Limits;
-  bool m_bPaused = false;
-  bool m_bWriteBlocked = false;
-  bool m_bClosed = false;
-  std::string m_strPeerName;
-  std::vector<std::uint8_t> m_WriteQueue;              // bytes the system has not taken yet
-  std::size_t m_nWriteDone = 0;                        // of m_WriteQueue, already sent
-  std::array<std::uint8_t, kRecvMax + 1> m_RecvBuf{};  // + terminating zero
+  UniqueFd m_socket;
+  ISocketEvents& m_events;
+  std::unique_ptr<QSocketNotifier> m_readNotifier;
+  std::unique_ptr<QSocketNotifier> m_writeNotifier;
+  QTimer m_paceTimer;
+  QTimer m_idleTimer;
+  QElapsedTimer m_sinceActivity;  // restarted by every receive and every write taken
+  ConnectionLimits m_limits;
+  bool m_paused = false;
+  bool m_writeBlocked = false;
+  bool m_closed = false;
+  std::string m_peerName;
+  std::vector<std::uint8_t> m_writeQueue;              // bytes the system has not taken yet
+  std::size_t m_writeDone = 0;                         // of m_writeQueue, already sent
+  std::array<std::uint8_t, kRecvMax + 1> m_recvBuf{};  // + terminating zero
 };

@@ -20,7 +20,7 @@
 class ICommEvents {
  public:
   virtual ~ICommEvents() = default;
-  /// A burst is queued in m_QueueRead.
+  /// A burst is queued in m_readQueue.
   virtual void OnCommRead() = 0;
   /// A message box raised by the reader; the reader waits until this returns.
   virtual void OnCommMessage(std::string_view text) = 0;
@@ -31,12 +31,12 @@ class ICommEvents {
 /// Time-out rule of writes: 38400 / rate milliseconds per byte (integer
 /// division); 0 at 56000 bit/s and above, meaning "no per-byte bound".
 std::uint32_t WriteTimeoutMultiplier(std::uint32_t rate);
-/// Time nLen bytes may take on the line at rate, in milliseconds. Where the
+/// Time len bytes may take on the line at rate, in milliseconds. Where the
 /// multiplier is 0 we still bound it: four times the bytes' time on the line
 /// (10 bits each) plus 2 s. Close waits this long (capped) for queued bytes.
-std::uint32_t WriteTimeoutMs(std::uint32_t rate, std::size_t nLen);
+std::uint32_t WriteTimeoutMs(std::uint32_t rate, std::size_t len);
 
-class CCommPort : public CSerialChannel {
+class CommPort : public SerialChannel {
  public:
   static constexpr int kReadChunk = 4096;   // bytes per read of the burst loop
   static constexpr int kBurstPauseMs = 15;  // pause after every read of a burst
@@ -45,12 +45,12 @@ class CCommPort : public CSerialChannel {
   static constexpr std::string_view kWriteDroppedText =
       "Serial line not taking data !! - frame dropped";
 
-  CCommPort();
-  ~CCommPort() override;
+  CommPort();
+  ~CommPort() override;
 
-  /// Opens m_PortDevices[m_nPort] exclusively, sets the line, starts the reader
+  /// Opens m_portDevices[m_port] exclusively, sets the line, starts the reader
   /// and, in modem mode, sends the init command. False when the device cannot be
-  /// opened or locked (m_bOpen false) or the line is refused (m_bOpen stays true).
+  /// opened or locked (m_open false) or the line is refused (m_open stays true).
   bool Open() override;
   /// Stops the reader (releasing a pending hand-off), joins it, gives queued
   /// writes a bounded time to go out (at most kSerialCloseFlushMs), closes the
@@ -63,7 +63,7 @@ class CCommPort : public CSerialChannel {
   /// Main thread: called with the frame's size whenever Write drops a frame.
   void SetWriteDropped(std::function<void(std::size_t)> onDropped);
   /// Bytes queued for the line and not yet taken by it.
-  std::size_t WriteQueued() const { return m_Writer.Queued(); }
+  std::size_t WriteQueued() const { return m_writer.Queued(); }
 
   /// Sets how the reader wakes the main thread; call while closed. The callback
   /// runs on the reader thread and must only queue a call of DispatchReaderEvent.
@@ -73,10 +73,10 @@ class CCommPort : public CSerialChannel {
   void DispatchReaderEvent(ICommEvents& events);
 
   /// The reader's entry; returns 1.
-  static int ReadThreadProc(CCommPort* pPort);
+  static int ReadThreadProc(CommPort* port);
 
   /// Descriptor of the open device (-1 when closed); for tests and diagnostics.
-  int Fd() const noexcept { return m_hComm.Get(); }
+  int Fd() const noexcept { return m_portFd.Get(); }
 
  private:
   enum class ReadStatus { Ok, Gone };
@@ -86,19 +86,19 @@ class CCommPort : public CSerialChannel {
   };
   enum class WaitResult { Readable, Gone, Stop, Timeout };
 
-  ReadResult ReadChunk(std::uint8_t* pBuf, int nMax, bool bProbe);
+  ReadResult ReadChunk(std::uint8_t* buf, int max, bool probe);
   WaitResult WaitForInput(int timeoutMs);
   bool PauseBurst();  // false when Close asked the reader to stop
   void RunReader();
   void WakeReader();
 
-  CUniqueFd m_hComm;      // the open device
-  CUniqueFd m_hWake;      // eventfd: Close wakes the reader through it
-  std::thread m_hThread;  // the reader
-  CReaderHandOff m_HandOff;
-  CSerialWriter m_Writer;
-  std::function<void(std::size_t)> m_OnWriteDropped;
+  UniqueFd m_portFd;           // the open device
+  UniqueFd m_wakeFd;           // eventfd: Close wakes the reader through it
+  std::thread m_readerThread;  // the reader
+  ReaderHandOff m_handOff;
+  SerialWriter m_writer;
+  std::function<void(std::size_t)> m_onWriteDropped;
   // The dispatch rule as Open found it; only the reader reads these afterwards.
-  bool m_bReaderFrameDispatch = kDefaultFrameDispatch;
-  int m_nReaderFrameWaitMs = kDefaultFrameWaitMs;
+  bool m_readerFrameDispatch = kDefaultFrameDispatch;
+  int m_readerFrameWaitMs = kDefaultFrameWaitMs;
 };

@@ -16,33 +16,33 @@ namespace {
 constexpr int kBacklog = SOMAXCONN;
 }  // namespace
 
-CListenSocket::CListenSocket(std::function<void()> onAccept) : m_OnAccept(std::move(onAccept)) {
-  m_BackoffTimer.setSingleShot(true);
-  QObject::connect(&m_BackoffTimer, &QTimer::timeout, [this] {
-    if (m_pNotifier) m_pNotifier->setEnabled(true);
+ListenSocket::ListenSocket(std::function<void()> onAccept) : m_onAccept(std::move(onAccept)) {
+  m_backoffTimer.setSingleShot(true);
+  QObject::connect(&m_backoffTimer, &QTimer::timeout, [this] {
+    if (m_notifier) m_notifier->setEnabled(true);
     // Connections may have waited all along; don't wait for a new one to try.
-    if (m_OnAccept) m_OnAccept();
+    if (m_onAccept) m_onAccept();
   });
 }
 
-CListenSocket::~CListenSocket() {
-  m_BackoffTimer.stop();
-  m_pNotifier.reset();
+ListenSocket::~ListenSocket() {
+  m_backoffTimer.stop();
+  m_notifier.reset();
 }
 
-bool CListenSocket::Listen(std::uint16_t port) {
+bool ListenSocket::Listen(std::uint16_t port) {
   return Listen(std::string(), port);
 }
 
-bool CListenSocket::Listen(const std::string& address, std::uint16_t port) {
-  m_pNotifier.reset();
-  m_Fd.Reset();
-  m_nPort = 0;
+bool ListenSocket::Listen(const std::string& address, std::uint16_t port) {
+  m_notifier.reset();
+  m_fd.Reset();
+  m_port = 0;
   sockaddr_storage addr{};
   socklen_t len = 0;
   auto* a6 = reinterpret_cast<sockaddr_in6*>(&addr);
   auto* a4 = reinterpret_cast<sockaddr_in*>(&addr);
-  CUniqueFd fd;
+  UniqueFd fd;
   bool v6 = false;
   if (address.empty()) {
     // One IPv6 socket that also takes IPv4, as "any address" means; IPv4 alone
@@ -61,11 +61,11 @@ bool CListenSocket::Listen(const std::string& address, std::uint16_t port) {
     v6 = true;
     fd.Reset(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   } else {
-    m_strError = "not a numeric IP address: " + address;
+    m_error = "not a numeric IP address: " + address;
     return false;
   }
   if (!fd) {
-    m_strError = std::strerror(errno);
+    m_error = std::strerror(errno);
     return false;
   }
   const int on = 1, off = 0;
@@ -83,26 +83,26 @@ bool CListenSocket::Listen(const std::string& address, std::uint16_t port) {
   if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
       ::listen(fd.Get(), kBacklog) != 0 ||
       ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    m_strError = std::strerror(errno);
+    m_error = std::strerror(errno);
     return false;
   }
-  m_nPort = ntohs(v6 ? a6->sin6_port : a4->sin_port);
-  m_Fd = std::move(fd);
-  m_strError.clear();
-  m_pNotifier = std::make_unique<QSocketNotifier>(m_Fd.Get(), QSocketNotifier::Read);
-  QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, [this] {
-    if (m_OnAccept) m_OnAccept();
+  m_port = ntohs(v6 ? a6->sin6_port : a4->sin_port);
+  m_fd = std::move(fd);
+  m_error.clear();
+  m_notifier = std::make_unique<QSocketNotifier>(m_fd.Get(), QSocketNotifier::Read);
+  QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+    if (m_onAccept) m_onAccept();
   });
   return true;
 }
 
-CUniqueFd CListenSocket::Accept() {
-  if (!m_Fd || IsBackingOff()) return {};
+UniqueFd ListenSocket::Accept() {
+  if (!m_fd || IsBackingOff()) return {};
   for (;;) {
-    const int fd = ::accept4(m_Fd.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = ::accept4(m_fd.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd >= 0) {
-      m_nBackoffMs = kAcceptBackoffFirstMs;
-      return CUniqueFd(fd);
+      m_backoffMs = kAcceptBackoffFirstMs;
+      return UniqueFd(fd);
     }
     switch (errno) {
       case EINTR:
@@ -121,11 +121,11 @@ CUniqueFd CListenSocket::Accept() {
   }
 }
 
-void CListenSocket::BackOff() {
+void ListenSocket::BackOff() {
   // The connection stays in the backlog and the listener stays readable:
   // stop listening for readiness, try again later, later still if it fails again.
-  ++m_nAcceptErrors;
-  if (m_pNotifier) m_pNotifier->setEnabled(false);
-  m_BackoffTimer.start(m_nBackoffMs);
-  m_nBackoffMs = std::min(m_nBackoffMs * 2, kAcceptBackoffMaxMs);
+  ++m_acceptErrors;
+  if (m_notifier) m_notifier->setEnabled(false);
+  m_backoffTimer.start(m_backoffMs);
+  m_backoffMs = std::min(m_backoffMs * 2, kAcceptBackoffMaxMs);
 }

@@ -16,13 +16,13 @@
 #include <memory>
 #include <string>
 
-class CListenSocket {
+class ListenSocket {
  public:
   /// onAccept runs on the main thread whenever connections wait to be accepted.
-  explicit CListenSocket(std::function<void()> onAccept);
-  ~CListenSocket();
-  CListenSocket(const CListenSocket&) = delete;
-  CListenSocket& operator=(const CListenSocket&) = delete;
+  explicit ListenSocket(std::function<void()> onAccept);
+  ~ListenSocket();
+  ListenSocket(const ListenSocket&) = delete;
+  ListenSocket& operator=(const ListenSocket&) = delete;
 
   /// Listens on port (0: any free port) on every interface (IPv6 and IPv4);
   /// false with ErrorString() when the port is taken or the socket cannot be made.
@@ -30,26 +30,26 @@ class CListenSocket {
   /// Listens on one numeric IPv4 or IPv6 address ("" = every interface, both
   /// families); false with ErrorString() as above or for an address it cannot use.
   bool Listen(const std::string& address, std::uint16_t port);
-  std::string ErrorString() const { return m_strError; }
+  std::string ErrorString() const { return m_error; }
   /// The bound port, 0 when not listening.
-  std::uint16_t Port() const noexcept { return m_nPort; }
+  std::uint16_t Port() const noexcept { return m_port; }
   /// Accepts the next waiting connection as a non-blocking descriptor; invalid
   /// when none waits, or when accepting failed and a back-off began.
-  CUniqueFd Accept();
+  UniqueFd Accept();
   /// True while accepting is paused after a failed accept.
-  bool IsBackingOff() const { return m_BackoffTimer.isActive(); }
+  bool IsBackingOff() const { return m_backoffTimer.isActive(); }
   /// Accept failures seen so far (EMFILE, ENFILE and the like).
-  int AcceptErrors() const noexcept { return m_nAcceptErrors; }
+  int AcceptErrors() const noexcept { return m_acceptErrors; }
 
  private:
   void BackOff();
 
-  std::function<void()> m_OnAccept;
-  CUniqueFd m_Fd;
-  std::unique_ptr<QSocketNotifier> m_pNotifier;
-  QTimer m_BackoffTimer;
-  std::uint16_t m_nPort = 0;
-  std::string m_strError;
-  int m_nBackoffMs = kAcceptBackoffFirstMs;
-  int m_nAcceptErrors = 0;
+  std::function<void()> m_onAccept;
+  UniqueFd m_fd;
+  std::unique_ptr<QSocketNotifier> m_notifier;
+  QTimer m_backoffTimer;
+  std::uint16_t m_port = 0;
+  std::string m_error;
+  int m_backoffMs = kAcceptBackoffFirstMs;
+  int m_acceptErrors = 0;
 };

@@ -3,59 +3,59 @@
 
 #include <utility>
 
-void CReaderHandOff::SetNotify(Notify notify) {
-  std::lock_guard lock(m_Mutex);
-  m_Notify = std::move(notify);
+void ReaderHandOff::SetNotify(Notify notify) {
+  std::lock_guard lock(m_mutex);
+  m_notify = std::move(notify);
 }
 
-void CReaderHandOff::Arm() {
-  std::lock_guard lock(m_Mutex);
-  m_bCancelled = false;
-  m_bPending = false;
-  m_bWaiting = false;
+void ReaderHandOff::Arm() {
+  std::lock_guard lock(m_mutex);
+  m_cancelled = false;
+  m_pending = false;
+  m_waiting = false;
 }
 
-void CReaderHandOff::Cancel() {
+void ReaderHandOff::Cancel() {
   {
-    std::lock_guard lock(m_Mutex);
-    m_bCancelled = true;
-    m_bPending = false;
-    m_bWaiting = false;
+    std::lock_guard lock(m_mutex);
+    m_cancelled = true;
+    m_pending = false;
+    m_waiting = false;
   }
-  m_Cond.notify_all();
+  m_cond.notify_all();
 }
 
-bool CReaderHandOff::PostAndWait(ReaderEvent event, std::string text) {
+bool ReaderHandOff::PostAndWait(ReaderEvent event, std::string text) {
   Notify notify;
   std::uint64_t token = 0;
   {
-    std::lock_guard lock(m_Mutex);
-    if (m_bCancelled) return false;
-    token = m_nNextToken++;
-    m_Post = ReaderPost{event, std::move(text), token};
-    m_bPending = true;
-    m_bWaiting = true;
-    notify = m_Notify;
+    std::lock_guard lock(m_mutex);
+    if (m_cancelled) return false;
+    token = m_nextToken++;
+    m_post = ReaderPost{event, std::move(text), token};
+    m_pending = true;
+    m_waiting = true;
+    notify = m_notify;
   }
   // Outside the lock: the wake-up may run arbitrary (thread-safe) code.
   if (notify) notify();
-  std::unique_lock lock(m_Mutex);
-  m_Cond.wait(lock, [&] { return m_bCancelled || !m_bWaiting || m_Post.token != token; });
-  return !m_bCancelled;
+  std::unique_lock lock(m_mutex);
+  m_cond.wait(lock, [&] { return m_cancelled || !m_waiting || m_post.token != token; });
+  return !m_cancelled;
 }
 
-std::optional<ReaderPost> CReaderHandOff::Take() {
-  std::lock_guard lock(m_Mutex);
-  if (!m_bPending || m_bCancelled) return std::nullopt;
-  m_bPending = false;
-  return m_Post;
+std::optional<ReaderPost> ReaderHandOff::Take() {
+  std::lock_guard lock(m_mutex);
+  if (!m_pending || m_cancelled) return std::nullopt;
+  m_pending = false;
+  return m_post;
 }
 
-void CReaderHandOff::Done(std::uint64_t token) {
+void ReaderHandOff::Done(std::uint64_t token) {
   {
-    std::lock_guard lock(m_Mutex);
-    if (!m_bWaiting || m_Post.token != token) return;
-    m_bWaiting = false;
+    std::lock_guard lock(m_mutex);
+    if (!m_waiting || m_post.token != token) return;
+    m_waiting = false;
   }
-  m_Cond.notify_all();
+  m_cond.notify_all();
 }

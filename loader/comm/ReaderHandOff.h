@@ -11,7 +11,7 @@
 
 /// What the reader hands to the main thread.
 enum class ReaderEvent {
-  Burst,    // a burst is queued in m_QueueRead
+  Burst,    // a burst is queued in m_readQueue
   Message,  // a message box to show while the reader waits
   Failure,  // the port failed or vanished; the reader has stopped reading
 };
@@ -25,7 +25,7 @@ struct ReaderPost {
 
 /// One slot shared by one reader thread and the main thread. The reader posts
 /// and blocks until the main thread has handled the post or Cancel releases it.
-class CReaderHandOff {
+class ReaderHandOff {
  public:
   /// Called on the reader thread after each post; must only queue a wake-up of
   /// the main thread (e.g. a queued call), never handle the post itself.
@@ -47,12 +47,12 @@ class CReaderHandOff {
   void Done(std::uint64_t token);
 
  private:
-  std::mutex m_Mutex;
-  std::condition_variable m_Cond;
-  Notify m_Notify;
-  bool m_bCancelled = true;
-  bool m_bPending = false;  // posted, not yet taken
-  bool m_bWaiting = false;  // the reader waits for Done
-  ReaderPost m_Post;
-  std::uint64_t m_nNextToken = 1;
+  std::mutex m_mutex;
+  std::condition_variable m_cond;
+  Notify m_notify;
+  bool m_cancelled = true;
+  bool m_pending = false;  // posted, not yet taken
+  bool m_waiting = false;  // the reader waits for Done
+  ReaderPost m_post;
+  std::uint64_t m_nextToken = 1;
 };

@@ -28,7 +28,7 @@ std::vector<std::string> ListFolder(const std::string& folder,
 }  // namespace
 
 std::vector<std::string> FindSerialAdapters(const AdapterFolders& folders) {
-  std::vector<std::string> byId = ListFolder(folders.strById, {});
+  std::vector<std::string> byId = ListFolder(folders.byId, {});
   if (!byId.empty()) return byId;
-  return ListFolder(folders.strDev, {"ttyUSB", "ttyACM"});
+  return ListFolder(folders.dev, {"ttyUSB", "ttyACM"});
 }

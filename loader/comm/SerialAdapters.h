@@ -7,8 +7,8 @@
 
 /// Where FindSerialAdapters looks; tests point it at folders of their own.
 struct AdapterFolders {
-  std::string strById = "/dev/serial/by-id";
-  std::string strDev = "/dev";
+  std::string byId = "/dev/serial/by-id";
+  std::string dev = "/dev";
 };
 
 /// Every entry of the by-id folder (sorted); when it has none, the ttyUSB* and

@@ -15,32 +15,32 @@ bool WordAt(std::span<const std::uint8_t> burst, std::string_view word) {
 }
 }  // namespace
 
-CSerialChannel::CSerialChannel() {
+SerialChannel::SerialChannel() {
   for (int i = 0; i < kPortCount; ++i)
-    m_PortDevices[static_cast<std::size_t>(i)] = DefaultPortDevice(i + 1);
+    m_portDevices[static_cast<std::size_t>(i)] = DefaultPortDevice(i + 1);
 }
 
-void CSerialChannel::PrepareOpen() {
-  m_bOpen = false;
-  m_bConnected = false;
-  if (m_nPort < 1 || m_nPort > kPortCount) m_nPort = kDefaultPort;
-  m_strPortName = "COM" + std::to_string(m_nPort);
-  if (!IsRateIndex(m_nBaudIndex)) {
-    m_nBaudIndex = kDefaultBaudIndex;
+void SerialChannel::PrepareOpen() {
+  m_open = false;
+  m_connected = false;
+  if (m_port < 1 || m_port > kPortCount) m_port = kDefaultPort;
+  m_portName = "COM" + std::to_string(m_port);
+  if (!IsRateIndex(m_baudIndex)) {
+    m_baudIndex = kDefaultBaudIndex;
   }
-  m_dwBaudRate = RateAt(m_nBaudIndex).dwBitsPerSecond;
+  m_baudRate = RateAt(m_baudIndex).bitsPerSecond;
 }
 
-std::string CSerialChannel::ModemInitCommand() const {
-  return m_strModemInit + static_cast<char>(kCr);
+std::string SerialChannel::ModemInitCommand() const {
+  return m_modemInit + static_cast<char>(kCr);
 }
 
-const std::string& CSerialChannel::PortDevice() const {
-  const int port = (m_nPort >= 1 && m_nPort <= kPortCount) ? m_nPort : kDefaultPort;
-  return m_PortDevices[static_cast<std::size_t>(port - 1)];
+const std::string& SerialChannel::PortDevice() const {
+  const int port = (m_port >= 1 && m_port <= kPortCount) ? m_port : kDefaultPort;
+  return m_portDevices[static_cast<std::size_t>(port - 1)];
 }
 
-void CSerialChannel::ModemResponse(std::span<const std::uint8_t> burst) {
+void SerialChannel::ModemResponse(std::span<const std::uint8_t> burst) {
   // Fixed positions and exact case on purpose: the burst is not searched.
   if (WordAt(burst, "RING")) {
     static constexpr std::array<std::uint8_t, 4> kAnswer = {'A', 'T', 'A', kCr};
@@ -50,6 +50,6 @@ void CSerialChannel::ModemResponse(std::span<const std::uint8_t> burst) {
   if (WordAt(burst, "CONNECT")) {
     static constexpr std::array<std::uint8_t, 3> kLinkUp = {kEnq, kEnq, kEnq};
     Write(kLinkUp);
-    m_bConnected = true;
+    m_connected = true;
   }
 }

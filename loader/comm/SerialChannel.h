@@ -1,5 +1,5 @@
 // The serial channel as the rest of the loader sees it: settings fields, the
-// receive queue, open/close/write, and the modem's answering logic. CCommPort
+// receive queue, open/close/write, and the modem's answering logic. CommPort
 // implements it on a real port; tests implement it with a fake.
 #pragma once
 
@@ -14,16 +14,16 @@
 #include <string_view>
 
 /// The serial channel. The main thread owns the settings fields and calls
-/// Open, Close, Write and ModemResponse; a reader fills m_QueueRead.
-class CSerialChannel {
+/// Open, Close, Write and ModemResponse; a reader fills m_readQueue.
+class SerialChannel {
  public:
-  CSerialChannel();
-  virtual ~CSerialChannel() = default;
-  CSerialChannel(const CSerialChannel&) = delete;
-  CSerialChannel& operator=(const CSerialChannel&) = delete;
+  SerialChannel();
+  virtual ~SerialChannel() = default;
+  SerialChannel(const SerialChannel&) = delete;
+  SerialChannel& operator=(const SerialChannel&) = delete;
 
-  /// Opens the port from m_nPort, m_nBaudIndex and m_nCommType. Callers judge
-  /// the outcome by m_bOpen afterwards, not by the result.
+  /// Opens the port from m_port, m_baudIndex and m_commType. Callers judge
+  /// the outcome by m_open afterwards, not by the result.
   virtual bool Open() = 0;
   /// Stops the reader and closes the port; the queue keeps its bytes.
   virtual void Close() = 0;
@@ -32,34 +32,34 @@ class CSerialChannel {
 
   /// Modem result handling for one drained burst (text framed by CR LF, so the
   /// word starts at offset 2): RING -> "ATA\r"; CONNECT... -> ENQ ENQ ENQ and
-  /// m_bConnected = true; anything else -> nothing.
+  /// m_connected = true; anything else -> nothing.
   void ModemResponse(std::span<const std::uint8_t> burst);
 
-  /// Open's first steps, shared by every implementation: clears m_bOpen and
-  /// m_bConnected, corrects m_nPort (1..8, else 1) and m_nBaudIndex (0..8,
-  /// else 7), sets m_strPortName and m_dwBaudRate.
+  /// Open's first steps, shared by every implementation: clears m_open and
+  /// m_connected, corrects m_port (1..8, else 1) and m_baudIndex (0..8,
+  /// else 7), sets m_portName and m_baudRate.
   void PrepareOpen();
 
   /// The modem initialisation command as sent on Open: the whole command + CR.
   std::string ModemInitCommand() const;
 
-  /// Device path for m_nPort, from m_PortDevices.
+  /// Device path for m_port, from m_portDevices.
   const std::string& PortDevice() const;
 
-  bool m_bConnected = false;             // modem link up (CONNECT seen)
-  int m_nBaudIndex = kDefaultBaudIndex;  // index into kLineRates
-  int m_nCommType = kDefaultCommType;    // COMM_MODEM or COMM_RS232
-  int m_nPort = kDefaultPort;            // COM1..COM8
-  std::uint32_t m_dwBaudRate = RateAt(kDefaultBaudIndex).dwBitsPerSecond;
-  std::string m_strPortName = "COM1";
-  std::atomic<bool> m_bOpen{false};  // port open and reader running
-  std::string m_strModemInit{kDefaultModemInit};
+  bool m_connected = false;             // modem link up (CONNECT seen)
+  int m_baudIndex = kDefaultBaudIndex;  // index into kLineRates
+  int m_commType = kDefaultCommType;    // kCommModem or kCommRs232
+  int m_port = kDefaultPort;            // COM1..COM8
+  std::uint32_t m_baudRate = RateAt(kDefaultBaudIndex).bitsPerSecond;
+  std::string m_portName = "COM1";
+  std::atomic<bool> m_open{false};  // port open and reader running
+  std::string m_modemInit{kDefaultModemInit};
   /// Hand a burst over as soon as it holds a complete frame (DISPATCH=FRAME);
   /// false keeps the pure burst rule (DISPATCH=BURST). Read by Open.
-  bool m_bFrameDispatch = kDefaultFrameDispatch;
+  bool m_frameDispatch = kDefaultFrameDispatch;
   /// How long a partial frame waits for its rest before it goes as it is (FRAMEWAIT).
-  int m_nFrameWaitMs = kDefaultFrameWaitMs;
-  CByteQueue m_QueueRead;
+  int m_frameWaitMs = kDefaultFrameWaitMs;
+  ByteQueue m_readQueue;
   /// COM1..COM8 -> device path ([Ports] of Romvale.cfg).
-  std::array<std::string, kPortCount> m_PortDevices;
+  std::array<std::string, kPortCount> m_portDevices;
 };

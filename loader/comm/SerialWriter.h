@@ -14,12 +14,12 @@
 #include <thread>
 #include <vector>
 
-class CSerialWriter {
+class SerialWriter {
  public:
-  explicit CSerialWriter(std::size_t nCapacity = kSerialWriteQueueBytes) : m_nCapacity(nCapacity) {}
-  ~CSerialWriter() { Stop(0); }
-  CSerialWriter(const CSerialWriter&) = delete;
-  CSerialWriter& operator=(const CSerialWriter&) = delete;
+  explicit SerialWriter(std::size_t capacity = kSerialWriteQueueBytes) : m_capacity(capacity) {}
+  ~SerialWriter() { Stop(0); }
+  SerialWriter(const SerialWriter&) = delete;
+  SerialWriter& operator=(const SerialWriter&) = delete;
 
   /// Starts writing to fd (non-blocking, not owned; it must stay open until
   /// Stop). False when no thread or wake-up can be made.
@@ -32,7 +32,7 @@ class CSerialWriter {
   std::size_t Stop(int flushMs);
   /// Bytes queued and not yet taken by the device.
   std::size_t Queued() const;
-  std::size_t Capacity() const noexcept { return m_nCapacity; }
+  std::size_t Capacity() const noexcept { return m_capacity; }
 
  private:
   void Run();
@@ -40,15 +40,15 @@ class CSerialWriter {
   // Waits until the device takes bytes or the thread is woken; false when poll itself fails.
   bool WaitWritable();
 
-  const std::size_t m_nCapacity;
-  int m_nFd = -1;
-  CUniqueFd m_Wake;  // eventfd: new frames, or stop
-  std::thread m_Thread;
-  mutable std::mutex m_Mutex;
-  std::condition_variable m_Drained;
-  std::deque<std::vector<std::uint8_t>> m_Frames;  // front is being written
-  std::size_t m_nFrontDone = 0;                    // bytes of the front frame written
-  std::size_t m_nQueued = 0;
-  bool m_bRunning = false;
-  bool m_bStop = false;
+  const std::size_t m_capacity;
+  int m_fd = -1;
+  UniqueFd m_wake;  // eventfd: new frames, or stop
+  std::thread m_thread;
+  mutable std::mutex m_mutex;
+  std::condition_variable m_drained;
+  std::deque<std::vector<std::uint8_t>> m_frames;  // front is being written
+  std::size_t m_frontDone = 0;                     // bytes of the front frame written
+  std::size_t m_queued = 0;
+  bool m_running = false;
+  bool m_stop = false;
 };

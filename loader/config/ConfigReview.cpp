@@ -138,7 +138,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
 }
 
 void ReviewPortDevices(std::string_view text, std::vector<std::string>& warnings) {
-  const CProfileIndex index(text);
+  const ProfileIndex index(text);
   std::array<std::string, 8> devices;
   for (std::size_t port = 0; port < devices.size(); ++port) {
     const auto value = index.Find("Ports", "COM" + std::to_string(port + 1));
@@ -209,7 +209,7 @@ void ReviewConfigNames(std::string_view text, std::vector<std::string>& warnings
 std::vector<std::string> ReviewImageFolders(const LoaderConfig& cfg) {
   std::vector<std::string> warnings;
   const std::array<std::pair<std::string_view, const std::string*>, 2> folders = {
-      {{"ROMFILE", &cfg.m_strRomDir}, {"BLLFILE", &cfg.m_strBllDir}}};
+      {{"ROMFILE", &cfg.m_romDir}, {"BLLFILE", &cfg.m_bllDir}}};
   for (const auto& [key, dir] : folders) {
     const std::string path = dir->empty() ? "." : *dir;
     const std::string what = "[Location] " + std::string(key) + "=" + EscapeConsoleText(path);

@@ -49,21 +49,21 @@ std::string PortKey(int port) {
 
 /// Reads the keys of one Romvale.cfg text from its index and collects a
 /// warning for each value it cannot use.
-class CConfigReader {
+class ConfigReader {
  public:
-  CConfigReader(std::string_view text, std::vector<std::string>& warnings)
-      : m_Index(text), m_Warnings(warnings) {}
+  ConfigReader(std::string_view text, std::vector<std::string>& warnings)
+      : m_index(text), m_warnings(warnings) {}
 
   std::optional<std::string> Find(std::string_view section, std::string_view key) const {
-    return m_Index.Find(section, key);
+    return m_index.Find(section, key);
   }
   std::string Get(std::string_view section, std::string_view key, std::string_view def) const {
-    return m_Index.Get(section, key, def);
+    return m_index.Get(section, key, def);
   }
 
   void Warn(std::string_view section, std::string_view key, std::string_view value,
             std::string_view expected, std::string_view used) {
-    m_Warnings.push_back("[" + std::string(section) + "] " + std::string(key) + "=" +
+    m_warnings.push_back("[" + std::string(section) + "] " + std::string(key) + "=" +
                          EscapeConsoleText(value) + " not understood (" + std::string(expected) +
                          "); using " + std::string(used));
   }
@@ -93,64 +93,64 @@ class CConfigReader {
     return def;
   }
 
-  std::vector<std::string>& Warnings() { return m_Warnings; }
+  std::vector<std::string>& Warnings() { return m_warnings; }
 
  private:
-  CProfileIndex m_Index;
-  std::vector<std::string>& m_Warnings;
+  ProfileIndex m_index;
+  std::vector<std::string>& m_warnings;
 };
 
-std::string DirectoryOrCurrent(const CConfigReader& reader, std::string_view key,
+std::string DirectoryOrCurrent(const ConfigReader& reader, std::string_view key,
                                const std::string& curDir) {
   // The current directory is used verbatim (not trimmed as a lookup default would be).
   std::optional<std::string> value = reader.Find(kLocation, key);
   return (value && !value->empty()) ? *value : curDir;
 }
 
-void ApplyPort(CConfigReader& reader, LoaderConfig& cfg) {
+void ApplyPort(ConfigReader& reader, LoaderConfig& cfg) {
   const std::string value = reader.Get(kCommunication, "PORT", kDefaultPortValue);
   if (SameWord(value, kNoPortValue)) {
-    cfg.m_bNoSerialPort = true;
+    cfg.m_noSerialPort = true;
     return;
   }
-  cfg.m_bNoSerialPort = false;
+  cfg.m_noSerialPort = false;
   // Only the first four bytes count, so COM10 reads as port 1.
   for (int n = 1; n <= kPortCount; ++n) {
     if (std::string_view(value).substr(0, 4) == PortKey(n)) {
-      cfg.m_nPort = n;
+      cfg.m_port = n;
       if (value.size() != 4)
         reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(n));
       return;
     }
   }
-  reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(cfg.m_nPort));
+  reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(cfg.m_port));
 }
 
-void ApplyType(CConfigReader& reader, LoaderConfig& cfg) {
+void ApplyType(ConfigReader& reader, LoaderConfig& cfg) {
   const std::string type = reader.Get(kCommunication, "TYPE", kDefaultTypeValue);
-  cfg.m_nCommType = type.starts_with(kModemTypeValue) ? COMM_MODEM : COMM_RS232;
+  cfg.m_commType = type.starts_with(kModemTypeValue) ? kCommModem : kCommRs232;
   if (type != kModemTypeValue && type != kDefaultTypeValue) {
     reader.Warn(kCommunication, "TYPE", type, "RS232 or MODEM",
-                cfg.m_nCommType == COMM_MODEM ? kModemTypeValue : kDefaultTypeValue);
+                cfg.m_commType == kCommModem ? kModemTypeValue : kDefaultTypeValue);
   }
 }
 
-void ApplyBaud(CConfigReader& reader, LoaderConfig& cfg) {
+void ApplyBaud(ConfigReader& reader, LoaderConfig& cfg) {
   const std::string value = reader.Get(kCommunication, "BAUD", kDefaultBaudValue);
   for (int i = 0; i < kRateCount; ++i) {
-    const std::string_view name = RateAt(i).strConfigText;
+    const std::string_view name = RateAt(i).configText;
     if (std::string_view(value).substr(0, name.size()) == name) {
-      cfg.m_nBaudIndex = i;
+      cfg.m_baudIndex = i;
       if (value.size() != name.size())
         reader.Warn(kCommunication, "BAUD", value, "e.g. 57600bps", name);
       return;
     }
   }
-  const int kept = IsRateIndex(cfg.m_nBaudIndex) ? cfg.m_nBaudIndex : kDefaultBaudIndex;
-  reader.Warn(kCommunication, "BAUD", value, "1200bps..115200bps", RateAt(kept).strConfigText);
+  const int kept = IsRateIndex(cfg.m_baudIndex) ? cfg.m_baudIndex : kDefaultBaudIndex;
+  reader.Warn(kCommunication, "BAUD", value, "1200bps..115200bps", RateAt(kept).configText);
 }
 
-std::string JoinRomTypes(CConfigReader& reader) {
+std::string JoinRomTypes(ConfigReader& reader) {
   std::string joined;
   for (std::size_t number = 1;; ++number) {
     std::optional<std::string> value = reader.Find(kRomtype, RomTypeKey(number));
@@ -176,7 +176,7 @@ bool IsNumericAddress(const std::string& address) {
 }
 
 /// A numeric address key: empty or absent gives def, anything else not numeric a warning.
-std::string AddressKey(CConfigReader& reader, std::string_view key, const std::string& def,
+std::string AddressKey(ConfigReader& reader, std::string_view key, const std::string& def,
                        std::string_view defText) {
   const std::optional<std::string> address = reader.Find(kCommunication, key);
   if (!address || address->empty()) return def;
@@ -187,7 +187,7 @@ std::string AddressKey(CConfigReader& reader, std::string_view key, const std::s
 }
 
 /// A port key that may also be NONE (ASCII case ignored): nothing listens then.
-std::uint16_t PortOrNone(CConfigReader& reader, std::string_view key, int def, bool& none) {
+std::uint16_t PortOrNone(ConfigReader& reader, std::string_view key, int def, bool& none) {
   const std::optional<std::string> value = reader.Find(kCommunication, key);
   none = value && SameWord(*value, kNoPortValue);
   if (none) return 0;
@@ -197,30 +197,29 @@ std::uint16_t PortOrNone(CConfigReader& reader, std::string_view key, int def, b
       key, def, min, kMaxTcpPort, min == 0 ? "0..65535 or NONE" : "1..65535 or NONE"));
 }
 
-void ApplyTcpKeys(CConfigReader& reader, LoaderConfig& cfg) {
-  cfg.m_nTcpPace = reader.Number("TCPPACE", kDefaultTcpPaceMs, 0, kMaxTcpPaceMs, "0..60000 ms");
-  cfg.m_nTcpPort = PortOrNone(reader, "TCPPORT", kDefaultTcpPort, cfg.m_bNoTcp);
-  if (cfg.m_bNoTcp) cfg.m_nTcpPort = kDefaultTcpPort;  // --tcp-port may still ask for one
-  cfg.m_strTcpAddress = AddressKey(reader, "TCPADDRESS", "", "every interface");
+void ApplyTcpKeys(ConfigReader& reader, LoaderConfig& cfg) {
+  cfg.m_tcpPace = reader.Number("TCPPACE", kDefaultTcpPaceMs, 0, kMaxTcpPaceMs, "0..60000 ms");
+  cfg.m_tcpPort = PortOrNone(reader, "TCPPORT", kDefaultTcpPort, cfg.m_noTcp);
+  if (cfg.m_noTcp) cfg.m_tcpPort = kDefaultTcpPort;  // --tcp-port may still ask for one
+  cfg.m_tcpAddress = AddressKey(reader, "TCPADDRESS", "", "every interface");
   bool metricsOff = false;
-  cfg.m_nMetricsPort = PortOrNone(reader, "METRICSPORT", 0, metricsOff);
-  cfg.m_strMetricsAddress = AddressKey(reader, "METRICSADDRESS",
-                                       std::string(kDefaultMetricsAddress), kDefaultMetricsAddress);
-  cfg.m_nTcpMaxConn =
-      reader.Number("TCPMAXCONN", kDefaultTcpMaxConn, 1, kMaxTcpMaxConn, "1..65535");
-  cfg.m_nTcpIdleSec =
+  cfg.m_metricsPort = PortOrNone(reader, "METRICSPORT", 0, metricsOff);
+  cfg.m_metricsAddress = AddressKey(reader, "METRICSADDRESS", std::string(kDefaultMetricsAddress),
+                                    kDefaultMetricsAddress);
+  cfg.m_tcpMaxConn = reader.Number("TCPMAXCONN", kDefaultTcpMaxConn, 1, kMaxTcpMaxConn, "1..65535");
+  cfg.m_tcpIdleSec =
       reader.Number("TCPIDLE", kDefaultTcpIdleSec, 0, kMaxTimeoutSec, "0..86400 s, 0 = never");
 }
 
-void ApplyLinuxKeys(CConfigReader& reader, LoaderConfig& cfg) {
+void ApplyLinuxKeys(ConfigReader& reader, LoaderConfig& cfg) {
   ApplyTcpKeys(reader, cfg);
-  cfg.m_bReconnect = reader.Choice("RECONNECT", "1", "0", true);
-  cfg.m_nSessionTimeoutSec = reader.Number("SESSIONTIMEOUT", kDefaultSessionTimeoutSec, 0,
-                                           kMaxTimeoutSec, "0..86400 s, 0 = never");
-  cfg.m_bFrameDispatch = reader.Choice("DISPATCH", "FRAME", "BURST", true);
-  cfg.m_nFrameWaitMs =
+  cfg.m_reconnect = reader.Choice("RECONNECT", "1", "0", true);
+  cfg.m_sessionTimeoutSec = reader.Number("SESSIONTIMEOUT", kDefaultSessionTimeoutSec, 0,
+                                          kMaxTimeoutSec, "0..86400 s, 0 = never");
+  cfg.m_frameDispatch = reader.Choice("DISPATCH", "FRAME", "BURST", true);
+  cfg.m_frameWaitMs =
       reader.Number("FRAMEWAIT", kDefaultFrameWaitMs, 0, kMaxFrameWaitMs, "0..60000 ms");
-  cfg.m_bConcurrent = reader.Choice("CONCURRENT", "1", "0", false);
+  cfg.m_concurrent = reader.Choice("CONCURRENT", "1", "0", false);
 }
 
 bool IsProfileBlank(char c) {
@@ -249,17 +248,17 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
 void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg,
                        std::vector<std::string>& warnings) {
   // One pass over the text builds the index; every key below is a lookup in it.
-  CConfigReader reader(text, warnings);
-  cfg.m_strRomDir = DirectoryOrCurrent(reader, "ROMFILE", curDir);
-  cfg.m_strBllDir = DirectoryOrCurrent(reader, "BLLFILE", curDir);
+  ConfigReader reader(text, warnings);
+  cfg.m_romDir = DirectoryOrCurrent(reader, "ROMFILE", curDir);
+  cfg.m_bllDir = DirectoryOrCurrent(reader, "BLLFILE", curDir);
   ApplyPort(reader, cfg);
   ApplyType(reader, cfg);
   ApplyBaud(reader, cfg);
-  cfg.m_strModemInit = reader.Get(kCommunication, "MODEM", "");
-  cfg.m_szRomTypes = JoinRomTypes(reader);
+  cfg.m_modemInit = reader.Get(kCommunication, "MODEM", "");
+  cfg.m_romTypes = JoinRomTypes(reader);
   for (int port = 1; port <= kPortCount; ++port) {
     std::optional<std::string> device = reader.Find(kPorts, PortKey(port));
-    cfg.m_PortDevices[static_cast<std::size_t>(port - 1)] =
+    cfg.m_portDevices[static_cast<std::size_t>(port - 1)] =
         (device && !device->empty()) ? *device : DefaultPortDevice(port);
   }
   ApplyLinuxKeys(reader, cfg);
@@ -299,20 +298,19 @@ std::vector<std::string> SplitRomTypePairs(std::string_view romTypes) {
 
 bool UpdateLoaderConfigText(std::string& text, const LoaderConfig& cfg) {
   std::string edited = text;
-  const bool validBaud = IsRateIndex(cfg.m_nBaudIndex);
-  const std::string_view baud =
-      validBaud ? RateAt(cfg.m_nBaudIndex).strConfigText : std::string_view();
+  const bool validBaud = IsRateIndex(cfg.m_baudIndex);
+  const std::string_view baud = validBaud ? RateAt(cfg.m_baudIndex).configText : std::string_view();
   bool ok =
-      WriteProfileString(edited, kLocation, "ROMFILE", StorableValue(cfg.m_strRomDir)) &&
-      WriteProfileString(edited, kLocation, "BLLFILE", StorableValue(cfg.m_strBllDir)) &&
+      WriteProfileString(edited, kLocation, "ROMFILE", StorableValue(cfg.m_romDir)) &&
+      WriteProfileString(edited, kLocation, "BLLFILE", StorableValue(cfg.m_bllDir)) &&
       WriteProfileString(
           edited, kCommunication, "PORT",
-          cfg.m_bNoSerialPort ? std::string(kNoPortValue) : "COM" + std::to_string(cfg.m_nPort)) &&
+          cfg.m_noSerialPort ? std::string(kNoPortValue) : "COM" + std::to_string(cfg.m_port)) &&
       WriteProfileString(edited, kCommunication, "TYPE",
-                         cfg.m_nCommType == COMM_MODEM ? kModemTypeValue : kDefaultTypeValue) &&
+                         cfg.m_commType == kCommModem ? kModemTypeValue : kDefaultTypeValue) &&
       WriteProfileString(edited, kCommunication, "BAUD", baud) &&
-      WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.m_strModemInit));
-  const std::vector<std::string> pairs = SplitRomTypePairs(cfg.m_szRomTypes);
+      WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.m_modemInit));
+  const std::vector<std::string> pairs = SplitRomTypePairs(cfg.m_romTypes);
   for (std::size_t i = 0; ok && i < pairs.size(); ++i) {
     ok = WriteProfileString(edited, kRomtype, RomTypeKey(i + 1), StorableValue(pairs[i]));
   }
@@ -368,12 +366,12 @@ bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg, std::str
   return WriteEdited(path, text, error);
 }
 
-bool SavePortMapping(const std::string& path, int nPort, const std::string& device,
+bool SavePortMapping(const std::string& path, int port, const std::string& device,
                      std::string& error) {
   std::string text;
   if (!ReadForEdit(path, text, error)) return false;
-  if (nPort < 1 || nPort > static_cast<int>(LoaderConfig{}.m_PortDevices.size()) ||
-      !WriteProfileString(text, kPorts, PortKey(nPort), device)) {
+  if (port < 1 || port > static_cast<int>(LoaderConfig{}.m_portDevices.size()) ||
+      !WriteProfileString(text, kPorts, PortKey(port), device)) {
     error = "the device name cannot be stored";
     return false;
   }

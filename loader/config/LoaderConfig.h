@@ -13,29 +13,29 @@
 
 /// Settings read from and written to Romvale.cfg.
 struct LoaderConfig {
-  std::string m_strRomDir, m_strBllDir;
-  int m_nPort = kDefaultPort;            // 1..8
-  int m_nCommType = kDefaultCommType;    // COMM_MODEM or COMM_RS232
-  int m_nBaudIndex = kDefaultBaudIndex;  // index into kLineRates
-  std::string m_strModemInit;            // MODEM; empty when the key is absent
-  std::string m_szRomTypes;  // joined ROMTYPE list, at most 1023 bytes (only whole values that fit)
-  std::array<std::string, 8> m_PortDevices;  // [Ports] COM1..COM8, default /dev/ttyS0../dev/ttyS7
-  int m_nTcpPace = kDefaultTcpPaceMs;        // [Communication] TCPPACE in ms, 0 = none
+  std::string m_romDir, m_bllDir;
+  int m_port = kDefaultPort;            // 1..8
+  int m_commType = kDefaultCommType;    // kCommModem or kCommRs232
+  int m_baudIndex = kDefaultBaudIndex;  // index into kLineRates
+  std::string m_modemInit;              // MODEM; empty when the key is absent
+  std::string m_romTypes;  // joined ROMTYPE list, at most 1023 bytes (only whole values that fit)
+  std::array<std::string, 8> m_portDevices;  // [Ports] COM1..COM8, default /dev/ttyS0../dev/ttyS7
+  int m_tcpPace = kDefaultTcpPaceMs;         // [Communication] TCPPACE in ms, 0 = none
 
   // Linux additions in [Communication].
-  bool m_bNoSerialPort = false;                             // PORT=NONE: TCP only
-  std::uint16_t m_nTcpPort = kDefaultTcpPort;               // TCPPORT
-  bool m_bNoTcp = false;                                    // TCPPORT=NONE: no TCP listener
-  std::string m_strTcpAddress;                              // TCPADDRESS; empty = every interface
-  std::uint16_t m_nMetricsPort = 0;                         // METRICSPORT; 0 (or NONE) = off
-  std::string m_strMetricsAddress{kDefaultMetricsAddress};  // METRICSADDRESS
-  bool m_bReconnect = true;                                 // RECONNECT=0 turns retrying off
-  int m_nSessionTimeoutSec = kDefaultSessionTimeoutSec;     // SESSIONTIMEOUT, 0 = never
-  int m_nTcpMaxConn = kDefaultTcpMaxConn;                   // TCPMAXCONN
-  int m_nTcpIdleSec = kDefaultTcpIdleSec;                   // TCPIDLE, 0 = never
-  bool m_bFrameDispatch = true;                             // DISPATCH=FRAME (default) or BURST
-  int m_nFrameWaitMs = kDefaultFrameWaitMs;                 // FRAMEWAIT
-  bool m_bConcurrent = false;  // CONCURRENT=1: a BLL session per connection
+  bool m_noSerialPort = false;                           // PORT=NONE: TCP only
+  std::uint16_t m_tcpPort = kDefaultTcpPort;             // TCPPORT
+  bool m_noTcp = false;                                  // TCPPORT=NONE: no TCP listener
+  std::string m_tcpAddress;                              // TCPADDRESS; empty = every interface
+  std::uint16_t m_metricsPort = 0;                       // METRICSPORT; 0 (or NONE) = off
+  std::string m_metricsAddress{kDefaultMetricsAddress};  // METRICSADDRESS
+  bool m_reconnect = true;                               // RECONNECT=0 turns retrying off
+  int m_sessionTimeoutSec = kDefaultSessionTimeoutSec;   // SESSIONTIMEOUT, 0 = never
+  int m_tcpMaxConn = kDefaultTcpMaxConn;                 // TCPMAXCONN
+  int m_tcpIdleSec = kDefaultTcpIdleSec;                 // TCPIDLE, 0 = never
+  bool m_frameDispatch = true;                           // DISPATCH=FRAME (default) or BURST
+  int m_frameWaitMs = kDefaultFrameWaitMs;               // FRAMEWAIT
+  bool m_concurrent = false;  // CONCURRENT=1: a BLL session per connection
 };
 
 inline constexpr std::string_view kConfigFileName = "Romvale.cfg";
@@ -62,7 +62,7 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
 void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg,
                        std::vector<std::string>& warnings);
 
-/// Writes ROMFILE, BLLFILE, PORT (NONE when m_bNoSerialPort), TYPE, BAUD, MODEM and the ROMTYPE
+/// Writes ROMFILE, BLLFILE, PORT (NONE when m_noSerialPort), TYPE, BAUD, MODEM and the ROMTYPE
 /// pairs in that order (pair-splitting rule); [Ports] and TCPPACE are left as they are in the file.
 /// false if a write failed. A missing file is created, with its missing folders.
 bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg);
@@ -71,7 +71,7 @@ bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg, std::str
 
 /// Writes [Ports] COMn=device into path (created, with its folders, when missing),
 /// every other byte staying as it was; false with the reason when it cannot.
-bool SavePortMapping(const std::string& path, int nPort, const std::string& device,
+bool SavePortMapping(const std::string& path, int port, const std::string& device,
                      std::string& error);
 
 /// The configuration file to use when the command line names none: Romvale.cfg

@@ -9,14 +9,14 @@
 #include <string>
 #include <string_view>
 
-inline constexpr int COMM_MODEM = 1;
-inline constexpr int COMM_RS232 = 2;
+inline constexpr int kCommModem = 1;
+inline constexpr int kCommRs232 = 2;
 
 /// One entry of the rate table.
 struct LineRate {
-  std::uint32_t dwBitsPerSecond;
-  std::string_view strConfigText;  // BAUD value in Romvale.cfg
-  std::string_view strButtonText;  // the port dialog's rate button
+  std::uint32_t bitsPerSecond;
+  std::string_view configText;  // BAUD value in Romvale.cfg
+  std::string_view buttonText;  // the port dialog's rate button
 };
 
 // The leading blanks of the button texts line the numbers up; they are part of the text.
@@ -35,7 +35,7 @@ inline constexpr int kRateCount = static_cast<int>(kLineRates.size());
 
 inline constexpr int kPortCount = 8;  // COM1..COM8
 inline constexpr int kDefaultPort = 1;
-inline constexpr int kDefaultCommType = COMM_RS232;
+inline constexpr int kDefaultCommType = kCommRs232;
 inline constexpr int kDefaultBaudIndex = 7;  // 57600 bit/s
 inline constexpr std::string_view kDefaultModemInit = "AT&F&C1&D2E1&K3";
 

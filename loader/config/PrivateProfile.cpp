@@ -280,30 +280,30 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
-CProfileIndex::CProfileIndex(std::string_view text) {
-  KeyMap* pSection = nullptr;  // the section being read; null under a repeated header
+ProfileIndex::ProfileIndex(std::string_view text) {
+  KeyMap* section = nullptr;  // the section being read; null under a repeated header
   for (const ProfileLine& line : SplitLines(text)) {
     if (line.kind == LineKind::Header) {
       // First section wins: a later header of the same name is skipped whole.
-      const auto [it, bNew] = m_Sections.try_emplace(FoldName(line.name));
-      pSection = bNew ? &it->second : nullptr;
-    } else if (line.kind == LineKind::Entry && pSection != nullptr) {
-      pSection->try_emplace(FoldName(line.name), line.value);  // first key wins
+      const auto [it, inserted] = m_sections.try_emplace(FoldName(line.name));
+      section = inserted ? &it->second : nullptr;
+    } else if (line.kind == LineKind::Entry && section != nullptr) {
+      section->try_emplace(FoldName(line.name), line.value);  // first key wins
     }
   }
 }
 
-std::optional<std::string> CProfileIndex::Find(std::string_view section,
-                                               std::string_view key) const {
-  const auto found = m_Sections.find(FoldName(TrimSpaces(section)));
-  if (found == m_Sections.end()) return std::nullopt;
+std::optional<std::string> ProfileIndex::Find(std::string_view section,
+                                              std::string_view key) const {
+  const auto found = m_sections.find(FoldName(TrimSpaces(section)));
+  if (found == m_sections.end()) return std::nullopt;
   const auto entry = found->second.find(FoldName(TrimSpaces(key)));
   if (entry == found->second.end()) return std::nullopt;
   return std::string(CutAtNul(StripQuotePair(entry->second)));
 }
 
-std::string CProfileIndex::Get(std::string_view section, std::string_view key,
-                               std::string_view def) const {
+std::string ProfileIndex::Get(std::string_view section, std::string_view key,
+                              std::string_view def) const {
   if (std::optional<std::string> value = Find(section, key)) return *value;
   def = CutAtNul(def);
   while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
@@ -312,12 +312,12 @@ std::string CProfileIndex::Get(std::string_view section, std::string_view key,
 
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key) {
-  return CProfileIndex(text).Find(section, key);
+  return ProfileIndex(text).Find(section, key);
 }
 
 std::string GetProfileString(std::string_view text, std::string_view section, std::string_view key,
                              std::string_view def) {
-  return CProfileIndex(text).Get(section, key, def);
+  return ProfileIndex(text).Get(section, key, def);
 }
 
 bool WriteProfileString(std::string& text, std::optional<std::string_view> section,
@@ -340,7 +340,7 @@ std::optional<std::string> ReadProfileFile(const std::string& path) {
 }
 
 std::optional<std::string> ReadProfileFile(const std::string& path, std::string& error) {
-  CUniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (file.Get() < 0) {
     error = std::strerror(errno);
     return std::nullopt;
@@ -401,7 +401,7 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  CUniqueFd file(::mkstemp(temp.data()));
+  UniqueFd file(::mkstemp(temp.data()));
   if (file.Get() < 0) return false;
   bool ok = WriteAll(file.Get(), content) && ::fchmod(file.Get(), mode) == 0;
   if (ok && existed) {

@@ -23,9 +23,9 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
 /// A profile text split into lines once, with its first sections and their first
 /// keys indexed: each lookup costs the key's length, not the text's, so reading
 /// many keys stays linear in the file's size. The text must outlive the index.
-class CProfileIndex {
+class ProfileIndex {
  public:
-  explicit CProfileIndex(std::string_view text);
+  explicit ProfileIndex(std::string_view text);
   /// FindProfileValue on the indexed text.
   std::optional<std::string> Find(std::string_view section, std::string_view key) const;
   /// GetProfileString on the indexed text.
@@ -33,7 +33,7 @@ class CProfileIndex {
 
  private:
   using KeyMap = std::unordered_map<std::string, std::string_view>;
-  std::unordered_map<std::string, KeyMap> m_Sections;  // folded names -> raw trimmed values
+  std::unordered_map<std::string, KeyMap> m_sections;  // folded names -> raw trimmed values
 };
 
 /// Lookup on a profile text: the value, or def with its trailing spaces removed

@@ -1,6 +1,6 @@
 // What the download dialog's core needs from the outside world. The Qt window,
 // the headless runner and the tests each implement these small interfaces; the
-// core (CDownloadDlg) holds no widget, socket or clock.
+// core (DownloadEngine) holds no widget, socket or clock.
 #pragma once
 
 #include "config/LoaderDefaults.h"
@@ -16,20 +16,20 @@
 class IDownloadView {
  public:
   virtual ~IDownloadView() = default;
-  virtual void UpdateData(bool bSaveAndValidate) = 0;
+  virtual void UpdateData(bool saveAndValidate) = 0;
   /// false disables the buttons 1005, 3 and 1008 (port settings, download,
   /// ROM location); true enables them again.
-  virtual void EnableControls(bool bEnable) = 0;
+  virtual void EnableControls(bool enable) = 0;
 };
 
 /// The progress bar (control 1013).
 class IProgressCtrl {
  public:
   virtual ~IProgressCtrl() = default;
-  virtual void SetRange(int nLower, int nUpper) = 0;
-  virtual void SetStep(int nStep) = 0;
+  virtual void SetRange(int lower, int upper) = 0;
+  virtual void SetStep(int step) = 0;
   virtual void StepIt() = 0;
-  virtual void SetPos(int nPos) = 0;
+  virtual void SetPos(int pos) = 0;
 };
 
 /// Modal message box with an OK button, owned by the dialog.
@@ -50,10 +50,10 @@ class IFolderChooser {
 
 /// Values the port-settings dialog hands back on OK (its GetSetting).
 struct PortSetting {
-  int nPort = kDefaultPort;                 // 1..8; 0 when no port button was selected
-  int nCommType = kDefaultCommType;         // COMM_MODEM or COMM_RS232
-  int nBaudIndex = kDefaultBaudIndex;       // 0..8, or -1 when no rate was selected
-  std::optional<std::string> strModemInit;  // set only when the type is modem
+  int port = kDefaultPort;               // 1..8; 0 when no port button was selected
+  int commType = kDefaultCommType;       // kCommModem or kCommRs232
+  int baudIndex = kDefaultBaudIndex;     // 0..8, or -1 when no rate was selected
+  std::optional<std::string> modemInit;  // set only when the type is modem
 };
 
 /// Runs the port-settings dialog modally, initialised from the channel's current
@@ -61,8 +61,8 @@ struct PortSetting {
 class IPortSetDialog {
  public:
   virtual ~IPortSetDialog() = default;
-  virtual std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
-                                                   const std::string& strModemInit) = 0;
+  virtual std::optional<PortSetting> RunPortSetDlg(int baudIndex, int port, int commType,
+                                                   const std::string& modemInit) = 0;
 };
 
 /// Milliseconds of a monotonic clock; the core keeps none of its own, so tests
@@ -73,18 +73,18 @@ class IClock {
   virtual std::int64_t NowMs() const = 0;
 };
 
-/// One download that ended: sent to its end (bDone), or ended otherwise.
+/// One download that ended: sent to its end (done), or ended otherwise.
 struct DownloadReport {
-  bool bDone = false;
-  std::string strFile;       // the image's name
-  std::int64_t nBytes = 0;   // its size
-  int nBlocks = 0;           // its block count
-  std::int64_t nMillis = 0;  // from the start reply to the end
-  std::string strVia;        // "serial COM1" or "tcp 127.0.0.1:40000"
-  std::string strReason;     // why it failed ("" when done)
-  std::string strKind;       // "rom" or "bll"
-  std::string strNote;       // added to a done line, e.g. "ended by the terminal at block 3 of 9"
-  std::int64_t nBytesSent = 0;  // image bytes of the blocks the terminal acknowledged
+  bool done = false;
+  std::string file;            // the image's name
+  std::int64_t bytes = 0;      // its size
+  int blocks = 0;              // its block count
+  std::int64_t millis = 0;     // from the start reply to the end
+  std::string via;             // "serial COM1" or "tcp 127.0.0.1:40000"
+  std::string reason;          // why it failed ("" when done)
+  std::string kind;            // "rom" or "bll"
+  std::string note;            // added to a done line, e.g. "ended by the terminal at block 3 of 9"
+  std::int64_t bytesSent = 0;  // image bytes of the blocks the terminal acknowledged
 };
 
 /// Per-download events. The headless runner logs them; a window may only use
@@ -93,14 +93,13 @@ class IDownloadLog {
  public:
   virtual ~IDownloadLog() = default;
   virtual void DownloadEnded(const DownloadReport& report) = 0;
-  /// A TCP session of its own (CONCURRENT=1) moved its progress bar to nPos of nMax.
-  virtual void SessionProgress(std::string_view peer, std::string_view file, int nPos,
-                               int nMax) = 0;
+  /// A TCP session of its own (CONCURRENT=1) moved its progress bar to pos of max.
+  virtual void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) = 0;
   /// 설정 저장 or a port mapping wrote the configuration file (error "") or failed.
   virtual void ConfigSaved(const std::string& /*path*/, const std::string& /*error*/) {}
 };
 
-/// Everything a CDownloadDlg talks to besides its serial channel.
+/// Everything a DownloadEngine talks to besides its serial channel.
 struct DownloadHost {
   IDownloadView* view = nullptr;
   IProgressCtrl* progress = nullptr;

@@ -4,45 +4,44 @@
 
 #include "comm/SerialChannel.h"
 
-PortSetValues MakePortSetValues(int nBaudIndex, int nPort, int nCommType,
-                                std::string_view strModemInit) {
+PortSetValues MakePortSetValues(int baudIndex, int port, int commType, std::string_view modemInit) {
   PortSetValues values;
-  values.m_nBaud = nBaudIndex;
-  values.m_nPort = nPort - 1;
-  values.m_nCommType = nCommType - 1;
-  values.m_strModemInit = std::string(strModemInit);
-  values.m_strModemLabel = std::string(portset::kModemLabel);
+  values.m_baud = baudIndex;
+  values.m_port = port - 1;
+  values.m_commType = commType - 1;
+  values.m_modemInit = std::string(modemInit);
+  values.m_modemLabel = std::string(portset::kModemLabel);
   return values;
 }
 
-int RadioIndex(int nValue, int nButtons) {
-  return nValue >= 0 && nValue < nButtons ? nValue : portset::kNoSelection;
+int RadioIndex(int value, int buttons) {
+  return value >= 0 && value < buttons ? value : portset::kNoSelection;
 }
 
 RateLimits ApplyRateLimits(PortSetValues& values) {
   using namespace portset;
   RateLimits limits;
-  const int shownRate = RadioIndex(values.m_nBaud, kRateButtons);
+  const int shownRate = RadioIndex(values.m_baud, kRateButtons);
   // Anything but the MODEM button (RS232C or no type at all) counts as a direct line.
-  const bool bModem = values.m_nCommType == kTypeModem;
-  if (bModem) {
-    if (shownRate >= kLowestDirectRate) values.m_nBaud = kModemFallbackRate;
+  const bool modem = values.m_commType == kTypeModem;
+  if (modem) {
+    if (shownRate >= kLowestDirectRate) values.m_baud = kModemFallbackRate;
   } else if (shownRate != kNoSelection && shownRate < kLowestDirectRate) {
-    values.m_nBaud = kDirectFallbackRate;
+    values.m_baud = kDirectFallbackRate;
   }
   for (int i = 0; i < kRateButtons; ++i) {
-    const bool bLow = i < kLowestDirectRate;
-    limits.bRateEnabled[static_cast<std::size_t>(i)] = bModem ? bLow : !bLow;
+    const bool low = i < kLowestDirectRate;
+    limits.rateEnabled[static_cast<std::size_t>(i)] = modem ? low : !low;
   }
-  limits.bModemInitEnabled = bModem;
+  limits.modemInitEnabled = modem;
   return limits;
 }
 
 PortSetting GetSetting(const PortSetValues& values) {
   PortSetting setting;
-  setting.nPort = values.m_nPort + 1;
-  setting.nCommType = values.m_nCommType + 1;
-  setting.nBaudIndex = values.m_nBaud;
-  if (setting.nCommType == COMM_MODEM) setting.strModemInit = values.m_strModemInit;
+  setting.port = values.m_port + 1;
+  setting.commType = values.m_commType + 1;
+  setting.baudIndex = values.m_baud;
+  if (setting.commType == kCommModem) setting.modemInit = values.m_modemInit;
   return setting;
 }

@@ -52,23 +52,22 @@ inline constexpr int kDirectFallbackRate = kDefaultBaudIndex;  // 57600 bit/s
 
 /// The dialog's members, in the dialog's own terms (0-based button indexes).
 struct PortSetValues {
-  int m_nBaud = portset::kNoSelection;      // rate button 0..8
-  int m_nPort = portset::kNoSelection;      // port button 0..7 = port number - 1
-  int m_nCommType = portset::kNoSelection;  // 0 = MODEM, 1 = RS232C
-  std::string m_strModemInit;               // edit 1049
-  std::string m_strModemLabel;              // edit 1048
+  int m_baud = portset::kNoSelection;      // rate button 0..8
+  int m_port = portset::kNoSelection;      // port button 0..7 = port number - 1
+  int m_commType = portset::kNoSelection;  // 0 = MODEM, 1 = RS232C
+  std::string m_modemInit;                 // edit 1049
+  std::string m_modemLabel;                // edit 1048
 };
 
 /// Which rate buttons are usable and whether the modem command edit is.
 struct RateLimits {
-  std::array<bool, portset::kRateButtons> bRateEnabled{};
-  bool bModemInitEnabled = false;
+  std::array<bool, portset::kRateButtons> rateEnabled{};
+  bool modemInitEnabled = false;
 };
 
 /// The members as the dialog is constructed from the channel's settings
 /// (port and type are 1-based there, buttons 0-based here).
-PortSetValues MakePortSetValues(int nBaudIndex, int nPort, int nCommType,
-                                std::string_view strModemInit);
+PortSetValues MakePortSetValues(int baudIndex, int port, int commType, std::string_view modemInit);
 
 /// Limits the rate buttons by the type as the dialog opens, and moves a rate
 /// the type cannot use to the type's fallback. Decided once per dialog.
@@ -81,4 +80,4 @@ PortSetting GetSetting(const PortSetValues& values);
 
 /// The index a radio group shows for a value: the value itself when it names
 /// one of its buttons, otherwise no button (-1).
-int RadioIndex(int nValue, int nButtons);
+int RadioIndex(int value, int buttons);

@@ -3,23 +3,23 @@
 
 #include <algorithm>
 
-int CProgressState::Clamp(int nPos) const {
+int ProgressState::Clamp(int pos) const {
   // An inverted range (upper below lower) holds only its lower end.
-  return std::max(m_nLower, std::min(nPos, std::max(m_nLower, m_nUpper)));
+  return std::max(m_lower, std::min(pos, std::max(m_lower, m_upper)));
 }
 
-void CProgressState::SetRange(int nLower, int nUpper) {
-  m_nLower = nLower;
-  m_nUpper = nUpper;
-  m_nPos = Clamp(m_nPos);
+void ProgressState::SetRange(int lower, int upper) {
+  m_lower = lower;
+  m_upper = upper;
+  m_pos = Clamp(m_pos);
 }
 
-void CProgressState::StepIt() {
+void ProgressState::StepIt() {
   // Widen before adding so a huge step cannot overflow.
-  const long long next = static_cast<long long>(m_nPos) + m_nStep;
-  m_nPos = next > m_nUpper ? m_nLower : Clamp(static_cast<int>(next));
+  const long long next = static_cast<long long>(m_pos) + m_step;
+  m_pos = next > m_upper ? m_lower : Clamp(static_cast<int>(next));
 }
 
-void CProgressState::SetPos(int nPos) {
-  m_nPos = Clamp(nPos);
+void ProgressState::SetPos(int pos) {
+  m_pos = Clamp(pos);
 }

@@ -4,27 +4,27 @@
 #pragma once
 
 /// Range, step and position of a progress bar.
-class CProgressState {
+class ProgressState {
  public:
   /// Sets the range; the position is moved inside it.
-  void SetRange(int nLower, int nUpper);
-  void SetStep(int nStep) { m_nStep = nStep; }
+  void SetRange(int lower, int upper);
+  void SetStep(int step) { m_step = step; }
   /// Advances by the step; past the upper end it starts over at the lower end.
   void StepIt();
   /// Sets the position, kept inside the range.
-  void SetPos(int nPos);
+  void SetPos(int pos);
 
-  int Lower() const { return m_nLower; }
-  int Upper() const { return m_nUpper; }
-  int Step() const { return m_nStep; }
-  int Pos() const { return m_nPos; }
+  int Lower() const { return m_lower; }
+  int Upper() const { return m_upper; }
+  int Step() const { return m_step; }
+  int Pos() const { return m_pos; }
 
  private:
-  int Clamp(int nPos) const;
+  int Clamp(int pos) const;
 
   // A fresh bar: 0..100, step 10, empty.
-  int m_nLower = 0;
-  int m_nUpper = 100;
-  int m_nStep = 10;
-  int m_nPos = 0;
+  int m_lower = 0;
+  int m_upper = 100;
+  int m_step = 10;
+  int m_pos = 0;
 };

@@ -6,27 +6,27 @@
 #include <utility>
 
 namespace {
-class CConnectionReply : public IFrameSink {
+class ConnectionReply : public IFrameSink {
  public:
-  explicit CConnectionReply(IConnection& connection) : m_Connection(connection) {}
-  void SendFrame(std::span<const std::uint8_t> frame) override { m_Connection.Send(frame); }
+  explicit ConnectionReply(IConnection& connection) : m_connection(connection) {}
+  void SendFrame(std::span<const std::uint8_t> frame) override { m_connection.Send(frame); }
 
  private:
-  IConnection& m_Connection;
+  IConnection& m_connection;
 };
 }  // namespace
 
-CTcpSession::CTcpSession(ITcpSessionOwner& owner, IConnection& connection, std::string bllDir)
-    : m_Owner(owner), m_Connection(connection), m_strPeer(connection.PeerName()) {
-  m_strBllDir = std::move(bllDir);
-  m_nRomState = kStateIdle;
-  m_nBllState = kStateIdle;
-  m_Progress.SetStep(1);
+TcpSession::TcpSession(ITcpSessionOwner& owner, IConnection& connection, std::string bllDir)
+    : m_owner(owner), m_connection(connection), m_peer(connection.PeerName()) {
+  m_bllDir = std::move(bllDir);
+  m_romState = kStateIdle;
+  m_bllState = kStateIdle;
+  m_progress.SetStep(1);
 }
 
-void CTcpSession::OnFrame(std::span<const std::uint8_t> frame) {
-  CConnectionReply reply(m_Connection);
-  if (m_nBllState > kStateIdle) {
+void TcpSession::OnFrame(std::span<const std::uint8_t> frame) {
+  ConnectionReply reply(m_connection);
+  if (m_bllState > kStateIdle) {
     ContinueBllSession(reply, frame);
   } else if (ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest) {
     if (!IsBllRequest(frame)) return;  // dropped without a refresh, as at the dialog's idle
@@ -35,42 +35,42 @@ void CTcpSession::OnFrame(std::span<const std::uint8_t> frame) {
   UpdateData(false);
 }
 
-void CTcpSession::End(SessionEnd why, const std::string& status) {
+void TcpSession::End(SessionEnd why, const std::string& status) {
   if (!TransferRunning()) return;
   FinishTransfer(why);
   // Without a text of its own the status line keeps what it shows.
   if (status.empty()) return;
-  m_strStatus = status;
+  m_status = status;
   UpdateData(false);
 }
 
-void CTcpSession::UpdateData(bool bSaveAndValidate) {
-  if (!bSaveAndValidate) m_Owner.TcpSessionUpdated(*this);
+void TcpSession::UpdateData(bool saveAndValidate) {
+  if (!saveAndValidate) m_owner.TcpSessionUpdated(*this);
 }
 
-void CTcpSession::ProgressSetRange(int nLower, int nUpper) {
-  m_Progress.SetRange(nLower, nUpper);
-  m_Owner.TcpSessionProgress(*this);
+void TcpSession::ProgressSetRange(int lower, int upper) {
+  m_progress.SetRange(lower, upper);
+  m_owner.TcpSessionProgress(*this);
 }
 
-void CTcpSession::ProgressStepIt() {
-  m_Progress.StepIt();
-  m_Owner.TcpSessionProgress(*this);
+void TcpSession::ProgressStepIt() {
+  m_progress.StepIt();
+  m_owner.TcpSessionProgress(*this);
 }
 
-void CTcpSession::ProgressSetPos(int nPos) {
-  m_Progress.SetPos(nPos);
-  m_Owner.TcpSessionProgress(*this);
+void TcpSession::ProgressSetPos(int pos) {
+  m_progress.SetPos(pos);
+  m_owner.TcpSessionProgress(*this);
 }
 
-void CTcpSession::SerialWrite(std::span<const std::uint8_t> frame) {
-  m_Owner.TcpSessionSerialWrite(frame);
+void TcpSession::SerialWrite(std::span<const std::uint8_t> frame) {
+  m_owner.TcpSessionSerialWrite(frame);
 }
 
-void CTcpSession::OnSessionStarted() {
-  m_Owner.TcpSessionStarted(*this);
+void TcpSession::OnSessionStarted() {
+  m_owner.TcpSessionStarted(*this);
 }
 
-void CTcpSession::OnSessionEnded(SessionEnd why) {
-  m_Owner.TcpSessionEnded(*this, why);
+void TcpSession::OnSessionEnded(SessionEnd why) {
+  m_owner.TcpSessionEnded(*this, why);
 }

@@ -11,7 +11,7 @@ namespace {
 enum class ImageOpen { Ok, Unopenable, TooLarge };
 
 // Opens an image and measures it; too many blocks for the 16-bit fields is refused.
-ImageOpen OpenAndMeasure(CUniqueFd& file, const std::string& dir, const std::string& name,
+ImageOpen OpenAndMeasure(UniqueFd& file, const std::string& dir, const std::string& name,
                          int blockSize, int& fileSize, int& packetCount, std::string& why) {
   file = OpenImageInDir(dir, name, why);
   if (!file) return ImageOpen::Unopenable;
@@ -35,17 +35,17 @@ ImageOpen OpenAndMeasure(CUniqueFd& file, const std::string& dir, const std::str
 }  // namespace
 
 // ROM replies always leave through the serial channel.
-class CDownloadSession::CSerialReply : public IFrameSink {
+class DownloadSession::SerialReply : public IFrameSink {
  public:
-  explicit CSerialReply(CDownloadSession& session) : m_Session(session) {}
-  void SendFrame(std::span<const std::uint8_t> frame) override { m_Session.SerialWrite(frame); }
+  explicit SerialReply(DownloadSession& session) : m_session(session) {}
+  void SendFrame(std::span<const std::uint8_t> frame) override { m_session.SerialWrite(frame); }
 
  private:
-  CDownloadSession& m_Session;
+  DownloadSession& m_session;
 };
 
-void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
-  m_nBlockSize = ModemMode() ? kRomModemBlockSize : kRomBlockSize;
+void DownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
+  m_blockSize = ModemMode() ? kRomModemBlockSize : kRomBlockSize;
   const auto name = LrcMatches(frame) ? RomRequestName(frame) : std::nullopt;
   if (!name) {
     UpdateData(false);
@@ -53,14 +53,14 @@ void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
     SerialWrite(RomRejectFrame(RomReject::BadFrame));
     return;
   }
-  m_strFileName = *name;
-  m_pRomFile.Reset();
-  const ImageOpen opened = OpenAndMeasure(m_pRomFile, m_strRomDir, *name, m_nBlockSize, m_nFileSize,
-                                          m_nPacketCount, m_strRefusal);
+  m_fileName = *name;
+  m_romFd.Reset();
+  const ImageOpen opened =
+      OpenAndMeasure(m_romFd, m_romDir, *name, m_blockSize, m_fileSize, m_packetCount, m_refusal);
   if (opened != ImageOpen::Ok) {
-    m_nRomState = kStateIdle;
+    m_romState = kStateIdle;
     // The terminal sees the same "0000" for both; only the status line tells them apart.
-    if (opened == ImageOpen::TooLarge) m_strStatus = kStatusTooLarge + m_strFileName;
+    if (opened == ImageOpen::TooLarge) m_status = kStatusTooLarge + m_fileName;
     UpdateData(false);
     OnFrameRejected();
     SerialWrite(RomRejectFrame(RomReject::FileNotOpened));
@@ -68,60 +68,60 @@ void CDownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
     return;
   }
   // The range is not cut to 16 bits: 65535 blocks would wrap it to 0..0.
-  ProgressSetRange(0, m_nPacketCount + 1);
-  m_nPacketNo = 0;
-  m_nRomState = kStateActive;
-  SerialWrite(RomStartReply(m_nPacketCount, ImageChecksum(m_pRomFile.Get(), m_nFileSize)));
-  m_strStatus = m_strFileName + kStatusStarted;
+  ProgressSetRange(0, m_packetCount + 1);
+  m_packetNo = 0;
+  m_romState = kStateActive;
+  SerialWrite(RomStartReply(m_packetCount, ImageChecksum(m_romFd.Get(), m_fileSize)));
+  m_status = m_fileName + kStatusStarted;
   EnableControls(false);
   OnSessionStarted();
   UpdateData(false);
 }
 
-void CDownloadSession::ContinueRomSession(std::span<const std::uint8_t> frame) {
-  CSerialReply serial(*this);
+void DownloadSession::ContinueRomSession(std::span<const std::uint8_t> frame) {
+  SerialReply serial(*this);
   ContinueSession(FrameFamily::Rom, serial, frame);
 }
 
-void CDownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
+void DownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
   const auto refuse = [&](std::string status) {
     UpdateData(false);
     OnFrameRejected();
     reply.SendFrame(BllRejectFrame());
-    m_strStatus = std::move(status);
+    m_status = std::move(status);
     UpdateData(false);
   };
   if (!LrcMatches(frame)) return refuse(kStatusLrcError);
   const auto request = BllRequestFile(frame);
   if (!request) return refuse(kStatusLengthError);
 
-  m_strFileName = request->name;
-  m_nBlockSize = request->blockSize;
-  m_pBllFile.Reset();
-  const ImageOpen opened = OpenAndMeasure(m_pBllFile, m_strBllDir, request->name, m_nBlockSize,
-                                          m_nFileSize, m_nPacketCount, m_strRefusal);
+  m_fileName = request->name;
+  m_blockSize = request->blockSize;
+  m_bllFd.Reset();
+  const ImageOpen opened = OpenAndMeasure(m_bllFd, m_bllDir, request->name, m_blockSize, m_fileSize,
+                                          m_packetCount, m_refusal);
   if (opened != ImageOpen::Ok) {
-    refuse((opened == ImageOpen::TooLarge ? kStatusTooLarge : kStatusOpenError) + m_strFileName);
+    refuse((opened == ImageOpen::TooLarge ? kStatusTooLarge : kStatusOpenError) + m_fileName);
     OnSessionEnded(SessionEnd::Refused);
     return;
   }
 
-  ProgressSetRange(0, m_nPacketCount + 1);
-  m_nPacketNo = 0;
-  m_nBllState = kStateActive;
-  reply.SendFrame(BllStartReply(m_nPacketCount, m_nBlockSize));
-  m_strStatus = m_strFileName + kStatusStarted;
+  ProgressSetRange(0, m_packetCount + 1);
+  m_packetNo = 0;
+  m_bllState = kStateActive;
+  reply.SendFrame(BllStartReply(m_packetCount, m_blockSize));
+  m_status = m_fileName + kStatusStarted;
   EnableControls(false);
   OnSessionStarted();
   UpdateData(false);
 }
 
-void CDownloadSession::ContinueBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
+void DownloadSession::ContinueBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
   ContinueSession(FrameFamily::Bll, reply, frame);
 }
 
-void CDownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
-                                       std::span<const std::uint8_t> frame) {
+void DownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
+                                      std::span<const std::uint8_t> frame) {
   const bool rom = family == FrameFamily::Rom;
   if (!LrcMatches(frame)) {
     UpdateData(false);
@@ -132,7 +132,7 @@ void CDownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
       return;
     }
     reply.SendFrame(BllRejectFrame());
-    m_strStatus = kStatusLrcError;
+    m_status = kStatusLrcError;
     UpdateData(false);
     return;
   }
@@ -141,23 +141,23 @@ void CDownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
   const std::uint8_t termError = rom ? kCmdRomTermError : kCmdBllTermError;
   const auto build = [&](Frame& out) { return rom ? BuildRomPacket(out) : BuildBllPacket(out); };
   const std::uint8_t command = ByteAt(frame, 1);
-  Frame& out = m_Reply;
+  Frame& out = m_reply;
   out.clear();
   if (command == kCmdBegin) {
-    m_nPacketNo = 0;
+    m_packetNo = 0;
     const bool more = build(out);
     ProgressStepIt();
     // No blocks at all: the end frame goes out at once.
     if (!more) FinishTransfer(SessionEnd::Completed);
   } else if (command == next) {
     if (ByteAt(frame, kVerdictOffset) == kAck) {
-      ++m_nPacketNo;
+      ++m_packetNo;
       ProgressStepIt();
     }
     if (!build(out)) FinishTransfer(SessionEnd::Completed);
   } else if (command == termError || (rom && command == kCmdRomDone)) {
     const bool done = command != termError;
-    m_strStatus = done ? kStatusRomDone : kStatusTermError;
+    m_status = done ? kStatusRomDone : kStatusTermError;
     FinishTransfer(done ? SessionEnd::TerminalDone : SessionEnd::TerminalError);
     UpdateData(false);
     return;
@@ -168,18 +168,18 @@ void CDownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
   if (!out.empty()) reply.SendFrame(out);
 }
 
-void CDownloadSession::EndSession() {
-  m_nRomState = kStateIdle;
-  m_nBllState = kStateIdle;
+void DownloadSession::EndSession() {
+  m_romState = kStateIdle;
+  m_bllState = kStateIdle;
   ClearModemLink();
-  m_pRomFile.Reset();
-  m_pBllFile.Reset();
+  m_romFd.Reset();
+  m_bllFd.Reset();
 }
 
-bool CDownloadSession::AbandonTransfer() {
+bool DownloadSession::AbandonTransfer() {
   const bool running = TransferRunning();
-  m_pRomFile.Reset();
-  m_pBllFile.Reset();
+  m_romFd.Reset();
+  m_bllFd.Reset();
   if (running) {
     EnableControls(true);
     ProgressSetPos(0);
@@ -207,30 +207,30 @@ bool BuildPacket(FrameFamily family, int fd, int packetNo, int packetCount, int 
 }
 }  // namespace
 
-bool CDownloadSession::BuildRomPacket(Frame& out) {
-  return BuildPacket(FrameFamily::Rom, m_pRomFile.Get(), m_nPacketNo, m_nPacketCount, m_nBlockSize,
-                     m_nFileSize, out);
+bool DownloadSession::BuildRomPacket(Frame& out) {
+  return BuildPacket(FrameFamily::Rom, m_romFd.Get(), m_packetNo, m_packetCount, m_blockSize,
+                     m_fileSize, out);
 }
 
-bool CDownloadSession::BuildBllPacket(Frame& out) {
-  return BuildPacket(FrameFamily::Bll, m_pBllFile.Get(), m_nPacketNo, m_nPacketCount, m_nBlockSize,
-                     m_nFileSize, out);
+bool DownloadSession::BuildBllPacket(Frame& out) {
+  return BuildPacket(FrameFamily::Bll, m_bllFd.Get(), m_packetNo, m_packetCount, m_blockSize,
+                     m_fileSize, out);
 }
 
-void CDownloadSession::ShowPercentage() {
+void DownloadSession::ShowPercentage() {
   // An image of no blocks is complete from the start.
   const std::int64_t percent =
-      m_nPacketCount > 0 ? static_cast<std::int64_t>(m_nPacketNo) * 100 / m_nPacketCount : 100;
+      m_packetCount > 0 ? static_cast<std::int64_t>(m_packetNo) * 100 / m_packetCount : 100;
   // Built in place: the line keeps its memory from block to block.
   std::array<char, 24> digits{};
   const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), percent).ptr;
-  m_strStatus.assign(m_strFileName);
-  m_strStatus.append("  ");
-  m_strStatus.append(digits.data(), end);
-  m_strStatus.append("% downloaded...");
+  m_status.assign(m_fileName);
+  m_status.append("  ");
+  m_status.append(digits.data(), end);
+  m_status.append("% downloaded...");
 }
 
-void CDownloadSession::FinishTransfer(SessionEnd why) {
+void DownloadSession::FinishTransfer(SessionEnd why) {
   if (!TransferRunning()) return;
   EndSession();
   EnableControls(true);

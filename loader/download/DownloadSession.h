@@ -30,7 +30,7 @@ enum class SessionEnd {
   ConnectionClosed,  // the connection that started it closed
   TimedOut,          // its channel stayed silent too long
   PortFailed,        // the serial port its replies need failed
-  Refused,           // the requested image could not be opened (m_strRefusal says why)
+  Refused,           // the requested image could not be opened (m_refusal says why)
 };
 
 /// Where a BLL reply goes: the channel that delivered the frame being answered.
@@ -40,12 +40,12 @@ class IFrameSink {
   virtual void SendFrame(std::span<const std::uint8_t> frame) = 0;
 };
 
-class CDownloadSession {
+class DownloadSession {
  public:
-  CDownloadSession() = default;
-  virtual ~CDownloadSession() = default;
-  CDownloadSession(const CDownloadSession&) = delete;
-  CDownloadSession& operator=(const CDownloadSession&) = delete;
+  DownloadSession() = default;
+  virtual ~DownloadSession() = default;
+  DownloadSession(const DownloadSession&) = delete;
+  DownloadSession& operator=(const DownloadSession&) = delete;
 
   /// Answers a ROM request (both sessions idle). Replies go to the serial channel.
   void StartRomSession(std::span<const std::uint8_t> frame);
@@ -64,36 +64,36 @@ class CDownloadSession {
   /// progress reset. Nothing happens when no transfer runs.
   void FinishTransfer(SessionEnd why);
   /// True while a ROM or BLL transfer runs.
-  bool TransferRunning() const { return m_nRomState > kStateIdle || m_nBllState > kStateIdle; }
+  bool TransferRunning() const { return m_romState > kStateIdle || m_bllState > kStateIdle; }
 
-  /// Frame for block m_nPacketNo of the ROM image into out; false (out = the
+  /// Frame for block m_packetNo of the ROM image into out; false (out = the
   /// end frame) once every block has been accepted.
   bool BuildRomPacket(Frame& out);
   /// The same for the BLL file and BLL frames.
   bool BuildBllPacket(Frame& out);
 
   /// Shown-field refresh: UpdateData(false) of the view.
-  virtual void UpdateData(bool bSaveAndValidate) = 0;
+  virtual void UpdateData(bool saveAndValidate) = 0;
   /// false disables the buttons a transfer must not race with; true enables them.
-  virtual void EnableControls(bool bEnable) = 0;
+  virtual void EnableControls(bool enable) = 0;
 
-  int m_nRomState = kStateBlocked;
-  int m_nBllState = kStateBlocked;
-  int m_nBlockSize = kRomBlockSize;
-  int m_nFileSize = 0;
-  int m_nPacketNo = 0;
-  int m_nPacketCount = 0;
-  CUniqueFd m_pRomFile;  // the open ROM image; invalid when none is open
-  CUniqueFd m_pBllFile;  // the open BLL file; invalid when none is open
-  std::string m_strRomDir, m_strBllDir;
-  std::string m_strFileName;  // the image's name as shown in status texts
-  std::string m_strStatus;    // status line
-  std::string m_strRefusal;   // why the last requested image was refused
+  int m_romState = kStateBlocked;
+  int m_bllState = kStateBlocked;
+  int m_blockSize = kRomBlockSize;
+  int m_fileSize = 0;
+  int m_packetNo = 0;
+  int m_packetCount = 0;
+  UniqueFd m_romFd;  // the open ROM image; invalid when none is open
+  UniqueFd m_bllFd;  // the open BLL file; invalid when none is open
+  std::string m_romDir, m_bllDir;
+  std::string m_fileName;  // the image's name as shown in status texts
+  std::string m_status;    // status line
+  std::string m_refusal;   // why the last requested image was refused
 
  protected:
-  virtual void ProgressSetRange(int nLower, int nUpper) = 0;
+  virtual void ProgressSetRange(int lower, int upper) = 0;
   virtual void ProgressStepIt() = 0;
-  virtual void ProgressSetPos(int nPos) = 0;
+  virtual void ProgressSetPos(int pos) = 0;
   /// Writes a frame to the serial channel (result not relied on).
   virtual void SerialWrite(std::span<const std::uint8_t> frame) = 0;
   /// True when the serial channel runs through a modem (smaller ROM blocks).
@@ -102,17 +102,17 @@ class CDownloadSession {
   virtual void ClearModemLink() = 0;
   /// A transfer has started (its start reply went out).
   virtual void OnSessionStarted() {}
-  /// A running transfer ended; the counters and m_strFileName still describe it.
+  /// A running transfer ended; the counters and m_fileName still describe it.
   /// Also called with SessionEnd::Refused when a requested image is refused.
   virtual void OnSessionEnded(SessionEnd /*why*/) {}
   /// A frame was answered with a reject frame.
   virtual void OnFrameRejected() {}
 
  private:
-  class CSerialReply;
+  class SerialReply;
   /// The frames of a running session, for either family; replies go to reply.
   void ContinueSession(FrameFamily family, IFrameSink& reply, std::span<const std::uint8_t> frame);
   void ShowPercentage();
 
-  Frame m_Reply;  // the reply being built, reused from frame to frame
+  Frame m_reply;  // the reply being built, reused from frame to frame
 };

@@ -89,12 +89,12 @@ bool IsPlainName(std::string_view name) {
 }
 }  // namespace
 
-CUniqueFd OpenImageInDir(const std::string& dir, std::string_view name) {
+UniqueFd OpenImageInDir(const std::string& dir, std::string_view name) {
   std::string why;
   return OpenImageInDir(dir, name, why);
 }
 
-CUniqueFd OpenImageInDir(const std::string& dir, std::string_view name, std::string& why) {
+UniqueFd OpenImageInDir(const std::string& dir, std::string_view name, std::string& why) {
   const std::string folderName = dir.empty() ? "." : dir;
   if (!IsPlainName(name)) {
     const bool path =
@@ -102,14 +102,14 @@ CUniqueFd OpenImageInDir(const std::string& dir, std::string_view name, std::str
     why = path ? kRefusedOutside : kRefusedNotPlain;
     return {};
   }
-  CUniqueFd folder(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!folder) {
     why = errno == ENOENT || errno == ENOTDIR ? "not found in " + folderName + " (no such folder)"
                                               : RefusalOfErrno(errno, folderName);
     return {};
   }
   // Non-blocking, so a FIFO swapped in cannot hold the open; it is refused below.
-  CUniqueFd fd = OpenBeneath(folder.Get(), name, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  UniqueFd fd = OpenBeneath(folder.Get(), name, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   if (!fd) {
     why = RefusalOfErrno(errno, folderName);
     return {};

@@ -28,9 +28,9 @@ std::uint16_t ImageChecksum(int fd, std::int64_t size);
 /// to, symlinks followed, stays beneath dir and is a regular file. The kernel
 /// enforces "beneath" during the open (see OpenBeneath), and the open never
 /// waits (a FIFO is refused, not waited on). Invalid when refused or not openable.
-CUniqueFd OpenImageInDir(const std::string& dir, std::string_view name);
+UniqueFd OpenImageInDir(const std::string& dir, std::string_view name);
 /// OpenImageInDir that says why an image was refused: "not found in <dir>",
 /// "not a regular file", "permission denied", "outside the folder" (a name
 /// with a path in it, or a symlink leading out), "not a plain file name", or
 /// the system's reason.
-CUniqueFd OpenImageInDir(const std::string& dir, std::string_view name, std::string& why);
+UniqueFd OpenImageInDir(const std::string& dir, std::string_view name, std::string& why);

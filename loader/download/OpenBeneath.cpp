@@ -16,7 +16,7 @@ namespace {
 constexpr int kMaxSymlinks = 40;  // as the kernel's own limit
 constexpr int kMaxSwapRetries = 40;
 
-void AppendComponents(std::deque<std::string>& out, std::string_view path, bool bFront) {
+void AppendComponents(std::deque<std::string>& out, std::string_view path, bool front) {
   std::vector<std::string> parts;
   std::size_t pos = 0;
   while (pos <= path.size()) {
@@ -26,37 +26,37 @@ void AppendComponents(std::deque<std::string>& out, std::string_view path, bool 
     if (slash == std::string_view::npos) break;
     pos = slash + 1;
   }
-  if (bFront) {
+  if (front) {
     out.insert(out.begin(), parts.begin(), parts.end());
   } else {
     out.insert(out.end(), parts.begin(), parts.end());
   }
 }
 
-CUniqueFd Refuse(int err) {
+UniqueFd Refuse(int err) {
   errno = err;
   return {};
 }
 }  // namespace
 
-CUniqueFd OpenBeneath(int dirFd, std::string_view path, int flags) {
+UniqueFd OpenBeneath(int dirFd, std::string_view path, int flags) {
   open_how how{};
   how.flags = static_cast<decltype(how.flags)>(flags | O_CLOEXEC);
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
   const std::string p(path);
   const long fd = ::syscall(SYS_openat2, dirFd, p.c_str(), &how, sizeof how);
-  if (fd >= 0) return CUniqueFd(static_cast<int>(fd));
+  if (fd >= 0) return UniqueFd(static_cast<int>(fd));
   // No openat2 here (old kernel, or a sandbox that filters it): resolve ourselves.
   if (errno == ENOSYS || errno == EPERM) return OpenBeneathByComponents(dirFd, path, flags);
   return {};
 }
 
-CUniqueFd OpenBeneathByComponents(int dirFd, std::string_view path, int flags) {
+UniqueFd OpenBeneathByComponents(int dirFd, std::string_view path, int flags) {
   if (path.empty()) return Refuse(ENOENT);
   if (path.front() == '/') return Refuse(EXDEV);
   std::deque<std::string> pending;
   AppendComponents(pending, path, false);
-  std::vector<CUniqueFd> folders;  // folders entered below dirFd, innermost last
+  std::vector<UniqueFd> folders;  // folders entered below dirFd, innermost last
   int links = 0;
   int retries = 0;
   while (!pending.empty()) {
@@ -81,10 +81,10 @@ CUniqueFd OpenBeneathByComponents(int dirFd, std::string_view path, int flags) {
       continue;
     }
     if (errno != EINVAL) return {};  // missing, or not searchable
-    const bool bLast = pending.empty();
+    const bool last = pending.empty();
     const int oflags =
-        bLast ? flags | O_NOFOLLOW | O_CLOEXEC : O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    CUniqueFd fd(::openat(at, name.c_str(), oflags));
+        last ? flags | O_NOFOLLOW | O_CLOEXEC : O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd fd(::openat(at, name.c_str(), oflags));
     if (!fd) {
       // Swapped for a symlink since we looked: look again.
       if ((errno == ELOOP || errno == ENOTDIR) && ++retries <= kMaxSwapRetries) {
@@ -93,7 +93,7 @@ CUniqueFd OpenBeneathByComponents(int dirFd, std::string_view path, int flags) {
       }
       return {};
     }
-    if (bLast) return fd;
+    if (last) return fd;
     folders.push_back(std::move(fd));
   }
   // The path named the folder itself or one of its folders: no file to open.

@@ -10,11 +10,11 @@
 /// symlink may lead anywhere beneath the folder; one that is absolute or climbs
 /// above it is refused by the kernel (EXDEV). Where the kernel lacks openat2 it
 /// falls back to OpenBeneathByComponents. flags as for open(2), O_CLOEXEC added.
-CUniqueFd OpenBeneath(int dirFd, std::string_view path, int flags);
+UniqueFd OpenBeneath(int dirFd, std::string_view path, int flags);
 
 /// The same rule without openat2: the path is resolved one component at a time
 /// from held folder descriptors, every open with O_NOFOLLOW, symlinks read and
 /// resolved by us (at most 40), ".." never leaving the folder. A component
 /// swapped for a symlink between our look and the open makes the open fail with
 /// ELOOP and is looked at again.
-CUniqueFd OpenBeneathByComponents(int dirFd, std::string_view path, int flags);
+UniqueFd OpenBeneathByComponents(int dirFd, std::string_view path, int flags);

@@ -14,9 +14,9 @@ constexpr const char* kNoProblem = "ok";
 }  // namespace
 
 std::string ConfigFileFor(const LoaderOptions& options, const std::string& curDir) {
-  std::filesystem::path file = options.strConfigPath.empty()
+  std::filesystem::path file = options.configPath.empty()
                                    ? std::filesystem::path(std::string(kConfigFileName))
-                                   : std::filesystem::path(options.strConfigPath);
+                                   : std::filesystem::path(options.configPath);
   if (file.is_relative()) file = std::filesystem::path(curDir) / file;
   return file.lexically_normal().string();
 }

@@ -21,9 +21,9 @@ namespace {
 /// A descriptor of our own for fd that does not block, without making the
 /// caller's file description (shared with a shell or a parent) non-blocking:
 /// pipes, FIFOs and terminals are opened again through /proc.
-CUniqueFd OpenNonBlocking(int fd) {
+UniqueFd OpenNonBlocking(int fd) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
-  return CUniqueFd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  return UniqueFd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
 }
 
 }  // namespace
@@ -148,8 +148,8 @@ void ConsoleQueue::ReportDropped() {
   m_bytes = m_lines.front().text.size();
 }
 
-void ConsoleQueue::Watch(bool bOn) {
-  if (!bOn) {
+void ConsoleQueue::Watch(bool on) {
+  if (!on) {
     if (m_notifier) m_notifier->setEnabled(false);
     return;
   }

@@ -51,12 +51,12 @@ class ConsoleQueue {
   void DropAt(std::size_t index);
   /// Writes as much as the reader takes now; true when the queue is empty.
   bool WriteSome();
-  void Watch(bool bOn);
+  void Watch(bool on);
   /// After the queue drained: one warning for the lines lost meanwhile.
   void ReportDropped();
 
   int m_fd;
-  CUniqueFd m_ownFd;  // a non-blocking open file description of our own, if made
+  UniqueFd m_ownFd;  // a non-blocking open file description of our own, if made
   bool m_socket = false;
   bool m_broken = false;  // the reader is gone: nothing more is written
   bool m_journal = false;

@@ -2,7 +2,7 @@
 #include "headless/HeadlessHost.h"
 
 #include "config/ConsoleText.h"
-#include "core/DownloadDlg.h"
+#include "core/DownloadEngine.h"
 
 #include <chrono>
 #include <cstdio>
@@ -20,45 +20,45 @@ std::string EscapeLine(std::string_view text) {
   return EscapeConsoleText(text);
 }
 
-CHeadlessHost::CHeadlessHost(std::ostream& out, std::ostream& err, bool bEveryStep)
-    : m_Out(out), m_Err(err), m_bEveryStep(bEveryStep), m_throttle(bEveryStep) {}
+HeadlessHost::HeadlessHost(std::ostream& out, std::ostream& err, bool everyStep)
+    : m_out(out), m_err(err), m_everyStep(everyStep), m_throttle(everyStep) {}
 
-DownloadHost CHeadlessHost::Host() {
+DownloadHost HeadlessHost::Host() {
   return DownloadHost{this, this, this, this, this, this};
 }
 
-void CHeadlessHost::PrintIfChanged(std::string_view tag, const std::string& value,
-                                   std::string& shown) {
+void HeadlessHost::PrintIfChanged(std::string_view tag, const std::string& value,
+                                  std::string& shown) {
   if (value == shown) return;
   shown = value;
-  m_Out << tag << ": " << EscapeLine(value) << '\n' << std::flush;
+  m_out << tag << ": " << EscapeLine(value) << '\n' << std::flush;
 }
 
-void CHeadlessHost::UpdateData(bool bSaveAndValidate) {
-  if (bSaveAndValidate || m_pDlg == nullptr) return;
-  PrintIfChanged("port", m_pDlg->m_strPortStatus, m_strShownPort);
-  PrintIfChanged("status", m_pDlg->m_strStatus, m_strShownStatus);
+void HeadlessHost::UpdateData(bool saveAndValidate) {
+  if (saveAndValidate || m_dlg == nullptr) return;
+  PrintIfChanged("port", m_dlg->m_portStatus, m_shownPort);
+  PrintIfChanged("status", m_dlg->m_status, m_shownStatus);
   // A download's status line comes before the line that ends its story.
   FlushEnded();
 }
 
-void CHeadlessHost::FlushEnded() {
+void HeadlessHost::FlushEnded() {
   if (m_endedLines.empty()) return;
-  for (const std::string& line : m_endedLines) m_Out << line << '\n';
-  m_Out << std::flush;
+  for (const std::string& line : m_endedLines) m_out << line << '\n';
+  m_out << std::flush;
   m_endedLines.clear();
 }
 
-void CHeadlessHost::EnableControls(bool /*bEnable*/) {}
+void HeadlessHost::EnableControls(bool /*enable*/) {}
 
-void CHeadlessHost::PrintProgress(ProgressStep step) {
-  m_Out << "progress: " << step.pos << '/' << step.max << '\n' << std::flush;
+void HeadlessHost::PrintProgress(ProgressStep step) {
+  m_out << "progress: " << step.pos << '/' << step.max << '\n' << std::flush;
 }
 
-void CHeadlessHost::ShowProgress(int nOldPos, int nOldMax) {
-  const ProgressStep step{m_Progress.Pos(), m_Progress.Upper()};
-  if (step.pos == nOldPos && step.max == nOldMax) return;
-  switch (m_throttle.Admit(nOldPos, step, NowMs())) {
+void HeadlessHost::ShowProgress(int oldPos, int oldMax) {
+  const ProgressStep step{m_progress.Pos(), m_progress.Upper()};
+  if (step.pos == oldPos && step.max == oldMax) return;
+  switch (m_throttle.Admit(oldPos, step, NowMs())) {
     case ProgressThrottle::Verdict::Print:
       FlushEnded();  // a new download: the previous one's end goes first
       PrintProgress(step);
@@ -72,78 +72,77 @@ void CHeadlessHost::ShowProgress(int nOldPos, int nOldMax) {
   }
 }
 
-void CHeadlessHost::SetRange(int nLower, int nUpper) {
-  const int pos = m_Progress.Pos();
-  const int max = m_Progress.Upper();
-  m_Progress.SetRange(nLower, nUpper);
+void HeadlessHost::SetRange(int lower, int upper) {
+  const int pos = m_progress.Pos();
+  const int max = m_progress.Upper();
+  m_progress.SetRange(lower, upper);
   ShowProgress(pos, max);
 }
 
-void CHeadlessHost::SetStep(int nStep) {
-  m_Progress.SetStep(nStep);
+void HeadlessHost::SetStep(int step) {
+  m_progress.SetStep(step);
 }
 
-void CHeadlessHost::StepIt() {
-  const int pos = m_Progress.Pos();
-  const int max = m_Progress.Upper();
-  m_Progress.StepIt();
+void HeadlessHost::StepIt() {
+  const int pos = m_progress.Pos();
+  const int max = m_progress.Upper();
+  m_progress.StepIt();
   ShowProgress(pos, max);
 }
 
-void CHeadlessHost::SetPos(int nPos) {
-  const int pos = m_Progress.Pos();
-  const int max = m_Progress.Upper();
-  m_Progress.SetPos(nPos);
+void HeadlessHost::SetPos(int newPos) {
+  const int pos = m_progress.Pos();
+  const int max = m_progress.Upper();
+  m_progress.SetPos(newPos);
   ShowProgress(pos, max);
 }
 
-void CHeadlessHost::MessageBox(std::string_view text) {
-  m_Err << "message: " << EscapeLine(text) << '\n' << std::flush;
+void HeadlessHost::MessageBox(std::string_view text) {
+  m_err << "message: " << EscapeLine(text) << '\n' << std::flush;
 }
 
-std::optional<std::string> CHeadlessHost::ChooseFolder(std::string_view /*title*/,
-                                                       std::string_view /*preselected*/) {
+std::optional<std::string> HeadlessHost::ChooseFolder(std::string_view /*title*/,
+                                                      std::string_view /*preselected*/) {
   return std::nullopt;
 }
 
-std::optional<PortSetting> CHeadlessHost::RunPortSetDlg(int /*nBaudIndex*/, int /*nPort*/,
-                                                        int /*nCommType*/,
-                                                        const std::string& /*strModemInit*/) {
+std::optional<PortSetting> HeadlessHost::RunPortSetDlg(int /*baudIndex*/, int /*port*/,
+                                                       int /*commType*/,
+                                                       const std::string& /*modemInit*/) {
   return std::nullopt;
 }
 
-void CHeadlessHost::DownloadEnded(const DownloadReport& report) {
+void HeadlessHost::DownloadEnded(const DownloadReport& report) {
   m_tally.Add(report);
   constexpr std::string_view kTcpVia = "tcp ";
-  if (std::string_view(report.strVia).starts_with(kTcpVia)) {
-    m_sessionBars.erase(report.strVia.substr(kTcpVia.size()));
+  if (std::string_view(report.via).starts_with(kTcpVia)) {
+    m_sessionBars.erase(report.via.substr(kTcpVia.size()));
   }
-  if (!report.bDone) {
-    m_endedLines.push_back("failed: " + EscapeLine(report.strFile) + ' ' +
-                           EscapeLine(report.strReason) + " via " + EscapeLine(report.strVia));
+  if (!report.done) {
+    m_endedLines.push_back("failed: " + EscapeLine(report.file) + ' ' + EscapeLine(report.reason) +
+                           " via " + EscapeLine(report.via));
     return;
   }
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%lld.%03lld",
-                static_cast<long long>(report.nMillis / 1000),
-                static_cast<long long>(report.nMillis % 1000));
-  std::string line = "done: " + EscapeLine(report.strFile) + ' ' + std::to_string(report.nBytes) +
-                     " bytes " + std::to_string(report.nBlocks) + " blocks in " + seconds +
-                     " s via " + EscapeLine(report.strVia);
-  if (!report.strNote.empty()) line += " (" + EscapeLine(report.strNote) + ")";
+                static_cast<long long>(report.millis / 1000),
+                static_cast<long long>(report.millis % 1000));
+  std::string line = "done: " + EscapeLine(report.file) + ' ' + std::to_string(report.bytes) +
+                     " bytes " + std::to_string(report.blocks) + " blocks in " + seconds +
+                     " s via " + EscapeLine(report.via);
+  if (!report.note.empty()) line += " (" + EscapeLine(report.note) + ")";
   m_endedLines.push_back(std::move(line));
 }
 
-void CHeadlessHost::PrintSession(std::string_view peer, std::string_view file, ProgressStep step) {
-  m_Out << "session: " << EscapeLine(peer) << ' ' << EscapeLine(file) << ' ' << step.pos << '/'
+void HeadlessHost::PrintSession(std::string_view peer, std::string_view file, ProgressStep step) {
+  m_out << "session: " << EscapeLine(peer) << ' ' << EscapeLine(file) << ' ' << step.pos << '/'
         << step.max << '\n'
         << std::flush;
 }
 
-void CHeadlessHost::SessionProgress(std::string_view peer, std::string_view file, int nPos,
-                                    int nMax) {
-  const ProgressStep step{nPos, nMax};
-  if (m_bEveryStep) {
+void HeadlessHost::SessionProgress(std::string_view peer, std::string_view file, int pos, int max) {
+  const ProgressStep step{pos, max};
+  if (m_everyStep) {
     FlushEnded();
     PrintSession(peer, file, step);
     return;
@@ -155,7 +154,7 @@ void CHeadlessHost::SessionProgress(std::string_view peer, std::string_view file
   }
   SessionBar& bar = it->second;
   const int oldPos = bar.pos;
-  bar.pos = nPos;
+  bar.pos = pos;
   switch (bar.throttle.Admit(oldPos, step, NowMs())) {
     case ProgressThrottle::Verdict::Print:
       FlushEnded();

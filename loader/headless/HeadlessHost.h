@@ -21,47 +21,47 @@
 #include <unordered_map>
 #include <vector>
 
-class CDownloadDlg;
+class DownloadEngine;
 
 /// The text as one output line: CR and LF become the escapes \r and \n, every
 /// other control byte \xNN, so no byte from a file name or a peer acts on the console.
 std::string EscapeLine(std::string_view text);
 
-class CHeadlessHost : public IDownloadView,
-                      public IProgressCtrl,
-                      public IMessageSink,
-                      public IFolderChooser,
-                      public IPortSetDialog,
-                      public IDownloadLog {
+class HeadlessHost : public IDownloadView,
+                     public IProgressCtrl,
+                     public IMessageSink,
+                     public IFolderChooser,
+                     public IPortSetDialog,
+                     public IDownloadLog {
  public:
-  /// Every progress change is printed (bEveryStep), or at most one a second per download.
-  CHeadlessHost(std::ostream& out, std::ostream& err, bool bEveryStep = true);
+  /// Every progress change is printed (everyStep), or at most one a second per download.
+  HeadlessHost(std::ostream& out, std::ostream& err, bool everyStep = true);
 
   /// The dialog whose fields UpdateData shows (set once it exists).
-  void SetDlg(const CDownloadDlg* pDlg) noexcept { m_pDlg = pDlg; }
+  void SetDlg(const DownloadEngine* dlg) noexcept { m_dlg = dlg; }
   DownloadHost Host();
   /// Prints the done:/failed: lines held back until their download's own lines were out.
   void FlushEnded();
   /// The downloads that ended so far.
   const DownloadTally& Tally() const noexcept { return m_tally; }
 
-  void UpdateData(bool bSaveAndValidate) override;
-  void EnableControls(bool bEnable) override;
-  void SetRange(int nLower, int nUpper) override;
-  void SetStep(int nStep) override;
+  void UpdateData(bool saveAndValidate) override;
+  void EnableControls(bool enable) override;
+  void SetRange(int lower, int upper) override;
+  void SetStep(int step) override;
   void StepIt() override;
-  void SetPos(int nPos) override;
+  void SetPos(int pos) override;
   void MessageBox(std::string_view text) override;
   std::optional<std::string> ChooseFolder(std::string_view title,
                                           std::string_view preselected) override;
-  std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
-                                           const std::string& strModemInit) override;
+  std::optional<PortSetting> RunPortSetDlg(int baudIndex, int port, int commType,
+                                           const std::string& modemInit) override;
   /// "done: <file> <bytes> bytes <blocks> blocks in <seconds> s via <channel>[ (<note>)]"
   /// or "failed: <file> <reason> via <channel>", printed once the download's
   /// status line is out.
   void DownloadEnded(const DownloadReport& report) override;
   /// "session: <peer> <file> <pos>/<max>".
-  void SessionProgress(std::string_view peer, std::string_view file, int nPos, int nMax) override;
+  void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override;
 
  private:
   struct SessionBar {
@@ -69,17 +69,17 @@ class CHeadlessHost : public IDownloadView,
     int pos = 0;
   };
   void PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown);
-  void ShowProgress(int nOldPos, int nOldMax);
+  void ShowProgress(int oldPos, int oldMax);
   void PrintProgress(ProgressStep step);
   void PrintSession(std::string_view peer, std::string_view file, ProgressStep step);
 
-  std::ostream& m_Out;
-  std::ostream& m_Err;
-  bool m_bEveryStep;
-  const CDownloadDlg* m_pDlg = nullptr;
-  std::string m_strShownPort;
-  std::string m_strShownStatus;
-  CProgressState m_Progress;
+  std::ostream& m_out;
+  std::ostream& m_err;
+  bool m_everyStep;
+  const DownloadEngine* m_dlg = nullptr;
+  std::string m_shownPort;
+  std::string m_shownStatus;
+  ProgressState m_progress;
   ProgressThrottle m_throttle;
   /// Looked up by a peer's name as it is passed, without copying it into a string.
   struct PeerHash {

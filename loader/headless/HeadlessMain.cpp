@@ -44,8 +44,8 @@ const char* SignalName(int signo) {
   return signo == SIGINT ? "SIGINT" : signo == SIGTERM ? "SIGTERM" : "signal";
 }
 
-int ActiveDownloads(CLoaderRuntime& runtime) {
-  CDownloadDlg& dlg = runtime.Dlg();
+int ActiveDownloads(LoaderRuntime& runtime) {
+  DownloadEngine& dlg = runtime.Dlg();
   return (dlg.TransferRunning() ? 1 : 0) + static_cast<int>(dlg.TcpSessions().size());
 }
 
@@ -55,21 +55,21 @@ std::string ServiceStatus(int active) {
 }
 
 /// Whether the server does what it was told: TCP listening unless turned off.
-bool Serving(CLoaderRuntime& runtime) {
-  return runtime.Listening() || (runtime.Dlg().m_Config.m_bNoTcp && runtime.TcpPort() == 0 &&
+bool Serving(LoaderRuntime& runtime) {
+  return runtime.Listening() || (runtime.Dlg().m_config.m_noTcp && runtime.TcpPort() == 0 &&
                                  runtime.ListenError().empty());
 }
 
-std::string Metrics(CLoaderRuntime& runtime, const CHeadlessHost& host, const ConsoleQueue& out,
+std::string Metrics(LoaderRuntime& runtime, const HeadlessHost& host, const ConsoleQueue& out,
                     const ConsoleQueue& err) {
   MetricsSnapshot snapshot;
   snapshot.downloads = host.Tally();
   snapshot.activeDownloads = ActiveDownloads(runtime);
   snapshot.tcpConnections = runtime.ConnectionCount();
-  if (!runtime.Dlg().m_Config.m_bNoSerialPort) {
-    snapshot.serialPorts.emplace_back(runtime.CommPort().m_strPortName, runtime.CommPort().m_bOpen);
+  if (!runtime.Dlg().m_config.m_noSerialPort) {
+    snapshot.serialPorts.emplace_back(runtime.SerialPort().m_portName, runtime.SerialPort().m_open);
   }
-  snapshot.framesRejected = runtime.Dlg().m_nFramesRejected;
+  snapshot.framesRejected = runtime.Dlg().m_framesRejected;
   snapshot.outputLinesDropped = out.DroppedLines() + err.DroppedLines();
   snapshot.version = TARVIX_VERSION;
   return FormatMetrics(snapshot);
@@ -77,29 +77,29 @@ std::string Metrics(CLoaderRuntime& runtime, const CHeadlessHost& host, const Co
 
 /// Blocks SIGINT, SIGTERM and SIGHUP for the life of the process (every thread
 /// started meanwhile inherits that) and hands them out through a signalfd.
-class CServiceSignals {
+class ServiceSignals {
  public:
-  CServiceSignals() {
-    sigemptyset(&m_Set);
-    sigaddset(&m_Set, SIGINT);
-    sigaddset(&m_Set, SIGTERM);
-    sigaddset(&m_Set, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &m_Set, nullptr);
-    m_Fd.Reset(::signalfd(-1, &m_Set, SFD_CLOEXEC | SFD_NONBLOCK));
+  ServiceSignals() {
+    sigemptyset(&m_set);
+    sigaddset(&m_set, SIGINT);
+    sigaddset(&m_set, SIGTERM);
+    sigaddset(&m_set, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
+    m_fd.Reset(::signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK));
   }
   // The mask is never lifted: a second SIGINT or SIGTERM that arrives while we
   // shut down stays pending and cannot turn a clean exit into a kill.
-  ~CServiceSignals() = default;
-  CServiceSignals(const CServiceSignals&) = delete;
-  CServiceSignals& operator=(const CServiceSignals&) = delete;
-  int Fd() const { return m_Fd.Get(); }
+  ~ServiceSignals() = default;
+  ServiceSignals(const ServiceSignals&) = delete;
+  ServiceSignals& operator=(const ServiceSignals&) = delete;
+  int Fd() const { return m_fd.Get(); }
   /// Reads every pending signal; the first one that asks to stop, or 0.
-  int Drain(bool& bReload) const {
+  int Drain(bool& reload) const {
     int stop = 0;
     signalfd_siginfo info{};
-    while (::read(m_Fd.Get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    while (::read(m_fd.Get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
       if (info.ssi_signo == SIGHUP) {
-        bReload = true;
+        reload = true;
       } else if (stop == 0) {
         stop = static_cast<int>(info.ssi_signo);
       }
@@ -108,8 +108,8 @@ class CServiceSignals {
   }
 
  private:
-  sigset_t m_Set{};
-  CUniqueFd m_Fd;
+  sigset_t m_set{};
+  UniqueFd m_fd;
 };
 }  // namespace
 
@@ -119,7 +119,7 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
     std::cerr << "message: " << kSocketErrorText << std::endl;
     return 1;
   }
-  CServiceSignals serviceSignals;
+  ServiceSignals serviceSignals;
   if (serviceSignals.Fd() < 0) {
     std::cerr << "error: cannot watch for SIGINT/SIGTERM/SIGHUP\n";
     return 1;
@@ -127,10 +127,10 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
   // One loop serves every connection: Qt's own poll loop costs less per turn
   // than the GLib main loop, and nothing headless needs GLib. Children do not
   // inherit the choice; a value the user set stays as it is.
-  const bool bChooseLoop = !qEnvironmentVariableIsSet(kNoGlibVariable);
-  if (bChooseLoop) qputenv(kNoGlibVariable, "1");
+  const bool chooseLoop = !qEnvironmentVariableIsSet(kNoGlibVariable);
+  if (chooseLoop) qputenv(kNoGlibVariable, "1");
   QCoreApplication app(argc, argv);
-  if (bChooseLoop) qunsetenv(kNoGlibVariable);
+  if (chooseLoop) qunsetenv(kNoGlibVariable);
 
   // Every line from here on goes through queues that never make us wait.
   ConsoleQueue outQueue(STDOUT_FILENO);
@@ -144,23 +144,23 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
 
   std::error_code ec;
   const std::string curDir = std::filesystem::current_path(ec).string();
-  CHeadlessHost host(out, err, options.bEveryProgressStep);
+  HeadlessHost host(out, err, options.everyProgressStep);
   ServiceNotifier notifier;
   int exitCode = 0;
-  bool bServed = false;
+  bool served = false;
   {
-    CLoaderRuntime runtime(host.Host(), curDir, options.nTcpPort);
+    LoaderRuntime runtime(host.Host(), curDir, options.tcpPort);
     runtime.SetDiagnostics(err);
-    if (!options.strConfigPath.empty()) runtime.SetConfigPath(options.strConfigPath);
+    if (!options.configPath.empty()) runtime.SetConfigPath(options.configPath);
     QSocketNotifier signalNotifier(serviceSignals.Fd(), QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-      bool bReload = false;
-      if (const int signo = serviceSignals.Drain(bReload)) {
+      bool reload = false;
+      if (const int signo = serviceSignals.Drain(reload)) {
         signalNotifier.setEnabled(false);  // the rest of the shutdown ignores them
         err << "info: stopping (" << SignalName(signo) << ")" << std::endl;
         notifier.Stopping();
         app.quit();
-      } else if (bReload) {
+      } else if (reload) {
         runtime.ReloadConfig();
       }
     });
@@ -168,10 +168,10 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                      &app, [&host] { host.FlushEnded(); });
     host.SetDlg(&runtime.Dlg());
-    const bool bNeedConfig = !options.strConfigPath.empty();
+    const bool needConfig = !options.configPath.empty();
     std::optional<MetricsServer> metrics;
-    const LoaderConfig& cfg = runtime.Dlg().m_Config;
-    if (!runtime.Start(bNeedConfig) && bNeedConfig && !runtime.ConfigError().empty()) {
+    const LoaderConfig& cfg = runtime.Dlg().m_config;
+    if (!runtime.Start(needConfig) && needConfig && !runtime.ConfigError().empty()) {
       // A file named on the command line must be there: a service must not run on defaults.
       err << "Tarvix: --config " << runtime.ConfigPath() << ": " << runtime.ConfigError()
           << std::endl;
@@ -179,17 +179,17 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
     } else if (!runtime.ListenError().empty()) {
       // A service that cannot listen where it was told must not look healthy.
       exitCode = kCannotServe;
-    } else if (cfg.m_nMetricsPort != 0 &&
+    } else if (cfg.m_metricsPort != 0 &&
                !metrics
                     .emplace([&] { return Metrics(runtime, host, outQueue, errQueue); },
                              [&] { return Serving(runtime); })
-                    .Listen(cfg.m_strMetricsAddress, cfg.m_nMetricsPort)) {
-      err << "error: cannot serve metrics on " << cfg.m_strMetricsAddress << ":"
-          << cfg.m_nMetricsPort << ": " << metrics->ErrorString() << std::endl;
+                    .Listen(cfg.m_metricsAddress, cfg.m_metricsPort)) {
+      err << "error: cannot serve metrics on " << cfg.m_metricsAddress << ":" << cfg.m_metricsPort
+          << ": " << metrics->ErrorString() << std::endl;
       exitCode = kCannotServe;
     } else {
       if (metrics) {
-        err << "info: metrics on http://" << cfg.m_strMetricsAddress << ":" << metrics->Port()
+        err << "info: metrics on http://" << cfg.m_metricsAddress << ":" << metrics->Port()
             << "/metrics" << std::endl;
       }
       QTimer statusTimer;
@@ -199,13 +199,13 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
       statusTimer.start();
       err << "info: ready" << std::endl;
       notifier.Ready(ServiceStatus(0));
-      bServed = true;
+      served = true;
       QCoreApplication::exec();
     }
     host.FlushEnded();
     host.SetDlg(nullptr);
   }
-  if (bServed) err << "info: stopped after " << host.Tally().Total() << " downloads" << std::endl;
+  if (served) err << "info: stopped after " << host.Tally().Total() << " downloads" << std::endl;
   outQueue.Drain(kExitDrainMs);
   errQueue.Drain(kExitDrainMs);
   return exitCode;

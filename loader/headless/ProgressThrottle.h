@@ -21,8 +21,8 @@ class ProgressThrottle {
     End,    // the bar was reset after a download: show LastSkipped() instead, if any
   };
 
-  /// bEveryStep: every change is printed (and the reset after a download too).
-  explicit ProgressThrottle(bool bEveryStep = true) : m_everyStep(bEveryStep) {}
+  /// everyStep: every change is printed (and the reset after a download too).
+  explicit ProgressThrottle(bool everyStep = true) : m_everyStep(everyStep) {}
   /// Whether the change from oldPos to step is shown at nowMs (monotonic).
   Verdict Admit(int oldPos, ProgressStep step, std::int64_t nowMs);
   /// The last step that was skipped since the last one printed; cleared by the call.

@@ -6,24 +6,24 @@
 namespace {
 
 std::string PortText(const LoaderConfig& cfg) {
-  return cfg.m_bNoSerialPort ? "NONE" : "COM" + std::to_string(cfg.m_nPort);
+  return cfg.m_noSerialPort ? "NONE" : "COM" + std::to_string(cfg.m_port);
 }
 
 std::string Device(const LoaderConfig& cfg) {
-  if (cfg.m_nPort < 1 || cfg.m_nPort > kPortCount) return {};
-  return cfg.m_PortDevices[static_cast<std::size_t>(cfg.m_nPort - 1)];
+  if (cfg.m_port < 1 || cfg.m_port > kPortCount) return {};
+  return cfg.m_portDevices[static_cast<std::size_t>(cfg.m_port - 1)];
 }
 
 std::string TypeText(const LoaderConfig& cfg) {
-  return cfg.m_nCommType == COMM_MODEM ? "MODEM" : "RS232";
+  return cfg.m_commType == kCommModem ? "MODEM" : "RS232";
 }
 
 std::string BaudText(const LoaderConfig& cfg) {
-  return IsRateIndex(cfg.m_nBaudIndex) ? std::string(RateAt(cfg.m_nBaudIndex).strConfigText) : "?";
+  return IsRateIndex(cfg.m_baudIndex) ? std::string(RateAt(cfg.m_baudIndex).configText) : "?";
 }
 
 std::string AddressText(const LoaderConfig& cfg) {
-  return cfg.m_strTcpAddress.empty() ? "every interface" : cfg.m_strTcpAddress;
+  return cfg.m_tcpAddress.empty() ? "every interface" : cfg.m_tcpAddress;
 }
 
 void Compare(std::vector<std::string>& out, std::string_view key, const std::string& before,
@@ -37,47 +37,47 @@ void Compare(std::vector<std::string>& out, std::string_view key, const std::str
 
 std::vector<std::string> DescribeConfigChanges(const LoaderConfig& a, const LoaderConfig& b) {
   std::vector<std::string> out;
-  Compare(out, "ROMFILE", a.m_strRomDir, b.m_strRomDir);
-  Compare(out, "BLLFILE", a.m_strBllDir, b.m_strBllDir);
+  Compare(out, "ROMFILE", a.m_romDir, b.m_romDir);
+  Compare(out, "BLLFILE", a.m_bllDir, b.m_bllDir);
   Compare(out, "PORT", PortText(a), PortText(b));
   Compare(out, "TYPE", TypeText(a), TypeText(b));
   Compare(out, "BAUD", BaudText(a), BaudText(b));
-  Compare(out, "MODEM", a.m_strModemInit, b.m_strModemInit);
-  Compare(out, "ROMTYPE", a.m_szRomTypes, b.m_szRomTypes);
+  Compare(out, "MODEM", a.m_modemInit, b.m_modemInit);
+  Compare(out, "ROMTYPE", a.m_romTypes, b.m_romTypes);
   for (int port = 1; port <= kPortCount; ++port) {
     const auto i = static_cast<std::size_t>(port - 1);
-    Compare(out, "[Ports] COM" + std::to_string(port), a.m_PortDevices[i], b.m_PortDevices[i]);
+    Compare(out, "[Ports] COM" + std::to_string(port), a.m_portDevices[i], b.m_portDevices[i]);
   }
-  Compare(out, "TCPPACE", std::to_string(a.m_nTcpPace), std::to_string(b.m_nTcpPace));
-  Compare(out, "TCPPORT", std::to_string(a.m_nTcpPort), std::to_string(b.m_nTcpPort));
+  Compare(out, "TCPPACE", std::to_string(a.m_tcpPace), std::to_string(b.m_tcpPace));
+  Compare(out, "TCPPORT", std::to_string(a.m_tcpPort), std::to_string(b.m_tcpPort));
   Compare(out, "TCPADDRESS", AddressText(a), AddressText(b));
-  Compare(out, "RECONNECT", std::to_string(a.m_bReconnect), std::to_string(b.m_bReconnect));
-  Compare(out, "SESSIONTIMEOUT", std::to_string(a.m_nSessionTimeoutSec),
-          std::to_string(b.m_nSessionTimeoutSec));
-  Compare(out, "TCPMAXCONN", std::to_string(a.m_nTcpMaxConn), std::to_string(b.m_nTcpMaxConn));
-  Compare(out, "TCPIDLE", std::to_string(a.m_nTcpIdleSec), std::to_string(b.m_nTcpIdleSec));
-  Compare(out, "DISPATCH", a.m_bFrameDispatch ? "FRAME" : "BURST",
-          b.m_bFrameDispatch ? "FRAME" : "BURST");
-  Compare(out, "FRAMEWAIT", std::to_string(a.m_nFrameWaitMs), std::to_string(b.m_nFrameWaitMs));
-  Compare(out, "CONCURRENT", std::to_string(a.m_bConcurrent), std::to_string(b.m_bConcurrent));
+  Compare(out, "RECONNECT", std::to_string(a.m_reconnect), std::to_string(b.m_reconnect));
+  Compare(out, "SESSIONTIMEOUT", std::to_string(a.m_sessionTimeoutSec),
+          std::to_string(b.m_sessionTimeoutSec));
+  Compare(out, "TCPMAXCONN", std::to_string(a.m_tcpMaxConn), std::to_string(b.m_tcpMaxConn));
+  Compare(out, "TCPIDLE", std::to_string(a.m_tcpIdleSec), std::to_string(b.m_tcpIdleSec));
+  Compare(out, "DISPATCH", a.m_frameDispatch ? "FRAME" : "BURST",
+          b.m_frameDispatch ? "FRAME" : "BURST");
+  Compare(out, "FRAMEWAIT", std::to_string(a.m_frameWaitMs), std::to_string(b.m_frameWaitMs));
+  Compare(out, "CONCURRENT", std::to_string(a.m_concurrent), std::to_string(b.m_concurrent));
   return out;
 }
 
 bool SerialSettingsDiffer(const LoaderConfig& a, const LoaderConfig& b) {
-  if (a.m_bNoSerialPort != b.m_bNoSerialPort) return true;
-  if (a.m_bNoSerialPort) return false;  // no port either way
+  if (a.m_noSerialPort != b.m_noSerialPort) return true;
+  if (a.m_noSerialPort) return false;  // no port either way
   // The reader takes its dispatch rule when the port opens, so a new rule means a reopen.
-  return a.m_nPort != b.m_nPort || Device(a) != Device(b) || a.m_nCommType != b.m_nCommType ||
-         a.m_nBaudIndex != b.m_nBaudIndex ||
-         (a.m_nCommType == COMM_MODEM && a.m_strModemInit != b.m_strModemInit) ||
-         a.m_bFrameDispatch != b.m_bFrameDispatch ||
-         (a.m_bFrameDispatch && a.m_nFrameWaitMs != b.m_nFrameWaitMs);
+  return a.m_port != b.m_port || Device(a) != Device(b) || a.m_commType != b.m_commType ||
+         a.m_baudIndex != b.m_baudIndex ||
+         (a.m_commType == kCommModem && a.m_modemInit != b.m_modemInit) ||
+         a.m_frameDispatch != b.m_frameDispatch ||
+         (a.m_frameDispatch && a.m_frameWaitMs != b.m_frameWaitMs);
 }
 
 std::string DescribeSerialPort(const LoaderConfig& cfg) {
-  if (cfg.m_bNoSerialPort) return "none (PORT=NONE), TCP only";
+  if (cfg.m_noSerialPort) return "none (PORT=NONE), TCP only";
   const std::uint32_t rate =
-      RateAt(IsRateIndex(cfg.m_nBaudIndex) ? cfg.m_nBaudIndex : kDefaultBaudIndex).dwBitsPerSecond;
+      RateAt(IsRateIndex(cfg.m_baudIndex) ? cfg.m_baudIndex : kDefaultBaudIndex).bitsPerSecond;
   return PortText(cfg) + " (" + EscapeConsoleText(Device(cfg)) + "), " + std::to_string(rate) +
          " bit/s, " + TypeText(cfg);
 }

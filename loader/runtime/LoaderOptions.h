@@ -7,7 +7,7 @@
 
 /// Settings the command line gives both front ends.
 struct LoaderOptions {
-  std::optional<std::uint16_t> nTcpPort;  // --tcp-port: overrides TCPPORT of Romvale.cfg
-  std::string strConfigPath;              // --config FILE; empty: ./Romvale.cfg
-  bool bEveryProgressStep = false;        // --progress=all: every progress change is a line
+  std::optional<std::uint16_t> tcpPort;  // --tcp-port: overrides TCPPORT of Romvale.cfg
+  std::string configPath;                // --config FILE; empty: ./Romvale.cfg
+  bool everyProgressStep = false;        // --progress=all: every progress change is a line
 };

@@ -31,111 +31,111 @@ constexpr const char* kTextFewDescriptors3 =
     "backlog until one closes";
 }  // namespace
 
-CLoaderRuntime::CLoaderRuntime(DownloadHost host, std::string curDir,
-                               std::optional<std::uint16_t> tcpPort, QObject* pParent)
-    : QObject(pParent),
-      m_Host(host),
-      m_szCurDir(std::move(curDir)),
-      m_nTcpPortOverride(tcpPort),
-      m_pDiag(&std::cerr) {
+LoaderRuntime::LoaderRuntime(DownloadHost host, std::string curDir,
+                             std::optional<std::uint16_t> tcpPort, QObject* parent)
+    : QObject(parent),
+      m_host(host),
+      m_currentDir(std::move(curDir)),
+      m_tcpPortOverride(tcpPort),
+      m_diag(&std::cerr) {
   // The core asks us for its modal operations; we count them and pass them on.
   DownloadHost coreHost = host;
-  if (coreHost.clock == nullptr) coreHost.clock = &m_Clock;
+  if (coreHost.clock == nullptr) coreHost.clock = &m_clock;
   if (host.view != nullptr) coreHost.view = this;
   if (host.folderChooser != nullptr) coreHost.folderChooser = this;
   if (host.portSetDialog != nullptr) coreHost.portSetDialog = this;
   coreHost.log = this;
-  m_pDlg = std::make_unique<CDownloadDlg>(m_CommPort, coreHost, m_szCurDir);
-  m_SessionTimer.setInterval(kSessionTimerMs);
-  QObject::connect(&m_SessionTimer, &QTimer::timeout, this, [this] { m_pDlg->OnSessionTimer(); });
+  m_dlg = std::make_unique<DownloadEngine>(m_commPort, coreHost, m_currentDir);
+  m_sessionTimer.setInterval(kSessionTimerMs);
+  QObject::connect(&m_sessionTimer, &QTimer::timeout, this, [this] { m_dlg->OnSessionTimer(); });
 
   // The reader only bumps an eventfd; the main loop sees it through a socket
   // notifier and handles the hand-off here while the reader waits (Close
   // releases it if needed). The reader never touches a Qt object.
-  m_WakeFd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (m_WakeFd.Valid()) {
-    m_pWakeNotifier = std::make_unique<QSocketNotifier>(m_WakeFd.Get(), QSocketNotifier::Read);
-    QObject::connect(m_pWakeNotifier.get(), &QSocketNotifier::activated, this, [this] {
+  m_wakeFd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (m_wakeFd.Valid()) {
+    m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wakeFd.Get(), QSocketNotifier::Read);
+    QObject::connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, [this] {
       std::uint64_t count = 0;
-      (void)!::read(m_WakeFd.Get(), &count, sizeof count);
-      m_CommPort.DispatchReaderEvent(*this);
+      (void)!::read(m_wakeFd.Get(), &count, sizeof count);
+      m_commPort.DispatchReaderEvent(*this);
     });
-    m_CommPort.SetNotify([fd = m_WakeFd.Get()] {
+    m_commPort.SetNotify([fd = m_wakeFd.Get()] {
       const std::uint64_t one = 1;
       (void)!::write(fd, &one, sizeof one);
     });
   } else {
     // Without it the reader's first burst would wait for a hand-off nobody sees.
-    m_strWakeError = std::string("cannot make the serial reader's wake-up (eventfd: ") +
-                     std::strerror(errno) + ")";
+    m_wakeError = std::string("cannot make the serial reader's wake-up (eventfd: ") +
+                  std::strerror(errno) + ")";
   }
   // A serial line that takes nothing costs a frame and a status line, never a stall.
-  m_CommPort.SetWriteDropped([this](std::size_t) {
-    m_pDlg->m_strStatus = std::string(CCommPort::kWriteDroppedText);
-    m_pDlg->UpdateData(false);
+  m_commPort.SetWriteDropped([this](std::size_t) {
+    m_dlg->m_status = std::string(CommPort::kWriteDroppedText);
+    m_dlg->UpdateData(false);
   });
-  m_ReconnectTimer.setSingleShot(true);
-  QObject::connect(&m_ReconnectTimer, &QTimer::timeout, this, [this] { OnReconnectTimer(); });
+  m_reconnectTimer.setSingleShot(true);
+  QObject::connect(&m_reconnectTimer, &QTimer::timeout, this, [this] { OnReconnectTimer(); });
 }
 
-CLoaderRuntime::~CLoaderRuntime() {
-  m_ReconnectTimer.stop();
-  m_CommPort.Close();
-  m_CommPort.SetNotify({});
-  m_CommPort.SetWriteDropped({});
-  m_pWakeNotifier.reset();
-  m_SocketList.clear();
-  m_ClosedSockets.clear();
-  m_pListenSocket.reset();
+LoaderRuntime::~LoaderRuntime() {
+  m_reconnectTimer.stop();
+  m_commPort.Close();
+  m_commPort.SetNotify({});
+  m_commPort.SetWriteDropped({});
+  m_wakeNotifier.reset();
+  m_socketList.clear();
+  m_closedSockets.clear();
+  m_listenSocket.reset();
 }
 
-void CLoaderRuntime::SetConfigPath(const std::string& path) {
+void LoaderRuntime::SetConfigPath(const std::string& path) {
   std::filesystem::path file(path);
-  if (file.is_relative()) file = std::filesystem::path(m_szCurDir) / file;
-  m_pDlg->m_strConfigPath = file.lexically_normal().string();
+  if (file.is_relative()) file = std::filesystem::path(m_currentDir) / file;
+  m_dlg->m_configPath = file.lexically_normal().string();
 }
 
-bool CLoaderRuntime::Start(bool bNeedConfig) {
+bool LoaderRuntime::Start(bool needConfig) {
   // The listener needs the loaded settings, and whoever watches the port line
   // takes it as "ready": show nothing until both the port and the listener are set.
-  m_bHoldView = true;
-  const bool bInit = m_pDlg->OnInitDialog();
-  if (!bInit && bNeedConfig && !m_pDlg->m_strConfigError.empty()) {
-    m_bHoldView = false;
+  m_holdView = true;
+  const bool init = m_dlg->OnInitDialog();
+  if (!init && needConfig && !m_dlg->m_configError.empty()) {
+    m_holdView = false;
     return false;
   }
   PrintConfigLines();
   Listen();
-  m_bHoldView = false;
-  m_pDlg->UpdateData(false);
-  m_SessionTimer.start();
+  m_holdView = false;
+  m_dlg->UpdateData(false);
+  m_sessionTimer.start();
   // Reported after the dialog's start-up, which clears the status line.
-  if (!m_strListenError.empty()) m_pDlg->OnListenFailed(m_strListenError);
-  if (bInit && !m_pDlg->m_Config.m_bNoSerialPort) {
-    if (m_CommPort.m_bOpen && !RefuseWithoutWakeUp()) {
+  if (!m_listenError.empty()) m_dlg->OnListenFailed(m_listenError);
+  if (init && !m_dlg->m_config.m_noSerialPort) {
+    if (m_commPort.m_open && !RefuseWithoutWakeUp()) {
       Diag() << "info: serial port " << DescribeSerialPort(CurrentSettings()) << std::endl;
-    } else if (!m_CommPort.m_bOpen) {
+    } else if (!m_commPort.m_open) {
       OnPortDown(false);
     }
-  } else if (bInit) {
+  } else if (init) {
     Diag() << "info: serial port " << DescribeSerialPort(CurrentSettings()) << std::endl;
   }
-  return bInit;
+  return init;
 }
 
-void CLoaderRuntime::PrintConfigLines() {
+void LoaderRuntime::PrintConfigLines() {
   const std::string& path = ConfigPath();
-  if (!m_pDlg->m_strConfigError.empty()) {
+  if (!m_dlg->m_configError.empty()) {
     Diag() << "warning: configuration file " << EscapeConsoleText(path)
-           << " cannot be read: " << m_pDlg->m_strConfigError << "; using the built-in settings"
+           << " cannot be read: " << m_dlg->m_configError << "; using the built-in settings"
            << std::endl;
     return;
   }
   Diag() << "info: configuration file " << EscapeConsoleText(path) << std::endl;
-  for (const std::string& warning : m_pDlg->m_ConfigWarnings) {
+  for (const std::string& warning : m_dlg->m_configWarnings) {
     Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
   }
-  for (const std::string& warning : ReviewImageFolders(m_pDlg->m_Config)) {
+  for (const std::string& warning : ReviewImageFolders(m_dlg->m_config)) {
     Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
   }
 }
@@ -150,118 +150,118 @@ std::string ShownAddress(const std::string& address, std::uint16_t port) {
 }
 }  // namespace
 
-void CLoaderRuntime::Listen() {
-  if (m_pListenSocket) return;
-  const LoaderConfig& cfg = m_pDlg->m_Config;
-  if (cfg.m_bNoTcp && !m_nTcpPortOverride) {
+void LoaderRuntime::Listen() {
+  if (m_listenSocket) return;
+  const LoaderConfig& cfg = m_dlg->m_config;
+  if (cfg.m_noTcp && !m_tcpPortOverride) {
     Diag() << "info: TCP off (TCPPORT=NONE): serial port only" << std::endl;
     return;
   }
-  const std::uint16_t port = m_nTcpPortOverride.value_or(cfg.m_nTcpPort);
-  m_pListenSocket = std::make_unique<CListenSocket>([this] { OnSocketAccept(); });
-  if (!m_pListenSocket->Listen(cfg.m_strTcpAddress, port)) {
-    m_strListenError = m_pListenSocket->ErrorString();
-    Diag() << "error: cannot listen on TCP " << ShownAddress(cfg.m_strTcpAddress, port) << ": "
-           << m_strListenError << std::endl;
+  const std::uint16_t port = m_tcpPortOverride.value_or(cfg.m_tcpPort);
+  m_listenSocket = std::make_unique<ListenSocket>([this] { OnSocketAccept(); });
+  if (!m_listenSocket->Listen(cfg.m_tcpAddress, port)) {
+    m_listenError = m_listenSocket->ErrorString();
+    Diag() << "error: cannot listen on TCP " << ShownAddress(cfg.m_tcpAddress, port) << ": "
+           << m_listenError << std::endl;
     return;
   }
-  Diag() << "info: listening on TCP " << ShownAddress(cfg.m_strTcpAddress, TcpPort())
-         << (cfg.m_strTcpAddress.empty() ? " (every interface, IPv4 and IPv6)" : "") << std::endl;
+  Diag() << "info: listening on TCP " << ShownAddress(cfg.m_tcpAddress, TcpPort())
+         << (cfg.m_tcpAddress.empty() ? " (every interface, IPv4 and IPv6)" : "") << std::endl;
   const std::uint64_t descriptors = DescriptorLimit();
   if (descriptors > 0 &&
-      static_cast<std::uint64_t>(cfg.m_nTcpMaxConn) + kDescriptorsBesideConnections > descriptors) {
-    Diag() << kTextFewDescriptors1 << cfg.m_nTcpMaxConn << kTextFewDescriptors2 << descriptors
+      static_cast<std::uint64_t>(cfg.m_tcpMaxConn) + kDescriptorsBesideConnections > descriptors) {
+    Diag() << kTextFewDescriptors1 << cfg.m_tcpMaxConn << kTextFewDescriptors2 << descriptors
            << kTextFewDescriptors3 << std::endl;
   }
 }
 
-std::uint16_t CLoaderRuntime::TcpPort() const {
-  return m_pListenSocket ? m_pListenSocket->Port() : 0;
+std::uint16_t LoaderRuntime::TcpPort() const {
+  return m_listenSocket ? m_listenSocket->Port() : 0;
 }
 
-LoaderConfig CLoaderRuntime::CurrentSettings() const {
-  LoaderConfig cfg = m_pDlg->m_Config;
-  cfg.m_strRomDir = m_pDlg->m_strRomDir;
-  cfg.m_strBllDir = m_pDlg->m_strBllDir;
-  cfg.m_szRomTypes = m_pDlg->m_szRomTypes;
-  cfg.m_nTcpPace = m_pDlg->m_nTcpPace;
-  cfg.m_nPort = m_CommPort.m_nPort;
-  cfg.m_nCommType = m_CommPort.m_nCommType;
-  cfg.m_nBaudIndex = m_CommPort.m_nBaudIndex;
-  cfg.m_strModemInit = m_CommPort.m_strModemInit;
-  cfg.m_PortDevices = m_CommPort.m_PortDevices;
+LoaderConfig LoaderRuntime::CurrentSettings() const {
+  LoaderConfig cfg = m_dlg->m_config;
+  cfg.m_romDir = m_dlg->m_romDir;
+  cfg.m_bllDir = m_dlg->m_bllDir;
+  cfg.m_romTypes = m_dlg->m_romTypes;
+  cfg.m_tcpPace = m_dlg->m_tcpPace;
+  cfg.m_port = m_commPort.m_port;
+  cfg.m_commType = m_commPort.m_commType;
+  cfg.m_baudIndex = m_commPort.m_baudIndex;
+  cfg.m_modemInit = m_commPort.m_modemInit;
+  cfg.m_portDevices = m_commPort.m_portDevices;
   return cfg;
 }
 
-bool CLoaderRuntime::RefuseWithoutWakeUp() {
-  if (m_strWakeError.empty() || !m_CommPort.m_bOpen) return false;
-  m_pDlg->OnCommFailure();  // closes the port; its line says it failed
-  m_pDlg->m_strPortReason = m_strWakeError;
-  m_pDlg->UpdateData(false);
+bool LoaderRuntime::RefuseWithoutWakeUp() {
+  if (m_wakeError.empty() || !m_commPort.m_open) return false;
+  m_dlg->OnCommFailure();  // closes the port; its line says it failed
+  m_dlg->m_portReason = m_wakeError;
+  m_dlg->UpdateData(false);
   Diag() << "warning: serial port " << DescribeSerialPort(CurrentSettings())
-         << " refused: " << m_strWakeError << std::endl;
+         << " refused: " << m_wakeError << std::endl;
   return true;
 }
 
-void CLoaderRuntime::OnPortDown(bool bWasOpen) {
-  if (m_CommPort.m_bOpen || m_pDlg->m_Config.m_bNoSerialPort) return;
+void LoaderRuntime::OnPortDown(bool wasOpen) {
+  if (m_commPort.m_open || m_dlg->m_config.m_noSerialPort) return;
   const LoaderConfig cfg = CurrentSettings();
-  const std::string reason = DescribePortFailure(m_CommPort.PortDevice(), bWasOpen);
-  m_pDlg->m_strPortReason = reason;
-  m_pDlg->UpdateData(false);
-  const bool bRetry = cfg.m_bReconnect && m_strWakeError.empty();
-  if (reason != m_strShownReason) {
-    m_strShownReason = reason;
+  const std::string reason = DescribePortFailure(m_commPort.PortDevice(), wasOpen);
+  m_dlg->m_portReason = reason;
+  m_dlg->UpdateData(false);
+  const bool retry = cfg.m_reconnect && m_wakeError.empty();
+  if (reason != m_shownReason) {
+    m_shownReason = reason;
     Diag() << "warning: serial port " << DescribeSerialPort(cfg) << ": " << reason
-           << (bRetry ? "; trying again every 1 to 8 s" : "") << std::endl;
+           << (retry ? "; trying again every 1 to 8 s" : "") << std::endl;
   }
-  if (bRetry && !m_ReconnectTimer.isActive()) m_ReconnectTimer.start(m_Backoff.NextDelayMs());
+  if (retry && !m_reconnectTimer.isActive()) m_reconnectTimer.start(m_backoff.NextDelayMs());
 }
 
-void CLoaderRuntime::OnPortUp(bool bAgain) {
-  m_ReconnectTimer.stop();
-  m_Backoff.Reset();
-  m_strShownReason.clear();
-  m_pDlg->m_strPortReason.clear();
-  m_pDlg->UpdateData(false);
+void LoaderRuntime::OnPortUp(bool again) {
+  m_reconnectTimer.stop();
+  m_backoff.Reset();
+  m_shownReason.clear();
+  m_dlg->m_portReason.clear();
+  m_dlg->UpdateData(false);
   Diag() << "info: serial port " << DescribeSerialPort(CurrentSettings())
-         << (bAgain ? " open again" : " open") << std::endl;
+         << (again ? " open again" : " open") << std::endl;
 }
 
-void CLoaderRuntime::OnReconnectTimer() {
-  if (m_pDlg->m_Config.m_bNoSerialPort || !m_pDlg->m_Config.m_bReconnect) return;
-  if (m_nModalDepth > 0) {
+void LoaderRuntime::OnReconnectTimer() {
+  if (m_dlg->m_config.m_noSerialPort || !m_dlg->m_config.m_reconnect) return;
+  if (m_modalDepth > 0) {
     // A dialog holds the sessions; try once it is closed.
-    m_ReconnectTimer.start(kReconnectFirstMs);
+    m_reconnectTimer.start(kReconnectFirstMs);
     return;
   }
-  if (m_CommPort.m_bOpen) return;  // the port settings opened it meanwhile
-  if (m_pDlg->ReopenPort()) {
+  if (m_commPort.m_open) return;  // the port settings opened it meanwhile
+  if (m_dlg->ReopenPort()) {
     if (!RefuseWithoutWakeUp()) OnPortUp(true);
     return;
   }
   OnPortDown(false);
-  if (!m_ReconnectTimer.isActive()) m_ReconnectTimer.start(m_Backoff.NextDelayMs());
+  if (!m_reconnectTimer.isActive()) m_reconnectTimer.start(m_backoff.NextDelayMs());
 }
 
-void CLoaderRuntime::CheckPortAfterSettings() {
-  if (m_CommPort.m_bOpen) {
+void LoaderRuntime::CheckPortAfterSettings() {
+  if (m_commPort.m_open) {
     if (!RefuseWithoutWakeUp()) OnPortUp(false);
     return;
   }
-  m_ReconnectTimer.stop();
-  m_Backoff.Reset();
-  m_strShownReason.clear();  // new settings: their reason is news
+  m_reconnectTimer.stop();
+  m_backoff.Reset();
+  m_shownReason.clear();  // new settings: their reason is news
   OnPortDown(false);
 }
 
-void CLoaderRuntime::ReloadConfig() {
+void LoaderRuntime::ReloadConfig() {
   const std::string& path = ConfigPath();
   const LoaderConfig before = CurrentSettings();
   LoaderConfig cfg = before;
   std::vector<std::string> warnings;
   std::string error;
-  if (!LoadLoaderConfig(path, m_szCurDir, cfg, warnings, error)) {
+  if (!LoadLoaderConfig(path, m_currentDir, cfg, warnings, error)) {
     Diag() << "warning: configuration file " << EscapeConsoleText(path)
            << " cannot be read: " << error << "; the settings stay as they were" << std::endl;
     return;
@@ -277,46 +277,46 @@ void CLoaderRuntime::ReloadConfig() {
          << (changes.empty() ? "nothing changed" : std::to_string(changes.size()) + " change(s)")
          << std::endl;
   for (const std::string& change : changes) Diag() << "info: reload: " << change << std::endl;
-  if (cfg.m_nTcpPort != before.m_nTcpPort || cfg.m_strTcpAddress != before.m_strTcpAddress ||
-      cfg.m_bNoTcp != before.m_bNoTcp) {
+  if (cfg.m_tcpPort != before.m_tcpPort || cfg.m_tcpAddress != before.m_tcpAddress ||
+      cfg.m_noTcp != before.m_noTcp) {
     Diag() << "info: reload: the listener stays where it is until Tarvix is restarted" << std::endl;
   }
-  if (cfg.m_nMetricsPort != before.m_nMetricsPort ||
-      cfg.m_strMetricsAddress != before.m_strMetricsAddress) {
+  if (cfg.m_metricsPort != before.m_metricsPort ||
+      cfg.m_metricsAddress != before.m_metricsAddress) {
     Diag() << "info: reload: the metrics endpoint stays where it is until Tarvix is restarted"
            << std::endl;
   }
 
-  CDownloadDlg& dlg = *m_pDlg;
-  const bool bSerial = SerialSettingsDiffer(before, cfg);
-  dlg.m_Config = cfg;
-  dlg.m_strRomDir = cfg.m_strRomDir;
-  dlg.m_strBllDir = cfg.m_strBllDir;
-  dlg.m_strRomLocation = cfg.m_strRomDir;
-  dlg.m_szRomTypes = cfg.m_szRomTypes;
-  dlg.m_nTcpPace = cfg.m_nTcpPace;
-  if (!bSerial) {
+  DownloadEngine& dlg = *m_dlg;
+  const bool serial = SerialSettingsDiffer(before, cfg);
+  dlg.m_config = cfg;
+  dlg.m_romDir = cfg.m_romDir;
+  dlg.m_bllDir = cfg.m_bllDir;
+  dlg.m_romLocation = cfg.m_romDir;
+  dlg.m_romTypes = cfg.m_romTypes;
+  dlg.m_tcpPace = cfg.m_tcpPace;
+  if (!serial) {
     dlg.UpdateData(false);
-    if (!m_CommPort.m_bOpen && !cfg.m_bReconnect) m_ReconnectTimer.stop();
-    if (!m_CommPort.m_bOpen && cfg.m_bReconnect && !cfg.m_bNoSerialPort) OnPortDown(false);
+    if (!m_commPort.m_open && !cfg.m_reconnect) m_reconnectTimer.stop();
+    if (!m_commPort.m_open && cfg.m_reconnect && !cfg.m_noSerialPort) OnPortDown(false);
     return;
   }
   // The line changes: whatever ran on it ends, as with the port settings.
-  m_ReconnectTimer.stop();
-  m_Backoff.Reset();
-  m_strShownReason.clear();
+  m_reconnectTimer.stop();
+  m_backoff.Reset();
+  m_shownReason.clear();
   dlg.SetSessionsEnabled(false);
-  m_CommPort.Close();
-  m_CommPort.m_nPort = cfg.m_nPort;
-  m_CommPort.m_nCommType = cfg.m_nCommType;
-  m_CommPort.m_nBaudIndex = cfg.m_nBaudIndex;
-  m_CommPort.m_strModemInit = cfg.m_strModemInit;
-  m_CommPort.m_PortDevices = cfg.m_PortDevices;
-  m_CommPort.m_bFrameDispatch = cfg.m_bFrameDispatch;
-  m_CommPort.m_nFrameWaitMs = cfg.m_nFrameWaitMs;
-  if (cfg.m_bNoSerialPort) {
-    dlg.m_strPortReason.clear();
-    dlg.m_strPortStatus = kTextNoSerialPort;
+  m_commPort.Close();
+  m_commPort.m_port = cfg.m_port;
+  m_commPort.m_commType = cfg.m_commType;
+  m_commPort.m_baudIndex = cfg.m_baudIndex;
+  m_commPort.m_modemInit = cfg.m_modemInit;
+  m_commPort.m_portDevices = cfg.m_portDevices;
+  m_commPort.m_frameDispatch = cfg.m_frameDispatch;
+  m_commPort.m_frameWaitMs = cfg.m_frameWaitMs;
+  if (cfg.m_noSerialPort) {
+    dlg.m_portReason.clear();
+    dlg.m_portStatus = kTextNoSerialPort;
     dlg.SetSessionsEnabled(true);
     dlg.UpdateData(false);
     Diag() << "info: serial port " << DescribeSerialPort(cfg) << std::endl;
@@ -330,92 +330,92 @@ void CLoaderRuntime::ReloadConfig() {
   OnPortDown(false);
 }
 
-void CLoaderRuntime::DownloadEnded(const DownloadReport& report) {
-  if (m_Host.log != nullptr) m_Host.log->DownloadEnded(report);
+void LoaderRuntime::DownloadEnded(const DownloadReport& report) {
+  if (m_host.log != nullptr) m_host.log->DownloadEnded(report);
 }
 
-void CLoaderRuntime::SessionProgress(std::string_view peer, std::string_view file, int nPos,
-                                     int nMax) {
-  if (m_Host.log != nullptr) m_Host.log->SessionProgress(peer, file, nPos, nMax);
+void LoaderRuntime::SessionProgress(std::string_view peer, std::string_view file, int pos,
+                                    int max) {
+  if (m_host.log != nullptr) m_host.log->SessionProgress(peer, file, pos, max);
 }
 
-void CLoaderRuntime::ConfigSaved(const std::string& path, const std::string& error) {
+void LoaderRuntime::ConfigSaved(const std::string& path, const std::string& error) {
   if (error.empty()) {
     Diag() << "info: configuration saved to " << EscapeConsoleText(path) << std::endl;
   } else {
     Diag() << "warning: configuration file " << EscapeConsoleText(path)
            << " not saved: " << EscapeConsoleText(error) << std::endl;
   }
-  if (m_Host.log != nullptr) m_Host.log->ConfigSaved(path, error);
+  if (m_host.log != nullptr) m_host.log->ConfigSaved(path, error);
 }
 
-void CLoaderRuntime::OnCommRead() {
-  m_pDlg->OnCommRead();
+void LoaderRuntime::OnCommRead() {
+  m_dlg->OnCommRead();
 }
 
-void CLoaderRuntime::OnCommMessage(std::string_view text) {
-  if (m_Host.messages != nullptr) m_Host.messages->MessageBox(text);
+void LoaderRuntime::OnCommMessage(std::string_view text) {
+  if (m_host.messages != nullptr) m_host.messages->MessageBox(text);
 }
 
-void CLoaderRuntime::OnCommFailure() {
-  m_pDlg->OnCommFailure();
+void LoaderRuntime::OnCommFailure() {
+  m_dlg->OnCommFailure();
   OnPortDown(true);
 }
 
-std::optional<std::string> CLoaderRuntime::ChooseFolder(std::string_view title,
-                                                        std::string_view preselected) {
-  ++m_nModalDepth;
-  auto folder = m_Host.folderChooser->ChooseFolder(title, preselected);
-  --m_nModalDepth;
+std::optional<std::string> LoaderRuntime::ChooseFolder(std::string_view title,
+                                                       std::string_view preselected) {
+  ++m_modalDepth;
+  auto folder = m_host.folderChooser->ChooseFolder(title, preselected);
+  --m_modalDepth;
   return folder;
 }
 
-std::optional<PortSetting> CLoaderRuntime::RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
-                                                         const std::string& strModemInit) {
-  ++m_nModalDepth;
-  auto setting = m_Host.portSetDialog->RunPortSetDlg(nBaudIndex, nPort, nCommType, strModemInit);
-  --m_nModalDepth;
+std::optional<PortSetting> LoaderRuntime::RunPortSetDlg(int baudIndex, int port, int commType,
+                                                        const std::string& modemInit) {
+  ++m_modalDepth;
+  auto setting = m_host.portSetDialog->RunPortSetDlg(baudIndex, port, commType, modemInit);
+  --m_modalDepth;
   // The core opens the chosen port after we return; look at the outcome then.
   if (setting) QTimer::singleShot(0, this, [this] { CheckPortAfterSettings(); });
   return setting;
 }
 
-void CLoaderRuntime::UpdateData(bool bSaveAndValidate) {
-  if (!m_bHoldView) m_Host.view->UpdateData(bSaveAndValidate);
+void LoaderRuntime::UpdateData(bool saveAndValidate) {
+  if (!m_holdView) m_host.view->UpdateData(saveAndValidate);
 }
 
-void CLoaderRuntime::EnableControls(bool bEnable) {
-  m_Host.view->EnableControls(bEnable);
+void LoaderRuntime::EnableControls(bool enable) {
+  m_host.view->EnableControls(enable);
 }
 
-void CLoaderRuntime::OnSocketAccept() {
-  const LoaderConfig& cfg = m_pDlg->m_Config;
-  while (CUniqueFd socket = m_pListenSocket->Accept()) {
+void LoaderRuntime::OnSocketAccept() {
+  const LoaderConfig& cfg = m_dlg->m_config;
+  while (UniqueFd socket = m_listenSocket->Accept()) {
     // Over the cap: accepted (so it leaves the backlog) and closed at once.
-    if (ConnectionCount() >= cfg.m_nTcpMaxConn) continue;
+    if (ConnectionCount() >= cfg.m_tcpMaxConn) continue;
     ISocketEvents& events = *this;
-    const ConnectionLimits limits{kTcpWriteQueueBytes, cfg.m_nTcpIdleSec};
-    m_SocketList.push_back(std::make_unique<CClientSocket>(std::move(socket), events, limits));
-    m_pDlg->OnSocketAccept(ConnectionCount());
+    const ConnectionLimits limits{kTcpWriteQueueBytes, cfg.m_tcpIdleSec};
+    m_socketList.push_back(std::make_unique<ClientSocket>(std::move(socket), events, limits));
+    m_dlg->OnSocketAccept(ConnectionCount());
   }
 }
 
-void CLoaderRuntime::OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t> data) {
-  m_pDlg->OnSocketReceive(pSocket, data);
+void LoaderRuntime::OnSocketReceive(ClientSocket* socket, std::span<const std::uint8_t> data) {
+  m_dlg->OnSocketReceive(socket, data);
 }
 
-void CLoaderRuntime::OnSocketClosed(CClientSocket* pSocket) {
-  m_pDlg->OnSocketClose(pSocket);
-  const auto it = std::find_if(m_SocketList.begin(), m_SocketList.end(),
-                               [&](const auto& p) { return p.get() == pSocket; });
-  if (it == m_SocketList.end()) return;
+void LoaderRuntime::OnSocketClosed(ClientSocket* socket) {
+  m_dlg->OnSocketClose(socket);
+  const auto it = std::find_if(m_socketList.begin(), m_socketList.end(),
+                               [&](const auto& p) { return p.get() == socket; });
+  if (it == m_socketList.end()) return;
   // Not deleted here: we are inside one of its own notifications.
-  m_ClosedSockets.push_back(std::move(*it));
-  m_SocketList.erase(it);
-  m_pDlg->m_nSocketCount = ConnectionCount();
-  QTimer::singleShot(0, this, [this] { m_ClosedSockets.clear(); });
+  m_closedSockets.push_back(std::move(*it));
+  m_socketList.erase(it);
+  m_dlg->m_socketCount = ConnectionCount();
+  QTimer::singleShot(0, this, [this] { m_closedSockets.clear(); });
 }
 
-int CLoaderRuntime::TcpPaceMs() const {
-  return m_pDlg->TcpPaceMs();
+int LoaderRuntime::TcpPaceMs() const {
+  return m_dlg->TcpPaceMs();
 }

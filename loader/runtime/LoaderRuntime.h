@@ -8,7 +8,7 @@
 #include "comm/ClientSocket.h"
 #include "comm/CommPort.h"
 #include "comm/ListenSocket.h"
-#include "core/DownloadDlg.h"
+#include "core/DownloadEngine.h"
 #include "core/DownloadHost.h"
 #include "download/UniqueFd.h"
 #include "runtime/PortDiagnosis.h"
@@ -28,66 +28,66 @@
 #include <vector>
 
 /// The core's clock: milliseconds of the monotonic clock since the runtime began.
-class CMonotonicClock : public IClock {
+class MonotonicClock : public IClock {
  public:
-  CMonotonicClock() { m_Timer.start(); }
-  std::int64_t NowMs() const override { return m_Timer.elapsed(); }
+  MonotonicClock() { m_timer.start(); }
+  std::int64_t NowMs() const override { return m_timer.elapsed(); }
 
  private:
-  QElapsedTimer m_Timer;
+  QElapsedTimer m_timer;
 };
 
-class CLoaderRuntime : public QObject,
-                       private ICommEvents,
-                       private ISocketEvents,
-                       private IFolderChooser,
-                       private IPortSetDialog,
-                       private IDownloadView,
-                       private IDownloadLog {
+class LoaderRuntime : public QObject,
+                      private ICommEvents,
+                      private ISocketEvents,
+                      private IFolderChooser,
+                      private IPortSetDialog,
+                      private IDownloadView,
+                      private IDownloadLog {
  public:
   /// curDir: the current directory (Romvale.cfg's default folder, and the folder
   /// for empty ROMFILE/BLLFILE); tcpPort: the listener's port, overriding
   /// TCPPORT (0 = any free one; nothing = TCPPORT of Romvale.cfg).
-  CLoaderRuntime(DownloadHost host, std::string curDir,
-                 std::optional<std::uint16_t> tcpPort = std::nullopt, QObject* pParent = nullptr);
+  LoaderRuntime(DownloadHost host, std::string curDir,
+                std::optional<std::uint16_t> tcpPort = std::nullopt, QObject* parent = nullptr);
   /// Closes the port (joining its reader), then the connections and the listener.
-  ~CLoaderRuntime() override;
-  CLoaderRuntime(const CLoaderRuntime&) = delete;
-  CLoaderRuntime& operator=(const CLoaderRuntime&) = delete;
+  ~LoaderRuntime() override;
+  LoaderRuntime(const LoaderRuntime&) = delete;
+  LoaderRuntime& operator=(const LoaderRuntime&) = delete;
 
   /// Reads the configuration from path instead of curDir/Romvale.cfg (relative
   /// paths from curDir); 설정 저장 writes back to it. Call before Start.
   void SetConfigPath(const std::string& path);
   /// Where the info:/warning: lines go (stderr unless a test says otherwise).
-  void SetDiagnostics(std::ostream& diag) noexcept { m_pDiag = &diag; }
+  void SetDiagnostics(std::ostream& diag) noexcept { m_diag = &diag; }
 
   /// Runs OnInitDialog (config, port, status), then creates the listener on
   /// TCPADDRESS:TCPPORT and prints the start-up lines. A listener that cannot be
   /// created is reported on the status line and stderr. A port that cannot be
   /// opened is retried (RECONNECT). Returns OnInitDialog's result (false:
-  /// Romvale.cfg missing or unreadable; ConfigError() says why). bNeedConfig:
+  /// Romvale.cfg missing or unreadable; ConfigError() says why). needConfig:
   /// such a file ends the start there (no listener, no port, no lines).
-  bool Start(bool bNeedConfig = false);
+  bool Start(bool needConfig = false);
   /// SIGHUP: reads the configuration again, logs each change, takes the folders,
   /// pacing and ROM types, and reopens the port only when its settings changed.
   void ReloadConfig();
 
-  CDownloadDlg& Dlg() noexcept { return *m_pDlg; }
-  CCommPort& CommPort() noexcept { return m_CommPort; }
+  DownloadEngine& Dlg() noexcept { return *m_dlg; }
+  CommPort& SerialPort() noexcept { return m_commPort; }
   /// The TCP port the listener is bound to, 0 when not listening.
   std::uint16_t TcpPort() const;
   /// Accepted connections still open.
-  int ConnectionCount() const noexcept { return static_cast<int>(m_SocketList.size()); }
+  int ConnectionCount() const noexcept { return static_cast<int>(m_socketList.size()); }
   /// Why the listener could not be created ("" when it listens).
-  const std::string& ListenError() const noexcept { return m_strListenError; }
+  const std::string& ListenError() const noexcept { return m_listenError; }
   /// Whether the TCP listener is up and taking connections.
-  bool Listening() const noexcept { return m_pListenSocket != nullptr && m_strListenError.empty(); }
+  bool Listening() const noexcept { return m_listenSocket != nullptr && m_listenError.empty(); }
   /// The configuration file's absolute path.
-  const std::string& ConfigPath() const noexcept { return m_pDlg->m_strConfigPath; }
+  const std::string& ConfigPath() const noexcept { return m_dlg->m_configPath; }
   /// Why the configuration could not be read at start-up ("" when it was).
-  const std::string& ConfigError() const noexcept { return m_pDlg->m_strConfigError; }
+  const std::string& ConfigError() const noexcept { return m_dlg->m_configError; }
   /// Whether a reconnect attempt is scheduled.
-  bool ReconnectPending() const { return m_ReconnectTimer.isActive(); }
+  bool ReconnectPending() const { return m_reconnectTimer.isActive(); }
 
  private:
   // Serial reader's hand-offs, on the main thread.
@@ -95,58 +95,58 @@ class CLoaderRuntime : public QObject,
   void OnCommMessage(std::string_view text) override;
   void OnCommFailure() override;
   // Connections, on the main thread.
-  void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t> data) override;
-  void OnSocketClosed(CClientSocket* pSocket) override;
+  void OnSocketReceive(ClientSocket* socket, std::span<const std::uint8_t> data) override;
+  void OnSocketClosed(ClientSocket* socket) override;
   int TcpPaceMs() const override;
   // The modal operations of the host, counted so a reconnect never runs inside one.
   std::optional<std::string> ChooseFolder(std::string_view title,
                                           std::string_view preselected) override;
-  std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
-                                           const std::string& strModemInit) override;
+  std::optional<PortSetting> RunPortSetDlg(int baudIndex, int port, int commType,
+                                           const std::string& modemInit) override;
 
   // The front end's log, passed on; writes of the configuration file become
   // info:/warning: lines.
   void DownloadEnded(const DownloadReport& report) override;
-  void SessionProgress(std::string_view peer, std::string_view file, int nPos, int nMax) override;
+  void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override;
   void ConfigSaved(const std::string& path, const std::string& error) override;
 
   // The view, held back during Start so the first port line means "listening too".
-  void UpdateData(bool bSaveAndValidate) override;
-  void EnableControls(bool bEnable) override;
+  void UpdateData(bool saveAndValidate) override;
+  void EnableControls(bool enable) override;
 
   void OnSocketAccept();
   void Listen();
   void PrintConfigLines();
   /// The port is closed after an attempt to open it (or a failure): say why, once
   /// per reason, and schedule the next attempt when RECONNECT allows.
-  void OnPortDown(bool bWasOpen);
-  void OnPortUp(bool bAgain);
+  void OnPortDown(bool wasOpen);
+  void OnPortUp(bool again);
   void OnReconnectTimer();
   /// After a port was opened by any path: refuse it when the reader cannot wake us.
   bool RefuseWithoutWakeUp();
   void CheckPortAfterSettings();
   /// The settings in effect: the last load with the channel's current port choices.
   LoaderConfig CurrentSettings() const;
-  std::ostream& Diag() const { return *m_pDiag; }
+  std::ostream& Diag() const { return *m_diag; }
 
-  CMonotonicClock m_Clock;  // given to the core when the front end brings none
-  DownloadHost m_Host;
-  QTimer m_SessionTimer;  // the core decides at each tick which sessions timed out
-  std::string m_szCurDir;
-  std::optional<std::uint16_t> m_nTcpPortOverride;
-  std::ostream* m_pDiag;
-  CUniqueFd m_WakeFd;          // reader -> main thread wake-ups
-  std::string m_strWakeError;  // why there is no wake-up ("" when there is)
-  std::unique_ptr<QSocketNotifier> m_pWakeNotifier;
-  CCommPort m_CommPort;
-  std::unique_ptr<CDownloadDlg> m_pDlg;
-  std::unique_ptr<CListenSocket> m_pListenSocket;
-  std::vector<std::unique_ptr<CClientSocket>> m_SocketList;
-  std::vector<std::unique_ptr<CClientSocket>> m_ClosedSockets;  // deleted on the next turn
-  std::string m_strListenError;
-  QTimer m_ReconnectTimer;
-  CReconnectBackoff m_Backoff;
-  std::string m_strShownReason;  // the port failure last reported, so each is said once
-  int m_nModalDepth = 0;
-  bool m_bHoldView = false;
+  MonotonicClock m_clock;  // given to the core when the front end brings none
+  DownloadHost m_host;
+  QTimer m_sessionTimer;  // the core decides at each tick which sessions timed out
+  std::string m_currentDir;
+  std::optional<std::uint16_t> m_tcpPortOverride;
+  std::ostream* m_diag;
+  UniqueFd m_wakeFd;        // reader -> main thread wake-ups
+  std::string m_wakeError;  // why there is no wake-up ("" when there is)
+  std::unique_ptr<QSocketNotifier> m_wakeNotifier;
+  CommPort m_commPort;
+  std::unique_ptr<DownloadEngine> m_dlg;
+  std::unique_ptr<ListenSocket> m_listenSocket;
+  std::vector<std::unique_ptr<ClientSocket>> m_socketList;
+  std::vector<std::unique_ptr<ClientSocket>> m_closedSockets;  // deleted on the next turn
+  std::string m_listenError;
+  QTimer m_reconnectTimer;
+  ReconnectBackoff m_backoff;
+  std::string m_shownReason;  // the port failure last reported, so each is said once
+  int m_modalDepth = 0;
+  bool m_holdView = false;
 };

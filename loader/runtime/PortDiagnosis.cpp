@@ -43,26 +43,26 @@ std::string ReasonOfErrno(int error) {
 
 }  // namespace
 
-std::string DescribePortFailure(const std::string& device, bool bWasOpen) {
+std::string DescribePortFailure(const std::string& device, bool wasOpen) {
   struct stat info {};
   if (::stat(device.c_str(), &info) != 0) return ReasonOfErrno(errno);
   if (!S_ISCHR(info.st_mode)) return kNotTerminal;  // a file, FIFO, folder or socket
   // Open it the way the port does (never as a controlling terminal) and let go at once.
-  CUniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.Valid()) return ReasonOfErrno(errno);
   if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
     return errno == EWOULDBLOCK ? kInUse : ReasonOfErrno(errno);
   }
   if (::isatty(fd.Get()) == 0) return kNotTerminal;  // /dev/null and other devices
-  if (bWasOpen) return kHungUp;
+  if (wasOpen) return kHungUp;
   return "could not be opened (it may have been busy a moment ago)";
 }
 
-int CReconnectBackoff::NextDelayMs() {
-  m_nNextMs = m_nNextMs == 0 ? kReconnectFirstMs : std::min(m_nNextMs * 2, kReconnectMaxMs);
-  return m_nNextMs;
+int ReconnectBackoff::NextDelayMs() {
+  m_nextMs = m_nextMs == 0 ? kReconnectFirstMs : std::min(m_nextMs * 2, kReconnectMaxMs);
+  return m_nextMs;
 }
 
-void CReconnectBackoff::Reset() noexcept {
-  m_nNextMs = 0;
+void ReconnectBackoff::Reset() noexcept {
+  m_nextMs = 0;
 }

@@ -6,12 +6,12 @@
 
 /// The reason a device cannot be used now, found by looking at it: "no such
 /// device", "permission denied (...dialout...)", "in use by another program", or
-/// the system's own words. bWasOpen: the port worked and then failed, so a
+/// the system's own words. wasOpen: the port worked and then failed, so a
 /// device that still looks usable "hung up".
-std::string DescribePortFailure(const std::string& device, bool bWasOpen);
+std::string DescribePortFailure(const std::string& device, bool wasOpen);
 
 /// Delays between attempts to open a failed port: 1 s, doubling to 8 s at most.
-class CReconnectBackoff {
+class ReconnectBackoff {
  public:
   /// The delay before the next attempt, in milliseconds; each call doubles the next.
   int NextDelayMs();
@@ -19,5 +19,5 @@ class CReconnectBackoff {
   void Reset() noexcept;
 
  private:
-  int m_nNextMs = 0;
+  int m_nextMs = 0;
 };

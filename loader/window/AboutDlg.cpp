@@ -16,7 +16,7 @@ constexpr int kIconPixels = 32;
 constexpr int kIdOk = 1;
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
+AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(Utf8(wnd::kAboutCaption));
   setFont(DialogFont({QStringLiteral("굴림")}));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -29,7 +29,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
   auto* ok = new QPushButton(Utf8(wnd::kAboutOk), this);
   ok->setObjectName(QString::number(kIdOk));
   ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &CAboutDlg::accept);
+  connect(ok, &QPushButton::clicked, this, &AboutDlg::accept);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);

@@ -4,8 +4,8 @@
 #include <QDialog>
 
 /// Modal "Romvale 정보" box with one "확인" button.
-class CAboutDlg : public QDialog {
+class AboutDlg : public QDialog {
   Q_OBJECT
  public:
-  explicit CAboutDlg(QWidget* pParent = nullptr);
+  explicit AboutDlg(QWidget* parent = nullptr);
 };

@@ -1,7 +1,7 @@
 // The main window's widgets, menus and the glue from them to the core.
 #include "window/DownloadWindow.h"
 
-#include "core/DownloadDlg.h"
+#include "core/DownloadEngine.h"
 #include "window/AboutDlg.h"
 #include "window/DialogLook.h"
 #include "window/HelpDlg.h"
@@ -67,7 +67,7 @@ void ShowText(QLineEdit& edit, const std::string& text) {
 
 }  // namespace
 
-CDownloadWindow::CDownloadWindow(QWidget* pParent) : QDialog(pParent) {
+DownloadWindow::DownloadWindow(QWidget* parent) : QDialog(parent) {
   setWindowTitle(Utf8(wnd::kCaption));
   setWindowIcon(TarvixIcon());
   setFont(DialogFont({QStringLiteral("굴림")}));
@@ -77,9 +77,9 @@ CDownloadWindow::CDownloadWindow(QWidget* pParent) : QDialog(pParent) {
   ShowProgress();
 }
 
-CDownloadWindow::~CDownloadWindow() = default;
+DownloadWindow::~DownloadWindow() = default;
 
-DownloadHost CDownloadWindow::Host() {
+DownloadHost DownloadWindow::Host() {
   DownloadHost host;
   host.view = this;
   host.progress = this;
@@ -90,58 +90,58 @@ DownloadHost CDownloadWindow::Host() {
   return host;
 }
 
-void CDownloadWindow::Attach(CDownloadDlg* pCore) {
-  m_pCore = pCore;
+void DownloadWindow::Attach(DownloadEngine* core) {
+  m_core = core;
   UpdateData(false);
 }
 
-void CDownloadWindow::CreateControls() {
+void DownloadWindow::CreateControls() {
   using namespace wnd;
   auto* settings = new QGroupBox(Utf8(kSettingsGroup), this);
-  m_pRomLocationButton = MakeButton(kIdRomLocationButton, kRomLocationButton, settings);
-  m_pRomLocation = MakeReadOnlyEdit(kIdRomLocationEdit, "ROM directory", settings);
-  m_pPortSettingsButton = MakeButton(kIdPortSettingsButton, kPortSettingsButton, settings);
-  m_pPortStatus = MakeReadOnlyEdit(kIdPortStatusEdit, "Port status", settings);
+  m_romLocationButton = MakeButton(kIdRomLocationButton, kRomLocationButton, settings);
+  m_romLocation = MakeReadOnlyEdit(kIdRomLocationEdit, "ROM directory", settings);
+  m_portSettingsButton = MakeButton(kIdPortSettingsButton, kPortSettingsButton, settings);
+  m_portStatus = MakeReadOnlyEdit(kIdPortStatusEdit, "Port status", settings);
   auto* settingsGrid = new QGridLayout(settings);
   settingsGrid->setVerticalSpacing(10);
-  settingsGrid->addWidget(m_pRomLocationButton, 0, 0);
-  settingsGrid->addWidget(m_pRomLocation, 0, 1);
-  settingsGrid->addWidget(m_pPortSettingsButton, 1, 0);
-  settingsGrid->addWidget(m_pPortStatus, 1, 1);
+  settingsGrid->addWidget(m_romLocationButton, 0, 0);
+  settingsGrid->addWidget(m_romLocation, 0, 1);
+  settingsGrid->addWidget(m_portSettingsButton, 1, 0);
+  settingsGrid->addWidget(m_portStatus, 1, 1);
   settingsGrid->setColumnStretch(1, 1);
 
   auto* progress = new QGroupBox(Utf8(kProgressGroup), this);
-  m_pProgress = new QProgressBar(progress);
-  m_pProgress->setObjectName(IdName(kIdProgress));
-  m_pProgress->setTextVisible(false);
-  m_pProgress->setAccessibleName(QStringLiteral("Download progress"));
-  m_pStatus = MakeReadOnlyEdit(kIdStatusEdit, "Status line", progress);
-  m_pSessions = new QListWidget(progress);
-  m_pSessions->setObjectName(QStringLiteral("tcpSessions"));
-  m_pSessions->setAccessibleName(QStringLiteral("TCP sessions"));
-  m_pSessions->setSelectionMode(QAbstractItemView::NoSelection);
-  m_pSessions->setFixedHeight(m_pSessions->fontMetrics().height() * 5);
-  m_pSessions->hide();
+  m_progress = new QProgressBar(progress);
+  m_progress->setObjectName(IdName(kIdProgress));
+  m_progress->setTextVisible(false);
+  m_progress->setAccessibleName(QStringLiteral("Download progress"));
+  m_status = MakeReadOnlyEdit(kIdStatusEdit, "Status line", progress);
+  m_sessions = new QListWidget(progress);
+  m_sessions->setObjectName(QStringLiteral("tcpSessions"));
+  m_sessions->setAccessibleName(QStringLiteral("TCP sessions"));
+  m_sessions->setSelectionMode(QAbstractItemView::NoSelection);
+  m_sessions->setFixedHeight(m_sessions->fontMetrics().height() * 5);
+  m_sessions->hide();
   auto* progressColumn = new QVBoxLayout(progress);
   progressColumn->setSpacing(10);
-  progressColumn->addWidget(m_pProgress);
-  progressColumn->addWidget(m_pStatus);
-  progressColumn->addWidget(m_pSessions);
+  progressColumn->addWidget(m_progress);
+  progressColumn->addWidget(m_status);
+  progressColumn->addWidget(m_sessions);
 
-  m_pDownloadButton = MakeButton(kIdDownloadButton, kDownloadButton, this);
-  m_pExitButton = MakeButton(kIdExitButton, kExitButton, this);
+  m_downloadButton = MakeButton(kIdDownloadButton, kDownloadButton, this);
+  m_exitButton = MakeButton(kIdExitButton, kExitButton, this);
   // Enter must not end the program: the exit button is never the default one.
-  m_pExitButton->setAutoDefault(false);
+  m_exitButton->setAutoDefault(false);
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch();
-  buttonRow->addWidget(m_pDownloadButton);
-  buttonRow->addWidget(m_pExitButton);
+  buttonRow->addWidget(m_downloadButton);
+  buttonRow->addWidget(m_exitButton);
 
   auto* menuBar = new QMenuBar(this);
-  m_pMenuBar = menuBar;
+  m_menuBar = menuBar;
   CreateMenu(*menuBar);
-  m_pStatusBar = new QStatusBar(this);
-  m_pStatusBar->setSizeGripEnabled(false);
+  m_statusBar = new QStatusBar(this);
+  m_statusBar->setSizeGripEnabled(false);
 
   auto* column = new QVBoxLayout(this);
   column->setMenuBar(menuBar);
@@ -152,23 +152,23 @@ void CDownloadWindow::CreateControls() {
   column->addWidget(progress);
   column->addStretch(1);
   column->addLayout(buttonRow);
-  column->addWidget(m_pStatusBar);
+  column->addWidget(m_statusBar);
 
-  connect(m_pRomLocationButton, &QPushButton::clicked, this, &CDownloadWindow::OnRomLocation);
-  connect(m_pPortSettingsButton, &QPushButton::clicked, this, &CDownloadWindow::OnPortSettings);
-  connect(m_pDownloadButton, &QPushButton::clicked, this, &CDownloadWindow::OnDownload);
-  connect(m_pExitButton, &QPushButton::clicked, this, &CDownloadWindow::close);
+  connect(m_romLocationButton, &QPushButton::clicked, this, &DownloadWindow::OnRomLocation);
+  connect(m_portSettingsButton, &QPushButton::clicked, this, &DownloadWindow::OnPortSettings);
+  connect(m_downloadButton, &QPushButton::clicked, this, &DownloadWindow::OnDownload);
+  connect(m_exitButton, &QPushButton::clicked, this, &DownloadWindow::close);
 
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
   help->setObjectName(IdName(kIdHelp));
-  connect(help, &QShortcut::activated, this, &CDownloadWindow::OnHelpContents);
+  connect(help, &QShortcut::activated, this, &DownloadWindow::OnHelpContents);
   // F10 opens the menu bar at its first menu, as on other desktops.
   auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
   connect(menuKey, &QShortcut::activated, this, [this] {
-    const QList<QAction*> menus = m_pMenuBar->actions();
+    const QList<QAction*> menus = m_menuBar->actions();
     if (menus.isEmpty()) return;
-    m_pMenuBar->setFocus(Qt::ShortcutFocusReason);
-    m_pMenuBar->setActiveAction(menus.front());
+    m_menuBar->setFocus(Qt::ShortcutFocusReason);
+    m_menuBar->setActiveAction(menus.front());
   });
   SetTabOrder();
 
@@ -176,63 +176,62 @@ void CDownloadWindow::CreateControls() {
   setFixedSize(templateSize.expandedTo(sizeHint()));
 }
 
-void CDownloadWindow::SetTabOrder() {
+void DownloadWindow::SetTabOrder() {
   // Top to bottom as the window reads: each setting's button, then what it shows.
-  const QList<QWidget*> order = {m_pRomLocationButton, m_pRomLocation, m_pPortSettingsButton,
-                                 m_pPortStatus,        m_pStatus,      m_pSessions,
-                                 m_pDownloadButton,    m_pExitButton};
+  const QList<QWidget*> order = {m_romLocationButton, m_romLocation, m_portSettingsButton,
+                                 m_portStatus,        m_status,      m_sessions,
+                                 m_downloadButton,    m_exitButton};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-  m_pProgress->setFocusPolicy(Qt::NoFocus);
+  m_progress->setFocusPolicy(Qt::NoFocus);
 }
 
-QAction* CDownloadWindow::AddCommand(QMenu& menu, int id, std::string_view text,
-                                     std::string_view prompt) {
+QAction* DownloadWindow::AddCommand(QMenu& menu, int id, std::string_view text,
+                                    std::string_view prompt) {
   QAction* action = menu.addAction(Utf8(text));
   action->setObjectName(IdName(id));
   action->setStatusTip(Utf8(prompt));
   return action;
 }
 
-void CDownloadWindow::CreateMenu(QMenuBar& menuBar) {
+void DownloadWindow::CreateMenu(QMenuBar& menuBar) {
   using namespace wnd;
   menuBar.setObjectName(QStringLiteral("141"));
   QMenu* file = menuBar.addMenu(Utf8(kFileMenu));
   connect(AddCommand(*file, kIdSaveConfig, kSaveConfig, kSaveConfigPrompt), &QAction::triggered,
-          this, &CDownloadWindow::OnSaveConfig);
+          this, &DownloadWindow::OnSaveConfig);
   file->addSeparator();
   connect(AddCommand(*file, kIdExit, kExit, kExitPrompt), &QAction::triggered, this,
-          &CDownloadWindow::close);
+          &DownloadWindow::close);
 
   QMenu* settings = menuBar.addMenu(Utf8(kSettingsMenu));
-  m_pRomLocationAction = AddCommand(*settings, kIdRomLocation, kRomLocation, kRomLocationPrompt);
-  connect(m_pRomLocationAction, &QAction::triggered, this, &CDownloadWindow::OnRomLocation);
-  m_pPortSettingsAction =
-      AddCommand(*settings, kIdPortSettings, kPortSettings, kPortSettingsPrompt);
-  connect(m_pPortSettingsAction, &QAction::triggered, this, &CDownloadWindow::OnPortSettings);
+  m_romLocationAction = AddCommand(*settings, kIdRomLocation, kRomLocation, kRomLocationPrompt);
+  connect(m_romLocationAction, &QAction::triggered, this, &DownloadWindow::OnRomLocation);
+  m_portSettingsAction = AddCommand(*settings, kIdPortSettings, kPortSettings, kPortSettingsPrompt);
+  connect(m_portSettingsAction, &QAction::triggered, this, &DownloadWindow::OnPortSettings);
 
   QMenu* info = menuBar.addMenu(Utf8(kInfoMenu));
   connect(AddCommand(*info, kIdAppAbout, kAppAbout, kNoPrompt), &QAction::triggered, this,
-          &CDownloadWindow::OnAbout);
+          &DownloadWindow::OnAbout);
   // The About item a Windows system menu would carry lives here and in the
   // window's context menu.
   info->addSeparator();
-  m_pAboutBoxAction = AddCommand(*info, kIdAboutBox, kAboutBox, kNoPrompt);
-  connect(m_pAboutBoxAction, &QAction::triggered, this, &CDownloadWindow::OnAbout);
+  m_aboutBoxAction = AddCommand(*info, kIdAboutBox, kAboutBox, kNoPrompt);
+  connect(m_aboutBoxAction, &QAction::triggered, this, &DownloadWindow::OnAbout);
 }
 
-bool CDownloadWindow::event(QEvent* pEvent) {
+bool DownloadWindow::event(QEvent* event) {
   // Menu prompts arrive as status tips; a dialog has no status bar of its own.
-  if (pEvent->type() == QEvent::StatusTip) {
-    m_pStatusBar->showMessage(static_cast<QStatusTipEvent*>(pEvent)->tip());
+  if (event->type() == QEvent::StatusTip) {
+    m_statusBar->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
     return true;
   }
-  return QDialog::event(pEvent);
+  return QDialog::event(event);
 }
 
-void CDownloadWindow::reject() {}
+void DownloadWindow::reject() {}
 
-bool CDownloadWindow::MayQuit() {
-  if (m_pCore == nullptr || !m_pCore->DownloadRunning()) return true;
+bool DownloadWindow::MayQuit() {
+  if (m_core == nullptr || !m_core->DownloadRunning()) return true;
   QMessageBox box(QMessageBox::Question, Utf8(wnd::kAppName), Utf8(wnd::kQuitQuestion),
                   QMessageBox::NoButton, this);
   box.setObjectName(QStringLiteral("quitQuestion"));
@@ -245,181 +244,180 @@ bool CDownloadWindow::MayQuit() {
   return box.clickedButton() == quit;
 }
 
-void CDownloadWindow::closeEvent(QCloseEvent* pEvent) {
+void DownloadWindow::closeEvent(QCloseEvent* event) {
   if (!MayQuit()) {
-    pEvent->ignore();
+    event->ignore();
     return;
   }
-  pEvent->accept();
+  event->accept();
   done(QDialog::Rejected);
 }
 
-void CDownloadWindow::contextMenuEvent(QContextMenuEvent* pEvent) {
+void DownloadWindow::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  menu.addAction(m_pAboutBoxAction);
-  menu.exec(pEvent->globalPos());
+  menu.addAction(m_aboutBoxAction);
+  menu.exec(event->globalPos());
 }
 
-void CDownloadWindow::UpdateData(bool bSaveAndValidate) {
+void DownloadWindow::UpdateData(bool saveAndValidate) {
   // Every shown field is read-only: nothing flows back from the widgets.
-  if (bSaveAndValidate || m_pCore == nullptr) return;
-  ShowText(*m_pPortStatus, m_pCore->m_strPortStatus);
+  if (saveAndValidate || m_core == nullptr) return;
+  ShowText(*m_portStatus, m_core->m_portStatus);
   // Why the port is not open and where its device is set, where the port line
   // is: the status texts stay as they are.
-  m_pPortStatus->setToolTip(Utf8(m_pCore->PortExplanation()));
-  m_pDownloadButton->setEnabled(m_pCore->m_bControlsEnabled && !m_pCore->m_Config.m_bNoSerialPort);
-  ShowText(*m_pStatus, m_pCore->m_strStatus);
-  ShowText(*m_pRomLocation, m_pCore->m_strRomLocation);
+  m_portStatus->setToolTip(Utf8(m_core->PortExplanation()));
+  m_downloadButton->setEnabled(m_core->m_controlsEnabled && !m_core->m_config.m_noSerialPort);
+  ShowText(*m_status, m_core->m_status);
+  ShowText(*m_romLocation, m_core->m_romLocation);
   ShowSessions();
 }
 
-void CDownloadWindow::ShowSessions() {
-  const bool shown = m_pCore != nullptr && m_pCore->m_Config.m_bConcurrent;
-  if (shown == m_pSessions->isHidden()) {
-    m_pSessions->setVisible(shown);
+void DownloadWindow::ShowSessions() {
+  const bool shown = m_core != nullptr && m_core->m_config.m_concurrent;
+  if (shown == m_sessions->isHidden()) {
+    m_sessions->setVisible(shown);
     // The dialog has a fixed size: make room for the list.
     setFixedSize(size().expandedTo(sizeHint()));
   }
   if (!shown) return;
-  const auto sessions = m_pCore->TcpSessions();
+  const auto sessions = m_core->TcpSessions();
   QStringList rows;
   for (const auto& session : sessions) {
-    rows << Utf8(session.strPeer) + QStringLiteral("   ") + Utf8(session.strFile) +
-                QStringLiteral("   ") + QString::number(session.nPercent) + QLatin1Char('%');
+    rows << Utf8(session.peer) + QStringLiteral("   ") + Utf8(session.file) +
+                QStringLiteral("   ") + QString::number(session.percent) + QLatin1Char('%');
   }
-  if (m_pSessions->count() == rows.size()) {
-    for (int i = 0; i < rows.size(); ++i) m_pSessions->item(i)->setText(rows[i]);
+  if (m_sessions->count() == rows.size()) {
+    for (int i = 0; i < rows.size(); ++i) m_sessions->item(i)->setText(rows[i]);
     return;
   }
-  m_pSessions->clear();
-  m_pSessions->addItems(rows);
+  m_sessions->clear();
+  m_sessions->addItems(rows);
 }
 
-void CDownloadWindow::DownloadEnded(const DownloadReport& /*report*/) {
+void DownloadWindow::DownloadEnded(const DownloadReport& /*report*/) {
   ShowSessions();
 }
 
-void CDownloadWindow::SessionProgress(std::string_view /*peer*/, std::string_view /*file*/,
-                                      int /*nPos*/, int /*nMax*/) {
+void DownloadWindow::SessionProgress(std::string_view /*peer*/, std::string_view /*file*/,
+                                     int /*pos*/, int /*max*/) {
   ShowSessions();
 }
 
-void CDownloadWindow::EnableControls(bool bEnable) {
+void DownloadWindow::EnableControls(bool enable) {
   // Changing the port or the ROM folder ends the running transfer; the menu
   // must not do behind the buttons' back what they refuse.
-  m_pPortSettingsButton->setEnabled(bEnable);
-  m_pPortSettingsAction->setEnabled(bEnable);
-  m_pRomLocationAction->setEnabled(bEnable);
+  m_portSettingsButton->setEnabled(enable);
+  m_portSettingsAction->setEnabled(enable);
+  m_romLocationAction->setEnabled(enable);
   // Without a serial port there is nothing to send the download trigger to.
-  m_pDownloadButton->setEnabled(bEnable &&
-                                !(m_pCore != nullptr && m_pCore->m_Config.m_bNoSerialPort));
-  m_pRomLocationButton->setEnabled(bEnable);
+  m_downloadButton->setEnabled(enable && !(m_core != nullptr && m_core->m_config.m_noSerialPort));
+  m_romLocationButton->setEnabled(enable);
 }
 
-void CDownloadWindow::SetRange(int nLower, int nUpper) {
-  m_ProgressState.SetRange(nLower, nUpper);
+void DownloadWindow::SetRange(int lower, int upper) {
+  m_progressState.SetRange(lower, upper);
   ShowProgress();
 }
 
-void CDownloadWindow::SetStep(int nStep) {
-  m_ProgressState.SetStep(nStep);
+void DownloadWindow::SetStep(int step) {
+  m_progressState.SetStep(step);
 }
 
-void CDownloadWindow::StepIt() {
-  m_ProgressState.StepIt();
+void DownloadWindow::StepIt() {
+  m_progressState.StepIt();
   ShowProgress();
 }
 
-void CDownloadWindow::SetPos(int nPos) {
-  m_ProgressState.SetPos(nPos);
+void DownloadWindow::SetPos(int pos) {
+  m_progressState.SetPos(pos);
   ShowProgress();
 }
 
-void CDownloadWindow::ShowProgress() {
-  const int lower = m_ProgressState.Lower();
-  m_pProgress->setRange(lower, std::max(lower, m_ProgressState.Upper()));
-  m_pProgress->setValue(m_ProgressState.Pos());
+void DownloadWindow::ShowProgress() {
+  const int lower = m_progressState.Lower();
+  m_progress->setRange(lower, std::max(lower, m_progressState.Upper()));
+  m_progress->setValue(m_progressState.Pos());
 }
 
-void CDownloadWindow::MessageBox(std::string_view text) {
+void DownloadWindow::MessageBox(std::string_view text) {
   QMessageBox box(QMessageBox::Warning, Utf8(wnd::kAppName), Utf8(text), QMessageBox::Ok, this);
   // The missing configuration file: say which file was looked for.
-  if (m_pCore != nullptr && text == kTextConfigMissing) {
+  if (m_core != nullptr && text == kTextConfigMissing) {
     box.setInformativeText(Utf8(wnd::kConfigLookedFor) +
-                           QFile::decodeName(QByteArray::fromStdString(m_pCore->m_strConfigPath)));
+                           QFile::decodeName(QByteArray::fromStdString(m_core->m_configPath)));
     KeepDetailLinesWhole(box);
   }
   box.exec();
 }
 
-void CDownloadWindow::CentreOnScreen() {
+void DownloadWindow::CentreOnScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   const QRect area = screen->availableGeometry();
   move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-std::optional<std::string> CDownloadWindow::ChooseFolder(std::string_view title,
-                                                         std::string_view preselected) {
-  CRomFolderDialog chooser(this, Utf8(title),
-                           QFile::decodeName(QByteArray(
-                               preselected.data(), static_cast<qsizetype>(preselected.size()))));
+std::optional<std::string> DownloadWindow::ChooseFolder(std::string_view title,
+                                                        std::string_view preselected) {
+  RomFolderDialog chooser(this, Utf8(title),
+                          QFile::decodeName(QByteArray(
+                              preselected.data(), static_cast<qsizetype>(preselected.size()))));
   if (chooser.exec() != QDialog::Accepted) return std::nullopt;
   const QString folder = chooser.ChosenFolder();
   if (folder.isEmpty()) return std::nullopt;
   return QFile::encodeName(folder).toStdString();
 }
 
-std::optional<PortSetting> CDownloadWindow::RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
-                                                          const std::string& strModemInit) {
+std::optional<PortSetting> DownloadWindow::RunPortSetDlg(int baudIndex, int port, int commType,
+                                                         const std::string& modemInit) {
   PortDeviceList devices;
-  if (m_pCore != nullptr) {
-    std::copy(m_pCore->m_CommPort.m_PortDevices.begin(), m_pCore->m_CommPort.m_PortDevices.end(),
+  if (m_core != nullptr) {
+    std::copy(m_core->m_commPort.m_portDevices.begin(), m_core->m_commPort.m_portDevices.end(),
               devices.begin());
   }
-  CPortSetDlg dialog(nBaudIndex, nPort, nCommType, strModemInit, this, devices,
-                     FindSerialAdapters(m_AdapterFolders));
+  PortSetDlg dialog(baudIndex, port, commType, modemInit, this, devices,
+                    FindSerialAdapters(m_adapterFolders));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const PortSetting setting = dialog.GetSetting();
   // The chosen adapter is in place before the core reopens the port.
-  if (const auto device = dialog.ChosenDevice(); device && m_pCore != nullptr) {
-    m_pCore->MapPortDevice(setting.nPort, *device);
+  if (const auto device = dialog.ChosenDevice(); device && m_core != nullptr) {
+    m_core->MapPortDevice(setting.port, *device);
   }
   return setting;
 }
 
-void CDownloadWindow::OnAbout() {
-  CAboutDlg about(this);
+void DownloadWindow::OnAbout() {
+  AboutDlg about(this);
   about.exec();
 }
 
-void CDownloadWindow::OnHelpContents() {
-  auto* help = findChild<CHelpDlg*>();
-  if (help == nullptr) help = new CHelpDlg(this);
+void DownloadWindow::OnHelpContents() {
+  auto* help = findChild<HelpDlg*>();
+  if (help == nullptr) help = new HelpDlg(this);
   help->show();
   help->raise();
   help->activateWindow();
 }
 
-void CDownloadWindow::OnRomLocation() {
-  if (m_pCore != nullptr) m_pCore->OnRomLocation();
+void DownloadWindow::OnRomLocation() {
+  if (m_core != nullptr) m_core->OnRomLocation();
 }
 
-void CDownloadWindow::OnPortSettings() {
-  if (m_pCore != nullptr) m_pCore->OnPortSettings();
+void DownloadWindow::OnPortSettings() {
+  if (m_core != nullptr) m_core->OnPortSettings();
 }
 
-void CDownloadWindow::OnSaveConfig() {
-  if (m_pCore != nullptr) m_pCore->OnSaveConfig();
+void DownloadWindow::OnSaveConfig() {
+  if (m_core != nullptr) m_core->OnSaveConfig();
 }
 
-void CDownloadWindow::OnDownload() {
-  if (m_pCore == nullptr) return;
+void DownloadWindow::OnDownload() {
+  if (m_core == nullptr) return;
   // A port that failed has nothing to send the trigger on: say why instead.
-  const std::string why = m_pCore->PortExplanation();
+  const std::string why = m_core->PortExplanation();
   if (!why.empty()) {
     MessageBox(why);
     return;
   }
-  m_pCore->SendTrigger();
+  m_core->SendTrigger();
 }

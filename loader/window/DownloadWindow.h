@@ -15,7 +15,7 @@
 #include <string_view>
 #include <utility>
 
-class CDownloadDlg;
+class DownloadEngine;
 class QAction;
 class QLineEdit;
 class QListWidget;
@@ -26,52 +26,52 @@ class QPushButton;
 class QStatusBar;
 
 /// The main dialog's window ("Romvale Ver 1.02 …").
-class CDownloadWindow : public QDialog,
-                        public IDownloadView,
-                        public IProgressCtrl,
-                        public IMessageSink,
-                        public IFolderChooser,
-                        public IPortSetDialog,
-                        public IDownloadLog {
+class DownloadWindow : public QDialog,
+                       public IDownloadView,
+                       public IProgressCtrl,
+                       public IMessageSink,
+                       public IFolderChooser,
+                       public IPortSetDialog,
+                       public IDownloadLog {
   Q_OBJECT
  public:
-  explicit CDownloadWindow(QWidget* pParent = nullptr);
-  ~CDownloadWindow() override;
+  explicit DownloadWindow(QWidget* parent = nullptr);
+  ~DownloadWindow() override;
 
   /// The interfaces the core is constructed with, all served by this window.
   DownloadHost Host();
 
   /// The core whose fields are shown and whose handlers the commands call.
   /// Without one the window shows empty fields and its commands do nothing.
-  void Attach(CDownloadDlg* pCore);
+  void Attach(DownloadEngine* core);
 
   // IDownloadView
-  void UpdateData(bool bSaveAndValidate) override;
-  void EnableControls(bool bEnable) override;
+  void UpdateData(bool saveAndValidate) override;
+  void EnableControls(bool enable) override;
   // IProgressCtrl
-  void SetRange(int nLower, int nUpper) override;
-  void SetStep(int nStep) override;
+  void SetRange(int lower, int upper) override;
+  void SetStep(int step) override;
   void StepIt() override;
-  void SetPos(int nPos) override;
+  void SetPos(int pos) override;
   // IMessageSink
   void MessageBox(std::string_view text) override;
   // IFolderChooser
   std::optional<std::string> ChooseFolder(std::string_view title,
                                           std::string_view preselected) override;
   // IPortSetDialog
-  std::optional<PortSetting> RunPortSetDlg(int nBaudIndex, int nPort, int nCommType,
-                                           const std::string& strModemInit) override;
+  std::optional<PortSetting> RunPortSetDlg(int baudIndex, int port, int commType,
+                                           const std::string& modemInit) override;
 
   // IDownloadLog: only the list of running TCP sessions follows it.
   void DownloadEnded(const DownloadReport& report) override;
-  void SessionProgress(std::string_view peer, std::string_view file, int nPos, int nMax) override;
+  void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override;
 
   /// The About box, modal.
   void OnAbout();
   /// The help window at its contents.
   void OnHelpContents();
   /// Where the port-settings dialog looks for serial adapters.
-  void SetAdapterFolders(AdapterFolders folders) { m_AdapterFolders = std::move(folders); }
+  void SetAdapterFolders(AdapterFolders folders) { m_adapterFolders = std::move(folders); }
 
   /// Places the window in the middle of the screen (before it is shown).
   void CentreOnScreen();
@@ -80,10 +80,10 @@ class CDownloadWindow : public QDialog,
   void reject() override;
 
  protected:
-  bool event(QEvent* pEvent) override;
-  void contextMenuEvent(QContextMenuEvent* pEvent) override;
+  bool event(QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   /// 종료, the menu's 종료 and the close box: asks first while a download runs.
-  void closeEvent(QCloseEvent* pEvent) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateControls();
@@ -101,23 +101,23 @@ class CDownloadWindow : public QDialog,
   void OnSaveConfig();
   void OnDownload();
 
-  CDownloadDlg* m_pCore = nullptr;
-  CProgressState m_ProgressState;
-  QLineEdit* m_pRomLocation = nullptr;           // edit 1001
-  QLineEdit* m_pPortStatus = nullptr;            // edit 1000
-  QLineEdit* m_pStatus = nullptr;                // edit 1006
-  QProgressBar* m_pProgress = nullptr;           // control 1013
-  QListWidget* m_pSessions = nullptr;            // running TCP sessions (peer, file, percentage)
-  QPushButton* m_pRomLocationButton = nullptr;   // 1008
-  QPushButton* m_pPortSettingsButton = nullptr;  // 1005
-  QPushButton* m_pDownloadButton = nullptr;      // 3
-  QPushButton* m_pExitButton = nullptr;          // 1007
-  QStatusBar* m_pStatusBar = nullptr;
-  QMenuBar* m_pMenuBar = nullptr;
-  QAction* m_pAboutBoxAction = nullptr;  // "Tarvix 정보(&A)..."
+  DownloadEngine* m_core = nullptr;
+  ProgressState m_progressState;
+  QLineEdit* m_romLocation = nullptr;           // edit 1001
+  QLineEdit* m_portStatus = nullptr;            // edit 1000
+  QLineEdit* m_status = nullptr;                // edit 1006
+  QProgressBar* m_progress = nullptr;           // control 1013
+  QListWidget* m_sessions = nullptr;            // running TCP sessions (peer, file, percentage)
+  QPushButton* m_romLocationButton = nullptr;   // 1008
+  QPushButton* m_portSettingsButton = nullptr;  // 1005
+  QPushButton* m_downloadButton = nullptr;      // 3
+  QPushButton* m_exitButton = nullptr;          // 1007
+  QStatusBar* m_statusBar = nullptr;
+  QMenuBar* m_menuBar = nullptr;
+  QAction* m_aboutBoxAction = nullptr;  // "Tarvix 정보(&A)..."
   // The 설정 menu's items do what the two setting buttons do, so they are
   // disabled with them while a transfer runs.
-  QAction* m_pRomLocationAction = nullptr;
-  QAction* m_pPortSettingsAction = nullptr;
-  AdapterFolders m_AdapterFolders;
+  QAction* m_romLocationAction = nullptr;
+  QAction* m_portSettingsAction = nullptr;
+  AdapterFolders m_adapterFolders;
 };

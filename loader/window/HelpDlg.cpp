@@ -15,24 +15,24 @@ constexpr int kWidthPixels = 560;
 constexpr int kHeightPixels = 480;
 }  // namespace
 
-CHelpDlg::CHelpDlg(QWidget* pParent) : QDialog(pParent) {
+HelpDlg::HelpDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(Utf8(wnd::kHelpCaption));
   setFont(DialogFont({QStringLiteral("굴림")}));
-  m_pBrowser = new QTextBrowser(this);
-  m_pBrowser->setOpenExternalLinks(false);
+  m_browser = new QTextBrowser(this);
+  m_browser->setOpenExternalLinks(false);
   QFile help(QString::fromLatin1(kHelpResource));
   if (help.open(QIODevice::ReadOnly))
-    m_pBrowser->setHtml(QString::fromUtf8(help.readAll()));
+    m_browser->setHtml(QString::fromUtf8(help.readAll()));
   else
-    m_pBrowser->setPlainText(QStringLiteral("The help text is missing from this build."));
+    m_browser->setPlainText(QStringLiteral("The help text is missing from this build."));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CHelpDlg::reject);
+  connect(buttons, &QDialogButtonBox::rejected, this, &HelpDlg::reject);
   auto* column = new QVBoxLayout(this);
-  column->addWidget(m_pBrowser);
+  column->addWidget(m_browser);
   column->addWidget(buttons);
   resize(kWidthPixels, kHeightPixels);
 }
 
-QString CHelpDlg::PlainText() const {
-  return m_pBrowser->toPlainText();
+QString HelpDlg::PlainText() const {
+  return m_browser->toPlainText();
 }

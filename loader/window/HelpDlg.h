@@ -6,14 +6,14 @@
 class QTextBrowser;
 
 /// Non-modal help window showing the program's help text at its contents.
-class CHelpDlg : public QDialog {
+class HelpDlg : public QDialog {
   Q_OBJECT
  public:
-  explicit CHelpDlg(QWidget* pParent = nullptr);
+  explicit HelpDlg(QWidget* parent = nullptr);
 
   /// The help text as shown (plain text), for checks.
   QString PlainText() const;
 
  private:
-  QTextBrowser* m_pBrowser = nullptr;
+  QTextBrowser* m_browser = nullptr;
 };

@@ -62,13 +62,12 @@ QButtonGroup* MakeGroup(QObject* parent, const std::array<QRadioButton*, N>& but
 
 }  // namespace
 
-CPortSetDlg::CPortSetDlg(int nBaudIndex, int nPort, int nCommType, const std::string& strModemInit,
-                         QWidget* pParent, PortDeviceList devices,
-                         std::vector<std::string> adapters)
-    : QDialog(pParent),
-      m_Devices(std::move(devices)),
-      m_Adapters(std::move(adapters)),
-      m_Values(MakePortSetValues(nBaudIndex, nPort, nCommType, strModemInit)) {
+PortSetDlg::PortSetDlg(int baudIndex, int port, int commType, const std::string& modemInit,
+                       QWidget* parent, PortDeviceList devices, std::vector<std::string> adapters)
+    : QDialog(parent),
+      m_devices(std::move(devices)),
+      m_adapters(std::move(adapters)),
+      m_values(MakePortSetValues(baudIndex, port, commType, modemInit)) {
   setWindowTitle(Utf8(portset::kCaption));
   setFont(DialogFont({QStringLiteral("새굴림"), QStringLiteral("굴림")}));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -77,16 +76,16 @@ CPortSetDlg::CPortSetDlg(int nBaudIndex, int nPort, int nCommType, const std::st
   OnInitDialog();
 }
 
-void CPortSetDlg::CreateControls() {
+void PortSetDlg::CreateControls() {
   using namespace portset;
   // Created in the order of the template, so tab order and groups follow it.
-  m_pOk = new QPushButton(Utf8(kOk), this);
-  m_pOk->setObjectName(IdName(1));
-  m_pOk->setDefault(true);
-  m_pCancel = new QPushButton(Utf8(kCancel), this);
-  m_pCancel->setObjectName(IdName(2));
-  connect(m_pOk, &QPushButton::clicked, this, &CPortSetDlg::accept);
-  connect(m_pCancel, &QPushButton::clicked, this, &CPortSetDlg::reject);
+  m_ok = new QPushButton(Utf8(kOk), this);
+  m_ok->setObjectName(IdName(1));
+  m_ok->setDefault(true);
+  m_cancel = new QPushButton(Utf8(kCancel), this);
+  m_cancel->setObjectName(IdName(2));
+  connect(m_ok, &QPushButton::clicked, this, &PortSetDlg::accept);
+  connect(m_cancel, &QPushButton::clicked, this, &PortSetDlg::reject);
 
   auto* portBox = new QGroupBox(Utf8(kPortGroup), this);
   auto* portGrid = new QGridLayout(portBox);
@@ -94,46 +93,46 @@ void CPortSetDlg::CreateControls() {
     auto* button = new QRadioButton(Utf8(kPortTexts[static_cast<std::size_t>(i)]), portBox);
     button->setObjectName(IdName(kPortIds[static_cast<std::size_t>(i)]));
     portGrid->addWidget(button, i % 4, i / 4);
-    m_PortButtons[static_cast<std::size_t>(i)] = button;
+    m_portButtons[static_cast<std::size_t>(i)] = button;
   }
 
   auto* typeBox = new QGroupBox(Utf8(kTypeGroup), this);
   auto* typeRow = new QHBoxLayout(typeBox);
-  m_TypeButtons[kTypeModem] = new QRadioButton(Utf8(kModem), typeBox);
-  m_TypeButtons[kTypeModem]->setObjectName(IdName(kModemId));
+  m_typeButtons[kTypeModem] = new QRadioButton(Utf8(kModem), typeBox);
+  m_typeButtons[kTypeModem]->setObjectName(IdName(kModemId));
   // Modem mode comes only from the configuration file; the dialog can leave it
   // but not enter it.
-  m_TypeButtons[kTypeModem]->setEnabled(false);
-  m_TypeButtons[kTypeRs232c] = new QRadioButton(Utf8(kRs232c), typeBox);
-  m_TypeButtons[kTypeRs232c]->setObjectName(IdName(kRs232cId));
-  typeRow->addWidget(m_TypeButtons[kTypeModem]);
-  typeRow->addWidget(m_TypeButtons[kTypeRs232c]);
+  m_typeButtons[kTypeModem]->setEnabled(false);
+  m_typeButtons[kTypeRs232c] = new QRadioButton(Utf8(kRs232c), typeBox);
+  m_typeButtons[kTypeRs232c]->setObjectName(IdName(kRs232cId));
+  typeRow->addWidget(m_typeButtons[kTypeModem]);
+  typeRow->addWidget(m_typeButtons[kTypeRs232c]);
 
   auto* rateBox = new QGroupBox(Utf8(kRateGroup), this);
   auto* rateGrid = new QGridLayout(rateBox);
   for (int i = 0; i < kRateButtons; ++i) {
-    auto* button = new QRadioButton(Utf8(RateAt(i).strButtonText), rateBox);
+    auto* button = new QRadioButton(Utf8(RateAt(i).buttonText), rateBox);
     button->setObjectName(IdName(kRateIds[static_cast<std::size_t>(i)]));
     rateGrid->addWidget(button, i % 5, i / 5);
-    m_RateButtons[static_cast<std::size_t>(i)] = button;
+    m_rateButtons[static_cast<std::size_t>(i)] = button;
   }
 
-  m_pModemLabel = new QLineEdit(this);
-  m_pModemLabel->setObjectName(IdName(kModemLabelId));
-  m_pModemInit = new QLineEdit(this);
-  m_pModemInit->setObjectName(IdName(kModemInitId));
-  for (QLineEdit* edit : {m_pModemLabel, m_pModemInit}) {
+  m_modemLabel = new QLineEdit(this);
+  m_modemLabel->setObjectName(IdName(kModemLabelId));
+  m_modemInit = new QLineEdit(this);
+  m_modemInit->setObjectName(IdName(kModemInitId));
+  for (QLineEdit* edit : {m_modemLabel, m_modemInit}) {
     edit->setEnabled(false);
     edit->hide();
   }
 
-  m_pPortGroup = MakeGroup(this, m_PortButtons);
-  m_pTypeGroup = MakeGroup(this, m_TypeButtons);
-  m_pRateGroup = MakeGroup(this, m_RateButtons);
+  m_portGroup = MakeGroup(this, m_portButtons);
+  m_typeGroup = MakeGroup(this, m_typeButtons);
+  m_rateGroup = MakeGroup(this, m_rateButtons);
 
   auto* buttons = new QVBoxLayout;
-  buttons->addWidget(m_pOk);
-  buttons->addWidget(m_pCancel);
+  buttons->addWidget(m_ok);
+  buttons->addWidget(m_cancel);
   buttons->addStretch();
   auto* top = new QGridLayout(this);
   top->addWidget(portBox, 0, 0);
@@ -146,94 +145,94 @@ void CPortSetDlg::CreateControls() {
   setFixedSize(templateSize.expandedTo(sizeHint()));
 }
 
-void CPortSetDlg::CreateDeviceRows(QGridLayout& top) {
+void PortSetDlg::CreateDeviceRows(QGridLayout& top) {
   using namespace wnd;
   auto* rows = new QGridLayout;
   auto* deviceLabel = new QLabel(Utf8(kPortDeviceLabel), this);
-  m_pDevice = new QLabel(this);
-  m_pDevice->setObjectName(QStringLiteral("portDevice"));
-  m_pDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  m_pDevice->setWordWrap(true);
-  m_pAdapters = new QComboBox(this);
-  m_pAdapters->setObjectName(QStringLiteral("serialAdapters"));
-  m_pAdapters->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  m_pAdapters->setMinimumContentsLength(24);
+  m_device = new QLabel(this);
+  m_device->setObjectName(QStringLiteral("portDevice"));
+  m_device->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_device->setWordWrap(true);
+  m_adapterBox = new QComboBox(this);
+  m_adapterBox->setObjectName(QStringLiteral("serialAdapters"));
+  m_adapterBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  m_adapterBox->setMinimumContentsLength(24);
   auto* adapterLabel = new QLabel(Utf8(kAdapterLabel), this);
-  adapterLabel->setBuddy(m_pAdapters);
-  if (m_Adapters.empty()) {
-    m_pAdapters->addItem(Utf8(kNoAdapterFound));
-    m_pAdapters->setEnabled(false);
+  adapterLabel->setBuddy(m_adapterBox);
+  if (m_adapters.empty()) {
+    m_adapterBox->addItem(Utf8(kNoAdapterFound));
+    m_adapterBox->setEnabled(false);
   } else {
-    m_pAdapters->addItem(Utf8(kKeepDevice));
-    for (const std::string& adapter : m_Adapters) {
-      m_pAdapters->addItem(QFile::decodeName(QByteArray::fromStdString(adapter)));
+    m_adapterBox->addItem(Utf8(kKeepDevice));
+    for (const std::string& adapter : m_adapters) {
+      m_adapterBox->addItem(QFile::decodeName(QByteArray::fromStdString(adapter)));
     }
   }
   // A long by-id name wraps onto more lines; its label stays by the first.
   rows->addWidget(deviceLabel, 0, 0, Qt::AlignTop);
-  rows->addWidget(m_pDevice, 0, 1);
+  rows->addWidget(m_device, 0, 1);
   rows->addWidget(adapterLabel, 1, 0);
-  rows->addWidget(m_pAdapters, 1, 1);
+  rows->addWidget(m_adapterBox, 1, 1);
   rows->setColumnStretch(1, 1);
   top.addLayout(rows, 3, 0, 1, 2);
 
-  for (std::size_t i = 0; i < m_PortButtons.size(); ++i) {
-    m_PortButtons[i]->setToolTip(QFile::decodeName(QByteArray::fromStdString(m_Devices[i])));
+  for (std::size_t i = 0; i < m_portButtons.size(); ++i) {
+    m_portButtons[i]->setToolTip(QFile::decodeName(QByteArray::fromStdString(m_devices[i])));
   }
-  connect(m_pPortGroup, &QButtonGroup::idClicked, this, [this] {
-    m_pAdapters->setCurrentIndex(0);
+  connect(m_portGroup, &QButtonGroup::idClicked, this, [this] {
+    m_adapterBox->setCurrentIndex(0);
     ShowDevice();
   });
-  connect(m_pAdapters, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
+  connect(m_adapterBox, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
 }
 
-void CPortSetDlg::ShowDevice() {
-  const int port = m_pPortGroup->checkedId();
-  const int adapter = m_Adapters.empty() ? 0 : m_pAdapters->currentIndex();
+void PortSetDlg::ShowDevice() {
+  const int port = m_portGroup->checkedId();
+  const int adapter = m_adapters.empty() ? 0 : m_adapterBox->currentIndex();
   std::string device;
   if (adapter > 0) {
-    device = m_Adapters[static_cast<std::size_t>(adapter - 1)];
+    device = m_adapters[static_cast<std::size_t>(adapter - 1)];
   } else if (port >= 0) {
-    device = m_Devices[static_cast<std::size_t>(port)];
+    device = m_devices[static_cast<std::size_t>(port)];
   }
-  m_pDevice->setText(QFile::decodeName(QByteArray::fromStdString(device)));
+  m_device->setText(QFile::decodeName(QByteArray::fromStdString(device)));
 }
 
-std::optional<std::string> CPortSetDlg::ChosenDevice() const {
-  const int adapter = m_Adapters.empty() ? 0 : m_pAdapters->currentIndex();
-  if (adapter <= 0 || m_Values.m_nPort < 0) return std::nullopt;
-  return m_Adapters[static_cast<std::size_t>(adapter - 1)];
+std::optional<std::string> PortSetDlg::ChosenDevice() const {
+  const int adapter = m_adapters.empty() ? 0 : m_adapterBox->currentIndex();
+  if (adapter <= 0 || m_values.m_port < 0) return std::nullopt;
+  return m_adapters[static_cast<std::size_t>(adapter - 1)];
 }
 
-void CPortSetDlg::OnInitDialog() {
+void PortSetDlg::OnInitDialog() {
   UpdateData(false);
   ShowDevice();
-  const RateLimits limits = ApplyRateLimits(m_Values);
-  SetRadioIndex(*m_pRateGroup, RadioIndex(m_Values.m_nBaud, portset::kRateButtons));
-  for (std::size_t i = 0; i < m_RateButtons.size(); ++i)
-    m_RateButtons[i]->setEnabled(limits.bRateEnabled[i]);
-  m_pModemInit->setEnabled(limits.bModemInitEnabled);
+  const RateLimits limits = ApplyRateLimits(m_values);
+  SetRadioIndex(*m_rateGroup, RadioIndex(m_values.m_baud, portset::kRateButtons));
+  for (std::size_t i = 0; i < m_rateButtons.size(); ++i)
+    m_rateButtons[i]->setEnabled(limits.rateEnabled[i]);
+  m_modemInit->setEnabled(limits.modemInitEnabled);
 }
 
-void CPortSetDlg::UpdateData(bool bSaveAndValidate) {
+void PortSetDlg::UpdateData(bool saveAndValidate) {
   using namespace portset;
-  if (bSaveAndValidate) {
+  if (saveAndValidate) {
     // checkedId() is -1 when no button of the group is selected.
-    m_Values.m_nBaud = m_pRateGroup->checkedId();
-    m_Values.m_nPort = m_pPortGroup->checkedId();
-    m_Values.m_nCommType = m_pTypeGroup->checkedId();
-    TakeEditText(*m_pModemInit, m_Values.m_strModemInit);
-    TakeEditText(*m_pModemLabel, m_Values.m_strModemLabel);
+    m_values.m_baud = m_rateGroup->checkedId();
+    m_values.m_port = m_portGroup->checkedId();
+    m_values.m_commType = m_typeGroup->checkedId();
+    TakeEditText(*m_modemInit, m_values.m_modemInit);
+    TakeEditText(*m_modemLabel, m_values.m_modemLabel);
     return;
   }
-  SetRadioIndex(*m_pRateGroup, RadioIndex(m_Values.m_nBaud, kRateButtons));
-  SetRadioIndex(*m_pPortGroup, RadioIndex(m_Values.m_nPort, kPortButtons));
-  SetRadioIndex(*m_pTypeGroup, RadioIndex(m_Values.m_nCommType, kTypeButtons));
-  ShowEditText(*m_pModemInit, m_Values.m_strModemInit);
-  ShowEditText(*m_pModemLabel, m_Values.m_strModemLabel);
+  SetRadioIndex(*m_rateGroup, RadioIndex(m_values.m_baud, kRateButtons));
+  SetRadioIndex(*m_portGroup, RadioIndex(m_values.m_port, kPortButtons));
+  SetRadioIndex(*m_typeGroup, RadioIndex(m_values.m_commType, kTypeButtons));
+  ShowEditText(*m_modemInit, m_values.m_modemInit);
+  ShowEditText(*m_modemLabel, m_values.m_modemLabel);
 }
 
-void CPortSetDlg::accept() {
+void PortSetDlg::accept() {
   UpdateData(true);
   QDialog::accept();
 }

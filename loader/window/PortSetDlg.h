@@ -27,26 +27,26 @@ using PortDeviceList = std::array<std::string, portset::kPortButtons>;
 /// type once, when the dialog is built. It shows the device behind the chosen
 /// COM name and offers the serial adapters found; choosing one maps that COM
 /// name to it.
-class CPortSetDlg : public QDialog {
+class PortSetDlg : public QDialog {
   Q_OBJECT
  public:
-  CPortSetDlg(int nBaudIndex, int nPort, int nCommType, const std::string& strModemInit,
-              QWidget* pParent = nullptr, PortDeviceList devices = {},
-              std::vector<std::string> adapters = {});
+  PortSetDlg(int baudIndex, int port, int commType, const std::string& modemInit,
+             QWidget* parent = nullptr, PortDeviceList devices = {},
+             std::vector<std::string> adapters = {});
 
   /// The channel settings of the members (see ::GetSetting).
-  PortSetting GetSetting() const { return ::GetSetting(m_Values); }
+  PortSetting GetSetting() const { return ::GetSetting(m_values); }
   /// The adapter chosen for the selected COM name, if one was.
   std::optional<std::string> ChosenDevice() const;
 
   /// true: buttons and edits -> members; false: members -> buttons and edits.
-  void UpdateData(bool bSaveAndValidate);
+  void UpdateData(bool saveAndValidate);
 
   /// OK takes the controls into the members, then closes.
   void accept() override;
 
-  /// The members (m_nBaud, m_nPort, m_nCommType, m_strModemInit, m_strModemLabel).
-  const PortSetValues& Values() const { return m_Values; }
+  /// The members (m_baud, m_port, m_commType, m_modemInit, m_modemLabel).
+  const PortSetValues& Values() const { return m_values; }
 
  private:
   void CreateControls();
@@ -55,20 +55,20 @@ class CPortSetDlg : public QDialog {
   /// The device line and the adapter list follow the chosen COM name.
   void ShowDevice();
 
-  PortDeviceList m_Devices;
-  std::vector<std::string> m_Adapters;
-  QLabel* m_pDevice = nullptr;
-  QComboBox* m_pAdapters = nullptr;
+  PortDeviceList m_devices;
+  std::vector<std::string> m_adapters;
+  QLabel* m_device = nullptr;
+  QComboBox* m_adapterBox = nullptr;
 
-  PortSetValues m_Values;
-  QPushButton* m_pOk = nullptr;
-  QPushButton* m_pCancel = nullptr;
-  std::array<QRadioButton*, portset::kPortButtons> m_PortButtons{};
-  std::array<QRadioButton*, portset::kTypeButtons> m_TypeButtons{};
-  std::array<QRadioButton*, portset::kRateButtons> m_RateButtons{};
-  QButtonGroup* m_pPortGroup = nullptr;
-  QButtonGroup* m_pTypeGroup = nullptr;
-  QButtonGroup* m_pRateGroup = nullptr;
-  QLineEdit* m_pModemLabel = nullptr;  // edit 1048
-  QLineEdit* m_pModemInit = nullptr;   // edit 1049
+  PortSetValues m_values;
+  QPushButton* m_ok = nullptr;
+  QPushButton* m_cancel = nullptr;
+  std::array<QRadioButton*, portset::kPortButtons> m_portButtons{};
+  std::array<QRadioButton*, portset::kTypeButtons> m_typeButtons{};
+  std::array<QRadioButton*, portset::kRateButtons> m_rateButtons{};
+  QButtonGroup* m_portGroup = nullptr;
+  QButtonGroup* m_typeGroup = nullptr;
+  QButtonGroup* m_rateGroup = nullptr;
+  QLineEdit* m_modemLabel = nullptr;  // edit 1048
+  QLineEdit* m_modemInit = nullptr;   // edit 1049
 };

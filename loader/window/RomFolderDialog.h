@@ -7,10 +7,10 @@
 class QLabel;
 
 /// A directory-only file dialog with a status line under the file view.
-class CRomFolderDialog : public QFileDialog {
+class RomFolderDialog : public QFileDialog {
   Q_OBJECT
  public:
-  CRomFolderDialog(QWidget* pParent, const QString& title, const QString& preselected);
+  RomFolderDialog(QWidget* parent, const QString& title, const QString& preselected);
 
   /// The chosen folder after the dialog was accepted; empty otherwise.
   QString ChosenFolder() const;
@@ -21,5 +21,5 @@ class CRomFolderDialog : public QFileDialog {
  private:
   void ShowStatus(const QString& path);
 
-  QLabel* m_pStatus = nullptr;
+  QLabel* m_status = nullptr;
 };

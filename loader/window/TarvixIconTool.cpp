@@ -16,9 +16,9 @@ int main(int argc, char** argv) {
     std::fputs("usage: tarvix_icon <size in pixels, 16-1024> <output.png>\n", stderr);
     return 2;
   }
-  bool bNumber = false;
-  const int size = QString::fromLocal8Bit(argv[1]).toInt(&bNumber);
-  if (!bNumber || size < 16 || size > 1024) {
+  bool number = false;
+  const int size = QString::fromLocal8Bit(argv[1]).toInt(&number);
+  if (!number || size < 16 || size > 1024) {
     std::fprintf(stderr, "tarvix_icon: size must be 16 to 1024 pixels, not '%s'\n", argv[1]);
     return 2;
   }

@@ -34,7 +34,7 @@ bool CanShowWindows() {
 }  // namespace
 
 std::string WindowConfigPath(const LoaderOptions& options, const std::string& curDir) {
-  if (!options.strConfigPath.empty()) return options.strConfigPath;
+  if (!options.configPath.empty()) return options.configPath;
   return DefaultConfigPath(curDir, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
@@ -59,11 +59,11 @@ int RunWindow(int argc, char** argv, const LoaderOptions& options) {
 
   std::error_code ec;
   const std::string curDir = std::filesystem::current_path(ec).string();
-  CDownloadWindow window;
+  DownloadWindow window;
   QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
   int exitCode = 0;
   {
-    CLoaderRuntime runtime(window.Host(), curDir, options.nTcpPort);
+    LoaderRuntime runtime(window.Host(), curDir, options.tcpPort);
     // Started from the desktop menu there is no Romvale.cfg where Tarvix runs:
     // the user's own configuration folder holds it then.
     runtime.SetConfigPath(WindowConfigPath(options, curDir));

@@ -2,7 +2,7 @@
 // documentation: tarvix_window_shots <output folder>. The main window is shown
 // part-way through a download served from a sample image, so every field and
 // the progress bar carry something.
-#include "core/DownloadDlg.h"
+#include "core/DownloadEngine.h"
 #include "window/AboutDlg.h"
 #include "window/DialogLook.h"
 #include "window/DownloadWindow.h"
@@ -26,14 +26,14 @@
 namespace {
 
 /// A port that opens without a device and swallows what is written.
-class CDemoChannel : public CSerialChannel {
+class DemoChannel : public SerialChannel {
  public:
   bool Open() override {
     PrepareOpen();
-    m_bOpen = true;
+    m_open = true;
     return true;
   }
-  void Close() override { m_bOpen = false; }
+  void Close() override { m_open = false; }
   int Write(std::span<const std::uint8_t> data) override { return static_cast<int>(data.size()); }
 };
 
@@ -109,9 +109,9 @@ int main(int argc, char** argv) {
                 "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n");
   WriteFile(romDir + QStringLiteral("/TRM-0.jd0"), std::string(5000, '\x5a'));
 
-  CDemoChannel channel;
-  CDownloadWindow window;
-  CDownloadDlg core(channel, window.Host(), QFile::encodeName(work.path()).toStdString());
+  DemoChannel channel;
+  DownloadWindow window;
+  DownloadEngine core(channel, window.Host(), QFile::encodeName(work.path()).toStdString());
   window.Attach(&core);
   core.OnInitDialog();
   // Request TRM-0.jd0, begin, and accept the first block: 33 % done.
@@ -120,22 +120,22 @@ int main(int argc, char** argv) {
       {0x0F, 0x33, 0x0E, 0x3D},
       {0x0F, 0x37, 0x00, 0x00, 0x06, 0x0E, 0x3F}};
   for (const auto& frame : frames) {
-    for (std::uint8_t b : frame) channel.m_QueueRead.Put(b);
+    for (std::uint8_t b : frame) channel.m_readQueue.Put(b);
     core.OnCommRead();
   }
   // The images live in a temporary folder; the picture shows the folder a
   // technician would use instead of that folder's random name.
-  core.m_strRomLocation = kShownRomFolder;
+  core.m_romLocation = kShownRomFolder;
   core.UpdateData(false);
 
   PortDeviceList devices;
-  std::copy(channel.m_PortDevices.begin(), channel.m_PortDevices.end(), devices.begin());
+  std::copy(channel.m_portDevices.begin(), channel.m_portDevices.end(), devices.begin());
   devices[0] = kShownAdapter;
-  CPortSetDlg portDialog(channel.m_nBaudIndex, channel.m_nPort, channel.m_nCommType,
-                         channel.m_strModemInit, &window, devices, {kShownAdapter, kOtherAdapter});
-  CAboutDlg about(&window);
-  bool bOk = Save(window, out, "tarvix-window.png");
-  bOk = Save(portDialog, out, "tarvix-port-settings.png") && bOk;
-  bOk = Save(about, out, "tarvix-about.png") && bOk;
-  return bOk ? 0 : 1;
+  PortSetDlg portDialog(channel.m_baudIndex, channel.m_port, channel.m_commType,
+                        channel.m_modemInit, &window, devices, {kShownAdapter, kOtherAdapter});
+  AboutDlg about(&window);
+  bool ok = Save(window, out, "tarvix-window.png");
+  ok = Save(portDialog, out, "tarvix-port-settings.png") && ok;
+  ok = Save(about, out, "tarvix-about.png") && ok;
+  return ok ? 0 : 1;
 }

@@ -35,7 +35,7 @@ inline std::ostream& operator<<(std::ostream& os, const RecordedMessage& m) {
 }
 
 /// Remembers every message shown, answers OK (or Yes).
-class CRecordingMessageBox final : public IMessageBox {
+class RecordingMessageBox final : public IMessageBox {
  public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage, std::string_view detail) override {

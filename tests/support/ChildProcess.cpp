@@ -9,8 +9,8 @@
 
 #include <stdexcept>
 
-CChildProcess::CChildProcess(const std::string& exe, const std::string& dir,
-                             const std::vector<std::string>& args) {
+ChildProcess::ChildProcess(const std::string& exe, const std::string& dir,
+                           const std::vector<std::string>& args) {
   int outPipe[2];
   int errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
@@ -20,8 +20,8 @@ CChildProcess::CChildProcess(const std::string& exe, const std::string& dir,
   std::vector<char*> cargv;
   for (auto& a : argv) cargv.push_back(a.data());
   cargv.push_back(nullptr);
-  m_nPid = ::fork();
-  if (m_nPid == 0) {
+  m_pid = ::fork();
+  if (m_pid == 0) {
     ::dup2(outPipe[1], STDOUT_FILENO);
     ::dup2(errPipe[1], STDERR_FILENO);
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
@@ -30,23 +30,23 @@ CChildProcess::CChildProcess(const std::string& exe, const std::string& dir,
   }
   ::close(outPipe[1]);
   ::close(errPipe[1]);
-  if (m_nPid < 0) {
+  if (m_pid < 0) {
     ::close(outPipe[0]);
     ::close(errPipe[0]);
     throw std::runtime_error("fork");
   }
-  m_Collector = std::thread([this, o = outPipe[0], e = errPipe[0]] { Collect(o, e); });
+  m_collector = std::thread([this, o = outPipe[0], e = errPipe[0]] { Collect(o, e); });
 }
 
-CChildProcess::~CChildProcess() {
-  if (!m_bReaped && m_nPid > 0) {
-    ::kill(m_nPid, SIGKILL);
-    ::waitpid(m_nPid, &m_nStatus, 0);
+ChildProcess::~ChildProcess() {
+  if (!m_reaped && m_pid > 0) {
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, &m_status, 0);
   }
-  if (m_Collector.joinable()) m_Collector.join();
+  if (m_collector.joinable()) m_collector.join();
 }
 
-void CChildProcess::Collect(int outFd, int errFd) {
+void ChildProcess::Collect(int outFd, int errFd) {
   std::string partial[2];
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   int open = 2;
@@ -63,67 +63,67 @@ void CChildProcess::Collect(int outFd, int errFd) {
         continue;
       }
       partial[i].append(buf, static_cast<std::size_t>(n));
-      std::lock_guard lock(m_Mutex);
+      std::lock_guard lock(m_mutex);
       for (std::size_t pos; (pos = partial[i].find('\n')) != std::string::npos;) {
-        (i == 0 ? m_Out : m_Err).push_back(partial[i].substr(0, pos));
+        (i == 0 ? m_out : m_err).push_back(partial[i].substr(0, pos));
         partial[i].erase(0, pos + 1);
       }
-      m_Cond.notify_all();
+      m_cond.notify_all();
     }
   }
-  std::lock_guard lock(m_Mutex);
-  m_bEof = true;
-  m_Cond.notify_all();
+  std::lock_guard lock(m_mutex);
+  m_eof = true;
+  m_cond.notify_all();
 }
 
-bool CChildProcess::WaitFor(const std::vector<std::string>& lines, std::string_view text,
-                            bool bPrefix, int timeoutMs) {
-  std::unique_lock lock(m_Mutex);
-  return m_Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+bool ChildProcess::WaitFor(const std::vector<std::string>& lines, std::string_view text,
+                           bool prefix, int timeoutMs) {
+  std::unique_lock lock(m_mutex);
+  return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
     for (const auto& l : lines) {
-      if (bPrefix ? std::string_view(l).starts_with(text) : l == text) return true;
+      if (prefix ? std::string_view(l).starts_with(text) : l == text) return true;
     }
-    return m_bEof;
+    return m_eof;
   }) && [&] {
     for (const auto& l : lines) {
-      if (bPrefix ? std::string_view(l).starts_with(text) : l == text) return true;
+      if (prefix ? std::string_view(l).starts_with(text) : l == text) return true;
     }
     return false;
   }();
 }
 
-bool CChildProcess::WaitForOut(std::string_view line, bool bPrefix, int timeoutMs) {
-  return WaitFor(m_Out, line, bPrefix, timeoutMs);
+bool ChildProcess::WaitForOut(std::string_view line, bool prefix, int timeoutMs) {
+  return WaitFor(m_out, line, prefix, timeoutMs);
 }
 
-bool CChildProcess::WaitForErr(std::string_view prefix, int timeoutMs) {
-  return WaitFor(m_Err, prefix, true, timeoutMs);
+bool ChildProcess::WaitForErr(std::string_view prefix, int timeoutMs) {
+  return WaitFor(m_err, prefix, true, timeoutMs);
 }
 
-int CChildProcess::Wait(int timeoutMs) {
-  if (m_bReaped) return WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
+int ChildProcess::Wait(int timeoutMs) {
+  if (m_reaped) return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
   for (int waited = 0; waited <= timeoutMs; waited += 10) {
-    if (::waitpid(m_nPid, &m_nStatus, WNOHANG) == m_nPid) {
-      m_bReaped = true;
-      if (m_Collector.joinable()) m_Collector.join();
-      return WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
+    if (::waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
+      m_reaped = true;
+      if (m_collector.joinable()) m_collector.join();
+      return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return -1;
 }
 
-int CChildProcess::Stop(int sig, int timeoutMs) {
-  if (!m_bReaped) ::kill(m_nPid, sig);
+int ChildProcess::Stop(int sig, int timeoutMs) {
+  if (!m_reaped) ::kill(m_pid, sig);
   return Wait(timeoutMs);
 }
 
-std::vector<std::string> CChildProcess::OutLines() {
-  std::lock_guard lock(m_Mutex);
-  return m_Out;
+std::vector<std::string> ChildProcess::OutLines() {
+  std::lock_guard lock(m_mutex);
+  return m_out;
 }
 
-std::vector<std::string> CChildProcess::ErrLines() {
-  std::lock_guard lock(m_Mutex);
-  return m_Err;
+std::vector<std::string> ChildProcess::ErrLines() {
+  std::lock_guard lock(m_mutex);
+  return m_err;
 }

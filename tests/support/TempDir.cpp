@@ -13,24 +13,24 @@ namespace testsupport {
 
 namespace fs = std::filesystem;
 
-CTempDir::CTempDir(std::string_view prefix) {
+TempDir::TempDir(std::string_view prefix) {
   std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     throw std::runtime_error("cannot make a temporary folder from " + pattern);
   }
-  m_Path = pattern;
+  m_path = pattern;
 }
 
-CTempDir::~CTempDir() {
+TempDir::~TempDir() {
   std::error_code error;
   // Tests make files and folders read-only; give the rights back so all can go.
-  for (auto it = fs::recursive_directory_iterator(m_Path, error);
+  for (auto it = fs::recursive_directory_iterator(m_path, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
     fs::permissions(it->path(), fs::perms::owner_all,
                     fs::perm_options::add | fs::perm_options::nofollow, error);
   }
-  fs::permissions(m_Path, fs::perms::owner_all, fs::perm_options::add, error);
-  fs::remove_all(m_Path, error);
+  fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(m_path, error);
 }
 
 std::string ReadFile(const fs::path& path) {

@@ -11,23 +11,23 @@ namespace testsupport {
 
 /// A fresh folder under the system's temp folder, removed with everything in it
 /// (read-only entries included). Throws when no folder can be made.
-class CTempDir {
+class TempDir {
  public:
-  explicit CTempDir(std::string_view prefix = "vb7350-test");
-  CTempDir(const CTempDir&) = delete;
-  CTempDir& operator=(const CTempDir&) = delete;
-  ~CTempDir();
+  explicit TempDir(std::string_view prefix = "vb7350-test");
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
 
-  const std::filesystem::path& Path() const { return m_Path; }
+  const std::filesystem::path& Path() const { return m_path; }
   /// The folder with a trailing '/', as an output folder is written.
-  std::string Dir() const { return m_Path.string() + "/"; }
+  std::string Dir() const { return m_path.string() + "/"; }
   /// A path inside the folder.
-  std::filesystem::path operator/(std::string_view name) const { return m_Path / name; }
+  std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
   /// A path inside the folder, as a string.
-  std::string File(std::string_view name) const { return (m_Path / name).string(); }
+  std::string File(std::string_view name) const { return (m_path / name).string(); }
 
  private:
-  std::filesystem::path m_Path;
+  std::filesystem::path m_path;
 };
 
 /// The whole file; empty when it cannot be read.

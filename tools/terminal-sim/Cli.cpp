@@ -357,7 +357,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, CliOption
 std::unique_ptr<ITransport> OpenLine(const CliOptions& o, std::ostream& out, std::string& error) {
   if (!o.device.empty()) return OpenSerialDevice(o.device, o.baud, error);
   if (!o.tcpHost.empty()) return ConnectTcp(o.tcpHost, o.tcpPort, o.connectTimeout, error);
-  std::unique_ptr<CPtyTransport> pty = CPtyTransport::Create(error);
+  std::unique_ptr<PtyTransport> pty = PtyTransport::Create(error);
   if (pty) out << "pty: " << pty->SlavePath() << std::endl;  // the caller needs it at once
   return pty;
 }

@@ -37,15 +37,15 @@ std::string FieldAt(std::span<const std::uint8_t> frame, std::size_t offset) {
 }
 
 /// One terminal-to-loader conversation on a line: send, then check the whole reply.
-class CExchange {
+class Exchange {
  public:
-  CExchange(ITransport& line, Millis replyTimeout, Millis quietTime, Millis frameGap,
-            Millis splitGap = Millis(0))
-      : m_Line(line),
-        m_ReplyTimeout(replyTimeout),
-        m_QuietTime(quietTime),
-        m_FrameGap(frameGap),
-        m_SplitGap(splitGap) {}
+  Exchange(ITransport& line, Millis replyTimeout, Millis quietTime, Millis frameGap,
+           Millis splitGap = Millis(0))
+      : m_line(line),
+        m_replyTimeout(replyTimeout),
+        m_quietTime(quietTime),
+        m_frameGap(frameGap),
+        m_splitGap(splitGap) {}
 
   /// Sends frame and expects exactly `expected` back; turnaroundMs gets last byte
   /// sent -> last byte received.
@@ -53,8 +53,8 @@ class CExchange {
            double* turnaroundMs = nullptr) {
     if (!SendFrame(frame, what)) return false;
     const Clock::time_point sent = Clock::now();
-    if (!Expect(expected, what, m_ReplyTimeout)) return false;
-    if (turnaroundMs != nullptr) *turnaroundMs = MsBetween(sent, m_LastByteAt);
+    if (!Expect(expected, what, m_replyTimeout)) return false;
+    if (turnaroundMs != nullptr) *turnaroundMs = MsBetween(sent, m_lastByteAt);
     return true;
   }
 
@@ -71,18 +71,18 @@ class CExchange {
       // Always look at least once, so a zero time-out still takes what has arrived.
       const auto left =
           std::max(Millis(0), std::chrono::duration_cast<Millis>(deadline - Clock::now()));
-      const ReadStatus status = m_Line.Receive(got, left);
+      const ReadStatus status = m_line.Receive(got, left);
       if (status == ReadStatus::Timeout) return Fail(TimeoutText(what, expected, got, timeout));
       if (status != ReadStatus::Data) {
-        return Fail("while waiting for " + what + ": " + m_Line.LastError());
+        return Fail("while waiting for " + what + ": " + m_line.LastError());
       }
-      m_LastByteAt = Clock::now();
+      m_lastByteAt = Clock::now();
       const std::size_t common = std::min(got.size(), expected.size());
       const auto diff = std::mismatch(
           got.begin(), got.begin() + static_cast<std::ptrdiff_t>(common), expected.begin());
       if (diff.first != got.begin() + static_cast<std::ptrdiff_t>(common)) {
         const auto at = static_cast<std::size_t>(diff.first - got.begin());
-        m_Line.Receive(got, kMismatchGrace);
+        m_line.Receive(got, kMismatchGrace);
         return Fail(MismatchText(what, expected, got, at));
       }
     }
@@ -97,39 +97,39 @@ class CExchange {
   /// Checks that nothing arrives for the quiet time.
   bool ExpectSilence(const std::string& when) {
     Bytes got;
-    const ReadStatus status = m_Line.Receive(got, m_QuietTime);
+    const ReadStatus status = m_line.Receive(got, m_quietTime);
     if (status == ReadStatus::Timeout) return true;
     if (status == ReadStatus::Data) {
-      m_Line.Receive(got, kMismatchGrace);
+      m_line.Receive(got, kMismatchGrace);
       return Fail("unexpected reply " + when + ": " + DescribeFrame(got) + ": " + Hex(got));
     }
-    return Fail(when + ": " + m_Line.LastError());
+    return Fail(when + ": " + m_line.LastError());
   }
 
-  const std::string& Error() const { return m_strError; }
-  Clock::time_point LastByteAt() const { return m_LastByteAt; }
+  const std::string& Error() const { return m_error; }
+  Clock::time_point LastByteAt() const { return m_lastByteAt; }
 
  private:
   bool SendFrame(const Bytes& frame, const std::string& what) {
-    if (m_FrameGap.count() > 0) std::this_thread::sleep_for(m_FrameGap);
+    if (m_frameGap.count() > 0) std::this_thread::sleep_for(m_frameGap);
     // Bytes nobody asked for would otherwise be taken for the next reply.
     Bytes stray;
-    if (m_Line.Receive(stray, Millis(0)) == ReadStatus::Data) {
+    if (m_line.Receive(stray, Millis(0)) == ReadStatus::Data) {
       return Fail("unexpected bytes before " + what + ": " + DescribeFrame(stray) + ": " +
                   Hex(stray));
     }
-    if (m_SplitGap.count() > 0 && frame.size() > 1) {
+    if (m_splitGap.count() > 0 && frame.size() > 1) {
       // Two halves with a pause between, as a USB adapter delivers a frame in chunks.
       const std::span<const std::uint8_t> all(frame);
       const std::size_t half = frame.size() / 2;
-      if (!m_Line.Send(all.first(half)))
-        return Fail("cannot send " + what + ": " + m_Line.LastError());
-      std::this_thread::sleep_for(m_SplitGap);
-      if (!m_Line.Send(all.subspan(half)))
-        return Fail("cannot send " + what + ": " + m_Line.LastError());
+      if (!m_line.Send(all.first(half)))
+        return Fail("cannot send " + what + ": " + m_line.LastError());
+      std::this_thread::sleep_for(m_splitGap);
+      if (!m_line.Send(all.subspan(half)))
+        return Fail("cannot send " + what + ": " + m_line.LastError());
       return true;
     }
-    if (!m_Line.Send(frame)) return Fail("cannot send " + what + ": " + m_Line.LastError());
+    if (!m_line.Send(frame)) return Fail("cannot send " + what + ": " + m_line.LastError());
     return true;
   }
 
@@ -153,14 +153,14 @@ class CExchange {
   }
 
   bool Fail(std::string text) {
-    m_strError = std::move(text);
+    m_error = std::move(text);
     return false;
   }
 
-  ITransport& m_Line;
-  Millis m_ReplyTimeout, m_QuietTime, m_FrameGap, m_SplitGap;
-  Clock::time_point m_LastByteAt{};
-  std::string m_strError;
+  ITransport& m_line;
+  Millis m_replyTimeout, m_quietTime, m_frameGap, m_splitGap;
+  Clock::time_point m_lastByteAt{};
+  std::string m_error;
 };
 
 struct FileCloser {
@@ -212,7 +212,7 @@ struct FamilyFrames {
 
 Result RunDialogue(ITransport& line, const DownloadOptions& options, const FamilyFrames& f,
                    const Bytes& image, Result result) {
-  CExchange x(line, options.replyTimeout, options.quietTime, options.frameGap, options.splitGap);
+  Exchange x(line, options.replyTimeout, options.quietTime, options.frameGap, options.splitGap);
   const auto fail = [&](std::string prefix = {}) {
     result.ok = false;
     result.error = prefix + x.Error();
@@ -347,7 +347,7 @@ Result RunRomDownload(ITransport& line, const DownloadOptions& options) {
                  blockSize};
   if (!name) {
     // The loader refuses a selector whose 0x1C is missing with the "1111" reject.
-    CExchange x(line, options.replyTimeout, options.quietTime, options.frameGap, options.splitGap);
+    Exchange x(line, options.replyTimeout, options.quietTime, options.frameGap, options.splitGap);
     result.ok = x.Ask(f.request, f.rejectBad, "ROM reject of a selector without 0x1C");
     result.error = x.Error();
     return result;
@@ -382,7 +382,7 @@ Result RunDownload(ITransport& line, const DownloadOptions& options) {
 
 Result RunModemAnswer(ITransport& line, const ModemOptions& options) {
   Result result;
-  CExchange x(line, options.replyTimeout, options.quietTime, Millis(0));
+  Exchange x(line, options.replyTimeout, options.quietTime, Millis(0));
   const auto text = [](std::string_view s) { return Bytes(s.begin(), s.end()); };
   bool ok =
       !options.expectInit || x.Expect(text(options.initCommand + "\r"),
@@ -400,7 +400,7 @@ Result RunModemAnswer(ITransport& line, const ModemOptions& options) {
 
 Result ExpectModemTextAgain(ITransport& line, const ModemOptions& options) {
   Result result;
-  CExchange x(line, options.replyTimeout, Millis(0), Millis(0));
+  Exchange x(line, options.replyTimeout, Millis(0), Millis(0));
   const std::string_view ring = "\r\nRING\r\n";
   const std::string_view ata = "ATA\r";
   result.ok = x.Ask(Bytes(ring.begin(), ring.end()), Bytes(ata.begin(), ata.end()),
@@ -412,7 +412,7 @@ Result ExpectModemTextAgain(ITransport& line, const ModemOptions& options) {
 Result ExchangeFrame(ITransport& line, const Bytes& frame, const Bytes& expected,
                      Millis replyTimeout, Millis quietTime) {
   Result result;
-  CExchange x(line, replyTimeout, quietTime, Millis(0));
+  Exchange x(line, replyTimeout, quietTime, Millis(0));
   const std::string what = "frame " + Hex(frame);
   double turnaround = 0;
   result.ok = expected.empty() ? x.Tell(frame, what)

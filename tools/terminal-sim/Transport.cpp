@@ -28,19 +28,19 @@ void CloseFd(int fd) noexcept {
 /// Closes a descriptor unless released (for the set-up paths that can fail).
 class FdGuard {
  public:
-  explicit FdGuard(int fd) noexcept : m_nFd(fd) {}
-  ~FdGuard() { CloseFd(m_nFd); }
+  explicit FdGuard(int fd) noexcept : m_fd(fd) {}
+  ~FdGuard() { CloseFd(m_fd); }
   FdGuard(const FdGuard&) = delete;
   FdGuard& operator=(const FdGuard&) = delete;
-  int Get() const noexcept { return m_nFd; }
+  int Get() const noexcept { return m_fd; }
   int Release() noexcept {
-    const int fd = m_nFd;
-    m_nFd = -1;
+    const int fd = m_fd;
+    m_fd = -1;
     return fd;
   }
 
  private:
-  int m_nFd;
+  int m_fd;
 };
 
 speed_t SpeedFor(int baud) {
@@ -88,72 +88,72 @@ bool SetNonBlocking(int fd) {
 
 }  // namespace
 
-CFdTransport::CFdTransport(int fd, std::string description, bool isSocket) noexcept
-    : m_nFd(fd), m_bIsSocket(isSocket), m_strDescription(std::move(description)) {}
+FdTransport::FdTransport(int fd, std::string description, bool isSocket) noexcept
+    : m_fd(fd), m_isSocket(isSocket), m_description(std::move(description)) {}
 
-CFdTransport::~CFdTransport() {
-  CloseFd(m_nFd);
+FdTransport::~FdTransport() {
+  CloseFd(m_fd);
 }
 
-bool CFdTransport::Send(std::span<const std::uint8_t> bytes) {
+bool FdTransport::Send(std::span<const std::uint8_t> bytes) {
   constexpr int kWritePollMs = 5000;
   while (!bytes.empty()) {
-    const ssize_t n = m_bIsSocket ? ::send(m_nFd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
-                                  : ::write(m_nFd, bytes.data(), bytes.size());
+    const ssize_t n = m_isSocket ? ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                 : ::write(m_fd, bytes.data(), bytes.size());
     if (n > 0) {
       bytes = bytes.subspan(static_cast<std::size_t>(n));
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd pfd{m_nFd, POLLOUT, 0};
+      pollfd pfd{m_fd, POLLOUT, 0};
       const int ready = ::poll(&pfd, 1, kWritePollMs);
       if (ready == 0) {
-        m_strLastError = "write to " + m_strDescription + " timed out";
+        m_lastError = "write to " + m_description + " timed out";
         return false;
       }
       if (ready < 0 && errno != EINTR) {
-        m_strLastError = ErrnoText("poll " + m_strDescription);
+        m_lastError = ErrnoText("poll " + m_description);
         return false;
       }
       continue;
     }
-    m_strLastError = ErrnoText("write to " + m_strDescription);
+    m_lastError = ErrnoText("write to " + m_description);
     return false;
   }
   return true;
 }
 
-ReadStatus CFdTransport::Receive(Bytes& out, Millis timeout) {
+ReadStatus FdTransport::Receive(Bytes& out, Millis timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     const auto left =
         std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
-    pollfd pfd{m_nFd, POLLIN, 0};
+    pollfd pfd{m_fd, POLLIN, 0};
     const int ready = ::poll(&pfd, 1, static_cast<int>(std::max<Millis::rep>(left.count(), 0)));
     if (ready < 0) {
       if (errno == EINTR) continue;
-      m_strLastError = ErrnoText("poll " + m_strDescription);
+      m_lastError = ErrnoText("poll " + m_description);
       return ReadStatus::Error;
     }
     if (ready == 0) return ReadStatus::Timeout;
     std::uint8_t chunk[4096];
-    const ssize_t n = ::read(m_nFd, chunk, sizeof chunk);
+    const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
     if (n > 0) {
       out.insert(out.end(), chunk, chunk + n);
       return ReadStatus::Data;
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
     if (n == 0 || errno == EIO) {  // EIO: the pty's other side is gone
-      m_strLastError = m_strDescription + " was closed by the other side";
+      m_lastError = m_description + " was closed by the other side";
       return ReadStatus::Closed;
     }
-    m_strLastError = ErrnoText("read from " + m_strDescription);
+    m_lastError = ErrnoText("read from " + m_description);
     return ReadStatus::Error;
   }
 }
 
-std::unique_ptr<CPtyTransport> CPtyTransport::Create(std::string& error) {
+std::unique_ptr<PtyTransport> PtyTransport::Create(std::string& error) {
   FdGuard master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (master.Get() < 0 || ::grantpt(master.Get()) != 0 || ::unlockpt(master.Get()) != 0) {
     error = ErrnoText("cannot create a pseudo-terminal");
@@ -174,21 +174,19 @@ std::unique_ptr<CPtyTransport> CPtyTransport::Create(std::string& error) {
     error = ErrnoText("set up the pseudo-terminal");
     return nullptr;
   }
-  return std::unique_ptr<CPtyTransport>(new CPtyTransport(master.Release(), slave.Release(), name));
+  return std::unique_ptr<PtyTransport>(new PtyTransport(master.Release(), slave.Release(), name));
 }
 
-CPtyTransport::CPtyTransport(int master, int slave, std::string slavePath)
-    : CFdTransport(master, "pty " + slavePath),
-      m_nSlave(slave),
-      m_strSlavePath(std::move(slavePath)) {}
+PtyTransport::PtyTransport(int master, int slave, std::string slavePath)
+    : FdTransport(master, "pty " + slavePath), m_slave(slave), m_slavePath(std::move(slavePath)) {}
 
-CPtyTransport::~CPtyTransport() {
+PtyTransport::~PtyTransport() {
   ReleaseSlave();
 }
 
-void CPtyTransport::ReleaseSlave() noexcept {
-  CloseFd(m_nSlave);
-  m_nSlave = -1;
+void PtyTransport::ReleaseSlave() noexcept {
+  CloseFd(m_slave);
+  m_slave = -1;
 }
 
 std::unique_ptr<ITransport> OpenSerialDevice(const std::string& path, int baud,
@@ -208,7 +206,7 @@ std::unique_ptr<ITransport> OpenSerialDevice(const std::string& path, int baud,
     return nullptr;
   }
   ::tcflush(fd.Get(), TCIOFLUSH);
-  return std::make_unique<CFdTransport>(fd.Release(), "serial " + path);
+  return std::make_unique<FdTransport>(fd.Release(), "serial " + path);
 }
 
 std::unique_ptr<ITransport> ConnectTcp(const std::string& host, int port, Millis timeout,
@@ -258,7 +256,7 @@ std::unique_ptr<ITransport> ConnectTcp(const std::string& host, int port, Millis
     const int one = 1;
     ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     error.clear();
-    return std::make_unique<CFdTransport>(fd.Release(), "tcp " + where, true);
+    return std::make_unique<FdTransport>(fd.Release(), "tcp " + where, true);
   }
   return nullptr;
 }

@@ -34,69 +34,69 @@ class ITransport {
 };
 
 /// A transport on one file descriptor (serial line, pty master or socket), which it owns.
-class CFdTransport : public ITransport {
+class FdTransport : public ITransport {
  public:
   /// isSocket: writes use send() without SIGPIPE when the peer has gone.
-  CFdTransport(int fd, std::string description, bool isSocket = false) noexcept;
-  ~CFdTransport() override;
-  CFdTransport(const CFdTransport&) = delete;
-  CFdTransport& operator=(const CFdTransport&) = delete;
+  FdTransport(int fd, std::string description, bool isSocket = false) noexcept;
+  ~FdTransport() override;
+  FdTransport(const FdTransport&) = delete;
+  FdTransport& operator=(const FdTransport&) = delete;
 
   bool Send(std::span<const std::uint8_t> bytes) override;
   ReadStatus Receive(Bytes& out, Millis timeout) override;
-  std::string Describe() const override { return m_strDescription; }
-  std::string LastError() const override { return m_strLastError; }
+  std::string Describe() const override { return m_description; }
+  std::string LastError() const override { return m_lastError; }
 
  protected:
-  int Fd() const noexcept { return m_nFd; }
-  void SetError(std::string text) { m_strLastError = std::move(text); }
+  int Fd() const noexcept { return m_fd; }
+  void SetError(std::string text) { m_lastError = std::move(text); }
 
  private:
-  int m_nFd;
-  bool m_bIsSocket;
-  std::string m_strDescription;
-  std::string m_strLastError;
+  int m_fd;
+  bool m_isSocket;
+  std::string m_description;
+  std::string m_lastError;
 };
 
 /// A pseudo-terminal made by the simulator. The loader opens SlavePath(); the
 /// simulator talks on the master. It keeps a raw-mode slave descriptor of its own
 /// open so the line neither echoes nor hangs up before (or between) the loader's opens.
-class CPtyTransport : public CFdTransport {
+class PtyTransport : public FdTransport {
  public:
   /// Creates the pair; nullptr (and a reason in error) on failure.
-  static std::unique_ptr<CPtyTransport> Create(std::string& error);
-  ~CPtyTransport() override;
-  const std::string& SlavePath() const noexcept { return m_strSlavePath; }
+  static std::unique_ptr<PtyTransport> Create(std::string& error);
+  ~PtyTransport() override;
+  const std::string& SlavePath() const noexcept { return m_slavePath; }
   /// Closes the simulator's own slave descriptor: the master then sees the line
   /// drop once the loader closes its side as well.
   void ReleaseSlave() noexcept;
 
  private:
-  CPtyTransport(int master, int slave, std::string slavePath);
-  int m_nSlave;
-  std::string m_strSlavePath;
+  PtyTransport(int master, int slave, std::string slavePath);
+  int m_slave;
+  std::string m_slavePath;
 };
 
 /// Sends on one line and receives on another, e.g. a ROM request over TCP whose
 /// replies come on the serial line. Holds references; both lines must outlive it.
-class CSplitTransport : public ITransport {
+class SplitTransport : public ITransport {
  public:
-  CSplitTransport(ITransport& sendLine, ITransport& receiveLine) noexcept
-      : m_Send(sendLine), m_Receive(receiveLine) {}
-  bool Send(std::span<const std::uint8_t> bytes) override { return m_Send.Send(bytes); }
+  SplitTransport(ITransport& sendLine, ITransport& receiveLine) noexcept
+      : m_send(sendLine), m_receive(receiveLine) {}
+  bool Send(std::span<const std::uint8_t> bytes) override { return m_send.Send(bytes); }
   ReadStatus Receive(Bytes& out, Millis timeout) override {
-    return m_Receive.Receive(out, timeout);
+    return m_receive.Receive(out, timeout);
   }
   std::string Describe() const override {
-    return "sent on " + m_Send.Describe() + ", answered on " + m_Receive.Describe();
+    return "sent on " + m_send.Describe() + ", answered on " + m_receive.Describe();
   }
   std::string LastError() const override {
-    return m_Send.LastError().empty() ? m_Receive.LastError() : m_Send.LastError();
+    return m_send.LastError().empty() ? m_receive.LastError() : m_send.LastError();
   }
 
  private:
-  ITransport& m_Send;
-  ITransport& m_Receive;
+  ITransport& m_send;
+  ITransport& m_receive;
 };
 
 /// Opens a serial device (e.g. a pty slave the caller made) raw 8N1 at baud bit/s.

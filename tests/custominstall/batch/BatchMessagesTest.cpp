@@ -30,43 +30,43 @@ using namespace testsupport;
 namespace {
 
 // Sets an environment variable for the life of the object.
-class CScopedEnv {
+class ScopedEnv {
  public:
-  CScopedEnv(const char* name, const std::string& value) : m_strName(name) {
+  ScopedEnv(const char* name, const std::string& value) : m_name(name) {
     if (const char* old = std::getenv(name)) {
-      m_strOld = old;
-      m_bHadOld = true;
+      m_old = old;
+      m_hadOld = true;
     }
     ::setenv(name, value.c_str(), 1);
   }
-  ~CScopedEnv() {
-    if (m_bHadOld) {
-      ::setenv(m_strName.c_str(), m_strOld.c_str(), 1);
+  ~ScopedEnv() {
+    if (m_hadOld) {
+      ::setenv(m_name.c_str(), m_old.c_str(), 1);
     } else {
-      ::unsetenv(m_strName.c_str());
+      ::unsetenv(m_name.c_str());
     }
   }
-  CScopedEnv(const CScopedEnv&) = delete;
-  CScopedEnv& operator=(const CScopedEnv&) = delete;
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
-  std::string m_strName;
-  std::string m_strOld;
-  bool m_bHadOld = false;
+  std::string m_name;
+  std::string m_old;
+  bool m_hadOld = false;
 };
 
 // Changes the current folder for the life of the object.
-class CScopedCurrentDir {
+class ScopedCurrentDir {
  public:
-  explicit CScopedCurrentDir(const fs::path& dir) : m_Old(fs::current_path()) {
+  explicit ScopedCurrentDir(const fs::path& dir) : m_old(fs::current_path()) {
     fs::current_path(dir);
   }
-  ~CScopedCurrentDir() { fs::current_path(m_Old); }
-  CScopedCurrentDir(const CScopedCurrentDir&) = delete;
-  CScopedCurrentDir& operator=(const CScopedCurrentDir&) = delete;
+  ~ScopedCurrentDir() { fs::current_path(m_old); }
+  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
+  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
 
  private:
-  fs::path m_Old;
+  fs::path m_old;
 };
 
 constexpr std::string_view kFileNameText =
@@ -119,7 +119,7 @@ TEST(BatchRefusals, FileNamesHoldOnlyWhatAnInfLineReadsAsAFileName) {
   for (const char* option : {"--uninstall-file-name", "--inf-prefix"}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(option) + " " + c.message);
-      CTempDir temp;
+      TempDir temp;
       const BatchResult r = RunWith(
           {"--batch", "--output", temp.Dir() + "pkg", option, c.value, "--code-page", "949"});
       EXPECT_EQ(r.exitCode, 2);
@@ -132,7 +132,7 @@ TEST(BatchRefusals, FileNamesHoldOnlyWhatAnInfLineReadsAsAFileName) {
 }
 
 TEST(BatchRefusals, AnUninstallFileNameThatWindowsKeepsForADeviceExitsTwo) {
-  CTempDir temp;
+  TempDir temp;
   const BatchResult r =
       RunWith({"--batch", "--output", temp.Dir() + "pkg", "--uninstall-file-name", "Com1"});
   EXPECT_EQ(r.exitCode, 2);
@@ -149,7 +149,7 @@ TEST(BatchRefusals, AnUninstallFileNameThatWindowsKeepsForADeviceExitsTwo) {
 TEST(BatchRefusals, ADoubleQuoteInANameOfTheInfStringsExitsTwo) {
   for (const char* option : {"--long-name", "--com-device-name", "--usb-device-name"}) {
     SCOPED_TRACE(option);
-    CTempDir temp;
+    TempDir temp;
     const BatchResult r =
         RunWith({"--batch", "--output", temp.Dir() + "pkg", option, "Foo \"Bar\""});
     EXPECT_EQ(r.exitCode, 2);
@@ -160,7 +160,7 @@ TEST(BatchRefusals, ADoubleQuoteInANameOfTheInfStringsExitsTwo) {
 }
 
 TEST(BatchRefusals, WhatInfStringsAcceptIsStillWritten) {
-  CTempDir temp;
+  TempDir temp;
   const BatchResult r = RunWith({"--batch", "--output", temp.Dir(), "--short-name", "\"s\"",
                                  "--long-name", "100% \\ Acme; Inc, Ltd", "--uninstall-file-name",
                                  "u n&'(1)", "--com-device-name", "Port\\1 %2%"});
@@ -174,7 +174,7 @@ TEST(BatchRefusals, WhatInfStringsAcceptIsStillWritten) {
 }
 
 TEST(BatchConcurrency, ARunWaitsForAnotherRunInTheSameFolder) {
-  CTempDir temp;
+  TempDir temp;
   const std::string dir = temp.Dir() + "pkg";
   fs::create_directory(dir);
   {
@@ -182,7 +182,7 @@ TEST(BatchConcurrency, ARunWaitsForAnotherRunInTheSameFolder) {
     const int folder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(folder, 0);
     ASSERT_EQ(::flock(folder, LOCK_EX), 0);
-    CChildProcess run(VB7350_CUSTOMINSTALL_EXE, temp.Dir(), {"--batch", "--output", dir});
+    ChildProcess run(VB7350_CUSTOMINSTALL_EXE, temp.Dir(), {"--batch", "--output", dir});
     EXPECT_TRUE(WaitsForALock(run.Pid()));
     EXPECT_TRUE(FileNames(dir).empty());
     ::close(folder);
@@ -192,7 +192,7 @@ TEST(BatchConcurrency, ARunWaitsForAnotherRunInTheSameFolder) {
 }
 
 TEST(BatchOutputFolder, DotsAndDoubledSlashesSucceedTheFirstTime) {
-  CTempDir temp;
+  TempDir temp;
   for (const std::string& typed : {temp.Dir() + "new/.", temp.Dir() + "a/b/..",
                                    temp.Dir() + "c//d/./", temp.Dir() + "e/f/../g"}) {
     SCOPED_TRACE(typed);
@@ -208,11 +208,11 @@ TEST(BatchOutputFolder, DotsAndDoubledSlashesSucceedTheFirstTime) {
 }
 
 TEST(BatchOutputFolder, TildeIsHomeAndARelativeFolderIsShownAbsolute) {
-  CTempDir temp;
+  TempDir temp;
   fs::create_directory(temp / "home");
   fs::create_directory(temp / "work");
-  const CScopedEnv home("HOME", (temp / "home").string());
-  const CScopedCurrentDir current(temp / "work");
+  const ScopedEnv home("HOME", (temp / "home").string());
+  const ScopedCurrentDir current(temp / "work");
 
   BatchResult r = RunWith({"--batch", "--output=~/pkg", "--print-summary"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -227,7 +227,7 @@ TEST(BatchOutputFolder, TildeIsHomeAndARelativeFolderIsShownAbsolute) {
 }
 
 TEST(BatchFailures, AFifoNamedLikeAPackageFileIsReplacedByTheFile) {
-  CTempDir temp;
+  TempDir temp;
   ASSERT_EQ(::mkfifo((temp / "vornbus.sys").c_str(), 0666), 0);
   ASSERT_EQ(::mkfifo((temp / "setup.ini").c_str(), 0666), 0);
   const BatchResult r = RunWith({"--batch", "--output", temp.Dir()});
@@ -260,7 +260,7 @@ ProgramRun RunUnprivileged(const std::string& dir, const std::vector<std::string
   std::vector<std::string> childArgs = {"--map-user=65534", "--map-group=65534",
                                         VB7350_CUSTOMINSTALL_EXE};
   childArgs.insert(childArgs.end(), args.begin(), args.end());
-  CChildProcess child("/usr/bin/unshare", dir, childArgs);
+  ChildProcess child("/usr/bin/unshare", dir, childArgs);
   run.exitCode = child.Wait(20000);
   for (const std::string& line : child.ErrLines()) {
     if (line.starts_with("unshare:")) {
@@ -273,7 +273,7 @@ ProgramRun RunUnprivileged(const std::string& dir, const std::vector<std::string
 }
 
 TEST(BatchFailures, AReadOnlyFolderNamesThePathAndPermissionDenied) {
-  CTempDir temp;
+  TempDir temp;
   fs::create_directory(temp / "locked");
   fs::permissions(temp / "locked", fs::perms::owner_read | fs::perms::owner_exec |
                                        fs::perms::group_read | fs::perms::group_exec |
@@ -298,12 +298,12 @@ TEST(BatchFailures, AFullFileSystemNamesTheFileAndNoSpaceLeft) {
   if (!fs::exists("/usr/bin/unshare")) {
     GTEST_SKIP() << "no unshare";
   }
-  CTempDir temp;
+  TempDir temp;
   const std::string dir = temp.Dir() + "small";
   fs::create_directory(dir);
   const std::string script = "mount -t tmpfs -o size=16k tmpfs '" + dir + "' || exit 77; exec '" +
                              VB7350_CUSTOMINSTALL_EXE + "' --batch --output '" + dir + "'";
-  CChildProcess child("/usr/bin/unshare", temp.Path().string(), {"-rm", "sh", "-c", script});
+  ChildProcess child("/usr/bin/unshare", temp.Path().string(), {"-rm", "sh", "-c", script});
   const int code = child.Wait(20000);
   if (code == 77) {
     GTEST_SKIP() << "cannot mount a tmpfs here";

@@ -20,7 +20,7 @@ using namespace testsupport;
 TEST(RealPayloadBuild, GeneratesWithoutAWarningAndWritesTheRealFiles) {
   EXPECT_FALSE(EmbeddedPayloadBuild().placeholders);
   EXPECT_EQ(PlaceholderNotice(EmbeddedPayloadBuild()), "");
-  CTempDir temp;
+  TempDir temp;
   const std::string output = temp.Dir() + "pkg";
   const std::vector<std::string_view> args = {"--batch", "--output", output};
   std::ostringstream out;

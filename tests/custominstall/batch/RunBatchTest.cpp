@@ -46,7 +46,7 @@ std::string Refused(const std::string& line) {
 }  // namespace
 
 TEST(RunBatch, DefaultsCreateTheFolderWithItsParentsAndWriteTwentyFiles) {
-  CTempDir temp;
+  TempDir temp;
   const std::string output = temp.Dir() + "a/b/package";
   const BatchResult r = RunWith(Args(output, {}));
   EXPECT_EQ(r.exitCode, 0);
@@ -60,7 +60,7 @@ TEST(RunBatch, DefaultsCreateTheFolderWithItsParentsAndWriteTwentyFiles) {
 }
 
 TEST(RunBatch, PrintSummaryFollowsTheOutcome) {
-  CTempDir temp;
+  TempDir temp;
   const BatchResult r = RunWith(
       Args(temp.Dir() + "pkg", {"--print-summary", "--no-preinstaller", "--short-name", "S"}));
   EXPECT_EQ(r.exitCode, 0);
@@ -78,7 +78,7 @@ TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
   // The odd settings of the golden files, without the double quotes that the names may
   // no longer hold: the file without those names is the golden one byte for byte, the
   // others are what the generator writes for the same record.
-  CTempDir temp;
+  TempDir temp;
   const BatchResult r =
       RunWith(Args(temp.Dir() + "batch",
                    {"--uninstall-file-name", "my un", "--inf-prefix", "ab", "--long-name",
@@ -100,7 +100,7 @@ TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
   s.ShowSetupGui = false;
   s.OutputDirectory = temp.Dir() + "direct/";
   fs::create_directory(temp / "direct");
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   const std::vector<std::string> names = FileNames(temp / "direct");
   EXPECT_EQ(names, FileNames(temp / "batch"));
@@ -115,7 +115,7 @@ TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
 }
 
 TEST(RunBatch, NoPreinstallerDoesNotResetTheOtherOptions) {
-  CTempDir temp;
+  TempDir temp;
   ASSERT_EQ(RunWith(Args(temp.Dir(), {"--no-preinstaller", "--no-setup-gui", "--no-uninstall-gui",
                                       "--target-directory", "C:\\mine"}))
                 .exitCode,
@@ -166,7 +166,7 @@ TEST(RunBatch, BadValuesAreRefusedWithThePagesTextsAndNothingIsWritten) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
-    CTempDir temp;
+    TempDir temp;
     std::vector<std::string> args = {"--batch", "--output", temp.Dir() + "pkg"};
     args.insert(args.end(), c.options.begin(), c.options.end());
     const BatchResult r = RunWith(args);
@@ -179,7 +179,7 @@ TEST(RunBatch, BadValuesAreRefusedWithThePagesTextsAndNothingIsWritten) {
 }
 
 TEST(RunBatch, BadOutputFolderIsRefused) {
-  CTempDir temp;
+  TempDir temp;
   BatchResult r = RunWith(Args(temp.Dir() + "a\\b", {}));
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, Refused("--output: Directory cannot contain: \\ : * ? \" < > |"));
@@ -217,7 +217,7 @@ TEST(RunBatch, CommandLineMistakesPrintOneLineAndWhereHelpIsAndExitTwo) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.firstLine);
-    CTempDir temp;
+    TempDir temp;
     const BatchResult r = RunWith(c.args);
     EXPECT_EQ(r.exitCode, 2);
     // A refused value too: one line, then where the help is.
@@ -225,15 +225,15 @@ TEST(RunBatch, CommandLineMistakesPrintOneLineAndWhereHelpIsAndExitTwo) {
     EXPECT_EQ(r.out, "");
   }
   // The program itself reports an unknown option as such even with no display around.
-  CChildProcess noDisplay("/usr/bin/env", "/",
-                          {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
-                           VB7350_CUSTOMINSTALL_EXE, "--bogus"});
+  ChildProcess noDisplay("/usr/bin/env", "/",
+                         {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+                          VB7350_CUSTOMINSTALL_EXE, "--bogus"});
   EXPECT_EQ(noDisplay.Wait(20000), 2);
   EXPECT_EQ(noDisplay.ErrLines(), (std::vector<std::string>{"unknown option '--bogus'",
                                                             "Try 'VB7350CustomInstall --help'."}));
 
   // "--opt=value" splits at the first "=", "--" ends the options.
-  CTempDir temp;
+  TempDir temp;
   const BatchResult r = RunWith({"--batch", "--output=" + temp.Dir() + "a=b",
                                  "--long-name==", "--usb-device-name=abc=", "--"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -269,7 +269,7 @@ TEST(RunBatch, VersionSaysWhichPayloadsTheBuildHolds) {
 }
 
 TEST(RunBatch, HelpAsTheValueOfAnOptionIsAValue) {
-  CTempDir temp;
+  TempDir temp;
   const BatchResult r = RunWith(Args(temp.Dir(), {"--long-name", "--help"}));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "Files Successfully Generated\n");
@@ -278,7 +278,7 @@ TEST(RunBatch, HelpAsTheValueOfAnOptionIsAValue) {
 }
 
 TEST(RunBatch, OutputThatCannotBeWrittenFailsTheRun) {
-  CTempDir temp;
+  TempDir temp;
   std::ostream lostOut(nullptr);  // every write fails, as on a full disk or a closed pipe
   std::ostringstream err;
   const std::vector<std::string_view> generate = {"--batch", "--output", temp.Path().c_str(),
@@ -295,7 +295,7 @@ TEST(RunBatch, OutputThatCannotBeWrittenFailsTheRun) {
 }
 
 TEST(RunBatch, EqualsFormTakesTheValueAsGiven) {
-  CTempDir temp;
+  TempDir temp;
   const BatchResult r = RunWith({"--batch", "--output=" + temp.Dir(), "--long-name=A=B"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(ReadFile(temp.Path() / "vornbus.inf").find("\r\nProvider = \"A=B\"\r\n"),
@@ -303,7 +303,7 @@ TEST(RunBatch, EqualsFormTakesTheValueAsGiven) {
 }
 
 TEST(RunBatch, GenerationFailurePrintsBothMessagesAndExitsOne) {
-  CTempDir temp;
+  TempDir temp;
   const fs::path w2k = temp.Path() / "vornw2k.inf";
   WriteFile(w2k, "keep");
   fs::permissions(w2k, fs::perms::owner_read);
@@ -318,7 +318,7 @@ TEST(RunBatch, GenerationFailurePrintsBothMessagesAndExitsOne) {
 }
 
 TEST(RunBatch, FolderThatCannotBeCreatedExitsOne) {
-  CTempDir temp;
+  TempDir temp;
   WriteFile(temp.Path() / "file", "x");
   const BatchResult r = RunWith(Args(temp.Dir() + "file/sub", {}));
   EXPECT_EQ(r.exitCode, 1);
@@ -328,7 +328,7 @@ TEST(RunBatch, FolderThatCannotBeCreatedExitsOne) {
 }
 
 TEST(RunBatch, ExistingFileAsOutputIsRefusedWithItsPath) {
-  CTempDir temp;
+  TempDir temp;
   WriteFile(temp.Path() / "file", "x");
   const BatchResult r = RunWith(Args(temp.Dir() + "file", {}));
   EXPECT_EQ(r.exitCode, 2);
@@ -338,7 +338,7 @@ TEST(RunBatch, ExistingFileAsOutputIsRefusedWithItsPath) {
 }
 
 TEST(RunBatch, KoreanNamesInCodePage949AndShortIdsWithAWarning) {
-  CTempDir temp;
+  TempDir temp;
   const std::string longName = Repeated("\xea\xb5\xad", 255);  // the edit box's limit
   const BatchResult r = RunWith(Args(
       temp.Dir(), {"--code-page", "949", "--long-name", longName, "--vid", "3e", "--pid", "0001"}));

@@ -23,13 +23,13 @@ const fs::path kGoldenDir = VB7350_GOLDEN_DIR;
 }  // namespace
 
 TEST(GenerateFilesFailure, ReadOnlyW2kInfStopsAfterBusAndVxdInfs) {
-  CTempDir temp;
+  TempDir temp;
   const fs::path w2k = temp.Path() / "vornw2k.inf";
   WriteFile(w2k, "old contents");
   fs::permissions(w2k, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
 
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{
@@ -42,11 +42,11 @@ TEST(GenerateFilesFailure, ReadOnlyW2kInfStopsAfterBusAndVxdInfs) {
 }
 
 TEST(GenerateFilesFailure, VxdInfOpenFailureUsesTheExclamationIcon) {
-  CTempDir temp;
+  TempDir temp;
   fs::create_directory(temp.Path() / "vornvxd.inf");  // a folder in the way
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages,
             (std::vector<RecordedMessage>{OpenFailure(Cause(temp / "vornvxd.inf", "Is a directory"),
@@ -56,7 +56,7 @@ TEST(GenerateFilesFailure, VxdInfOpenFailureUsesTheExclamationIcon) {
 }
 
 TEST(GenerateFilesFailure, MissingOrUnwritableFolderFailsCleanly) {
-  CTempDir temp;
+  TempDir temp;
   WriteFile(temp / "file", "x");
   // Each with the reason the system gives; an empty reason is not checked.
   std::vector<std::pair<std::string, std::string>> folders = {
@@ -74,7 +74,7 @@ TEST(GenerateFilesFailure, MissingOrUnwritableFolderFailsCleanly) {
     SCOPED_TRACE(folder);
     PackageSettings s;
     s.OutputDirectory = folder;
-    CRecordingMessageBox box;
+    RecordingMessageBox box;
     EXPECT_FALSE(GenerateFiles(s, box));
     ASSERT_EQ(box.messages.size(), 2u);
     const std::string detail = box.messages[0].detail;
@@ -90,38 +90,38 @@ TEST(GenerateFilesFailure, MissingOrUnwritableFolderFailsCleanly) {
 
 // Lowers the largest file this process may write, for the life of the object; a write
 // past it then fails with EFBIG (its signal ignored) after the file was created.
-class CFileSizeLimit {
+class FileSizeLimit {
  public:
-  explicit CFileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &m_Saved);
-    m_OldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = m_Saved;
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = m_saved;
     lowered.rlim_cur = bytes;
-    m_bActive = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    m_active = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
   }
-  ~CFileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &m_Saved);
-    std::signal(SIGXFSZ, m_OldHandler);
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_oldHandler);
   }
-  CFileSizeLimit(const CFileSizeLimit&) = delete;
-  CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
-  bool Active() const { return m_bActive; }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool Active() const { return m_active; }
 
  private:
-  rlimit m_Saved{};
-  void (*m_OldHandler)(int) = nullptr;
-  bool m_bActive = false;
+  rlimit m_saved{};
+  void (*m_oldHandler)(int) = nullptr;
+  bool m_active = false;
 };
 
 TEST(GenerateFilesFailure, WriteErrorAfterTheCreateNamesTheFileInTheRunsMessage) {
-  CTempDir temp;
+  TempDir temp;
   WriteFile(temp / "vornbus.inf", "old");
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   bool generated = true;
   {
-    CFileSizeLimit limit(1024);  // vornbus.inf is larger
+    FileSizeLimit limit(1024);  // vornbus.inf is larger
     ASSERT_TRUE(limit.Active());
     generated = GenerateFiles(s, box);
   }
@@ -134,7 +134,7 @@ TEST(GenerateFilesFailure, WriteErrorAfterTheCreateNamesTheFileInTheRunsMessage)
 }
 
 TEST(GenerateFilesFailure, SymlinkOrFifoInPlaceIsReplacedNeverFollowed) {
-  CTempDir temp;
+  TempDir temp;
   fs::create_directory(temp / "pkg");
   WriteFile(temp / "victim.txt", "keep me");
   fs::create_symlink("../victim.txt", temp / "pkg" / "vornbus.sys");
@@ -143,7 +143,7 @@ TEST(GenerateFilesFailure, SymlinkOrFifoInPlaceIsReplacedNeverFollowed) {
   ASSERT_EQ(::mkfifo((temp / "pkg" / "vornun.exe").c_str(), 0666), 0);
   PackageSettings s;
   s.OutputDirectory = temp.Dir() + "pkg/";
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   EXPECT_TRUE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunSucceeded()});
   EXPECT_EQ(ReadFile(temp / "victim.txt"), "keep me");
@@ -170,11 +170,11 @@ TEST(GenerateFilesFailure, PayloadsGoOutInTheirOrder) {
                         {"PreInstaller.exe", "vornun2k.exe", ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.blocked);
-    CTempDir temp;
+    TempDir temp;
     fs::create_directory(temp.Path() / c.blocked);
     PackageSettings s;
     s.OutputDirectory = temp.Dir();
-    CRecordingMessageBox box;
+    RecordingMessageBox box;
     EXPECT_FALSE(GenerateFiles(s, box));
     EXPECT_EQ(box.messages,
               (std::vector<RecordedMessage>{OpenFailure(Cause(temp / c.blocked, "Is a directory")),
@@ -187,13 +187,13 @@ TEST(GenerateFilesFailure, PayloadsGoOutInTheirOrder) {
 }
 
 TEST(GenerateFilesFailure, NameWithASlashIsNotWrittenOutsideTheFolder) {
-  CTempDir temp;
+  TempDir temp;
   fs::create_directory(temp.Path() / "pkg");
   fs::create_directory(temp.Path() / "pkg" / "a");
   PackageSettings s;
   s.OutputDirectory = temp.Dir() + "pkg/";
   s.UninstallFileName = "../x";
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages,
             (std::vector<RecordedMessage>{
@@ -212,11 +212,11 @@ TEST(GenerateFilesFailure, NameWithASlashIsNotWrittenOutsideTheFolder) {
 }
 
 TEST(WriteSetupInfo, StopsAtTheFileThatCannotBeCreated) {
-  CTempDir temp;
+  TempDir temp;
   fs::create_directory(temp.Path() / "setup.ini");
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   EXPECT_FALSE(WriteSetupInfo(s, box));
   EXPECT_EQ(box.messages,
             std::vector<RecordedMessage>{OpenFailure(Cause(temp / "setup.ini", "Is a directory"))});

@@ -45,20 +45,20 @@ PackageSettings OddSettings() {
 }  // namespace
 
 TEST(GenerateFiles, DefaultPackageMatchesTheTemplates) {
-  CTempDir temp;
+  TempDir temp;
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   EXPECT_TRUE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunSucceeded()});
   ExpectTextFilesMatchGolden(temp.Path(), "defaults");
 }
 
 TEST(GenerateFiles, OddValuesAreWrittenVerbatim) {
-  CTempDir temp;
+  TempDir temp;
   PackageSettings s = OddSettings();
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   EXPECT_TRUE(GenerateFiles(s, box));
   ExpectTextFilesMatchGolden(temp.Path(), "odd");
   EXPECT_TRUE(fs::exists(temp.Path() / "my un.exe"));
@@ -66,10 +66,10 @@ TEST(GenerateFiles, OddValuesAreWrittenVerbatim) {
 }
 
 TEST(GenerateFiles, SpotChecksOfTheDefaultInfFiles) {
-  CTempDir temp;
+  TempDir temp;
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   const std::string bus = ReadFile(temp.Path() / "vornbus.inf");
   const std::string vxd = ReadFile(temp.Path() / "vornvxd.inf");
@@ -98,10 +98,10 @@ TEST(GenerateFiles, SpotChecksOfTheDefaultInfFiles) {
 }
 
 TEST(GenerateFiles, NineteenFilesWithoutThePreinstallerTwentyWithIt) {
-  CTempDir withPre;
-  CTempDir withoutPre;
+  TempDir withPre;
+  TempDir withoutPre;
   PackageSettings s;
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   s.OutputDirectory = withPre.Dir();
   ASSERT_TRUE(GenerateFiles(s, box));
   s.GeneratePreinstaller = false;
@@ -120,27 +120,27 @@ TEST(GenerateFiles, NineteenFilesWithoutThePreinstallerTwentyWithIt) {
 }
 
 TEST(GenerateFiles, RunAgainReplacesFilesAndLeavesAnOldPreinstaller) {
-  CTempDir temp;
+  TempDir temp;
   WriteFile(temp.Path() / "vornbus.inf", std::string(20000, 'x'));
   WriteFile(temp.Path() / "PreInstaller.exe", "old");
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
   s.GeneratePreinstaller = false;
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   EXPECT_EQ(ReadFile(temp.Path() / "vornbus.inf"), ReadFile(kGoldenDir / "defaults/vornbus.inf"));
   EXPECT_EQ(ReadFile(temp.Path() / "PreInstaller.exe"), "old");
 }
 
 TEST(GenerateFiles, IdsAndShortNameDoNotReachTheVxdInf) {
-  CTempDir temp;
+  TempDir temp;
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
   s.Vid = "1";
   s.Pid = "FFFF";
   s.ShortName = "Other";
   s.CopyFilesToDirectory = false;
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   EXPECT_EQ(ReadFile(temp.Path() / "vornvxd.inf"), ReadFile(kGoldenDir / "defaults/vornvxd.inf"));
   EXPECT_EQ(ReadFile(temp.Path() / "setup.ini"), ReadFile(kGoldenDir / "defaults/setup.ini"));
@@ -148,12 +148,12 @@ TEST(GenerateFiles, IdsAndShortNameDoNotReachTheVxdInf) {
 
 TEST(GenerateFiles, TextOutsideTheCodePageStopsTheRunNamingTheFile) {
   // The pages refuse such text; a caller that skips them still gets no garbled file.
-  CTempDir temp;
+  TempDir temp;
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
   s.CodePage = 949;
   s.LongName = "\xe0\xb8\xa0";  // a Thai letter, not in the Korean code page
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunFailed(
                               temp.Dir() + "vornbus.inf: a character is not in code page 949")});

@@ -40,11 +40,11 @@ TEST(Payloads, ThirteenFilesEmbeddedByteForByte) {
 }
 
 TEST(Payloads, EachWrittenFileEqualsItsEmbeddedBytes) {
-  CTempDir temp;
+  TempDir temp;
   PackageSettings s;
   s.UninstallFileName = "tool";
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   const std::pair<int, const char*> written[] = {
       {145, "vornbus.sys"},     {148, "vorncm95.sys"}, {149, "vorncmnt.sys"}, {150, "vorncr.sys"},
@@ -60,10 +60,10 @@ TEST(Payloads, EachWrittenFileEqualsItsEmbeddedBytes) {
 }
 
 TEST(ExtractPayload, UnknownIdFailsWithoutCreatingAFile) {
-  CTempDir temp;
+  TempDir temp;
   PackageSettings s;
   s.OutputDirectory = temp.Dir();
-  CRecordingMessageBox box;
+  RecordingMessageBox box;
   EXPECT_FALSE(ExtractPayload(s, "ghost.sys", 146, box));
   EXPECT_FALSE(fs::exists(temp.Path() / "ghost.sys"));
   EXPECT_TRUE(box.messages.empty());

@@ -30,17 +30,17 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // Values full of what INF files treat specially: quotes, percent signs, commas,
 // spaces, semicolons, brackets, backslashes, and text that looks like a placeholder.
-class CRandomText {
+class RandomText {
  public:
-  explicit CRandomText(unsigned seed) : m_Engine(seed) {}
+  explicit RandomText(unsigned seed) : m_engine(seed) {}
   std::string Text(std::size_t minLength, std::size_t maxLength) {
     static const std::string kPieces[] = {"\"",     "%", ",", " ", ";", "[", "]",    "\\",
                                           "$(Vid)", "&", "=", "a", "Z", "0", "\xE9", "\t"};
     std::uniform_int_distribution<std::size_t> length(minLength, maxLength);
     std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
     std::string text;
-    for (std::size_t n = length(m_Engine); text.size() < n;) {
-      text += kPieces[piece(m_Engine)];
+    for (std::size_t n = length(m_engine); text.size() < n;) {
+      text += kPieces[piece(m_engine)];
     }
     return text;
   }
@@ -49,21 +49,21 @@ class CRandomText {
     std::uniform_int_distribution<std::size_t> length(1, maxLength);
     std::uniform_int_distribution<int> digit(0, 15);
     std::string text;
-    for (std::size_t i = length(m_Engine); i > 0; --i) {
-      text += kDigits[digit(m_Engine)];
+    for (std::size_t i = length(m_engine); i > 0; --i) {
+      text += kDigits[digit(m_engine)];
     }
     return text;
   }
-  bool Flag() { return std::bernoulli_distribution(0.5)(m_Engine); }
+  bool Flag() { return std::bernoulli_distribution(0.5)(m_engine); }
 
  private:
-  std::mt19937 m_Engine;
+  std::mt19937 m_engine;
 };
 
 }  // namespace
 
 TEST(RandomSettings, ValuesLandVerbatimOnTheirLines) {
-  CRandomText random(7350);
+  RandomText random(7350);
   for (int round = 0; round < 200; ++round) {
     SCOPED_TRACE(round);
     PackageSettings s;

@@ -9,10 +9,10 @@
 #include "custominstall/TestSupport.h"
 
 namespace fs = std::filesystem;
-using testsupport::CTempDir;
+using testsupport::TempDir;
 
 TEST(CreateDirectoryTree, CreatesEveryMissingLevel) {
-  CTempDir temp;
+  TempDir temp;
   EXPECT_TRUE(CreateDirectoryTree(temp.Dir() + "a/b/c/"));
   EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b" / "c"));
   EXPECT_TRUE(CreateDirectoryTree(temp.Dir() + "a/d"));  // no trailing slash works too
@@ -20,7 +20,7 @@ TEST(CreateDirectoryTree, CreatesEveryMissingLevel) {
 }
 
 TEST(CreateDirectoryTree, FailsForAnExistingFolderAFileInTheWayAndAnEmptyPath) {
-  CTempDir temp;
+  TempDir temp;
   EXPECT_FALSE(CreateDirectoryTree(temp.Dir()));
   testsupport::WriteFile(temp.Path() / "file", "x");
   EXPECT_FALSE(CreateDirectoryTree(temp.Dir() + "file/sub/"));
@@ -29,7 +29,7 @@ TEST(CreateDirectoryTree, FailsForAnExistingFolderAFileInTheWayAndAnEmptyPath) {
 }
 
 TEST(CreateDirectoryTree, DeepPathThatCannotBeCreatedFailsWithoutClimbingForever) {
-  CTempDir temp;
+  TempDir temp;
   testsupport::WriteFile(temp.Path() / "file", "x");
   // Each level under a file fails; a search of every ancestor on every level would
   // never finish at this depth.
@@ -46,7 +46,7 @@ TEST(CreateDirectoryTree, DeepPathThatCannotBeCreatedFailsWithoutClimbingForever
 }
 
 TEST(CreateDirectoryTree, NamesTheLevelThatFailedAndTheSystemsReason) {
-  CTempDir temp;
+  TempDir temp;
   testsupport::WriteFile(temp.Path() / "file", "x");
   SystemError error;
   EXPECT_FALSE(CreateDirectoryTree(temp.Dir() + "file/sub/", &error));

@@ -72,7 +72,7 @@ bool RunWine(const std::vector<std::string>& args, int timeoutMs) {
     all.push_back(entry);
   }
   all.insert(all.end(), args.begin(), args.end());
-  CChildProcess tool("/usr/bin/env", "/", all);
+  ChildProcess tool("/usr/bin/env", "/", all);
   return tool.Wait(timeoutMs) == 0;
 }
 
@@ -397,7 +397,7 @@ TEST(WinePackages, EveryInfReadsBackAsGiven) {
       << "the checker did not start under Wine";
   const std::string system = Unescape(hello->front().substr(7));
 
-  CTempDir temp;
+  TempDir temp;
   for (const PackageCase& c : cases) {
     SCOPED_TRACE(c.title);
     const fs::path dir = temp / c.title;

@@ -11,31 +11,31 @@
 #include "ScriptedMessageBox.h"
 
 namespace fs = std::filesystem;
-using testsupport::CTempDir;
+using testsupport::TempDir;
 using wizardtest::CreateFailed;
 using wizardtest::CreateQuestion;
-using wizardtest::CScriptedMessageBox;
 using wizardtest::OutputDirectoryMessage;
 using wizardtest::RecordedMessage;
+using wizardtest::ScriptedMessageBox;
 
 namespace {
 
 constexpr const char* kHome = "/home/ann";
 
-COutputDirPage PageWith(const std::string& typed) {
-  COutputDirPage page{PackageSettings{}, kHome};
-  page.m_strOutputDirectory = typed;
+OutputDirPage PageWith(const std::string& typed) {
+  OutputDirPage page{PackageSettings{}, kHome};
+  page.m_outputDirectory = typed;
   return page;
 }
 
 }  // namespace
 
-TEST(COutputDirPage, RefusesEveryCharacterWindowsForbidsWithTheHostMessage) {
-  CTempDir temp;
+TEST(OutputDirPage, RefusesEveryCharacterWindowsForbidsWithTheHostMessage) {
+  TempDir temp;
   for (const char* bad : {"\\", ":", "*", "?", "\"", "<", ">", "|"}) {
     SCOPED_TRACE(bad);
-    COutputDirPage page = PageWith(temp.Dir() + "a" + bad + "b");
-    CScriptedMessageBox box;
+    OutputDirPage page = PageWith(temp.Dir() + "a" + bad + "b");
+    ScriptedMessageBox box;
     EXPECT_FALSE(page.OnNext(box));
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{OutputDirectoryMessage()});
     EXPECT_EQ(page.Settings().OutputDirectory, "");
@@ -43,27 +43,27 @@ TEST(COutputDirPage, RefusesEveryCharacterWindowsForbidsWithTheHostMessage) {
   EXPECT_EQ(std::vector<std::string>{}, testsupport::FileNames(temp.Path()));
 }
 
-TEST(COutputDirPage, AnExistingFolderNeedsNoQuestionAndGainsTheSeparator) {
-  CTempDir temp;
-  COutputDirPage page = PageWith(temp.Path().string());
-  CScriptedMessageBox box;
+TEST(OutputDirPage, AnExistingFolderNeedsNoQuestionAndGainsTheSeparator) {
+  TempDir temp;
+  OutputDirPage page = PageWith(temp.Path().string());
+  ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().OutputDirectory, temp.Dir());
 
-  COutputDirPage withSeparator = PageWith(temp.Dir());
+  OutputDirPage withSeparator = PageWith(temp.Dir());
   ASSERT_TRUE(withSeparator.OnNext(box));
   EXPECT_EQ(withSeparator.Settings().OutputDirectory, temp.Dir());
   EXPECT_TRUE(box.messages.empty());
 }
 
-TEST(COutputDirPage, AFileInTheFolderPlaceIsRefusedNamingItsPath) {
-  CTempDir temp;
+TEST(OutputDirPage, AFileInTheFolderPlaceIsRefusedNamingItsPath) {
+  TempDir temp;
   testsupport::WriteFile(temp / "file", "x");
   for (const std::string& typed : {temp.Dir() + "file", temp.Dir() + "file/"}) {
     SCOPED_TRACE(typed);
-    COutputDirPage page = PageWith(typed);
-    CScriptedMessageBox box;
+    OutputDirPage page = PageWith(typed);
+    ScriptedMessageBox box;
     EXPECT_FALSE(page.OnNext(box));
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::PageMessage(
                                 temp.Dir() + "file is a file, not a folder.")});
@@ -71,19 +71,19 @@ TEST(COutputDirPage, AFileInTheFolderPlaceIsRefusedNamingItsPath) {
   }
 }
 
-TEST(COutputDirPage, TheRootIsAnExistingFolder) {
-  COutputDirPage page = PageWith("/");
-  CScriptedMessageBox box;
+TEST(OutputDirPage, TheRootIsAnExistingFolder) {
+  OutputDirPage page = PageWith("/");
+  ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().OutputDirectory, "/");
 }
 
-TEST(COutputDirPage, YesCreatesEveryMissingLevel) {
-  CTempDir temp;
+TEST(OutputDirPage, YesCreatesEveryMissingLevel) {
+  TempDir temp;
   const std::string typed = temp.Dir() + "a/b/c";
-  COutputDirPage page = PageWith(typed);
-  CScriptedMessageBox box;
+  OutputDirPage page = PageWith(typed);
+  ScriptedMessageBox box;
   box.answers = {MessageResult::Yes};
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{CreateQuestion()});
@@ -91,68 +91,68 @@ TEST(COutputDirPage, YesCreatesEveryMissingLevel) {
   EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b"));
   EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b" / "c"));
   EXPECT_EQ(page.Settings().OutputDirectory, typed + "/");
-  EXPECT_EQ(page.m_strOutputDirectory, typed + "/");
+  EXPECT_EQ(page.m_outputDirectory, typed + "/");
 }
 
-TEST(COutputDirPage, NoLeavesDiskAndEditBoxAsTheyWere) {
-  CTempDir temp;
+TEST(OutputDirPage, NoLeavesDiskAndEditBoxAsTheyWere) {
+  TempDir temp;
   const std::string typed = temp.Dir() + "pkg";
-  COutputDirPage page = PageWith(typed);
-  CScriptedMessageBox box;
+  OutputDirPage page = PageWith(typed);
+  ScriptedMessageBox box;
   box.answers = {MessageResult::No};
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{CreateQuestion()});
   EXPECT_FALSE(fs::exists(temp.Path() / "pkg"));
-  EXPECT_EQ(page.m_strOutputDirectory, typed);
+  EXPECT_EQ(page.m_outputDirectory, typed);
   EXPECT_EQ(page.Settings().OutputDirectory, "");
 }
 
-TEST(COutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
-  CTempDir temp;
+TEST(OutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
+  TempDir temp;
   testsupport::WriteFile(temp.Path() / "file", "x");
   // A file in the way of a deep path: one question, one error, nothing created.
   std::string typed = temp.Dir() + "file";
   for (int level = 0; level < 60; ++level) {
     typed += "/d";
   }
-  COutputDirPage page = PageWith(typed);
-  CScriptedMessageBox box;
+  OutputDirPage page = PageWith(typed);
+  ScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{
                               CreateQuestion(), CreateFailed(typed + "/: Not a directory")}));
-  EXPECT_EQ(page.m_strOutputDirectory, typed + "/");
+  EXPECT_EQ(page.m_outputDirectory, typed + "/");
   EXPECT_EQ(page.Settings().OutputDirectory, "");
   EXPECT_TRUE(fs::is_regular_file(temp.Path() / "file"));
 }
 
-TEST(COutputDirPage, AnEmptyBoxIsAskedAboutAndCannotBeCreated) {
-  COutputDirPage page = PageWith("");
-  CScriptedMessageBox box;
+TEST(OutputDirPage, AnEmptyBoxIsAskedAboutAndCannotBeCreated) {
+  OutputDirPage page = PageWith("");
+  ScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages,
             (std::vector<RecordedMessage>{CreateQuestion(), CreateFailed("/: File exists")}));
-  EXPECT_EQ(page.m_strOutputDirectory, "/");
+  EXPECT_EQ(page.m_outputDirectory, "/");
 }
 
-TEST(COutputDirPage, BrowseFillsTheBoxOnlyAndACancelKeepsIt) {
-  COutputDirPage page{CWelcomePage::OnNext(kHome), kHome};
-  EXPECT_EQ(page.m_strOutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+TEST(OutputDirPage, BrowseFillsTheBoxOnlyAndACancelKeepsIt) {
+  OutputDirPage page{WelcomePage::OnNext(kHome), kHome};
+  EXPECT_EQ(page.m_outputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
   page.OnBrowse("_NoDirSelected_");
-  EXPECT_EQ(page.m_strOutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  EXPECT_EQ(page.m_outputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
   page.OnBrowse("/srv/packages");
-  EXPECT_EQ(page.m_strOutputDirectory, "/srv/packages");
+  EXPECT_EQ(page.m_outputDirectory, "/srv/packages");
   EXPECT_EQ(page.Settings().OutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
-TEST(COutputDirPage, BackStoresEvenABadFolderWithTheSeparatorUnchecked) {
-  COutputDirPage page = PageWith("/no/such:place");
+TEST(OutputDirPage, BackStoresEvenABadFolderWithTheSeparatorUnchecked) {
+  OutputDirPage page = PageWith("/no/such:place");
   page.OnBack();
   EXPECT_EQ(page.Settings().OutputDirectory, "/no/such:place/");
   EXPECT_FALSE(fs::exists("/no/such:place"));
 }
 
-TEST(COutputDirPage, TildeAndRelativeFoldersAreResolvedAndShownAbsolute) {
-  CTempDir temp;
+TEST(OutputDirPage, TildeAndRelativeFoldersAreResolvedAndShownAbsolute) {
+  TempDir temp;
   const fs::path previous = fs::current_path();
   fs::current_path(temp.Path());
   struct Case {
@@ -168,34 +168,34 @@ TEST(COutputDirPage, TildeAndRelativeFoldersAreResolvedAndShownAbsolute) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    COutputDirPage page = PageWith(c.typed);
-    CScriptedMessageBox box;
+    OutputDirPage page = PageWith(c.typed);
+    ScriptedMessageBox box;
     EXPECT_TRUE(page.OnNext(box));  // created at the first attempt
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{CreateQuestion()});
     EXPECT_EQ(page.Settings().OutputDirectory, c.stored);
-    EXPECT_EQ(page.m_strOutputDirectory, c.stored);
+    EXPECT_EQ(page.m_outputDirectory, c.stored);
     EXPECT_TRUE(fs::is_directory(c.stored));
   }
   fs::current_path(previous);
   EXPECT_FALSE(fs::exists(temp / "~"));
 
   // "~" and "~/..." are the home folder given to the page; "~x" is a name like any other.
-  COutputDirPage home{PackageSettings{}, temp.Dir() + "home"};
+  OutputDirPage home{PackageSettings{}, temp.Dir() + "home"};
   fs::create_directory(temp / "home");
-  home.m_strOutputDirectory = "~/pkg";
-  CScriptedMessageBox box;
+  home.m_outputDirectory = "~/pkg";
+  ScriptedMessageBox box;
   EXPECT_TRUE(home.OnNext(box));
   EXPECT_EQ(home.Settings().OutputDirectory, temp.Dir() + "home/pkg/");
   EXPECT_TRUE(fs::is_directory(temp / "home" / "pkg"));
-  home.m_strOutputDirectory = "~";
+  home.m_outputDirectory = "~";
   EXPECT_TRUE(home.OnNext(box));
   EXPECT_EQ(home.Settings().OutputDirectory, temp.Dir() + "home/");
 }
 
-TEST(CSummaryPage, ShowsEveryLineBesideItsLabel) {
+TEST(SummaryPage, ShowsEveryLineBesideItsLabel) {
   PackageSettings settings;
   settings.OutputDirectory = "/home/ann/pkg/";
-  EXPECT_EQ(CSummaryPage{settings}.GetSummaryText(),
+  EXPECT_EQ(SummaryPage{settings}.GetSummaryText(),
             "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nvorn\r\nVorn Microsystems\r\n\r\n"
             "VB7350 USB to UART Bridge Controller\r\nVB7350 USB Composite Device\r\n\r\n"
             "3E7A\r\nB2C9\r\n\r\nYes\r\nYes\r\nYes\r\nC:\\Program Files\\Vornix\\MCU\\VB7350\r\n"
@@ -203,29 +203,29 @@ TEST(CSummaryPage, ShowsEveryLineBesideItsLabel) {
 
   settings.GeneratePreinstaller = false;
   settings.ShowUninstallGui = false;
-  EXPECT_EQ(CSummaryPage{settings}.GetSummaryText(),
+  EXPECT_EQ(SummaryPage{settings}.GetSummaryText(),
             "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nvorn\r\nVorn Microsystems\r\n\r\n"
             "VB7350 USB to UART Bridge Controller\r\nVB7350 USB Composite Device\r\n\r\n"
             "3E7A\r\nB2C9\r\n\r\nNo\r\n-\r\n-\r\n-\r\n-\r\n-\r\n\r\n/home/ann/pkg/");
 }
 
-TEST(CSummaryPage, FinishWritesThePackageAndSaysSo) {
-  CTempDir temp;
+TEST(SummaryPage, FinishWritesThePackageAndSaysSo) {
+  TempDir temp;
   PackageSettings settings;
   settings.OutputDirectory = temp.Dir();
-  CScriptedMessageBox box;
-  EXPECT_TRUE(CSummaryPage{settings}.OnFinish(box));
+  ScriptedMessageBox box;
+  EXPECT_TRUE(SummaryPage{settings}.OnFinish(box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded(temp.Dir())});
   EXPECT_EQ(testsupport::FileNames(temp.Path()).size(), 20u);
 }
 
-TEST(CSummaryPage, AFailedFinishShowsBothMessagesInOrderAndCanBeRepeated) {
-  CTempDir temp;
+TEST(SummaryPage, AFailedFinishShowsBothMessagesInOrderAndCanBeRepeated) {
+  TempDir temp;
   wizardtest::MakeUnwritable(temp.Path() / "vornw2k.inf");
   PackageSettings settings;
   settings.OutputDirectory = temp.Dir();
-  const CSummaryPage page{settings};
-  CScriptedMessageBox box;
+  const SummaryPage page{settings};
+  ScriptedMessageBox box;
   EXPECT_FALSE(page.OnFinish(box));
   ASSERT_EQ(box.messages.size(), 2u);
   // Root writes read-only files, so the helper may have put a folder there instead.

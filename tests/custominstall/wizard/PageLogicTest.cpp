@@ -12,11 +12,11 @@
 #include "wizard/WizardFlow.h"
 
 using wizardtest::BlanksMessage;
-using wizardtest::CScriptedMessageBox;
 using wizardtest::FileNameMessage;
 using wizardtest::HexMessage;
 using wizardtest::QuoteMessage;
 using wizardtest::RecordedMessage;
+using wizardtest::ScriptedMessageBox;
 using wizardtest::TargetDirectoryMessage;
 
 TEST(WizardFlow, WalksTheSevenPagesInOrder) {
@@ -32,41 +32,41 @@ TEST(WizardFlow, WalksTheSevenPagesInOrder) {
   EXPECT_EQ(PreviousPage(PageId::Welcome), std::nullopt);
 }
 
-TEST(CWelcomePage, NextStartsADefaultRecordWithTheDefaultFolderUnderHome) {
-  const PackageSettings settings = CWelcomePage::OnNext("/home/ann");
+TEST(WelcomePage, NextStartsADefaultRecordWithTheDefaultFolderUnderHome) {
+  const PackageSettings settings = WelcomePage::OnNext("/home/ann");
   EXPECT_EQ(settings.OutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
   EXPECT_EQ(settings.UninstallFileName, "vornun");
   EXPECT_EQ(settings.Vid, "3E7A");
   EXPECT_TRUE(settings.GeneratePreinstaller);
   // A home that already ends with the separator gets no second one.
-  EXPECT_EQ(CWelcomePage::OnNext("/").OutputDirectory, "/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  EXPECT_EQ(WelcomePage::OnNext("/").OutputDirectory, "/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
-TEST(CNamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
+TEST(NamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
   for (int blank = 0; blank < 4; ++blank) {
     SCOPED_TRACE(blank);
-    CNamesPage page{PackageSettings{}};
-    std::string* fields[] = {&page.m_strUninstallFileName, &page.m_strInfPrefix,
-                             &page.m_strShortName, &page.m_strLongName};
+    NamesPage page{PackageSettings{}};
+    std::string* fields[] = {&page.m_uninstallFileName, &page.m_infPrefix, &page.m_shortName,
+                             &page.m_longName};
     fields[blank]->clear();
-    CScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_FALSE(page.OnNext(box));
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
   }
 
-  CNamesPage page{PackageSettings{}};
-  page.m_strShortName = "   ";
-  page.m_strLongName = "    ";
-  CScriptedMessageBox box;
+  NamesPage page{PackageSettings{}};
+  page.m_shortName = "   ";
+  page.m_longName = "    ";
+  ScriptedMessageBox box;
   EXPECT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().ShortName, "   ");
   EXPECT_EQ(page.Settings().LongName, "    ");
 }
 
-TEST(CNamesPage, RefusesWhatBreaksThePackageWithThePagesOtherChecks) {
+TEST(NamesPage, RefusesWhatBreaksThePackageWithThePagesOtherChecks) {
   struct Case {
-    std::string CNamesPage::*field;
+    std::string NamesPage::*field;
     std::string value;
     RecordedMessage message;
   };
@@ -78,108 +78,108 @@ TEST(CNamesPage, RefusesWhatBreaksThePackageWithThePagesOtherChecks) {
       {"\x01", "U+0001"}, {"\t", "U+0009"}, {"\x7f", "U+007F"}};
   for (const auto& [bad, found] : refused) {
     const std::string name = "a" + bad + "b";
-    cases.push_back({&CNamesPage::m_strUninstallFileName, name, FileNameMessage(found)});
-    cases.push_back({&CNamesPage::m_strInfPrefix, name, FileNameMessage(found)});
+    cases.push_back({&NamesPage::m_uninstallFileName, name, FileNameMessage(found)});
+    cases.push_back({&NamesPage::m_infPrefix, name, FileNameMessage(found)});
   }
   const RecordedMessage edgeSpace =
       wizardtest::PageMessage("File names cannot begin or end with a space; an INF file drops it.");
-  cases.push_back({&CNamesPage::m_strUninstallFileName, " un", edgeSpace});
-  cases.push_back({&CNamesPage::m_strInfPrefix, "ab ", edgeSpace});
-  cases.push_back({&CNamesPage::m_strInfPrefix, "\xc3\xa9",
+  cases.push_back({&NamesPage::m_uninstallFileName, " un", edgeSpace});
+  cases.push_back({&NamesPage::m_infPrefix, "ab ", edgeSpace});
+  cases.push_back({&NamesPage::m_infPrefix, "\xc3\xa9",
                    wizardtest::PageMessage("File names can hold printable ASCII characters only; "
                                            "found '\xc3\xa9' (U+00E9).")});
-  cases.push_back({&CNamesPage::m_strLongName, "Foo \"Bar\"", QuoteMessage()});
+  cases.push_back({&NamesPage::m_longName, "Foo \"Bar\"", QuoteMessage()});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
-    CNamesPage page{PackageSettings{}};
+    NamesPage page{PackageSettings{}};
     page.*c.field = c.value;
-    CScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_FALSE(page.OnNext(box));
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{c.message});
   }
   // Blanks come first; the short name is in no file, so a quote there is fine, and so are
   // the characters valid inside quoted INF strings.
-  CNamesPage page{PackageSettings{}};
-  page.m_strInfPrefix = "a:b";
-  page.m_strLongName.clear();
-  CScriptedMessageBox box;
+  NamesPage page{PackageSettings{}};
+  page.m_infPrefix = "a:b";
+  page.m_longName.clear();
+  ScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
-  CNamesPage valid{PackageSettings{}};
-  valid.m_strUninstallFileName = "u n&'(1)";
-  valid.m_strInfPrefix = "A-_(";
-  valid.m_strShortName = "\"short\"";
-  valid.m_strLongName = "100% \\ Acme; Inc, Ltd";
+  NamesPage valid{PackageSettings{}};
+  valid.m_uninstallFileName = "u n&'(1)";
+  valid.m_infPrefix = "A-_(";
+  valid.m_shortName = "\"short\"";
+  valid.m_longName = "100% \\ Acme; Inc, Ltd";
   box.Clear();
   EXPECT_TRUE(valid.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
 }
 
-TEST(CDeviceNamesPage, AQuoteInEitherNameIsRefused) {
+TEST(DeviceNamesPage, AQuoteInEitherNameIsRefused) {
   for (int which = 0; which < 2; ++which) {
     SCOPED_TRACE(which);
-    CDeviceNamesPage page{PackageSettings{}};
-    (which == 0 ? page.m_strComDeviceName : page.m_strUsbDeviceName) = "Port \"1\"";
-    CScriptedMessageBox box;
+    DeviceNamesPage page{PackageSettings{}};
+    (which == 0 ? page.m_comDeviceName : page.m_usbDeviceName) = "Port \"1\"";
+    ScriptedMessageBox box;
     EXPECT_FALSE(page.OnNext(box));
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{QuoteMessage()});
   }
-  CDeviceNamesPage page{PackageSettings{}};
-  page.m_strComDeviceName = "Port, 50% \\ $(Vid); x";
-  CScriptedMessageBox box;
+  DeviceNamesPage page{PackageSettings{}};
+  page.m_comDeviceName = "Port, 50% \\ $(Vid); x";
+  ScriptedMessageBox box;
   EXPECT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
 }
 
-TEST(CNamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
+TEST(NamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
   PackageSettings incoming;
   incoming.ShortName = "acme";
-  CNamesPage page{incoming};
-  EXPECT_EQ(page.m_strUninstallFileName, "vornun");
-  EXPECT_EQ(page.m_strShortName, "acme");
-  page.m_strUninstallFileName = "acmeun";
-  page.m_strInfPrefix = "acm";
-  CScriptedMessageBox box;
+  NamesPage page{incoming};
+  EXPECT_EQ(page.m_uninstallFileName, "vornun");
+  EXPECT_EQ(page.m_shortName, "acme");
+  page.m_uninstallFileName = "acmeun";
+  page.m_infPrefix = "acm";
+  ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_EQ(page.Settings().UninstallFileName, "acmeun");
   EXPECT_EQ(page.Settings().InfPrefix, "acm");
   EXPECT_EQ(page.Settings().ShortName, "acme");
 }
 
-TEST(CDeviceNamesPage, BlanksStopNextButBackStoresWithoutChecks) {
-  CDeviceNamesPage page{PackageSettings{}};
-  page.m_strUsbDeviceName.clear();
-  CScriptedMessageBox box;
+TEST(DeviceNamesPage, BlanksStopNextButBackStoresWithoutChecks) {
+  DeviceNamesPage page{PackageSettings{}};
+  page.m_usbDeviceName.clear();
+  ScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{BlanksMessage()});
 
   box.Clear();
-  page.m_strComDeviceName = "Acme Port";
+  page.m_comDeviceName = "Acme Port";
   page.OnBack();
   EXPECT_TRUE(box.messages.empty());
   EXPECT_EQ(page.Settings().ComDeviceName, "Acme Port");
   EXPECT_EQ(page.Settings().UsbDeviceName, "");
 }
 
-TEST(CDeviceNamesPage, BackKeepsTheValuesWhenTheUserComesForwardAgain) {
+TEST(DeviceNamesPage, BackKeepsTheValuesWhenTheUserComesForwardAgain) {
   // names -> device names (typing) -> Back -> names -> Next -> device names
-  CNamesPage names{CWelcomePage::OnNext("/home/ann")};
-  CScriptedMessageBox box;
+  NamesPage names{WelcomePage::OnNext("/home/ann")};
+  ScriptedMessageBox box;
   ASSERT_TRUE(names.OnNext(box));
-  CDeviceNamesPage devices{names.Settings()};
-  devices.m_strComDeviceName = "Acme Serial";
-  devices.m_strUsbDeviceName = "Acme Hub";
+  DeviceNamesPage devices{names.Settings()};
+  devices.m_comDeviceName = "Acme Serial";
+  devices.m_usbDeviceName = "Acme Hub";
   devices.OnBack();
-  CNamesPage namesAgain{devices.Settings()};
+  NamesPage namesAgain{devices.Settings()};
   ASSERT_TRUE(namesAgain.OnNext(box));
-  CDeviceNamesPage devicesAgain{namesAgain.Settings()};
-  EXPECT_EQ(devicesAgain.m_strComDeviceName, "Acme Serial");
-  EXPECT_EQ(devicesAgain.m_strUsbDeviceName, "Acme Hub");
+  DeviceNamesPage devicesAgain{namesAgain.Settings()};
+  EXPECT_EQ(devicesAgain.m_comDeviceName, "Acme Serial");
+  EXPECT_EQ(devicesAgain.m_usbDeviceName, "Acme Hub");
   EXPECT_EQ(devicesAgain.Settings().OutputDirectory,
             "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
-TEST(CVidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
+TEST(VidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
   struct Case {
     const char* vid;
     const char* pid;
@@ -195,10 +195,10 @@ TEST(CVidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.vid) + "/" + c.pid);
-    CVidPidPage page{PackageSettings{}};
-    page.m_strVid = c.vid;
-    page.m_strPid = c.pid;
-    CScriptedMessageBox box;
+    VidPidPage page{PackageSettings{}};
+    page.m_vid = c.vid;
+    page.m_pid = c.pid;
+    ScriptedMessageBox box;
     EXPECT_EQ(page.OnNext(box), c.passes);
     std::vector<RecordedMessage> expected;
     if (c.message != nullptr) {
@@ -213,67 +213,67 @@ TEST(CVidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
   }
 }
 
-TEST(CVidPidPage, NextStoresTheIdsUnpaddedAndSwitchesThePreinstallerOn) {
+TEST(VidPidPage, NextStoresTheIdsUnpaddedAndSwitchesThePreinstallerOn) {
   PackageSettings incoming;
   incoming.GeneratePreinstaller = false;
-  CVidPidPage page{incoming};
-  page.m_strVid = "3E";
-  page.m_strPid = "1";
-  CScriptedMessageBox box;
+  VidPidPage page{incoming};
+  page.m_vid = "3E";
+  page.m_pid = "1";
+  ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_EQ(page.Settings().Vid, "3E");
   EXPECT_EQ(page.Settings().Pid, "1");
   EXPECT_TRUE(page.Settings().GeneratePreinstaller);
 }
 
-TEST(CVidPidPage, TheNoteNamesEachIdShorterThanFourDigits) {
-  EXPECT_EQ(CVidPidPage::ShortIdNote("3E7A", "B2C9"), "");
-  EXPECT_EQ(CVidPidPage::ShortIdNote("", "B2C9"), "");  // a blank is the blanks check's
-  EXPECT_EQ(CVidPidPage::ShortIdNote("3E", "B2C9"),
+TEST(VidPidPage, TheNoteNamesEachIdShorterThanFourDigits) {
+  EXPECT_EQ(VidPidPage::ShortIdNote("3E7A", "B2C9"), "");
+  EXPECT_EQ(VidPidPage::ShortIdNote("", "B2C9"), "");  // a blank is the blanks check's
+  EXPECT_EQ(VidPidPage::ShortIdNote("3E", "B2C9"),
             "Note: Windows reports USB IDs with four digits, so 3E matches no device; type 003E.");
-  EXPECT_EQ(CVidPidPage::ShortIdNote("3E", "1"),
+  EXPECT_EQ(VidPidPage::ShortIdNote("3E", "1"),
             "Note: Windows reports USB IDs with four digits, so 3E matches no device; type 003E."
             "\nWindows reports USB IDs with four digits, so 1 matches no device; type 0001.");
 }
 
-TEST(CVidPidPage, BackStoresEvenABadIdAndLeavesThePreinstallerAlone) {
+TEST(VidPidPage, BackStoresEvenABadIdAndLeavesThePreinstallerAlone) {
   PackageSettings incoming;
   incoming.GeneratePreinstaller = false;
-  CVidPidPage page{incoming};
-  page.m_strVid = "ZZ";
-  page.m_strPid = "";
+  VidPidPage page{incoming};
+  page.m_vid = "ZZ";
+  page.m_pid = "";
   page.OnBack();
   EXPECT_EQ(page.Settings().Vid, "ZZ");
   EXPECT_EQ(page.Settings().Pid, "");
   EXPECT_FALSE(page.Settings().GeneratePreinstaller);
 }
 
-TEST(COptionsPage, ClearingThePreinstallerResetsAndHidesItsControls) {
-  COptionsPage page{PackageSettings{}};
-  EXPECT_TRUE(page.m_bPreinstallerControlsVisible);
-  page.m_bShowSetupGui = false;
-  page.m_bCopyFilesToDirectory = false;
-  page.m_strTargetDirectory = "D:\\Elsewhere";
-  page.m_bShowUninstallGui = false;
+TEST(OptionsPage, ClearingThePreinstallerResetsAndHidesItsControls) {
+  OptionsPage page{PackageSettings{}};
+  EXPECT_TRUE(page.m_preinstallerControlsVisible);
+  page.m_showSetupGui = false;
+  page.m_copyFilesToDirectory = false;
+  page.m_targetDirectory = "D:\\Elsewhere";
+  page.m_showUninstallGui = false;
 
   page.OnPreinstallerClicked(false);
-  EXPECT_FALSE(page.m_bGeneratePreinstaller);
-  EXPECT_FALSE(page.m_bPreinstallerControlsVisible);
-  EXPECT_TRUE(page.m_bShowSetupGui);
-  EXPECT_TRUE(page.m_bCopyFilesToDirectory);
-  EXPECT_EQ(page.m_strTargetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
-  EXPECT_FALSE(page.m_bShowUninstallGui);  // the uninstaller group is never touched
+  EXPECT_FALSE(page.m_generatePreinstaller);
+  EXPECT_FALSE(page.m_preinstallerControlsVisible);
+  EXPECT_TRUE(page.m_showSetupGui);
+  EXPECT_TRUE(page.m_copyFilesToDirectory);
+  EXPECT_EQ(page.m_targetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
+  EXPECT_FALSE(page.m_showUninstallGui);  // the uninstaller group is never touched
 
   // Checking the box again shows the controls with the values the reset left.
   page.OnPreinstallerClicked(true);
-  EXPECT_TRUE(page.m_bGeneratePreinstaller);
-  EXPECT_TRUE(page.m_bPreinstallerControlsVisible);
-  EXPECT_TRUE(page.m_bShowSetupGui);
-  EXPECT_TRUE(page.m_bCopyFilesToDirectory);
-  EXPECT_EQ(page.m_strTargetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
+  EXPECT_TRUE(page.m_generatePreinstaller);
+  EXPECT_TRUE(page.m_preinstallerControlsVisible);
+  EXPECT_TRUE(page.m_showSetupGui);
+  EXPECT_TRUE(page.m_copyFilesToDirectory);
+  EXPECT_EQ(page.m_targetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
 }
 
-TEST(COptionsPage, TargetDirectoryKeepsTheWindowsRule) {
+TEST(OptionsPage, TargetDirectoryKeepsTheWindowsRule) {
   const struct {
     const char* path;
     bool valid;
@@ -285,9 +285,9 @@ TEST(COptionsPage, TargetDirectoryKeepsTheWindowsRule) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
-    COptionsPage page{PackageSettings{}};
-    page.m_strTargetDirectory = c.path;
-    CScriptedMessageBox box;
+    OptionsPage page{PackageSettings{}};
+    page.m_targetDirectory = c.path;
+    ScriptedMessageBox box;
     EXPECT_EQ(page.OnNext(box), c.valid);
     if (c.valid) {
       EXPECT_TRUE(box.messages.empty());
@@ -299,31 +299,31 @@ TEST(COptionsPage, TargetDirectoryKeepsTheWindowsRule) {
   }
 }
 
-TEST(COptionsPage, NextAndBackStoreAllFiveControls) {
-  COptionsPage page{PackageSettings{}};
+TEST(OptionsPage, NextAndBackStoreAllFiveControls) {
+  OptionsPage page{PackageSettings{}};
   page.OnPreinstallerClicked(false);
-  page.m_bShowUninstallGui = false;
-  CScriptedMessageBox box;
+  page.m_showUninstallGui = false;
+  ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_FALSE(page.Settings().GeneratePreinstaller);
   EXPECT_TRUE(page.Settings().ShowSetupGui);
   EXPECT_FALSE(page.Settings().ShowUninstallGui);
 
   // Back stores without the directory check; coming back shows every control again.
-  COptionsPage again{page.Settings()};
-  EXPECT_FALSE(again.m_bGeneratePreinstaller);
-  EXPECT_TRUE(again.m_bPreinstallerControlsVisible);
-  again.m_strTargetDirectory = "C:bad";
+  OptionsPage again{page.Settings()};
+  EXPECT_FALSE(again.m_generatePreinstaller);
+  EXPECT_TRUE(again.m_preinstallerControlsVisible);
+  again.m_targetDirectory = "C:bad";
   again.OnBack();
   EXPECT_EQ(again.Settings().TargetDirectory, "C:bad");
 }
 
-TEST(COptionsPage, TextBeyondTheChosenCodePageIsRefusedNamingItsField) {
+TEST(OptionsPage, TextBeyondTheChosenCodePageIsRefusedNamingItsField) {
   PackageSettings incoming;
   incoming.LongName = "\xea\xb5\xad";  // the Korean letter U+AD6D
-  COptionsPage page{incoming};
+  OptionsPage page{incoming};
   EXPECT_EQ(page.m_codePage, 0);
-  CScriptedMessageBox box;
+  ScriptedMessageBox box;
   EXPECT_FALSE(page.OnNext(box));
   EXPECT_EQ(box.messages,
             std::vector<RecordedMessage>{wizardtest::PageMessage(
@@ -345,9 +345,9 @@ TEST(COptionsPage, TextBeyondTheChosenCodePageIsRefusedNamingItsField) {
   EXPECT_EQ(page.Settings().CodePage, 949);
 }
 
-TEST(COptionsPage, HelpButtonsShowTheirWholeTextOwnedByThePage) {
-  CScriptedMessageBox box;
-  COptionsPage::ShowHelp(box, kTargetDirectoryHelp);
+TEST(OptionsPage, HelpButtonsShowTheirWholeTextOwnedByThePage) {
+  ScriptedMessageBox box;
+  OptionsPage::ShowHelp(box, kTargetDirectoryHelp);
   ASSERT_EQ(box.messages.size(), 1u);
   EXPECT_EQ(box.messages[0].caption, "VB7350CustomInstall");
   EXPECT_EQ(box.messages[0].icon, MessageIcon::None);

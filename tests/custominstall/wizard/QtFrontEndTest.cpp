@@ -55,7 +55,7 @@ bool DetailOnOneLine(const QMessageBox& box) {
          label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(label->text());
 }
 
-// Shows one message through CQtMessageBox, answering with the given button.
+// Shows one message through QtMessageBox, answering with the given button.
 MessageResult ShowAndAnswer(IMessageBox& box, std::string_view caption, MessageIcon icon,
                             MessageButtons buttons, bool owned, QMessageBox::StandardButton answer,
                             SeenBox& seen, std::string_view detail = {}) {
@@ -72,9 +72,9 @@ MessageResult ShowAndAnswer(IMessageBox& box, std::string_view caption, MessageI
 }  // namespace
 
 TEST(QtMessageBox, ShowsCaptionIconButtonsAndOwnerAsAsked) {
-  CQtMessageBox box;
-  wizardtest::CScriptedMessageBox quiet;
-  CNamesDlg page(quiet, PackageSettings{});
+  QtMessageBox box;
+  wizardtest::ScriptedMessageBox quiet;
+  NamesDlg page(quiet, PackageSettings{});
   page.setWindowModality(Qt::ApplicationModal);
   page.show();
 
@@ -131,20 +131,20 @@ TEST(QtFolderBrowser, IsTitledAsTheDesignSaysAndACancelGivesTheMarker) {
     directoriesOnly = dialog->fileMode() == QFileDialog::Directory;
     dialog->reject();
   });
-  CQtFolderBrowser browser;
+  QtFolderBrowser browser;
   EXPECT_EQ(browser.BrowseForFolder(), "_NoDirSelected_");
   EXPECT_EQ(title, QStringLiteral("Select a Folder to Generate Your Setup Files In:"));
   EXPECT_TRUE(directoriesOnly);
 }
 
 TEST(QtFolderBrowser, APickedFolderComesBackWithoutTrailingSeparator) {
-  testsupport::CTempDir temp;
+  testsupport::TempDir temp;
   WhenModalOpens([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     dialog->selectFile(QString::fromStdString(temp.Path().string()));
     static_cast<QDialog*>(dialog)->accept();
   });
-  CQtFolderBrowser browser;
+  QtFolderBrowser browser;
   EXPECT_EQ(browser.BrowseForFolder(), temp.Path().string());
 }

@@ -8,7 +8,7 @@
 
 namespace wizardtest {
 
-class CQtApplicationEnvironment : public ::testing::Environment {
+class QtApplicationEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     static int argc = 1;
@@ -18,14 +18,14 @@ class CQtApplicationEnvironment : public ::testing::Environment {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
       qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    m_pApp = std::make_unique<QApplication>(argc, argv);
+    m_app = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));
     QApplication::setQuitOnLastWindowClosed(false);
   }
-  void TearDown() override { m_pApp.reset(); }
+  void TearDown() override { m_app.reset(); }
 
  private:
-  std::unique_ptr<QApplication> m_pApp;
+  std::unique_ptr<QApplication> m_app;
 };
 
 }  // namespace wizardtest

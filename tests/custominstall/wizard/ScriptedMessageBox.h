@@ -11,7 +11,7 @@ namespace wizardtest {
 
 using testsupport::RecordedMessage;
 
-class CScriptedMessageBox final : public IMessageBox {
+class ScriptedMessageBox final : public IMessageBox {
  public:
   MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                      MessageButtons buttons, bool ownedByPage, std::string_view detail) override {

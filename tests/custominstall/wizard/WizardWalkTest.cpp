@@ -32,16 +32,16 @@
 #include "wizard/WelcomeDlg.h"
 
 namespace fs = std::filesystem;
-using testsupport::CTempDir;
-using wizardtest::CScriptedMessageBox;
+using testsupport::TempDir;
 using wizardtest::RecordedMessage;
+using wizardtest::ScriptedMessageBox;
 
 namespace {
 
 [[maybe_unused]] ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new wizardtest::CQtApplicationEnvironment);
+    ::testing::AddGlobalTestEnvironment(new wizardtest::QtApplicationEnvironment);
 
-class CScriptedFolderBrowser : public IFolderBrowser {
+class ScriptedFolderBrowser : public IFolderBrowser {
  public:
   std::string BrowseForFolder() override { return picks.empty() ? "_NoDirSelected_" : picks; }
   std::string picks;
@@ -60,7 +60,7 @@ void Click(QPushButton* button) {
 }
 
 template <class Page>
-Page* Current(const CWizardRunner& runner) {
+Page* Current(const WizardRunner& runner) {
   return qobject_cast<Page*>(runner.CurrentPage());
 }
 
@@ -109,23 +109,23 @@ void ExpectSameFiles(const fs::path& wizardDir, const fs::path& batchDir) {
 }  // namespace
 
 TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
-  CTempDir home;
-  CTempDir batchOut;
-  CScriptedMessageBox box;
-  CScriptedFolderBrowser browser;
-  CWizardRunner runner(box, browser, home.Path().string());
-  QSignalSpy finished(&runner, &CWizardRunner::Finished);
+  TempDir home;
+  TempDir batchOut;
+  ScriptedMessageBox box;
+  ScriptedFolderBrowser browser;
+  WizardRunner runner(box, browser, home.Path().string());
+  QSignalSpy finished(&runner, &WizardRunner::Finished);
   runner.Start();
 
   // 1. Welcome.
-  auto* welcome = Current<CWelcomeDlg>(runner);
+  auto* welcome = Current<WelcomeDlg>(runner);
   ASSERT_NE(welcome, nullptr);
   EXPECT_EQ(welcome->windowTitle(), QStringLiteral("VB7350 Custom Setup"));
   EXPECT_FALSE(welcome->BackButton()->isVisible());
   Click(welcome->NextButton());
 
   // 2. Names: a blank first, then the values; the edit limits cut what is too long.
-  auto* names = Current<CNamesDlg>(runner);
+  auto* names = Current<NamesDlg>(runner);
   ASSERT_NE(names, nullptr);
   EXPECT_FALSE(names->BackButton()->isVisible());
   EXPECT_EQ(names->UninstallFileNameEdit()->text(), QStringLiteral("vornun"));
@@ -161,16 +161,16 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   Click(names->NextButton());
 
   // 3. Device names, then Back and forward again: the typed values come back.
-  auto* devices = Current<CDeviceNamesDlg>(runner);
+  auto* devices = Current<DeviceNamesDlg>(runner);
   ASSERT_NE(devices, nullptr);
   TypeInto(devices->ComDeviceNameEdit(), QStringLiteral("Acme Serial Port"));
   TypeInto(devices->UsbDeviceNameEdit(), QStringLiteral("Acme USB Hub"));
   Click(devices->BackButton());
-  names = Current<CNamesDlg>(runner);
+  names = Current<NamesDlg>(runner);
   ASSERT_NE(names, nullptr);
   EXPECT_EQ(names->InfPrefixEdit()->text(), QStringLiteral("acm"));
   Click(names->NextButton());
-  devices = Current<CDeviceNamesDlg>(runner);
+  devices = Current<DeviceNamesDlg>(runner);
   ASSERT_NE(devices, nullptr);
   EXPECT_EQ(devices->ComDeviceNameEdit()->text(), QStringLiteral("Acme Serial Port"));
   EXPECT_EQ(devices->UsbDeviceNameEdit()->text(), QStringLiteral("Acme USB Hub"));
@@ -178,7 +178,7 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   QTest::keyClick(devices->UsbDeviceNameEdit(), Qt::Key_Return);
 
   // 4. VID/PID: letters turn into capitals as they are typed; a bad digit is refused.
-  auto* vidPid = Current<CVidPidDlg>(runner);
+  auto* vidPid = Current<VidPidDlg>(runner);
   ASSERT_NE(vidPid, nullptr);
   TypeInto(vidPid->VidEdit(), QStringLiteral("3e7g"));
   EXPECT_EQ(vidPid->VidEdit()->text(), QStringLiteral("3E7G"));
@@ -196,7 +196,7 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   Click(vidPid->NextButton());
 
   // 5. Options: the preinstaller rule, a help text, a bad target directory.
-  auto* options = Current<COptionsDlg>(runner);
+  auto* options = Current<OptionsDlg>(runner);
   ASSERT_NE(options, nullptr);
   EXPECT_TRUE(options->GeneratePreinstallerCheck()->isChecked());
   EXPECT_EQ(options->CodePageList()->currentText(), QStringLiteral("ASCII only"));
@@ -228,7 +228,7 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
 
   // 6. Output folder: starts at the default under home; a browse that is cancelled keeps
   //    the box; a missing folder is declined once, then created.
-  auto* outputDir = Current<COutputDirDlg>(runner);
+  auto* outputDir = Current<OutputDirDlg>(runner);
   ASSERT_NE(outputDir, nullptr);
   EXPECT_EQ(outputDir->OutputDirectoryEdit()->text().toStdString(),
             home.Dir() + "Vornix/MCU/VB7350/VB7350SetupFiles/");
@@ -252,7 +252,7 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
   box.Clear();
 
   // 7. Summary, then Finish.
-  auto* summary = Current<CSummaryDlg>(runner);
+  auto* summary = Current<SummaryDlg>(runner);
   ASSERT_NE(summary, nullptr);
   EXPECT_EQ(summary->NextButton()->text(), QStringLiteral("&Finish"));
   EXPECT_TRUE(summary->SummaryEdit()->isReadOnly());
@@ -296,25 +296,25 @@ TEST(WizardWalk, AllSevenPagesThenFinishWritesWhatBatchWrites) {
 }
 
 TEST(WizardWalk, WithoutThePreinstallerTheDefaultsMatchBatchToo) {
-  CTempDir out;
-  CTempDir batchOut;
-  CScriptedMessageBox box;
-  CScriptedFolderBrowser browser;
-  CWizardRunner runner(box, browser, out.Path().string());
+  TempDir out;
+  TempDir batchOut;
+  ScriptedMessageBox box;
+  ScriptedFolderBrowser browser;
+  WizardRunner runner(box, browser, out.Path().string());
   runner.Start();
   for (int page = 0; page < 4; ++page) {
     ASSERT_NE(runner.CurrentPage(), nullptr);
     Click(runner.CurrentPage()->NextButton());
   }
-  auto* options = Current<COptionsDlg>(runner);
+  auto* options = Current<OptionsDlg>(runner);
   ASSERT_NE(options, nullptr);
   options->GeneratePreinstallerCheck()->click();
   Click(options->NextButton());
-  auto* outputDir = Current<COutputDirDlg>(runner);
+  auto* outputDir = Current<OutputDirDlg>(runner);
   ASSERT_NE(outputDir, nullptr);
   TypeInto(outputDir->OutputDirectoryEdit(), QString::fromStdString(out.Path().string()));
   Click(outputDir->NextButton());
-  ASSERT_NE(Current<CSummaryDlg>(runner), nullptr);
+  ASSERT_NE(Current<SummaryDlg>(runner), nullptr);
   Click(runner.CurrentPage()->NextButton());
   EXPECT_EQ(box.messages,
             std::vector<RecordedMessage>{testsupport::RunSucceeded(out.Path().string() + "/")});
@@ -325,12 +325,12 @@ TEST(WizardWalk, WithoutThePreinstallerTheDefaultsMatchBatchToo) {
 }
 
 TEST(WizardSummary, AFailingFinishShowsBothMessagesAndKeepsThePageOpen) {
-  CTempDir out;
+  TempDir out;
   wizardtest::MakeUnwritable(out.Path() / "vornw2k.inf");
   PackageSettings settings;
   settings.OutputDirectory = out.Dir();
-  CScriptedMessageBox box;
-  CSummaryDlg summary(box, settings);
+  ScriptedMessageBox box;
+  SummaryDlg summary(box, settings);
   summary.show();
   Click(summary.NextButton());
   ASSERT_EQ(box.messages.size(), 2u);
@@ -357,16 +357,16 @@ TEST(WizardWalk, CancelEscAndTheCloseBoxEndWithoutWriting) {
   enum class Way { Cancel, Escape, CloseBox };
   for (const Way way : {Way::Cancel, Way::Escape, Way::CloseBox}) {
     SCOPED_TRACE(static_cast<int>(way));
-    CTempDir home;
-    CScriptedMessageBox box;
-    CScriptedFolderBrowser browser;
-    CWizardRunner runner(box, browser, home.Path().string());
-    QSignalSpy finished(&runner, &CWizardRunner::Finished);
+    TempDir home;
+    ScriptedMessageBox box;
+    ScriptedFolderBrowser browser;
+    WizardRunner runner(box, browser, home.Path().string());
+    QSignalSpy finished(&runner, &WizardRunner::Finished);
     runner.Start();
     for (int page = 0; page < 5; ++page) {
       Click(runner.CurrentPage()->NextButton());
     }
-    CWizardPageDlg* outputDir = Current<COutputDirDlg>(runner);
+    WizardPageDlg* outputDir = Current<OutputDirDlg>(runner);
     ASSERT_NE(outputDir, nullptr);
     switch (way) {
       case Way::Cancel:

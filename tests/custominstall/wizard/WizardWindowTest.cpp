@@ -18,20 +18,20 @@
 #include "ScriptedMessageBox.h"
 #include "wizard/SummaryDlg.h"
 
-using testsupport::CTempDir;
-using wizardtest::CScriptedMessageBox;
+using testsupport::TempDir;
+using wizardtest::ScriptedMessageBox;
 
 namespace {
 
 // The QApplication comes from the environment that WizardWalkTest.cpp registers.
 
-class CNoFolderBrowser : public IFolderBrowser {
+class NoFolderBrowser : public IFolderBrowser {
  public:
   std::string BrowseForFolder() override { return "_NoDirSelected_"; }
 };
 
 // Lets events run until the wizard shows page (at most 2 s).
-bool WaitForPage(const CWizardRunner& runner, PageId page) {
+bool WaitForPage(const WizardRunner& runner, PageId page) {
   for (int i = 0; i < 200 && runner.CurrentPageId() != page; ++i) {
     QTest::qWait(10);
   }
@@ -43,12 +43,12 @@ constexpr const char* kNotice = "This build holds placeholder payloads.";
 }  // namespace
 
 TEST(WizardWindow, EveryPageShowsInTheOneWindowWhichKeepsItsPlaceAndSize) {
-  CTempDir home;
-  CScriptedMessageBox box;
-  CNoFolderBrowser browser;
-  CWizardRunner runner(box, browser, home.Path().string(), kNotice);
+  TempDir home;
+  ScriptedMessageBox box;
+  NoFolderBrowser browser;
+  WizardRunner runner(box, browser, home.Path().string(), kNotice);
   runner.Start();
-  CWizardWindow* window = runner.Window();
+  WizardWindow* window = runner.Window();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isWindow());
   EXPECT_EQ(window->windowTitle(), QStringLiteral("VB7350 Custom Setup"));
@@ -58,7 +58,7 @@ TEST(WizardWindow, EveryPageShowsInTheOneWindowWhichKeepsItsPlaceAndSize) {
   // Forward through every page, back one, forward again: always the same window.
   for (int step = 0; step < 7; ++step) {
     SCOPED_TRACE(step);
-    CWizardPageDlg* page = runner.CurrentPage();
+    WizardPageDlg* page = runner.CurrentPage();
     ASSERT_NE(page, nullptr);
     EXPECT_FALSE(page->isWindow());
     EXPECT_EQ(page->window(), window);
@@ -93,27 +93,27 @@ TEST(WizardWindow, EveryPageShowsInTheOneWindowWhichKeepsItsPlaceAndSize) {
 }
 
 TEST(WizardWindow, ABuildWithRealPayloadsShowsNoNotice) {
-  CTempDir home;
-  CScriptedMessageBox box;
-  CNoFolderBrowser browser;
-  CWizardRunner runner(box, browser, home.Path().string(), "");
+  TempDir home;
+  ScriptedMessageBox box;
+  NoFolderBrowser browser;
+  WizardRunner runner(box, browser, home.Path().string(), "");
   runner.Start();
   EXPECT_EQ(runner.Window()->Notice(), nullptr);
-  const CWizardPageDlg* page = runner.CurrentPage();
+  const WizardPageDlg* page = runner.CurrentPage();
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(runner.Window()->size(), page->size());
 }
 
 TEST(WizardWindow, BottomButtonsHaveMnemonics) {
-  CTempDir home;
-  CScriptedMessageBox box;
-  CNoFolderBrowser browser;
-  CWizardRunner runner(box, browser, home.Path().string());
+  TempDir home;
+  ScriptedMessageBox box;
+  NoFolderBrowser browser;
+  WizardRunner runner(box, browser, home.Path().string());
   runner.Start();
   runner.Window()->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(runner.Window(), 2000));
   QTest::mouseClick(runner.CurrentPage()->NextButton(), Qt::LeftButton);
-  CWizardPageDlg* names = runner.CurrentPage();
+  WizardPageDlg* names = runner.CurrentPage();
   EXPECT_EQ(names->CancelButton()->text(), QStringLiteral("&Cancel"));
   EXPECT_EQ(names->NextButton()->text(), QStringLiteral("&Next >"));
   EXPECT_EQ(names->BackButton()->text(), QStringLiteral("< &Back"));
@@ -128,8 +128,8 @@ TEST(WizardWindow, BottomButtonsHaveMnemonics) {
 TEST(WizardSummaryPage, TheDefaultsShowWithoutAScrollBar) {
   PackageSettings settings;
   settings.OutputDirectory = "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/";
-  CScriptedMessageBox box;
-  CSummaryDlg summary(box, settings);
+  ScriptedMessageBox box;
+  SummaryDlg summary(box, settings);
   summary.show();
   QApplication::processEvents();
   EXPECT_FALSE(summary.SummaryEdit()->horizontalScrollBar()->isVisible());
@@ -143,8 +143,8 @@ TEST(WizardSummaryPage, LongLinesWrapAndKeepTheirLabelsBesideThem) {
       "/home/a-rather-long-user-name/projects/customer-packages/2026/vb7350/Vornix/MCU/VB7350/"
       "VB7350SetupFiles/";
   settings.LongName = "Vorn Microsystems International Semiconductor Products Division";
-  CScriptedMessageBox box;
-  CSummaryDlg summary(box, settings);
+  ScriptedMessageBox box;
+  SummaryDlg summary(box, settings);
   summary.show();
   QApplication::processEvents();
   QPlainTextEdit* edit = summary.SummaryEdit();

@@ -15,34 +15,34 @@ TEST(TarvixArgs, GoodAndBadCommandLines) {
 
   auto o = parse({});
   ASSERT_TRUE(o);
-  EXPECT_FALSE(o->bHeadless);
+  EXPECT_FALSE(o->headless);
   o = parse({"--headless"});
   ASSERT_TRUE(o);
-  EXPECT_TRUE(o->bHeadless);
-  EXPECT_FALSE(o->loader.nTcpPort);  // TCPPORT of Romvale.cfg decides
-  EXPECT_EQ(o->loader.strConfigPath, "");
+  EXPECT_TRUE(o->headless);
+  EXPECT_FALSE(o->loader.tcpPort);  // TCPPORT of Romvale.cfg decides
+  EXPECT_EQ(o->loader.configPath, "");
   o = parse({"--headless", "--tcp-port", "7100"});
   ASSERT_TRUE(o);
-  EXPECT_EQ(o->loader.nTcpPort, 7100);
+  EXPECT_EQ(o->loader.tcpPort, 7100);
   o = parse({"--tcp-port=65535", "--headless"});
   ASSERT_TRUE(o);
-  EXPECT_EQ(o->loader.nTcpPort, 65535);
+  EXPECT_EQ(o->loader.tcpPort, 65535);
   o = parse({"--config", "/etc/tarvix/Romvale.cfg", "--headless"});
   ASSERT_TRUE(o);
-  EXPECT_EQ(o->loader.strConfigPath, "/etc/tarvix/Romvale.cfg");
+  EXPECT_EQ(o->loader.configPath, "/etc/tarvix/Romvale.cfg");
   o = parse({"--config=my.cfg"});  // the window takes it too
   ASSERT_TRUE(o);
-  EXPECT_EQ(o->loader.strConfigPath, "my.cfg");
+  EXPECT_EQ(o->loader.configPath, "my.cfg");
   o = parse({"--headless", "--progress", "all"});
   ASSERT_TRUE(o);
-  EXPECT_TRUE(o->loader.bEveryProgressStep);
+  EXPECT_TRUE(o->loader.everyProgressStep);
   o = parse({"--check-config", "--config=x.cfg"});
   ASSERT_TRUE(o);
-  EXPECT_TRUE(o->bCheckConfig);
-  EXPECT_FALSE(o->loader.bEveryProgressStep);
+  EXPECT_TRUE(o->checkConfig);
+  EXPECT_FALSE(o->loader.everyProgressStep);
   o = parse({"-h"});
   ASSERT_TRUE(o);
-  EXPECT_TRUE(o->bHelp);
+  EXPECT_TRUE(o->help);
 
   for (const Args& bad :
        {Args{"--headless", "--tcp-port"}, Args{"--headless", "--tcp-port", "0"},
@@ -87,11 +87,11 @@ TEST(TarvixArgs, MistakesInTheSharedWording) {
   std::string error;
   auto o = ParseTarvixArgs(Args{"--headless", "--config=a=b", "--"}, error);
   ASSERT_TRUE(o) << error;
-  EXPECT_EQ(o->loader.strConfigPath, "a=b");
+  EXPECT_EQ(o->loader.configPath, "a=b");
   o = ParseTarvixArgs(Args{"--config", "--headless"}, error);
   ASSERT_TRUE(o) << error;
-  EXPECT_EQ(o->loader.strConfigPath, "--headless");
-  EXPECT_FALSE(o->bHeadless);
+  EXPECT_EQ(o->loader.configPath, "--headless");
+  EXPECT_FALSE(o->headless);
   // The version names the program's own and the one the window shows.
   EXPECT_TRUE(TarvixVersion().starts_with("Tarvix 1."));
   EXPECT_TRUE(TarvixVersion().ends_with(" (Romvale Ver 1.02)\n"));
@@ -111,5 +111,5 @@ TEST(TarvixArgs, HelpListsEveryOptionOnce) {
   const std::vector<std::string_view> args = {"--version"};
   const auto o = ParseTarvixArgs(args, error);
   ASSERT_TRUE(o);
-  EXPECT_TRUE(o->bVersion);
+  EXPECT_TRUE(o->version);
 }

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 TEST(ReaderHandOff, PostWaitsUntilDoneAndCarriesItsText) {
-  CReaderHandOff handOff;
+  ReaderHandOff handOff;
   std::promise<void> posted;
   handOff.SetNotify([&] { posted.set_value(); });
   handOff.Arm();
@@ -27,7 +27,7 @@ TEST(ReaderHandOff, PostWaitsUntilDoneAndCarriesItsText) {
 }
 
 TEST(ReaderHandOff, CancelReleasesWaitingReaderAndRefusesLaterPosts) {
-  CReaderHandOff handOff;
+  ReaderHandOff handOff;
   std::promise<void> posted;
   handOff.SetNotify([&] { posted.set_value(); });
   handOff.Arm();

@@ -14,18 +14,18 @@
 #include <vector>
 
 /// Plays the main thread: the reader's wake-ups land here, and Pump handles them.
-class CMainThread : public ICommEvents {
+class MainThread : public ICommEvents {
  public:
-  explicit CMainThread(CCommPort& port) : m_Port(port) {
-    m_Port.SetNotify([this] {
-      std::lock_guard lock(m_Mutex);
-      ++m_nWakeups;
-      m_Cond.notify_all();
+  explicit MainThread(CommPort& port) : m_port(port) {
+    m_port.SetNotify([this] {
+      std::lock_guard lock(m_mutex);
+      ++m_wakeups;
+      m_cond.notify_all();
     });
   }
-  ~CMainThread() override {
-    m_Port.Close();  // no reader may call back into a destroyed object
-    m_Port.SetNotify({});
+  ~MainThread() override {
+    m_port.Close();  // no reader may call back into a destroyed object
+    m_port.SetNotify({});
   }
 
   /// Handles wake-ups until pred() holds or timeoutMs passed; pred()'s result.
@@ -34,43 +34,43 @@ class CMainThread : public ICommEvents {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!pred()) {
       {
-        std::unique_lock lock(m_Mutex);
-        if (!m_Cond.wait_until(lock, deadline, [&] { return m_nWakeups > 0; })) return pred();
-        m_nWakeups = 0;
+        std::unique_lock lock(m_mutex);
+        if (!m_cond.wait_until(lock, deadline, [&] { return m_wakeups > 0; })) return pred();
+        m_wakeups = 0;
       }
-      m_Port.DispatchReaderEvent(*this);
+      m_port.DispatchReaderEvent(*this);
     }
     return true;
   }
   /// Waits (without handling) until the reader has posted something.
   bool WaitForWakeup(int timeoutMs = 5000) {
-    std::unique_lock lock(m_Mutex);
-    return m_Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [&] { return m_nWakeups > 0; });
+    std::unique_lock lock(m_mutex);
+    return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return m_wakeups > 0; });
   }
 
   void OnCommRead() override {
-    ++m_nBursts;
-    if (m_OnRead) m_OnRead();
-    if (!m_bDrain) return;
+    ++m_burstCount;
+    if (m_onRead) m_onRead();
+    if (!m_drain) return;
     std::vector<std::uint8_t> burst;
     std::uint8_t b = 0;
-    while (m_Port.m_QueueRead.Get(&b)) burst.push_back(b);
-    m_Received.insert(m_Received.end(), burst.begin(), burst.end());
-    m_Bursts.push_back(std::move(burst));
+    while (m_port.m_readQueue.Get(&b)) burst.push_back(b);
+    m_received.insert(m_received.end(), burst.begin(), burst.end());
+    m_bursts.push_back(std::move(burst));
   }
-  void OnCommMessage(std::string_view text) override { m_Messages.emplace_back(text); }
-  void OnCommFailure() override { ++m_nFailures; }
+  void OnCommMessage(std::string_view text) override { m_messages.emplace_back(text); }
+  void OnCommFailure() override { ++m_failures; }
 
-  CCommPort& m_Port;
-  std::mutex m_Mutex;
-  std::condition_variable m_Cond;
-  int m_nWakeups = 0;
-  bool m_bDrain = true;
-  std::function<void()> m_OnRead;
-  int m_nBursts = 0;
-  int m_nFailures = 0;
-  std::vector<std::uint8_t> m_Received;
-  std::vector<std::vector<std::uint8_t>> m_Bursts;  // what each hand-over held
-  std::vector<std::string> m_Messages;
+  CommPort& m_port;
+  std::mutex m_mutex;
+  std::condition_variable m_cond;
+  int m_wakeups = 0;
+  bool m_drain = true;
+  std::function<void()> m_onRead;
+  int m_burstCount = 0;
+  int m_failures = 0;
+  std::vector<std::uint8_t> m_received;
+  std::vector<std::vector<std::uint8_t>> m_bursts;  // what each hand-over held
+  std::vector<std::string> m_messages;
 };

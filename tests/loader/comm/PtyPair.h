@@ -14,39 +14,39 @@
 #include <string>
 #include <vector>
 
-class CPtyPair {
+class PtyPair {
  public:
-  CPtyPair() {
+  PtyPair() {
     int master = -1;
     int slave = -1;
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
       throw std::runtime_error("openpty failed");
-    m_nMaster = master;
-    m_nSlave = slave;  // kept open so the master never sees EIO between channel opens
-    m_strPath = ::ttyname(slave);
-    ::fcntl(m_nMaster, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_nSlave, F_SETFD, FD_CLOEXEC);
+    m_master = master;
+    m_slave = slave;  // kept open so the master never sees EIO between channel opens
+    m_path = ::ttyname(slave);
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
   }
-  ~CPtyPair() {
+  ~PtyPair() {
     CloseMaster();
-    if (m_nSlave >= 0) ::close(m_nSlave);
+    if (m_slave >= 0) ::close(m_slave);
   }
-  CPtyPair(const CPtyPair&) = delete;
-  CPtyPair& operator=(const CPtyPair&) = delete;
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
 
-  const std::string& Path() const { return m_strPath; }
-  int Master() const { return m_nMaster; }
+  const std::string& Path() const { return m_path; }
+  int Master() const { return m_master; }
   /// Unplugs the "device": the channel's side gets a hang-up.
   void CloseMaster() {
-    if (m_nMaster >= 0) ::close(m_nMaster);
-    m_nMaster = -1;
+    if (m_master >= 0) ::close(m_master);
+    m_master = -1;
   }
 
   /// Writes all bytes to the master (blocking).
   void Send(std::span<const std::uint8_t> data) const {
     std::size_t done = 0;
     while (done < data.size()) {
-      const ssize_t n = ::write(m_nMaster, data.data() + done, data.size() - done);
+      const ssize_t n = ::write(m_master, data.data() + done, data.size() - done);
       if (n <= 0) throw std::runtime_error("pty write failed");
       done += static_cast<std::size_t>(n);
     }
@@ -64,10 +64,10 @@ class CPtyPair {
                             deadline - std::chrono::steady_clock::now())
                             .count();
       if (left <= 0) break;
-      pollfd pfd{m_nMaster, POLLIN, 0};
+      pollfd pfd{m_master, POLLIN, 0};
       if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) break;
       std::uint8_t buf[4096];
-      const ssize_t n = ::read(m_nMaster, buf, std::min(sizeof buf, count - out.size()));
+      const ssize_t n = ::read(m_master, buf, std::min(sizeof buf, count - out.size()));
       if (n <= 0) break;
       out.insert(out.end(), buf, buf + n);
     }
@@ -75,7 +75,7 @@ class CPtyPair {
   }
 
  private:
-  int m_nMaster = -1;
-  int m_nSlave = -1;
-  std::string m_strPath;
+  int m_master = -1;
+  int m_slave = -1;
+  std::string m_path;
 };

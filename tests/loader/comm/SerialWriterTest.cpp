@@ -13,9 +13,9 @@
 namespace {
 class SerialWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override { m_Port.m_PortDevices[0] = m_Pty.Path(); }
-  CPtyPair m_Pty;
-  CCommPort m_Port;
+  void SetUp() override { m_port.m_portDevices[0] = m_pty.Path(); }
+  PtyPair m_pty;
+  CommPort m_port;
 };
 
 std::vector<std::uint8_t> Frame(std::size_t n, std::uint8_t seed) {
@@ -26,14 +26,14 @@ std::vector<std::uint8_t> Frame(std::size_t n, std::uint8_t seed) {
 }  // namespace
 
 TEST_F(SerialWriterTest, FramesLeaveWholeAndInOrder) {
-  ASSERT_TRUE(m_Port.Open());
+  ASSERT_TRUE(m_port.Open());
   std::vector<std::uint8_t> expected;
   // More than a pty takes at once, written while the other end reads.
   std::vector<std::uint8_t> got;
-  std::thread reader([&] { got = m_Pty.Receive(40 * 2060, 20000); });
+  std::thread reader([&] { got = m_pty.Receive(40 * 2060, 20000); });
   for (std::uint8_t i = 0; i < 40; ++i) {
     const auto f = Frame(2060, i);
-    while (m_Port.Write(f) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (m_port.Write(f) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     expected.insert(expected.end(), f.begin(), f.end());
   }
   reader.join();
@@ -42,13 +42,13 @@ TEST_F(SerialWriterTest, FramesLeaveWholeAndInOrder) {
 
 TEST_F(SerialWriterTest, LineThatTakesNothingFillsTheQueueAndDropsWholeFrames) {
   std::vector<std::size_t> dropped;
-  m_Port.SetWriteDropped([&](std::size_t n) { dropped.push_back(n); });
-  ASSERT_TRUE(m_Port.Open());
+  m_port.SetWriteDropped([&](std::size_t n) { dropped.push_back(n); });
+  ASSERT_TRUE(m_port.Open());
   // The terminal's side never reads: the pty's buffer fills, then our queue.
   int accepted = 0;
   for (int i = 0; i < 1000 && dropped.empty(); ++i) {
     const auto f = Frame(2060, static_cast<std::uint8_t>(i));
-    const int n = m_Port.Write(f);
+    const int n = m_port.Write(f);
     if (n != 0) {
       EXPECT_EQ(n, 2060);
       ++accepted;
@@ -56,10 +56,10 @@ TEST_F(SerialWriterTest, LineThatTakesNothingFillsTheQueueAndDropsWholeFrames) {
   }
   ASSERT_EQ(dropped, std::vector<std::size_t>{2060});
   EXPECT_GT(accepted, 0);
-  EXPECT_LE(m_Port.WriteQueued(), kSerialWriteQueueBytes);
-  EXPECT_GT(m_Port.WriteQueued() + 2060, kSerialWriteQueueBytes);
+  EXPECT_LE(m_port.WriteQueued(), kSerialWriteQueueBytes);
+  EXPECT_GT(m_port.WriteQueued() + 2060, kSerialWriteQueueBytes);
   // Close gives the queue a bounded time and returns; nothing waits for the line.
-  m_Port.Close();
-  EXPECT_FALSE(m_Port.m_bOpen);
-  EXPECT_EQ(m_Port.WriteQueued(), 0u);
+  m_port.Close();
+  EXPECT_FALSE(m_port.m_open);
+  EXPECT_EQ(m_port.WriteQueued(), 0u);
 }

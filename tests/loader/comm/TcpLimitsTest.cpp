@@ -21,32 +21,32 @@
 
 namespace {
 /// A server whose every receive is answered with a large reply.
-class CReplyServer : public ISocketEvents {
+class ReplyServer : public ISocketEvents {
  public:
-  explicit CReplyServer(ConnectionLimits limits)
-      : m_Limits(limits), m_Listen([this] { Accept(); }) {}
-  ~CReplyServer() override { m_Clients.clear(); }
+  explicit ReplyServer(ConnectionLimits limits)
+      : m_limits(limits), m_listen([this] { Accept(); }) {}
+  ~ReplyServer() override { m_clients.clear(); }
   void Accept() {
-    while (CUniqueFd s = m_Listen.Accept())
-      m_Clients.push_back(std::make_unique<CClientSocket>(std::move(s), *this, m_Limits));
+    while (UniqueFd s = m_listen.Accept())
+      m_clients.push_back(std::make_unique<ClientSocket>(std::move(s), *this, m_limits));
   }
-  void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t>) override {
-    ++m_nReceives;
-    const std::vector<std::uint8_t> reply(m_nReplySize, 0x5A);
-    if (pSocket->Send(reply) == 0) ++m_nRefused;
-    m_nMaxQueued = std::max(m_nMaxQueued, pSocket->WriteQueued());
+  void OnSocketReceive(ClientSocket* socket, std::span<const std::uint8_t>) override {
+    ++m_receives;
+    const std::vector<std::uint8_t> reply(m_replySize, 0x5A);
+    if (socket->Send(reply) == 0) ++m_refused;
+    m_maxQueued = std::max(m_maxQueued, socket->WriteQueued());
   }
-  void OnSocketClosed(CClientSocket*) override { ++m_nClosed; }
+  void OnSocketClosed(ClientSocket*) override { ++m_closed; }
   int TcpPaceMs() const override { return 0; }
 
-  ConnectionLimits m_Limits;
-  CListenSocket m_Listen;
-  std::vector<std::unique_ptr<CClientSocket>> m_Clients;
-  std::size_t m_nReplySize = 8192;
-  std::size_t m_nMaxQueued = 0;
-  int m_nReceives = 0;
-  int m_nRefused = 0;
-  int m_nClosed = 0;
+  ConnectionLimits m_limits;
+  ListenSocket m_listen;
+  std::vector<std::unique_ptr<ClientSocket>> m_clients;
+  std::size_t m_replySize = 8192;
+  std::size_t m_maxQueued = 0;
+  int m_receives = 0;
+  int m_refused = 0;
+  int m_closed = 0;
 };
 
 bool ProcessUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
@@ -83,12 +83,12 @@ class TcpLimitsTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(TcpLimitsTest, PeerThatNeverReadsHoldsAtMostTheQueueLimit) {
-  CReplyServer server({16 * 1024, 0});
-  ASSERT_TRUE(server.m_Listen.Listen(0));
-  const int fd = ConnectRaw(server.m_Listen.Port(), 4096);
+  ReplyServer server({16 * 1024, 0});
+  ASSERT_TRUE(server.m_listen.Listen(0));
+  const int fd = ConnectRaw(server.m_listen.Port(), 4096);
   ASSERT_GE(fd, 0);
-  ASSERT_TRUE(ProcessUntil([&] { return server.m_Clients.size() == 1; }));
-  CClientSocket& client = *server.m_Clients.front();
+  ASSERT_TRUE(ProcessUntil([&] { return server.m_clients.size() == 1; }));
+  ClientSocket& client = *server.m_clients.front();
   // Keep sending requests and never read a reply: the system's buffers fill,
   // then ours up to its limit; then the server stops reading this peer.
   const char request[16] = {0x02, 0x33, 0x03, 0x30};
@@ -98,13 +98,13 @@ TEST_F(TcpLimitsTest, PeerThatNeverReadsHoldsAtMostTheQueueLimit) {
         return client.IsReadingHeld();
       },
       20000));
-  const int receivesWhenHeld = server.m_nReceives;
+  const int receivesWhenHeld = server.m_receives;
   for (int i = 0; i < 200; ++i) {
     (void)!::send(fd, request, sizeof request, MSG_NOSIGNAL);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
   }
-  EXPECT_EQ(server.m_nReceives, receivesWhenHeld);  // nothing more read, nothing more answered
-  EXPECT_LE(server.m_nMaxQueued, 16u * 1024);
+  EXPECT_EQ(server.m_receives, receivesWhenHeld);  // nothing more read, nothing more answered
+  EXPECT_LE(server.m_maxQueued, 16u * 1024);
   EXPECT_LE(client.WriteQueued(), 16u * 1024);
 
   // Once the peer reads, its replies drain and reading resumes.
@@ -112,19 +112,19 @@ TEST_F(TcpLimitsTest, PeerThatNeverReadsHoldsAtMostTheQueueLimit) {
   ASSERT_TRUE(ProcessUntil([&] {
     while (::recv(fd, sink.data(), sink.size(), 0) > 0) {
     }
-    return !client.IsReadingHeld() && server.m_nReceives > receivesWhenHeld;
+    return !client.IsReadingHeld() && server.m_receives > receivesWhenHeld;
   }));
   ::close(fd);
 }
 
 TEST_F(TcpLimitsTest, SilentConnectionIsClosedAfterTheIdleTime) {
-  CReplyServer server({kTcpWriteQueueBytes, 1});
-  ASSERT_TRUE(server.m_Listen.Listen(0));
-  const int fd = ConnectRaw(server.m_Listen.Port());
+  ReplyServer server({kTcpWriteQueueBytes, 1});
+  ASSERT_TRUE(server.m_listen.Listen(0));
+  const int fd = ConnectRaw(server.m_listen.Port());
   ASSERT_GE(fd, 0);
-  ASSERT_TRUE(ProcessUntil([&] { return server.m_Clients.size() == 1; }));
-  ASSERT_TRUE(ProcessUntil([&] { return server.m_nClosed == 1; }));
-  EXPECT_TRUE(server.m_Clients.front()->IsClosed());
+  ASSERT_TRUE(ProcessUntil([&] { return server.m_clients.size() == 1; }));
+  ASSERT_TRUE(ProcessUntil([&] { return server.m_closed == 1; }));
+  EXPECT_TRUE(server.m_clients.front()->IsClosed());
   // The peer sees the connection end.
   char b = 0;
   ASSERT_TRUE(ProcessUntil([&] { return ::recv(fd, &b, 1, 0) == 0; }));
@@ -137,9 +137,9 @@ TEST_F(TcpLimitsTest, NoDescriptorLeftPausesAcceptingThenRecovers) {
   // descriptor left they report the check itself as a fault.
   GTEST_SKIP() << "needs a process without sanitizers";
 #endif
-  CReplyServer server({});
-  ASSERT_TRUE(server.m_Listen.Listen(0));
-  const int fd = ConnectRaw(server.m_Listen.Port());
+  ReplyServer server({});
+  ASSERT_TRUE(server.m_listen.Listen(0));
+  const int fd = ConnectRaw(server.m_listen.Port());
   ASSERT_GE(fd, 0);
   rlimit old{};
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
@@ -150,14 +150,14 @@ TEST_F(TcpLimitsTest, NoDescriptorLeftPausesAcceptingThenRecovers) {
   rlimit tight = old;
   tight.rlim_cur = static_cast<rlim_t>(lowest);
   ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-  const bool backedOff = ProcessUntil([&] { return server.m_Listen.AcceptErrors() > 0; }, 5000);
-  const bool paused = server.m_Listen.IsBackingOff();
-  const std::size_t acceptedMeanwhile = server.m_Clients.size();
+  const bool backedOff = ProcessUntil([&] { return server.m_listen.AcceptErrors() > 0; }, 5000);
+  const bool paused = server.m_listen.IsBackingOff();
+  const std::size_t acceptedMeanwhile = server.m_clients.size();
   ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
   EXPECT_TRUE(backedOff);
   EXPECT_TRUE(paused);
   EXPECT_EQ(acceptedMeanwhile, 0u);
   // Once descriptors are free again the waiting connection is taken.
-  EXPECT_TRUE(ProcessUntil([&] { return server.m_Clients.size() == 1; }));
+  EXPECT_TRUE(ProcessUntil([&] { return server.m_clients.size() == 1; }));
   ::close(fd);
 }

@@ -16,45 +16,45 @@
 
 namespace {
 struct Receive {
-  CClientSocket* socket;
+  ClientSocket* socket;
   std::string data;
 };
 
 /// Owns the accepted connections the way the loader does.
-class CServer : public ISocketEvents {
+class Server : public ISocketEvents {
  public:
-  CServer() : m_Listen([this] { Accept(); }) {}
-  ~CServer() override { m_Clients.clear(); }
+  Server() : m_listen([this] { Accept(); }) {}
+  ~Server() override { m_clients.clear(); }
 
   void Accept() {
-    while (CUniqueFd s = m_Listen.Accept()) {
-      m_Clients.push_back(std::make_unique<CClientSocket>(std::move(s), *this));
-      ++m_nAccepted;
+    while (UniqueFd s = m_listen.Accept()) {
+      m_clients.push_back(std::make_unique<ClientSocket>(std::move(s), *this));
+      ++m_accepted;
     }
   }
-  void OnSocketReceive(CClientSocket* pSocket, std::span<const std::uint8_t> data) override {
-    m_Receives.push_back({pSocket, std::string(data.begin(), data.end())});
-    if (m_bEcho) pSocket->Send(data);
+  void OnSocketReceive(ClientSocket* socket, std::span<const std::uint8_t> data) override {
+    m_receives.push_back({socket, std::string(data.begin(), data.end())});
+    if (m_echo) socket->Send(data);
   }
-  void OnSocketClosed(CClientSocket* pSocket) override {
-    ++m_nClosed;
+  void OnSocketClosed(ClientSocket* socket) override {
+    ++m_closed;
     // Deleted later, as the loader does, never inside its own notification.
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [this, pSocket] {
-          std::erase_if(m_Clients, [&](const auto& c) { return c.get() == pSocket; });
+        [this, socket] {
+          std::erase_if(m_clients, [&](const auto& c) { return c.get() == socket; });
         },
         Qt::QueuedConnection);
   }
-  int TcpPaceMs() const override { return m_nPace; }
+  int TcpPaceMs() const override { return m_pace; }
 
-  CListenSocket m_Listen;
-  std::vector<std::unique_ptr<CClientSocket>> m_Clients;
-  std::vector<Receive> m_Receives;
-  int m_nPace = 0;
-  int m_nClosed = 0;
-  int m_nAccepted = 0;
-  bool m_bEcho = false;
+  ListenSocket m_listen;
+  std::vector<std::unique_ptr<ClientSocket>> m_clients;
+  std::vector<Receive> m_receives;
+  int m_pace = 0;
+  int m_closed = 0;
+  int m_accepted = 0;
+  bool m_echo = false;
 };
 
 std::unique_ptr<QTcpSocket> Connect(std::uint16_t port) {
@@ -72,24 +72,24 @@ class TcpTest : public ::testing::Test {
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
   }
-  void SetUp() override { ASSERT_TRUE(m_Server.m_Listen.Listen(0)); }
-  std::uint16_t Port() const { return m_Server.m_Listen.Port(); }
-  CServer m_Server;
+  void SetUp() override { ASSERT_TRUE(m_server.m_listen.Listen(0)); }
+  std::uint16_t Port() const { return m_server.m_listen.Port(); }
+  Server m_server;
 };
 }  // namespace
 
 TEST_F(TcpTest, TwoClientsAreServedEachOnItsOwnConnection) {
-  m_Server.m_bEcho = true;
+  m_server.m_echo = true;
   auto a = Connect(Port());
   auto b = Connect(Port());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Clients.size() == 2; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_clients.size() == 2; }, 5000));
   a->write(
       "\x02"
       "1B-from-a");
   b->write(
       "\x02"
       "1C-from-b");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Receives.size() == 2; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_receives.size() == 2; }, 5000));
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return a->bytesAvailable() >= 10 && b->bytesAvailable() >= 10; }, 5000));
   EXPECT_EQ(a->readAll().toStdString(),
@@ -98,7 +98,7 @@ TEST_F(TcpTest, TwoClientsAreServedEachOnItsOwnConnection) {
   EXPECT_EQ(b->readAll().toStdString(),
             "\x02"
             "1C-from-b");
-  EXPECT_NE(m_Server.m_Receives[0].socket, m_Server.m_Receives[1].socket);
+  EXPECT_NE(m_server.m_receives[0].socket, m_server.m_receives[1].socket);
 }
 
 TEST_F(TcpTest, ReceiveTakesAtMost1024BytesAndRestComesNext) {
@@ -109,57 +109,57 @@ TEST_F(TcpTest, ReceiveTakesAtMost1024BytesAndRestComesNext) {
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         std::size_t total = 0;
-        for (const auto& r : m_Server.m_Receives) total += r.data.size();
+        for (const auto& r : m_server.m_receives) total += r.data.size();
         return total == big.size();
       },
       5000));
   std::string joined;
-  for (const auto& r : m_Server.m_Receives) {
+  for (const auto& r : m_server.m_receives) {
     EXPECT_LE(r.data.size(), 1024u);
     joined += r.data;
   }
   EXPECT_EQ(joined, big);
-  EXPECT_GE(m_Server.m_Receives.size(), 2u);
+  EXPECT_GE(m_server.m_receives.size(), 2u);
 }
 
 TEST_F(TcpTest, PacingHoldsBackOnlyThePausedConnection) {
-  m_Server.m_nPace = 500;
+  m_server.m_pace = 500;
   auto a = Connect(Port());
   auto b = Connect(Port());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Clients.size() == 2; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_clients.size() == 2; }, 5000));
   a->write("A1");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Receives.size() == 1; }, 5000));
-  CClientSocket* first = m_Server.m_Receives[0].socket;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_receives.size() == 1; }, 5000));
+  ClientSocket* first = m_server.m_receives[0].socket;
   EXPECT_TRUE(first->IsPaused());
   // While a is paused, its next packet waits; b is served at once.
   a->write("A2");
   a->flush();
   QTest::qWait(20);
   b->write("B1");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Receives.size() == 2; }, 5000));
-  EXPECT_EQ(m_Server.m_Receives[1].data, "B1");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_receives.size() == 2; }, 5000));
+  EXPECT_EQ(m_server.m_receives[1].data, "B1");
   EXPECT_TRUE(first->IsPaused());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Receives.size() == 3; }, 5000));
-  EXPECT_EQ(m_Server.m_Receives[2].data, "A2");
-  EXPECT_EQ(m_Server.m_Receives[2].socket, first);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_receives.size() == 3; }, 5000));
+  EXPECT_EQ(m_server.m_receives[2].data, "A2");
+  EXPECT_EQ(m_server.m_receives[2].socket, first);
 }
 
 TEST_F(TcpTest, NoPacingTakesQueuedDataOneReceivePerTurn) {
-  m_Server.m_nPace = 0;
+  m_server.m_pace = 0;
   auto a = Connect(Port());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Clients.size() == 1; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_clients.size() == 1; }, 5000));
   a->write("P1");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Receives.size() == 1; }, 5000));
-  EXPECT_FALSE(m_Server.m_Clients[0]->IsPaused());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_receives.size() == 1; }, 5000));
+  EXPECT_FALSE(m_server.m_clients[0]->IsPaused());
   a->write("P2");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_Receives.size() == 2; }, 5000));
-  EXPECT_EQ(m_Server.m_Receives[1].data, "P2");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_receives.size() == 2; }, 5000));
+  EXPECT_EQ(m_server.m_receives[1].data, "P2");
 }
 
 TEST_F(TcpTest, ClosedConnectionsAreRemovedOverManyCycles) {
   for (int i = 0; i < 200; ++i) {
     auto c = Connect(Port());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_Server.m_nAccepted == i + 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_accepted == i + 1; }, 5000));
     if (i % 2 == 0)
       c->write(
           "\x0F"
@@ -168,12 +168,12 @@ TEST_F(TcpTest, ClosedConnectionsAreRemovedOverManyCycles) {
     if (c->state() != QAbstractSocket::UnconnectedState) c->waitForDisconnected(1000);
   }
   ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return m_Server.m_nClosed == 200 && m_Server.m_Clients.empty(); }, 10000));
-  EXPECT_EQ(m_Server.m_Receives.size(), 100u);
+      [&] { return m_server.m_closed == 200 && m_server.m_clients.empty(); }, 10000));
+  EXPECT_EQ(m_server.m_receives.size(), 100u);
 }
 
 TEST_F(TcpTest, TakenPortIsReported) {
-  CListenSocket second([] {});
+  ListenSocket second([] {});
   EXPECT_FALSE(second.Listen(Port()));
   EXPECT_FALSE(second.ErrorString().empty());
   EXPECT_EQ(second.Port(), 0);

@@ -32,9 +32,9 @@ constexpr std::array<std::string_view, 30> kValues = {
 constexpr std::array<std::string_view, 6> kSections = {"Location", "Communication", "Romtype",
                                                        "Ports",    "communication", "Other"};
 
-class CFuzzInput {
+class FuzzInput {
  public:
-  explicit CFuzzInput(std::uint32_t seed) : m_Rng(seed) {}
+  explicit FuzzInput(std::uint32_t seed) : m_rng(seed) {}
 
   std::string Next() {
     std::string text;
@@ -73,30 +73,30 @@ class CFuzzInput {
 
  private:
   std::size_t Below(std::size_t n) {
-    return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_Rng);
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_rng);
   }
   template <std::size_t N>
   std::string_view Pick(const std::array<std::string_view, N>& from) {
     return from[Below(N)];
   }
-  std::mt19937 m_Rng;
+  std::mt19937 m_rng;
 };
 
 void CheckOne(const std::string& text) {
   LoaderConfig cfg;
   std::vector<std::string> warnings;
   ParseLoaderConfig(text, "/cur", cfg, warnings);
-  ASSERT_GE(cfg.m_nPort, 1);
-  ASSERT_LE(cfg.m_nPort, kPortCount);
-  ASSERT_TRUE(IsRateIndex(cfg.m_nBaudIndex));
-  ASSERT_TRUE(cfg.m_nCommType == COMM_MODEM || cfg.m_nCommType == COMM_RS232);
-  ASSERT_GE(cfg.m_nTcpPort, 1);
-  ASSERT_TRUE(cfg.m_nTcpPace >= 0 && cfg.m_nTcpPace <= kMaxTcpPaceMs);
-  ASSERT_TRUE(cfg.m_nSessionTimeoutSec >= 0 && cfg.m_nSessionTimeoutSec <= kMaxTimeoutSec);
-  ASSERT_TRUE(cfg.m_nTcpIdleSec >= 0 && cfg.m_nTcpIdleSec <= kMaxTimeoutSec);
-  ASSERT_TRUE(cfg.m_nTcpMaxConn >= 1 && cfg.m_nTcpMaxConn <= kMaxTcpMaxConn);
-  ASSERT_TRUE(cfg.m_nFrameWaitMs >= 0 && cfg.m_nFrameWaitMs <= kMaxFrameWaitMs);
-  ASSERT_LE(cfg.m_szRomTypes.size(), kMaxRomTypesLength);
+  ASSERT_GE(cfg.m_port, 1);
+  ASSERT_LE(cfg.m_port, kPortCount);
+  ASSERT_TRUE(IsRateIndex(cfg.m_baudIndex));
+  ASSERT_TRUE(cfg.m_commType == kCommModem || cfg.m_commType == kCommRs232);
+  ASSERT_GE(cfg.m_tcpPort, 1);
+  ASSERT_TRUE(cfg.m_tcpPace >= 0 && cfg.m_tcpPace <= kMaxTcpPaceMs);
+  ASSERT_TRUE(cfg.m_sessionTimeoutSec >= 0 && cfg.m_sessionTimeoutSec <= kMaxTimeoutSec);
+  ASSERT_TRUE(cfg.m_tcpIdleSec >= 0 && cfg.m_tcpIdleSec <= kMaxTimeoutSec);
+  ASSERT_TRUE(cfg.m_tcpMaxConn >= 1 && cfg.m_tcpMaxConn <= kMaxTcpMaxConn);
+  ASSERT_TRUE(cfg.m_frameWaitMs >= 0 && cfg.m_frameWaitMs <= kMaxFrameWaitMs);
+  ASSERT_LE(cfg.m_romTypes.size(), kMaxRomTypesLength);
   for (const std::string& warning : warnings) {
     ASSERT_TRUE(warning.starts_with("[") || warning.starts_with("line ")) << warning;
     for (const char c : warning) {
@@ -113,14 +113,14 @@ void CheckOne(const std::string& text) {
   if (UpdateLoaderConfigText(saved, cfg)) {
     LoaderConfig reread;
     ParseLoaderConfig(saved, "/cur", reread);
-    ASSERT_EQ(reread.m_bNoSerialPort, cfg.m_bNoSerialPort);
-    if (!cfg.m_bNoSerialPort) {
-      ASSERT_EQ(reread.m_nPort, cfg.m_nPort);
+    ASSERT_EQ(reread.m_noSerialPort, cfg.m_noSerialPort);
+    if (!cfg.m_noSerialPort) {
+      ASSERT_EQ(reread.m_port, cfg.m_port);
     }
-    ASSERT_EQ(reread.m_nBaudIndex, cfg.m_nBaudIndex);
-    ASSERT_EQ(reread.m_nCommType, cfg.m_nCommType);
+    ASSERT_EQ(reread.m_baudIndex, cfg.m_baudIndex);
+    ASSERT_EQ(reread.m_commType, cfg.m_commType);
   }
-  const CProfileIndex index(text);
+  const ProfileIndex index(text);
   for (std::string_view key : {"PORT", "TCPPORT", "ROMFILE", "COM1"}) {
     for (std::string_view section : {"Communication", "Location", "Ports"}) {
       ASSERT_EQ(index.Find(section, key), FindProfileValue(text, section, key));
@@ -131,7 +131,7 @@ void CheckOne(const std::string& text) {
 }  // namespace
 
 TEST(ConfigFuzz, ParserKeepsItsPromisesOnMutatedFiles) {
-  CFuzzInput input(kSeed);
+  FuzzInput input(kSeed);
   for (int i = 0; i < kInputs; ++i) {
     const std::string text = input.Next();
     SCOPED_TRACE(::testing::PrintToString(text));

@@ -20,7 +20,7 @@ constexpr int kRounds = 1500;
 /// Random text made mostly of the pieces the parser reacts to.
 class TextSource {
  public:
-  explicit TextSource(std::uint32_t seed) : m_Rng(seed) {}
+  explicit TextSource(std::uint32_t seed) : m_rng(seed) {}
 
   std::string Text(std::size_t maxPieces) {
     static constexpr std::array<std::string_view, 32> kPieces = {
@@ -53,23 +53,23 @@ class TextSource {
   }
 
   std::size_t Below(std::size_t n) {
-    return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_Rng);
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_rng);
   }
 
  private:
-  std::mt19937 m_Rng;
+  std::mt19937 m_rng;
 };
 
 void ExpectSaneConfig(const LoaderConfig& cfg) {
-  EXPECT_LE(cfg.m_szRomTypes.size(), kMaxRomTypesLength);
-  EXPECT_GE(cfg.m_nPort, 1);
-  EXPECT_LE(cfg.m_nPort, 8);
-  EXPECT_TRUE(cfg.m_nCommType == COMM_MODEM || cfg.m_nCommType == COMM_RS232);
-  EXPECT_GE(cfg.m_nBaudIndex, 0);
-  EXPECT_LE(cfg.m_nBaudIndex, 8);
-  EXPECT_GE(cfg.m_nTcpPace, 0);
-  EXPECT_LE(cfg.m_nTcpPace, kMaxTcpPaceMs);
-  for (const std::string& device : cfg.m_PortDevices) EXPECT_FALSE(device.empty());
+  EXPECT_LE(cfg.m_romTypes.size(), kMaxRomTypesLength);
+  EXPECT_GE(cfg.m_port, 1);
+  EXPECT_LE(cfg.m_port, 8);
+  EXPECT_TRUE(cfg.m_commType == kCommModem || cfg.m_commType == kCommRs232);
+  EXPECT_GE(cfg.m_baudIndex, 0);
+  EXPECT_LE(cfg.m_baudIndex, 8);
+  EXPECT_GE(cfg.m_tcpPace, 0);
+  EXPECT_LE(cfg.m_tcpPace, kMaxTcpPaceMs);
+  for (const std::string& device : cfg.m_portDevices) EXPECT_FALSE(device.empty());
 }
 
 }  // namespace
@@ -108,21 +108,21 @@ TEST(ConfigRandomInput, SavedSettingsLoadBackOverAnyFile) {
     std::string text = source.Text(60);
     SCOPED_TRACE(round);
     LoaderConfig cfg;
-    cfg.m_strRomDir = source.Value(6);
-    cfg.m_strBllDir = source.Value(6);
-    cfg.m_strModemInit = source.Value(6);
-    cfg.m_nPort = static_cast<int>(source.Below(8)) + 1;
-    cfg.m_nCommType = source.Below(2) == 0 ? COMM_MODEM : COMM_RS232;
-    cfg.m_nBaudIndex = static_cast<int>(source.Below(9));
+    cfg.m_romDir = source.Value(6);
+    cfg.m_bllDir = source.Value(6);
+    cfg.m_modemInit = source.Value(6);
+    cfg.m_port = static_cast<int>(source.Below(8)) + 1;
+    cfg.m_commType = source.Below(2) == 0 ? kCommModem : kCommRs232;
+    cfg.m_baudIndex = static_cast<int>(source.Below(9));
     ASSERT_TRUE(UpdateLoaderConfigText(text, cfg));
     LoaderConfig loaded;
     ParseLoaderConfig(text, "/cur", loaded);
-    EXPECT_EQ(loaded.m_strRomDir, cfg.m_strRomDir.empty() ? "/cur" : cfg.m_strRomDir);
-    EXPECT_EQ(loaded.m_strBllDir, cfg.m_strBllDir.empty() ? "/cur" : cfg.m_strBllDir);
-    EXPECT_EQ(loaded.m_strModemInit, cfg.m_strModemInit);
-    EXPECT_EQ(loaded.m_nPort, cfg.m_nPort);
-    EXPECT_EQ(loaded.m_nCommType, cfg.m_nCommType);
-    EXPECT_EQ(loaded.m_nBaudIndex, cfg.m_nBaudIndex);
+    EXPECT_EQ(loaded.m_romDir, cfg.m_romDir.empty() ? "/cur" : cfg.m_romDir);
+    EXPECT_EQ(loaded.m_bllDir, cfg.m_bllDir.empty() ? "/cur" : cfg.m_bllDir);
+    EXPECT_EQ(loaded.m_modemInit, cfg.m_modemInit);
+    EXPECT_EQ(loaded.m_port, cfg.m_port);
+    EXPECT_EQ(loaded.m_commType, cfg.m_commType);
+    EXPECT_EQ(loaded.m_baudIndex, cfg.m_baudIndex);
   }
 }
 
@@ -139,8 +139,8 @@ TEST(ConfigRandomInput, FilesOfAnyBytesLoadAndSave) {
     EXPECT_TRUE(SaveLoaderConfig(path, cfg));
     LoaderConfig again;
     ASSERT_TRUE(LoadLoaderConfig(path, "/cur", again));
-    EXPECT_EQ(again.m_strRomDir, cfg.m_strRomDir);
-    EXPECT_EQ(again.m_nPort, cfg.m_nPort);
-    EXPECT_EQ(again.m_nBaudIndex, cfg.m_nBaudIndex);
+    EXPECT_EQ(again.m_romDir, cfg.m_romDir);
+    EXPECT_EQ(again.m_port, cfg.m_port);
+    EXPECT_EQ(again.m_baudIndex, cfg.m_baudIndex);
   }
 }

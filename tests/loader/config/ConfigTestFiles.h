@@ -5,7 +5,7 @@
 #include "support/TempDir.h"
 
 namespace configtest {
-using TempDir = testsupport::CTempDir;
+using TempDir = testsupport::TempDir;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 }  // namespace configtest

@@ -35,13 +35,13 @@ std::string Saved(const LoaderConfig& cfg, std::string text = {}) {
 TEST(LoaderConfigLoad, MissingFileChangesNothing) {
   TempDir dir;
   LoaderConfig cfg;
-  cfg.m_nPort = 5;
-  cfg.m_strRomDir = "keep";
+  cfg.m_port = 5;
+  cfg.m_romDir = "keep";
   EXPECT_FALSE(LoadLoaderConfig(dir.File("Romvale.cfg"), "/cur", cfg));
   EXPECT_FALSE(LoadLoaderConfig(dir.File(""), "/cur", cfg));  // a folder
-  EXPECT_EQ(cfg.m_nPort, 5);
-  EXPECT_EQ(cfg.m_strRomDir, "keep");
-  EXPECT_EQ(cfg.m_PortDevices[0], "");
+  EXPECT_EQ(cfg.m_port, 5);
+  EXPECT_EQ(cfg.m_romDir, "keep");
+  EXPECT_EQ(cfg.m_portDevices[0], "");
 }
 
 TEST(LoaderConfigLoad, EmptyFileGivesEveryDefault) {
@@ -49,29 +49,29 @@ TEST(LoaderConfigLoad, EmptyFileGivesEveryDefault) {
   const std::string path = dir.File("Romvale.cfg");
   WriteFile(path, "");
   LoaderConfig cfg;
-  cfg.m_nPort = 4;  // an absent PORT reads as "COM1", not as "unchanged"
-  cfg.m_nCommType = COMM_MODEM;
-  cfg.m_nBaudIndex = 2;
-  cfg.m_strModemInit = "old";
+  cfg.m_port = 4;  // an absent PORT reads as "COM1", not as "unchanged"
+  cfg.m_commType = kCommModem;
+  cfg.m_baudIndex = 2;
+  cfg.m_modemInit = "old";
   ASSERT_TRUE(LoadLoaderConfig(path, "/cur dir ", cfg));
-  EXPECT_EQ(cfg.m_strRomDir, "/cur dir ");
-  EXPECT_EQ(cfg.m_strBllDir, "/cur dir ");
-  EXPECT_EQ(cfg.m_nPort, 1);
-  EXPECT_EQ(cfg.m_nCommType, COMM_RS232);
-  EXPECT_EQ(cfg.m_nBaudIndex, 7);
-  EXPECT_EQ(cfg.m_strModemInit, "");
-  EXPECT_EQ(cfg.m_szRomTypes, "");
-  EXPECT_EQ(cfg.m_nTcpPace, 500);
+  EXPECT_EQ(cfg.m_romDir, "/cur dir ");
+  EXPECT_EQ(cfg.m_bllDir, "/cur dir ");
+  EXPECT_EQ(cfg.m_port, 1);
+  EXPECT_EQ(cfg.m_commType, kCommRs232);
+  EXPECT_EQ(cfg.m_baudIndex, 7);
+  EXPECT_EQ(cfg.m_modemInit, "");
+  EXPECT_EQ(cfg.m_romTypes, "");
+  EXPECT_EQ(cfg.m_tcpPace, 500);
   for (int i = 0; i < 8; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(cfg.m_PortDevices[static_cast<std::size_t>(i)], "/dev/ttyS" + std::to_string(i));
+    EXPECT_EQ(cfg.m_portDevices[static_cast<std::size_t>(i)], "/dev/ttyS" + std::to_string(i));
   }
 }
 
 TEST(LoaderConfigLoad, DirectoriesFallBackToCurrentWhenEmpty) {
   const LoaderConfig cfg = Parse("[location]\r\nROMFILE=\r\nbllfile = /data/bll \r\n");
-  EXPECT_EQ(cfg.m_strRomDir, kCurDir);
-  EXPECT_EQ(cfg.m_strBllDir, "/data/bll");
+  EXPECT_EQ(cfg.m_romDir, kCurDir);
+  EXPECT_EQ(cfg.m_bllDir, "/data/bll");
 }
 
 TEST(LoaderConfigLoad, PortRule) {
@@ -85,21 +85,21 @@ TEST(LoaderConfigLoad, PortRule) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.value);
     LoaderConfig before;
-    before.m_nPort = row.before;
-    EXPECT_EQ(Parse(Communication("PORT=" + std::string(row.value) + "\r\n"), before).m_nPort,
+    before.m_port = row.before;
+    EXPECT_EQ(Parse(Communication("PORT=" + std::string(row.value) + "\r\n"), before).m_port,
               row.after);
   }
 }
 
 TEST(LoaderConfigLoad, TypeRuleIsCaseSensitivePrefix) {
   LoaderConfig modem;
-  modem.m_nCommType = COMM_RS232;
-  EXPECT_EQ(Parse(Communication("TYPE=MODEM9600\r\n")).m_nCommType, COMM_MODEM);
-  EXPECT_EQ(Parse(Communication("TYPE=MODEM\r\n")).m_nCommType, COMM_MODEM);
-  modem.m_nCommType = COMM_MODEM;
-  EXPECT_EQ(Parse(Communication("TYPE=modem\r\n"), modem).m_nCommType, COMM_RS232);
-  EXPECT_EQ(Parse(Communication("TYPE=MODE\r\n"), modem).m_nCommType, COMM_RS232);
-  EXPECT_EQ(Parse(Communication("TYPE=RS232\r\n"), modem).m_nCommType, COMM_RS232);
+  modem.m_commType = kCommRs232;
+  EXPECT_EQ(Parse(Communication("TYPE=MODEM9600\r\n")).m_commType, kCommModem);
+  EXPECT_EQ(Parse(Communication("TYPE=MODEM\r\n")).m_commType, kCommModem);
+  modem.m_commType = kCommModem;
+  EXPECT_EQ(Parse(Communication("TYPE=modem\r\n"), modem).m_commType, kCommRs232);
+  EXPECT_EQ(Parse(Communication("TYPE=MODE\r\n"), modem).m_commType, kCommRs232);
+  EXPECT_EQ(Parse(Communication("TYPE=RS232\r\n"), modem).m_commType, kCommRs232);
 }
 
 TEST(LoaderConfigLoad, BaudRuleMatchesPrefixesInOrder) {
@@ -108,41 +108,40 @@ TEST(LoaderConfigLoad, BaudRuleMatchesPrefixesInOrder) {
   for (int i = 0; i < 9; ++i) {
     SCOPED_TRACE(i);
     LoaderConfig before;
-    before.m_nBaudIndex = (i + 4) % 9;
+    before.m_baudIndex = (i + 4) % 9;
     const LoaderConfig cfg = Parse(Communication("BAUD=" + std::string(table[i]) + "\r\n"), before);
-    EXPECT_EQ(cfg.m_nBaudIndex, i);
+    EXPECT_EQ(cfg.m_baudIndex, i);
     // The saved value is the table's text, and it loads back to the same index.
     const std::string saved = Saved(cfg);
     EXPECT_NE(saved.find("\r\nBAUD=" + std::string(table[i]) + "\r\n"), std::string::npos);
-    EXPECT_EQ(Parse(saved, before).m_nBaudIndex, i);
+    EXPECT_EQ(Parse(saved, before).m_baudIndex, i);
   }
   LoaderConfig before;
-  before.m_nBaudIndex = 4;
-  EXPECT_EQ(Parse(Communication("BAUD=9600bps and more\r\n"), before).m_nBaudIndex, 3);
-  EXPECT_EQ(Parse(Communication("BAUD=9600\r\n"), before).m_nBaudIndex, 4);
-  EXPECT_EQ(Parse(Communication("BAUD=9600BPS\r\n"), before).m_nBaudIndex, 4);
-  EXPECT_EQ(Parse(Communication("BAUD=\r\n"), before).m_nBaudIndex, 4);
+  before.m_baudIndex = 4;
+  EXPECT_EQ(Parse(Communication("BAUD=9600bps and more\r\n"), before).m_baudIndex, 3);
+  EXPECT_EQ(Parse(Communication("BAUD=9600\r\n"), before).m_baudIndex, 4);
+  EXPECT_EQ(Parse(Communication("BAUD=9600BPS\r\n"), before).m_baudIndex, 4);
+  EXPECT_EQ(Parse(Communication("BAUD=\r\n"), before).m_baudIndex, 4);
 }
 
 TEST(LoaderConfigLoad, ModemCommandIsReadWhole) {
   const std::string longCommand = "AT" + std::string(400, 'Z');
-  EXPECT_EQ(Parse(Communication("MODEM=" + longCommand + "\r\n")).m_strModemInit, longCommand);
-  EXPECT_EQ(Parse(Communication("MODEM = ATZ \r\n")).m_strModemInit, "ATZ");
+  EXPECT_EQ(Parse(Communication("MODEM=" + longCommand + "\r\n")).m_modemInit, longCommand);
+  EXPECT_EQ(Parse(Communication("MODEM = ATZ \r\n")).m_modemInit, "ATZ");
   LoaderConfig before;
-  before.m_strModemInit = "AT&F&C1&D2E1&K3";
-  EXPECT_EQ(Parse(Communication("PORT=COM2\r\n"), before).m_strModemInit, "");
+  before.m_modemInit = "AT&F&C1&D2E1&K3";
+  EXPECT_EQ(Parse(Communication("PORT=COM2\r\n"), before).m_modemInit, "");
 }
 
 TEST(LoaderConfigLoad, RomTypesJoinUntilFirstGapOrEmptyValue) {
   EXPECT_EQ(
-      Parse("[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\nROMTYPE2=All (*.*)|*.*\r\n").m_szRomTypes,
+      Parse("[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\nROMTYPE2=All (*.*)|*.*\r\n").m_romTypes,
       "ROM (*.rom)|*.rom|All (*.*)|*.*");
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM files\r\nROMTYPE2=*.rom\r\n").m_szRomTypes,
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM files\r\nROMTYPE2=*.rom\r\n").m_romTypes,
             "ROM files|*.rom");
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE3=c|d\r\n").m_szRomTypes, "a|b");
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE2=\r\nROMTYPE3=c|d\r\n").m_szRomTypes,
-            "a|b");
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE2=a|b\r\n").m_szRomTypes, "");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE3=c|d\r\n").m_romTypes, "a|b");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE2=\r\nROMTYPE3=c|d\r\n").m_romTypes, "a|b");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE2=a|b\r\n").m_romTypes, "");
 }
 
 TEST(LoaderConfigLoad, RomTypesKeepOnlyWholeValuesWithin1023Bytes) {
@@ -150,24 +149,24 @@ TEST(LoaderConfigLoad, RomTypesKeepOnlyWholeValuesWithin1023Bytes) {
   // 500 + 1 + 500 + 1 + 21 = 1023 fits exactly.
   std::string text = "[Romtype]\r\nROMTYPE1=" + v500a + "\r\nROMTYPE2=" + v500b +
                      "\r\nROMTYPE3=" + v22.substr(1) + "\r\n";
-  EXPECT_EQ(Parse(text).m_szRomTypes, v500a + "|" + v500b + "|" + v22.substr(1));
+  EXPECT_EQ(Parse(text).m_romTypes, v500a + "|" + v500b + "|" + v22.substr(1));
   // One byte more does not fit: the value is left out whole, and so is every later one.
   text = "[Romtype]\r\nROMTYPE1=" + v500a + "\r\nROMTYPE2=" + v500b + "\r\nROMTYPE3=" + v22 +
          "\r\nROMTYPE4=x\r\n";
-  EXPECT_EQ(Parse(text).m_szRomTypes, v500a + "|" + v500b);
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=" + std::string(1024, 'z') + "\r\n").m_szRomTypes, "");
+  EXPECT_EQ(Parse(text).m_romTypes, v500a + "|" + v500b);
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=" + std::string(1024, 'z') + "\r\n").m_romTypes, "");
 }
 
 TEST(LoaderConfigLoad, PortDevicesAndTcpPace) {
   const LoaderConfig cfg = Parse(
       "[Ports]\r\nCOM1=/dev/ttyUSB0\r\ncom3 = /dev/pts/7 \r\nCOM4=\r\nCOM9=/dev/x\r\n"
       "[Communication]\r\nTCPPACE=0\r\n");
-  EXPECT_EQ(cfg.m_PortDevices[0], "/dev/ttyUSB0");
-  EXPECT_EQ(cfg.m_PortDevices[1], "/dev/ttyS1");
-  EXPECT_EQ(cfg.m_PortDevices[2], "/dev/pts/7");
-  EXPECT_EQ(cfg.m_PortDevices[3], "/dev/ttyS3");  // empty path: default
-  EXPECT_EQ(cfg.m_PortDevices[7], "/dev/ttyS7");
-  EXPECT_EQ(cfg.m_nTcpPace, 0);
+  EXPECT_EQ(cfg.m_portDevices[0], "/dev/ttyUSB0");
+  EXPECT_EQ(cfg.m_portDevices[1], "/dev/ttyS1");
+  EXPECT_EQ(cfg.m_portDevices[2], "/dev/pts/7");
+  EXPECT_EQ(cfg.m_portDevices[3], "/dev/ttyS3");  // empty path: default
+  EXPECT_EQ(cfg.m_portDevices[7], "/dev/ttyS7");
+  EXPECT_EQ(cfg.m_tcpPace, 0);
 
   struct Row {
     std::string_view value;
@@ -178,7 +177,7 @@ TEST(LoaderConfigLoad, PortDevicesAndTcpPace) {
                       {"+7", 500},  {"0x10", 500}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.value);
-    EXPECT_EQ(Parse(Communication("TCPPACE=" + std::string(row.value) + "\r\n")).m_nTcpPace,
+    EXPECT_EQ(Parse(Communication("TCPPACE=" + std::string(row.value) + "\r\n")).m_tcpPace,
               row.pace);
   }
 }
@@ -187,13 +186,13 @@ TEST(LoaderConfigSave, WritesKeysInOrderIntoNewFile) {
   TempDir dir;
   const std::string path = dir.File("Romvale.cfg");
   LoaderConfig cfg;
-  cfg.m_strRomDir = "/roms";
-  cfg.m_strBllDir = "/blls";
-  cfg.m_nPort = 3;
-  cfg.m_nCommType = COMM_MODEM;
-  cfg.m_nBaudIndex = 1;
-  cfg.m_strModemInit = "ATZ";
-  cfg.m_szRomTypes = "ROM (*.rom)|*.rom|All (*.*)|*.*";
+  cfg.m_romDir = "/roms";
+  cfg.m_bllDir = "/blls";
+  cfg.m_port = 3;
+  cfg.m_commType = kCommModem;
+  cfg.m_baudIndex = 1;
+  cfg.m_modemInit = "ATZ";
+  cfg.m_romTypes = "ROM (*.rom)|*.rom|All (*.*)|*.*";
   ASSERT_TRUE(SaveLoaderConfig(path, cfg));
   const std::string expected =
       "[Location]\r\nROMFILE=/roms\r\nBLLFILE=/blls\r\n"
@@ -202,13 +201,13 @@ TEST(LoaderConfigSave, WritesKeysInOrderIntoNewFile) {
   EXPECT_EQ(ReadFile(path), expected);
   LoaderConfig loaded;
   ASSERT_TRUE(LoadLoaderConfig(path, "/cur", loaded));
-  EXPECT_EQ(loaded.m_strRomDir, "/roms");
-  EXPECT_EQ(loaded.m_strBllDir, "/blls");
-  EXPECT_EQ(loaded.m_nPort, 3);
-  EXPECT_EQ(loaded.m_nCommType, COMM_MODEM);
-  EXPECT_EQ(loaded.m_nBaudIndex, 1);
-  EXPECT_EQ(loaded.m_strModemInit, "ATZ");
-  EXPECT_EQ(loaded.m_szRomTypes, cfg.m_szRomTypes);
+  EXPECT_EQ(loaded.m_romDir, "/roms");
+  EXPECT_EQ(loaded.m_bllDir, "/blls");
+  EXPECT_EQ(loaded.m_port, 3);
+  EXPECT_EQ(loaded.m_commType, kCommModem);
+  EXPECT_EQ(loaded.m_baudIndex, 1);
+  EXPECT_EQ(loaded.m_modemInit, "ATZ");
+  EXPECT_EQ(loaded.m_romTypes, cfg.m_romTypes);
   // Saving what was loaded changes no byte.
   ASSERT_TRUE(SaveLoaderConfig(path, loaded));
   EXPECT_EQ(ReadFile(path), expected);
@@ -232,12 +231,12 @@ TEST(LoaderConfigSave, EditsInPlaceAndKeepsEverythingElse) {
       "[Extra]\n"
       "x=1";
   LoaderConfig cfg;
-  cfg.m_strRomDir = "/new/roms";
-  cfg.m_strBllDir = "/b";
-  cfg.m_nPort = 2;
-  cfg.m_nCommType = COMM_RS232;
-  cfg.m_nBaudIndex = 9;  // outside the table: an empty value
-  cfg.m_szRomTypes = "A|a";
+  cfg.m_romDir = "/new/roms";
+  cfg.m_bllDir = "/b";
+  cfg.m_port = 2;
+  cfg.m_commType = kCommRs232;
+  cfg.m_baudIndex = 9;  // outside the table: an empty value
+  cfg.m_romTypes = "A|a";
   // Added lines end as the file's own lines do (LF here).
   EXPECT_EQ(Saved(cfg, before),
             "; Romvale settings\n"
@@ -276,28 +275,28 @@ TEST(LoaderConfigSave, RomTypePairSplitting) {
   const std::string saved = Saved(first, file);
   EXPECT_NE(saved.find("[Romtype]\r\nROMTYPE1=ROM files|*.rom\r\nROMTYPE2=*.rom\r\n"),
             std::string::npos);
-  EXPECT_EQ(Parse(saved).m_szRomTypes, "ROM files|*.rom|*.rom");
+  EXPECT_EQ(Parse(saved).m_romTypes, "ROM files|*.rom|*.rom");
 }
 
 TEST(LoaderConfigSave, ValuesReadBackUnchangedOrAreRefused) {
   LoaderConfig cfg;
-  cfg.m_strRomDir = " /spaced dir ";
-  cfg.m_strBllDir = "\"quoted\"";
-  cfg.m_strModemInit = "AT ";
+  cfg.m_romDir = " /spaced dir ";
+  cfg.m_bllDir = "\"quoted\"";
+  cfg.m_modemInit = "AT ";
   const std::string saved = Saved(cfg);
   EXPECT_NE(saved.find("ROMFILE=\" /spaced dir \"\r\n"), std::string::npos);
   const LoaderConfig loaded = Parse(saved);
-  EXPECT_EQ(loaded.m_strRomDir, " /spaced dir ");
-  EXPECT_EQ(loaded.m_strBllDir, "\"quoted\"");
-  EXPECT_EQ(loaded.m_strModemInit, "AT ");
+  EXPECT_EQ(loaded.m_romDir, " /spaced dir ");
+  EXPECT_EQ(loaded.m_bllDir, "\"quoted\"");
+  EXPECT_EQ(loaded.m_modemInit, "AT ");
 
   TempDir dir;
   const std::string path = dir.File("Romvale.cfg");
   WriteFile(path, "[Location]\r\nROMFILE=/keep\r\n");
-  cfg.m_strRomDir = "/bad\nname";
+  cfg.m_romDir = "/bad\nname";
   EXPECT_FALSE(SaveLoaderConfig(path, cfg));
   EXPECT_EQ(ReadFile(path), "[Location]\r\nROMFILE=/keep\r\n");
-  cfg.m_strRomDir = "/ok";
+  cfg.m_romDir = "/ok";
   // A missing folder is made (as ~/.config/tarvix is on the first save); one that
   // cannot be made is a failure with its reason.
   EXPECT_TRUE(SaveLoaderConfig(dir.File("missing/deeper/Romvale.cfg"), cfg));
@@ -310,23 +309,23 @@ TEST(LoaderConfigSave, ValuesReadBackUnchangedOrAreRefused) {
 
 TEST(LoaderConfigRoundTrip, EveryPortTypeAndBaudSurvives) {
   for (int port = 1; port <= 8; ++port) {
-    for (int type : {COMM_MODEM, COMM_RS232}) {
+    for (int type : {kCommModem, kCommRs232}) {
       SCOPED_TRACE(port * 10 + type);
       LoaderConfig cfg;
-      cfg.m_nPort = port;
-      cfg.m_nCommType = type;
-      cfg.m_nBaudIndex = (port + type) % 9;
+      cfg.m_port = port;
+      cfg.m_commType = type;
+      cfg.m_baudIndex = (port + type) % 9;
       LoaderConfig other;
-      other.m_nPort = 9 - port;
-      other.m_nBaudIndex = 8 - cfg.m_nBaudIndex;
+      other.m_port = 9 - port;
+      other.m_baudIndex = 8 - cfg.m_baudIndex;
       const std::string saved = Saved(cfg);
       EXPECT_NE(saved.find("\r\nPORT=COM" + std::to_string(port) + "\r\n"), std::string::npos);
-      EXPECT_NE(saved.find(type == COMM_MODEM ? "\r\nTYPE=MODEM\r\n" : "\r\nTYPE=RS232\r\n"),
+      EXPECT_NE(saved.find(type == kCommModem ? "\r\nTYPE=MODEM\r\n" : "\r\nTYPE=RS232\r\n"),
                 std::string::npos);
       const LoaderConfig loaded = Parse(saved, other);
-      EXPECT_EQ(loaded.m_nPort, port);
-      EXPECT_EQ(loaded.m_nCommType, type);
-      EXPECT_EQ(loaded.m_nBaudIndex, cfg.m_nBaudIndex);
+      EXPECT_EQ(loaded.m_port, port);
+      EXPECT_EQ(loaded.m_commType, type);
+      EXPECT_EQ(loaded.m_baudIndex, cfg.m_baudIndex);
     }
   }
 }

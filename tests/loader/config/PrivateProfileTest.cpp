@@ -107,7 +107,7 @@ TEST(ProfileLookup, ValuesAreReadWhole) {
 }
 
 TEST(ProfileLookup, IndexMatchesSingleLookups) {
-  const CProfileIndex index(kR1);
+  const ProfileIndex index(kR1);
   for (std::string_view section : {"Display", "display", "Audio", "", "none"}) {
     for (std::string_view key : {"width", "Height", "Title", "Volume", "Depth", "# Color", "x"}) {
       SCOPED_TRACE(std::string(section) + "/" + std::string(key));

@@ -6,7 +6,7 @@
 
 #include "support/TempDir.h"
 
-#include "core/DownloadDlg.h"
+#include "core/DownloadEngine.h"
 #include "loader/download/TestBytes.h"
 
 #include <unistd.h>
@@ -23,17 +23,17 @@ namespace coretest {
 using ByteVec = std::vector<std::uint8_t>;
 using testbytes::Hex;
 
-class FakeChannel : public CSerialChannel {
+class FakeChannel : public SerialChannel {
  public:
   bool Open() override {
     PrepareOpen();
-    events.push_back("Open " + m_strPortName);
-    m_bOpen = openSucceeds;
+    events.push_back("Open " + m_portName);
+    m_open = openSucceeds;
     return openSucceeds;
   }
   void Close() override {
     events.push_back("Close");
-    m_bOpen = false;
+    m_open = false;
   }
   int Write(std::span<const std::uint8_t> data) override {
     writes.emplace_back(data.begin(), data.end());
@@ -41,7 +41,7 @@ class FakeChannel : public CSerialChannel {
   }
   /// What the reader would queue for one burst.
   void Queue(const ByteVec& bytes) {
-    for (std::uint8_t b : bytes) m_QueueRead.Put(b);
+    for (std::uint8_t b : bytes) m_readQueue.Put(b);
   }
   /// Writes since the last call, in hex.
   std::vector<std::string> TakeWrites() {
@@ -76,13 +76,13 @@ class FakeConnection : public IConnection {
 
 class FakeView : public IDownloadView {
  public:
-  void UpdateData(bool bSave) override {
+  void UpdateData(bool save) override {
     ++updates;
-    if (bSave) ++saveCalls;
-    if (dlg != nullptr) shownStatus.push_back(dlg->m_strStatus);
+    if (save) ++saveCalls;
+    if (dlg != nullptr) shownStatus.push_back(dlg->m_status);
   }
-  void EnableControls(bool bEnable) override { enableCalls.push_back(bEnable); }
-  const CDownloadDlg* dlg = nullptr;
+  void EnableControls(bool enable) override { enableCalls.push_back(enable); }
+  const DownloadEngine* dlg = nullptr;
   int updates = 0;
   int saveCalls = 0;
   std::vector<std::string> shownStatus;
@@ -150,11 +150,11 @@ class FakeClock : public IClock {
 class FakeLog : public IDownloadLog {
  public:
   void DownloadEnded(const DownloadReport& r) override {
-    lines.push_back(r.bDone ? "done: " + r.strFile + " " + std::to_string(r.nBytes) + " bytes " +
-                                  std::to_string(r.nBlocks) + " blocks in " +
-                                  std::to_string(r.nMillis) + " ms via " + r.strVia +
-                                  (r.strNote.empty() ? "" : " (" + r.strNote + ")")
-                            : "failed: " + r.strFile + " " + r.strReason + " via " + r.strVia);
+    lines.push_back(r.done
+                        ? "done: " + r.file + " " + std::to_string(r.bytes) + " bytes " +
+                              std::to_string(r.blocks) + " blocks in " + std::to_string(r.millis) +
+                              " ms via " + r.via + (r.note.empty() ? "" : " (" + r.note + ")")
+                        : "failed: " + r.file + " " + r.reason + " via " + r.via);
   }
   void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override {
     lines.push_back("session: " + std::string(peer) + " " + std::string(file) + " " +
@@ -168,7 +168,7 @@ class FakeLog : public IDownloadLog {
   std::vector<std::string> lines;
 };
 
-using TempDir = testsupport::CTempDir;
+using TempDir = testsupport::TempDir;
 
 inline void WriteFile(const std::string& path, const ByteVec& bytes) {
   std::ofstream(path, std::ios::binary)
@@ -227,9 +227,9 @@ class CoreFixture {
   FakePortDialog portDialog;
   FakeLog log;
   FakeClock clock;
-  CDownloadDlg dlg{port,
-                   DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
-                   dir.Path().string()};
+  DownloadEngine dlg{port,
+                     DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
+                     dir.Path().string()};
 };
 
 }  // namespace coretest

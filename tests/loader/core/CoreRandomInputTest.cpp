@@ -19,9 +19,9 @@ bool HoldsMarker(const std::vector<std::uint8_t>& bytes) {
 
 class Generator {
  public:
-  explicit Generator(unsigned seed) : m_Rng(seed) {}
+  explicit Generator(unsigned seed) : m_rng(seed) {}
 
-  int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_Rng); }
+  int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_rng); }
   std::uint8_t Byte() { return static_cast<std::uint8_t>(Below(256)); }
 
   /// A batch: noise, or a frame of either family that a terminal might send
@@ -84,27 +84,27 @@ class Generator {
     for (; *s; ++s) f.push_back(static_cast<std::uint8_t>(*s));
   }
 
-  std::mt19937 m_Rng;
+  std::mt19937 m_rng;
 };
 
-void CheckState(const CDownloadDlg& dlg) {
-  for (int s : {dlg.m_nRomState, dlg.m_nBllState}) {
+void CheckState(const DownloadEngine& dlg) {
+  for (int s : {dlg.m_romState, dlg.m_bllState}) {
     ASSERT_TRUE(s == kStateBlocked || s == kStateIdle || s == kStateActive) << s;
   }
-  ASSERT_FALSE(dlg.m_nRomState == kStateActive && dlg.m_nBllState == kStateActive);
-  if (dlg.m_nRomState == kStateActive) {
-    ASSERT_TRUE(dlg.m_pRomFile.Valid());
+  ASSERT_FALSE(dlg.m_romState == kStateActive && dlg.m_bllState == kStateActive);
+  if (dlg.m_romState == kStateActive) {
+    ASSERT_TRUE(dlg.m_romFd.Valid());
   }
-  if (dlg.m_nBllState == kStateActive) {
-    ASSERT_TRUE(dlg.m_pBllFile.Valid());
+  if (dlg.m_bllState == kStateActive) {
+    ASSERT_TRUE(dlg.m_bllFd.Valid());
   }
-  if (dlg.m_nRomState == kStateActive || dlg.m_nBllState == kStateActive) {
-    ASSERT_GE(dlg.m_nPacketNo, 0);
-    ASSERT_LE(dlg.m_nPacketNo, dlg.m_nPacketCount);
+  if (dlg.m_romState == kStateActive || dlg.m_bllState == kStateActive) {
+    ASSERT_GE(dlg.m_packetNo, 0);
+    ASSERT_LE(dlg.m_packetNo, dlg.m_packetCount);
   }
   // Buttons are disabled exactly while a transfer runs.
-  ASSERT_EQ(dlg.m_bControlsEnabled,
-            dlg.m_nRomState != kStateActive && dlg.m_nBllState != kStateActive);
+  ASSERT_EQ(dlg.m_controlsEnabled,
+            dlg.m_romState != kStateActive && dlg.m_bllState != kStateActive);
 }
 }  // namespace
 
@@ -146,10 +146,10 @@ TEST(CoreRandomInput, DispatchSurvivesAndStaysInsideItsFolders) {
       } else if (action < 3) {
         f.dlg.OnRomLocation();
       } else if (action < 4) {
-        f.port.m_nCommType = gen.Below(4) == 0 ? COMM_MODEM : COMM_RS232;
-        f.port.m_bConnected = gen.Below(4) != 0;
+        f.port.m_commType = gen.Below(4) == 0 ? kCommModem : kCommRs232;
+        f.port.m_connected = gen.Below(4) != 0;
       } else if (action < 5) {
-        f.port.m_bOpen = gen.Below(8) != 0;
+        f.port.m_open = gen.Below(8) != 0;
         f.dlg.SetSessionsEnabled(true);
       } else if (action < 6) {
         f.dlg.OnSocketAccept(2);
@@ -186,8 +186,8 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
     CoreFixture f;
     ASSERT_TRUE(f.dlg.OnInitDialog());
     const bool concurrent = seed % 2 == 0;
-    f.dlg.m_Config.m_bConcurrent = concurrent;
-    f.dlg.m_Config.m_nSessionTimeoutSec = 5;
+    f.dlg.m_config.m_concurrent = concurrent;
+    f.dlg.m_config.m_sessionTimeoutSec = 5;
     WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x5A));
     WriteFile(f.RomDir() + "/TRM-0.jd0", {});
     WriteFile(f.BllDir() + "/MCA001.bll", std::vector<std::uint8_t>(300, 0x44));
@@ -200,8 +200,8 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
     int crossChannelFrames = 0;
     for (int step = 0; step < 5000; ++step) {
       const bool wasRunning = f.dlg.TransferRunning();
-      const bool wasRom = f.dlg.m_nRomState == kStateActive;
-      const int packetBefore = f.dlg.m_nPacketNo;
+      const bool wasRom = f.dlg.m_romState == kStateActive;
+      const int packetBefore = f.dlg.m_packetNo;
       const int action = gen.Below(100);
       int channel = kSerial - 1;  // no frame this step
       if (action < 2) {
@@ -237,14 +237,14 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
       if (wasRunning && channel >= kSerial && !mayDrive) {
         ++crossChannelFrames;
         ASSERT_TRUE(f.dlg.TransferRunning()) << "step " << step;
-        ASSERT_EQ(f.dlg.m_nPacketNo, packetBefore) << "step " << step;
+        ASSERT_EQ(f.dlg.m_packetNo, packetBefore) << "step " << step;
         ASSERT_TRUE(f.port.writes.empty()) << "step " << step;
       }
       if (!wasRunning && f.dlg.TransferRunning()) owner = channel;
       for (const auto& s : f.dlg.TcpSessions()) {
         ASSERT_TRUE(concurrent);
-        ASSERT_GE(s.nPercent, 0);
-        ASSERT_LE(s.nPercent, 100);
+        ASSERT_GE(s.percent, 0);
+        ASSERT_LE(s.percent, 100);
       }
       f.port.writes.clear();
       for (auto& c : conns) c.sent.clear();

@@ -15,11 +15,11 @@ constexpr Enabled kModemRates = {true, true, false, false, false, false, false, 
 
 TEST(PortSetRules, ConstructionTurnsChannelNumbersIntoButtonIndexes) {
   const PortSetValues values = MakePortSetValues(3, 4, 2, "ATZ");
-  EXPECT_EQ(values.m_nBaud, 3);
-  EXPECT_EQ(values.m_nPort, 3);
-  EXPECT_EQ(values.m_nCommType, 1);
-  EXPECT_EQ(values.m_strModemInit, "ATZ");
-  EXPECT_EQ(values.m_strModemLabel, "Modem initial command");
+  EXPECT_EQ(values.m_baud, 3);
+  EXPECT_EQ(values.m_port, 3);
+  EXPECT_EQ(values.m_commType, 1);
+  EXPECT_EQ(values.m_modemInit, "ATZ");
+  EXPECT_EQ(values.m_modemLabel, "Modem initial command");
 }
 
 TEST(PortSetRules, DirectLineMovesLowRatesTo57600AndOffersOnlyHighRates) {
@@ -27,13 +27,13 @@ TEST(PortSetRules, DirectLineMovesLowRatesTo57600AndOffersOnlyHighRates) {
     SCOPED_TRACE(rate);
     PortSetValues values = MakePortSetValues(rate, 1, 2, "");
     const RateLimits limits = ApplyRateLimits(values);
-    EXPECT_EQ(values.m_nBaud, 7);
-    EXPECT_EQ(limits.bRateEnabled, kDirectRates);
-    EXPECT_FALSE(limits.bModemInitEnabled);
+    EXPECT_EQ(values.m_baud, 7);
+    EXPECT_EQ(limits.rateEnabled, kDirectRates);
+    EXPECT_FALSE(limits.modemInitEnabled);
   }
   PortSetValues values = MakePortSetValues(3, 1, 2, "");
   ApplyRateLimits(values);
-  EXPECT_EQ(values.m_nBaud, 3);  // 9600 is fine on a direct line
+  EXPECT_EQ(values.m_baud, 3);  // 9600 is fine on a direct line
 }
 
 TEST(PortSetRules, ModemMovesHighRatesTo1200AndOffersOnly1200And2400) {
@@ -41,47 +41,47 @@ TEST(PortSetRules, ModemMovesHighRatesTo1200AndOffersOnly1200And2400) {
     SCOPED_TRACE(rate);
     PortSetValues values = MakePortSetValues(rate, 1, 1, "AT");
     const RateLimits limits = ApplyRateLimits(values);
-    EXPECT_EQ(values.m_nBaud, 0);
-    EXPECT_EQ(limits.bRateEnabled, kModemRates);
-    EXPECT_TRUE(limits.bModemInitEnabled);
+    EXPECT_EQ(values.m_baud, 0);
+    EXPECT_EQ(limits.rateEnabled, kModemRates);
+    EXPECT_TRUE(limits.modemInitEnabled);
   }
   PortSetValues values = MakePortSetValues(1, 1, 1, "AT");
   ApplyRateLimits(values);
-  EXPECT_EQ(values.m_nBaud, 1);  // 2400 is fine on a modem
+  EXPECT_EQ(values.m_baud, 1);  // 2400 is fine on a modem
 }
 
 TEST(PortSetRules, NoTypeCountsAsDirectLineAndNoRateStaysUnselected) {
   PortSetValues values = MakePortSetValues(-1, 1, 0, "");  // type 0 = no type button
   const RateLimits limits = ApplyRateLimits(values);
-  EXPECT_EQ(values.m_nBaud, -1);
-  EXPECT_EQ(limits.bRateEnabled, kDirectRates);
+  EXPECT_EQ(values.m_baud, -1);
+  EXPECT_EQ(limits.rateEnabled, kDirectRates);
   PortSetValues modem = MakePortSetValues(12, 1, 1, "");
   ApplyRateLimits(modem);
-  EXPECT_EQ(modem.m_nBaud, 12);  // names no button, so nothing to move
+  EXPECT_EQ(modem.m_baud, 12);  // names no button, so nothing to move
 }
 
 TEST(PortSetRules, GetSettingPassesModemCommandOnlyForModemType) {
   PortSetValues values = MakePortSetValues(0, 3, 1, "ATS0=1");
   PortSetting modem = GetSetting(values);
-  EXPECT_EQ(modem.nPort, 3);
-  EXPECT_EQ(modem.nCommType, 1);
-  EXPECT_EQ(modem.nBaudIndex, 0);
-  ASSERT_TRUE(modem.strModemInit.has_value());
-  EXPECT_EQ(*modem.strModemInit, "ATS0=1");
+  EXPECT_EQ(modem.port, 3);
+  EXPECT_EQ(modem.commType, 1);
+  EXPECT_EQ(modem.baudIndex, 0);
+  ASSERT_TRUE(modem.modemInit.has_value());
+  EXPECT_EQ(*modem.modemInit, "ATS0=1");
 
-  values.m_nCommType = portset::kTypeRs232c;
+  values.m_commType = portset::kTypeRs232c;
   const PortSetting direct = GetSetting(values);
-  EXPECT_EQ(direct.nCommType, 2);
-  EXPECT_FALSE(direct.strModemInit.has_value());
+  EXPECT_EQ(direct.commType, 2);
+  EXPECT_FALSE(direct.modemInit.has_value());
 }
 
 TEST(PortSetRules, GroupsWithoutSelectionGivePortZeroTypeZeroRateMinusOne) {
   PortSetValues values;  // every group reads -1
   const PortSetting setting = GetSetting(values);
-  EXPECT_EQ(setting.nPort, 0);
-  EXPECT_EQ(setting.nCommType, 0);
-  EXPECT_EQ(setting.nBaudIndex, -1);
-  EXPECT_FALSE(setting.strModemInit.has_value());
+  EXPECT_EQ(setting.port, 0);
+  EXPECT_EQ(setting.commType, 0);
+  EXPECT_EQ(setting.baudIndex, -1);
+  EXPECT_FALSE(setting.modemInit.has_value());
 }
 
 TEST(PortSetRules, RadioIndexSelectsNothingOutsideTheGroup) {
@@ -92,7 +92,7 @@ TEST(PortSetRules, RadioIndexSelectsNothingOutsideTheGroup) {
 }
 
 TEST(ProgressState, StartsEmptyOnZeroToHundredWithStepTen) {
-  CProgressState bar;
+  ProgressState bar;
   EXPECT_EQ(bar.Lower(), 0);
   EXPECT_EQ(bar.Upper(), 100);
   EXPECT_EQ(bar.Step(), 10);
@@ -100,7 +100,7 @@ TEST(ProgressState, StartsEmptyOnZeroToHundredWithStepTen) {
 }
 
 TEST(ProgressState, StepsThroughTheRangeAndStartsOverPastTheEnd) {
-  CProgressState bar;
+  ProgressState bar;
   bar.SetRange(0, 4);
   bar.SetStep(1);
   for (int expected : {1, 2, 3, 4, 0, 1}) {
@@ -110,7 +110,7 @@ TEST(ProgressState, StepsThroughTheRangeAndStartsOverPastTheEnd) {
 }
 
 TEST(ProgressState, PositionStaysInsideTheRange) {
-  CProgressState bar;
+  ProgressState bar;
   bar.SetPos(80);
   bar.SetRange(0, 4);
   EXPECT_EQ(bar.Pos(), 4);

@@ -60,13 +60,13 @@ TEST_F(Sessions, ClosingTheStartingConnectionEndsTheSessionAtOnce) {
   f.progress.ops.clear();
   // Another connection going away changes nothing.
   f.dlg.OnSocketClose(&b);
-  EXPECT_EQ(f.dlg.m_nBllState, kStateActive);
+  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
   EXPECT_TRUE(f.log.lines.empty());
 
   f.dlg.OnSocketClose(&a);
-  EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_pBllFile.Valid());
-  EXPECT_TRUE(f.dlg.m_bControlsEnabled);
+  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_FALSE(f.dlg.m_bllFd.Valid());
+  EXPECT_TRUE(f.dlg.m_controlsEnabled);
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
   EXPECT_EQ(f.log.Take(), Strings{"failed: MCA001.bll connection closed via tcp 127.0.0.1:40001"});
@@ -77,7 +77,7 @@ TEST_F(Sessions, ClosingTheStartingConnectionEndsTheSessionAtOnce) {
 }
 
 TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
-  ASSERT_EQ(f.dlg.m_Config.m_nSessionTimeoutSec, 60);
+  ASSERT_EQ(f.dlg.m_config.m_sessionTimeoutSec, 60);
   f.clock.nowMs = 1000;
   f.Serial(kRomRequestTrm1);
   f.clock.nowMs = 31000;
@@ -87,27 +87,27 @@ TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
   f.dlg.OnSocketReceive(&a, kRomNextAck);
   f.clock.nowMs = 90999;
   f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_nRomState, kStateActive);
+  EXPECT_EQ(f.dlg.m_romState, kStateActive);
   f.port.writes.clear();
   f.progress.ops.clear();
 
   f.clock.nowMs = 91000;
   f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_strStatus, "Session timed out !! - TRM-1.jd0");
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_status, "Session timed out !! - TRM-1.jd0");
   EXPECT_EQ(f.view.shownStatus.back(), "Session timed out !! - TRM-1.jd0");
-  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
-  EXPECT_TRUE(f.dlg.m_bControlsEnabled);
+  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_TRUE(f.dlg.m_controlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(f.log.Take(), Strings{"failed: TRM-1.jd0 timed out via serial COM1"});
 
   // 0 = never, as the design has it.
-  f.dlg.m_Config.m_nSessionTimeoutSec = 0;
+  f.dlg.m_config.m_sessionTimeoutSec = 0;
   f.dlg.OnSocketReceive(&a, kRequestMca001);
   f.clock.nowMs = 10'000'000;
   f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_nBllState, kStateActive);
+  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
 }
 
 TEST_F(Sessions, EachDownloadEndsWithOneReport) {
@@ -160,7 +160,7 @@ class Concurrent : public Sessions {
  protected:
   void SetUp() override {
     Sessions::SetUp();
-    f.dlg.m_Config.m_bConcurrent = true;
+    f.dlg.m_config.m_concurrent = true;
   }
 };
 }  // namespace
@@ -182,11 +182,11 @@ TEST_F(Concurrent, InterleavedConnectionsEachGetTheirOwnFile) {
   b.sent.clear();
   const auto list = f.dlg.TcpSessions();
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0].strPeer, "127.0.0.1:40001");
-  EXPECT_EQ(list[0].strFile, "MCA001.bll");
-  EXPECT_EQ(list[0].nPercent, 0);
-  EXPECT_EQ(list[1].strFile, "SUB002.bll");
-  EXPECT_EQ(list[1].nPercent, 50);
+  EXPECT_EQ(list[0].peer, "127.0.0.1:40001");
+  EXPECT_EQ(list[0].file, "MCA001.bll");
+  EXPECT_EQ(list[0].percent, 0);
+  EXPECT_EQ(list[1].file, "SUB002.bll");
+  EXPECT_EQ(list[1].percent, 50);
 
   f.dlg.OnSocketReceive(&a, kNextAck);
   f.dlg.OnSocketReceive(&b, kNextAck);
@@ -200,7 +200,7 @@ TEST_F(Concurrent, InterleavedConnectionsEachGetTheirOwnFile) {
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_TRUE(f.view.enableCalls.empty());
   // The status line shows the latest TCP event.
-  EXPECT_EQ(f.dlg.m_strStatus, "MCA001.bll  100% downloaded...");
+  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  100% downloaded...");
 
   const Strings lines = f.log.Take();
   EXPECT_EQ(lines.front(), "session: 127.0.0.1:40001 MCA001.bll 0/3");
@@ -224,7 +224,7 @@ TEST_F(Concurrent, AClosingConnectionEndsOnlyItsOwnSession) {
             (Strings{"session: 127.0.0.1:40001 MCA001.bll 0/3",
                      "failed: MCA001.bll connection closed via tcp 127.0.0.1:40001"}));
   ASSERT_EQ(f.dlg.TcpSessions().size(), 1u);
-  EXPECT_EQ(f.dlg.TcpSessions()[0].strPeer, "[::1]:40002");
+  EXPECT_EQ(f.dlg.TcpSessions()[0].peer, "[::1]:40002");
   b.sent.clear();
   f.dlg.OnSocketReceive(&b, kNextAck);
   f.dlg.OnSocketReceive(&b, kNextAck);
@@ -239,7 +239,7 @@ TEST_F(Concurrent, TheSerialSessionKeepsTheWindowAndRomKeepsTheSingleSession) {
   f.dlg.OnSocketReceive(&a, kBegin);
   EXPECT_EQ(a.sent.size(), 2u);
   // The window keeps describing the serial session.
-  EXPECT_EQ(f.dlg.m_strStatus, "MCA001.bll download is started");
+  EXPECT_EQ(f.dlg.m_status, "MCA001.bll download is started");
   EXPECT_EQ(f.progress.ops, Strings{"range 0..3"});
   // A ROM request waits for the single session, which the serial terminal holds.
   f.dlg.OnSocketReceive(&b, kRomRequestTrm1);
@@ -248,7 +248,7 @@ TEST_F(Concurrent, TheSerialSessionKeepsTheWindowAndRomKeepsTheSingleSession) {
   f.Serial(kTermError);
   f.dlg.OnSocketReceive(&b, kRomRequestTrm1);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 01 66 BB 0E E0"});
-  EXPECT_EQ(f.dlg.m_nRomState, kStateActive);
+  EXPECT_EQ(f.dlg.m_romState, kStateActive);
   // b drives it; the serial frames of its terminal count too.
   f.Serial(kRomBegin);
   f.dlg.OnSocketReceive(&b, kRomNextAck);
@@ -282,7 +282,7 @@ TEST_F(Concurrent, SilentConnectionsTimeOutOneByOne) {
   f.dlg.OnSessionTimer();
   EXPECT_EQ(f.log.Take(), (Strings{"session: 127.0.0.1:40001 MCA001.bll 0/3",
                                    "failed: MCA001.bll timed out via tcp 127.0.0.1:40001"}));
-  EXPECT_EQ(f.dlg.m_strStatus, "Session timed out !! - MCA001.bll");
+  EXPECT_EQ(f.dlg.m_status, "Session timed out !! - MCA001.bll");
   ASSERT_EQ(f.dlg.TcpSessions().size(), 1u);
   // A timed-out connection may ask again.
   f.dlg.OnSocketReceive(&a, kRequestMca001);

@@ -18,14 +18,14 @@
 namespace fs = std::filesystem;
 
 namespace {
-using TempDir = testsupport::CTempDir;
+using TempDir = testsupport::TempDir;
 
 void WriteBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
   ASSERT_TRUE(testsupport::WriteFile(
       p, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
 }
 
-CUniqueFd OpenBytes(const TempDir& dir, const std::vector<std::uint8_t>& bytes) {
+UniqueFd OpenBytes(const TempDir& dir, const std::vector<std::uint8_t>& bytes) {
   WriteBytes(dir.Path() / "img", bytes);
   return OpenImageInDir(dir.Path().string(), "img");
 }
@@ -33,7 +33,7 @@ CUniqueFd OpenBytes(const TempDir& dir, const std::vector<std::uint8_t>& bytes) 
 
 TEST(ImageFile, SizeAndBlockReadsWithFfPastEnd) {
   TempDir dir;
-  const CUniqueFd fd = OpenBytes(dir, {0x10, 0x20, 0x30, 0x40, 0x50});
+  const UniqueFd fd = OpenBytes(dir, {0x10, 0x20, 0x30, 0x40, 0x50});
   ASSERT_TRUE(fd);
   EXPECT_EQ(GetFileSize(fd.Get()), 5);
 
@@ -51,7 +51,7 @@ TEST(ImageFile, FileThatShrinksIsReadAsItIsNowNeverFromOldContent) {
   TempDir dir;
   std::vector<std::uint8_t> bytes(8192);
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i % 251);
-  const CUniqueFd fd = OpenBytes(dir, bytes);
+  const UniqueFd fd = OpenBytes(dir, bytes);
   ASSERT_TRUE(fd);
   std::vector<std::uint8_t> block(2048);
   ReadBlock(fd.Get(), 0, block);  // a buffered reader would now hold more than this block
@@ -75,7 +75,7 @@ TEST(ImageFile, ChecksumCoversFirstHalfOfImage) {
   for (Case c : {Case{10, 6}, Case{11, 7}, Case{2048, 1024}, Case{1, 1}, Case{3, 3}, Case{4, 2},
                  Case{0, 0}, Case{10000, 5000}, Case{9999, 5001}}) {
     SCOPED_TRACE(c.size);
-    const CUniqueFd fd =
+    const UniqueFd fd =
         OpenBytes(dir, {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(c.size)});
     std::uint8_t low = 0, high = 0;
     for (std::size_t i = 0; i < c.covered; ++i) (i % 2 ? high : low) ^= bytes[i];
@@ -128,7 +128,7 @@ TEST(ImageFile, OpensOnlyRegularFilesBeneathTheFolder) {
                          [&] { return OpenImageInDir(dir.string(), "fifo.rom").Valid(); });
   if (fifo.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
     // Release the hung open so the test ends, then fail.
-    const CUniqueFd writer(::open((dir / "fifo.rom").c_str(), O_RDWR | O_NONBLOCK));
+    const UniqueFd writer(::open((dir / "fifo.rom").c_str(), O_RDWR | O_NONBLOCK));
     fifo.wait();
     FAIL() << "opening a FIFO waited for a writer";
   }

@@ -15,7 +15,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::string Content(const CUniqueFd& fd) {
+std::string Content(const UniqueFd& fd) {
   char buf[64] = {};
   const ssize_t n = ::pread(fd.Get(), buf, sizeof buf, 0);
   return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
@@ -23,7 +23,7 @@ std::string Content(const CUniqueFd& fd) {
 }  // namespace
 
 TEST(OpenBeneath, KernelRuleAndFallbackAgree) {
-  testsupport::CTempDir root;
+  testsupport::TempDir root;
   const fs::path dir = root.Path() / "f";
   fs::create_directories(dir / "a" / "b");
   ASSERT_TRUE(testsupport::WriteFile(dir / "top", "top"));
@@ -36,7 +36,7 @@ TEST(OpenBeneath, KernelRuleAndFallbackAgree) {
   fs::create_symlink("../secret", dir / "out");
   fs::create_symlink(root.Path() / "secret", dir / "abs");
   fs::create_symlink("loop", dir / "loop");
-  const CUniqueFd folder(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  const UniqueFd folder(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   ASSERT_TRUE(folder);
 
   struct Case {
@@ -61,8 +61,8 @@ TEST(OpenBeneath, KernelRuleAndFallbackAgree) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    const CUniqueFd viaKernel = OpenBeneath(folder.Get(), c.path, O_RDONLY | O_NONBLOCK);
-    const CUniqueFd viaWalk = OpenBeneathByComponents(folder.Get(), c.path, O_RDONLY | O_NONBLOCK);
+    const UniqueFd viaKernel = OpenBeneath(folder.Get(), c.path, O_RDONLY | O_NONBLOCK);
+    const UniqueFd viaWalk = OpenBeneathByComponents(folder.Get(), c.path, O_RDONLY | O_NONBLOCK);
     if (c.content == nullptr) {
       EXPECT_FALSE(viaKernel);
       EXPECT_FALSE(viaWalk);

@@ -49,7 +49,7 @@ int ConnectRaw(int port) {
 
 /// True when the server closed fd within timeoutMs (recv sees the end).
 bool ClosedByPeer(int fd, int timeoutMs) {
-  termsim::CFdTransport line(::dup(fd), "probe", true);
+  termsim::FdTransport line(::dup(fd), "probe", true);
   Bytes got;
   return line.Receive(got, Millis(timeoutMs)) == termsim::ReadStatus::Closed;
 }
@@ -63,40 +63,40 @@ Bytes Pattern(std::size_t size, unsigned seed) {
 class HardeningE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(m_Dir.Path() / "rom");
-    fs::create_directories(m_Dir.Path() / "bll");
+    fs::create_directories(m_dir.Path() / "rom");
+    fs::create_directories(m_dir.Path() / "bll");
     std::string error;
-    m_pPty = termsim::CPtyTransport::Create(error);
-    ASSERT_TRUE(m_pPty) << error;
-    m_nTcpPort = FreeTcpPort();
+    m_pty = termsim::PtyTransport::Create(error);
+    ASSERT_TRUE(m_pty) << error;
+    m_tcpPort = FreeTcpPort();
   }
   void TearDown() override {
-    if (HasFailure() && m_pProcess) {
-      for (const auto& l : m_pProcess->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
-      for (const auto& l : m_pProcess->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
+    if (HasFailure() && m_process) {
+      for (const auto& l : m_process->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
+      for (const auto& l : m_process->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
     }
-    m_pProcess.reset();
+    m_process.reset();
   }
   std::string Put(const std::string& folder, const std::string& name, const Bytes& data) {
-    const fs::path path = m_Dir.Path() / folder / name;
+    const fs::path path = m_dir.Path() / folder / name;
     EXPECT_TRUE(testsupport::WriteFile(path, std::string(data.begin(), data.end())));
     return path.string();
   }
   void StartTarvix(const std::string& extraKeys = {}) {
-    const std::string cfg = "[Location]\r\nROMFILE=" + (m_Dir.Path() / "rom").string() +
-                            "\r\nBLLFILE=" + (m_Dir.Path() / "bll").string() +
+    const std::string cfg = "[Location]\r\nROMFILE=" + (m_dir.Path() / "rom").string() +
+                            "\r\nBLLFILE=" + (m_dir.Path() / "bll").string() +
                             "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=115200bps\r\n"
                             "TCPPACE=0\r\n" +
-                            extraKeys + "[Ports]\r\nCOM1=" + m_pPty->SlavePath() + "\r\n";
-    ASSERT_TRUE(testsupport::WriteFile(m_Dir.Path() / "Romvale.cfg", cfg));
-    m_pProcess = std::make_unique<CChildProcess>(
-        TARVIX_EXE, m_Dir.Path().string(),
-        std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
-    ASSERT_TRUE(m_pProcess->WaitForOut("port: ", true));
+                            extraKeys + "[Ports]\r\nCOM1=" + m_pty->SlavePath() + "\r\n";
+    ASSERT_TRUE(testsupport::WriteFile(m_dir.Path() / "Romvale.cfg", cfg));
+    m_process = std::make_unique<ChildProcess>(
+        TARVIX_EXE, m_dir.Path().string(),
+        std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_tcpPort)});
+    ASSERT_TRUE(m_process->WaitForOut("port: ", true));
   }
   std::unique_ptr<termsim::ITransport> ConnectTcp() {
     std::string error;
-    auto line = termsim::ConnectTcp("127.0.0.1", m_nTcpPort, Millis(5000), error);
+    auto line = termsim::ConnectTcp("127.0.0.1", m_tcpPort, Millis(5000), error);
     EXPECT_TRUE(line) << error;
     return line;
   }
@@ -117,17 +117,17 @@ class HardeningE2E : public ::testing::Test {
   bool WaitForLineCount(const std::string& line, int count) {
     for (int i = 0; i < 1000; ++i) {
       int seen = 0;
-      for (const auto& l : m_pProcess->OutLines()) seen += l == line ? 1 : 0;
+      for (const auto& l : m_process->OutLines()) seen += l == line ? 1 : 0;
       if (seen >= count) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
   }
 
-  testsupport::CTempDir m_Dir{"tarvix-hard"};
-  std::unique_ptr<termsim::CPtyTransport> m_pPty;
-  int m_nTcpPort = 0;
-  std::unique_ptr<CChildProcess> m_pProcess;
+  testsupport::TempDir m_dir{"tarvix-hard"};
+  std::unique_ptr<termsim::PtyTransport> m_pty;
+  int m_tcpPort = 0;
+  std::unique_ptr<ChildProcess> m_process;
 };
 }  // namespace
 
@@ -140,16 +140,16 @@ TEST_F(HardeningE2E, FramesWrittenInTwoHalvesAreAnswered) {
   opt.nakBlock = 2;
   // Longer than the 15 ms pause of the burst rule, as USB adapters deliver.
   opt.splitGap = Millis(20);
-  const auto r = termsim::RunDownload(*m_pPty, opt);
+  const auto r = termsim::RunDownload(*m_pty, opt);
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.receivedBytes, 9000u);
-  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
 
 TEST_F(HardeningE2E, ClientThatNeverReadsStallsNoOneElse) {
   StartTarvix();
   const std::string file = Put("bll", "MCA001.bll", Pattern(700, 1));
-  const int flood = ConnectRaw(m_nTcpPort);
+  const int flood = ConnectRaw(m_tcpPort);
   ASSERT_GE(flood, 0);
   int small = 2048;
   ::setsockopt(flood, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
@@ -164,7 +164,7 @@ TEST_F(HardeningE2E, ClientThatNeverReadsStallsNoOneElse) {
   }
   ExpectBllDownloadWorks(file);
   ::close(flood);
-  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
 
 TEST_F(HardeningE2E, ConnectionsOverTheCapAreClosedAtOnce) {
@@ -172,13 +172,13 @@ TEST_F(HardeningE2E, ConnectionsOverTheCapAreClosedAtOnce) {
   const std::string file = Put("bll", "MCA001.bll", Pattern(300, 3));
   std::vector<int> held;
   for (int i = 0; i < 256; ++i) {
-    const int fd = ConnectRaw(m_nTcpPort);
+    const int fd = ConnectRaw(m_tcpPort);
     ASSERT_GE(fd, 0);
     held.push_back(fd);
   }
   // Each of these is over the cap: accepted and closed at once.
   for (int i = 0; i < 4; ++i) {
-    const int fd = ConnectRaw(m_nTcpPort);
+    const int fd = ConnectRaw(m_tcpPort);
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(ClosedByPeer(fd, 10000)) << i;
     ::close(fd);
@@ -190,7 +190,7 @@ TEST_F(HardeningE2E, ConnectionsOverTheCapAreClosedAtOnce) {
   bool served = false;
   for (int attempt = 0; attempt < 50 && !served; ++attempt) {
     std::string error;
-    auto tcp = termsim::ConnectTcp("127.0.0.1", m_nTcpPort, Millis(5000), error);
+    auto tcp = termsim::ConnectTcp("127.0.0.1", m_tcpPort, Millis(5000), error);
     ASSERT_TRUE(tcp) << error;
     termsim::DownloadOptions opt;
     opt.family = termsim::Family::Bll;
@@ -200,7 +200,7 @@ TEST_F(HardeningE2E, ConnectionsOverTheCapAreClosedAtOnce) {
   }
   EXPECT_TRUE(served);
   for (int fd : held) ::close(fd);
-  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
 
 TEST_F(HardeningE2E, AThousandTerminalsAreServedUnderALowSoftDescriptorLimit) {
@@ -216,12 +216,12 @@ TEST_F(HardeningE2E, AThousandTerminalsAreServedUnderALowSoftDescriptorLimit) {
   const std::string file = Put("bll", "MCA001.bll", Pattern(600, 5));
   std::vector<int> held;
   for (int i = 0; i < 1000; ++i) {
-    const int fd = ConnectRaw(m_nTcpPort);
+    const int fd = ConnectRaw(m_tcpPort);
     ASSERT_GE(fd, 0) << i;
     held.push_back(fd);
   }
   // The last of them is accepted and served while the other 999 are held.
-  termsim::CFdTransport last(::dup(held.back()), "last", true);
+  termsim::FdTransport last(::dup(held.back()), "last", true);
   termsim::DownloadOptions opt;
   opt.family = termsim::Family::Bll;
   opt.expectedFile = file;
@@ -229,15 +229,15 @@ TEST_F(HardeningE2E, AThousandTerminalsAreServedUnderALowSoftDescriptorLimit) {
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_FALSE(ClosedByPeer(held.front(), 100));
   for (const int fd : held) ::close(fd);
-  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
 
 TEST_F(HardeningE2E, SwappedFifoAndSymlinkNeverHangOrLeadOutOfTheFolder) {
   StartTarvix();
-  const fs::path bll = m_Dir.Path() / "bll";
+  const fs::path bll = m_dir.Path() / "bll";
   const Bytes inside = Pattern(300, 4);        // 2 blocks of 256
   const Bytes outside = Pattern(256 * 20, 5);  // 20 blocks: a start reply that tells
-  ASSERT_TRUE(testsupport::WriteFile(m_Dir.Path() / "secret.bin",
+  ASSERT_TRUE(testsupport::WriteFile(m_dir.Path() / "secret.bin",
                                      std::string(outside.begin(), outside.end())));
   Put("bll", "real.bll", inside);
   ASSERT_EQ(::mkfifo((bll / "fifo.bll").c_str(), 0600), 0);
@@ -295,7 +295,7 @@ TEST_F(HardeningE2E, SwappedFifoAndSymlinkNeverHangOrLeadOutOfTheFolder) {
   EXPECT_EQ(other, 0);
   EXPECT_GT(servedInside + refused, 0);
   std::cerr << "  swaps: " << servedInside << " served inside, " << refused << " refused\n";
-  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
 
 TEST_F(HardeningE2E, SerialLineThatTakesNothingStallsNothingAndSigtermEnds) {
@@ -307,20 +307,20 @@ TEST_F(HardeningE2E, SerialLineThatTakesNothingStallsNothingAndSigtermEnds) {
   auto tcp = ConnectTcp();
   ASSERT_TRUE(tcp);
   ASSERT_TRUE(tcp->Send(termsim::RomRequest(*termsim::RomSelectorForName("TRM-5.jd0"))));
-  ASSERT_TRUE(m_pProcess->WaitForOut("status: TRM-5.jd0 download is started"));
+  ASSERT_TRUE(m_process->WaitForOut("status: TRM-5.jd0 download is started"));
   ASSERT_TRUE(tcp->Send(termsim::RomBegin()));
   bool dropped = false;
   for (int i = 0; i < 2000 && !dropped; ++i) {
     // A NAK resends the same 2060-byte block each time.
     ASSERT_TRUE(tcp->Send(termsim::RomNext(0, 0x15)));
     dropped =
-        m_pProcess->WaitForOut("status: Serial line not taking data !! - frame dropped", false, 2);
+        m_process->WaitForOut("status: Serial line not taking data !! - frame dropped", false, 2);
   }
   EXPECT_TRUE(dropped);
   // The event loop still serves another terminal...
   ASSERT_TRUE(tcp->Send(termsim::RomTerminalError()));
-  ASSERT_TRUE(m_pProcess->WaitForOut("status: Terminal error occurs!!"));
+  ASSERT_TRUE(m_process->WaitForOut("status: Terminal error occurs!!"));
   ExpectBllDownloadWorks(bllFile);
   // ...and SIGTERM ends the program although its line still takes nothing.
-  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }

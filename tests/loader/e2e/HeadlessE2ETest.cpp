@@ -50,31 +50,31 @@ struct Settings {
 class HeadlessE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Dir = m_Temp.Path();
-    fs::create_directories(m_Dir / "rom");
-    fs::create_directories(m_Dir / "bll");
+    m_dir = m_temp.Path();
+    fs::create_directories(m_dir / "rom");
+    fs::create_directories(m_dir / "bll");
     std::string error;
-    m_pPty = termsim::CPtyTransport::Create(error);
-    ASSERT_TRUE(m_pPty) << error;
-    m_nTcpPort = FreeTcpPort();
+    m_pty = termsim::PtyTransport::Create(error);
+    ASSERT_TRUE(m_pty) << error;
+    m_tcpPort = FreeTcpPort();
   }
   void TearDown() override {
-    if (m_pProcess) {
-      m_pProcess->Stop(SIGTERM);
+    if (m_process) {
+      m_process->Stop(SIGTERM);
       // A sanitizer build of Tarvix reports its findings on stderr.
-      for (const auto& l : m_pProcess->ErrLines())
+      for (const auto& l : m_process->ErrLines())
         EXPECT_EQ(l.find("Sanitizer"), std::string::npos) << l;
     }
-    if (HasFailure() && m_pProcess) {
-      for (const auto& l : m_pProcess->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
-      for (const auto& l : m_pProcess->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
+    if (HasFailure() && m_process) {
+      for (const auto& l : m_process->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
+      for (const auto& l : m_process->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
     }
-    m_pProcess.reset();
+    m_process.reset();
   }
 
   std::string PutImage(const std::string& folder, const std::string& name, std::size_t size,
                        unsigned seed) {
-    const fs::path path = m_Dir / folder / name;
+    const fs::path path = m_dir / folder / name;
     const auto data = Pattern(size, seed);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(data.data()),
@@ -83,48 +83,48 @@ class HeadlessE2E : public ::testing::Test {
   }
 
   void WriteConfig(const Settings& s) {
-    std::ofstream cfg(m_Dir / "Romvale.cfg", std::ios::binary);
-    cfg << "[Location]\r\nROMFILE=" << (m_Dir / "rom").string()
-        << "\r\nBLLFILE=" << (m_Dir / "bll").string() << "\r\n[Communication]\r\nPORT=" << s.port
+    std::ofstream cfg(m_dir / "Romvale.cfg", std::ios::binary);
+    cfg << "[Location]\r\nROMFILE=" << (m_dir / "rom").string()
+        << "\r\nBLLFILE=" << (m_dir / "bll").string() << "\r\n[Communication]\r\nPORT=" << s.port
         << "\r\nTYPE=" << s.type << "\r\nBAUD=" << s.baud << "\r\n";
     if (!s.modem.empty()) cfg << "MODEM=" << s.modem << "\r\n";
     cfg << "TCPPACE=" << s.tcpPace << "\r\n"
-        << s.communication << "[Ports]\r\nCOM1=" << (s.com1.empty() ? m_pPty->SlavePath() : s.com1)
+        << s.communication << "[Ports]\r\nCOM1=" << (s.com1.empty() ? m_pty->SlavePath() : s.com1)
         << "\r\n";
   }
 
   /// Starts Tarvix and waits until it shows its port status (port open, listening).
   void StartTarvix(const Settings& s = {}) {
     WriteConfig(s);
-    m_pProcess = std::make_unique<CChildProcess>(
-        TARVIX_EXE, m_Dir.string(),
-        std::vector<std::string>{"--headless", "--progress=" + m_strProgress, "--tcp-port",
-                                 std::to_string(m_nTcpPort)});
-    ASSERT_TRUE(m_pProcess->WaitForOut("port: ", true));
+    m_process = std::make_unique<ChildProcess>(
+        TARVIX_EXE, m_dir.string(),
+        std::vector<std::string>{"--headless", "--progress=" + m_progress, "--tcp-port",
+                                 std::to_string(m_tcpPort)});
+    ASSERT_TRUE(m_process->WaitForOut("port: ", true));
   }
 
-  std::string m_strProgress = "all";  // --progress of the next StartTarvix
+  std::string m_progress = "all";  // --progress of the next StartTarvix
 
   std::unique_ptr<termsim::ITransport> ConnectTcp() {
     std::string error;
-    auto line = termsim::ConnectTcp("127.0.0.1", m_nTcpPort, termsim::Millis(5000), error);
+    auto line = termsim::ConnectTcp("127.0.0.1", m_tcpPort, termsim::Millis(5000), error);
     EXPECT_TRUE(line) << error;
     return line;
   }
 
   std::string LastProgressLine() {
     std::string last;
-    for (const auto& l : m_pProcess->OutLines()) {
+    for (const auto& l : m_process->OutLines()) {
       if (l.starts_with("progress: ")) last = l;
     }
     return last;
   }
 
-  testsupport::CTempDir m_Temp{"tarvix-e2e"};
-  fs::path m_Dir;
-  std::unique_ptr<termsim::CPtyTransport> m_pPty;
-  int m_nTcpPort = 0;
-  std::unique_ptr<CChildProcess> m_pProcess;
+  testsupport::TempDir m_temp{"tarvix-e2e"};
+  fs::path m_dir;
+  std::unique_ptr<termsim::PtyTransport> m_pty;
+  int m_tcpPort = 0;
+  std::unique_ptr<ChildProcess> m_process;
 };
 
 termsim::DownloadOptions RomOptions(const std::string& name, const std::string& file) {
@@ -148,7 +148,7 @@ termsim::DownloadOptions BllOptions(termsim::BllForm form, const std::string& di
 
 TEST_F(HeadlessE2E, RomDownloadsOverSerialOfSeveralSizesWithResends) {
   StartTarvix();
-  EXPECT_EQ(m_pProcess->OutLines().front(), "port:  COM1 : Serial : 115200bps ");
+  EXPECT_EQ(m_process->OutLines().front(), "port:  COM1 : Serial : 115200bps ");
   struct Case {
     std::string name;
     std::size_t size;
@@ -164,26 +164,26 @@ TEST_F(HeadlessE2E, RomDownloadsOverSerialOfSeveralSizesWithResends) {
     auto opt = RomOptions(c.name, PutImage("rom", c.name, c.size, static_cast<unsigned>(c.size)));
     opt.nakBlock = c.nak;
     opt.badLrcBlock = c.badLrc;
-    const auto r = termsim::RunDownload(*m_pPty, opt);
+    const auto r = termsim::RunDownload(*m_pty, opt);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.receivedBytes, c.size);
     const std::size_t blocks = (c.size + 2047) / 2048;
-    ASSERT_TRUE(m_pProcess->WaitForOut("progress: 0/" + std::to_string(blocks + 1)));
+    ASSERT_TRUE(m_process->WaitForOut("progress: 0/" + std::to_string(blocks + 1)));
   }
   auto missing = RomOptions("TRM-9.jd0", "");
   missing.expectMissing = true;
-  const auto r = termsim::RunDownload(*m_pPty, missing);
+  const auto r = termsim::RunDownload(*m_pty, missing);
   EXPECT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
-  for (const auto& l : m_pProcess->ErrLines()) EXPECT_TRUE(l.starts_with("info: ")) << l;
+  EXPECT_EQ(m_process->Stop(SIGTERM), 0);
+  for (const auto& l : m_process->ErrLines()) EXPECT_TRUE(l.starts_with("info: ")) << l;
 }
 
 TEST_F(HeadlessE2E, RomRequestOverTcpIsAnsweredOnTheSerialLine) {
   StartTarvix();
   auto tcp = ConnectTcp();
   ASSERT_TRUE(tcp);
-  ASSERT_TRUE(m_pProcess->WaitForOut("status: TCPIP 연결 허가"));
-  termsim::CSplitTransport split(*tcp, *m_pPty);
+  ASSERT_TRUE(m_process->WaitForOut("status: TCPIP 연결 허가"));
+  termsim::SplitTransport split(*tcp, *m_pty);
   const auto r =
       termsim::RunDownload(split, RomOptions("TRM-5.jd0", PutImage("rom", "TRM-5.jd0", 3000, 5)));
   EXPECT_TRUE(r.ok) << r.error;
@@ -207,13 +207,13 @@ TEST_F(HeadlessE2E, BllDownloadsOverTcpAndSerialWithResends) {
   // A serial burst after the TCP traffic: the reply goes to the serial line.
   opt = BllOptions(termsim::BllForm::C, "002", sub);
   opt.badLrcBlock = 0;
-  r = termsim::RunDownload(*m_pPty, opt);
+  r = termsim::RunDownload(*m_pty, opt);
   ASSERT_TRUE(r.ok) << r.error;
   auto missing = BllOptions(termsim::BllForm::Mca, "404", "");
   missing.expectMissing = true;
   r = termsim::RunDownload(*tcp, missing);
   EXPECT_TRUE(r.ok) << r.error;
-  EXPECT_TRUE(m_pProcess->WaitForOut("status: File open error !! - ", true));
+  EXPECT_TRUE(m_process->WaitForOut("status: File open error !! - ", true));
 }
 
 TEST_F(HeadlessE2E, StdoutOfOneBlockBllDownloadOverTcpLineByLine) {
@@ -221,15 +221,15 @@ TEST_F(HeadlessE2E, StdoutOfOneBlockBllDownloadOverTcpLineByLine) {
   // reset bar are left out. done: is the last line of the download either way.
   for (const std::string mode : {"all", "1s"}) {
     SCOPED_TRACE(mode);
-    m_strProgress = mode;
+    m_progress = mode;
     StartTarvix();
     auto tcp = ConnectTcp();
     ASSERT_TRUE(tcp);
     const auto r = termsim::RunDownload(
         *tcp, BllOptions(termsim::BllForm::Mca, "007", PutImage("bll", "MCA007.bll", 100, 7)));
     ASSERT_TRUE(r.ok) << r.error;
-    ASSERT_TRUE(m_pProcess->WaitForOut("done: ", true));
-    EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+    ASSERT_TRUE(m_process->WaitForOut("done: ", true));
+    EXPECT_EQ(m_process->Stop(SIGTERM), 0);
     std::vector<std::string> expected = {
         "port:  COM1 : Serial : 115200bps ",
         "status: TCPIP 연결 허가",
@@ -247,7 +247,7 @@ TEST_F(HeadlessE2E, StdoutOfOneBlockBllDownloadOverTcpLineByLine) {
       std::erase(expected, "progress: 0/2");
       expected.insert(expected.begin() + 2, "progress: 0/2");
     }
-    auto lines = m_pProcess->OutLines();
+    auto lines = m_process->OutLines();
     // The time and the client's port vary: put placeholders in.
     for (auto& l : lines) {
       if (!l.starts_with("done: ")) continue;
@@ -284,47 +284,47 @@ TEST_F(HeadlessE2E, ModemDialogueThenRomDownloadInKilobyteBlocks) {
   modem.rings = 2;
   modem.connectText = "CONNECT 2400 NoEC";
   StartTarvix(s);
-  EXPECT_EQ(m_pProcess->OutLines().front(), "port:  COM1 : Modem : 2400bps ");
-  auto r = termsim::RunModemAnswer(*m_pPty, modem);
+  EXPECT_EQ(m_process->OutLines().front(), "port:  COM1 : Modem : 2400bps ");
+  auto r = termsim::RunModemAnswer(*m_pty, modem);
   ASSERT_TRUE(r.ok) << r.error;
   // The modem's text shows in the status line, CR and LF escaped.
-  EXPECT_TRUE(m_pProcess->WaitForOut("status: \\r\\nRING\\r\\n"));
+  EXPECT_TRUE(m_process->WaitForOut("status: \\r\\nRING\\r\\n"));
   auto opt = RomOptions("TRM-6.jd0", PutImage("rom", "TRM-6.jd0", 3000, 6));
   opt.modemLink = true;
-  r = termsim::RunDownload(*m_pPty, opt);
+  r = termsim::RunDownload(*m_pty, opt);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.blocks, 3);
-  ASSERT_TRUE(m_pProcess->WaitForOut("progress: 0/4"));
-  r = termsim::ExpectModemTextAgain(*m_pPty, modem);
+  ASSERT_TRUE(m_process->WaitForOut("progress: 0/4"));
+  r = termsim::ExpectModemTextAgain(*m_pty, modem);
   EXPECT_TRUE(r.ok) << r.error;
 }
 
 TEST_F(HeadlessE2E, UnpluggedPortIsReportedAndServerKeepsRunning) {
   StartTarvix();
-  m_pPty.reset();  // the device goes away
-  ASSERT_TRUE(m_pProcess->WaitForOut("port: COM1 포트 오류가 발생하였습니다."));
+  m_pty.reset();  // the device goes away
+  ASSERT_TRUE(m_process->WaitForOut("port: COM1 포트 오류가 발생하였습니다."));
   auto tcp = ConnectTcp();
   ASSERT_TRUE(tcp);
-  ASSERT_TRUE(m_pProcess->WaitForOut("status: TCPIP 연결 허가"));
-  EXPECT_EQ(m_pProcess->Stop(SIGINT), 0);
+  ASSERT_TRUE(m_process->WaitForOut("status: TCPIP 연결 허가"));
+  EXPECT_EQ(m_process->Stop(SIGINT), 0);
 }
 
 TEST_F(HeadlessE2E, TakenTcpPortEndsTheServer) {
   const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(m_nTcpPort));
+  addr.sin_port = htons(static_cast<std::uint16_t>(m_tcpPort));
   ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   ASSERT_EQ(::listen(taken, 1), 0);
   StartTarvix();
   // A service that cannot listen where it was told exits at once, saying where and why.
-  EXPECT_EQ(m_pProcess->Wait(5000), 1);
-  const auto err = m_pProcess->ErrLines();
+  EXPECT_EQ(m_process->Wait(5000), 1);
+  const auto err = m_process->ErrLines();
   const auto errors = std::count_if(err.begin(), err.end(),
                                     [](const std::string& l) { return l.starts_with("error:"); });
   EXPECT_EQ(errors, 1);
   EXPECT_NE(std::find(err.begin(), err.end(),
-                      "error: cannot listen on TCP [::]:" + std::to_string(m_nTcpPort) +
+                      "error: cannot listen on TCP [::]:" + std::to_string(m_tcpPort) +
                           ": Address already in use"),
             err.end());
   EXPECT_EQ(std::find(err.begin(), err.end(), "info: ready"), err.end());
@@ -332,15 +332,15 @@ TEST_F(HeadlessE2E, TakenTcpPortEndsTheServer) {
 }
 
 TEST_F(HeadlessE2E, MissingConfigurationIsAMessageAndTheServerStillRuns) {
-  m_pProcess = std::make_unique<CChildProcess>(
-      TARVIX_EXE, m_Dir.string(),
-      std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_nTcpPort)});
-  ASSERT_TRUE(m_pProcess->WaitForErr("message: 환경 파일이 존재하지 않습니다."));
-  EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
+  m_process = std::make_unique<ChildProcess>(
+      TARVIX_EXE, m_dir.string(),
+      std::vector<std::string>{"--headless", "--tcp-port", std::to_string(m_tcpPort)});
+  ASSERT_TRUE(m_process->WaitForErr("message: 환경 파일이 존재하지 않습니다."));
+  EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
 
 TEST_F(HeadlessE2E, CommandLineHelpAndBadOptions) {
-  CChildProcess help(TARVIX_EXE, m_Dir.string(), {"--headless", "--help"});
+  ChildProcess help(TARVIX_EXE, m_dir.string(), {"--headless", "--help"});
   EXPECT_EQ(help.Wait(), 0);
   ASSERT_FALSE(help.OutLines().empty());
   EXPECT_TRUE(help.OutLines().front().starts_with("Usage: Tarvix"));
@@ -349,7 +349,7 @@ TEST_F(HeadlessE2E, CommandLineHelpAndBadOptions) {
                                               {"--headless", "--tcp-port", "0"},
                                               {"--headless", "--tcp-port", "70000"},
                                               {"--tcp-port", "7001"}}) {
-    CChildProcess p(TARVIX_EXE, m_Dir.string(), bad);
+    ChildProcess p(TARVIX_EXE, m_dir.string(), bad);
     EXPECT_EQ(p.Wait(), 2) << bad.back();
     const auto err = p.ErrLines();
     ASSERT_EQ(err.size(), 2u);
@@ -362,7 +362,7 @@ TEST_F(HeadlessE2E, CommandLineHelpAndBadOptions) {
 
 namespace {
 /// Lines of the child's stdout that start with prefix.
-std::vector<std::string> LinesStartingWith(CChildProcess& p, const std::string& prefix) {
+std::vector<std::string> LinesStartingWith(ChildProcess& p, const std::string& prefix) {
   std::vector<std::string> out;
   for (const auto& l : p.OutLines()) {
     if (l.starts_with(prefix)) out.push_back(l);
@@ -378,11 +378,11 @@ TEST_F(HeadlessE2E, BllOverTcpWhateverTheSerialPort) {
     Settings s;
     if (port == Port::None) s.port = "NONE";
     // A device that does not exist (also where PORT=NONE opens nothing).
-    if (port != Port::HungUp) s.com1 = (m_Dir / "no-such-tty").string();
+    if (port != Port::HungUp) s.com1 = (m_dir / "no-such-tty").string();
     StartTarvix(s);
     if (port == Port::HungUp) {
-      m_pPty.reset();
-      ASSERT_TRUE(m_pProcess->WaitForOut("port: COM1 포트 오류가 발생하였습니다."));
+      m_pty.reset();
+      ASSERT_TRUE(m_process->WaitForOut("port: COM1 포트 오류가 발생하였습니다."));
     }
     auto tcp = ConnectTcp();
     ASSERT_TRUE(tcp);
@@ -391,19 +391,19 @@ TEST_F(HeadlessE2E, BllOverTcpWhateverTheSerialPort) {
     const auto r = termsim::RunDownload(*tcp, opt);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.receivedBytes, 700u);
-    ASSERT_TRUE(m_pProcess->WaitForOut("done: MCA001.bll 700 bytes 3 blocks in ", true));
+    ASSERT_TRUE(m_process->WaitForOut("done: MCA001.bll 700 bytes 3 blocks in ", true));
     // A ROM request needs the serial port for its replies: no reply, and the status says why.
     PutImage("rom", "TRM-5.jd0", 100, 5);
     const auto rom = termsim::ExchangeFrame(*tcp, {0x0F, 0x31, 0x35, 0x0E, 0x0A}, {});
     EXPECT_TRUE(rom.ok) << rom.error;
-    EXPECT_TRUE(m_pProcess->WaitForOut(
+    EXPECT_TRUE(m_process->WaitForOut(
         "status: Serial port not open, ROM request not answered !! - TRM-5.jd0"));
-    EXPECT_EQ(m_pProcess->Stop(SIGTERM), 0);
-    m_pProcess.reset();
-    if (!m_pPty) {
+    EXPECT_EQ(m_process->Stop(SIGTERM), 0);
+    m_process.reset();
+    if (!m_pty) {
       std::string error;
-      m_pPty = termsim::CPtyTransport::Create(error);
-      ASSERT_TRUE(m_pPty) << error;
+      m_pty = termsim::PtyTransport::Create(error);
+      ASSERT_TRUE(m_pty) << error;
     }
   }
 }
@@ -424,14 +424,14 @@ TEST_F(HeadlessE2E, AVanishedClientNeverLocksOutTheNext) {
     ASSERT_EQ(gone->Receive(reply, termsim::Millis(5000)), termsim::ReadStatus::Data);
   }  // closed mid-download
   ASSERT_TRUE(
-      m_pProcess->WaitForOut("failed: MCA001.bll connection closed via tcp 127.0.0.1:", true));
-  EXPECT_TRUE(m_pProcess->WaitForOut("progress: 0/4"));
+      m_process->WaitForOut("failed: MCA001.bll connection closed via tcp 127.0.0.1:", true));
+  EXPECT_TRUE(m_process->WaitForOut("progress: 0/4"));
   // Both channels are served again at once.
   auto next = ConnectTcp();
   ASSERT_TRUE(next);
   auto r = termsim::RunDownload(*next, BllOptions(termsim::BllForm::B, "001", file));
   EXPECT_TRUE(r.ok) << r.error;
-  r = termsim::RunDownload(*m_pPty, BllOptions(termsim::BllForm::Mca, "001", file));
+  r = termsim::RunDownload(*m_pty, BllOptions(termsim::BllForm::Mca, "001", file));
   EXPECT_TRUE(r.ok) << r.error;
 }
 
@@ -446,9 +446,9 @@ TEST_F(HeadlessE2E, ASilentSessionTimesOut) {
       termsim::ExchangeFrame(*silent, {0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C},
                              {0x02, 0x32, 0x00, 0x03, 0x01, 0x00, 0x03, 0x33});
   ASSERT_TRUE(start.ok) << start.error;
-  ASSERT_TRUE(m_pProcess->WaitForOut("status: Session timed out !! - MCA001.bll"));
-  EXPECT_TRUE(m_pProcess->WaitForOut("failed: MCA001.bll timed out via tcp 127.0.0.1:", true));
-  const auto r = termsim::RunDownload(*m_pPty, BllOptions(termsim::BllForm::Mca, "001", file));
+  ASSERT_TRUE(m_process->WaitForOut("status: Session timed out !! - MCA001.bll"));
+  EXPECT_TRUE(m_process->WaitForOut("failed: MCA001.bll timed out via tcp 127.0.0.1:", true));
+  const auto r = termsim::RunDownload(*m_pty, BllOptions(termsim::BllForm::Mca, "001", file));
   EXPECT_TRUE(r.ok) << r.error;
 }
 
@@ -496,11 +496,11 @@ TEST_F(HeadlessE2E, ConcurrentClientsEachGetTheirOwnDownload) {
         << i << ": " << results[static_cast<std::size_t>(i)].error;
   }
   ASSERT_TRUE(
-      m_pProcess->WaitForOut("failed: MCA010.bll connection closed via tcp 127.0.0.1:", true));
-  EXPECT_EQ(LinesStartingWith(*m_pProcess, "done: ").size(), static_cast<std::size_t>(kClients));
+      m_process->WaitForOut("failed: MCA010.bll connection closed via tcp 127.0.0.1:", true));
+  EXPECT_EQ(LinesStartingWith(*m_process, "done: ").size(), static_cast<std::size_t>(kClients));
   // Each session's progress: range, begin, and one step per accepted block
   // (MCA017.bll: 2179 bytes, 9 blocks, a bar of 0..10).
-  const auto sessionLines = LinesStartingWith(*m_pProcess, "session: ");
+  const auto sessionLines = LinesStartingWith(*m_process, "session: ");
   EXPECT_GE(sessionLines.size(), static_cast<std::size_t>(kClients * 8));
   EXPECT_NE(std::find_if(sessionLines.begin(), sessionLines.end(),
                          [](const std::string& l) { return l.ends_with(" MCA017.bll 0/10"); }),

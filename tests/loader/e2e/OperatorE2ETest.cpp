@@ -58,14 +58,14 @@ termsim::DownloadOptions Bll(const std::string& digits, const std::string& file)
 class Service {
  public:
   Service(const std::string& dir, std::vector<std::string> args, std::vector<std::string> env,
-          bool bJournalStdout = false)
+          bool journalStdout = false)
       : m_errPath(dir + "/stderr.txt") {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     ::fcntl(out[1], F_SETPIPE_SZ, 4096);  // a small pipe stalls soon
     m_outFd = out[0];
     const int err = ::open(m_errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (bJournalStdout) {
+    if (journalStdout) {
       struct stat info {};
       ::fstat(out[1], &info);
       env.push_back("JOURNAL_STREAM=" + std::to_string(info.st_dev) + ":" +
@@ -199,7 +199,7 @@ class OperatorE2E : public ::testing::Test {
     EXPECT_TRUE(line) << error;
     return line;
   }
-  testsupport::CTempDir m_dir;
+  testsupport::TempDir m_dir;
   std::uint16_t m_port = 0;
 };
 
@@ -344,7 +344,7 @@ TEST_F(OperatorE2E, SystemdHearsReadyWatchdogStatusAndStopping) {
 TEST_F(OperatorE2E, CheckConfigOnGoodAndMistypedFiles) {
   Config("");
   const auto check = [&](std::vector<std::string>& lines) {
-    CChildProcess p(TARVIX_EXE, Dir(), {"--check-config"});
+    ChildProcess p(TARVIX_EXE, Dir(), {"--check-config"});
     const int code = p.Wait();
     lines = p.OutLines();
     return code;

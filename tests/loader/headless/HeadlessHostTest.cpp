@@ -12,19 +12,19 @@
 namespace {
 class HeadlessHostTest : public ::testing::Test {
  protected:
-  HeadlessHostTest() : m_Host(m_Out, m_Err), m_Dlg(m_Channel, m_Host.Host(), "/nonexistent") {
-    m_Host.SetDlg(&m_Dlg);
+  HeadlessHostTest() : m_host(m_out, m_err), m_dlg(m_channel, m_host.Host(), "/nonexistent") {
+    m_host.SetDlg(&m_dlg);
   }
   std::string TakeOut() {
-    std::string s = m_Out.str();
-    m_Out.str("");
+    std::string s = m_out.str();
+    m_out.str("");
     return s;
   }
-  std::ostringstream m_Out;
-  std::ostringstream m_Err;
-  coretest::FakeChannel m_Channel;
-  CHeadlessHost m_Host;
-  CDownloadDlg m_Dlg;
+  std::ostringstream m_out;
+  std::ostringstream m_err;
+  coretest::FakeChannel m_channel;
+  HeadlessHost m_host;
+  DownloadEngine m_dlg;
 };
 }  // namespace
 
@@ -39,75 +39,75 @@ TEST(HeadlessLines, ControlBytesAreEscapedOtherBytesKept) {
 }
 
 TEST_F(HeadlessHostTest, OneLinePerChangedField) {
-  m_Dlg.m_strPortStatus = " COM1 : Serial : 57600bps ";
-  m_Host.UpdateData(false);
+  m_dlg.m_portStatus = " COM1 : Serial : 57600bps ";
+  m_host.UpdateData(false);
   EXPECT_EQ(TakeOut(), "port:  COM1 : Serial : 57600bps \n");
-  m_Host.UpdateData(false);
+  m_host.UpdateData(false);
   EXPECT_EQ(TakeOut(), "");
-  m_Dlg.m_strStatus = "\r\nCONNECT 2400\r\n";
-  m_Host.UpdateData(false);
+  m_dlg.m_status = "\r\nCONNECT 2400\r\n";
+  m_host.UpdateData(false);
   EXPECT_EQ(TakeOut(), "status: \\r\\nCONNECT 2400\\r\\n\n");
-  m_Dlg.m_strStatus.clear();
-  m_Dlg.m_strPortStatus = "COM1 포트 오류가 발생하였습니다.";
-  m_Host.UpdateData(false);
+  m_dlg.m_status.clear();
+  m_dlg.m_portStatus = "COM1 포트 오류가 발생하였습니다.";
+  m_host.UpdateData(false);
   EXPECT_EQ(TakeOut(), "port: COM1 포트 오류가 발생하였습니다.\nstatus: \n");
 }
 
 TEST_F(HeadlessHostTest, ProgressLineAfterEachChangeOfPositionOrMaximum) {
-  m_Host.SetRange(0, 100);  // a fresh bar is 0..100 already
-  m_Host.SetStep(1);
-  m_Host.SetRange(0, 3);
-  for (int i = 0; i < 3; ++i) m_Host.StepIt();
-  m_Host.SetPos(0);
-  m_Host.SetPos(0);
+  m_host.SetRange(0, 100);  // a fresh bar is 0..100 already
+  m_host.SetStep(1);
+  m_host.SetRange(0, 3);
+  for (int i = 0; i < 3; ++i) m_host.StepIt();
+  m_host.SetPos(0);
+  m_host.SetPos(0);
   EXPECT_EQ(TakeOut(),
             "progress: 0/3\nprogress: 1/3\nprogress: 2/3\nprogress: 3/3\nprogress: 0/3\n");
 }
 
 TEST_F(HeadlessHostTest, MessageBoxesGoToStderrAndNobodyAnswersDialogs) {
-  m_Host.MessageBox("m_QueueRead FULL!");
-  m_Host.MessageBox("line\r\nbreak");
-  EXPECT_EQ(m_Err.str(), "message: m_QueueRead FULL!\nmessage: line\\r\\nbreak\n");
-  EXPECT_EQ(m_Out.str(), "");
-  EXPECT_FALSE(m_Host.ChooseFolder("title", "/tmp").has_value());
-  EXPECT_FALSE(m_Host.RunPortSetDlg(7, 1, COMM_RS232, "").has_value());
+  m_host.MessageBox("m_QueueRead FULL!");
+  m_host.MessageBox("line\r\nbreak");
+  EXPECT_EQ(m_err.str(), "message: m_QueueRead FULL!\nmessage: line\\r\\nbreak\n");
+  EXPECT_EQ(m_out.str(), "");
+  EXPECT_FALSE(m_host.ChooseFolder("title", "/tmp").has_value());
+  EXPECT_FALSE(m_host.RunPortSetDlg(7, 1, kCommRs232, "").has_value());
 }
 
 TEST_F(HeadlessHostTest, DownloadAndSessionLines) {
   DownloadReport done;
-  done.bDone = true;
-  done.strFile = "MCA001.bll";
-  done.nBytes = 300;
-  done.nBlocks = 2;
-  done.nMillis = 2045;
-  done.strVia = "tcp 127.0.0.1:40001";
-  m_Host.DownloadEnded(done);
-  done.nMillis = 7;
-  done.strVia = "serial COM1";
-  m_Host.DownloadEnded(done);
+  done.done = true;
+  done.file = "MCA001.bll";
+  done.bytes = 300;
+  done.blocks = 2;
+  done.millis = 2045;
+  done.via = "tcp 127.0.0.1:40001";
+  m_host.DownloadEnded(done);
+  done.millis = 7;
+  done.via = "serial COM1";
+  m_host.DownloadEnded(done);
   DownloadReport failed;
-  failed.strFile = "TRM-1.jd0";
-  failed.strReason = "connection closed";
-  failed.strVia = "tcp [::1]:40002";
-  m_Host.DownloadEnded(failed);
-  m_Host.SessionProgress("127.0.0.1:40001", "SUB\r002.bll", 2, 3);
+  failed.file = "TRM-1.jd0";
+  failed.reason = "connection closed";
+  failed.via = "tcp [::1]:40002";
+  m_host.DownloadEnded(failed);
+  m_host.SessionProgress("127.0.0.1:40001", "SUB\r002.bll", 2, 3);
   EXPECT_EQ(TakeOut(),
             "done: MCA001.bll 300 bytes 2 blocks in 2.045 s via tcp 127.0.0.1:40001\n"
             "done: MCA001.bll 300 bytes 2 blocks in 0.007 s via serial COM1\n"
             "failed: TRM-1.jd0 connection closed via tcp [::1]:40002\n"
             "session: 127.0.0.1:40001 SUB\\r002.bll 2/3\n");
-  EXPECT_EQ(m_Err.str(), "");
+  EXPECT_EQ(m_err.str(), "");
 }
 
 TEST(HeadlessLines, ThrottledSessionShowsWhereItStoppedThenItsEndLast) {
   std::ostringstream out;
   std::ostringstream err;
-  CHeadlessHost host(out, err, false);
+  HeadlessHost host(out, err, false);
   for (const int pos : {0, 1, 2, 0}) host.SessionProgress("127.0.0.1:4000", "F.bll", pos, 5);
   DownloadReport failed;
-  failed.strFile = "F.bll";
-  failed.strReason = "connection closed";
-  failed.strVia = "tcp 127.0.0.1:4000";
+  failed.file = "F.bll";
+  failed.reason = "connection closed";
+  failed.via = "tcp 127.0.0.1:4000";
   host.DownloadEnded(failed);
   EXPECT_EQ(out.str(), "session: 127.0.0.1:4000 F.bll 0/5\nsession: 127.0.0.1:4000 F.bll 2/5\n");
   host.FlushEnded();  // the event loop is idle: the held-back end goes out

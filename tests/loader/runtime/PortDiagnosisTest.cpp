@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 TEST(PortDiagnosis, EachReasonIsNamed) {
-  testsupport::CTempDir dir;
+  testsupport::TempDir dir;
   EXPECT_EQ(DescribePortFailure(dir.File("ttyGone"), false), "no such device");
   EXPECT_EQ(DescribePortFailure(dir.File("ttyGone"), true), "no such device");
   // Nothing but a terminal is a serial line, whatever else opens.
@@ -28,7 +28,7 @@ TEST(PortDiagnosis, EachReasonIsNamed) {
     EXPECT_EQ(DescribePortFailure(notTerminal, false), "not a terminal") << notTerminal;
   }
 
-  CPtyPair pty;
+  PtyPair pty;
   const int fd = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
@@ -45,7 +45,7 @@ TEST(PortDiagnosis, EachReasonIsNamed) {
 }
 
 TEST(PortDiagnosis, BackoffDoublesFromOneToEightSecondsAndStartsOverAfterASuccess) {
-  CReconnectBackoff backoff;
+  ReconnectBackoff backoff;
   std::vector<int> delays;
   for (int i = 0; i < 6; ++i) delays.push_back(backoff.NextDelayMs());
   EXPECT_EQ(delays, (std::vector<int>{1000, 2000, 4000, 8000, 8000, 8000}));
@@ -55,31 +55,31 @@ TEST(PortDiagnosis, BackoffDoublesFromOneToEightSecondsAndStartsOverAfterASucces
 
 TEST(ConfigChanges, ChangesAreNamedAndOnlySerialOnesReopenThePort) {
   LoaderConfig a;
-  a.m_strRomDir = "/rom";
-  a.m_PortDevices[0] = "/dev/ttyUSB0";
-  a.m_PortDevices[1] = "/dev/ttyS1";
+  a.m_romDir = "/rom";
+  a.m_portDevices[0] = "/dev/ttyUSB0";
+  a.m_portDevices[1] = "/dev/ttyS1";
   LoaderConfig b = a;
   EXPECT_TRUE(DescribeConfigChanges(a, b).empty());
-  b.m_strRomDir = "/rom2";
-  b.m_nTcpPace = 0;
-  b.m_PortDevices[1] = "/dev/ttyUSB1";  // a port not in use
+  b.m_romDir = "/rom2";
+  b.m_tcpPace = 0;
+  b.m_portDevices[1] = "/dev/ttyUSB1";  // a port not in use
   EXPECT_EQ(
       DescribeConfigChanges(a, b),
       (std::vector<std::string>{"ROMFILE /rom -> /rom2", "[Ports] COM2 /dev/ttyS1 -> /dev/ttyUSB1",
                                 "TCPPACE 500 -> 0"}));
   EXPECT_FALSE(SerialSettingsDiffer(a, b));
-  b.m_PortDevices[0] = "/dev/ttyACM0";  // the port in use moves
+  b.m_portDevices[0] = "/dev/ttyACM0";  // the port in use moves
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   b = a;
-  b.m_strModemInit = "ATZ";  // only matters to a modem line
+  b.m_modemInit = "ATZ";  // only matters to a modem line
   EXPECT_FALSE(SerialSettingsDiffer(a, b));
-  b.m_nCommType = COMM_MODEM;
+  b.m_commType = kCommModem;
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   b = a;
-  b.m_bFrameDispatch = !a.m_bFrameDispatch;  // the reader takes its rule at open
+  b.m_frameDispatch = !a.m_frameDispatch;  // the reader takes its rule at open
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   b = a;
-  b.m_bNoSerialPort = true;
+  b.m_noSerialPort = true;
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   EXPECT_EQ(DescribeConfigChanges(a, b), (std::vector<std::string>{"PORT COM1 -> NONE"}));
   EXPECT_EQ(DescribeSerialPort(a), "COM1 (/dev/ttyUSB0), 57600 bit/s, RS232");

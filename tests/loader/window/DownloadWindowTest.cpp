@@ -3,7 +3,7 @@
 #include "window/DownloadWindow.h"
 
 #include "QtTestApp.h"
-#include "core/DownloadDlg.h"
+#include "core/DownloadEngine.h"
 #include "loader/core/CoreFakes.h"
 #include "support/TempDir.h"
 #include "window/HelpDlg.h"
@@ -44,38 +44,38 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::CTempDir;
 using testsupport::ReadFile;
+using testsupport::TempDir;
 using testsupport::WriteFile;
 using Bytes = std::vector<std::uint8_t>;
 
 /// A serial channel that opens without a device (or fails, on request) and
 /// records every write.
-class CFakeChannel : public CSerialChannel {
+class FakeChannel : public SerialChannel {
  public:
   bool Open() override {
     PrepareOpen();
-    ++m_nOpens;
-    m_bOpen = m_bOpenSucceeds;
-    return m_bOpenSucceeds;
+    ++m_opens;
+    m_open = m_openSucceeds;
+    return m_openSucceeds;
   }
   void Close() override {
-    ++m_nCloses;
-    m_bOpen = false;
+    ++m_closes;
+    m_open = false;
   }
   int Write(std::span<const std::uint8_t> data) override {
-    m_Written.emplace_back(data.begin(), data.end());
+    m_written.emplace_back(data.begin(), data.end());
     return static_cast<int>(data.size());
   }
   /// Queues a burst as the reader thread would.
   void Receive(const Bytes& burst) {
-    for (std::uint8_t b : burst) m_QueueRead.Put(b);
+    for (std::uint8_t b : burst) m_readQueue.Put(b);
   }
 
-  bool m_bOpenSucceeds = true;
-  int m_nOpens = 0;
-  int m_nCloses = 0;
-  std::vector<Bytes> m_Written;
+  bool m_openSucceeds = true;
+  int m_opens = 0;
+  int m_closes = 0;
+  std::vector<Bytes> m_written;
 };
 
 template <typename T>
@@ -99,50 +99,50 @@ class DownloadWindowTest : public ::testing::Test {
   void WriteConfig() {
     fs::create_directories(RomDir());
     WriteFile(
-        m_Dir.Path() / "Romvale.cfg",
+        m_dir.Path() / "Romvale.cfg",
         "[Location]\r\nROMFILE=" + RomDir().string() + "\r\nBLLFILE=" + RomDir().string() +
             "\r\n[Communication]\r\nPORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\nMODEM=ATZ\r\n");
   }
 
   /// Creates the window and the core the way the program does, and starts it.
   bool Start() {
-    m_pWindow = std::make_unique<CDownloadWindow>();
-    m_pCore = std::make_unique<CDownloadDlg>(m_Channel, m_pWindow->Host(), m_Dir.Path().string());
-    m_pWindow->Attach(m_pCore.get());
-    const bool bLoaded = m_pCore->OnInitDialog();
-    m_pWindow->show();
-    return bLoaded;
+    m_window = std::make_unique<DownloadWindow>();
+    m_core = std::make_unique<DownloadEngine>(m_channel, m_window->Host(), m_dir.Path().string());
+    m_window->Attach(m_core.get());
+    const bool loaded = m_core->OnInitDialog();
+    m_window->show();
+    return loaded;
   }
 
   void TearDown() override {
-    m_pCore.reset();
-    m_pWindow.reset();
+    m_core.reset();
+    m_window.reset();
   }
 
-  fs::path RomDir() const { return m_Dir.Path() / "rom"; }
+  fs::path RomDir() const { return m_dir.Path() / "rom"; }
 
   /// Feeds one burst through the serial path, as the reader's hand-off does.
   void Receive(const Bytes& burst) {
-    m_Channel.Receive(burst);
-    m_pCore->OnCommRead();
+    m_channel.Receive(burst);
+    m_core->OnCommRead();
   }
 
-  QProgressBar& Progress() const { return *Control<QProgressBar>(*m_pWindow, 1013); }
+  QProgressBar& Progress() const { return *Control<QProgressBar>(*m_window, 1013); }
 
   std::vector<bool> ButtonsEnabled() const {
     // The 설정 menu's items go with the buttons that do the same.
-    return {Control<QPushButton>(*m_pWindow, 1005)->isEnabled(),
-            Control<QPushButton>(*m_pWindow, 3)->isEnabled(),
-            Control<QPushButton>(*m_pWindow, 1008)->isEnabled(), Command(32779)->isEnabled(),
+    return {Control<QPushButton>(*m_window, 1005)->isEnabled(),
+            Control<QPushButton>(*m_window, 3)->isEnabled(),
+            Control<QPushButton>(*m_window, 1008)->isEnabled(), Command(32779)->isEnabled(),
             Command(32777)->isEnabled()};
   }
 
-  QAction* Command(int id) const { return m_pWindow->findChild<QAction*>(QString::number(id)); }
+  QAction* Command(int id) const { return m_window->findChild<QAction*>(QString::number(id)); }
 
-  CTempDir m_Dir;
-  CFakeChannel m_Channel;
-  std::unique_ptr<CDownloadWindow> m_pWindow;
-  std::unique_ptr<CDownloadDlg> m_pCore;
+  TempDir m_dir;
+  FakeChannel m_channel;
+  std::unique_ptr<DownloadWindow> m_window;
+  std::unique_ptr<DownloadEngine> m_core;
 };
 
 const std::vector<bool> kAllEnabled = {true, true, true, true, true};
@@ -153,7 +153,7 @@ const std::vector<bool> kAllDisabled = {false, false, false, false, false};
 TEST_F(DownloadWindowTest, ShowsControlsTextsAndLoadedSettings) {
   WriteConfig();
   ASSERT_TRUE(Start());
-  const CDownloadWindow& w = *m_pWindow;
+  const DownloadWindow& w = *m_window;
   EXPECT_TRUE(w.windowTitle().startsWith(U("Romvale Ver 1.02")));
   EXPECT_GT(w.windowTitle().size(), QString("Romvale Ver 1.02").size());  // the credit
   EXPECT_FALSE(w.windowIcon().isNull());
@@ -181,23 +181,23 @@ TEST_F(DownloadWindowTest, ShowsControlsTextsAndLoadedSettings) {
 TEST_F(DownloadWindowTest, NeitherEnterNorEscClosesTheWindow) {
   WriteConfig();
   ASSERT_TRUE(Start());
-  m_pWindow->show();
-  Control<QPushButton>(*m_pWindow, 1007)->setFocus();
-  QTest::keyClick(m_pWindow.get(), Qt::Key_Return);
-  QTest::keyClick(m_pWindow.get(), Qt::Key_Enter);
-  EXPECT_TRUE(m_pWindow->isVisible());
-  Control<QLineEdit>(*m_pWindow, 1006)->setFocus();
-  QTest::keyClick(m_pWindow.get(), Qt::Key_Return);
-  EXPECT_TRUE(m_pWindow->isVisible());
+  m_window->show();
+  Control<QPushButton>(*m_window, 1007)->setFocus();
+  QTest::keyClick(m_window.get(), Qt::Key_Return);
+  QTest::keyClick(m_window.get(), Qt::Key_Enter);
+  EXPECT_TRUE(m_window->isVisible());
+  Control<QLineEdit>(*m_window, 1006)->setFocus();
+  QTest::keyClick(m_window.get(), Qt::Key_Return);
+  EXPECT_TRUE(m_window->isVisible());
   // Esc pressed to close a menu must not reach the window and end it.
-  QTest::keyClick(m_pWindow.get(), Qt::Key_Escape);
-  EXPECT_TRUE(m_pWindow->isVisible());
+  QTest::keyClick(m_window.get(), Qt::Key_Escape);
+  EXPECT_TRUE(m_window->isVisible());
 }
 
 TEST_F(DownloadWindowTest, MenuHasItsCommandsAndShowsTheirPrompts) {
   WriteConfig();
   ASSERT_TRUE(Start());
-  auto* menuBar = m_pWindow->findChild<QMenuBar*>();
+  auto* menuBar = m_window->findChild<QMenuBar*>();
   ASSERT_NE(menuBar, nullptr);
   QStringList titles;
   QStringList items;
@@ -211,7 +211,7 @@ TEST_F(DownloadWindowTest, MenuHasItsCommandsAndShowsTheirPrompts) {
                                 U("통신 포트 설정(&P)"), "About &Romvale...", "-",
                                 U("Tarvix 정보(&A)...")}));
 
-  auto* status = m_pWindow->findChild<QStatusBar*>();
+  auto* status = m_window->findChild<QStatusBar*>();
   ASSERT_NE(status, nullptr);
   const std::pair<int, const char*> prompts[] = {{32781, "Configration save"},
                                                  {32780, "Exit program"},
@@ -229,47 +229,47 @@ TEST_F(DownloadWindowTest, ScriptedRomDownloadDrivesStatusLineProgressAndButtons
   ASSERT_TRUE(Start());
 
   Receive({0x0F, 0x31, 0x30, 0x0E, 0x0F});  // request for TRM-0.jd0
-  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0 download is started"));
+  EXPECT_EQ(Text(*m_window, 1006), U("TRM-0.jd0 download is started"));
   EXPECT_EQ(Progress().minimum(), 0);
   EXPECT_EQ(Progress().maximum(), 4);
   EXPECT_EQ(Progress().value(), 0);
   EXPECT_EQ(ButtonsEnabled(), kAllDisabled);
 
   Receive({0x0F, 0x33, 0x0E, 0x3D});  // begin
-  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0  0% downloaded..."));
+  EXPECT_EQ(Text(*m_window, 1006), U("TRM-0.jd0  0% downloaded..."));
   EXPECT_EQ(Progress().value(), 1);
 
   const Bytes next = {0x0F, 0x37, 0x00, 0x00, 0x06, 0x0E, 0x3F};  // block accepted
   Receive(next);
-  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0  33% downloaded..."));
+  EXPECT_EQ(Text(*m_window, 1006), U("TRM-0.jd0  33% downloaded..."));
   EXPECT_EQ(Progress().value(), 2);
   EXPECT_EQ(ButtonsEnabled(), kAllDisabled);
   Receive(next);
-  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0  66% downloaded..."));
+  EXPECT_EQ(Text(*m_window, 1006), U("TRM-0.jd0  66% downloaded..."));
   EXPECT_EQ(Progress().value(), 3);
 
-  m_Channel.m_Written.clear();
+  m_channel.m_written.clear();
   Receive(next);
-  EXPECT_EQ(Text(*m_pWindow, 1006), U("TRM-0.jd0  100% downloaded..."));
-  ASSERT_EQ(m_Channel.m_Written.size(), 1U);
-  EXPECT_EQ(m_Channel.m_Written[0], (Bytes{0x0F, 0x35, 0x0E, 0x3B}));
+  EXPECT_EQ(Text(*m_window, 1006), U("TRM-0.jd0  100% downloaded..."));
+  ASSERT_EQ(m_channel.m_written.size(), 1U);
+  EXPECT_EQ(m_channel.m_written[0], (Bytes{0x0F, 0x35, 0x0E, 0x3B}));
   EXPECT_EQ(Progress().value(), 0);
   EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
 }
 
 TEST_F(DownloadWindowTest, AFailedPortExplainsItselfOnItsLineAndOnDownload) {
   WriteConfig();
-  m_Channel.m_bOpenSucceeds = false;
+  m_channel.m_openSucceeds = false;
   ASSERT_TRUE(Start());
-  m_Channel.m_PortDevices[0] = "/dev/serial/by-id/usb-Gone-if00";
-  m_pCore->m_strPortReason = "no such device";
-  m_pCore->UpdateData(false);
-  EXPECT_EQ(Text(*m_pWindow, 1000), U("COM1 포트 오류가 발생하였습니다."));
+  m_channel.m_portDevices[0] = "/dev/serial/by-id/usb-Gone-if00";
+  m_core->m_portReason = "no such device";
+  m_core->UpdateData(false);
+  EXPECT_EQ(Text(*m_window, 1000), U("COM1 포트 오류가 발생하였습니다."));
   const QString why = QString::fromStdString(
       "COM1 = /dev/serial/by-id/usb-Gone-if00: no such device\n[Ports] "
       "COM1=/dev/serial/by-id/usb-Gone-if00 in " +
-      (m_Dir.Path() / "Romvale.cfg").string());
-  EXPECT_EQ(Control<QLineEdit>(*m_pWindow, 1000)->toolTip(), why);
+      (m_dir.Path() / "Romvale.cfg").string());
+  EXPECT_EQ(Control<QLineEdit>(*m_window, 1000)->toolTip(), why);
   // 롬 파일 다운로드 has no line to send on: it shows the same text instead.
   QString shown;
   qttest::WhenModal([&shown](QWidget* modal) {
@@ -278,9 +278,9 @@ TEST_F(DownloadWindowTest, AFailedPortExplainsItselfOnItsLineAndOnDownload) {
     shown = box->text();
     box->button(QMessageBox::Ok)->click();
   });
-  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 3), Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>(*m_window, 3), Qt::LeftButton);
   EXPECT_EQ(shown, why);
-  EXPECT_TRUE(m_Channel.m_Written.empty());
+  EXPECT_TRUE(m_channel.m_written.empty());
 }
 
 TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens) {
@@ -299,10 +299,10 @@ TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens)
   EXPECT_FALSE(Start());
   EXPECT_TRUE(pathOnOneLine);
   EXPECT_EQ(shown, U("환경 파일이 존재하지 않습니다.|찾은 위치: ") +
-                       QString::fromStdString((m_Dir.Path() / "Romvale.cfg").string()));
-  EXPECT_TRUE(m_pWindow->isVisible());
-  EXPECT_EQ(m_Channel.m_nOpens, 0);
-  EXPECT_EQ(m_pCore->m_nRomState, kStateBlocked);
+                       QString::fromStdString((m_dir.Path() / "Romvale.cfg").string()));
+  EXPECT_TRUE(m_window->isVisible());
+  EXPECT_EQ(m_channel.m_opens, 0);
+  EXPECT_EQ(m_core->m_romState, kStateBlocked);
 }
 
 TEST_F(DownloadWindowTest, PortDialogOkReopensThePortAndSaveWritesTheFile) {
@@ -315,16 +315,16 @@ TEST_F(DownloadWindowTest, PortDialogOkReopensThePortAndSaveWritesTheFile) {
     QTest::mouseClick(modal->findChild<QRadioButton*>("1024"), Qt::LeftButton);  // 9600
     QTest::mouseClick(modal->findChild<QPushButton*>("1"), Qt::LeftButton);
   });
-  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1005), Qt::LeftButton);
-  EXPECT_EQ(m_Channel.m_nCloses, 1);
-  EXPECT_EQ(m_Channel.m_nOpens, 2);
-  EXPECT_EQ(m_Channel.m_strModemInit, "ATZ");  // RS232C keeps the modem command
-  EXPECT_EQ(Text(*m_pWindow, 1000), U(" COM3 : Serial : 9600bps "));
+  QTest::mouseClick(Control<QPushButton>(*m_window, 1005), Qt::LeftButton);
+  EXPECT_EQ(m_channel.m_closes, 1);
+  EXPECT_EQ(m_channel.m_opens, 2);
+  EXPECT_EQ(m_channel.m_modemInit, "ATZ");  // RS232C keeps the modem command
+  EXPECT_EQ(Text(*m_window, 1000), U(" COM3 : Serial : 9600bps "));
 
-  const std::string before = ReadFile(m_Dir.Path() / "Romvale.cfg");
+  const std::string before = ReadFile(m_dir.Path() / "Romvale.cfg");
   EXPECT_EQ(before.find("PORT=COM3"), std::string::npos);
   Command(32781)->trigger();  // 설정 저장
-  const std::string saved = ReadFile(m_Dir.Path() / "Romvale.cfg");
+  const std::string saved = ReadFile(m_dir.Path() / "Romvale.cfg");
   EXPECT_NE(saved.find("PORT=COM3\r\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("BAUD=9600bps\r\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("MODEM=ATZ\r\n"), std::string::npos) << saved;
@@ -339,32 +339,32 @@ TEST_F(DownloadWindowTest, PortDialogCancelChangesNothing) {
     QTest::mouseClick(modal->findChild<QPushButton*>("2"), Qt::LeftButton);
   });
   Command(32779)->trigger();
-  EXPECT_EQ(m_Channel.m_nCloses, 0);
-  EXPECT_EQ(m_Channel.m_nOpens, 1);
-  EXPECT_EQ(m_Channel.m_nPort, 1);
-  EXPECT_EQ(m_pCore->m_nRomState, kStateIdle);
-  EXPECT_EQ(Text(*m_pWindow, 1000), U(" COM1 : Serial : 57600bps "));
+  EXPECT_EQ(m_channel.m_closes, 0);
+  EXPECT_EQ(m_channel.m_opens, 1);
+  EXPECT_EQ(m_channel.m_port, 1);
+  EXPECT_EQ(m_core->m_romState, kStateIdle);
+  EXPECT_EQ(Text(*m_window, 1000), U(" COM1 : Serial : 57600bps "));
 }
 
 TEST_F(DownloadWindowTest, FrameArrivingWhileFolderChooserIsOpenIsDropped) {
   WriteConfig();
   WriteFile(RomDir() / "TRM-0.jd0", std::string(100, 'x'));
-  const fs::path other = m_Dir.Path() / "other";
+  const fs::path other = m_dir.Path() / "other";
   fs::create_directories(other);
   ASSERT_TRUE(Start());
-  const std::string configBefore = ReadFile(m_Dir.Path() / "Romvale.cfg");
+  const std::string configBefore = ReadFile(m_dir.Path() / "Romvale.cfg");
 
   qttest::WhenModal([&](QWidget* modal) {
-    auto* chooser = qobject_cast<CRomFolderDialog*>(modal);
+    auto* chooser = qobject_cast<RomFolderDialog*>(modal);
     ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(chooser->windowTitle(), U(" ROM program을 download할 디렉토리를 선택하세요"));
     EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(RomDir().string()));
     EXPECT_EQ(chooser->StatusText(), QString::fromStdString(RomDir().string()));
     Receive({0x0F, 0x31, 0x30, 0x0E, 0x0F});
-    EXPECT_TRUE(m_Channel.m_Written.empty());  // no start reply: dropped
-    EXPECT_EQ(Text(*m_pWindow, 1006), U(""));
+    EXPECT_TRUE(m_channel.m_written.empty());  // no start reply: dropped
+    EXPECT_EQ(Text(*m_window, 1006), U(""));
     // Highlight the other folder, as a click in the list does, and choose it.
-    chooser->setDirectory(QString::fromStdString(m_Dir.Path().string()));
+    chooser->setDirectory(QString::fromStdString(m_dir.Path().string()));
     auto* list = chooser->findChild<QListView*>("listView");
     auto* model = chooser->findChild<QFileSystemModel*>();
     ASSERT_NE(list, nullptr);
@@ -373,11 +373,11 @@ TEST_F(DownloadWindowTest, FrameArrivingWhileFolderChooserIsOpenIsDropped) {
     EXPECT_EQ(chooser->StatusText(), QString::fromStdString(other.string()));
     QMetaObject::invokeMethod(chooser, "accept");
   });
-  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1008), Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>(*m_window, 1008), Qt::LeftButton);
 
-  EXPECT_EQ(Text(*m_pWindow, 1001), QString::fromStdString(other.string()));
-  EXPECT_EQ(ReadFile(m_Dir.Path() / "Romvale.cfg"), configBefore);  // only 설정 저장 writes it
-  EXPECT_EQ(m_pCore->m_nRomState, kStateIdle);
+  EXPECT_EQ(Text(*m_window, 1001), QString::fromStdString(other.string()));
+  EXPECT_EQ(ReadFile(m_dir.Path() / "Romvale.cfg"), configBefore);  // only 설정 저장 writes it
+  EXPECT_EQ(m_core->m_romState, kStateIdle);
 }
 
 TEST_F(DownloadWindowTest, AboutBoxFromBothItemsAndHelpOnF1) {
@@ -405,14 +405,14 @@ TEST_F(DownloadWindowTest, AboutBoxFromBothItemsAndHelpOnF1) {
     popup->close();
   });
   QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5),
-                               m_pWindow->mapToGlobal(QPoint(5, 5)));
-  QApplication::sendEvent(m_pWindow.get(), &rightClick);
+                               m_window->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(m_window.get(), &rightClick);
   EXPECT_EQ(contextItems, QStringList({U("Tarvix 정보(&A)...")}));
 
-  m_pWindow->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));
-  QTest::keyClick(m_pWindow.get(), Qt::Key_F1);
-  auto* help = m_pWindow->findChild<CHelpDlg*>();
+  m_window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+  QTest::keyClick(m_window.get(), Qt::Key_F1);
+  auto* help = m_window->findChild<HelpDlg*>();
   ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
   EXPECT_TRUE(help->PlainText().contains(U("롬 파일 위치 설정")));
@@ -421,24 +421,24 @@ TEST_F(DownloadWindowTest, AboutBoxFromBothItemsAndHelpOnF1) {
 TEST_F(DownloadWindowTest, TcpSessionsListShownOnlyWhenConcurrent) {
   WriteConfig();
   ASSERT_TRUE(Start());
-  auto* list = m_pWindow->findChild<QListWidget*>(QStringLiteral("tcpSessions"));
+  auto* list = m_window->findChild<QListWidget*>(QStringLiteral("tcpSessions"));
   ASSERT_NE(list, nullptr);
   EXPECT_FALSE(list->isVisible());
 
-  m_pCore->m_Config.m_bConcurrent = true;
-  m_pWindow->UpdateData(false);
+  m_core->m_config.m_concurrent = true;
+  m_window->UpdateData(false);
   EXPECT_TRUE(list->isVisible());
   EXPECT_EQ(list->count(), 0);
   WriteFile(RomDir() / "MCA001.bll", std::string(300, 'x'));
   coretest::FakeConnection a("127.0.0.1:40001");
-  m_pCore->OnSocketReceive(&a, Bytes{0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C});
-  m_pCore->OnSocketReceive(&a, Bytes{0x02, 0x33, 0x03, 0x30});
-  m_pCore->OnSocketReceive(&a, Bytes{0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30});
+  m_core->OnSocketReceive(&a, Bytes{0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C});
+  m_core->OnSocketReceive(&a, Bytes{0x02, 0x33, 0x03, 0x30});
+  m_core->OnSocketReceive(&a, Bytes{0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30});
   ASSERT_EQ(list->count(), 1);
   EXPECT_EQ(list->item(0)->text(), U("127.0.0.1:40001   MCA001.bll   50%"));
   // Its buttons stay with the serial session.
   EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
-  m_pCore->OnSocketClose(&a);
+  m_core->OnSocketClose(&a);
   EXPECT_EQ(list->count(), 0);
 }
 
@@ -447,12 +447,12 @@ TEST_F(DownloadWindowTest, QuitAsksOnlyWhileADownloadRuns) {
   WriteFile(RomDir() / "TRM-0.jd0", std::string(5000, 'x'));
   ASSERT_TRUE(Start());
   Receive({0x0F, 0x31, 0x30, 0x0E, 0x0F});  // a terminal is being loaded
-  ASSERT_TRUE(m_pCore->DownloadRunning());
+  ASSERT_TRUE(m_core->DownloadRunning());
 
   // 종료, the menu's 종료 and the close box all ask; the default keeps it running.
   const std::vector<std::function<void()>> quits = {
-      [&] { QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1007), Qt::LeftButton); },
-      [&] { Command(32780)->trigger(); }, [&] { m_pWindow->close(); }};
+      [&] { QTest::mouseClick(Control<QPushButton>(*m_window, 1007), Qt::LeftButton); },
+      [&] { Command(32780)->trigger(); }, [&] { m_window->close(); }};
   for (std::size_t i = 0; i < quits.size(); ++i) {
     SCOPED_TRACE(i);
     QString asked;
@@ -464,7 +464,7 @@ TEST_F(DownloadWindowTest, QuitAsksOnlyWhileADownloadRuns) {
     });
     quits[i]();
     EXPECT_EQ(asked, U("quitQuestion|계속 실행(&N)"));
-    EXPECT_TRUE(m_pWindow->isVisible());
+    EXPECT_TRUE(m_window->isVisible());
   }
   qttest::WhenModal([](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
@@ -472,37 +472,37 @@ TEST_F(DownloadWindowTest, QuitAsksOnlyWhileADownloadRuns) {
     for (QAbstractButton* button : box->buttons())
       if (button->text() == U("종료(&Y)")) button->click();
   });
-  m_pWindow->close();
-  EXPECT_FALSE(m_pWindow->isVisible());
+  m_window->close();
+  EXPECT_FALSE(m_window->isVisible());
 
   // With nothing running it ends at once, without a question.
-  m_pCore->SetSessionsEnabled(true);  // ends the download
-  ASSERT_FALSE(m_pCore->DownloadRunning());
-  m_pWindow->show();
-  bool bAsked = false;
+  m_core->SetSessionsEnabled(true);  // ends the download
+  ASSERT_FALSE(m_core->DownloadRunning());
+  m_window->show();
+  bool asked = false;
   qttest::WhenModal(
-      [&bAsked](QWidget* modal) {
-        bAsked = modal != nullptr;
+      [&asked](QWidget* modal) {
+        asked = modal != nullptr;
         if (modal != nullptr) modal->close();
       },
       20);
-  QTest::mouseClick(Control<QPushButton>(*m_pWindow, 1007), Qt::LeftButton);
-  EXPECT_FALSE(m_pWindow->isVisible());
+  QTest::mouseClick(Control<QPushButton>(*m_window, 1007), Qt::LeftButton);
+  EXPECT_FALSE(m_window->isVisible());
   QTest::qWait(400);  // the watcher above has given up by now
-  EXPECT_FALSE(bAsked);
+  EXPECT_FALSE(asked);
 }
 
 TEST_F(DownloadWindowTest, KeyboardReachesEveryCommand) {
   WriteConfig();
   ASSERT_TRUE(Start());
-  m_pWindow->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));
+  m_window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
 
   // Alt+D presses 롬 파일 다운로드 (the trigger frame goes out once the press shows).
-  QTest::keyClick(m_pWindow.get(), Qt::Key_D, Qt::AltModifier);
-  EXPECT_TRUE(QTest::qWaitFor([this] { return !m_Channel.m_Written.empty(); }, 3000));
-  ASSERT_EQ(m_Channel.m_Written.size(), 1U);
-  EXPECT_EQ(m_Channel.m_Written[0], (Bytes{0x02, 0x20, 0x21, 0x22, 0x23, 0x03, 0x86, 0xFE}));
+  QTest::keyClick(m_window.get(), Qt::Key_D, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !m_channel.m_written.empty(); }, 3000));
+  ASSERT_EQ(m_channel.m_written.size(), 1U);
+  EXPECT_EQ(m_channel.m_written[0], (Bytes{0x02, 0x20, 0x21, 0x22, 0x23, 0x03, 0x86, 0xFE}));
 
   // Alt+F and F10 open the menus.
   for (const auto& [key, modifier] :
@@ -513,15 +513,15 @@ TEST_F(DownloadWindowTest, KeyboardReachesEveryCommand) {
       for (QAction* item : popup->actions()) items << item->text();
       QTest::keyClick(popup, Qt::Key_Escape);
     });
-    QTest::keyClick(m_pWindow.get(), key, modifier);
+    QTest::keyClick(m_window.get(), key, modifier);
     EXPECT_TRUE(QTest::qWaitFor([&items] { return !items.isEmpty(); }, 3000)) << key;
     EXPECT_EQ(items, QStringList({U("설정 저장(&S)"), "", U("종료(&X)")})) << key;
   }
-  QTest::keyClick(m_pWindow.get(), Qt::Key_Escape);
-  EXPECT_TRUE(m_pWindow->isVisible());
+  QTest::keyClick(m_window.get(), Qt::Key_Escape);
+  EXPECT_TRUE(m_window->isVisible());
 
   // Tab walks the window top to bottom.
-  Control<QPushButton>(*m_pWindow, 1008)->setFocus();
+  Control<QPushButton>(*m_window, 1008)->setFocus();
   QStringList order{QApplication::focusWidget()->objectName()};
   for (int i = 0; i < 6; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -532,15 +532,15 @@ TEST_F(DownloadWindowTest, KeyboardReachesEveryCommand) {
 
 TEST_F(DownloadWindowTest, AdapterChosenForAPortAndSaveKeepTheFilesLineEndings) {
   fs::create_directories(RomDir());
-  const fs::path config = m_Dir.Path() / "Romvale.cfg";
+  const fs::path config = m_dir.Path() / "Romvale.cfg";
   WriteFile(config, "[Location]\nROMFILE=" + RomDir().string() +
                         "\n[Communication]\nPORT=COM1\nTYPE=RS232\nBAUD=57600bps\n");
-  const fs::path byId = m_Dir.Path() / "by-id";
+  const fs::path byId = m_dir.Path() / "by-id";
   fs::create_directories(byId);
   const std::string adapter = (byId / "usb-FTDI_FT232R_A1-if00-port0").string();
   fs::create_symlink("../../ttyUSB0", adapter);
   ASSERT_TRUE(Start());
-  m_pWindow->SetAdapterFolders({byId.string(), (m_Dir.Path() / "dev").string()});
+  m_window->SetAdapterFolders({byId.string(), (m_dir.Path() / "dev").string()});
 
   QStringList shown;
   qttest::WhenModal([&](QWidget* modal) {
@@ -558,16 +558,16 @@ TEST_F(DownloadWindowTest, AdapterChosenForAPortAndSaveKeepTheFilesLineEndings) 
   });
   Command(32779)->trigger();
   EXPECT_EQ(shown, QStringList({"/dev/ttyS0", "/dev/ttyS2", "2", QString::fromStdString(adapter)}));
-  EXPECT_EQ(m_Channel.PortDevice(), adapter);
+  EXPECT_EQ(m_channel.PortDevice(), adapter);
   const QString saved = U("Configuration saved: ") + QString::fromStdString(config.string());
-  EXPECT_EQ(Text(*m_pWindow, 1006), saved);
+  EXPECT_EQ(Text(*m_window, 1006), saved);
   EXPECT_NE(ReadFile(config).find("\n[Ports]\nCOM3=" + adapter + "\n"), std::string::npos);
 
-  m_pCore->m_strStatus.clear();
+  m_core->m_status.clear();
   Command(32781)->trigger();  // 설정 저장 adds MODEM and the new port
   const std::string text = ReadFile(config);
   EXPECT_NE(text.find("PORT=COM3\n"), std::string::npos) << text;
   EXPECT_NE(text.find("MODEM="), std::string::npos) << text;
   EXPECT_EQ(text.find('\r'), std::string::npos) << text;
-  EXPECT_EQ(Text(*m_pWindow, 1006), saved);
+  EXPECT_EQ(Text(*m_window, 1006), saved);
 }

@@ -61,7 +61,7 @@ class PortSetDlgTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(PortSetDlgTest, TemplateOrderTextsAndStates) {
-  CPortSetDlg dialog(7, 1, 2, "ATZ");
+  PortSetDlg dialog(7, 1, 2, "ATZ");
   EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("통신 포트 설정"));
   auto* ok = Control<QPushButton>(dialog, 1);
   auto* cancel = Control<QPushButton>(dialog, 2);
@@ -115,7 +115,7 @@ TEST_F(PortSetDlgTest, TemplateOrderTextsAndStates) {
 }
 
 TEST_F(PortSetDlgTest, DirectLineAt2400Selects57600AndDisablesLowRates) {
-  CPortSetDlg dialog(1, 2, 2, "");
+  PortSetDlg dialog(1, 2, 2, "");
   EXPECT_EQ(Checked(dialog, {1021, 1022, 1023, 1024, 1025, 1037, 1038, 1039, 1040}),
             std::vector<int>{1039});
   EXPECT_EQ(EnabledRates(dialog), (std::vector<int>{1023, 1024, 1025, 1037, 1038, 1039, 1040}));
@@ -125,7 +125,7 @@ TEST_F(PortSetDlgTest, DirectLineAt2400Selects57600AndDisablesLowRates) {
 }
 
 TEST_F(PortSetDlgTest, ModemAt57600Selects1200AndOffersOnly1200And2400) {
-  CPortSetDlg dialog(7, 1, 1, "AT&F");
+  PortSetDlg dialog(7, 1, 1, "AT&F");
   EXPECT_EQ(Checked(dialog, {1021, 1022, 1023, 1024, 1025, 1037, 1038, 1039, 1040}),
             std::vector<int>{1021});
   EXPECT_EQ(EnabledRates(dialog), (std::vector<int>{1021, 1022}));
@@ -134,7 +134,7 @@ TEST_F(PortSetDlgTest, ModemAt57600Selects1200AndOffersOnly1200And2400) {
 }
 
 TEST_F(PortSetDlgTest, LeavingModemKeepsLowRatesUntilReopened) {
-  CPortSetDlg dialog(7, 1, 1, "AT&F");
+  PortSetDlg dialog(7, 1, 1, "AT&F");
   dialog.show();
   Click(dialog, 1020);
   EXPECT_EQ(EnabledRates(dialog), (std::vector<int>{1021, 1022}));  // decided at opening
@@ -142,51 +142,51 @@ TEST_F(PortSetDlgTest, LeavingModemKeepsLowRatesUntilReopened) {
   Click(dialog, 1);
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   const PortSetting setting = dialog.GetSetting();
-  EXPECT_EQ(setting.nCommType, 2);
-  EXPECT_EQ(setting.nBaudIndex, 1);
-  EXPECT_EQ(setting.nPort, 1);
-  EXPECT_FALSE(setting.strModemInit.has_value());
+  EXPECT_EQ(setting.commType, 2);
+  EXPECT_EQ(setting.baudIndex, 1);
+  EXPECT_EQ(setting.port, 1);
+  EXPECT_FALSE(setting.modemInit.has_value());
 
-  CPortSetDlg reopened(setting.nBaudIndex, setting.nPort, setting.nCommType, "AT&F");
+  PortSetDlg reopened(setting.baudIndex, setting.port, setting.commType, "AT&F");
   EXPECT_EQ(Checked(reopened, {1021, 1022, 1039}), std::vector<int>{1039});
   EXPECT_EQ(EnabledRates(reopened), (std::vector<int>{1023, 1024, 1025, 1037, 1038, 1039, 1040}));
 }
 
 TEST_F(PortSetDlgTest, OkInModemModeReturnsTheCommandByteForByte) {
   const std::string command = "AT\xff&C1 E0";  // not valid UTF-8: must survive unchanged
-  CPortSetDlg dialog(0, 3, 1, command);
+  PortSetDlg dialog(0, 3, 1, command);
   dialog.show();
   Click(dialog, 1);
   const PortSetting setting = dialog.GetSetting();
-  EXPECT_EQ(setting.nPort, 3);
-  EXPECT_EQ(setting.nCommType, 1);
-  ASSERT_TRUE(setting.strModemInit.has_value());
-  EXPECT_EQ(*setting.strModemInit, command);
+  EXPECT_EQ(setting.port, 3);
+  EXPECT_EQ(setting.commType, 1);
+  ASSERT_TRUE(setting.modemInit.has_value());
+  EXPECT_EQ(*setting.modemInit, command);
 }
 
 TEST_F(PortSetDlgTest, PortZeroSelectsNoPortAndOkYieldsPortZero) {
-  CPortSetDlg dialog(7, 0, 2, "");
+  PortSetDlg dialog(7, 0, 2, "");
   EXPECT_TRUE(Checked(dialog, {1015, 1016, 1017, 1018, 1026, 1027, 1028, 1029}).empty());
   dialog.show();
   Click(dialog, 1);
-  EXPECT_EQ(dialog.GetSetting().nPort, 0);
-  EXPECT_EQ(dialog.GetSetting().nBaudIndex, 7);
+  EXPECT_EQ(dialog.GetSetting().port, 0);
+  EXPECT_EQ(dialog.GetSetting().baudIndex, 7);
 }
 
 TEST_F(PortSetDlgTest, CancelKeepsTheMembersAsConstructed) {
-  CPortSetDlg dialog(3, 2, 2, "");
+  PortSetDlg dialog(3, 2, 2, "");
   dialog.show();
   Click(dialog, 1029);
   Click(dialog, 1040);
   Click(dialog, 2);
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
-  EXPECT_EQ(dialog.Values().m_nPort, 1);
-  EXPECT_EQ(dialog.Values().m_nBaud, 3);
+  EXPECT_EQ(dialog.Values().m_port, 1);
+  EXPECT_EQ(dialog.Values().m_baud, 3);
 }
 
 // The adapters the dialog offers: the stable by-id names, else ttyUSB*/ttyACM*.
 TEST(SerialAdapters, ByIdNamesFirstElseTheKernelNodes) {
-  testsupport::CTempDir dir;
+  testsupport::TempDir dir;
   const std::filesystem::path byId = dir.Path() / "by-id";
   const std::filesystem::path dev = dir.Path() / "dev";
   std::filesystem::create_directories(byId);

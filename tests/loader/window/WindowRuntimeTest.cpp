@@ -28,8 +28,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::CTempDir;
 using testsupport::ReadFile;
+using testsupport::TempDir;
 using testsupport::WriteFile;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -43,7 +43,7 @@ bool WaitForStatus(const QWidget& window, const char* expected) {
 }
 
 /// Romvale.cfg for a direct line on the pseudo-terminal at 115200 bit/s.
-void WriteConfig(const CTempDir& dir, const CPtyPair& pty) {
+void WriteConfig(const TempDir& dir, const PtyPair& pty) {
   WriteFile(
       dir.Path() / "Romvale.cfg",
       "[Location]\r\nROMFILE=" + dir.Path().string() +
@@ -55,13 +55,13 @@ void WriteConfig(const CTempDir& dir, const CPtyPair& pty) {
 
 TEST(WindowRuntime, RomDownloadOverPseudoTerminalShowsProgress) {
   qttest::App();
-  CTempDir dir;
-  CPtyPair pty;
+  TempDir dir;
+  PtyPair pty;
   WriteFile(dir.Path() / "TRM-0.jd0", std::string(5000, '\x5a'));  // 3 blocks of 2048
   WriteConfig(dir, pty);
 
-  CDownloadWindow window;
-  CLoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
+  DownloadWindow window;
+  LoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
   window.Attach(&runtime.Dlg());
   ASSERT_TRUE(runtime.Start());
   window.show();
@@ -102,11 +102,11 @@ TEST(WindowRuntime, RomDownloadOverPseudoTerminalShowsProgress) {
 
 TEST(WindowRuntime, ReaderMessageBoxIsShownOnTheWindowThread) {
   qttest::App();
-  CTempDir dir;
-  CPtyPair pty;
+  TempDir dir;
+  PtyPair pty;
   WriteConfig(dir, pty);
-  CDownloadWindow window;
-  CLoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
+  DownloadWindow window;
+  LoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
   window.Attach(&runtime.Dlg());
   ASSERT_TRUE(runtime.Start());
   window.show();
@@ -134,7 +134,7 @@ TEST(WindowRuntime, ReaderMessageBoxIsShownOnTheWindowThread) {
 // Started from the desktop menu: no Romvale.cfg where Tarvix runs.
 TEST(WindowRuntime, WithoutALocalFileTheUsersConfigFolderIsUsedAndSaveCreatesIt) {
   qttest::App();
-  CTempDir dir;
+  TempDir dir;
   const fs::path cwd = dir.Path() / "cwd";
   fs::create_directories(cwd);
   const std::string xdg = (dir.Path() / "xdg/tarvix/Romvale.cfg").string();
@@ -162,8 +162,8 @@ TEST(WindowRuntime, WithoutALocalFileTheUsersConfigFolderIsUsedAndSaveCreatesIt)
   ::setenv("HOME", savedHome.c_str(), 1);
 
   // The missing file is named, and 설정 저장 makes it, folders and all.
-  CDownloadWindow window;
-  CLoaderRuntime runtime(window.Host(), cwd.string(), 0);
+  DownloadWindow window;
+  LoaderRuntime runtime(window.Host(), cwd.string(), 0);
   runtime.SetConfigPath(path);
   window.Attach(&runtime.Dlg());
   window.show();

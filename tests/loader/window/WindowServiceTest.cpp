@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-using testsupport::CTempDir;
 using testsupport::ReadFile;
+using testsupport::TempDir;
 using testsupport::WriteFile;
 
 QLineEdit* PortLine(const QWidget& window) {
@@ -29,11 +29,11 @@ QPushButton* Button(const QWidget& window, const char* id) {
 
 TEST(WindowService, PortNoneDisablesOnlyTheDownloadButton) {
   qttest::App();
-  CTempDir dir;
+  TempDir dir;
   WriteFile(dir.Path() / "Romvale.cfg", "[Communication]\r\nPORT=NONE\r\n");
-  CDownloadWindow window;
+  DownloadWindow window;
   std::ostringstream diag;
-  CLoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
+  LoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
   runtime.SetDiagnostics(diag);
   window.Attach(&runtime.Dlg());
   ASSERT_TRUE(runtime.Start());
@@ -47,15 +47,15 @@ TEST(WindowService, PortNoneDisablesOnlyTheDownloadButton) {
 
 TEST(WindowService, PortFailureReasonIsTheTooltipAndConfigIsSavedWhereItCameFrom) {
   qttest::App();
-  CTempDir dir;
+  TempDir dir;
   const std::string missing = (dir.Path() / "ttyMissing").string();
   std::filesystem::create_directories(dir.Path() / "etc");
   const std::string cfg = (dir.Path() / "etc" / "my.cfg").string();
   WriteFile(cfg,
             "[Communication]\r\nPORT=COM2\r\nRECONNECT=0\r\n[Ports]\r\nCOM2=" + missing + "\r\n");
-  CDownloadWindow window;
+  DownloadWindow window;
   std::ostringstream diag;
-  CLoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
+  LoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
   runtime.SetDiagnostics(diag);
   runtime.SetConfigPath("etc/my.cfg");
   window.Attach(&runtime.Dlg());

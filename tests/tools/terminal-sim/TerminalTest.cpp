@@ -54,7 +54,7 @@ Bytes DataFrame(int start, int trailer, int blockNo, const Bytes& image, std::si
   return f;
 }
 
-using TempDir = testsupport::CTempDir;
+using TempDir = testsupport::TempDir;
 
 void WriteBytes(const std::string& path, const Bytes& data) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -85,51 +85,51 @@ class ScriptedLoader {
   ScriptedLoader(int fd, std::vector<Step> steps) : ScriptedLoader(fd, -1, std::move(steps)) {}
   /// Reads the terminal's frames on fd and answers on replyFd (-1: on fd too).
   ScriptedLoader(int fd, int replyFd, std::vector<Step> steps)
-      : m_nFd(fd), m_nReplyFd(replyFd), m_Steps(std::move(steps)), m_Thread([this] { Run(); }) {}
+      : m_fd(fd), m_replyFd(replyFd), m_steps(std::move(steps)), m_thread([this] { Run(); }) {}
   ~ScriptedLoader() {
     Finish();
-    if (m_nFd >= 0) ::close(m_nFd);
-    if (m_nReplyFd >= 0) ::close(m_nReplyFd);
+    if (m_fd >= 0) ::close(m_fd);
+    if (m_replyFd >= 0) ::close(m_replyFd);
   }
   ScriptedLoader(const ScriptedLoader&) = delete;
   ScriptedLoader& operator=(const ScriptedLoader&) = delete;
 
   /// Stops waiting and returns what went wrong on the loader's side ("" = script done).
   std::string Finish() {
-    m_bStop = true;
-    if (m_Thread.joinable()) m_Thread.join();
-    return m_strFailure;
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    return m_failure;
   }
 
  private:
   void Run() {
-    for (std::size_t i = 0; i < m_Steps.size(); ++i) {
+    for (std::size_t i = 0; i < m_steps.size(); ++i) {
       Bytes got;
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (got.size() < m_Steps[i].expect.size()) {
-        if (m_bStop || std::chrono::steady_clock::now() > deadline) {
-          m_strFailure = "step " + std::to_string(i) + ": got only " + Hex(got);
+      while (got.size() < m_steps[i].expect.size()) {
+        if (m_stop || std::chrono::steady_clock::now() > deadline) {
+          m_failure = "step " + std::to_string(i) + ": got only " + Hex(got);
           return;
         }
-        pollfd pfd{m_nFd, POLLIN, 0};
+        pollfd pfd{m_fd, POLLIN, 0};
         if (::poll(&pfd, 1, 20) <= 0) continue;
         std::uint8_t chunk[4096];
-        const ssize_t n = ::read(m_nFd, chunk, sizeof chunk);
+        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
         if (n <= 0) continue;
         got.insert(got.end(), chunk, chunk + n);
       }
-      if (got != m_Steps[i].expect) {
-        m_strFailure = "step " + std::to_string(i) + ": got " + Hex(got, 64) + ", expected " +
-                       Hex(m_Steps[i].expect, 64);
+      if (got != m_steps[i].expect) {
+        m_failure = "step " + std::to_string(i) + ": got " + Hex(got, 64) + ", expected " +
+                    Hex(m_steps[i].expect, 64);
         return;
       }
       std::size_t done = 0;
-      const Bytes& reply = m_Steps[i].reply;
+      const Bytes& reply = m_steps[i].reply;
       while (done < reply.size()) {
         const ssize_t n =
-            ::write(m_nReplyFd >= 0 ? m_nReplyFd : m_nFd, reply.data() + done, reply.size() - done);
+            ::write(m_replyFd >= 0 ? m_replyFd : m_fd, reply.data() + done, reply.size() - done);
         if (n <= 0) {
-          m_strFailure = "step " + std::to_string(i) + ": write failed";
+          m_failure = "step " + std::to_string(i) + ": write failed";
           return;
         }
         done += static_cast<std::size_t>(n);
@@ -137,21 +137,21 @@ class ScriptedLoader {
     }
   }
 
-  int m_nFd;
-  int m_nReplyFd;
-  std::vector<Step> m_Steps;
-  std::atomic<bool> m_bStop{false};
-  std::string m_strFailure;
-  std::thread m_Thread;
+  int m_fd;
+  int m_replyFd;
+  std::vector<Step> m_steps;
+  std::atomic<bool> m_stop{false};
+  std::string m_failure;
+  std::thread m_thread;
 };
 
 /// A pty made by the simulator, with the loader's end opened by the test.
 struct PtyPair {
-  std::unique_ptr<CPtyTransport> sim;
+  std::unique_ptr<PtyTransport> sim;
   int loaderFd = -1;
   PtyPair() {
     std::string error;
-    sim = CPtyTransport::Create(error);
+    sim = PtyTransport::Create(error);
     if (sim) loaderFd = ::open(sim->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   }
 };
@@ -160,29 +160,29 @@ struct PtyPair {
 class Listener {
  public:
   Listener() {
-    m_nFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
-    if (::bind(m_nFd, reinterpret_cast<sockaddr*>(&addr), len) == 0 && ::listen(m_nFd, 4) == 0 &&
-        ::getsockname(m_nFd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-      m_nPort = ntohs(addr.sin_port);
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 && ::listen(m_fd, 4) == 0 &&
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+      m_port = ntohs(addr.sin_port);
     }
   }
-  ~Listener() { ::close(m_nFd); }
+  ~Listener() { ::close(m_fd); }
   Listener(const Listener&) = delete;
   Listener& operator=(const Listener&) = delete;
-  int Port() const { return m_nPort; }
+  int Port() const { return m_port; }
   int Accept() {
-    pollfd pfd{m_nFd, POLLIN, 0};
+    pollfd pfd{m_fd, POLLIN, 0};
     if (::poll(&pfd, 1, 5000) <= 0) return -1;
-    return ::accept4(m_nFd, nullptr, nullptr, SOCK_CLOEXEC);
+    return ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
   }
 
  private:
-  int m_nFd = -1;
-  int m_nPort = 0;
+  int m_fd = -1;
+  int m_port = 0;
 };
 
 /// The 5000-byte image of the three-block ROM exchange: zeros except 0x11 at 0,
@@ -367,7 +367,7 @@ TEST(SimRomDownload, RequestOverTcpAnsweredOnTheSerialLine) {
   std::unique_ptr<ITransport> tcp = ConnectTcp("127.0.0.1", listener.Port(), Millis(2000), error);
   ASSERT_TRUE(tcp) << error;
   ScriptedLoader loader(listener.Accept(), pty.loaderFd, ThreeBlockRomScript(image));
-  CSplitTransport split(*tcp, *pty.sim);
+  SplitTransport split(*tcp, *pty.sim);
   const Result r = RunRomDownload(split, RomOptions(dir, image));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(loader.Finish(), "");

@@ -19,9 +19,9 @@ TEST(DownloadDlgInit, MissingConfigurationBlocksEverything) {
   EXPECT_FALSE(f.dlg.OnInitDialog());
   EXPECT_EQ(f.messages.texts, Strings{"환경 파일이 존재하지 않습니다."});
   EXPECT_TRUE(f.port.events.empty());  // the port is not opened
-  EXPECT_EQ(f.dlg.m_nRomState, kStateBlocked);
-  EXPECT_EQ(f.dlg.m_nBllState, kStateBlocked);
-  EXPECT_EQ(f.dlg.m_strConfigPath, f.dir.Path().string() + "/Romvale.cfg");
+  EXPECT_EQ(f.dlg.m_romState, kStateBlocked);
+  EXPECT_EQ(f.dlg.m_bllState, kStateBlocked);
+  EXPECT_EQ(f.dlg.m_configPath, f.dir.Path().string() + "/Romvale.cfg");
   // With the port closed, received bytes are ignored; the trigger still goes out.
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
@@ -36,17 +36,17 @@ TEST(DownloadDlgInit, LoadsSettingsOpensPortAndShowsStatus) {
   EXPECT_TRUE(f.messages.texts.empty());
   EXPECT_EQ(f.port.events, Strings{"Open COM3"});
   EXPECT_EQ(f.port.PortDevice(), "/dev/ttyUSB7");
-  EXPECT_EQ(f.port.m_strModemInit, "ATZ");
-  EXPECT_EQ(f.dlg.m_strPortStatus, " COM3 : Serial : 9600bps ");
-  EXPECT_EQ(f.dlg.m_strRomDir, f.RomDir());
-  EXPECT_EQ(f.dlg.m_strRomLocation, f.RomDir());
-  EXPECT_EQ(f.dlg.m_strBllDir, f.BllDir());
-  EXPECT_EQ(f.dlg.m_szRomTypes, "ROM (*.rom)|*.rom");
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_nChannel, CHANNEL_SERIAL);
+  EXPECT_EQ(f.port.m_modemInit, "ATZ");
+  EXPECT_EQ(f.dlg.m_portStatus, " COM3 : Serial : 9600bps ");
+  EXPECT_EQ(f.dlg.m_romDir, f.RomDir());
+  EXPECT_EQ(f.dlg.m_romLocation, f.RomDir());
+  EXPECT_EQ(f.dlg.m_bllDir, f.BllDir());
+  EXPECT_EQ(f.dlg.m_romTypes, "ROM (*.rom)|*.rom");
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_channel, kChannelSerial);
   EXPECT_EQ(f.dlg.TcpPaceMs(), 500);
-  EXPECT_EQ(f.dlg.m_strStatus, "");
+  EXPECT_EQ(f.dlg.m_status, "");
   EXPECT_EQ(f.progress.ops, Strings{"step 1"});
   EXPECT_GE(f.view.updates, 1);
   EXPECT_EQ(f.view.saveCalls, 0);
@@ -56,7 +56,7 @@ TEST(DownloadDlgInit, PortThatFailsToOpen) {
   CoreFixture f("TYPE=MODEM\r\nTCPPACE=0\r\n");
   f.port.openSucceeds = false;
   EXPECT_TRUE(f.dlg.OnInitDialog());
-  EXPECT_EQ(f.dlg.m_strPortStatus, "COM1 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(f.dlg.m_portStatus, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(f.dlg.TcpPaceMs(), 0);
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
@@ -71,9 +71,9 @@ TEST(DownloadDlgInit, ModemPortStatusAndWholeLongValues) {
                                            "BAUD=2400bps\r\nMODEM=" +
                                            longCmd + "\r\n");
   EXPECT_TRUE(f.dlg.OnInitDialog());
-  EXPECT_EQ(f.dlg.m_strPortStatus, " COM1 : Modem : 2400bps ");
+  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Modem : 2400bps ");
   // Values are taken whole, and the modem command is sent whole with one CR.
-  EXPECT_EQ(f.dlg.m_strRomDir, longDir);
+  EXPECT_EQ(f.dlg.m_romDir, longDir);
   EXPECT_EQ(f.port.ModemInitCommand(), longCmd + "\r");
 }
 
@@ -91,8 +91,8 @@ class DownloadDlgCommands : public ::testing::Test {
   void StartTransfer() {
     f.Serial(kRequestTrm5);
     f.Serial(kBegin);
-    ASSERT_EQ(f.dlg.m_nRomState, kStateActive);
-    ASSERT_TRUE(f.dlg.m_pRomFile.Valid());
+    ASSERT_EQ(f.dlg.m_romState, kStateActive);
+    ASSERT_TRUE(f.dlg.m_romFd.Valid());
     f.port.writes.clear();
     f.progress.ops.clear();
     f.view.enableCalls.clear();
@@ -103,55 +103,55 @@ class DownloadDlgCommands : public ::testing::Test {
 
 TEST_F(DownloadDlgCommands, PortSettingsCancelChangesNothing) {
   f.dlg.OnPortSettings();
-  EXPECT_EQ(f.portDialog.args, (std::vector<int>{7, 1, COMM_RS232}));
+  EXPECT_EQ(f.portDialog.args, (std::vector<int>{7, 1, kCommRs232}));
   EXPECT_TRUE(f.port.events.empty());
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
 }
 
 TEST_F(DownloadDlgCommands, PortSettingsReopenWithNewChoices) {
-  f.portDialog.result = PortSetting{4, COMM_RS232, 8, std::nullopt};
-  const std::string modem = f.port.m_strModemInit;
+  f.portDialog.result = PortSetting{4, kCommRs232, 8, std::nullopt};
+  const std::string modem = f.port.m_modemInit;
   f.dlg.OnPortSettings();
   EXPECT_EQ(f.port.events, (Strings{"Close", "Open COM4"}));
-  EXPECT_EQ(f.port.m_nPort, 4);
-  EXPECT_EQ(f.port.m_nBaudIndex, 8);
-  EXPECT_EQ(f.port.m_strModemInit, modem);  // RS232C keeps the modem command
-  EXPECT_EQ(f.dlg.m_strPortStatus, " COM4 : Serial : 115200bps ");
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
+  EXPECT_EQ(f.port.m_port, 4);
+  EXPECT_EQ(f.port.m_baudIndex, 8);
+  EXPECT_EQ(f.port.m_modemInit, modem);  // RS232C keeps the modem command
+  EXPECT_EQ(f.dlg.m_portStatus, " COM4 : Serial : 115200bps ");
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
 
   // Port 0 and no rate: the channel turns them into COM1 and 57600.
   f.port.events.clear();
-  f.portDialog.result = PortSetting{0, COMM_MODEM, -1, std::string("AT&F")};
+  f.portDialog.result = PortSetting{0, kCommModem, -1, std::string("AT&F")};
   f.dlg.OnPortSettings();
   EXPECT_EQ(f.port.events, (Strings{"Close", "Open COM1"}));
-  EXPECT_EQ(f.port.m_strModemInit, "AT&F");
-  EXPECT_EQ(f.dlg.m_strPortStatus, " COM1 : Modem : 57600bps ");
+  EXPECT_EQ(f.port.m_modemInit, "AT&F");
+  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Modem : 57600bps ");
 
   // A port that fails to open leaves the sessions idle for TCP terminals;
   // serial bytes are dropped.
   f.port.openSucceeds = false;
-  f.portDialog.result = PortSetting{2, COMM_RS232, 3, std::nullopt};
+  f.portDialog.result = PortSetting{2, kCommRs232, 3, std::nullopt};
   f.dlg.OnPortSettings();
-  EXPECT_EQ(f.dlg.m_strPortStatus, "COM2 포트 오류가 발생하였습니다.");
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_nBllState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_portStatus, "COM2 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
 }
 
 TEST_F(DownloadDlgCommands, PortSettingsEndARunningTransfer) {
   StartTransfer();
-  f.portDialog.result = PortSetting{1, COMM_RS232, 7, std::nullopt};
+  f.portDialog.result = PortSetting{1, kCommRs232, 7, std::nullopt};
   f.dlg.OnPortSettings();
-  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
+  EXPECT_FALSE(f.dlg.m_romFd.Valid());
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
-  EXPECT_TRUE(f.dlg.m_bControlsEnabled);
+  EXPECT_TRUE(f.dlg.m_controlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
   // The next request starts afresh.
   f.Serial(kRequestTrm5);
-  EXPECT_EQ(f.dlg.m_nRomState, kStateActive);
+  EXPECT_EQ(f.dlg.m_romState, kStateActive);
 }
 
 TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
@@ -160,19 +160,19 @@ TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
   std::filesystem::create_directories(newDir);
   f.chooser.result = newDir;
   f.chooser.whileOpen = [&] {
-    EXPECT_EQ(f.dlg.m_nRomState, kStateBlocked);
-    EXPECT_EQ(f.dlg.m_nBllState, kStateBlocked);
+    EXPECT_EQ(f.dlg.m_romState, kStateBlocked);
+    EXPECT_EQ(f.dlg.m_bllState, kStateBlocked);
     f.Serial(kRequestTrm5);  // dropped while the chooser is open
   };
   f.dlg.OnRomLocation();
   EXPECT_EQ(f.chooser.title, " ROM program을 download할 디렉토리를 선택하세요");
   EXPECT_EQ(f.chooser.preselected, f.RomDir());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_strRomDir, newDir);
-  EXPECT_EQ(f.dlg.m_strRomLocation, newDir);
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_romDir, newDir);
+  EXPECT_EQ(f.dlg.m_romLocation, newDir);
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
   // The abandoned transfer was ended properly.
-  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
+  EXPECT_FALSE(f.dlg.m_romFd.Valid());
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
 
   // Images now come from the new folder.
@@ -183,7 +183,7 @@ TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
   f.chooser.result.reset();
   f.chooser.whileOpen = nullptr;
   f.dlg.OnRomLocation();
-  EXPECT_EQ(f.dlg.m_strRomDir, newDir);
+  EXPECT_EQ(f.dlg.m_romDir, newDir);
   EXPECT_EQ(f.chooser.preselected, newDir);
 }
 
@@ -191,7 +191,7 @@ TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
   const std::string newDir = f.dir.File("chosen");
   f.chooser.result = newDir;
   f.dlg.OnRomLocation();
-  f.portDialog.result = PortSetting{7, COMM_RS232, 0, std::nullopt};
+  f.portDialog.result = PortSetting{7, kCommRs232, 0, std::nullopt};
   f.dlg.OnPortSettings();
   // The choice reaches the file only through the save command.
   EXPECT_EQ(ReadText(f.dir.File("Romvale.cfg")).find(newDir), std::string::npos);
@@ -204,36 +204,36 @@ TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
 
   FakeChannel port2;
   FakeView view2;
-  CDownloadDlg again(port2, DownloadHost{&view2, nullptr, nullptr, nullptr, nullptr},
-                     f.dir.Path().string());
+  DownloadEngine again(port2, DownloadHost{&view2, nullptr, nullptr, nullptr, nullptr},
+                       f.dir.Path().string());
   ASSERT_TRUE(again.OnInitDialog());
-  EXPECT_EQ(again.m_strRomDir, newDir);
-  EXPECT_EQ(again.m_strBllDir, f.BllDir());
-  EXPECT_EQ(port2.m_nPort, 7);
-  EXPECT_EQ(port2.m_nBaudIndex, 0);
-  EXPECT_EQ(port2.m_nCommType, COMM_RS232);
+  EXPECT_EQ(again.m_romDir, newDir);
+  EXPECT_EQ(again.m_bllDir, f.BllDir());
+  EXPECT_EQ(port2.m_port, 7);
+  EXPECT_EQ(port2.m_baudIndex, 0);
+  EXPECT_EQ(port2.m_commType, kCommRs232);
 }
 
 TEST_F(DownloadDlgCommands, CommFailureEndsTheSerialTransferLikeAPortThatFailedToOpen) {
   StartTransfer();
   f.dlg.OnCommFailure();
-  EXPECT_EQ(f.dlg.m_strPortStatus, "COM1 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(f.dlg.m_portStatus, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(f.view.shownStatus.size(), static_cast<std::size_t>(f.view.updates));
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_pRomFile.Valid());
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_FALSE(f.dlg.m_romFd.Valid());
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
   EXPECT_EQ(f.port.events, Strings{"Close"});
   // The port-settings command brings it back.
-  f.portDialog.result = PortSetting{1, COMM_RS232, 7, std::nullopt};
+  f.portDialog.result = PortSetting{1, kCommRs232, 7, std::nullopt};
   f.dlg.OnPortSettings();
-  EXPECT_EQ(f.dlg.m_strPortStatus, " COM1 : Serial : 57600bps ");
-  EXPECT_EQ(f.dlg.m_nRomState, kStateIdle);
+  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Serial : 57600bps ");
+  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
 }
 
 TEST_F(DownloadDlgCommands, TriggerAndListenFailure) {
   f.dlg.SendTrigger();
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 20 21 22 23 03 86 FE"});
   f.dlg.OnListenFailed("port 7000: Address already in use");
-  EXPECT_EQ(f.dlg.m_strStatus, "TCPIP listen error !! - port 7000: Address already in use");
-  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.m_strStatus);
+  EXPECT_EQ(f.dlg.m_status, "TCPIP listen error !! - port 7000: Address already in use");
+  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.m_status);
 }
