@@ -28,7 +28,7 @@ const std::vector<KnownSection>& KnownSections() {
       {"Communication",
        {"PORT", "TYPE", "BAUD", "MODEM", "TCPPACE", "TCPPORT", "TCPADDRESS", "TCPMAXCONN",
         "TCPIDLE", "RECONNECT", "SESSIONTIMEOUT", "DISPATCH", "FRAMEWAIT", "CONCURRENT",
-        "METRICSPORT", "METRICSADDRESS"}},
+        "METRICSPORT", "METRICSADDRESS", "PORTS"}},
       {"Romtype", {"ROMTYPE1"}},
       {"Ports", {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"}},
   };
@@ -92,8 +92,18 @@ const KnownSection* FindSection(std::string_view name) {
   return nullptr;
 }
 
-bool IsKnownKey(const KnownSection& section, std::string_view key) {
+/// COM9..COM16 in [Ports]: read only for the lines of PORTS.
+bool IsLinePortKey(std::string_view folded) {
+  if (folded.size() != 4 && folded.size() != 5) return false;
+  for (int port = kPortCount + 1; port <= kLinePortCount; ++port) {
+    if (folded == "COM" + std::to_string(port)) return true;
+  }
+  return false;
+}
+
+bool IsKnownKey(const KnownSection& section, std::string_view key, bool linesListed = false) {
   const std::string folded = Fold(key);
+  if (linesListed && section.name == "Ports" && IsLinePortKey(folded)) return true;
   if (section.name == "Romtype" && folded.starts_with("ROMTYPE") && folded.size() > 7) {
     return std::all_of(folded.begin() + 7, folded.end(),
                        [](char c) { return c >= '0' && c <= '9'; });
@@ -137,14 +147,23 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
-void ReviewPortDevices(std::string_view text, std::vector<std::string>& warnings) {
-  const ProfileIndex index(text);
-  std::array<std::string, 8> devices;
+bool HasLinePorts(const ProfileIndex& index) {
+  return index.Find("Communication", "PORTS").has_value();
+}
+
+/// The device [Ports] itself gives a COM name, in the form compared; empty when none.
+std::string MappedDevice(const ProfileIndex& index, std::string_view name) {
+  const auto value = index.Find("Ports", name);
+  if (!value || value->empty()) return {};
+  return std::filesystem::path(*value).lexically_normal().string();
+}
+
+void ReviewPortDevices(const ProfileIndex& index, std::vector<std::string>& warnings) {
+  const std::size_t mapped =
+      static_cast<std::size_t>(HasLinePorts(index) ? kLinePortCount : kPortCount);
+  std::vector<std::string> devices(mapped);
   for (std::size_t port = 0; port < devices.size(); ++port) {
-    const auto value = index.Find("Ports", "COM" + std::to_string(port + 1));
-    if (value && !value->empty()) {
-      devices[port] = std::filesystem::path(*value).lexically_normal().string();
-    }
+    devices[port] = MappedDevice(index, "COM" + std::to_string(port + 1));
   }
   for (std::size_t a = 0; a < devices.size(); ++a) {
     for (std::size_t b = a + 1; b < devices.size(); ++b) {
@@ -158,6 +177,8 @@ void ReviewPortDevices(std::string_view text, std::vector<std::string>& warnings
 }  // namespace
 
 void ReviewConfigNames(std::string_view text, std::vector<std::string>& warnings) {
+  const ProfileIndex index(text);
+  const bool linesListed = HasLinePorts(index);
   std::set<std::string> seenSections;
   std::set<std::string> seenKeys;
   std::optional<std::string> section;  // nothing before the first header
@@ -196,14 +217,37 @@ void ReviewConfigNames(std::string_view text, std::vector<std::string>& warnings
       continue;
     }
     if (!reading || known == nullptr) continue;  // said once for the whole section
-    if (!IsKnownKey(*known, key)) {
+    if (!IsKnownKey(*known, key, linesListed)) {
       warnings.push_back(prefix + UnknownKey(*known, key));
     } else if (!seenKeys.insert(Fold(key)).second) {
       warnings.push_back(prefix + "[" + std::string(known->name) + "] " + EscapeConsoleText(key) +
                          " again: only the first one is read");
     }
   }
-  ReviewPortDevices(text, warnings);
+  ReviewPortDevices(index, warnings);
+}
+
+void ReviewSerialLines(std::string_view text, const std::vector<SerialLineConfig>& lines,
+                       std::vector<std::string>& warnings) {
+  const ProfileIndex index(text);
+  const std::string what(kLinePortsWarning);
+  for (std::size_t a = 0; a < lines.size(); ++a) {
+    if (lines[a].device.empty()) {
+      warnings.push_back(what + lines[a].name + " has no device; add [Ports] " + lines[a].name +
+                         "=<device>");
+      continue;
+    }
+    const std::string device = std::filesystem::path(lines[a].device).lexically_normal().string();
+    const bool mappedA = !MappedDevice(index, lines[a].name).empty();
+    for (std::size_t b = a + 1; b < lines.size(); ++b) {
+      if (lines[b].device.empty() ||
+          std::filesystem::path(lines[b].device).lexically_normal().string() != device)
+        continue;
+      if (mappedA && !MappedDevice(index, lines[b].name).empty()) continue;  // said for [Ports]
+      warnings.push_back(what + lines[a].name + " and " + lines[b].name + " both use " +
+                         EscapeConsoleText(device));
+    }
+  }
 }
 
 std::vector<std::string> ReviewImageFolders(const LoaderConfig& cfg) {

@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -27,6 +28,9 @@ constexpr std::string_view kDefaultTypeValue = "RS232";
 constexpr std::string_view kModemTypeValue = "MODEM";
 constexpr std::string_view kDefaultBaudValue = "57600bps";
 constexpr std::string_view kNoPortValue = "NONE";
+constexpr std::string_view kLinePortsKey = "PORTS";
+constexpr char kLinePortSeparator = ',';
+constexpr std::string_view kLinePortLeftOut = "; left out";
 constexpr char kRomTypeSeparator = '|';
 
 bool SameWord(std::string_view a, std::string_view b) {
@@ -124,6 +128,62 @@ void ApplyPort(ConfigReader& reader, LoaderConfig& cfg) {
     }
   }
   reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(cfg.m_port));
+}
+
+/// The COM number of a PORTS name: COM1..COM16, ASCII case ignored, no leading zero.
+std::optional<int> LinePortNumber(std::string_view name) {
+  if (name.size() < 4 || name.size() > 5 || !SameWord(name.substr(0, 3), "COM") || name[3] == '0')
+    return std::nullopt;
+  int number = 0;
+  const char* last = name.data() + name.size();
+  const auto [end, ec] = std::from_chars(name.data() + 3, last, number);
+  if (ec != std::errc() || end != last || number < 1 || number > kLinePortCount)
+    return std::nullopt;
+  return number;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\v\f";
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+/// PORTS: up to kLinePortCount comma-separated names, each used once; a warning
+/// for each name left out.
+void ApplyLinePorts(ConfigReader& reader, LoaderConfig& cfg) {
+  const std::optional<std::string> value = reader.Find(kCommunication, kLinePortsKey);
+  cfg.m_linePortsListed = value.has_value();
+  cfg.m_linePorts.clear();
+  if (!value || value->empty()) return;
+  const std::string what(kLinePortsWarning);
+  std::string_view rest = *value;
+  for (std::size_t count = 1;; ++count) {
+    const std::size_t comma = rest.find(kLinePortSeparator);
+    const std::string_view name = TrimBlanks(rest.substr(0, comma));
+    if (count > static_cast<std::size_t>(kLinePortCount)) {
+      const std::size_t total = count + static_cast<std::size_t>(std::count(
+                                            rest.begin(), rest.end(), kLinePortSeparator));
+      reader.Warnings().push_back(what + std::to_string(total) + " names, at most " +
+                                  std::to_string(kLinePortCount) + "; the rest are left out");
+      return;
+    }
+    const std::optional<int> port = LinePortNumber(name);
+    if (!port) {
+      reader.Warnings().push_back(
+          what + (name.empty() ? std::string("an empty name") : EscapeConsoleText(name)) +
+          " is not a line name (COM1..COM" + std::to_string(kLinePortCount) + ")" +
+          std::string(kLinePortLeftOut));
+    } else if (std::find(cfg.m_linePorts.begin(), cfg.m_linePorts.end(), *port) !=
+               cfg.m_linePorts.end()) {
+      reader.Warnings().push_back(what + PortKey(*port) + " named twice" +
+                                  std::string(kLinePortLeftOut));
+    } else {
+      cfg.m_linePorts.push_back(*port);
+    }
+    if (comma == std::string_view::npos) return;
+    rest.remove_prefix(comma + 1);
+  }
 }
 
 void ApplyType(ConfigReader& reader, LoaderConfig& cfg) {
@@ -261,8 +321,32 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
     cfg.m_portDevices[static_cast<std::size_t>(port - 1)] =
         (device && !device->empty()) ? *device : DefaultPortDevice(port);
   }
+  for (int port = kPortCount + 1; port <= kLinePortCount; ++port) {
+    cfg.m_morePortDevices[static_cast<std::size_t>(port - kPortCount - 1)] =
+        reader.Get(kPorts, PortKey(port), "");
+  }
   ApplyLinuxKeys(reader, cfg);
+  ApplyLinePorts(reader, cfg);
   ReviewConfigNames(text, warnings);
+  if (cfg.m_linePortsListed) ReviewSerialLines(text, SerialLines(cfg), warnings);
+}
+
+std::string LinePortDevice(const LoaderConfig& cfg, int port) {
+  if (port < 1 || port > kLinePortCount) return {};
+  if (port <= kPortCount) return cfg.m_portDevices[static_cast<std::size_t>(port - 1)];
+  return cfg.m_morePortDevices[static_cast<std::size_t>(port - kPortCount - 1)];
+}
+
+std::vector<SerialLineConfig> SerialLines(const LoaderConfig& cfg) {
+  std::vector<SerialLineConfig> lines;
+  const auto add = [&](int port) {
+    lines.push_back({port, PortKey(port), LinePortDevice(cfg, port)});
+  };
+  if (!cfg.m_noSerialPort) add(cfg.m_port);
+  for (const int port : cfg.m_linePorts) {
+    if (cfg.m_noSerialPort || port != cfg.m_port) add(port);
+  }
+  return lines;
 }
 
 bool LoadLoaderConfig(const std::string& path, const std::string& curDir, LoaderConfig& cfg) {
@@ -310,6 +394,14 @@ bool UpdateLoaderConfigText(std::string& text, const LoaderConfig& cfg) {
                          cfg.m_commType == kCommModem ? kModemTypeValue : kDefaultTypeValue) &&
       WriteProfileString(edited, kCommunication, "BAUD", baud) &&
       WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.m_modemInit));
+  if (ok && cfg.m_linePortsListed) {
+    std::string names;
+    for (const int port : cfg.m_linePorts) {
+      if (!names.empty()) names.push_back(kLinePortSeparator);
+      names += PortKey(port);
+    }
+    ok = WriteProfileString(edited, kCommunication, kLinePortsKey, names);
+  }
   const std::vector<std::string> pairs = SplitRomTypePairs(cfg.m_romTypes);
   for (std::size_t i = 0; ok && i < pairs.size(); ++i) {
     ok = WriteProfileString(edited, kRomtype, RomTypeKey(i + 1), StorableValue(pairs[i]));
@@ -370,7 +462,7 @@ bool SavePortMapping(const std::string& path, int port, const std::string& devic
                      std::string& error) {
   std::string text;
   if (!ReadForEdit(path, text, error)) return false;
-  if (port < 1 || port > static_cast<int>(LoaderConfig{}.m_portDevices.size()) ||
+  if (port < 1 || port > kLinePortCount ||
       !WriteProfileString(text, kPorts, PortKey(port), device)) {
     error = "the device name cannot be stored";
     return false;

@@ -11,6 +11,16 @@
 #include <string_view>
 #include <vector>
 
+/// One serial line to serve: its COM number, its name ("COM3") and the device
+/// [Ports] maps it to (empty when the file names none and the number has no default).
+struct SerialLineConfig {
+  int port = kDefaultPort;
+  std::string name;
+  std::string device;
+
+  bool operator==(const SerialLineConfig&) const = default;
+};
+
 /// Settings read from and written to Romvale.cfg.
 struct LoaderConfig {
   std::string m_romDir, m_bllDir;
@@ -36,7 +46,21 @@ struct LoaderConfig {
   bool m_frameDispatch = true;                           // DISPATCH=FRAME (default) or BURST
   int m_frameWaitMs = kDefaultFrameWaitMs;               // FRAMEWAIT
   bool m_concurrent = false;  // CONCURRENT=1: a BLL session per connection
+
+  // [Communication] PORTS: more serial lines served at once.
+  bool m_linePortsListed = false;  // PORTS is in the file; the save writes it back only then
+  std::vector<int> m_linePorts;    // its usable names as COM numbers, in order, each once
+  /// [Ports] COM9..COM16 (no default: empty when the file names none).
+  std::array<std::string, kLinePortCount - kPortCount> m_morePortDevices;
 };
+
+/// The device path [Ports] gives COMport (1..16), its default when the file names
+/// none; empty for a number without either.
+std::string LinePortDevice(const LoaderConfig& cfg, int port);
+
+/// The serial lines to serve: PORT's line first (none for PORT=NONE), then every
+/// PORTS name other than PORT, in order.
+std::vector<SerialLineConfig> SerialLines(const LoaderConfig& cfg);
 
 inline constexpr std::string_view kConfigFileName = "Romvale.cfg";
 
@@ -62,14 +86,15 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
 void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderConfig& cfg,
                        std::vector<std::string>& warnings);
 
-/// Writes ROMFILE, BLLFILE, PORT (NONE when m_noSerialPort), TYPE, BAUD, MODEM and the ROMTYPE
-/// pairs in that order (pair-splitting rule); [Ports] and TCPPACE are left as they are in the file.
+/// Writes ROMFILE, BLLFILE, PORT (NONE when m_noSerialPort), TYPE, BAUD, MODEM, PORTS (only
+/// when m_linePortsListed) and the ROMTYPE pairs in that order (pair-splitting rule); [Ports]
+/// and TCPPACE are left as they are in the file.
 /// false if a write failed. A missing file is created, with its missing folders.
 bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg);
 /// SaveLoaderConfig that says why it failed.
 bool SaveLoaderConfig(const std::string& path, const LoaderConfig& cfg, std::string& error);
 
-/// Writes [Ports] COMn=device into path (created, with its folders, when missing),
+/// Writes [Ports] COMn=device (n 1..16) into path (created, with its folders, when missing),
 /// every other byte staying as it was; false with the reason when it cannot.
 bool SavePortMapping(const std::string& path, int port, const std::string& device,
                      std::string& error);

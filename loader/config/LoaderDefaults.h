@@ -33,7 +33,8 @@ inline constexpr std::array<LineRate, 9> kLineRates = {{
 }};
 inline constexpr int kRateCount = static_cast<int>(kLineRates.size());
 
-inline constexpr int kPortCount = 8;  // COM1..COM8
+inline constexpr int kPortCount = 8;       // PORT: COM1..COM8
+inline constexpr int kLinePortCount = 16;  // PORTS: COM1..COM16, one serial line each
 inline constexpr int kDefaultPort = 1;
 inline constexpr int kDefaultCommType = kCommRs232;
 inline constexpr int kDefaultBaudIndex = 7;  // 57600 bit/s
@@ -74,6 +75,8 @@ constexpr const LineRate& RateAt(int index) {
 }
 
 /// Device path a COM number maps to when Romvale.cfg names none: COM1 -> /dev/ttyS0.
+/// COM9..COM16 have none (empty): they need a [Ports] line.
 inline std::string DefaultPortDevice(int port) {
+  if (port < 1 || port > kPortCount) return {};
   return "/dev/ttyS" + std::to_string(port - 1);
 }
