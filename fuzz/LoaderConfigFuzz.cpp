@@ -33,6 +33,7 @@ void RequireInRange(const LoaderConfig& cfg) {
   Require(cfg.m_romTypes.size() <= kMaxRomTypesLength);
   Require(!cfg.m_romDir.empty() && !cfg.m_bllDir.empty());
   for (const std::string& device : cfg.m_portDevices) Require(!device.empty());
+  Require(SerialLines(cfg).size() <= static_cast<std::size_t>(kLinePortCount));
 }
 
 void RequireCleanWarnings(const std::vector<std::string>& warnings) {
@@ -56,7 +57,9 @@ bool SameSettings(const LoaderConfig& a, const LoaderConfig& b) {
          a.m_tcpAddress == b.m_tcpAddress && a.m_reconnect == b.m_reconnect &&
          a.m_sessionTimeoutSec == b.m_sessionTimeoutSec && a.m_tcpMaxConn == b.m_tcpMaxConn &&
          a.m_tcpIdleSec == b.m_tcpIdleSec && a.m_frameDispatch == b.m_frameDispatch &&
-         a.m_frameWaitMs == b.m_frameWaitMs && a.m_concurrent == b.m_concurrent;
+         a.m_frameWaitMs == b.m_frameWaitMs && a.m_concurrent == b.m_concurrent &&
+         a.m_linePortsListed == b.m_linePortsListed && a.m_linePorts == b.m_linePorts &&
+         a.m_morePortDevices == b.m_morePortDevices;
 }
 
 }  // namespace
