@@ -1,0 +1,261 @@
+// Several serial lines served by one Tarvix --headless, printed as one JSON object:
+// 1, 4 and 8 pseudo-terminals named in [Communication] PORTS, one simulated
+// terminal on each, all downloading their own ROM image at once (frame-aware
+// dispatch); then the largest run again with one line hung up halfway through
+// its download, where every other line must still finish. Per run: aggregate
+// and per-line blocks/s, the slowest/fastest line, and whether every image
+// arrived byte for byte (the simulator compares each block with the file).
+// Every wait is bounded: a line the server does not answer ends after the
+// simulator's reply timeout and is reported as not answered.
+#include "support/ChildProcess.h"
+#include "support/FreePort.h"
+#include "support/TempDir.h"
+
+#include "Terminal.h"
+#include "Transport.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kNoHangUp = -1;
+constexpr const char* kHangUpError = "line hung up on purpose";
+
+std::string LineName(int index) {
+  return "COM" + std::to_string(index + 1);
+}
+
+std::string ImageName(int index) {
+  return "TRM-" + std::to_string(index + 1) + ".jd0";
+}
+
+/// An image whose bytes differ from line to line, so a block sent on the wrong
+/// line cannot pass for the right one.
+void WriteImage(const fs::path& path, std::size_t size, int seed) {
+  std::vector<char> data(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    data[i] = static_cast<char>(((i * 131 + 7 + static_cast<std::size_t>(seed) * 29) ^ (i >> 9)) &
+                                0xFF);
+  }
+  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
+}
+
+/// A pty line that hangs up (both of its ends closed) when the terminal is about
+/// to send its frame number hangAt: the server sees the line drop mid-download.
+class HangingLine : public termsim::ITransport {
+ public:
+  HangingLine(std::unique_ptr<termsim::PtyTransport> pty, int hangAt)
+      : m_pty(std::move(pty)), m_hangAt(hangAt) {}
+
+  bool Send(std::span<const std::uint8_t> bytes) override {
+    if (m_pty && m_sent++ == m_hangAt) m_pty.reset();
+    return m_pty && m_pty->Send(bytes);
+  }
+  termsim::ReadStatus Receive(termsim::Bytes& out, termsim::Millis timeout) override {
+    return m_pty ? m_pty->Receive(out, timeout) : termsim::ReadStatus::Closed;
+  }
+  std::string Describe() const override { return m_description; }
+  std::string LastError() const override { return m_pty ? m_pty->LastError() : kHangUpError; }
+
+ private:
+  std::unique_ptr<termsim::PtyTransport> m_pty;
+  std::string m_description = m_pty->Describe();
+  int m_hangAt;
+  int m_sent = 0;
+};
+
+/// One Tarvix --headless serving dir, PORT=COM1 and PORTS naming every line.
+class Server {
+ public:
+  Server(const fs::path& dir, const std::vector<std::string>& slavePaths) {
+    std::ofstream cfg(dir / "Romvale.cfg", std::ios::binary);
+    cfg << "[Location]\r\nROMFILE=" << dir.string() << "\r\nBLLFILE=" << dir.string()
+        << "\r\n[Communication]\r\nPORT=COM1\r\nPORTS=";
+    for (std::size_t i = 0; i < slavePaths.size(); ++i) {
+      cfg << (i == 0 ? "" : ",") << LineName(static_cast<int>(i));
+    }
+    cfg << "\r\nTYPE=RS232\r\nBAUD=115200bps\r\nTCPPACE=0\r\nDISPATCH=FRAME\r\n[Ports]\r\n";
+    for (std::size_t i = 0; i < slavePaths.size(); ++i) {
+      cfg << LineName(static_cast<int>(i)) << "=" << slavePaths[i] << "\r\n";
+    }
+    cfg.close();
+    m_process = std::make_unique<ChildProcess>(
+        TARVIX_EXE, dir.string(),
+        std::vector<std::string>{"--headless", "--tcp-port",
+                                 std::to_string(testsupport::FreeTcpPort())});
+    m_started = m_process->WaitForOut("port: ", true);
+  }
+  ~Server() { m_process->Stop(SIGTERM); }
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+  bool Started() const { return m_started; }
+
+ private:
+  std::unique_ptr<ChildProcess> m_process;
+  bool m_started = false;
+};
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+  }
+  return out + "\"";
+}
+
+struct LineOutcome {
+  termsim::Result result;
+  double seconds = 0;  // from the common start to this line's end
+  bool byteExact = false;
+};
+
+std::string LineJson(int index, const LineOutcome& line, bool hung) {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "{\"line\": \"%s\", \"ok\": %s, \"byte_exact\": %s, \"blocks\": %d, "
+                "\"blocks_per_s\": %.1f, \"seconds\": %.2f%s",
+                LineName(index).c_str(), line.result.ok ? "true" : "false",
+                line.byteExact ? "true" : "false", line.result.blocks,
+                line.result.blocksPerSecond, line.seconds, hung ? ", \"hung_up\": true" : "");
+  return text + (line.result.ok ? std::string() : ", \"error\": " + JsonString(line.result.error)) +
+         "}";
+}
+
+/// lines terminals at once, each downloading its own image; line hungLine (or
+/// none) hangs up halfway through. aggregate receives the run's blocks/s, which
+/// is also compared with oneLine's when that is known (> 0).
+std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneLine,
+                     double& aggregate) {
+  aggregate = 0;
+  testsupport::TempDir dir("tarvix-lines");
+  std::vector<std::unique_ptr<termsim::ITransport>> transports;
+  std::vector<std::string> slavePaths;
+  const int blocks = static_cast<int>(imageSize / 2048);
+  for (int i = 0; i < lines; ++i) {
+    WriteImage(dir.Path() / ImageName(i), imageSize, i);
+    std::string error;
+    auto pty = termsim::PtyTransport::Create(error);
+    if (!pty) return "{\"error\": " + JsonString(error) + "}";
+    slavePaths.push_back(pty->SlavePath());
+    // Frames sent: the request, the begin, then one per block received.
+    if (i == hungLine) {
+      transports.push_back(std::make_unique<HangingLine>(std::move(pty), 2 + blocks / 2));
+    } else {
+      transports.push_back(std::move(pty));
+    }
+  }
+  Server server(dir.Path(), slavePaths);
+  if (!server.Started()) return "{\"error\": \"Tarvix did not start\"}";
+
+  std::vector<LineOutcome> outcomes(static_cast<std::size_t>(lines));
+  const auto start = Clock::now();
+  {
+    std::vector<std::jthread> threads;
+    for (int i = 0; i < lines; ++i) {
+      threads.emplace_back([&, i] {
+        const auto index = static_cast<std::size_t>(i);
+        termsim::DownloadOptions rom;
+        rom.family = termsim::Family::Rom;
+        rom.romSelector = *termsim::RomSelectorForName(ImageName(i));
+        rom.expectedFile = (dir.Path() / ImageName(i)).string();
+        LineOutcome& outcome = outcomes[index];
+        outcome.result = termsim::RunDownload(*transports[index], rom);
+        outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        outcome.byteExact = outcome.result.ok && outcome.result.receivedBytes == imageSize;
+      });
+    }
+  }
+
+  int answered = 0;
+  int expected = 0;
+  bool allExact = true;
+  long totalBlocks = 0;
+  double wall = 0;
+  std::vector<double> rates;
+  std::string perLine;
+  for (int i = 0; i < lines; ++i) {
+    const LineOutcome& line = outcomes[static_cast<std::size_t>(i)];
+    perLine += (i == 0 ? "\n      " : ",\n      ") + LineJson(i, line, i == hungLine);
+    if (i == hungLine) continue;
+    ++expected;
+    allExact = allExact && line.byteExact;
+    if (!line.byteExact) continue;
+    ++answered;
+    totalBlocks += line.result.blocks;
+    wall = std::max(wall, line.seconds);
+    rates.push_back(line.result.blocksPerSecond);
+  }
+  aggregate = wall > 0 ? static_cast<double>(totalBlocks) / wall : 0.0;
+  const auto [slowest, fastest] = std::minmax_element(rates.begin(), rates.end());
+  const double ratio = rates.empty() || *slowest <= 0 ? 0.0 : *fastest / *slowest;
+  char text[400];
+  std::snprintf(text, sizeof text,
+                "{\"lines\": %d, \"image_bytes\": %zu, \"lines_finished\": %d, "
+                "\"all_byte_exact\": %s, \"aggregate_blocks_per_s\": %.1f, \"wall_s\": %.2f, "
+                "\"slowest_to_fastest\": %.2f",
+                lines, imageSize, answered, allExact ? "true" : "false", aggregate, wall, ratio);
+  std::string json = text;
+  if (oneLine > 0) {
+    std::snprintf(text, sizeof text, ", \"aggregate_vs_one_line\": %.2f", aggregate / oneLine);
+    json += text;
+  }
+  if (hungLine >= 0) json += ", \"hung_line\": \"" + LineName(hungLine) + "\"";
+  if (answered < expected) {
+    json += ", \"note\": " + JsonString(answered == 1 && outcomes[0].byteExact
+                                            ? "only the first line (PORT) was answered"
+                                            : "only " + std::to_string(answered) + " of " +
+                                                  std::to_string(expected) +
+                                                  " lines finished");
+  }
+  return json + ", \"per_line\": [" + perLine + "\n    ]}";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool quick = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--quick") {
+      quick = true;
+      continue;
+    }
+    std::fprintf(stderr,
+                 "Usage: tarvix_lines_bench [--quick]\n"
+                 "Prints, as JSON, how one Tarvix serves 1, 4 and 8 serial lines (ptys) at\n"
+                 "once, each downloading a 1 MiB ROM image, and 8 lines with one hung up\n"
+                 "halfway. --quick: 64 KiB images (a smoke run, not figures to quote).\n");
+    return arg == "--help" || arg == "-h" ? 0 : 2;
+  }
+  ::signal(SIGPIPE, SIG_IGN);
+  const std::size_t imageSize = quick ? 64 * 1024 : 1024 * 1024;
+  double oneLine = 0;
+  double rate = 0;
+  std::printf("{\n  \"runs\": [\n");
+  bool first = true;
+  for (int lines : {1, 4, 8}) {
+    const std::string run = RunLines(lines, kNoHangUp, imageSize, oneLine, rate);
+    if (lines == 1) oneLine = rate;
+    std::printf("%s    %s", first ? "" : ",\n", run.c_str());
+    std::fflush(stdout);
+    first = false;
+  }
+  constexpr int kHungUpRunLines = 8;
+  std::printf("\n  ],\n  \"hung_up\": %s\n}\n",
+              RunLines(kHungUpRunLines, kHungUpRunLines - 1, imageSize, oneLine, rate).c_str());
+  return 0;
+}
