@@ -47,17 +47,20 @@ std::string ImageName(int index) {
 void WriteImage(const fs::path& path, std::size_t size, int seed) {
   std::vector<char> data(size);
   for (std::size_t i = 0; i < size; ++i) {
-    data[i] = static_cast<char>(((i * 131 + 7 + static_cast<std::size_t>(seed) * 29) ^ (i >> 9)) &
-                                0xFF);
+    data[i] =
+        static_cast<char>(((i * 131 + 7 + static_cast<std::size_t>(seed) * 29) ^ (i >> 9)) & 0xFF);
   }
   std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
 }
 
-/// A pty line that hangs up (both of its ends closed) when the terminal is about
-/// to send its frame number hangAt: the server sees the line drop mid-download.
-class HangingLine : public termsim::ITransport {
+/// A pty line as the terminal sees it. It notes when bytes last arrived (the
+/// simulator waits a quiet time after the last reply, which is no part of the
+/// transfer) and, when told to, hangs up (both of its ends closed) as the
+/// terminal is about to send its frame number hangAt: the server sees the line
+/// drop mid-download.
+class BenchLine : public termsim::ITransport {
  public:
-  HangingLine(std::unique_ptr<termsim::PtyTransport> pty, int hangAt)
+  BenchLine(std::unique_ptr<termsim::PtyTransport> pty, int hangAt)
       : m_pty(std::move(pty)), m_hangAt(hangAt) {}
 
   bool Send(std::span<const std::uint8_t> bytes) override {
@@ -65,16 +68,21 @@ class HangingLine : public termsim::ITransport {
     return m_pty && m_pty->Send(bytes);
   }
   termsim::ReadStatus Receive(termsim::Bytes& out, termsim::Millis timeout) override {
-    return m_pty ? m_pty->Receive(out, timeout) : termsim::ReadStatus::Closed;
+    if (!m_pty) return termsim::ReadStatus::Closed;
+    const termsim::ReadStatus status = m_pty->Receive(out, timeout);
+    if (status == termsim::ReadStatus::Data) m_lastData = Clock::now();
+    return status;
   }
   std::string Describe() const override { return m_description; }
   std::string LastError() const override { return m_pty ? m_pty->LastError() : kHangUpError; }
+  Clock::time_point LastData() const { return m_lastData; }
 
  private:
   std::unique_ptr<termsim::PtyTransport> m_pty;
   std::string m_description = m_pty->Describe();
   int m_hangAt;
   int m_sent = 0;
+  Clock::time_point m_lastData{};
 };
 
 /// One Tarvix --headless serving dir, PORT=COM1 and PORTS naming every line.
@@ -119,7 +127,7 @@ std::string JsonString(const std::string& text) {
 
 struct LineOutcome {
   termsim::Result result;
-  double seconds = 0;  // from the common start to this line's end
+  double seconds = 0;  // from the common start to this line's last reply
   bool byteExact = false;
 };
 
@@ -127,10 +135,10 @@ std::string LineJson(int index, const LineOutcome& line, bool hung) {
   char text[256];
   std::snprintf(text, sizeof text,
                 "{\"line\": \"%s\", \"ok\": %s, \"byte_exact\": %s, \"blocks\": %d, "
-                "\"blocks_per_s\": %.1f, \"seconds\": %.2f%s",
+                "\"blocks_per_s\": %.1f, \"seconds\": %.3f%s",
                 LineName(index).c_str(), line.result.ok ? "true" : "false",
-                line.byteExact ? "true" : "false", line.result.blocks,
-                line.result.blocksPerSecond, line.seconds, hung ? ", \"hung_up\": true" : "");
+                line.byteExact ? "true" : "false", line.result.blocks, line.result.blocksPerSecond,
+                line.seconds, hung ? ", \"hung_up\": true" : "");
   return text + (line.result.ok ? std::string() : ", \"error\": " + JsonString(line.result.error)) +
          "}";
 }
@@ -142,7 +150,7 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
                      double& aggregate) {
   aggregate = 0;
   testsupport::TempDir dir("tarvix-lines");
-  std::vector<std::unique_ptr<termsim::ITransport>> transports;
+  std::vector<std::unique_ptr<BenchLine>> transports;
   std::vector<std::string> slavePaths;
   const int blocks = static_cast<int>(imageSize / 2048);
   for (int i = 0; i < lines; ++i) {
@@ -152,11 +160,8 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
     if (!pty) return "{\"error\": " + JsonString(error) + "}";
     slavePaths.push_back(pty->SlavePath());
     // Frames sent: the request, the begin, then one per block received.
-    if (i == hungLine) {
-      transports.push_back(std::make_unique<HangingLine>(std::move(pty), 2 + blocks / 2));
-    } else {
-      transports.push_back(std::move(pty));
-    }
+    transports.push_back(
+        std::make_unique<BenchLine>(std::move(pty), i == hungLine ? 2 + blocks / 2 : kNoHangUp));
   }
   Server server(dir.Path(), slavePaths);
   if (!server.Started()) return "{\"error\": \"Tarvix did not start\"}";
@@ -174,7 +179,9 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
         rom.expectedFile = (dir.Path() / ImageName(i)).string();
         LineOutcome& outcome = outcomes[index];
         outcome.result = termsim::RunDownload(*transports[index], rom);
-        outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const Clock::time_point last = transports[index]->LastData();
+        if (last != Clock::time_point{})
+          outcome.seconds = std::chrono::duration<double>(last - start).count();
         outcome.byteExact = outcome.result.ok && outcome.result.receivedBytes == imageSize;
       });
     }
@@ -205,7 +212,7 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
   char text[400];
   std::snprintf(text, sizeof text,
                 "{\"lines\": %d, \"image_bytes\": %zu, \"lines_finished\": %d, "
-                "\"all_byte_exact\": %s, \"aggregate_blocks_per_s\": %.1f, \"wall_s\": %.2f, "
+                "\"all_byte_exact\": %s, \"aggregate_blocks_per_s\": %.1f, \"wall_s\": %.3f, "
                 "\"slowest_to_fastest\": %.2f",
                 lines, imageSize, answered, allExact ? "true" : "false", aggregate, wall, ratio);
   std::string json = text;
@@ -218,8 +225,7 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
     json += ", \"note\": " + JsonString(answered == 1 && outcomes[0].byteExact
                                             ? "only the first line (PORT) was answered"
                                             : "only " + std::to_string(answered) + " of " +
-                                                  std::to_string(expected) +
-                                                  " lines finished");
+                                                  std::to_string(expected) + " lines finished");
   }
   return json + ", \"per_line\": [" + perLine + "\n    ]}";
 }
