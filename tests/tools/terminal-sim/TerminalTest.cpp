@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "support/TempDir.h"
+#include "support/TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -48,10 +49,7 @@ Bytes DataFrame(int start, int trailer, int blockNo, const Bytes& image, std::si
            image.begin() + static_cast<std::ptrdiff_t>(offset + len));
   f.push_back(0x1C);
   f.push_back(static_cast<std::uint8_t>(trailer));
-  std::uint8_t lrc = 0;
-  for (std::size_t i = 1; i < f.size(); ++i) lrc ^= f[i];
-  f.push_back(lrc);
-  return f;
+  return testbytes::WithLrc(f);
 }
 
 using TempDir = testsupport::TempDir;
