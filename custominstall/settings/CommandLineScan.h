@@ -18,7 +18,7 @@ using OptionLookup = std::function<OptionKind(std::string_view name)>;
 struct ScannedWord {
   enum class Kind { Option, Argument, Mistake };
   Kind kind = Kind::Argument;
-  std::string_view name;  // the option's name, or the argument itself
+  std::string_view name;   // the option's name, or the argument itself
   std::string_view value;  // the option's value ("" for a flag)
   bool joined = false;     // the value followed a "=" in the same word
   std::string mistake;     // the one-line message of a Mistake

@@ -1,12 +1,10 @@
 // Tarvix's command-line options, described once in a table.
 #include "app/TarvixOptions.h"
 
-#include "app/OptionScan.h"
 #include "config/LoaderConfig.h"
 #include "config/LoaderDefaults.h"
+#include "config/OptionScan.h"
 #include "window/WindowTexts.h"
-
-#include <QStringList>
 
 #include <array>
 #include <charconv>
@@ -63,8 +61,9 @@ const std::array<OptionSpec, 7>& Options() {
            "back to it; with --headless a FILE that cannot be read ends\n"
            "Tarvix with exit code 2"},
       {kTcpPort, "N",
-       "TCP port to listen on, 1..65535 (default: TCPPORT of the\n"
-       "configuration, else " +
+       "TCP port to listen on, 1.." + Number(kMaxTcpPort) +
+           " (default: TCPPORT of the\n"
+           "configuration, else " +
            Number(kDefaultTcpPort) + "); with --headless"},
       {kProgress, "WHEN",
        "with --headless: '" + Text(kProgressThrottled) +
@@ -133,24 +132,26 @@ std::string LinuxKeys() {
          "READY/STATUS/STOPPING/WATCHDOG reach the service manager (sd_notify).\n";
 }
 
-QStringList Names(std::string_view names) {
-  return QString::fromUtf8(names.data(), static_cast<qsizetype>(names.size()))
-      .split(u',', Qt::SkipEmptyParts);
+// The names of a table entry ("help,h"), as views into it.
+std::vector<std::string_view> Names(std::string_view names) {
+  std::vector<std::string_view> split;
+  while (!names.empty()) {
+    const std::size_t comma = names.find(',');
+    if (comma != 0) split.push_back(names.substr(0, comma));
+    names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
+  }
+  return split;
 }
 
-bool ParsePort(const QString& text, std::uint16_t& port) {
-  const QByteArray bytes = text.toUtf8();
+bool ParsePort(std::string_view text, std::uint16_t& port) {
   unsigned value = 0;
-  const auto [end, ec] = std::from_chars(bytes.data(), bytes.data() + bytes.size(), value);
-  if (ec != std::errc() || end != bytes.data() + bytes.size() || value < 1 || value > 65535) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1 ||
+      value > static_cast<unsigned>(kMaxTcpPort)) {
     return false;
   }
   port = static_cast<std::uint16_t>(value);
   return true;
-}
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -173,9 +174,9 @@ std::string TarvixUsage() {
   constexpr std::size_t kColumn = 23;
   for (const OptionSpec& option : Options()) {
     std::string left = "  ";
-    for (const QString& name : Names(option.names)) {
+    for (const std::string_view name : Names(option.names)) {
       if (left.size() > 2) left += ", ";
-      left += (name.size() == 1 ? "-" : "--") + name.toStdString();
+      left += (name.size() == 1 ? "-" : "--") + std::string(name);
     }
     if (!option.valueName.empty()) left += " " + std::string(option.valueName);
     left.resize(std::max(left.size() + 1, kColumn), ' ');
@@ -201,19 +202,19 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
     table.push_back({Names(option.names), !option.valueName.empty()});
   }
   OptionScan parser(std::move(table));
-  if (!parser.parse(args, error)) return std::nullopt;
-  if (!parser.positionalArguments().isEmpty()) {
-    error = UnexpectedArgumentText(parser.positionalArguments().front().toStdString());
+  if (!parser.Parse(args, error)) return std::nullopt;
+  if (!parser.Arguments().empty()) {
+    error = UnexpectedArgumentText(parser.Arguments().front());
     return std::nullopt;
   }
 
   TarvixOptions options;
-  options.headless = parser.isSet(Q(kHeadless));
-  options.help = parser.isSet(Q(kHelp));
-  options.version = parser.isSet(Q(kVersion));
-  options.checkConfig = parser.isSet(Q(kCheckConfig));
-  if (parser.isSet(Q(kProgress))) {
-    const std::string value = parser.value(Q(kProgress)).toStdString();
+  options.headless = parser.IsSet(kHeadless);
+  options.help = parser.IsSet(kHelp);
+  options.version = parser.IsSet(kVersion);
+  options.checkConfig = parser.IsSet(kCheckConfig);
+  if (parser.IsSet(kProgress)) {
+    const std::string value = parser.Value(kProgress);
     if (value != kProgressAll && value != kProgressThrottled) {
       error = "--progress: '" + value + "' is neither 'all' nor '1s'";
       return std::nullopt;
@@ -224,19 +225,19 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
       return std::nullopt;
     }
   }
-  if (parser.isSet(Q(kConfig))) {
-    options.loader.configPath = parser.value(Q(kConfig)).toStdString();
+  if (parser.IsSet(kConfig)) {
+    options.loader.configPath = parser.Value(kConfig);
     if (options.loader.configPath.empty()) {
       error = BadValueText("--config", "the file name is empty");
       return std::nullopt;
     }
   }
-  if (parser.isSet(Q(kTcpPort))) {
-    const QString value = parser.value(Q(kTcpPort));
+  if (parser.IsSet(kTcpPort)) {
+    const std::string value = parser.Value(kTcpPort);
     std::uint16_t port = 0;
     if (!ParsePort(value, port)) {
-      error =
-          BadValueText("--tcp-port", "'" + value.toStdString() + "' is not a TCP port (1..65535)");
+      error = BadValueText("--tcp-port", "'" + value + "' is not a TCP port (1.." +
+                                             std::to_string(kMaxTcpPort) + ")");
       return std::nullopt;
     }
     options.loader.tcpPort = port;
