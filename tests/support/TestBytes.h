@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testbytes {
@@ -13,6 +14,11 @@ inline std::vector<std::uint8_t> Bytes(std::initializer_list<int> v) {
   std::vector<std::uint8_t> out;
   for (int b : v) out.push_back(static_cast<std::uint8_t>(b));
   return out;
+}
+
+/// The bytes of a text, as written.
+inline std::vector<std::uint8_t> TextBytes(std::string_view s) {
+  return {s.begin(), s.end()};
 }
 
 inline std::vector<std::uint8_t> Cat(std::initializer_list<std::vector<std::uint8_t>> parts) {

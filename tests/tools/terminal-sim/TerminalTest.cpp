@@ -30,14 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes B(std::initializer_list<int> v) {
-  Bytes out;
-  for (int b : v) out.push_back(static_cast<std::uint8_t>(b));
-  return out;
-}
-Bytes Text(std::string_view s) {
-  return Bytes(s.begin(), s.end());
-}
+constexpr auto B = testbytes::Bytes;
+constexpr auto Text = testbytes::TextBytes;
 
 /// A data frame written out field by field; the checksum bytes are given by the
 /// test, only the LRC is a plain XOR here.
@@ -55,20 +49,11 @@ Bytes DataFrame(int start, int trailer, int blockNo, const Bytes& image, std::si
 using TempDir = testsupport::TempDir;
 
 void WriteBytes(const std::string& path, const Bytes& data) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(data.data(), 1, data.size(), f);
-  std::fclose(f);
+  ASSERT_TRUE(testsupport::WriteFile(path, std::string(data.begin(), data.end())));
 }
 
 Bytes ReadBytes(const std::string& path) {
-  Bytes out;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return out;
-  int c = 0;
-  while ((c = std::fgetc(f)) != EOF) out.push_back(static_cast<std::uint8_t>(c));
-  std::fclose(f);
-  return out;
+  return Text(testsupport::ReadFile(path));
 }
 
 /// One step of a fake loader: wait for these bytes, then send that reply.
