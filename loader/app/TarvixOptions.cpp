@@ -216,7 +216,8 @@ std::optional<TarvixOptions> ParseTarvixArgs(std::span<const std::string_view> a
   if (parser.IsSet(kProgress)) {
     const std::string value = parser.Value(kProgress);
     if (value != kProgressAll && value != kProgressThrottled) {
-      error = "--progress: '" + value + "' is neither 'all' nor '1s'";
+      error = BadValueText("--progress", "'" + value + "' is neither '" + Text(kProgressAll) +
+                                             "' nor '" + Text(kProgressThrottled) + "'");
       return std::nullopt;
     }
     options.loader.everyProgressStep = value == kProgressAll;
