@@ -13,20 +13,20 @@ const BatchOption kOptions[] = {
     {kOutputOption, "DIR", "folder that receives the package; created with its parents when "
         "missing; a leading ~ is the home folder, a relative path starts at the current folder",
         &S::OutputDirectory, nullptr, kOutputDirectoryLimit},
-    {"--uninstall-file-name", "S", "stem of the uninstaller files (default vornun)",
+    {"--uninstall-file-name", "S", "stem of the uninstaller files (default $(default))",
         &S::UninstallFileName, nullptr, kUninstallFileNameLimit},
-    {"--inf-prefix", "S", "first letters of the INF file names (default vorn)",
+    {"--inf-prefix", "S", "first letters of the INF file names (default $(default))",
         &S::InfPrefix, nullptr, kInfPrefixLimit},
-    {"--short-name", "S", "short name (default vorn)", &S::ShortName, nullptr, kShortNameLimit},
-    {"--long-name", "S", "provider and manufacturer name (default \"Vorn Microsystems\")",
+    {"--short-name", "S", "short name (default $(default))", &S::ShortName, nullptr, kShortNameLimit},
+    {"--long-name", "S", "provider and manufacturer name (default \"$(default)\")",
         &S::LongName, nullptr, kLongNameLimit},
     {"--com-device-name", "S", "serial port name in Device Manager", &S::ComDeviceName, nullptr,
         kComDeviceNameLimit},
     {"--usb-device-name", "S", "composite USB device name in Device Manager", &S::UsbDeviceName,
         nullptr, kUsbDeviceNameLimit},
-    {"--vid", "HEX", "USB vendor ID, 4 hex digits without 0x (default 3E7A); fewer are "
+    {"--vid", "HEX", "USB vendor ID, 4 hex digits without 0x (default $(default)); fewer are "
         "written as typed, with a warning", &S::Vid, nullptr, kVidLimit},
-    {"--pid", "HEX", "USB product ID, 4 hex digits without 0x (default B2C9); fewer are "
+    {"--pid", "HEX", "USB product ID, 4 hex digits without 0x (default $(default)); fewer are "
         "written as typed, with a warning", &S::Pid, nullptr, kPidLimit},
     {"--target-directory", "S", "where the preinstaller copies the drivers on Windows",
         &S::TargetDirectory, nullptr, kTargetDirectoryLimit},
@@ -43,6 +43,8 @@ const BatchOption kOptions[] = {
 // clang-format on
 
 constexpr std::size_t kHelpColumn = 28;
+// Stands in an option's help for the value the field has when the option is left out.
+constexpr std::string_view kDefaultMark = "$(default)";
 constexpr std::size_t kLineWidth = 80;
 
 // Appends text to usage as one option's help, wrapped at word boundaries.
@@ -68,6 +70,16 @@ void AppendWrapped(std::string& usage, std::string_view text) {
     text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
   }
   usage += '\n';
+}
+
+// The option's help with kDefaultMark replaced by the field's default value.
+std::string WithDefault(const BatchOption& option) {
+  std::string help(option.help);
+  const std::size_t mark = help.find(kDefaultMark);
+  if (option.text != nullptr && mark != std::string::npos) {
+    help.replace(mark, kDefaultMark.size(), PackageSettings().*option.text);
+  }
+  return help;
 }
 
 }  // namespace
@@ -120,7 +132,7 @@ std::string BatchUsage() {
     } else {
       usage.append(kHelpColumn - left.size(), ' ');
     }
-    AppendWrapped(usage, option.help);
+    AppendWrapped(usage, WithDefault(option));
   }
   usage +=
       "\n"

@@ -27,8 +27,6 @@ inline constexpr std::string_view kVersionOption = "--version";
 inline constexpr std::string_view kCodePageOption = "--code-page";
 inline constexpr std::string_view kHelpOption = "--help";
 inline constexpr std::string_view kShortHelpOption = "-h";
-/// Ends the options: every argument after it is an argument, not an option.
-inline constexpr std::string_view kEndOfOptions = "--";
 
 /// Every option of --batch, in the order of the wizard's pages.
 std::span<const BatchOption> BatchOptions();

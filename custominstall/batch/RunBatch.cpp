@@ -10,6 +10,7 @@
 #include "generator/BuildNotice.h"
 #include "generator/GenerateFiles.h"
 #include "settings/CodePage.h"
+#include "settings/CommandLineScan.h"
 #include "settings/DirectoryTree.h"
 #include "settings/OutputFolder.h"
 #include "settings/PackageSettings.h"
@@ -72,55 +73,47 @@ void TakeFlag(const BatchOption& option, BatchRequest& request, bool& help) {
   }
 }
 
+// What --batch makes of a name on its command line.
+OptionKind BatchOptionKind(std::string_view name) {
+  if (name == kShortHelpOption) {
+    return OptionKind::Flag;
+  }
+  const BatchOption* option = FindOption(name);
+  if (option == nullptr) {
+    return OptionKind::Unknown;
+  }
+  return option->valueName.empty() ? OptionKind::Flag : OptionKind::Valued;
+}
+
 // Reads the arguments into request; on a mistake, problem holds its one-line message
 // (the first mistake; an asked-for --help still wins over it).
 ParseOutcome Parse(std::span<const std::string_view> args, BatchRequest& request,
                    std::string& problem) {
   bool help = false;
-  bool optionsEnded = false;
   const auto mistake = [&problem](std::string text) {
     if (problem.empty()) {
       problem = std::move(text);
     }
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
-      mistake(std::string(kUnexpectedArgumentText) + Quoted(arg));
-      continue;
-    }
-    if (arg == kEndOfOptions) {
-      optionsEnded = true;
-      continue;
-    }
-    if (arg == kShortHelpOption) {
-      help = true;
-      continue;
-    }
-    // "--name=value" splits at the first "=": "--long-name==" gives "=".
-    const std::size_t equals = arg.find('=');
-    const std::string_view name = arg.substr(0, equals);
-    const BatchOption* option = arg.starts_with("--") ? FindOption(name) : nullptr;
-    if (option == nullptr) {
-      mistake(std::string(kUnknownOptionText) + Quoted(name));
-      continue;
-    }
-    if (option->valueName.empty()) {
-      if (equals != std::string_view::npos) {
-        mistake(std::string(name) + ": " + std::string(kTakesNoValueText));
-        continue;
-      }
-      TakeFlag(*option, request, help);
-      continue;
-    }
-    if (equals != std::string_view::npos) {
-      TakeValue(*option, arg.substr(equals + 1), request);
-    } else if (i + 1 < args.size()) {
-      // The next argument is the value whatever it looks like: --long-name --help names
-      // the device "--help".
-      TakeValue(*option, args[++i], request);
-    } else {
-      mistake(std::string(kOptionText) + Quoted(name) + std::string(kNeedsAValueText));
+  // The value of an option is taken whatever it looks like: --long-name --help names the
+  // device "--help".
+  for (const ScannedWord& word : ScanCommandLine(args, BatchOptionKind).words) {
+    switch (word.kind) {
+      case ScannedWord::Kind::Argument:
+        mistake(std::string(kUnexpectedArgumentText) + Quoted(word.name));
+        break;
+      case ScannedWord::Kind::Mistake:
+        mistake(word.mistake);
+        break;
+      case ScannedWord::Kind::Option:
+        if (word.name == kShortHelpOption) {
+          help = true;
+        } else if (const BatchOption* option = FindOption(word.name); option->valueName.empty()) {
+          TakeFlag(*option, request, help);
+        } else {
+          TakeValue(*option, word.value, request);
+        }
+        break;
     }
   }
   if (help) {

@@ -5,38 +5,19 @@
 
 #include "generator/CrlfText.h"
 #include "generator/PackageText.h"
-#include "generator/TemplateValues.h"
-#include "generator/VendorNotice.h"
+#include "generator/PortInf.h"
 
 namespace {
 
 // clang-format off
 // One row per line of the file; $(...) names a setting. Spacing, tabs and the
 // odd spellings are what Windows setup has always been given; keep them.
-constexpr std::string_view kW2kInfHead[] = {
-    kStar,
-    ";",
-    "; Name:  $(InfPrefix)w2k.inf",
-    ";",
-    "; Function:",
-    ";\tInstall the $(ComDeviceName) (WDM) on Win2000",
-    ";",
-};
-constexpr std::string_view kW2kInfBody[] = {
-    ";",
-    kStar,
-    kEmpty,
-    "[Version]",
+constexpr std::string_view kVersion[] = {
     R"(signature="$WINDOWS NT$")",
     "Class=Ports",
     "ClassGuid={4D36E978-E325-11CE-BFC1-08002BE10318}",
-    "Provider=%Provider%",
-    "DriverVer=03/11/2004, 4.20.0.2700",
-    ";CatalogFile=$(InfPrefix)ser.cat",
-    kEmpty,
-    "[ControlFlags]",
-    "ExcludeFromSelect = *",
-    kEmpty,
+};
+constexpr std::string_view kSourcesAndTargets[] = {
     "[SourceDisksNames]",
     "; diskid = description[, [tagfile] [, <unused>, subdir]]",
     R"(1=%DiskString%,"vornser.sys",,)",
@@ -55,48 +36,21 @@ constexpr std::string_view kW2kInfBody[] = {
     R"(CopyFiles = 12                         ; system32\drivers)",
     "CopyFiles.Win2K = 12                   ;",
     kEmpty,
-    kDash,
-    "; Table of Contents",
-    kDash,
-    "[Manufacturer]",
-    "%VORN%=VORN",
-    kEmpty,
-    kDash,
-    "; Device-by-device entries",
-    kDash,
-    "[VORN]",
-    R"(%VORN.Comm.Desc% = VORN.Install, USB\VID_$(Vid)&PID_$(Pid)&MI_00&OS_NT)",
-    kEmpty,
-    kDash,
-    "; Installation instructions",
-    kDash,
-    kEmpty,
+};
+constexpr std::string_view kInstall[] = {
     "[VORN.Install.nt]",
     "AddReg\t\t= VORN.AddReg,VORN.NT.AddReg",
     "CopyFiles\t= CopyFiles, CopyFiles.Win2K",
     kEmpty,
-    kDash,
-    ";  Registry",
-    kDash,
-    kEmpty,
-    "; common registry entries ",
-    "[VORN.AddReg]",
-    "HKR,,NTMPDriver,,vornser.sys",
-    "HKR,,RateLimitPurgeMS, 0x10001, 0x64, 0x00, 0x00, 0x00",
-    "HKR,,OverrideDefaultPortSettings, 0x10001, 01,00,00,00",
-    "HKR,,InitialBaudRate, 0x10001, 00,C2,01,00                      ;115200 initial baud rate",
-    R"(HKR,,InitialLineControl,, "8N1"                                 ;8-bits, No parity, 1 stop bit)",
-    kEmpty,
+};
+constexpr std::string_view kSystemRegistry[] = {
     "; only for NT...",
     "[VORN.NT.AddReg]",
     "HKR,,PortSubClass,1,01",
     R"(HKR,,EnumPropPages32,,"MsPorts.dll,SerialPortPropPageProvider")",
     kEmpty,
-    kDash,
-    ";  Copy lists",
-    kDash,
-    "[CopyFiles]",
-    kEmpty,
+};
+constexpr std::string_view kCopyListsAndService[] = {
     "[CopyFiles.Win2K]",
     "vornser.sys",
     "vorncm.sys,vorncmnt.sys",
@@ -121,47 +75,41 @@ constexpr std::string_view kW2kInfBody[] = {
     kEmpty,
     kEmpty,
     kEmpty,
-    kDash,
-    "; STRINGS",
-    kDash,
-    "[Strings]",
-    kEmpty,
+};
+constexpr std::string_view kStringsOpening[] = {
     ";<<localize the following>>",
     kEmpty,
     ";BEGIN ENG - US English Strings",
     kEmpty,
-    "Provider = \"$(LongName)\"",
-    "VORN = \"$(LongName)\"",
-    R"(DiskString = "$(ComDeviceName) Drivers")",
-    kEmpty,
-    "VORN.Comm.Desc = \"$(ComDeviceName)\"",
+};
+constexpr std::string_view kServiceStrings[] = {
     R"(VORN.Service.Name = "$(ComDeviceName) Drivers")",
     R"(VORN.Service.Desc = "$(ComDeviceName) Drivers")",
     kEmpty,
     kEmpty,
-    "CustomerDataPath = \"$(ComDeviceName)\"",
-    R"(DriverSet = "$(ComDeviceName) Driver Set")",
-    R"(UninstallFile = "VORNUninstall.exe")",
-    R"(TbrxOptions = "Uninstallable")",
-    kEmpty,
-    kEmpty,
-    ";END ENG - US English Strings",
-    kEmpty,
-    kDash,
-    "; The following are symbolic constants which don't change per locale.",
-    kDash,
-    kEmpty,
-    kEmpty,
-    ";*** end of file ***",
 };
 // clang-format on
+
+constexpr PortInfParts kW2kInf = {
+    .fileSuffix = "w2k.inf",
+    .systemName = "Win2000",
+    .versionRows = kVersion,
+    .afterVersion = {},
+    .sourcesAndTargets = kSourcesAndTargets,
+    .systemTag = "NT",
+    .install = kInstall,
+    .moreCommonRegistry = {},
+    .systemRegistry = kSystemRegistry,
+    .copyLists = kCopyListsAndService,
+    .stringsOpening = kStringsOpening,
+    .deviceStrings = kServiceStrings,
+    .beforeConstants = {},
+};
+
 }  // namespace
 
 std::string BuildW2kInf(const PackageSettings& settings) {
-  const TemplateValues values(settings);
-  CrlfText text(values.All());
-  text.Rows(kW2kInfHead).Rows(kVendorNotice).Rows(kW2kInfBody);
-  return text.Text();
+  return BuildPortInf(settings, kW2kInf);
 }
 
 bool WriteW2kInf(const PackageSettings& settings, IMessageBox& box) {

@@ -5,39 +5,22 @@
 
 #include "generator/CrlfText.h"
 #include "generator/PackageText.h"
-#include "generator/TemplateValues.h"
-#include "generator/VendorNotice.h"
+#include "generator/PortInf.h"
 
 namespace {
 
 // clang-format off
 // One row per line of the file; $(...) names a setting. Spacing, tabs and the
 // odd spellings are what Windows setup has always been given; keep them.
-constexpr std::string_view kWdmInfHead[] = {
-    kStar,
-    ";",
-    "; Name:  $(InfPrefix)wdm.inf",
-    ";",
-    "; Function:",
-    ";\tInstall the $(ComDeviceName) (WDM) on Win9x",
-    ";",
-};
-constexpr std::string_view kWdmInfBody[] = {
-    ";",
-    kStar,
-    kEmpty,
-    "[Version]",
+constexpr std::string_view kVersion[] = {
     R"(signature="$CHICAGO$")",
     "Class=USB",
     "ClassGuid={36FC9E60-c465-11cf-8056-444553540000}",
-    "Provider=%Provider%",
-    "DriverVer=03/11/2004, 4.20.0.2700",
-    ";CatalogFile=$(InfPrefix)ser.cat",
+};
+constexpr std::string_view kOneBlank[] = {
     kEmpty,
-    kEmpty,
-    "[ControlFlags]",
-    "ExcludeFromSelect = *",
-    kEmpty,
+};
+constexpr std::string_view kSourcesAndTargets[] = {
     kDash,
     R"(;   Change A:\ to source drive (or omit to always (?) be prompted))",
     kDash,
@@ -67,40 +50,18 @@ constexpr std::string_view kWdmInfBody[] = {
     "CopyFiles.W95.sys       = 11                    ; where .sys files go.",
     R"(CopyFiles.W95.inf       = 17,other              ; INF Directory\other.)",
     kEmpty,
-    kDash,
-    "; Table of Contents",
-    kDash,
-    "[Manufacturer]",
-    "%VORN%=VORN",
-    kEmpty,
-    kDash,
-    "; Device-by-device entries",
-    kDash,
-    "[VORN]",
-    R"(%VORN.Comm.Desc% = VORN.Install, USB\VID_$(Vid)&PID_$(Pid)&MI_00&OS_9X)",
-    kEmpty,
-    kDash,
-    "; Installation instructions",
-    kDash,
-    kEmpty,
+};
+constexpr std::string_view kInstall[] = {
     "[VORN.Install]",
     "AddReg\t\t= VORN.AddReg,VORN.W95.AddReg,VORN.W95.AddReg.CRGuid",
     "CopyFiles\t= CopyFiles, CopyFiles.W95, CopyFiles.sys, CopyFiles.W95.sys, CopyFiles.W95.Inf",
     "DriverVer=03/11/2004, 4.20.0.2700",
     kEmpty,
-    kDash,
-    ";  Registry",
-    kDash,
-    kEmpty,
-    "; common registry entries ",
-    "[VORN.AddReg]",
-    "HKR,,NTMPDriver,,vornser.sys",
+};
+constexpr std::string_view kUpperDescription[] = {
     "HKR,,CRUpperDescription,,%UpperDescription%",
-    "HKR,,RateLimitPurgeMS, 0x10001, 0x64, 0x00, 0x00, 0x00",
-    "HKR,,OverrideDefaultPortSettings, 0x10001, 01,00,00,00",
-    "HKR,,InitialBaudRate, 0x10001, 00,C2,01,00                      ;115200 initial baud rate",
-    R"(HKR,,InitialLineControl,, "8N1"                                 ;8-bits, No parity, 1 stop bit)",
-    kEmpty,
+};
+constexpr std::string_view kSystemRegistry[] = {
     "; only for Win95....",
     "[VORN.W95.AddReg]",
     "HKR,,DevLoader,,*ntkern",
@@ -108,11 +69,8 @@ constexpr std::string_view kWdmInfBody[] = {
     "[VORN.W95.Addreg.CRGuid]",
     "HKR,,CRGuid,,{7A3C91E2-5D04-4B8F-9E61-2C0D4F8A1B53}",
     kEmpty,
-    kDash,
-    ";  Copy lists",
-    kDash,
-    "[CopyFiles]",
-    kEmpty,
+};
+constexpr std::string_view kCopyLists[] = {
     "[CopyFiles.W95]",
     "vornvcr.vxd",
     "vorncomm.vxd",
@@ -131,43 +89,36 @@ constexpr std::string_view kWdmInfBody[] = {
     "$(InfPrefix)vxd.inf",
     kEmpty,
     kEmpty,
-    kDash,
-    "; STRINGS",
-    kDash,
-    "[Strings]",
-    kEmpty,
+};
+constexpr std::string_view kStringsOpening[] = {
     ";BEGIN ENG - US English Strings",
-    "Provider = \"$(LongName)\"",
-    "VORN = \"$(LongName)\"",
-    R"(DiskString = "$(ComDeviceName) Drivers")",
-    kEmpty,
-    "VORN.Comm.Desc = \"$(ComDeviceName)\"",
+};
+constexpr std::string_view kUpperDescriptionString[] = {
     "UpperDescription = \"$(ComDeviceName)\"",
     kEmpty,
-    "CustomerDataPath = \"$(ComDeviceName)\"",
-    R"(DriverSet = "$(ComDeviceName) Driver Set")",
-    R"(UninstallFile = "VORNUninstall.exe")",
-    R"(TbrxOptions = "Uninstallable")",
-    kEmpty,
-    kEmpty,
-    ";END ENG - US English Strings",
-    kEmpty,
-    kEmpty,
-    kDash,
-    "; The following are symbolic constants which don't change per locale.",
-    kDash,
-    kEmpty,
-    kEmpty,
-    ";*** end of file ***",
 };
 // clang-format on
+
+constexpr PortInfParts kWdmInf = {
+    .fileSuffix = "wdm.inf",
+    .systemName = "Win9x",
+    .versionRows = kVersion,
+    .afterVersion = kOneBlank,
+    .sourcesAndTargets = kSourcesAndTargets,
+    .systemTag = "9X",
+    .install = kInstall,
+    .moreCommonRegistry = kUpperDescription,
+    .systemRegistry = kSystemRegistry,
+    .copyLists = kCopyLists,
+    .stringsOpening = kStringsOpening,
+    .deviceStrings = kUpperDescriptionString,
+    .beforeConstants = kOneBlank,
+};
+
 }  // namespace
 
 std::string BuildWdmInf(const PackageSettings& settings) {
-  const TemplateValues values(settings);
-  CrlfText text(values.All());
-  text.Rows(kWdmInfHead).Rows(kVendorNotice).Rows(kWdmInfBody);
-  return text.Text();
+  return BuildPortInf(settings, kWdmInf);
 }
 
 bool WriteWdmInf(const PackageSettings& settings, IMessageBox& box) {

@@ -6,6 +6,9 @@
 /// Exit code for a command line or value the program refuses (nothing is written).
 inline constexpr int kBadCommandLineExit = 2;
 
+/// Ends the options: every word after it is an argument, not an option.
+inline constexpr std::string_view kEndOfOptions = "--";
+
 /// The second line of every command-line mistake.
 inline constexpr std::string_view kTryHelpText = "Try 'VB7350CustomInstall --help'.";
 

@@ -4,10 +4,10 @@
 #include <QApplication>
 #include <QDir>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 
 #include "generator/BuildNotice.h"
+#include "settings/CommandLineScan.h"
 #include "settings/CommandLineTexts.h"
 #include "wizard/Artwork.h"
 #include "wizard/QtMessageBox.h"
@@ -21,20 +21,15 @@ bool IsSet(const char* name) {
 }
 
 // Without a display Qt would abort with a core dump; say what to do instead.
-bool CanShowWindows(int argc, char** argv) {
-  if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) {
-    return true;
-  }
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-platform") == 0) {
-      return true;
-    }
-  }
-  return false;
+bool CanShowWindows(const WizardCommandLine& line) {
+  return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM") ||
+         line.platformGiven;
 }
 
+constexpr std::string_view kPlatformOption = "-platform";
+
 // Qt's own options, which QApplication takes out of the command line.
-constexpr std::string_view kQtValueOptions[] = {"-platform",        "-platformpluginpath",
+constexpr std::string_view kQtValueOptions[] = {kPlatformOption,    "-platformpluginpath",
                                                 "-platformtheme",   "-plugin",
                                                 "-qwindowgeometry", "-qwindowicon",
                                                 "-qwindowtitle",    "-style",
@@ -51,30 +46,33 @@ bool IsIn(std::span<const std::string_view> names, std::string_view name) {
   return false;
 }
 
-}  // namespace
-
-bool IsWizardCommandLine(std::span<const std::string_view> args) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (IsIn(kQtFlags, arg)) {
-      continue;
-    }
-    const std::size_t equals = arg.find('=');
-    if (!IsIn(kQtValueOptions, arg.substr(0, equals))) {
-      return false;
-    }
-    if (equals == std::string_view::npos) {
-      if (i + 1 >= args.size()) {
-        return false;
-      }
-      ++i;
-    }
+OptionKind QtOptionKind(std::string_view name) {
+  if (IsIn(kQtFlags, name)) {
+    return OptionKind::Flag;
   }
-  return true;
+  return IsIn(kQtValueOptions, name) ? OptionKind::Valued : OptionKind::Unknown;
 }
 
-int RunWizard(int argc, char** argv) {
-  if (!CanShowWindows(argc, argv)) {
+}  // namespace
+
+std::optional<WizardCommandLine> ReadWizardCommandLine(std::span<const std::string_view> args) {
+  const ScannedCommandLine scanned = ScanCommandLine(args, QtOptionKind);
+  if (scanned.optionsEnded) {
+    return std::nullopt;
+  }
+  WizardCommandLine line;
+  for (const ScannedWord& word : scanned.words) {
+    if (word.kind != ScannedWord::Kind::Option) {
+      return std::nullopt;
+    }
+    // Only the separate form "-platform NAME" is taken as naming a platform.
+    line.platformGiven |= word.name == kPlatformOption && !word.joined;
+  }
+  return line;
+}
+
+int RunWizard(int argc, char** argv, const WizardCommandLine& line) {
+  if (!CanShowWindows(line)) {
     std::cerr << "No display to show the wizard on; use --batch.\n" << kTryHelpText << '\n';
     return kBadCommandLineExit;
   }

@@ -9,9 +9,13 @@
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "generator/BuildNotice.h"
 #include "payloads/Payloads.h"
+#include "settings/CommandLineScan.h"
 #include "settings/OutputFolder.h"
 #include "wizard/Artwork.h"
 #include "wizard/DeviceNamesDlg.h"
@@ -24,6 +28,16 @@
 #include "wizard/WizardWindow.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: wizard_screenshots OUTPUT_DIR\n"
+    "Renders the seven wizard pages (and the options page without a preinstaller)\n"
+    "into OUTPUT_DIR/wizard-*.png.\n";
+
+// The only option: --help, also -h.
+OptionKind HelpOnly(std::string_view name) {
+  return name == "--help" || name == "-h" ? OptionKind::Flag : OptionKind::Unknown;
+}
 
 // Nothing is asked while the pages are only rendered.
 class SilentMessageBox : public IMessageBox {
@@ -56,18 +70,34 @@ bool Save(WizardWindow& window, WizardPageDlg& page, bool showNotice, const QDir
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const QStringList args = QApplication::arguments();
-  if (args.size() != 2 || args[1] == QStringLiteral("--help")) {
-    std::fputs(
-        "usage: wizard_screenshots OUTPUT_DIR\n"
-        "Renders the seven wizard pages (and the options page without a preinstaller)\n"
-        "into OUTPUT_DIR/wizard-*.png.\n",
-        args.size() == 2 ? stdout : stderr);
-    return args.size() == 2 ? 0 : 2;
+  // Qt has taken its own options out of the command line.
+  std::vector<std::string> words;
+  for (const QString& arg : QApplication::arguments().mid(1)) {
+    words.push_back(arg.toStdString());
   }
-  QDir dir(args[1]);
+  const std::vector<std::string_view> args(words.begin(), words.end());
+  bool help = false;
+  std::vector<std::string_view> folders;
+  std::string mistake;
+  for (const ScannedWord& word : ScanCommandLine(args, HelpOnly).words) {
+    if (word.kind == ScannedWord::Kind::Option) {
+      help = true;
+    } else if (word.kind == ScannedWord::Kind::Argument) {
+      folders.push_back(word.name);
+    } else if (mistake.empty()) {
+      mistake = word.mistake;
+    }
+  }
+  if (help || !mistake.empty() || folders.size() != 1) {
+    const bool asked = help && mistake.empty();
+    if (!mistake.empty()) std::fprintf(stderr, "%s\n", mistake.c_str());
+    std::fputs(kUsage, asked ? stdout : stderr);
+    return asked ? 0 : 2;
+  }
+  const QString folder = QString::fromStdString(std::string(folders.front()));
+  QDir dir(folder);
   if (!dir.mkpath(QStringLiteral("."))) {
-    std::fprintf(stderr, "cannot create %s\n", qPrintable(args[1]));
+    std::fprintf(stderr, "cannot create %s\n", qPrintable(folder));
     return 1;
   }
   // A fixed font and home folder, so the pictures do not depend on the machine.

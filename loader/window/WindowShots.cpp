@@ -2,6 +2,7 @@
 // documentation: tarvix_window_shots <output folder>. The main window is shown
 // part-way through a download served from a sample image, so every field and
 // the progress bar carry something.
+#include "config/OptionScan.h"
 #include "core/DownloadEngine.h"
 #include "window/AboutDlg.h"
 #include "window/DialogLook.h"
@@ -17,10 +18,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -74,6 +75,10 @@ bool Save(QWidget& widget, const QDir& out, const char* name) {
   return true;
 }
 
+constexpr const char* kUsage =
+    "usage: tarvix_window_shots <output folder>\n"
+    "Writes tarvix-window.png, tarvix-port-settings.png and tarvix-about.png.\n";
+
 constexpr const char* kShownRomFolder = "/srv/tarvix/rom";
 // The adapters the port dialog lists in the picture, as a machine with two would show them.
 constexpr const char* kShownAdapter =
@@ -83,17 +88,21 @@ constexpr const char* kOtherAdapter = "/dev/serial/by-id/usb-Prolific_PL2303-if0
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::fputs(
-        "usage: tarvix_window_shots <output folder>\n"
-        "Writes tarvix-window.png, tarvix-port-settings.png and tarvix-about.png.\n",
-        argc == 2 ? stdout : stderr);
-    return argc == 2 ? 0 : 2;
+  const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  OptionScan scan({{{"help", "h"}, false}});
+  std::string error;
+  const bool parsed = scan.Parse(args, error);
+  if (!parsed || scan.IsSet("help") || scan.Arguments().size() != 1) {
+    const bool asked = parsed && scan.IsSet("help");
+    if (!parsed) std::fprintf(stderr, "tarvix_window_shots: %s\n", error.c_str());
+    std::fputs(kUsage, asked ? stdout : stderr);
+    return asked ? 0 : 2;
   }
+  const std::string& outDir = scan.Arguments().front();
   QApplication app(argc, argv);
-  const QDir out(QString::fromLocal8Bit(argv[1]));
+  const QDir out(QString::fromLocal8Bit(outDir));
   if (!out.exists() && !QDir().mkpath(out.path())) {
-    std::fprintf(stderr, "tarvix_window_shots: cannot create %s\n", argv[1]);
+    std::fprintf(stderr, "tarvix_window_shots: cannot create %s\n", outDir.c_str());
     return 1;
   }
   QTemporaryDir work;

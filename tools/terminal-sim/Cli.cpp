@@ -15,13 +15,16 @@
 namespace termsim {
 namespace {
 
+constexpr int kDefaultBaud = 57600;
+constexpr int kDefaultConnectTimeoutMs = 30000;
+
 struct CliOptions {
   std::string device;
-  int baud = 57600;
+  int baud = kDefaultBaud;
   bool pty = false;
   std::string tcpHost;
   int tcpPort = 0;
-  Millis connectTimeout{30000};
+  Millis connectTimeout{kDefaultConnectTimeoutMs};
   Millis startDelay{0};
   std::string startFile;  // wait until this file exists before the first frame
   std::string romName;
@@ -45,29 +48,45 @@ std::optional<int> ParseInt(const std::string& text, int min, int max) {
   return value;
 }
 
+int ToInt(Millis time) {
+  return static_cast<int>(time.count());
+}
+
 // The text-valued options that need a second look after the library has read them.
 struct RawTexts {
   std::string tcp;
   std::string romSelector;
   std::string raw;
   std::string reply;
-  int connectTimeoutMs = 30000;
+  int connectTimeoutMs = kDefaultConnectTimeoutMs;
   int startDelayMs = 0;
-  int replyTimeoutMs = 5000;
-  int quietMs = 300;
-  int gapMs = 0;
+  int replyTimeoutMs = ToInt(DownloadOptions().replyTimeout);
+  int quietMs = ToInt(DownloadOptions().quietTime);
+  int gapMs = ToInt(DownloadOptions().frameGap);
 };
+
+/// " (default VALUE)", for a help text.
+std::string DefaultIs(const std::string& value) {
+  return " (default " + value + ")";
+}
+
+std::string DefaultIs(int value) {
+  return DefaultIs(std::to_string(value));
+}
 
 constexpr int kMaxMillis = 3600000;
 
 /// The one option table: the parser reads it and --help is made from it.
 void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
+  // The defaults the help names are the values the options start with.
+  const CliOptions initial;
+  const RawTexts initialTexts;
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   const std::string line = "LINE (one of)";
   app.add_option("--device", o.device, "a serial line, e.g. the slave of a pty you made (raw 8N1)")
       ->type_name("PATH")
       ->group(line);
-  app.add_option("--baud", o.baud, "its speed, 1200 to 115200 (default 57600)")
+  app.add_option("--baud", o.baud, "its speed, 1200 to 115200" + DefaultIs(initial.baud))
       ->type_name("N")
       ->check(CLI::Range(1200, 115200).description(""))
       ->group(line);
@@ -134,23 +153,25 @@ void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
                "play the modem first: init command, RING/ATA, CONNECT/ENQ;\n"
                "ROM blocks are then 1024 bytes")
       ->group(modem);
-  app.add_option("--modem-init", o.modemOptions.initCommand,
-                 "init command expected (default AT&F&C1&D2E1&K3; \"\" = lone CR)")
+  app.add_option(
+         "--modem-init", o.modemOptions.initCommand,
+         "init command expected (default " + initial.modemOptions.initCommand + "; \"\" = lone CR)")
       ->type_name("TEXT")
       ->group(modem);
   app.add_flag_callback(
          "--no-init", [&o] { o.modemOptions.expectInit = false; }, "the loader has already sent it")
       ->group(modem);
   app.add_option("--connect-text", o.modemOptions.connectText,
-                 "result text sent (default \"CONNECT 2400\")")
+                 "result text sent" + DefaultIs('"' + initial.modemOptions.connectText + '"'))
       ->type_name("TEXT")
       ->group(modem);
   app.add_flag_callback(
          "--modem-ok", [&o] { o.modemOptions.sendOk = true; },
          "answer the init command with \"OK\" (no reply expected)")
       ->group(modem);
-  app.add_option("--rings", o.modemOptions.rings,
-                 "RINGs before CONNECT, each answered with ATA (default 1)")
+  app.add_option(
+         "--rings", o.modemOptions.rings,
+         "RINGs before CONNECT, each answered with ATA" + DefaultIs(initial.modemOptions.rings))
       ->type_name("N")
       ->check(CLI::Range(1, 100).description(""))
       ->group(modem);
@@ -158,17 +179,19 @@ void DeclareOptions(CLI::App& app, CliOptions& o, RawTexts& t) {
                "after the download, RING must be answered with ATA again")
       ->group(modem);
   const std::string timing = "Timing";
-  const auto millis = [&](const char* name, int& target, const char* help) {
+  const auto millis = [&](const char* name, int& target, const std::string& help) {
     app.add_option(name, target, help)
         ->type_name("MS")
         ->check(CLI::Range(0, kMaxMillis).description(""))
         ->group(timing);
   };
-  millis("--timeout", t.replyTimeoutMs, "longest wait for a reply (default 5000)");
-  millis("--quiet", t.quietMs, "how long \"no reply\" is watched (default 300)");
-  millis("--gap", t.gapMs, "pause before each frame (default 0)");
+  millis("--timeout", t.replyTimeoutMs,
+         "longest wait for a reply" + DefaultIs(initialTexts.replyTimeoutMs));
+  millis("--quiet", t.quietMs,
+         "how long \"no reply\" is watched" + DefaultIs(initialTexts.quietMs));
+  millis("--gap", t.gapMs, "pause before each frame" + DefaultIs(initialTexts.gapMs));
   millis("--connect-timeout", t.connectTimeoutMs,
-         "wait for a TCP connection or the modem init (default 30000)");
+         "wait for a TCP connection or the modem init" + DefaultIs(initialTexts.connectTimeoutMs));
   millis("--start-delay", t.startDelayMs,
          "wait before the first frame (e.g. until the loader opened the pty)");
   app.add_option("--start-file", o.startFile,

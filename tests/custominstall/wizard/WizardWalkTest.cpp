@@ -21,8 +21,8 @@
 
 #include <gtest/gtest.h>
 
-#include "QtTestApp.h"
 #include "ScriptedMessageBox.h"
+#include "support/QtTestApp.h"
 #include "wizard/DeviceNamesDlg.h"
 #include "wizard/NamesDlg.h"
 #include "wizard/OptionsDlg.h"
@@ -38,8 +38,17 @@ using wizardtest::ScriptedMessageBox;
 
 namespace {
 
+// The application for every widget test of this program, named as the wizard names it.
+class WizardApplication : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    qttest::App();
+    QApplication::setApplicationName(QStringLiteral("VB7350CustomInstall"));
+  }
+};
+
 [[maybe_unused]] ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new wizardtest::QtApplicationEnvironment);
+    ::testing::AddGlobalTestEnvironment(new WizardApplication);
 
 class ScriptedFolderBrowser : public IFolderBrowser {
  public:

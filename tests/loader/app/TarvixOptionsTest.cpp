@@ -91,6 +91,10 @@ TEST(TarvixArgs, MistakesInTheSharedWording) {
   o = ParseTarvixArgs(Args{"--config", "--headless"}, error);
   ASSERT_TRUE(o) << error;
   EXPECT_EQ(o->loader.configPath, "--headless");
+  // A file name is bytes: one that is not UTF-8 reaches the loader unchanged.
+  o = ParseTarvixArgs(Args{"--config=caf\xe9.cfg"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(o->loader.configPath, "caf\xe9.cfg");
   EXPECT_FALSE(o->headless);
   // The version names the program's own and the one the window shows.
   EXPECT_TRUE(TarvixVersion().starts_with("Tarvix 1."));

@@ -5,6 +5,7 @@
 #include "comm/LineSettings.h"
 #include "loader/comm/MainThreadPump.h"
 #include "loader/comm/PtyPair.h"
+#include "support/TestBytes.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,9 +20,7 @@
 namespace {
 using namespace std::chrono_literals;
 
-std::vector<std::uint8_t> Bytes(const std::string& s) {
-  return {s.begin(), s.end()};
-}
+constexpr auto Bytes = testbytes::TextBytes;
 
 class CommPortTest : public ::testing::Test {
  protected:

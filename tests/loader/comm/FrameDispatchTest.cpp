@@ -4,6 +4,7 @@
 
 #include "loader/comm/MainThreadPump.h"
 #include "loader/comm/PtyPair.h"
+#include "support/TestBytes.h"
 
 #include <chrono>
 #include <thread>
@@ -14,19 +15,8 @@
 namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes WithLrc(Bytes v) {
-  std::uint8_t lrc = 0;
-  for (std::size_t i = 1; i < v.size(); ++i) lrc ^= v[i];
-  v.push_back(lrc);
-  return v;
-}
-
-Bytes Cat(const Bytes& a, const Bytes& b) {
-  Bytes out = a;
-  out.insert(out.end(), b.begin(), b.end());
-  return out;
-}
+using testbytes::Cat;
+using testbytes::WithLrc;
 
 class FrameDispatchTest : public ::testing::Test {
  protected:
@@ -84,8 +74,8 @@ TEST_F(FrameDispatchTest, GarbageThenFrameKeepsTheFrameWhole) {
   ASSERT_TRUE(m_port.Open());
   const Bytes garbage = {'A', 'T', 0x0D, 0x0A};
   const Bytes begin = WithLrc({0x02, 0x33, 0x03});
-  SendInParts({Cat(garbage, begin)}, 0ms);
-  EXPECT_EQ(m_main.m_bursts, std::vector<Bytes>{Cat(garbage, begin)});
+  SendInParts({Cat({garbage, begin})}, 0ms);
+  EXPECT_EQ(m_main.m_bursts, std::vector<Bytes>{Cat({garbage, begin})});
 
   // Garbage alone keeps the burst rule; the frame that follows arrives whole in one burst.
   m_main.m_bursts.clear();
@@ -95,12 +85,12 @@ TEST_F(FrameDispatchTest, GarbageThenFrameKeepsTheFrameWhole) {
   const Bytes& last = m_main.m_bursts.back();
   ASSERT_GE(last.size(), begin.size());
   EXPECT_EQ(Bytes(last.end() - static_cast<std::ptrdiff_t>(begin.size()), last.end()), begin);
-  EXPECT_EQ(m_main.m_received, Cat(garbage, begin));
+  EXPECT_EQ(m_main.m_received, Cat({garbage, begin}));
 }
 
 TEST_F(FrameDispatchTest, TwoFramesInOneReadStayOneBatch) {
   ASSERT_TRUE(m_port.Open());
-  const Bytes two = Cat(WithLrc({0x0F, 0x33, 0x0E}), WithLrc({0x0F, 0x37, 0, 0, 0x06, 0x0E}));
+  const Bytes two = Cat({WithLrc({0x0F, 0x33, 0x0E}), WithLrc({0x0F, 0x37, 0, 0, 0x06, 0x0E})});
   SendInParts({two}, 0ms);
   EXPECT_EQ(m_main.m_bursts, std::vector<Bytes>{two});
 }
@@ -118,7 +108,7 @@ TEST_F(FrameDispatchTest, BurstRuleStillJoinsBackToBackBytes) {
   ASSERT_TRUE(m_port.Open());
   // With the frame rule off, two frames written back to back are one burst,
   // as the burst rule has always given.
-  const Bytes two = Cat(WithLrc({0x0F, 0x33, 0x0E}), WithLrc({0x0F, 0x06, 0x0E}));
+  const Bytes two = Cat({WithLrc({0x0F, 0x33, 0x0E}), WithLrc({0x0F, 0x06, 0x0E})});
   SendInParts({two}, 0ms);
   EXPECT_EQ(m_main.m_bursts, std::vector<Bytes>{two});
 }

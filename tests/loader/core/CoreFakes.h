@@ -7,7 +7,7 @@
 #include "support/TempDir.h"
 
 #include "core/DownloadEngine.h"
-#include "loader/download/TestBytes.h"
+#include "support/TestBytes.h"
 
 #include <unistd.h>
 

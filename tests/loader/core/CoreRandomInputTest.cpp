@@ -48,9 +48,8 @@ class Generator {
       for (int i = Below(6); i > 0; --i) f.push_back(Byte());
     }
     if (Below(5) != 0) f.push_back(rom ? 0x0E : 0x03);
-    std::uint8_t lrc = 0;
-    for (std::size_t i = 1; i < f.size(); ++i) lrc ^= f[i];
-    f.push_back(Below(10) == 0 ? Byte() : lrc);
+    f = testbytes::WithLrc(f);
+    if (Below(10) == 0) f.back() = Byte();
     if (Below(20) == 0) f.push_back(Byte());
     out.insert(out.end(), f.begin(), f.end());
     return out;

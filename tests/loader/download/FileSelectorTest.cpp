@@ -1,7 +1,7 @@
 // Which image a ROM or BLL request asks for.
 #include "download/FileSelector.h"
 
-#include "TestBytes.h"
+#include "support/TestBytes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // When received bytes hold a whole frame: trailer + LRC, and the length each command needs.
 #include "download/FrameCompleteness.h"
 
-#include "TestBytes.h"
+#include "support/TestBytes.h"
 
 #include <gtest/gtest.h>
 

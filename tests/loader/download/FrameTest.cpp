@@ -1,7 +1,7 @@
 // Frame codec of the download protocol: LRC, checksums, trimming, fixed frames.
 #include "download/Frame.h"
 
-#include "TestBytes.h"
+#include "support/TestBytes.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // the window shows, its buttons and menus, and the dialogs it runs.
 #include "window/DownloadWindow.h"
 
-#include "QtTestApp.h"
 #include "core/DownloadEngine.h"
 #include "loader/core/CoreFakes.h"
+#include "support/QtTestApp.h"
 #include "support/TempDir.h"
 #include "window/HelpDlg.h"
 #include "window/RomFolderDialog.h"

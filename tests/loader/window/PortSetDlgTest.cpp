@@ -1,8 +1,8 @@
 // The port-settings dialog's widgets: template order, texts, rate limits and OK/Cancel.
 #include "window/PortSetDlg.h"
 
-#include "QtTestApp.h"
 #include "comm/SerialAdapters.h"
+#include "support/QtTestApp.h"
 #include "support/TempDir.h"
 
 #include <QButtonGroup>

@@ -2,9 +2,9 @@
 // pseudo-terminal downloads a ROM image while the window follows.
 #include "window/DownloadWindow.h"
 
-#include "QtTestApp.h"
 #include "loader/comm/PtyPair.h"
 #include "runtime/LoaderRuntime.h"
+#include "support/QtTestApp.h"
 #include "support/TempDir.h"
 #include "window/WindowMain.h"
 

@@ -2,8 +2,8 @@
 // port failure's reason as the port line's tooltip, and --config's file saved back.
 #include "window/DownloadWindow.h"
 
-#include "QtTestApp.h"
 #include "runtime/LoaderRuntime.h"
+#include "support/QtTestApp.h"
 #include "support/TempDir.h"
 
 #include <QLineEdit>

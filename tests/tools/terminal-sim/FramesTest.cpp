@@ -8,19 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestBytes.h"
+
 using namespace termsim;
 
 namespace {
 
-Bytes B(std::initializer_list<int> v) {
-  Bytes out;
-  for (int b : v) out.push_back(static_cast<std::uint8_t>(b));
-  return out;
-}
-
-Bytes Text(std::string_view s) {
-  return Bytes(s.begin(), s.end());
-}
+constexpr auto B = testbytes::Bytes;
+constexpr auto Text = testbytes::TextBytes;
 
 }  // namespace
 

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "support/TempDir.h"
+#include "support/TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -29,14 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes B(std::initializer_list<int> v) {
-  Bytes out;
-  for (int b : v) out.push_back(static_cast<std::uint8_t>(b));
-  return out;
-}
-Bytes Text(std::string_view s) {
-  return Bytes(s.begin(), s.end());
-}
+constexpr auto B = testbytes::Bytes;
+constexpr auto Text = testbytes::TextBytes;
 
 /// A data frame written out field by field; the checksum bytes are given by the
 /// test, only the LRC is a plain XOR here.
@@ -48,29 +43,17 @@ Bytes DataFrame(int start, int trailer, int blockNo, const Bytes& image, std::si
            image.begin() + static_cast<std::ptrdiff_t>(offset + len));
   f.push_back(0x1C);
   f.push_back(static_cast<std::uint8_t>(trailer));
-  std::uint8_t lrc = 0;
-  for (std::size_t i = 1; i < f.size(); ++i) lrc ^= f[i];
-  f.push_back(lrc);
-  return f;
+  return testbytes::WithLrc(f);
 }
 
 using TempDir = testsupport::TempDir;
 
 void WriteBytes(const std::string& path, const Bytes& data) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(data.data(), 1, data.size(), f);
-  std::fclose(f);
+  ASSERT_TRUE(testsupport::WriteFile(path, std::string(data.begin(), data.end())));
 }
 
 Bytes ReadBytes(const std::string& path) {
-  Bytes out;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return out;
-  int c = 0;
-  while ((c = std::fgetc(f)) != EOF) out.push_back(static_cast<std::uint8_t>(c));
-  std::fclose(f);
-  return out;
+  return Text(testsupport::ReadFile(path));
 }
 
 /// One step of a fake loader: wait for these bytes, then send that reply.

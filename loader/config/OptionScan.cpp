@@ -1,17 +1,14 @@
 // The command-line scan: names from the option table, values after a blank or '='.
-#include "app/OptionScan.h"
+#include "config/OptionScan.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
 
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 /// How an option is written on the command line.
-QString Spelled(const QString& name) {
-  return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+std::string Spelled(std::string_view name) {
+  return (name.size() == 1 ? "-" : "--") + std::string(name);
 }
 
 }  // namespace
@@ -34,19 +31,19 @@ std::string UnexpectedArgumentText(std::string_view argument) {
 
 OptionScan::OptionScan(std::vector<ScanOption> options) : m_options(std::move(options)) {}
 
-const ScanOption* OptionScan::Find(const QString& name) const {
+const ScanOption* OptionScan::Find(std::string_view name) const {
   for (const ScanOption& option : m_options) {
-    if (option.names.contains(name)) return &option;
+    if (std::ranges::find(option.names, name) != option.names.end()) return &option;
   }
   return nullptr;
 }
 
-bool OptionScan::parse(std::span<const std::string_view> args, std::string& error) {
+bool OptionScan::Parse(std::span<const std::string_view> args, std::string& error) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      m_positional << Q(arg);
+      m_arguments.emplace_back(arg);
       continue;
     }
     if (arg == "--") {
@@ -57,40 +54,40 @@ bool OptionScan::parse(std::span<const std::string_view> args, std::string& erro
     const bool isLong = arg.starts_with("--");
     const std::string_view word = arg.substr(isLong ? 2 : 1);
     const std::size_t equals = isLong ? word.find('=') : std::string_view::npos;
-    const QString name = Q(word.substr(0, equals));
+    const std::string_view name = word.substr(0, equals);
     const ScanOption* option = Find(name);
     if (option == nullptr || (name.size() == 1) == isLong) {
-      error = UnknownOptionText(isLong ? arg.substr(0, 2 + word.substr(0, equals).size()) : arg);
+      error = UnknownOptionText(isLong ? arg.substr(0, 2 + name.size()) : arg);
       return false;
     }
-    const std::string spelled = Spelled(name).toStdString();
-    QString value;
+    const std::string spelled = Spelled(name);
+    std::string value;
     if (equals != std::string_view::npos) {
       if (!option->takesValue) {
         error = BadValueText(spelled, "takes no value");
         return false;
       }
-      value = Q(word.substr(equals + 1));
+      value = word.substr(equals + 1);
     } else if (option->takesValue) {
       if (i + 1 == args.size()) {
         error = MissingValueText(spelled);
         return false;
       }
-      value = Q(args[++i]);
+      value = args[++i];
     }
-    m_values[option->names.front()] = value;
+    m_values[option->names.front()] = std::move(value);
   }
   return true;
 }
 
-bool OptionScan::isSet(const QString& name) const {
+bool OptionScan::IsSet(std::string_view name) const {
   const ScanOption* option = Find(name);
   return option != nullptr && m_values.contains(option->names.front());
 }
 
-QString OptionScan::value(const QString& name) const {
+std::string OptionScan::Value(std::string_view name) const {
   const ScanOption* option = Find(name);
   if (option == nullptr) return {};
   const auto found = m_values.find(option->names.front());
-  return found == m_values.end() ? QString() : found->second;
+  return found == m_values.end() ? std::string() : found->second;
 }

@@ -1,10 +1,11 @@
-// Byte helpers shared by the download tests: literal frames and readable failures.
+// Byte helpers shared by the frame tests: literal frames and readable failures.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testbytes {
@@ -15,6 +16,11 @@ inline std::vector<std::uint8_t> Bytes(std::initializer_list<int> v) {
   return out;
 }
 
+/// The bytes of a text, as written.
+inline std::vector<std::uint8_t> TextBytes(std::string_view s) {
+  return {s.begin(), s.end()};
+}
+
 inline std::vector<std::uint8_t> Cat(std::initializer_list<std::vector<std::uint8_t>> parts) {
   std::vector<std::uint8_t> out;
   for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -23,12 +29,15 @@ inline std::vector<std::uint8_t> Cat(std::initializer_list<std::vector<std::uint
 
 /// A terminal's frame: start, body, then the XOR of everything after the start
 /// byte (computed here, independently of the code under test).
-inline std::vector<std::uint8_t> WithLrc(std::initializer_list<int> v) {
-  auto out = Bytes(v);
+inline std::vector<std::uint8_t> WithLrc(std::vector<std::uint8_t> frame) {
   std::uint8_t lrc = 0;
-  for (std::size_t i = 1; i < out.size(); ++i) lrc ^= out[i];
-  out.push_back(lrc);
-  return out;
+  for (std::size_t i = 1; i < frame.size(); ++i) lrc ^= frame[i];
+  frame.push_back(lrc);
+  return frame;
+}
+
+inline std::vector<std::uint8_t> WithLrc(std::initializer_list<int> v) {
+  return WithLrc(Bytes(v));
 }
 
 /// n bytes of v starting at from.

@@ -3,9 +3,6 @@
 // are worded the way every program of the kit words them.
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
 #include <map>
 #include <span>
 #include <string>
@@ -15,12 +12,11 @@
 /// One option the scan knows: its names (long first, a one-letter name is
 /// written with one dash) and whether it takes a value.
 struct ScanOption {
-  QStringList names;
+  std::vector<std::string_view> names;
   bool takesValue = false;
 };
 
-/// The options and arguments of one command line. The query names follow
-/// QCommandLineParser so the option handling reads the same.
+/// The options and arguments of one command line.
 class OptionScan {
  public:
   explicit OptionScan(std::vector<ScanOption> options);
@@ -28,20 +24,21 @@ class OptionScan {
   /// Reads the arguments after the program name. false with a one-line
   /// reason in error on the first mistake (unknown option, missing value, a
   /// value given to a switch).
-  bool parse(std::span<const std::string_view> args, std::string& error);
+  bool Parse(std::span<const std::string_view> args, std::string& error);
 
-  bool isSet(const QString& name) const;
+  bool IsSet(std::string_view name) const;
   /// The last value given to the option (empty when it is not set).
-  QString value(const QString& name) const;
+  std::string Value(std::string_view name) const;
   /// What followed the options or stood between them, in order.
-  const QStringList& positionalArguments() const { return m_positional; }
+  const std::vector<std::string>& Arguments() const { return m_arguments; }
 
  private:
-  const ScanOption* Find(const QString& name) const;
+  const ScanOption* Find(std::string_view name) const;
 
   std::vector<ScanOption> m_options;
-  std::map<QString, QString> m_values;  // first name of each given option -> last value
-  QStringList m_positional;
+  std::map<std::string_view, std::string>
+      m_values;  // first name of each given option -> last value
+  std::vector<std::string> m_arguments;
 };
 
 /// The shared wordings.

@@ -1,5 +1,6 @@
-// The one QApplication of a widget test binary, and a helper that acts on a
-// modal dialog while its own event loop runs.
+// The one QApplication of a widget test binary (offscreen unless the caller picks
+// another platform), and helpers that act on a modal dialog or a popup while its
+// own event loop runs.
 #pragma once
 
 #include <QApplication>
@@ -16,13 +17,20 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace qttest {
 
-/// Creates the application on first use (offscreen platform from the test's
-/// environment) and keeps it for the whole run.
+/// Creates the application on first use and keeps it for the whole run. Widget
+/// tests never need a display; windows that close do not end the application.
 inline QApplication& App() {
   static int argc = 1;
-  static char name[] = "window-tests";
+  static char name[] = "qt-tests";
   static char* argv[] = {name, nullptr};
-  static auto* app = new QApplication(argc, argv);
+  static QApplication* app = [] {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    auto* created = new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return created;
+  }();
   return *app;
 }
 
