@@ -7,7 +7,7 @@
 #include "comm/ReaderHandOff.h"
 #include "comm/SerialChannel.h"
 #include "comm/SerialWriter.h"
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cstdint>
 #include <functional>

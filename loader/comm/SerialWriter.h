@@ -3,7 +3,7 @@
 #pragma once
 
 #include "config/LoaderDefaults.h"
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <condition_variable>
 #include <cstddef>

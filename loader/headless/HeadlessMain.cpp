@@ -3,7 +3,7 @@
 #include "headless/HeadlessMain.h"
 
 #include "comm/SocketStartup.h"
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "headless/ConsoleQueue.h"
 #include "headless/HeadlessHost.h"
 #include "headless/JournalStream.h"

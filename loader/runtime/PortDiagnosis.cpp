@@ -2,7 +2,7 @@
 #include "runtime/PortDiagnosis.h"
 
 #include "config/LoaderDefaults.h"
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -8,7 +8,7 @@
 
 #include "comm/Connection.h"
 #include "config/LoaderDefaults.h"
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <QElapsedTimer>
 #include <QObject>

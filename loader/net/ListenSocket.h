@@ -6,7 +6,7 @@
 #pragma once
 
 #include "config/LoaderDefaults.h"
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
