@@ -2,8 +2,8 @@
 // stdout and stderr, stopped by SIGINT or SIGTERM.
 #include "headless/HeadlessMain.h"
 
-#include "comm/SocketStartup.h"
 #include "base/UniqueFd.h"
+#include "comm/SocketStartup.h"
 #include "headless/ConsoleQueue.h"
 #include "headless/HeadlessHost.h"
 #include "headless/JournalStream.h"

@@ -5,8 +5,8 @@
 // or the still-pending connection keeps the listener readable and the loop spins.
 #pragma once
 
-#include "config/LoaderDefaults.h"
 #include "base/UniqueFd.h"
+#include "config/LoaderDefaults.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

@@ -5,12 +5,12 @@
 // runner both use it with their own DownloadHost.
 #pragma once
 
-#include "net/ClientSocket.h"
+#include "base/UniqueFd.h"
 #include "comm/CommPort.h"
-#include "net/ListenSocket.h"
 #include "core/DownloadEngine.h"
 #include "core/DownloadHost.h"
-#include "base/UniqueFd.h"
+#include "net/ClientSocket.h"
+#include "net/ListenSocket.h"
 #include "runtime/PortDiagnosis.h"
 
 #include <QElapsedTimer>
