@@ -1,10 +1,9 @@
-# Compiles one-line probes with exactly the flags the build gives a layer's source
-# (from compile_commands.json): its own header must compile; a Qt header and the
-# headers of each folder in UNREACHABLE (comma-separated) must not be found.
-# cmake -DCOMPILE_COMMANDS=… -DSOURCE_DIR=… -DSOURCE=<path prefix> -DUNREACHABLE=… -DWORK=… -P
+# Compiles one-line probes with the flags compile_commands.json gives the first source
+# under SOURCE: its own header must compile; <QString> and a header of each folder
+# in UNREACHABLE (comma-separated) must be missing.
 file(READ ${COMPILE_COMMANDS} commands)
-string(JSON count LENGTH "${commands}")
-math(EXPR last "${count} - 1")
+string(JSON last LENGTH "${commands}")
+math(EXPR last "${last} - 1")
 foreach(i RANGE ${last})
   string(JSON file GET "${commands}" ${i} file)
   string(FIND "${file}" "${SOURCE_DIR}/${SOURCE}" at)
@@ -14,51 +13,27 @@ foreach(i RANGE ${last})
     break()
   endif()
 endforeach()
-if(NOT command)
-  message(FATAL_ERROR "no compile command for ${SOURCE_DIR}/${SOURCE}")
-endif()
-
 # The command without its input, output and dependency file.
 separate_arguments(words UNIX_COMMAND "${command}")
-set(flags)
-set(skip_next FALSE)
-foreach(word IN LISTS words)
-  if(skip_next)
-    set(skip_next FALSE)
-  elseif(word MATCHES "^-(o|c|MF|MT|MQ)$")
-    set(skip_next TRUE)
-  elseif(NOT word MATCHES "^-MM?D$")
-    list(APPEND flags "${word}")
-  endif()
-endforeach()
+string(REGEX REPLACE ";-(o|c|MF|MT|MQ);[^;]*" "" flags "${words}")
+list(REMOVE_ITEM flags -MD -MMD)
 
-file(MAKE_DIRECTORY ${WORK})
-set(failures 0)
-function(probe name line expect)
-  set(source ${WORK}/${name}.cpp)
-  file(WRITE ${source} "${line}\nint Probe();\n")
-  execute_process(COMMAND ${flags} -fsyntax-only ${source} WORKING_DIRECTORY ${directory}
-                  RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(expect STREQUAL "compiles" AND NOT result EQUAL 0)
-    message(SEND_ERROR "${line}: expected to compile in ${SOURCE}, got:\n${out}")
-  elseif(expect STREQUAL "missing" AND
-         (result EQUAL 0 OR NOT out MATCHES "(No such file or directory|file not found)"))
-    message(SEND_ERROR "${line}: expected a missing header in ${SOURCE}, got ${result}:\n${out}")
-  else()
-    message(STATUS "${line}: ${expect}")
+function(probe line expect)
+  file(WRITE ${WORK}/probe.cpp "${line}\nint Probe();\n")
+  execute_process(COMMAND ${flags} -fsyntax-only ${WORK}/probe.cpp WORKING_DIRECTORY ${directory}
+                  RESULT_VARIABLE result ERROR_VARIABLE out)
+  if(NOT (expect STREQUAL "compiles" AND result EQUAL 0) AND
+     NOT (expect STREQUAL "missing" AND out MATCHES "No such file|file not found"))
+    message(SEND_ERROR "${SOURCE}: ${line} should be ${expect}, got ${result}:\n${out}")
   endif()
 endfunction()
 
-get_filename_component(folder ${file} DIRECTORY)
-get_filename_component(stem ${file} NAME_WE)
-get_filename_component(layer ${folder} NAME)
-probe(own "#include \"${layer}/${stem}.h\"" compiles)
-probe(qt "#include <QString>" missing)
+string(REGEX REPLACE ".*/([^/]+/[^/]+)\\.cpp$" "\\1.h" own "${file}")
+probe("#include \"${own}\"" compiles)
+probe("#include <QString>" missing)
 string(REPLACE "," ";" unreachable "${UNREACHABLE}")
 foreach(other IN LISTS unreachable)
-  file(GLOB headers ${SOURCE_DIR}/${other}/*.h)
+  file(GLOB headers RELATIVE ${SOURCE_DIR}/${other}/.. ${SOURCE_DIR}/${other}/*.h)
   list(GET headers 0 header)
-  get_filename_component(header ${header} NAME)
-  get_filename_component(name ${other} NAME)
-  probe(${name} "#include \"${name}/${header}\"" missing)
+  probe("#include \"${header}\"" missing)
 endforeach()
