@@ -4,10 +4,10 @@
 // writer thread empties, so the main thread never waits for the line.
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "comm/ReaderHandOff.h"
 #include "comm/SerialChannel.h"
 #include "comm/SerialWriter.h"
-#include "download/UniqueFd.h"
 
 #include <cstdint>
 #include <functional>

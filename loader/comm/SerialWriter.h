@@ -2,8 +2,8 @@
 // waits; a thread of the channel writes them to the device as it takes them.
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "config/LoaderDefaults.h"
-#include "download/UniqueFd.h"
 
 #include <condition_variable>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Profile parsing, lookups and line-splicing edits, and the safe whole-file rewrite.
 #include "config/PrivateProfile.h"
 
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>

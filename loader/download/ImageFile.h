@@ -3,7 +3,7 @@
 // and the image checksum.
 #pragma once
 
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cstdint>
 #include <span>

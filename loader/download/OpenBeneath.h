@@ -2,7 +2,7 @@
 // reached, whatever symlinks lie on the way or are swapped in meanwhile.
 #pragma once
 
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <string_view>
 

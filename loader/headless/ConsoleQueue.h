@@ -5,7 +5,7 @@
 // has drained again a warning line says how many were lost.
 #pragma once
 
-#include "download/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // stdout and stderr, stopped by SIGINT or SIGTERM.
 #include "headless/HeadlessMain.h"
 
+#include "base/UniqueFd.h"
 #include "comm/SocketStartup.h"
-#include "download/UniqueFd.h"
 #include "headless/ConsoleQueue.h"
 #include "headless/HeadlessHost.h"
 #include "headless/JournalStream.h"

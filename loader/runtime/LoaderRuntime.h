@@ -5,12 +5,12 @@
 // runner both use it with their own DownloadHost.
 #pragma once
 
-#include "comm/ClientSocket.h"
+#include "base/UniqueFd.h"
 #include "comm/CommPort.h"
-#include "comm/ListenSocket.h"
 #include "core/DownloadEngine.h"
 #include "core/DownloadHost.h"
-#include "download/UniqueFd.h"
+#include "net/ClientSocket.h"
+#include "net/ListenSocket.h"
 #include "runtime/PortDiagnosis.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // Serial port failure reasons from the device node itself, and reconnect delays.
 #include "runtime/PortDiagnosis.h"
 
+#include "base/UniqueFd.h"
 #include "config/LoaderDefaults.h"
-#include "download/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,8 +1,8 @@
 // What one TCP peer may hold of the server: a bounded write queue (reading stops
 // until the peer takes its replies), an idle time-out, and a listener that backs
 // off instead of spinning when no descriptor is left.
-#include "comm/ClientSocket.h"
-#include "comm/ListenSocket.h"
+#include "net/ClientSocket.h"
+#include "net/ListenSocket.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

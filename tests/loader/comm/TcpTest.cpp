@@ -1,7 +1,7 @@
 // TCP listener and connections on 127.0.0.1: receive limits, per-connection
 // pacing, closed connections reported, a taken port reported.
-#include "comm/ClientSocket.h"
-#include "comm/ListenSocket.h"
+#include "net/ClientSocket.h"
+#include "net/ListenSocket.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,5 @@
 // Owning wrapper of a POSIX file descriptor: closed exactly once, never copied.
-// Kept in the lowest layer that opens descriptors (image files); the layers
-// above use the same one.
+// Every layer that opens descriptors uses this one.
 #pragma once
 
 #include <unistd.h>

@@ -6,9 +6,9 @@
 // on the way); the event loop only says when it is readable or writable.
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "comm/Connection.h"
 #include "config/LoaderDefaults.h"
-#include "download/UniqueFd.h"
 
 #include <QElapsedTimer>
 #include <QObject>

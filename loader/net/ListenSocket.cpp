@@ -1,5 +1,5 @@
 // The TCP listener on a socket of our own, handing connections to Qt Network.
-#include "comm/ListenSocket.h"
+#include "net/ListenSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

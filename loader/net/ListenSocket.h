@@ -5,8 +5,8 @@
 // or the still-pending connection keeps the listener readable and the loop spins.
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "config/LoaderDefaults.h"
-#include "download/UniqueFd.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

@@ -1,5 +1,5 @@
 // One accepted TCP connection on its own descriptor, watched by the event loop.
-#include "comm/ClientSocket.h"
+#include "net/ClientSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
