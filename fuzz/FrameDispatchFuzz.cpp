@@ -109,16 +109,15 @@ bool IsState(int state) {
 
 void RequireState(const World& w) {
   const DownloadEngine& dlg = w.dlg;
-  Require(IsState(dlg.m_romState) && IsState(dlg.m_bllState));
-  Require(!(dlg.m_romState == kStateActive && dlg.m_bllState == kStateActive));
-  if (dlg.m_romState == kStateActive) Require(dlg.m_romFd.Valid());
-  if (dlg.m_bllState == kStateActive) Require(dlg.m_bllFd.Valid());
-  if (dlg.TransferRunning()) Require(dlg.m_packetNo >= 0 && dlg.m_packetNo <= dlg.m_packetCount);
+  Require(IsState(RomState(dlg)) && IsState(BllState(dlg)));
+  Require(!(RomState(dlg) == kStateActive && BllState(dlg) == kStateActive));
+  if (RomState(dlg) == kStateActive) Require(RomFileOpen(dlg));
+  if (BllState(dlg) == kStateActive) Require(BllFileOpen(dlg));
+  if (SharedRunning(dlg)) Require(SharedOf(dlg).PacketNo() >= 0 && SharedOf(dlg).PacketNo() <= SharedOf(dlg).PacketCount());
   // The buttons are disabled exactly while a transfer runs.
-  Require(dlg.m_controlsEnabled == !dlg.TransferRunning());
-  Require(dlg.m_channel == kChannelSerial || dlg.m_channel == kChannelTcp);
-  for (const TcpSessionInfo& s : dlg.TcpSessions()) {
-    Require(dlg.m_config.m_concurrent);
+  Require(dlg.Snapshot().controlsEnabled == !SharedRunning(dlg));
+  for (const DownloadInfo& s : dlg.OwnDownloads()) {
+    Require(dlg.Settings().m_concurrent);
     Require(s.percent >= 0 && s.percent <= 100);
   }
 }
@@ -154,10 +153,10 @@ void RequireReplies(World& w, int receiver, bool modemText) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Reader in(data, size);
   World w;
-  if (!w.dlg.OnInitDialog()) std::abort();  // the folder holds Romvale.cfg
+  if (!w.dlg.Start().loaded) std::abort();  // the folder holds Romvale.cfg
   const std::uint8_t flags = in.Byte();
-  w.dlg.m_config.m_concurrent = (flags & 1) != 0;
-  w.dlg.m_config.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
+  ApplySetting(w.dlg, [&](LoaderConfig& c) { c.m_concurrent = (flags & 1) != 0; });
+  ApplySetting(w.dlg, [&](LoaderConfig& c) { c.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec; });
   if ((flags & 4) != 0) {
     w.port.m_commType = kCommModem;
     w.port.m_connected = false;

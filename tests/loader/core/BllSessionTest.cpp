@@ -34,7 +34,7 @@ const std::string kReject = "02 37 31 31 31 03 05";
 class BllSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.dlg.Start().loaded);
     f.port.writes.clear();
     f.progress.ops.clear();
     f.view.enableCalls.clear();
@@ -48,9 +48,9 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
   const auto file = ThreeHundredBytes();
   f.Serial(kRequestB001);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 02 01 00 03 32"});
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll download is started");
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll download is started");
+  EXPECT_EQ(BllState(f.dlg), kStateActive);
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
   EXPECT_EQ(f.progress.Take(), Strings{"range 0..3"});
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{false});
 
@@ -59,7 +59,7 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
   EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x02, 0x34, 0x00, 0x00, 0x01, 0x00, 0xA1, 0xB2, 0x1C}),
                                    Slice(file, 0, 256), Bytes({0x1C, 0x03, 0x36})}));
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  0% downloaded...");
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll  0% downloaded...");
 
   f.Serial(kNextAck);
   ASSERT_EQ(f.port.writes.size(), 1u);
@@ -67,20 +67,20 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
                                    Slice(file, 256, 44), Bytes({0x1C, 0x03, 0x1A})}));
   const auto block1 = f.port.writes[0];
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  50% downloaded...");
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll  50% downloaded...");
 
   // Any other verdict: the same block again, percentage unchanged.
   f.Serial(kNextNak);
   ASSERT_EQ(f.port.writes.size(), 1u);
   EXPECT_EQ(f.port.writes[0], block1);
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  50% downloaded...");
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll  50% downloaded...");
 
   f.Serial(kNextAck);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 36 00 02 00 02 03 35"});
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  100% downloaded...");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_bllFd.Valid());
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll  100% downloaded...");
+  EXPECT_EQ(BllState(f.dlg), kStateIdle);
+  EXPECT_FALSE(BllFileOpen(f.dlg));
   EXPECT_EQ(f.progress.Take(), (Strings{"stepit", "stepit", "stepit", "pos 0"}));
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
 }
@@ -88,18 +88,18 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
 TEST_F(BllSession, RequestKindsAndBlockSizes) {
   f.Serial(kRequestMca001);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 02 01 00 03 32"});
-  EXPECT_EQ(f.dlg.m_fileName, "MCA001.bll");
+  EXPECT_EQ(SharedOf(f.dlg).FileName(), "MCA001.bll");
   f.Serial(kTermError);
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_status, "Terminal error occurs!!");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_bllFd.Valid());
+  EXPECT_EQ(f.dlg.Snapshot().status, "Terminal error occurs!!");
+  EXPECT_EQ(BllState(f.dlg), kStateIdle);
+  EXPECT_FALSE(BllFileOpen(f.dlg));
 
   WriteFile(f.BllDir() + "/SUB002.bll", std::vector<std::uint8_t>(300, 0x11));
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x32, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 03 00 80 03 B2"});
-  EXPECT_EQ(f.dlg.m_blockSize, 128);
-  EXPECT_EQ(f.dlg.m_fileName, "SUB002.bll");
+  EXPECT_EQ(SharedOf(f.dlg).BlockSize(), 128);
+  EXPECT_EQ(SharedOf(f.dlg).FileName(), "SUB002.bll");
 
   // Other 02 31 requests are dropped at idle without a refresh.
   f.Serial(kTermError);
@@ -116,19 +116,19 @@ TEST_F(BllSession, RequestKindsAndBlockSizes) {
 TEST_F(BllSession, RejectsAndTheirStatusTexts) {
   f.Serial(Bytes({0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x00}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{kReject});
-  EXPECT_EQ(f.dlg.m_status, "Packet LRC error !! - ");
+  EXPECT_EQ(f.dlg.Snapshot().status, "Packet LRC error !! - ");
   EXPECT_EQ(f.view.shownStatus.back(), "Packet LRC error !! - ");
 
   // The only 0x1C is the last byte before the LRC.
   f.Serial(WithLrc({0x02, 0x31, 0x42, 0x30, 0x30, 0x31, 0x1C}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{kReject});
-  EXPECT_EQ(f.dlg.m_status, "Packet length error !! - ");
+  EXPECT_EQ(f.dlg.Snapshot().status, "Packet length error !! - ");
 
   f.Serial(WithLrc({0x02, 0x31, 0x4D, 0x43, 0x41, 0x39, 0x39, 0x39, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{kReject});
-  EXPECT_EQ(f.dlg.m_status, "File open error !! - MCA999.bll");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.dlg.Snapshot().status, "File open error !! - MCA999.bll");
+  EXPECT_EQ(BllState(f.dlg), kStateIdle);
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
   EXPECT_TRUE(f.progress.ops.empty());
 
   // LRC failure while active: reject, status, still active.
@@ -137,12 +137,12 @@ TEST_F(BllSession, RejectsAndTheirStatusTexts) {
   f.port.writes.clear();
   f.Serial(Bytes({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x31}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{kReject});
-  EXPECT_EQ(f.dlg.m_status, "Packet LRC error !! - ");
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  EXPECT_EQ(f.dlg.Snapshot().status, "Packet LRC error !! - ");
+  EXPECT_EQ(BllState(f.dlg), kStateActive);
   // A frame with no defined reply refreshes the progress text only.
   f.Serial(kRequestB001);
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  0% downloaded...");
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll  0% downloaded...");
 }
 
 TEST_F(BllSession, EmptyFileEndsAtBegin) {
@@ -151,26 +151,23 @@ TEST_F(BllSession, EmptyFileEndsAtBegin) {
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 00 01 00 03 30"});
   f.Serial(kBegin);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 36 00 00 00 00 03 35"});
-  EXPECT_EQ(f.dlg.m_status, "MCA000.bll  100% downloaded...");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA000.bll  100% downloaded...");
+  EXPECT_EQ(BllState(f.dlg), kStateIdle);
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
 }
 
 TEST_F(BllSession, ASessionBelongsToTheConnectionThatStartedIt) {
   FakeConnection a, b;
-  f.dlg.OnSocketAccept(1);
-  EXPECT_EQ(f.dlg.m_channel, kChannelTcp);
-  EXPECT_EQ(f.dlg.m_status, "TCPIP 연결 허가");
-  f.dlg.OnSocketAccept(2);
-  EXPECT_EQ(f.dlg.m_socketCount, 2);
+  f.dlg.OnSocketAccept();
+  EXPECT_EQ(f.dlg.Snapshot().status, "TCPIP 연결 허가");
+  f.dlg.OnSocketAccept();
 
   f.dlg.OnSocketReceive(&a, kRequestB001);
   EXPECT_EQ(a.TakeSent(), Strings{"02 32 00 02 01 00 03 32"});
   EXPECT_TRUE(f.port.writes.empty());
 
-  // Serial traffic in between switches m_channel back to serial...
+  // Serial traffic in between...
   f.Serial(Bytes({0x41, 0x42}));
-  EXPECT_EQ(f.dlg.m_channel, kChannelSerial);
   // ...but the reply to a frame from connection a still goes to a.
   f.dlg.OnSocketReceive(&a, kBegin);
   ASSERT_EQ(a.sent.size(), 1u);
@@ -189,9 +186,9 @@ TEST_F(BllSession, ASessionBelongsToTheConnectionThatStartedIt) {
   EXPECT_TRUE(b.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(f.view.updates, updates);
-  EXPECT_EQ(f.dlg.m_packetNo, 0);
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  0% downloaded...");
+  EXPECT_EQ(SharedOf(f.dlg).PacketNo(), 0);
+  EXPECT_EQ(BllState(f.dlg), kStateActive);
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll  0% downloaded...");
 
   f.dlg.OnSocketReceive(&a, kNextAck);
   ASSERT_EQ(a.sent.size(), 1u);
@@ -231,7 +228,7 @@ TEST_F(BllSession, TcpIsServedWhateverTheSerialPortsState) {
     EXPECT_EQ(Slice(a.sent[2], 9, 44), Slice(file, 256, 44));
     EXPECT_EQ(Hex(a.sent[3]), "02 36 00 02 00 02 03 35");
     a.sent.clear();
-    EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+    EXPECT_EQ(BllState(f.dlg), kStateIdle);
     // Serial bursts are still dropped.
     f.Serial(kRequestB001);
     EXPECT_TRUE(f.port.writes.empty());
@@ -246,9 +243,9 @@ TEST_F(BllSession, RomRequestOverTcpWithThePortClosedSaysWhy) {
   f.dlg.OnSocketReceive(&a, Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A}));
   EXPECT_TRUE(a.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_status, "Serial port not open, ROM request not answered !! - TRM-5.jd0");
-  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.m_status);
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
+  EXPECT_EQ(f.dlg.Snapshot().status, "Serial port not open, ROM request not answered !! - TRM-5.jd0");
+  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.Snapshot().status);
 }
 
 TEST_F(BllSession, TcpReceiveIsCutTo1024Bytes) {

@@ -1,4 +1,4 @@
-// Fakes for driving the dialog core: a serial channel that records writes, a
+// Fakes for driving the download engine: a serial channel that records writes, a
 // view, progress bar, message sink, folder chooser, port dialog and TCP
 // connection that record what the core asks of them; plus a temp folder with
 // Romvale.cfg and images.
@@ -74,17 +74,14 @@ class FakeConnection : public IConnection {
   std::string peerName;
 };
 
-class FakeView : public IDownloadView {
+class FakeView : public IEngineView {
  public:
-  void UpdateData(bool save) override {
+  void Show(const EngineSnapshot& snapshot) override {
     ++updates;
-    if (save) ++saveCalls;
-    if (dlg != nullptr) shownStatus.push_back(dlg->m_status);
+    shownStatus.push_back(snapshot.status);
   }
   void EnableControls(bool enable) override { enableCalls.push_back(enable); }
-  const DownloadEngine* dlg = nullptr;
   int updates = 0;
-  int saveCalls = 0;
   std::vector<std::string> shownStatus;
   std::vector<bool> enableCalls;
 };
@@ -170,6 +167,45 @@ class FakeLog : public IDownloadLog {
 
 using TempDir = testsupport::TempDir;
 
+// The shared download as the old single-session states described it.
+inline const Download* SharedPtr(const DownloadEngine& engine) {
+  return engine.SharedDownload();
+}
+inline bool SharedRunning(const DownloadEngine& engine) {
+  const Download* d = engine.SharedDownload();
+  return d != nullptr && d->Running();
+}
+inline int RomState(const DownloadEngine& engine) {
+  if (!engine.Accepting() && !SharedRunning(engine)) return kStateBlocked;
+  const Download* d = engine.SharedDownload();
+  return d != nullptr && d->RomRunning() ? kStateActive : kStateIdle;
+}
+inline int BllState(const DownloadEngine& engine) {
+  if (!engine.Accepting() && !SharedRunning(engine)) return kStateBlocked;
+  const Download* d = engine.SharedDownload();
+  return d != nullptr && d->BllRunning() ? kStateActive : kStateIdle;
+}
+inline bool RomFileOpen(const DownloadEngine& engine) {
+  const Download* d = engine.SharedDownload();
+  return d != nullptr && d->RomFileOpen();
+}
+inline bool BllFileOpen(const DownloadEngine& engine) {
+  const Download* d = engine.SharedDownload();
+  return d != nullptr && d->BllFileOpen();
+}
+/// Applies the settings in effect with one change.
+template <class Change>
+void ApplySetting(DownloadEngine& engine, Change change) {
+  LoaderConfig cfg = engine.Settings();
+  change(cfg);
+  engine.Apply(cfg);
+}
+
+/// The shared download; the test has started one.
+inline const Download& SharedOf(const DownloadEngine& engine) {
+  return *engine.SharedDownload();
+}
+
 inline void WriteFile(const std::string& path, const ByteVec& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
@@ -193,7 +229,7 @@ inline std::string ReadText(const std::string& path) {
 inline constexpr std::string_view kDefaultCommunication =
     "PORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n";
 
-/// A dialog core over fakes, with Romvale.cfg in a temp folder naming the
+/// An engine over fakes, with Romvale.cfg in a temp folder naming the
 /// folders rom/ and bll/ there. communication: the keys of [Communication];
 /// extra: further sections.
 class CoreFixture {
@@ -207,7 +243,6 @@ class CoreFixture {
                                              "\r\nBLLFILE=" + BllDir() + "\r\n[Communication]\r\n" +
                                              std::string(communication) + std::string(extra));
     }
-    view.dlg = &dlg;
   }
   std::string RomDir() const { return dir.File("rom"); }
   std::string BllDir() const { return dir.File("bll"); }

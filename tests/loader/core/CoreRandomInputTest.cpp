@@ -88,29 +88,29 @@ class Generator {
 };
 
 void CheckState(const DownloadEngine& dlg) {
-  for (int s : {dlg.m_romState, dlg.m_bllState}) {
+  for (int s : {RomState(dlg), BllState(dlg)}) {
     ASSERT_TRUE(s == kStateBlocked || s == kStateIdle || s == kStateActive) << s;
   }
-  ASSERT_FALSE(dlg.m_romState == kStateActive && dlg.m_bllState == kStateActive);
-  if (dlg.m_romState == kStateActive) {
-    ASSERT_TRUE(dlg.m_romFd.Valid());
+  ASSERT_FALSE(RomState(dlg) == kStateActive && BllState(dlg) == kStateActive);
+  if (RomState(dlg) == kStateActive) {
+    ASSERT_TRUE(RomFileOpen(dlg));
   }
-  if (dlg.m_bllState == kStateActive) {
-    ASSERT_TRUE(dlg.m_bllFd.Valid());
+  if (BllState(dlg) == kStateActive) {
+    ASSERT_TRUE(BllFileOpen(dlg));
   }
-  if (dlg.m_romState == kStateActive || dlg.m_bllState == kStateActive) {
-    ASSERT_GE(dlg.m_packetNo, 0);
-    ASSERT_LE(dlg.m_packetNo, dlg.m_packetCount);
+  if (RomState(dlg) == kStateActive || BllState(dlg) == kStateActive) {
+    ASSERT_GE(SharedOf(dlg).PacketNo(), 0);
+    ASSERT_LE(SharedOf(dlg).PacketNo(), SharedOf(dlg).PacketCount());
   }
   // Buttons are disabled exactly while a transfer runs.
-  ASSERT_EQ(dlg.m_controlsEnabled,
-            dlg.m_romState != kStateActive && dlg.m_bllState != kStateActive);
+  ASSERT_EQ(dlg.Snapshot().controlsEnabled,
+            RomState(dlg) != kStateActive && BllState(dlg) != kStateActive);
 }
 }  // namespace
 
 TEST(CoreRandomInput, DispatchSurvivesAndStaysInsideItsFolders) {
   CoreFixture f;
-  ASSERT_TRUE(f.dlg.OnInitDialog());
+  ASSERT_TRUE(f.dlg.Start().loaded);
   std::vector<std::uint8_t> decoy(3000);
   for (std::size_t i = 0; i < decoy.size(); ++i)
     decoy[i] = static_cast<std::uint8_t>(kMarker[i % kMarker.size()]);
@@ -152,7 +152,7 @@ TEST(CoreRandomInput, DispatchSurvivesAndStaysInsideItsFolders) {
         f.port.m_open = gen.Below(8) != 0;
         f.dlg.SetSessionsEnabled(true);
       } else if (action < 6) {
-        f.dlg.OnSocketAccept(2);
+        f.dlg.OnSocketAccept();
       } else if (action < 55) {
         f.Serial(gen.Batch());
       } else {
@@ -184,10 +184,10 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
   for (unsigned seed : {11u, 12u, 13u, 14u}) {
     SCOPED_TRACE(seed);
     CoreFixture f;
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.dlg.Start().loaded);
     const bool concurrent = seed % 2 == 0;
-    f.dlg.m_config.m_concurrent = concurrent;
-    f.dlg.m_config.m_sessionTimeoutSec = 5;
+    ApplySetting(f.dlg, [&](LoaderConfig& c) { c.m_concurrent = concurrent; });
+    ApplySetting(f.dlg, [&](LoaderConfig& c) { c.m_sessionTimeoutSec = 5; });
     WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x5A));
     WriteFile(f.RomDir() + "/TRM-0.jd0", {});
     WriteFile(f.BllDir() + "/MCA001.bll", std::vector<std::uint8_t>(300, 0x44));
@@ -199,9 +199,9 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
     int owner = kSerial;  // channel that started the running single session
     int crossChannelFrames = 0;
     for (int step = 0; step < 5000; ++step) {
-      const bool wasRunning = f.dlg.TransferRunning();
-      const bool wasRom = f.dlg.m_romState == kStateActive;
-      const int packetBefore = f.dlg.m_packetNo;
+      const bool wasRunning = SharedRunning(f.dlg);
+      const bool wasRom = RomState(f.dlg) == kStateActive;
+      const int packetBefore = SharedPtr(f.dlg) != nullptr ? SharedOf(f.dlg).PacketNo() : 0;
       const int action = gen.Below(100);
       int channel = kSerial - 1;  // no frame this step
       if (action < 2) {
@@ -236,12 +236,12 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
       const bool mayDrive = channel == owner || (wasRom && channel == kSerial);
       if (wasRunning && channel >= kSerial && !mayDrive) {
         ++crossChannelFrames;
-        ASSERT_TRUE(f.dlg.TransferRunning()) << "step " << step;
-        ASSERT_EQ(f.dlg.m_packetNo, packetBefore) << "step " << step;
+        ASSERT_TRUE(SharedRunning(f.dlg)) << "step " << step;
+        ASSERT_EQ(SharedOf(f.dlg).PacketNo(), packetBefore) << "step " << step;
         ASSERT_TRUE(f.port.writes.empty()) << "step " << step;
       }
-      if (!wasRunning && f.dlg.TransferRunning()) owner = channel;
-      for (const auto& s : f.dlg.TcpSessions()) {
+      if (!wasRunning && SharedRunning(f.dlg)) owner = channel;
+      for (const auto& s : f.dlg.OwnDownloads()) {
         ASSERT_TRUE(concurrent);
         ASSERT_GE(s.percent, 0);
         ASSERT_LE(s.percent, 100);

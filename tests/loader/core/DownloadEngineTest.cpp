@@ -16,12 +16,12 @@ const auto kBegin = Bytes({0x0F, 0x33, 0x0E, 0x3D});
 
 TEST(DownloadDlgInit, MissingConfigurationBlocksEverything) {
   CoreFixture f(kDefaultCommunication, {}, /*writeConfig=*/false);
-  EXPECT_FALSE(f.dlg.OnInitDialog());
+  EXPECT_FALSE(f.dlg.Start().loaded);
   EXPECT_EQ(f.messages.texts, Strings{"환경 파일이 존재하지 않습니다."});
   EXPECT_TRUE(f.port.events.empty());  // the port is not opened
-  EXPECT_EQ(f.dlg.m_romState, kStateBlocked);
-  EXPECT_EQ(f.dlg.m_bllState, kStateBlocked);
-  EXPECT_EQ(f.dlg.m_configPath, f.dir.Path().string() + "/Romvale.cfg");
+  EXPECT_EQ(RomState(f.dlg), kStateBlocked);
+  EXPECT_EQ(BllState(f.dlg), kStateBlocked);
+  EXPECT_EQ(f.dlg.ConfigPath(), f.dir.Path().string() + "/Romvale.cfg");
   // With the port closed, received bytes are ignored; the trigger still goes out.
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
@@ -32,31 +32,29 @@ TEST(DownloadDlgInit, MissingConfigurationBlocksEverything) {
 TEST(DownloadDlgInit, LoadsSettingsOpensPortAndShowsStatus) {
   CoreFixture f("PORT=COM3\r\nBAUD=9600bps\r\nMODEM=ATZ\r\n",
                 "[Ports]\r\nCOM3=/dev/ttyUSB7\r\n[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\n");
-  EXPECT_TRUE(f.dlg.OnInitDialog());
+  EXPECT_TRUE(f.dlg.Start().loaded);
   EXPECT_TRUE(f.messages.texts.empty());
   EXPECT_EQ(f.port.events, Strings{"Open COM3"});
   EXPECT_EQ(f.port.PortDevice(), "/dev/ttyUSB7");
   EXPECT_EQ(f.port.m_modemInit, "ATZ");
-  EXPECT_EQ(f.dlg.m_portStatus, " COM3 : Serial : 9600bps ");
-  EXPECT_EQ(f.dlg.m_romDir, f.RomDir());
-  EXPECT_EQ(f.dlg.m_romLocation, f.RomDir());
-  EXPECT_EQ(f.dlg.m_bllDir, f.BllDir());
-  EXPECT_EQ(f.dlg.m_romTypes, "ROM (*.rom)|*.rom");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_channel, kChannelSerial);
+  EXPECT_EQ(f.dlg.Snapshot().portLine, " COM3 : Serial : 9600bps ");
+  EXPECT_EQ(f.dlg.Settings().m_romDir, f.RomDir());
+  EXPECT_EQ(f.dlg.Snapshot().romLocation, f.RomDir());
+  EXPECT_EQ(f.dlg.Settings().m_bllDir, f.BllDir());
+  EXPECT_EQ(f.dlg.Settings().m_romTypes, "ROM (*.rom)|*.rom");
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
+  EXPECT_EQ(BllState(f.dlg), kStateIdle);
   EXPECT_EQ(f.dlg.TcpPaceMs(), 500);
-  EXPECT_EQ(f.dlg.m_status, "");
+  EXPECT_EQ(f.dlg.Snapshot().status, "");
   EXPECT_EQ(f.progress.ops, Strings{"step 1"});
   EXPECT_GE(f.view.updates, 1);
-  EXPECT_EQ(f.view.saveCalls, 0);
 }
 
 TEST(DownloadDlgInit, PortThatFailsToOpen) {
   CoreFixture f("TYPE=MODEM\r\nTCPPACE=0\r\n");
   f.port.openSucceeds = false;
-  EXPECT_TRUE(f.dlg.OnInitDialog());
-  EXPECT_EQ(f.dlg.m_portStatus, "COM1 포트 오류가 발생하였습니다.");
+  EXPECT_TRUE(f.dlg.Start().loaded);
+  EXPECT_EQ(f.dlg.Snapshot().portLine, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(f.dlg.TcpPaceMs(), 0);
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
@@ -70,10 +68,10 @@ TEST(DownloadDlgInit, ModemPortStatusAndWholeLongValues) {
                                            "\r\n[Communication]\r\nTYPE=MODEM\r\n"
                                            "BAUD=2400bps\r\nMODEM=" +
                                            longCmd + "\r\n");
-  EXPECT_TRUE(f.dlg.OnInitDialog());
-  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Modem : 2400bps ");
+  EXPECT_TRUE(f.dlg.Start().loaded);
+  EXPECT_EQ(f.dlg.Snapshot().portLine, " COM1 : Modem : 2400bps ");
   // Values are taken whole, and the modem command is sent whole with one CR.
-  EXPECT_EQ(f.dlg.m_romDir, longDir);
+  EXPECT_EQ(f.dlg.Settings().m_romDir, longDir);
   EXPECT_EQ(f.port.ModemInitCommand(), longCmd + "\r");
 }
 
@@ -81,7 +79,7 @@ namespace {
 class DownloadDlgCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.dlg.Start().loaded);
     WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x11));
     f.port.events.clear();
     f.port.writes.clear();
@@ -91,8 +89,8 @@ class DownloadDlgCommands : public ::testing::Test {
   void StartTransfer() {
     f.Serial(kRequestTrm5);
     f.Serial(kBegin);
-    ASSERT_EQ(f.dlg.m_romState, kStateActive);
-    ASSERT_TRUE(f.dlg.m_romFd.Valid());
+    ASSERT_EQ(RomState(f.dlg), kStateActive);
+    ASSERT_TRUE(RomFileOpen(f.dlg));
     f.port.writes.clear();
     f.progress.ops.clear();
     f.view.enableCalls.clear();
@@ -105,7 +103,7 @@ TEST_F(DownloadDlgCommands, PortSettingsCancelChangesNothing) {
   f.dlg.OnPortSettings();
   EXPECT_EQ(f.portDialog.args, (std::vector<int>{7, 1, kCommRs232}));
   EXPECT_TRUE(f.port.events.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
 }
 
 TEST_F(DownloadDlgCommands, PortSettingsReopenWithNewChoices) {
@@ -116,9 +114,9 @@ TEST_F(DownloadDlgCommands, PortSettingsReopenWithNewChoices) {
   EXPECT_EQ(f.port.m_port, 4);
   EXPECT_EQ(f.port.m_baudIndex, 8);
   EXPECT_EQ(f.port.m_modemInit, modem);  // RS232C keeps the modem command
-  EXPECT_EQ(f.dlg.m_portStatus, " COM4 : Serial : 115200bps ");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.dlg.Snapshot().portLine, " COM4 : Serial : 115200bps ");
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
+  EXPECT_EQ(BllState(f.dlg), kStateIdle);
 
   // Port 0 and no rate: the channel turns them into COM1 and 57600.
   f.port.events.clear();
@@ -126,16 +124,16 @@ TEST_F(DownloadDlgCommands, PortSettingsReopenWithNewChoices) {
   f.dlg.OnPortSettings();
   EXPECT_EQ(f.port.events, (Strings{"Close", "Open COM1"}));
   EXPECT_EQ(f.port.m_modemInit, "AT&F");
-  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Modem : 57600bps ");
+  EXPECT_EQ(f.dlg.Snapshot().portLine, " COM1 : Modem : 57600bps ");
 
   // A port that fails to open leaves the sessions idle for TCP terminals;
   // serial bytes are dropped.
   f.port.openSucceeds = false;
   f.portDialog.result = PortSetting{2, kCommRs232, 3, std::nullopt};
   f.dlg.OnPortSettings();
-  EXPECT_EQ(f.dlg.m_portStatus, "COM2 포트 오류가 발생하였습니다.");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.dlg.Snapshot().portLine, "COM2 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
+  EXPECT_EQ(BllState(f.dlg), kStateIdle);
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
 }
@@ -144,14 +142,14 @@ TEST_F(DownloadDlgCommands, PortSettingsEndARunningTransfer) {
   StartTransfer();
   f.portDialog.result = PortSetting{1, kCommRs232, 7, std::nullopt};
   f.dlg.OnPortSettings();
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_FALSE(RomFileOpen(f.dlg));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
-  EXPECT_TRUE(f.dlg.m_controlsEnabled);
+  EXPECT_TRUE(f.dlg.Snapshot().controlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
   // The next request starts afresh.
   f.Serial(kRequestTrm5);
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
+  EXPECT_EQ(RomState(f.dlg), kStateActive);
 }
 
 TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
@@ -160,19 +158,19 @@ TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
   std::filesystem::create_directories(newDir);
   f.chooser.result = newDir;
   f.chooser.whileOpen = [&] {
-    EXPECT_EQ(f.dlg.m_romState, kStateBlocked);
-    EXPECT_EQ(f.dlg.m_bllState, kStateBlocked);
+    EXPECT_EQ(RomState(f.dlg), kStateBlocked);
+    EXPECT_EQ(BllState(f.dlg), kStateBlocked);
     f.Serial(kRequestTrm5);  // dropped while the chooser is open
   };
   f.dlg.OnRomLocation();
   EXPECT_EQ(f.chooser.title, " ROM program을 download할 디렉토리를 선택하세요");
   EXPECT_EQ(f.chooser.preselected, f.RomDir());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romDir, newDir);
-  EXPECT_EQ(f.dlg.m_romLocation, newDir);
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.dlg.Settings().m_romDir, newDir);
+  EXPECT_EQ(f.dlg.Snapshot().romLocation, newDir);
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
   // The abandoned transfer was ended properly.
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_FALSE(RomFileOpen(f.dlg));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
 
   // Images now come from the new folder.
@@ -183,7 +181,7 @@ TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
   f.chooser.result.reset();
   f.chooser.whileOpen = nullptr;
   f.dlg.OnRomLocation();
-  EXPECT_EQ(f.dlg.m_romDir, newDir);
+  EXPECT_EQ(f.dlg.Settings().m_romDir, newDir);
   EXPECT_EQ(f.chooser.preselected, newDir);
 }
 
@@ -206,9 +204,9 @@ TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
   FakeView view2;
   DownloadEngine again(port2, DownloadHost{&view2, nullptr, nullptr, nullptr, nullptr},
                        f.dir.Path().string());
-  ASSERT_TRUE(again.OnInitDialog());
-  EXPECT_EQ(again.m_romDir, newDir);
-  EXPECT_EQ(again.m_bllDir, f.BllDir());
+  ASSERT_TRUE(again.Start().loaded);
+  EXPECT_EQ(again.Settings().m_romDir, newDir);
+  EXPECT_EQ(again.Settings().m_bllDir, f.BllDir());
   EXPECT_EQ(port2.m_port, 7);
   EXPECT_EQ(port2.m_baudIndex, 0);
   EXPECT_EQ(port2.m_commType, kCommRs232);
@@ -217,23 +215,23 @@ TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
 TEST_F(DownloadDlgCommands, CommFailureEndsTheSerialTransferLikeAPortThatFailedToOpen) {
   StartTransfer();
   f.dlg.OnCommFailure();
-  EXPECT_EQ(f.dlg.m_portStatus, "COM1 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(f.dlg.Snapshot().portLine, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(f.view.shownStatus.size(), static_cast<std::size_t>(f.view.updates));
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
+  EXPECT_FALSE(RomFileOpen(f.dlg));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
   EXPECT_EQ(f.port.events, Strings{"Close"});
   // The port-settings command brings it back.
   f.portDialog.result = PortSetting{1, kCommRs232, 7, std::nullopt};
   f.dlg.OnPortSettings();
-  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Serial : 57600bps ");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.dlg.Snapshot().portLine, " COM1 : Serial : 57600bps ");
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
 }
 
 TEST_F(DownloadDlgCommands, TriggerAndListenFailure) {
   f.dlg.SendTrigger();
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 20 21 22 23 03 86 FE"});
   f.dlg.OnListenFailed("port 7000: Address already in use");
-  EXPECT_EQ(f.dlg.m_status, "TCPIP listen error !! - port 7000: Address already in use");
-  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.m_status);
+  EXPECT_EQ(f.dlg.Snapshot().status, "TCPIP listen error !! - port 7000: Address already in use");
+  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.Snapshot().status);
 }

@@ -36,7 +36,7 @@ std::vector<std::uint8_t> DataOf(const std::vector<std::uint8_t>& frame) {
 class Sessions : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.dlg.Start().loaded);
     mca = Pattern(300, 1);  // 2 blocks of 256
     sub = Pattern(200, 2);  // 2 blocks of 128
     WriteFile(f.BllDir() + "/MCA001.bll", mca);
@@ -60,13 +60,13 @@ TEST_F(Sessions, ClosingTheStartingConnectionEndsTheSessionAtOnce) {
   f.progress.ops.clear();
   // Another connection going away changes nothing.
   f.dlg.OnSocketClose(&b);
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  EXPECT_EQ(BllState(f.dlg), kStateActive);
   EXPECT_TRUE(f.log.lines.empty());
 
   f.dlg.OnSocketClose(&a);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_bllFd.Valid());
-  EXPECT_TRUE(f.dlg.m_controlsEnabled);
+  EXPECT_EQ(BllState(f.dlg), kStateIdle);
+  EXPECT_FALSE(BllFileOpen(f.dlg));
+  EXPECT_TRUE(f.dlg.Snapshot().controlsEnabled);
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
   EXPECT_EQ(f.log.Take(), Strings{"failed: MCA001.bll connection closed via tcp 127.0.0.1:40001"});
@@ -77,7 +77,7 @@ TEST_F(Sessions, ClosingTheStartingConnectionEndsTheSessionAtOnce) {
 }
 
 TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
-  ASSERT_EQ(f.dlg.m_config.m_sessionTimeoutSec, 60);
+  ASSERT_EQ(f.dlg.Settings().m_sessionTimeoutSec, 60);
   f.clock.nowMs = 1000;
   f.Serial(kRomRequestTrm1);
   f.clock.nowMs = 31000;
@@ -87,27 +87,27 @@ TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
   f.dlg.OnSocketReceive(&a, kRomNextAck);
   f.clock.nowMs = 90999;
   f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
+  EXPECT_EQ(RomState(f.dlg), kStateActive);
   f.port.writes.clear();
   f.progress.ops.clear();
 
   f.clock.nowMs = 91000;
   f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_status, "Session timed out !! - TRM-1.jd0");
+  EXPECT_EQ(RomState(f.dlg), kStateIdle);
+  EXPECT_EQ(f.dlg.Snapshot().status, "Session timed out !! - TRM-1.jd0");
   EXPECT_EQ(f.view.shownStatus.back(), "Session timed out !! - TRM-1.jd0");
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
-  EXPECT_TRUE(f.dlg.m_controlsEnabled);
+  EXPECT_FALSE(RomFileOpen(f.dlg));
+  EXPECT_TRUE(f.dlg.Snapshot().controlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(f.log.Take(), Strings{"failed: TRM-1.jd0 timed out via serial COM1"});
 
   // 0 = never, as the design has it.
-  f.dlg.m_config.m_sessionTimeoutSec = 0;
+  ApplySetting(f.dlg, [&](LoaderConfig& c) { c.m_sessionTimeoutSec = 0; });
   f.dlg.OnSocketReceive(&a, kRequestMca001);
   f.clock.nowMs = 10'000'000;
   f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  EXPECT_EQ(BllState(f.dlg), kStateActive);
 }
 
 TEST_F(Sessions, EachDownloadEndsWithOneReport) {
@@ -152,7 +152,7 @@ TEST_F(Sessions, WithoutConcurrencyASecondTerminalWaits) {
   f.dlg.OnSocketReceive(&a, kTermError);
   f.dlg.OnSocketReceive(&b, kRequestSub002);
   EXPECT_EQ(b.TakeSent(), Strings{"02 32 00 02 00 80 03 B3"});
-  EXPECT_TRUE(f.dlg.TcpSessions().empty());  // the single session is no list entry
+  EXPECT_TRUE(f.dlg.OwnDownloads().empty());  // the single session is no list entry
 }
 
 namespace {
@@ -160,7 +160,7 @@ class Concurrent : public Sessions {
  protected:
   void SetUp() override {
     Sessions::SetUp();
-    f.dlg.m_config.m_concurrent = true;
+    ApplySetting(f.dlg, [&](LoaderConfig& c) { c.m_concurrent = true; });
   }
 };
 }  // namespace
@@ -180,7 +180,7 @@ TEST_F(Concurrent, InterleavedConnectionsEachGetTheirOwnFile) {
   EXPECT_EQ(DataOf(b.sent[1]), Slice(sub, 128, 72));
   a.sent.clear();
   b.sent.clear();
-  const auto list = f.dlg.TcpSessions();
+  const auto list = f.dlg.OwnDownloads();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].peer, "127.0.0.1:40001");
   EXPECT_EQ(list[0].file, "MCA001.bll");
@@ -195,12 +195,12 @@ TEST_F(Concurrent, InterleavedConnectionsEachGetTheirOwnFile) {
   EXPECT_EQ(DataOf(a.sent[0]), Slice(mca, 256, 44));
   EXPECT_EQ(Hex(a.sent[1]), "02 36 00 02 00 02 03 35");
   EXPECT_EQ(b.TakeSent(), Strings{"02 36 00 02 00 02 03 35"});
-  EXPECT_TRUE(f.dlg.TcpSessions().empty());
+  EXPECT_TRUE(f.dlg.OwnDownloads().empty());
   // Nothing went to the serial port, and the buttons stayed with the serial session.
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_TRUE(f.view.enableCalls.empty());
   // The status line shows the latest TCP event.
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  100% downloaded...");
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll  100% downloaded...");
 
   const Strings lines = f.log.Take();
   EXPECT_EQ(lines.front(), "session: 127.0.0.1:40001 MCA001.bll 0/3");
@@ -223,8 +223,8 @@ TEST_F(Concurrent, AClosingConnectionEndsOnlyItsOwnSession) {
   EXPECT_EQ(f.log.Take(),
             (Strings{"session: 127.0.0.1:40001 MCA001.bll 0/3",
                      "failed: MCA001.bll connection closed via tcp 127.0.0.1:40001"}));
-  ASSERT_EQ(f.dlg.TcpSessions().size(), 1u);
-  EXPECT_EQ(f.dlg.TcpSessions()[0].peer, "[::1]:40002");
+  ASSERT_EQ(f.dlg.OwnDownloads().size(), 1u);
+  EXPECT_EQ(f.dlg.OwnDownloads()[0].peer, "[::1]:40002");
   b.sent.clear();
   f.dlg.OnSocketReceive(&b, kNextAck);
   f.dlg.OnSocketReceive(&b, kNextAck);
@@ -239,7 +239,7 @@ TEST_F(Concurrent, TheSerialSessionKeepsTheWindowAndRomKeepsTheSingleSession) {
   f.dlg.OnSocketReceive(&a, kBegin);
   EXPECT_EQ(a.sent.size(), 2u);
   // The window keeps describing the serial session.
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll download is started");
+  EXPECT_EQ(f.dlg.Snapshot().status, "MCA001.bll download is started");
   EXPECT_EQ(f.progress.ops, Strings{"range 0..3"});
   // A ROM request waits for the single session, which the serial terminal holds.
   f.dlg.OnSocketReceive(&b, kRomRequestTrm1);
@@ -248,7 +248,7 @@ TEST_F(Concurrent, TheSerialSessionKeepsTheWindowAndRomKeepsTheSingleSession) {
   f.Serial(kTermError);
   f.dlg.OnSocketReceive(&b, kRomRequestTrm1);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 01 66 BB 0E E0"});
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
+  EXPECT_EQ(RomState(f.dlg), kStateActive);
   // b drives it; the serial frames of its terminal count too.
   f.Serial(kRomBegin);
   f.dlg.OnSocketReceive(&b, kRomNextAck);
@@ -282,8 +282,8 @@ TEST_F(Concurrent, SilentConnectionsTimeOutOneByOne) {
   f.dlg.OnSessionTimer();
   EXPECT_EQ(f.log.Take(), (Strings{"session: 127.0.0.1:40001 MCA001.bll 0/3",
                                    "failed: MCA001.bll timed out via tcp 127.0.0.1:40001"}));
-  EXPECT_EQ(f.dlg.m_status, "Session timed out !! - MCA001.bll");
-  ASSERT_EQ(f.dlg.TcpSessions().size(), 1u);
+  EXPECT_EQ(f.dlg.Snapshot().status, "Session timed out !! - MCA001.bll");
+  ASSERT_EQ(f.dlg.OwnDownloads().size(), 1u);
   // A timed-out connection may ask again.
   f.dlg.OnSocketReceive(&a, kRequestMca001);
   EXPECT_EQ(a.sent.back(), Bytes({0x02, 0x32, 0x00, 0x02, 0x01, 0x00, 0x03, 0x32}));
