@@ -113,7 +113,9 @@ void RequireState(const World& w) {
   Require(!(RomState(dlg) == kStateActive && BllState(dlg) == kStateActive));
   if (RomState(dlg) == kStateActive) Require(RomFileOpen(dlg));
   if (BllState(dlg) == kStateActive) Require(BllFileOpen(dlg));
-  if (SharedRunning(dlg)) Require(SharedOf(dlg).PacketNo() >= 0 && SharedOf(dlg).PacketNo() <= SharedOf(dlg).PacketCount());
+  if (SharedRunning(dlg))
+    Require(SharedOf(dlg).PacketNo() >= 0 &&
+            SharedOf(dlg).PacketNo() <= SharedOf(dlg).PacketCount());
   // The buttons are disabled exactly while a transfer runs.
   Require(dlg.Snapshot().controlsEnabled == !SharedRunning(dlg));
   for (const DownloadInfo& s : dlg.OwnDownloads()) {
@@ -156,7 +158,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!w.dlg.Start().loaded) std::abort();  // the folder holds Romvale.cfg
   const std::uint8_t flags = in.Byte();
   ApplySetting(w.dlg, [&](LoaderConfig& c) { c.m_concurrent = (flags & 1) != 0; });
-  ApplySetting(w.dlg, [&](LoaderConfig& c) { c.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec; });
+  ApplySetting(w.dlg, [&](LoaderConfig& c) {
+    c.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
+  });
   if ((flags & 4) != 0) {
     w.port.m_commType = kCommModem;
     w.port.m_connected = false;

@@ -321,7 +321,8 @@ void DownloadEngine::OnPortSettings() {
 void DownloadEngine::OnRomLocation() {
   SetSessionsEnabled(false);
   if (m_host.folderChooser != nullptr) {
-    const auto folder = m_host.folderChooser->ChooseFolder(kTextRomLocationTitle, m_config.m_romDir);
+    const auto folder =
+        m_host.folderChooser->ChooseFolder(kTextRomLocationTitle, m_config.m_romDir);
     if (folder) {
       m_config.m_romDir = *folder;
       m_snapshot.romLocation = *folder;
@@ -551,8 +552,8 @@ void DownloadEngine::Report(SessionEnd why, const Line& line) {
           : std::min<std::int64_t>(std::int64_t{download.PacketNo()} * download.BlockSize(),
                                    download.FileSize());
   if (why == SessionEnd::TerminalDone) {
-    report.note = "ended by the terminal at block " + std::to_string(download.PacketNo()) +
-                  " of " + std::to_string(download.PacketCount());
+    report.note = "ended by the terminal at block " + std::to_string(download.PacketNo()) + " of " +
+                  std::to_string(download.PacketCount());
   }
   m_host.log->DownloadEnded(report);
 }

@@ -193,9 +193,9 @@ class DownloadEngine : private ILineOwner {
   // The serial line first, then TCP connections in the order of their first frame.
   std::vector<std::unique_ptr<Line>> m_lines;
   std::unordered_map<const IConnection*, Line*> m_lineOf;  // TCP lines by connection
-  std::vector<Line*> m_ownLines;     // lines with downloads of their own, in that order
-  std::uint64_t m_ownCount = 0;      // downloads of lines' own so far, for their order
-  Line* m_sharedLine = nullptr;      // the line that started the shared download
+  std::vector<Line*> m_ownLines;  // lines with downloads of their own, in that order
+  std::uint64_t m_ownCount = 0;   // downloads of lines' own so far, for their order
+  Line* m_sharedLine = nullptr;   // the line that started the shared download
   std::uint64_t m_framesRejected = 0;
   std::array<std::uint8_t, kMaxSocketReceive> m_receiveBuf{};  // the receive being trimmed
 };

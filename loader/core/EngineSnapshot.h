@@ -22,9 +22,9 @@ struct EngineSnapshot {
   std::string romLocation;  // edit 1001: the ROM folder
   /// Why the serial port is not open and where its device is set ("" while open).
   std::string portExplanation;
-  bool controlsEnabled = true;   // buttons 1005, 3, 1008 (false while a transfer runs)
-  bool serialPortUsed = true;    // false with PORT=NONE: nothing to send the trigger on
-  bool listsDownloads = false;   // CONCURRENT=1: the list of running downloads is shown
+  bool controlsEnabled = true;          // buttons 1005, 3, 1008 (false while a transfer runs)
+  bool serialPortUsed = true;           // false with PORT=NONE: nothing to send the trigger on
+  bool listsDownloads = false;          // CONCURRENT=1: the list of running downloads is shown
   std::vector<DownloadInfo> downloads;  // running downloads of lines' own, oldest first
   std::string configPath;               // the configuration file
   std::array<std::string, kPortCount> portDevices;  // [Ports] COM1..COM8 in effect

@@ -127,7 +127,7 @@ void Download::ContinueBll(IFrameSink& reply, std::span<const std::uint8_t> fram
 }
 
 void Download::ContinueTransfer(FrameFamily family, IFrameSink& reply,
-                                      std::span<const std::uint8_t> frame) {
+                                std::span<const std::uint8_t> frame) {
   const bool rom = family == FrameFamily::Rom;
   if (!LrcMatches(frame)) {
     m_events.StatusChanged(*this);
@@ -194,7 +194,7 @@ bool Download::Abandon() {
 
 namespace {
 bool BuildBlockFrame(FrameFamily family, int fd, int packetNo, int packetCount, int blockSize,
-                 int fileSize, Frame& out) {
+                     int fileSize, Frame& out) {
   if (packetNo >= packetCount) {
     out = family == FrameFamily::Rom ? RomEndFrame() : BllEndFrame(packetCount);
     return false;

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-inline constexpr int kStateBlocked = -1, kStateIdle = 0, kStateActive = 1;
+inline constexpr int kStateIdle = 0, kStateActive = 1;
 
 // Status texts.
 inline constexpr const char* kStatusStarted = " download is started";

@@ -62,6 +62,6 @@ std::string DescribeSerialPort(const LoaderConfig& cfg) {
   if (cfg.m_noSerialPort) return "none (PORT=NONE), TCP only";
   const std::uint32_t rate =
       RateAt(IsRateIndex(cfg.m_baudIndex) ? cfg.m_baudIndex : kDefaultBaudIndex).bitsPerSecond;
-  return PortText(cfg) + " (" + EscapeConsoleText(PortDeviceOf(cfg)) + "), " + std::to_string(rate) +
-         " bit/s, " + TypeText(cfg);
+  return PortText(cfg) + " (" + EscapeConsoleText(PortDeviceOf(cfg)) + "), " +
+         std::to_string(rate) + " bit/s, " + TypeText(cfg);
 }

@@ -93,7 +93,8 @@ class DownloadWindow : public QDialog,
   bool MayQuit();
   QAction* AddCommand(QMenu& menu, int id, std::string_view text, std::string_view prompt);
   void ShowProgress();
-  /// The downloads list: shown only with CONCURRENT=1, one row per running download of a connection's own.
+  /// The downloads list: shown only with CONCURRENT=1, one row per running download of a
+  /// connection's own.
   void ShowSessions();
 
   void OnRomLocation();

@@ -244,7 +244,8 @@ TEST_F(BllSession, RomRequestOverTcpWithThePortClosedSaysWhy) {
   EXPECT_TRUE(a.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(RomState(f.dlg), kStateIdle);
-  EXPECT_EQ(f.dlg.Snapshot().status, "Serial port not open, ROM request not answered !! - TRM-5.jd0");
+  EXPECT_EQ(f.dlg.Snapshot().status,
+            "Serial port not open, ROM request not answered !! - TRM-5.jd0");
   EXPECT_EQ(f.view.shownStatus.back(), f.dlg.Snapshot().status);
 }
 

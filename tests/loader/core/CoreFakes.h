@@ -167,7 +167,9 @@ class FakeLog : public IDownloadLog {
 
 using TempDir = testsupport::TempDir;
 
-// The shared download as the old single-session states described it.
+// The shared download as ROM and BLL states: blocked (requests are not taken),
+// idle or active.
+inline constexpr int kStateBlocked = -1;
 inline const Download* SharedPtr(const DownloadEngine& engine) {
   return engine.SharedDownload();
 }

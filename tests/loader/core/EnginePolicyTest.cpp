@@ -42,15 +42,16 @@ const PolicyCase kPolicyCases[] = {
      1},
     {"TCP ROM runs, the serial terminal answers", kLineA, kRomRequest, kSerialLine, kRomBegin, true,
      true, 1, 1},
-    {"TCP ROM runs, another TCP asks for BLL", kLineA, kRomRequest, kLineB, kBllRequest, false, true,
-     1, 2},
+    {"TCP ROM runs, another TCP asks for BLL", kLineA, kRomRequest, kLineB, kBllRequest, false,
+     true, 1, 2},
 };
 }  // namespace
 
 TEST(EnginePolicy, OneAtATimeAndPerConnectionOverTheSameTraffic) {
   for (const bool perConnection : {false, true}) {
     for (const PolicyCase& c : kPolicyCases) {
-      SCOPED_TRACE(std::string(c.what) + (perConnection ? " (per connection)" : " (one at a time)"));
+      SCOPED_TRACE(std::string(c.what) +
+                   (perConnection ? " (per connection)" : " (one at a time)"));
       CoreFixture f;
       ASSERT_TRUE(f.dlg.Start().loaded);
       ApplySetting(f.dlg, [&](LoaderConfig& cfg) { cfg.m_concurrent = perConnection; });

@@ -82,7 +82,8 @@ TEST_F(LoaderRuntimeTest, SerialBurstReachesTheCoreAndItsReplyTheLine) {
   std::vector<std::uint8_t> reply;
   std::thread reader([&] { reply = m_pty.Receive(7, 5000); });
   EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return m_runtime->Engine().Snapshot().status.starts_with("File open error !! - "); }, 5000));
+      [&] { return m_runtime->Engine().Snapshot().status.starts_with("File open error !! - "); },
+      5000));
   reader.join();
   EXPECT_EQ(reply, (std::vector<std::uint8_t>{0x02, 0x37, 0x31, 0x31, 0x31, 0x03, 0x05}));
 }

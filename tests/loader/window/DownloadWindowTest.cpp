@@ -301,7 +301,7 @@ TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens)
                        QString::fromStdString((m_dir.Path() / "Romvale.cfg").string()));
   EXPECT_TRUE(m_window->isVisible());
   EXPECT_EQ(m_channel.m_opens, 0);
-  EXPECT_EQ(coretest::RomState(*m_core), kStateBlocked);
+  EXPECT_EQ(coretest::RomState(*m_core), coretest::kStateBlocked);
 }
 
 TEST_F(DownloadWindowTest, PortDialogOkReopensThePortAndSaveWritesTheFile) {
