@@ -78,9 +78,9 @@ struct World {
   FakePortDialog portDialog;
   FakeLog log;
   FakeClock clock;
-  DownloadEngine dlg{port,
-                     DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
-                     Folder().Path()};
+  DownloadEngine engine{
+      port, DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
+      Folder().Path()};
   std::array<FakeConnection, kConnections> conns = {
       FakeConnection("10.0.0.1:1"), FakeConnection("10.0.0.2:2"), FakeConnection("10.0.0.3:3")};
 };
@@ -108,18 +108,18 @@ bool IsState(int state) {
 }
 
 void RequireState(const World& w) {
-  const DownloadEngine& dlg = w.dlg;
-  Require(IsState(RomState(dlg)) && IsState(BllState(dlg)));
-  Require(!(RomState(dlg) == kStateActive && BllState(dlg) == kStateActive));
-  if (RomState(dlg) == kStateActive) Require(RomFileOpen(dlg));
-  if (BllState(dlg) == kStateActive) Require(BllFileOpen(dlg));
-  if (SharedRunning(dlg))
-    Require(SharedOf(dlg).PacketNo() >= 0 &&
-            SharedOf(dlg).PacketNo() <= SharedOf(dlg).PacketCount());
+  const DownloadEngine& engine = w.engine;
+  Require(IsState(RomState(engine)) && IsState(BllState(engine)));
+  Require(!(RomState(engine) == kStateActive && BllState(engine) == kStateActive));
+  if (RomState(engine) == kStateActive) Require(RomFileOpen(engine));
+  if (BllState(engine) == kStateActive) Require(BllFileOpen(engine));
+  if (SharedRunning(engine))
+    Require(SharedOf(engine).PacketNo() >= 0 &&
+            SharedOf(engine).PacketNo() <= SharedOf(engine).PacketCount());
   // The buttons are disabled exactly while a transfer runs.
-  Require(dlg.Snapshot().controlsEnabled == !SharedRunning(dlg));
-  for (const DownloadInfo& s : dlg.OwnDownloads()) {
-    Require(dlg.Settings().m_concurrent);
+  Require(engine.Snapshot().controlsEnabled == !SharedRunning(engine));
+  for (const DownloadInfo& s : engine.OwnDownloads()) {
+    Require(engine.Settings().m_concurrent);
     Require(s.percent >= 0 && s.percent <= 100);
   }
 }
@@ -155,10 +155,10 @@ void RequireReplies(World& w, int receiver, bool modemText) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Reader in(data, size);
   World w;
-  if (!w.dlg.Start().loaded) std::abort();  // the folder holds Romvale.cfg
+  if (!w.engine.Start().loaded) std::abort();  // the folder holds Romvale.cfg
   const std::uint8_t flags = in.Byte();
-  ApplySetting(w.dlg, [&](LoaderConfig& c) { c.m_concurrent = (flags & 1) != 0; });
-  ApplySetting(w.dlg, [&](LoaderConfig& c) {
+  ApplySetting(w.engine, [&](LoaderConfig& c) { c.m_concurrent = (flags & 1) != 0; });
+  ApplySetting(w.engine, [&](LoaderConfig& c) {
     c.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
   });
   if ((flags & 4) != 0) {
@@ -175,18 +175,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (kind <= 2) {
       const auto burst = in.Bytes(in.Byte());
       w.port.Queue(ByteVec(burst.begin(), burst.end()));
-      w.dlg.OnCommRead();
+      w.engine.OnCommRead();
     } else if (kind <= 5) {
       receiver = kind - 3;
       const auto bytes = in.Bytes(in.Byte());
-      w.dlg.OnSocketReceive(&w.conns[static_cast<std::size_t>(receiver)], bytes);
+      w.engine.OnSocketReceive(&w.conns[static_cast<std::size_t>(receiver)], bytes);
     } else if (kind == 6) {
-      w.dlg.OnSocketClose(&w.conns[static_cast<std::size_t>((op >> 3) % kConnections)]);
+      w.engine.OnSocketClose(&w.conns[static_cast<std::size_t>((op >> 3) % kConnections)]);
     } else if (((op >> 3) & 3) == 3) {
-      w.dlg.SetSessionsEnabled((op & 0x20) != 0);
+      w.engine.SetSessionsEnabled((op & 0x20) != 0);
     } else {
       w.clock.nowMs += static_cast<std::int64_t>(in.Byte()) * 50;
-      w.dlg.OnSessionTimer();
+      w.engine.OnSessionTimer();
     }
     RequireState(w);
     RequireReplies(w, receiver, modemText);

@@ -252,7 +252,7 @@ class CoreFixture {
   /// One serial burst handed to the core.
   void Serial(const ByteVec& bytes) {
     port.Queue(bytes);
-    dlg.OnCommRead();
+    engine.OnCommRead();
   }
 
   TempDir dir;
@@ -264,9 +264,9 @@ class CoreFixture {
   FakePortDialog portDialog;
   FakeLog log;
   FakeClock clock;
-  DownloadEngine dlg{port,
-                     DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
-                     dir.Path().string()};
+  DownloadEngine engine{
+      port, DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
+      dir.Path().string()};
 };
 
 }  // namespace coretest

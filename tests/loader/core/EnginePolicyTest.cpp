@@ -53,8 +53,8 @@ TEST(EnginePolicy, OneAtATimeAndPerConnectionOverTheSameTraffic) {
       SCOPED_TRACE(std::string(c.what) +
                    (perConnection ? " (per connection)" : " (one at a time)"));
       CoreFixture f;
-      ASSERT_TRUE(f.dlg.Start().loaded);
-      ApplySetting(f.dlg, [&](LoaderConfig& cfg) { cfg.m_concurrent = perConnection; });
+      ASSERT_TRUE(f.engine.Start().loaded);
+      ApplySetting(f.engine, [&](LoaderConfig& cfg) { cfg.m_concurrent = perConnection; });
       WriteFile(f.RomDir() + "/TRM-1.jd0", {0xAA, 0xBB, 0xCC});
       WriteFile(f.BllDir() + "/MCA001.bll", std::vector<std::uint8_t>(300, 0x44));
       FakeConnection a{"127.0.0.1:40001"}, b{"127.0.0.1:40002"};
@@ -63,23 +63,23 @@ TEST(EnginePolicy, OneAtATimeAndPerConnectionOverTheSameTraffic) {
         if (line == kSerialLine) {
           f.Serial(frame);
         } else {
-          f.dlg.OnSocketReceive(conns[line], frame);
+          f.engine.OnSocketReceive(conns[line], frame);
         }
       };
       send(c.starter, c.start);
-      ASSERT_EQ(f.dlg.RunningDownloads(), 1);
+      ASSERT_EQ(f.engine.RunningDownloads(), 1);
       f.port.writes.clear();
       a.sent.clear();
       send(c.prober, c.probe);
       const bool heard =
           c.prober == kSerialLine ? !f.port.writes.empty() : !conns[c.prober]->sent.empty();
       EXPECT_EQ(heard, perConnection ? c.heardPerConnection : c.heardOneAtATime);
-      EXPECT_EQ(f.dlg.RunningDownloads(),
+      EXPECT_EQ(f.engine.RunningDownloads(),
                 perConnection ? c.runningPerConnection : c.runningOneAtATime);
       // Only downloads of a connection's own are listed, and only per connection.
-      EXPECT_EQ(f.dlg.Snapshot().listsDownloads, perConnection);
+      EXPECT_EQ(f.engine.Snapshot().listsDownloads, perConnection);
       if (!perConnection) {
-        EXPECT_TRUE(f.dlg.OwnDownloads().empty());
+        EXPECT_TRUE(f.engine.OwnDownloads().empty());
       }
     }
   }
@@ -94,34 +94,36 @@ TEST(EngineApply, EveryKeyReachesThePartThatUsesIt) {
   };
   const ApplyCase cases[] = {
       {"ROMFILE", [](LoaderConfig& c) { c.m_romDir = "/srv/rom"; }, PortChange::Kept,
-       [](CoreFixture& f) { EXPECT_EQ(f.dlg.Snapshot().romLocation, "/srv/rom"); }},
+       [](CoreFixture& f) { EXPECT_EQ(f.engine.Snapshot().romLocation, "/srv/rom"); }},
       {"TCPPACE", [](LoaderConfig& c) { c.m_tcpPace = 0; }, PortChange::Kept,
-       [](CoreFixture& f) { EXPECT_EQ(f.dlg.TcpPaceMs(), 0); }},
+       [](CoreFixture& f) { EXPECT_EQ(f.engine.TcpPaceMs(), 0); }},
       {"CONCURRENT", [](LoaderConfig& c) { c.m_concurrent = true; }, PortChange::Kept,
-       [](CoreFixture& f) { EXPECT_TRUE(f.dlg.Snapshot().listsDownloads); }},
+       [](CoreFixture& f) { EXPECT_TRUE(f.engine.Snapshot().listsDownloads); }},
       {"DISPATCH", [](LoaderConfig& c) { c.m_frameDispatch = false; }, PortChange::Opened,
        [](CoreFixture& f) { EXPECT_FALSE(f.port.m_frameDispatch); }},
       {"FRAMEWAIT", [](LoaderConfig& c) { c.m_frameWaitMs = 20; }, PortChange::Opened,
        [](CoreFixture& f) { EXPECT_EQ(f.port.m_frameWaitMs, 20); }},
       {"BAUD", [](LoaderConfig& c) { c.m_baudIndex = 3; }, PortChange::Opened,
-       [](CoreFixture& f) { EXPECT_EQ(f.dlg.Snapshot().portLine, " COM1 : Serial : 9600bps "); }},
+       [](CoreFixture& f) {
+         EXPECT_EQ(f.engine.Snapshot().portLine, " COM1 : Serial : 9600bps ");
+       }},
       {"PORT=NONE", [](LoaderConfig& c) { c.m_noSerialPort = true; }, PortChange::Disabled,
        [](CoreFixture& f) {
-         EXPECT_EQ(f.dlg.Snapshot().portLine, kTextNoSerialPort);
-         EXPECT_FALSE(f.dlg.Snapshot().serialPortUsed);
+         EXPECT_EQ(f.engine.Snapshot().portLine, kTextNoSerialPort);
+         EXPECT_FALSE(f.engine.Snapshot().serialPortUsed);
        }},
   };
   for (const ApplyCase& c : cases) {
     SCOPED_TRACE(c.what);
     CoreFixture f;
-    ASSERT_TRUE(f.dlg.Start().loaded);
+    ASSERT_TRUE(f.engine.Start().loaded);
     f.port.events.clear();
-    LoaderConfig cfg = f.dlg.Settings();
+    LoaderConfig cfg = f.engine.Settings();
     c.change(cfg);
-    EXPECT_EQ(f.dlg.Apply(cfg), c.port);
+    EXPECT_EQ(f.engine.Apply(cfg), c.port);
     // Only a change of the port's own settings closes it.
     EXPECT_EQ(!f.port.events.empty(), c.port != PortChange::Kept);
     c.check(f);
-    EXPECT_TRUE(f.dlg.Accepting());
+    EXPECT_TRUE(f.engine.Accepting());
   }
 }
