@@ -16,6 +16,7 @@ DownloadEngine::DownloadEngine(SerialChannel& serial, DownloadHost host, std::st
   m_config.m_port = serial.m_port;
   m_config.m_commType = serial.m_commType;
   m_config.m_baudIndex = serial.m_baudIndex;
+  m_config.m_modemInit = serial.m_modemInit;
   m_config.m_portDevices = serial.m_portDevices;
   ILineOwner& owner = *this;
   m_lines.push_back(std::make_unique<Line>(owner, serial));

@@ -32,7 +32,6 @@ class DownloadPolicy {
                    const Line* sharedOwner) const;
   /// Whether running downloads of lines' own are listed (the window's list).
   bool ListsOwnDownloads() const noexcept { return m_kind == Kind::PerConnection; }
-  Kind GetKind() const noexcept { return m_kind; }
 
  private:
   Kind m_kind;
