@@ -167,33 +167,31 @@ class FakeLog : public IDownloadLog {
 
 using TempDir = testsupport::TempDir;
 
-// The shared download as ROM and BLL states: blocked (requests are not taken),
-// idle or active.
+// The shared download's ROM and BLL states: blocked (requests are not taken),
+// idle or active; and whether it has each kind of file open.
 inline constexpr int kStateBlocked = -1;
-inline const Download* SharedPtr(const DownloadEngine& engine) {
-  return engine.SharedDownload();
-}
-inline bool SharedRunning(const DownloadEngine& engine) {
+inline bool SharedHas(const DownloadEngine& engine, bool (Download::*what)() const) {
   const Download* d = engine.SharedDownload();
-  return d != nullptr && d->Running();
+  return d != nullptr && (d->*what)();
 }
-inline int RomState(const DownloadEngine& engine) {
-  if (!engine.Accepting() && !SharedRunning(engine)) return kStateBlocked;
-  const Download* d = engine.SharedDownload();
-  return d != nullptr && d->RomRunning() ? kStateActive : kStateIdle;
+inline bool SharedRunning(const DownloadEngine& e) {
+  return SharedHas(e, &Download::Running);
 }
-inline int BllState(const DownloadEngine& engine) {
-  if (!engine.Accepting() && !SharedRunning(engine)) return kStateBlocked;
-  const Download* d = engine.SharedDownload();
-  return d != nullptr && d->BllRunning() ? kStateActive : kStateIdle;
+inline int SharedState(const DownloadEngine& e, bool (Download::*running)() const) {
+  if (SharedHas(e, running)) return kStateActive;
+  return e.Accepting() ? kStateIdle : kStateBlocked;
 }
-inline bool RomFileOpen(const DownloadEngine& engine) {
-  const Download* d = engine.SharedDownload();
-  return d != nullptr && d->RomFileOpen();
+inline int RomState(const DownloadEngine& e) {
+  return SharedState(e, &Download::RomRunning);
 }
-inline bool BllFileOpen(const DownloadEngine& engine) {
-  const Download* d = engine.SharedDownload();
-  return d != nullptr && d->BllFileOpen();
+inline int BllState(const DownloadEngine& e) {
+  return SharedState(e, &Download::BllRunning);
+}
+inline bool RomFileOpen(const DownloadEngine& e) {
+  return SharedHas(e, &Download::RomFileOpen);
+}
+inline bool BllFileOpen(const DownloadEngine& e) {
+  return SharedHas(e, &Download::BllFileOpen);
 }
 /// Applies the settings in effect with one change.
 template <class Change>

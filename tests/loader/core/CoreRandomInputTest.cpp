@@ -201,7 +201,8 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
     for (int step = 0; step < 5000; ++step) {
       const bool wasRunning = SharedRunning(f.engine);
       const bool wasRom = RomState(f.engine) == kStateActive;
-      const int packetBefore = SharedPtr(f.engine) != nullptr ? SharedOf(f.engine).PacketNo() : 0;
+      const int packetBefore =
+          f.engine.SharedDownload() != nullptr ? SharedOf(f.engine).PacketNo() : 0;
       const int action = gen.Below(100);
       int channel = kSerial - 1;  // no frame this step
       if (action < 2) {

@@ -95,8 +95,6 @@ TEST(EngineApply, EveryKeyReachesThePartThatUsesIt) {
   const ApplyCase cases[] = {
       {"ROMFILE", [](LoaderConfig& c) { c.m_romDir = "/srv/rom"; }, PortChange::Kept,
        [](CoreFixture& f) { EXPECT_EQ(f.engine.Snapshot().romLocation, "/srv/rom"); }},
-      {"TCPPACE", [](LoaderConfig& c) { c.m_tcpPace = 0; }, PortChange::Kept,
-       [](CoreFixture& f) { EXPECT_EQ(f.engine.TcpPaceMs(), 0); }},
       {"CONCURRENT", [](LoaderConfig& c) { c.m_concurrent = true; }, PortChange::Kept,
        [](CoreFixture& f) { EXPECT_TRUE(f.engine.Snapshot().listsDownloads); }},
       {"DISPATCH", [](LoaderConfig& c) { c.m_frameDispatch = false; }, PortChange::Opened,
