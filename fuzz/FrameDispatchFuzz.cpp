@@ -111,8 +111,8 @@ void RequireState(const World& w) {
   const DownloadEngine& engine = w.engine;
   Require(IsState(RomState(engine)) && IsState(BllState(engine)));
   Require(!(RomState(engine) == kStateActive && BllState(engine) == kStateActive));
-  if (RomState(engine) == kStateActive) Require(RomFileOpen(engine));
-  if (BllState(engine) == kStateActive) Require(BllFileOpen(engine));
+  if (RomState(engine) == kStateActive) Require(SharedHas(engine, &Download::RomFileOpen));
+  if (BllState(engine) == kStateActive) Require(SharedHas(engine, &Download::BllFileOpen));
   if (SharedRunning(engine))
     Require(SharedOf(engine).PacketNo() >= 0 &&
             SharedOf(engine).PacketNo() <= SharedOf(engine).PacketCount());

@@ -80,7 +80,7 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 36 00 02 00 02 03 35"});
   EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  100% downloaded...");
   EXPECT_EQ(BllState(f.engine), kStateIdle);
-  EXPECT_FALSE(BllFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::BllFileOpen));
   EXPECT_EQ(f.progress.Take(), (Strings{"stepit", "stepit", "stepit", "pos 0"}));
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
 }
@@ -93,7 +93,7 @@ TEST_F(BllSession, RequestKindsAndBlockSizes) {
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(f.engine.Snapshot().status, "Terminal error occurs!!");
   EXPECT_EQ(BllState(f.engine), kStateIdle);
-  EXPECT_FALSE(BllFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::BllFileOpen));
 
   WriteFile(f.BllDir() + "/SUB002.bll", std::vector<std::uint8_t>(300, 0x11));
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x32, 0x03}));

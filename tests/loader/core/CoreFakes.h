@@ -187,12 +187,6 @@ inline int RomState(const DownloadEngine& e) {
 inline int BllState(const DownloadEngine& e) {
   return SharedState(e, &Download::BllRunning);
 }
-inline bool RomFileOpen(const DownloadEngine& e) {
-  return SharedHas(e, &Download::RomFileOpen);
-}
-inline bool BllFileOpen(const DownloadEngine& e) {
-  return SharedHas(e, &Download::BllFileOpen);
-}
 /// Applies the settings in effect with one change.
 template <class Change>
 void ApplySetting(DownloadEngine& engine, Change change) {
@@ -201,7 +195,7 @@ void ApplySetting(DownloadEngine& engine, Change change) {
   engine.Apply(cfg);
 }
 
-/// The shared download; the test has started one.
+/// The shared download (one was started).
 inline const Download& SharedOf(const DownloadEngine& engine) {
   return *engine.SharedDownload();
 }

@@ -93,10 +93,10 @@ void CheckState(const DownloadEngine& engine) {
   }
   ASSERT_FALSE(RomState(engine) == kStateActive && BllState(engine) == kStateActive);
   if (RomState(engine) == kStateActive) {
-    ASSERT_TRUE(RomFileOpen(engine));
+    ASSERT_TRUE(SharedHas(engine, &Download::RomFileOpen));
   }
   if (BllState(engine) == kStateActive) {
-    ASSERT_TRUE(BllFileOpen(engine));
+    ASSERT_TRUE(SharedHas(engine, &Download::BllFileOpen));
   }
   if (RomState(engine) == kStateActive || BllState(engine) == kStateActive) {
     ASSERT_GE(SharedOf(engine).PacketNo(), 0);

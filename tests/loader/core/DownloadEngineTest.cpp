@@ -90,7 +90,7 @@ class EngineCommands : public ::testing::Test {
     f.Serial(kRequestTrm5);
     f.Serial(kBegin);
     ASSERT_EQ(RomState(f.engine), kStateActive);
-    ASSERT_TRUE(RomFileOpen(f.engine));
+    ASSERT_TRUE(SharedHas(f.engine, &Download::RomFileOpen));
     f.port.writes.clear();
     f.progress.ops.clear();
     f.view.enableCalls.clear();
@@ -142,7 +142,7 @@ TEST_F(EngineCommands, PortSettingsEndARunningTransfer) {
   StartTransfer();
   f.portDialog.result = PortSetting{1, kCommRs232, 7, std::nullopt};
   f.engine.OnPortSettings();
-  EXPECT_FALSE(RomFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
   EXPECT_TRUE(f.engine.Snapshot().controlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
@@ -170,7 +170,7 @@ TEST_F(EngineCommands, RomLocationBlocksSessionsWhileChoosing) {
   EXPECT_EQ(f.engine.Snapshot().romLocation, newDir);
   EXPECT_EQ(RomState(f.engine), kStateIdle);
   // The abandoned transfer was ended properly.
-  EXPECT_FALSE(RomFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
 
   // Images now come from the new folder.
@@ -218,7 +218,7 @@ TEST_F(EngineCommands, CommFailureEndsTheSerialTransferLikeAPortThatFailedToOpen
   EXPECT_EQ(f.engine.Snapshot().portLine, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(f.view.shownStatus.size(), static_cast<std::size_t>(f.view.updates));
   EXPECT_EQ(RomState(f.engine), kStateIdle);
-  EXPECT_FALSE(RomFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
   EXPECT_EQ(f.port.events, Strings{"Close"});
   // The port-settings command brings it back.

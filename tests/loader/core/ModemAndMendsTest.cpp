@@ -169,11 +169,11 @@ TEST_F(Confinement, ImagesOfMoreThan65535BlocksAreRefused) {
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});
   EXPECT_EQ(f.engine.Snapshot().status, "File too large !! - SUB002.bll");
   EXPECT_EQ(BllState(f.engine), kStateIdle);
-  EXPECT_FALSE(BllFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::BllFileOpen));
 
   f.Serial(WithLrc({0x0F, 0x31, 0x39, 0x0E}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 36 30 30 30 30 0E 38"});
   EXPECT_EQ(f.engine.Snapshot().status, "File too large !! - TRM-9.jd0");
   EXPECT_EQ(RomState(f.engine), kStateIdle);
-  EXPECT_FALSE(RomFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
 }

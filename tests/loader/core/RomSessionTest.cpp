@@ -90,7 +90,7 @@ TEST_F(RomSession, ThreeBlockExchange) {
   EXPECT_EQ(f.engine.Snapshot().status, "TRM-5.jd0  100% downloaded...");
   EXPECT_EQ(RomState(f.engine), kStateIdle);
   EXPECT_EQ(BllState(f.engine), kStateIdle);
-  EXPECT_FALSE(RomFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.progress.Take(), (Strings{"stepit", "pos 0"}));
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
   EXPECT_TRUE(f.engine.Snapshot().controlsEnabled);
@@ -162,7 +162,7 @@ TEST_F(RomSession, TerminalErrorAndDoneEndWithoutReply) {
     EXPECT_TRUE(f.port.writes.empty());
     EXPECT_EQ(f.engine.Snapshot().status, text);
     EXPECT_EQ(RomState(f.engine), kStateIdle);
-    EXPECT_FALSE(RomFileOpen(f.engine));
+    EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
     EXPECT_EQ(f.progress.Take(), Strings{"pos 0"});
     EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
     EXPECT_EQ(f.view.shownStatus.back(), text);
@@ -190,7 +190,7 @@ TEST_F(RomSession, OneBlockAndEmptyImages) {
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
   EXPECT_EQ(f.engine.Snapshot().status, "TRM-0.jd0  100% downloaded...");
   EXPECT_EQ(RomState(f.engine), kStateIdle);
-  EXPECT_FALSE(RomFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.progress.Take(), (Strings{"range 0..1", "stepit", "pos 0"}));
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
 }

@@ -65,7 +65,7 @@ TEST_F(Sessions, ClosingTheStartingConnectionEndsTheSessionAtOnce) {
 
   f.engine.OnSocketClose(&a);
   EXPECT_EQ(BllState(f.engine), kStateIdle);
-  EXPECT_FALSE(BllFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::BllFileOpen));
   EXPECT_TRUE(f.engine.Snapshot().controlsEnabled);
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
@@ -96,7 +96,7 @@ TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
   EXPECT_EQ(RomState(f.engine), kStateIdle);
   EXPECT_EQ(f.engine.Snapshot().status, "Session timed out !! - TRM-1.jd0");
   EXPECT_EQ(f.view.shownStatus.back(), "Session timed out !! - TRM-1.jd0");
-  EXPECT_FALSE(RomFileOpen(f.engine));
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_TRUE(f.engine.Snapshot().controlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
   EXPECT_TRUE(f.port.writes.empty());

@@ -1,8 +1,6 @@
 // The headless front end's lines (port, status, progress, message).
 #include "headless/HeadlessHost.h"
 
-#include "loader/core/CoreFakes.h"
-
 #include <sstream>
 #include <string>
 #include <vector>
