@@ -70,7 +70,6 @@ TEST(EnginePolicy, OneAtATimeAndPerConnectionOverTheSameTraffic) {
       EXPECT_EQ(heard, perConnection ? c.heardPerConnection : c.heardOneAtATime);
       EXPECT_EQ(f.engine.RunningDownloads(),
                 perConnection ? c.runningPerConnection : c.runningOneAtATime);
-      // Only downloads of a connection's own are listed.
       EXPECT_TRUE(perConnection || f.engine.OwnDownloads().empty());
     }
   }
