@@ -76,42 +76,44 @@ TEST(EnginePolicy, OneAtATimeAndPerConnectionOverTheSameTraffic) {
 }
 
 TEST(EngineApply, EveryKeyReachesThePartThatUsesIt) {
+  using Fixture = const CoreFixture&;
   struct ApplyCase {
     const char* what;
     std::function<void(LoaderConfig&)> change;
     PortChange port;
-    std::function<void(CoreFixture&)> check;
+    std::string portLine;
+    std::function<bool(Fixture)> reached;  // the key arrived where it is used
   };
+  const std::string line = " COM1 : Serial : 57600bps ";
   const ApplyCase cases[] = {
-      {"ROMFILE", [](LoaderConfig& c) { c.m_romDir = "/srv/rom"; }, PortChange::Kept,
-       [](CoreFixture& f) { EXPECT_EQ(f.engine.Snapshot().romLocation, "/srv/rom"); }},
-      {"CONCURRENT", [](LoaderConfig& c) { c.m_concurrent = true; }, PortChange::Kept,
-       [](CoreFixture& f) { EXPECT_TRUE(f.engine.Snapshot().listsDownloads); }},
-      {"DISPATCH", [](LoaderConfig& c) { c.m_frameDispatch = false; }, PortChange::Opened,
-       [](CoreFixture& f) { EXPECT_FALSE(f.port.m_frameDispatch); }},
-      {"FRAMEWAIT", [](LoaderConfig& c) { c.m_frameWaitMs = 20; }, PortChange::Opened,
-       [](CoreFixture& f) { EXPECT_EQ(f.port.m_frameWaitMs, 20); }},
+      {"ROMFILE", [](LoaderConfig& c) { c.m_romDir = "/srv/rom"; }, PortChange::Kept, line,
+       [](Fixture f) { return f.engine.Snapshot().romLocation == "/srv/rom"; }},
+      {"CONCURRENT", [](LoaderConfig& c) { c.m_concurrent = true; }, PortChange::Kept, line,
+       [](Fixture f) { return f.engine.Snapshot().listsDownloads; }},
+      {"DISPATCH", [](LoaderConfig& c) { c.m_frameDispatch = false; }, PortChange::Opened, line,
+       [](Fixture f) { return !f.port.m_frameDispatch; }},
+      {"FRAMEWAIT", [](LoaderConfig& c) { c.m_frameWaitMs = 20; }, PortChange::Opened, line,
+       [](Fixture f) { return f.port.m_frameWaitMs == 20; }},
       {"BAUD", [](LoaderConfig& c) { c.m_baudIndex = 3; }, PortChange::Opened,
-       [](CoreFixture& f) {
-         EXPECT_EQ(f.engine.Snapshot().portLine, " COM1 : Serial : 9600bps ");
-       }},
+       " COM1 : Serial : 9600bps ", nullptr},
+      {"PORT on a device that fails", [](LoaderConfig& c) { c.m_port = 2; }, PortChange::Failed,
+       "COM2" + std::string(kTextPortError), nullptr},
       {"PORT=NONE", [](LoaderConfig& c) { c.m_noSerialPort = true; }, PortChange::Disabled,
-       [](CoreFixture& f) {
-         EXPECT_EQ(f.engine.Snapshot().portLine, kTextNoSerialPort);
-         EXPECT_FALSE(f.engine.Snapshot().serialPortUsed);
-       }},
+       kTextNoSerialPort, nullptr},
   };
   for (const ApplyCase& c : cases) {
     SCOPED_TRACE(c.what);
     CoreFixture f;
     ASSERT_TRUE(f.engine.Start().loaded);
     f.port.events.clear();
+    f.port.openSucceeds = c.port != PortChange::Failed;
     LoaderConfig cfg = f.engine.Settings();
     c.change(cfg);
     EXPECT_EQ(f.engine.Apply(cfg), c.port);
     // Only a change of the port's own settings closes it.
     EXPECT_EQ(!f.port.events.empty(), c.port != PortChange::Kept);
-    c.check(f);
-    EXPECT_TRUE(f.engine.Accepting());
+    EXPECT_EQ(f.engine.Snapshot().portLine, c.portLine);
+    EXPECT_TRUE(!c.reached || c.reached(f));
+    EXPECT_TRUE(f.engine.Accepting());  // TCP is served whatever the port does
   }
 }
