@@ -78,9 +78,9 @@ struct World {
   FakePortDialog portDialog;
   FakeLog log;
   FakeClock clock;
-  DownloadEngine dlg{port,
-                     DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
-                     Folder().Path()};
+  DownloadEngine engine{
+      port, DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
+      Folder().Path()};
   std::array<FakeConnection, kConnections> conns = {
       FakeConnection("10.0.0.1:1"), FakeConnection("10.0.0.2:2"), FakeConnection("10.0.0.3:3")};
 };
@@ -108,17 +108,18 @@ bool IsState(int state) {
 }
 
 void RequireState(const World& w) {
-  const DownloadEngine& dlg = w.dlg;
-  Require(IsState(dlg.m_romState) && IsState(dlg.m_bllState));
-  Require(!(dlg.m_romState == kStateActive && dlg.m_bllState == kStateActive));
-  if (dlg.m_romState == kStateActive) Require(dlg.m_romFd.Valid());
-  if (dlg.m_bllState == kStateActive) Require(dlg.m_bllFd.Valid());
-  if (dlg.TransferRunning()) Require(dlg.m_packetNo >= 0 && dlg.m_packetNo <= dlg.m_packetCount);
+  const DownloadEngine& engine = w.engine;
+  Require(IsState(RomState(engine)) && IsState(BllState(engine)));
+  Require(!(RomState(engine) == kStateActive && BllState(engine) == kStateActive));
+  if (RomState(engine) == kStateActive) Require(SharedHas(engine, &Download::RomFileOpen));
+  if (BllState(engine) == kStateActive) Require(SharedHas(engine, &Download::BllFileOpen));
+  if (SharedRunning(engine))
+    Require(SharedOf(engine).PacketNo() >= 0 &&
+            SharedOf(engine).PacketNo() <= SharedOf(engine).PacketCount());
   // The buttons are disabled exactly while a transfer runs.
-  Require(dlg.m_controlsEnabled == !dlg.TransferRunning());
-  Require(dlg.m_channel == kChannelSerial || dlg.m_channel == kChannelTcp);
-  for (const TcpSessionInfo& s : dlg.TcpSessions()) {
-    Require(dlg.m_config.m_concurrent);
+  Require(engine.Snapshot().controlsEnabled == !SharedRunning(engine));
+  for (const DownloadInfo& s : engine.OwnDownloads()) {
+    Require(engine.Settings().m_concurrent);
     Require(s.percent >= 0 && s.percent <= 100);
   }
 }
@@ -154,10 +155,12 @@ void RequireReplies(World& w, int receiver, bool modemText) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Reader in(data, size);
   World w;
-  if (!w.dlg.OnInitDialog()) std::abort();  // the folder holds Romvale.cfg
+  if (!w.engine.Start().loaded) std::abort();  // the folder holds Romvale.cfg
   const std::uint8_t flags = in.Byte();
-  w.dlg.m_config.m_concurrent = (flags & 1) != 0;
-  w.dlg.m_config.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
+  ApplySetting(w.engine, [&](LoaderConfig& c) { c.m_concurrent = (flags & 1) != 0; });
+  ApplySetting(w.engine, [&](LoaderConfig& c) {
+    c.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
+  });
   if ((flags & 4) != 0) {
     w.port.m_commType = kCommModem;
     w.port.m_connected = false;
@@ -172,18 +175,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (kind <= 2) {
       const auto burst = in.Bytes(in.Byte());
       w.port.Queue(ByteVec(burst.begin(), burst.end()));
-      w.dlg.OnCommRead();
+      w.engine.OnCommRead();
     } else if (kind <= 5) {
       receiver = kind - 3;
       const auto bytes = in.Bytes(in.Byte());
-      w.dlg.OnSocketReceive(&w.conns[static_cast<std::size_t>(receiver)], bytes);
+      w.engine.OnSocketReceive(&w.conns[static_cast<std::size_t>(receiver)], bytes);
     } else if (kind == 6) {
-      w.dlg.OnSocketClose(&w.conns[static_cast<std::size_t>((op >> 3) % kConnections)]);
+      w.engine.OnSocketClose(&w.conns[static_cast<std::size_t>((op >> 3) % kConnections)]);
     } else if (((op >> 3) & 3) == 3) {
-      w.dlg.SetSessionsEnabled((op & 0x20) != 0);
+      w.engine.SetSessionsEnabled((op & 0x20) != 0);
     } else {
       w.clock.nowMs += static_cast<std::int64_t>(in.Byte()) * 50;
-      w.dlg.OnSessionTimer();
+      w.engine.OnSessionTimer();
     }
     RequireState(w);
     RequireReplies(w, receiver, modemText);

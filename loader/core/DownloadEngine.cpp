@@ -1,464 +1,507 @@
-// The main dialog's core: start-up, receive dispatch and the window's commands.
+// The download engine: settings, receive dispatch over lines and downloads, and
+// the window's commands.
 #include "core/DownloadEngine.h"
 
-#include "config/LoaderConfig.h"
+#include "core/SerialSettings.h"
 #include "download/FileSelector.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <utility>
-#include <vector>
 
-namespace {
-// BLL replies go back on the channel that delivered the frame being answered.
-class SerialSink : public IFrameSink {
- public:
-  explicit SerialSink(SerialChannel& port) : m_port(port) {}
-  void SendFrame(std::span<const std::uint8_t> frame) override { m_port.Write(frame); }
-
- private:
-  SerialChannel& m_port;
-};
-
-class ConnectionSink : public IFrameSink {
- public:
-  explicit ConnectionSink(IConnection& connection) : m_connection(connection) {}
-  void SendFrame(std::span<const std::uint8_t> frame) override { m_connection.Send(frame); }
-
- private:
-  IConnection& m_connection;
-};
-}  // namespace
-
-DownloadEngine::DownloadEngine(SerialChannel& commPort, DownloadHost host, std::string curDir)
-    : m_currentDir(std::move(curDir)), m_commPort(commPort), m_host(host) {
+DownloadEngine::DownloadEngine(SerialChannel& serial, DownloadHost host, std::string curDir)
+    : m_serial(serial), m_host(host), m_currentDir(std::move(curDir)) {
   m_configPath = m_currentDir + "/" + std::string(kConfigFileName);
+  // Until a configuration is applied the port keeps the channel's own choices.
+  m_config.m_port = serial.m_port;
+  m_config.m_commType = serial.m_commType;
+  m_config.m_baudIndex = serial.m_baudIndex;
+  m_config.m_modemInit = serial.m_modemInit;
+  m_config.m_portDevices = serial.m_portDevices;
+  ILineOwner& owner = *this;
+  m_lines.push_back(std::make_unique<Line>(owner, serial));
 }
 
 DownloadEngine::~DownloadEngine() = default;
 
-bool DownloadEngine::OnInitDialog() {
-  LoaderConfig cfg;
-  // Unrecognised PORT/BAUD values keep what the channel holds now.
-  cfg.m_port = m_commPort.m_port;
-  cfg.m_commType = m_commPort.m_commType;
-  cfg.m_baudIndex = m_commPort.m_baudIndex;
-  cfg.m_portDevices = m_commPort.m_portDevices;
-  m_configWarnings.clear();
-  m_configError.clear();
-  if (!LoadLoaderConfig(m_configPath, m_currentDir, cfg, m_configWarnings, m_configError)) {
+ConfigLoad DownloadEngine::ReadConfig() const {
+  ConfigLoad load;
+  load.config = m_config;
+  load.loaded =
+      LoadLoaderConfig(m_configPath, m_currentDir, load.config, load.warnings, load.error);
+  return load;
+}
+
+ConfigLoad DownloadEngine::Start() {
+  ConfigLoad load = ReadConfig();
+  if (!load.loaded) {
     if (m_host.messages != nullptr) m_host.messages->MessageBox(kTextConfigMissing);
-    return false;
+    return load;
   }
+  Apply(load.config);
+  return load;
+}
+
+PortChange DownloadEngine::Apply(const LoaderConfig& cfg) {
+  const bool first = !m_configLoaded;
+  const bool portChanges = first || SerialSettingsDiffer(m_config, cfg);
   m_config = cfg;
   m_configLoaded = true;
-  m_romDir = cfg.m_romDir;
-  m_bllDir = cfg.m_bllDir;
-  m_romTypes = cfg.m_romTypes;
-  m_tcpPace = cfg.m_tcpPace;
-  m_commPort.m_port = cfg.m_port;
-  m_commPort.m_commType = cfg.m_commType;
-  m_commPort.m_baudIndex = cfg.m_baudIndex;
-  m_commPort.m_modemInit = cfg.m_modemInit;
-  m_commPort.m_portDevices = cfg.m_portDevices;
-  m_commPort.m_frameDispatch = cfg.m_frameDispatch;
-  m_commPort.m_frameWaitMs = cfg.m_frameWaitMs;
+  m_policy = DownloadPolicy::For(cfg);
+  m_snapshot.romLocation = cfg.m_romDir;
+  if (!portChanges) {
+    Show();
+    return PortChange::Kept;
+  }
+  return ChangePort(first);
+}
 
-  m_romState = kStateIdle;
-  m_bllState = kStateIdle;
-  m_romFd.Reset();
-  m_bllFd.Reset();
-  m_romLocation = m_romDir;
-
-  if (cfg.m_noSerialPort) {
+PortChange DownloadEngine::ChangePort(bool first) {
+  // The line changes: whatever ran on it ends. At start-up nothing runs yet.
+  if (!first) SetSessionsEnabled(false);
+  if (!first || m_config.m_noSerialPort) m_serial.Close();
+  PortChange change = PortChange::Disabled;
+  if (m_config.m_noSerialPort) {
     // TCP only: no device is opened, and nothing waits for one.
-    m_commPort.Close();
-    m_portStatus = kTextNoSerialPort;
+    m_portReason.clear();
+    m_snapshot.portLine = kTextNoSerialPort;
   } else {
-    m_commPort.Open();
-    if (m_commPort.m_open) {
+    OpenPort();
+    change = m_serial.m_open ? PortChange::Opened : PortChange::Failed;
+    if (m_serial.m_open) {
+      m_portReason.clear();
       ShowPortStatus();
     } else {
-      m_portStatus = m_commPort.m_portName + kTextPortError;
+      ShowPortFailed();
     }
   }
-  m_status.clear();
-  UpdateData(false);
-  if (m_host.progress != nullptr) m_host.progress->SetStep(1);
-  return true;
+  SetSessionsEnabled(true);
+  if (first) m_snapshot.status.clear();
+  Show();
+  if (first && m_host.progress != nullptr) m_host.progress->SetStep(1);
+  return change;
+}
+
+void DownloadEngine::OpenPort() {
+  // Close joins the reader, so the old reader is gone before Open starts a new one.
+  m_serial.m_port = m_config.m_port;
+  m_serial.m_commType = m_config.m_commType;
+  m_serial.m_baudIndex = m_config.m_baudIndex;
+  m_serial.m_modemInit = m_config.m_modemInit;
+  m_serial.m_portDevices = m_config.m_portDevices;
+  m_serial.m_frameDispatch = m_config.m_frameDispatch;
+  m_serial.m_frameWaitMs = m_config.m_frameWaitMs;
+  m_serial.Open();
+  // The channel corrects a port or rate out of range: those are the ones in effect.
+  m_config.m_port = m_serial.m_port;
+  m_config.m_baudIndex = m_serial.m_baudIndex;
 }
 
 void DownloadEngine::OnCommRead() {
-  m_channel = kChannelSerial;
   std::vector<std::uint8_t> buf;
-  buf.reserve(static_cast<std::size_t>(m_commPort.m_readQueue.GetCount()));
-  for (int n = m_commPort.m_readQueue.GetCount(); n > 0; --n) {
+  buf.reserve(static_cast<std::size_t>(m_serial.m_readQueue.GetCount()));
+  for (int n = m_serial.m_readQueue.GetCount(); n > 0; --n) {
     std::uint8_t b = 0;
-    if (!m_commPort.m_readQueue.Get(&b)) break;
+    if (!m_serial.m_readQueue.Get(&b)) break;
     buf.push_back(b);
   }
   if (buf.empty()) return;
 
-  if (m_commPort.m_commType == kCommModem && !m_commPort.m_connected) {
+  if (m_serial.m_commType == kCommModem && !m_serial.m_connected) {
     // Modem text up to its first zero byte goes to the status line.
     const auto zero = std::find(buf.begin(), buf.end(), std::uint8_t{0});
-    m_status.assign(buf.begin(), zero);
-    m_commPort.ModemResponse(buf);
-    UpdateData(false);
+    m_snapshot.status.assign(buf.begin(), zero);
+    m_serial.ModemResponse(buf);
+    Show();
     return;
   }
   const std::size_t len = FindFrameStart(buf);
-  if (len == 0 || !m_commPort.m_open) return;
-  DispatchFrame(nullptr, std::span<const std::uint8_t>(buf.data(), len));
+  if (len == 0 || !m_serial.m_open) return;
+  OnFrame(SerialLine(), std::span<const std::uint8_t>(buf.data(), len));
 }
 
 void DownloadEngine::OnSocketReceive(IConnection* socket, std::span<const std::uint8_t> data) {
+  if (socket == nullptr) return;
   // A buffer of our own (trimming moves bytes), kept from receive to receive.
   const std::size_t size = std::min(data.size(), kMaxSocketReceive);
   std::copy_n(data.begin(), size, m_receiveBuf.begin());
   const std::size_t len = FindFrameStart(std::span<std::uint8_t>(m_receiveBuf.data(), size));
   // TCP is served whatever the serial port's state: only ROM replies need it.
   if (len == 0) return;
-  DispatchFrame(socket, std::span<const std::uint8_t>(m_receiveBuf.data(), len));
-}
-
-bool DownloadEngine::IsSessionChannel(const IConnection* socket) const {
-  if (m_romState > kStateIdle) {
-    // ROM replies go to the serial port, so its terminal may answer there too.
-    return socket == m_sessionOwner || socket == nullptr;
+  Line* line = FindLine(socket);
+  if (line == nullptr) {
+    ILineOwner& owner = *this;
+    m_lines.push_back(std::make_unique<Line>(owner, *socket));
+    line = m_lines.back().get();
+    m_lineOf[socket] = line;
   }
-  return m_bllState > kStateIdle && socket == m_sessionOwner;
+  OnFrame(*line, std::span<const std::uint8_t>(m_receiveBuf.data(), len));
 }
 
-void DownloadEngine::DispatchFrame(IConnection* socket, std::span<const std::uint8_t> frame) {
-  if (m_config.m_concurrent && socket != nullptr &&
-      !(TransferRunning() && m_sessionOwner == socket)) {
-    DispatchOwnSession(*socket, frame);
+Line* DownloadEngine::FindLine(const IConnection* socket) const {
+  // Looked up for every frame: a thousand connections must not cost a thousand compares.
+  const auto it = m_lineOf.find(socket);
+  return it == m_lineOf.end() ? nullptr : it->second;
+}
+
+bool DownloadEngine::SharedRunning() const {
+  return m_sharedLine != nullptr && m_sharedLine->Shared() && m_sharedLine->Running();
+}
+
+bool DownloadEngine::MayDrive(const Line& line) const {
+  // ROM replies go to the serial line, so its terminal may answer there too.
+  if (m_sharedLine->CurrentDownload()->RomRunning()) {
+    return &line == m_sharedLine || line.IsSerial();
+  }
+  return &line == m_sharedLine;
+}
+
+void DownloadEngine::OnFrame(Line& line, std::span<const std::uint8_t> frame) {
+  const Line* owner = SharedRunning() ? m_sharedLine : nullptr;
+  if (m_policy.RouteFrame(line, frame, owner) == Route::Own) {
+    OwnFrame(line, frame);
   } else {
-    DispatchSingle(socket, frame);
+    SharedFrame(line, frame);
   }
 }
 
-void DownloadEngine::DispatchSingle(IConnection* socket, std::span<const std::uint8_t> frame) {
-  SerialSink serial(m_commPort);
-  std::optional<ConnectionSink> connection;
-  if (socket != nullptr) connection.emplace(*socket);
-  IFrameSink& reply = connection ? static_cast<IFrameSink&>(*connection) : serial;
-
-  if (TransferRunning()) {
-    // A session belongs to the channel that started it: another channel's
-    // frame gets no reply and leaves it (and the window) untouched.
-    if (!IsSessionChannel(socket)) return;
-    m_lastFrameMs = NowMs();
-    if (m_romState > kStateIdle) {
-      ContinueRomSession(frame);
+void DownloadEngine::SharedFrame(Line& line, std::span<const std::uint8_t> frame) {
+  if (SharedRunning()) {
+    // A download belongs to the line that started it: another line's frame
+    // gets no reply and leaves it (and the window) untouched.
+    if (!MayDrive(line)) return;
+    Download& download = *m_sharedLine->CurrentDownload();
+    m_sharedLine->SetLastFrameMs(NowMs());
+    download.SetStatus(m_snapshot.status);
+    if (download.RomRunning()) {
+      download.ContinueRom(frame);
     } else {
-      ContinueBllSession(reply, frame);
+      download.ContinueBll(line, frame);
     }
-  } else if (m_romState != kStateIdle || m_bllState != kStateIdle) {
+  } else if (!m_accepting) {
     // Blocked (a modal command runs): the frame is dropped.
   } else if (ByteAt(frame, 0) == kRomStart && ByteAt(frame, 1) == kCmdRequest) {
-    if (!m_commPort.m_open) {
+    if (!m_serial.m_open) {
       // Only a TCP request gets here: its replies would need the serial port.
       const auto name = LrcMatches(frame) ? RomRequestName(frame) : std::nullopt;
-      m_status = kStatusRomNeedsSerial + name.value_or(std::string());
+      m_snapshot.status = kStatusRomNeedsSerial + name.value_or(std::string());
     } else {
-      m_sessionOwner = socket;
-      m_romSession = true;
-      StartRomSession(frame);
+      m_sharedLine = &line;
+      Download& download = line.NewDownload(true, m_config.m_romDir, m_config.m_bllDir);
+      download.SetStatus(m_snapshot.status);
+      download.StartRom(frame);
     }
   } else if (ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest) {
     if (!IsBllRequest(frame)) return;  // dropped without a refresh
-    m_sessionOwner = socket;
-    m_romSession = false;
-    StartBllSession(reply, frame);
+    m_sharedLine = &line;
+    Download& download = line.NewDownload(true, m_config.m_romDir, m_config.m_bllDir);
+    download.SetStatus(m_snapshot.status);
+    download.StartBll(line, frame);
   }
-  UpdateData(false);
+  Show();
 }
 
-void DownloadEngine::DispatchOwnSession(IConnection& socket, std::span<const std::uint8_t> frame) {
-  TcpSession* session = FindTcpSession(&socket);
-  const bool running = session != nullptr && session->TransferRunning();
-  const bool idle = m_romState == kStateIdle && m_bllState == kStateIdle;
-  if (m_romState == kStateBlocked || m_bllState == kStateBlocked) {
-    // A modal command holds TCP sessions back as it holds back the serial one.
-    UpdateData(false);
+void DownloadEngine::OwnFrame(Line& line, std::span<const std::uint8_t> frame) {
+  if (!m_accepting) {
+    // A modal command holds these downloads back as it holds back the shared one.
+    Show();
     return;
   }
-  if (!running && ByteAt(frame, 0) == kRomStart && ByteAt(frame, 1) == kCmdRequest) {
-    // ROM downloads keep the single session: their replies need the serial port.
-    if (idle) DispatchSingle(&socket, frame);
-    return;  // while it runs for another channel, the request is held back
-  }
+  const bool running = line.Running();
   if (!running && !(ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest)) {
-    UpdateData(false);
+    Show();
     return;
   }
-  if (session == nullptr) {
-    ITcpSessionOwner& owner = *this;
-    m_tcpSessions.push_back(std::make_unique<TcpSession>(owner, socket, m_bllDir));
-    session = m_tcpSessions.back().get();
-    m_tcpSessionOf[&socket] = session;
+  if (line.OwnSince() == 0) {
+    line.SetOwnSince(++m_ownCount);
+    m_ownLines.push_back(&line);
   }
-  if (session->m_bllDir != m_bllDir) session->m_bllDir = m_bllDir;
-  // The status line is one field, as in the single session: a refresh before
-  // the session sets its own text shows what the line holds now.
-  if (!TransferRunning()) session->m_status = m_status;
-  session->m_lastFrameMs = NowMs();
-  session->OnFrame(frame);
-}
-
-TcpSession* DownloadEngine::FindTcpSession(const IConnection* socket) const {
-  // Looked up for every frame: a thousand connections must not cost a thousand compares.
-  const auto it = m_tcpSessionOf.find(socket);
-  return it == m_tcpSessionOf.end() ? nullptr : it->second;
+  Download& download = running ? *line.CurrentDownload()
+                               : line.NewDownload(false, m_config.m_romDir, m_config.m_bllDir);
+  // The status line is one field: a refresh before the download sets its own
+  // text shows what the line holds now.
+  if (!SharedRunning()) download.SetStatus(m_snapshot.status);
+  line.SetLastFrameMs(NowMs());
+  if (running) {
+    download.ContinueBll(line, frame);
+  } else {
+    if (!IsBllRequest(frame)) return;  // dropped without a refresh
+    download.StartBll(line, frame);
+  }
+  LineStatusChanged(line);
 }
 
 void DownloadEngine::OnCommFailure() {
   // ROM replies and a serial terminal's BLL replies can go nowhere now; a BLL
-  // session of a TCP connection goes on.
-  if (m_romState > kStateIdle || (m_bllState > kStateIdle && m_sessionOwner == nullptr)) {
-    FinishTransfer(SessionEnd::PortFailed);
+  // download of a TCP connection goes on.
+  if (SharedRunning() &&
+      (m_sharedLine->CurrentDownload()->RomRunning() || m_sharedLine->IsSerial())) {
+    m_sharedLine->CurrentDownload()->Finish(SessionEnd::PortFailed);
   }
-  m_commPort.Close();
+  m_serial.Close();
   ShowPortFailed();
-  UpdateData(false);
+  Show();
 }
 
-void DownloadEngine::OnSocketAccept(int socketCount) {
-  m_socketCount = socketCount;
-  m_channel = kChannelTcp;
-  m_status = kTextTcpAccepted;
-  UpdateData(false);
+void DownloadEngine::OnSocketAccept() {
+  m_snapshot.status = kTextTcpAccepted;
+  Show();
 }
 
 void DownloadEngine::OnSocketClose(IConnection* socket) {
-  if (socket == nullptr) return;
-  // Its terminal is gone: a session it started ends now instead of blocking
+  Line* line = FindLine(socket);
+  if (line == nullptr) return;
+  // Its terminal is gone: a download it started ends now instead of blocking
   // every later download.
-  if (TransferRunning() && m_sessionOwner == socket) {
-    FinishTransfer(SessionEnd::ConnectionClosed);
-    UpdateData(false);
+  if (SharedRunning() && m_sharedLine == line) {
+    line->CurrentDownload()->Finish(SessionEnd::ConnectionClosed);
+    Show();
   }
-  if (m_sessionOwner == socket) m_sessionOwner = nullptr;
-  const auto it = std::find_if(m_tcpSessions.begin(), m_tcpSessions.end(),
-                               [&](const auto& p) { return &p->Connection() == socket; });
-  if (it == m_tcpSessions.end()) return;
-  (*it)->End(SessionEnd::ConnectionClosed);
-  m_tcpSessionOf.erase(socket);
-  m_tcpSessions.erase(it);  // closes its file
+  if (m_sharedLine == line) m_sharedLine = nullptr;
+  if (line->Running()) line->CurrentDownload()->Finish(SessionEnd::ConnectionClosed);
+  std::erase(m_ownLines, line);
+  m_lineOf.erase(socket);
+  std::erase_if(m_lines, [&](const auto& p) { return p.get() == line; });  // closes its file
 }
 
 void DownloadEngine::OnSessionTimer() {
   if (m_config.m_sessionTimeoutSec <= 0) return;
   const std::int64_t limit = std::int64_t{m_config.m_sessionTimeoutSec} * 1000;
   const std::int64_t now = NowMs();
-  if (TransferRunning() && now - m_lastFrameMs >= limit) {
-    m_status = kStatusTimedOut + m_fileName;
-    FinishTransfer(SessionEnd::TimedOut);
-    UpdateData(false);
+  if (SharedRunning() && now - m_sharedLine->LastFrameMs() >= limit) {
+    Download& download = *m_sharedLine->CurrentDownload();
+    m_snapshot.status = kStatusTimedOut + download.FileName();
+    download.Finish(SessionEnd::TimedOut);
+    Show();
   }
-  for (const auto& session : m_tcpSessions) {
-    if (session->TransferRunning() && now - session->m_lastFrameMs >= limit) {
-      session->End(SessionEnd::TimedOut, kStatusTimedOut + session->m_fileName);
-    }
+  for (Line* line : m_ownLines) {
+    if (line->Shared() || !line->Running() || now - line->LastFrameMs() < limit) continue;
+    Download& download = *line->CurrentDownload();
+    download.Finish(SessionEnd::TimedOut);
+    download.SetStatus(kStatusTimedOut + download.FileName());
+    LineStatusChanged(*line);
   }
 }
 
-std::vector<TcpSessionInfo> DownloadEngine::TcpSessions() const {
-  std::vector<TcpSessionInfo> list;
-  for (const auto& session : m_tcpSessions) {
-    if (!session->TransferRunning()) continue;
-    const int count = session->m_packetCount;
+std::vector<DownloadInfo> DownloadEngine::OwnDownloads() const {
+  std::vector<DownloadInfo> list;
+  for (const Line* line : m_ownLines) {
+    if (line->Shared() || !line->Running()) continue;
+    const Download& download = *line->CurrentDownload();
+    const int count = download.PacketCount();
     const int percent =
-        count > 0 ? static_cast<int>(std::int64_t{session->m_packetNo} * 100 / count) : 100;
-    list.push_back({session->Connection().PeerName(), session->m_fileName, percent});
+        count > 0 ? static_cast<int>(std::int64_t{download.PacketNo()} * 100 / count) : 100;
+    list.push_back({line->Peer(), download.FileName(), percent});
   }
   return list;
 }
 
+const Download* DownloadEngine::SharedDownload() const {
+  return m_sharedLine != nullptr && m_sharedLine->Shared() ? m_sharedLine->CurrentDownload()
+                                                           : nullptr;
+}
+
 void DownloadEngine::OnListenFailed(std::string_view reason) {
-  m_status = kTextListenError + std::string(reason);
-  UpdateData(false);
+  m_snapshot.status = kTextListenError + std::string(reason);
+  Show();
 }
 
 void DownloadEngine::OnPortSettings() {
   if (m_host.portSetDialog == nullptr) return;
   const auto setting = m_host.portSetDialog->RunPortSetDlg(
-      m_commPort.m_baudIndex, m_commPort.m_port, m_commPort.m_commType, m_commPort.m_modemInit);
+      m_config.m_baudIndex, m_config.m_port, m_config.m_commType, m_config.m_modemInit);
   if (!setting) return;
   m_config.m_noSerialPort = false;  // a chosen port ends TCP-only mode
-  SetSessionsEnabled(false);
-  // Close joins the reader, so the old reader is gone before Open starts a new
-  // one; no pause is needed between them.
-  m_commPort.Close();
-  m_commPort.m_port = setting->port;
-  m_commPort.m_commType = setting->commType;
-  m_commPort.m_baudIndex = setting->baudIndex;
-  if (setting->modemInit) m_commPort.m_modemInit = *setting->modemInit;
-  m_commPort.Open();
-  SetSessionsEnabled(true);
-  if (m_commPort.m_open) {
-    ShowPortStatus();
-  } else {
-    ShowPortFailed();
-  }
-  UpdateData(false);
+  m_config.m_port = setting->port;
+  m_config.m_commType = setting->commType;
+  m_config.m_baudIndex = setting->baudIndex;
+  if (setting->modemInit) m_config.m_modemInit = *setting->modemInit;
+  ChangePort(false);
 }
 
 void DownloadEngine::OnRomLocation() {
   SetSessionsEnabled(false);
   if (m_host.folderChooser != nullptr) {
-    const auto folder = m_host.folderChooser->ChooseFolder(kTextRomLocationTitle, m_romDir);
+    const auto folder =
+        m_host.folderChooser->ChooseFolder(kTextRomLocationTitle, m_config.m_romDir);
     if (folder) {
-      m_romDir = *folder;
-      m_romLocation = *folder;
-      UpdateData(false);
+      m_config.m_romDir = *folder;
+      m_snapshot.romLocation = *folder;
+      Show();
     }
   }
   SetSessionsEnabled(true);
 }
 
 void DownloadEngine::OnSaveConfig() {
-  LoaderConfig cfg;
-  cfg.m_romDir = m_romDir;
-  cfg.m_bllDir = m_bllDir;
-  cfg.m_port = m_commPort.m_port;
-  cfg.m_commType = m_commPort.m_commType;
-  cfg.m_baudIndex = m_commPort.m_baudIndex;
-  cfg.m_modemInit = m_commPort.m_modemInit;
-  cfg.m_romTypes = m_romTypes;
-  cfg.m_portDevices = m_commPort.m_portDevices;
-  cfg.m_tcpPace = m_tcpPace;
-  cfg.m_noSerialPort = m_config.m_noSerialPort;
   std::string error;
-  SaveLoaderConfig(m_configPath, cfg, error);
+  SaveLoaderConfig(m_configPath, m_config, error);
   ReportSave(error);
-  UpdateData(false);
+  Show();
 }
 
 void DownloadEngine::MapPortDevice(int port, const std::string& device) {
-  if (port < 1 || port > static_cast<int>(m_commPort.m_portDevices.size())) return;
+  if (port < 1 || port > static_cast<int>(m_config.m_portDevices.size())) return;
   const auto index = static_cast<std::size_t>(port - 1);
-  m_commPort.m_portDevices[index] = device;
+  m_serial.m_portDevices[index] = device;
   m_config.m_portDevices[index] = device;
   std::string error;
   SavePortMapping(m_configPath, port, device, error);
   ReportSave(error);
-  UpdateData(false);
+  Show();
 }
 
 void DownloadEngine::ReportSave(const std::string& error) {
-  m_status = error.empty() ? kStatusConfigSaved + m_configPath
-                           : kStatusConfigNotSaved + m_configPath + ": " + error;
+  m_snapshot.status = error.empty() ? kStatusConfigSaved + m_configPath
+                                    : kStatusConfigNotSaved + m_configPath + ": " + error;
   if (m_host.log != nullptr) m_host.log->ConfigSaved(m_configPath, error);
 }
 
 bool DownloadEngine::DownloadRunning() const {
-  return TransferRunning() ||
-         std::any_of(m_tcpSessions.begin(), m_tcpSessions.end(),
-                     [](const auto& session) { return session->TransferRunning(); });
+  return std::any_of(m_lines.begin(), m_lines.end(),
+                     [](const auto& line) { return line->Running(); });
+}
+
+int DownloadEngine::RunningDownloads() const {
+  return static_cast<int>(std::count_if(m_lines.begin(), m_lines.end(),
+                                        [](const auto& line) { return line->Running(); }));
 }
 
 std::string DownloadEngine::PortExplanation() const {
-  if (m_commPort.m_open || m_config.m_noSerialPort) return {};
-  const std::string& device = m_commPort.PortDevice();
-  const std::string& name = m_commPort.m_portName;
+  if (m_serial.m_open || m_config.m_noSerialPort) return {};
+  const std::string& device = m_serial.PortDevice();
+  const std::string& name = m_serial.m_portName;
   return name + " = " + device + ": " + (m_portReason.empty() ? kPortNotOpen : m_portReason) +
          "\n[Ports] " + name + "=" + device + " in " + m_configPath;
 }
 
 void DownloadEngine::SendTrigger() {
-  m_commPort.Write(TriggerFrame());
+  m_serial.Write(TriggerFrame());
 }
 
 void DownloadEngine::SetSessionsEnabled(bool enable) {
   // A transfer cut off here is ended, so its file is closed and the buttons it
   // disabled come back.
-  AbandonTransfer();
+  if (m_sharedLine != nullptr && m_sharedLine->Shared() && m_sharedLine->CurrentDownload()) {
+    m_sharedLine->CurrentDownload()->Abandon();
+  }
   // TCP terminals are served whatever the serial port's state (serial bytes
   // are dropped anyway while it is closed); only a missing Romvale.cfg keeps
   // everything blocked.
-  const int state = enable && m_configLoaded ? kStateIdle : kStateBlocked;
-  m_romState = state;
-  m_bllState = state;
-}
-
-void DownloadEngine::EnableControls(bool enable) {
-  m_controlsEnabled = enable;
-  if (m_host.view != nullptr) m_host.view->EnableControls(enable);
+  m_accepting = enable && m_configLoaded;
 }
 
 void DownloadEngine::ShowPortStatus() {
-  const char* mode = m_commPort.m_commType == kCommModem ? " : Modem : " : " : Serial : ";
-  m_portStatus =
-      " " + m_commPort.m_portName + mode + std::to_string(m_commPort.m_baudRate) + "bps ";
+  const char* mode = m_serial.m_commType == kCommModem ? " : Modem : " : " : Serial : ";
+  m_snapshot.portLine =
+      " " + m_serial.m_portName + mode + std::to_string(m_serial.m_baudRate) + "bps ";
 }
 
 bool DownloadEngine::ReopenPort() {
-  m_commPort.Open();
-  if (!m_commPort.m_open) return false;
-  if (m_romState == kStateBlocked) m_romState = kStateIdle;
-  if (m_bllState == kStateBlocked) m_bllState = kStateIdle;
+  m_serial.Open();
+  if (!m_serial.m_open) return false;
+  m_accepting = true;
   m_portReason.clear();
   ShowPortStatus();
-  UpdateData(false);
+  Show();
   return true;
 }
 
+void DownloadEngine::SetPortReason(std::string reason) {
+  m_portReason = std::move(reason);
+  Show();
+}
+
+void DownloadEngine::ShowStatus(std::string_view text) {
+  m_snapshot.status = text;
+  Show();
+}
+
 void DownloadEngine::ShowPortFailed() {
-  // The sessions stay as they are: TCP does not need the serial port.
-  m_portStatus = m_commPort.m_portName + kTextPortError;
+  // Downloads stay as they are: TCP does not need the serial port.
+  m_snapshot.portLine = m_serial.m_portName + kTextPortError;
 }
 
-void DownloadEngine::UpdateData(bool saveAndValidate) {
-  if (m_host.view != nullptr) m_host.view->UpdateData(saveAndValidate);
-}
-
-void DownloadEngine::ProgressSetRange(int lower, int upper) {
-  if (m_host.progress != nullptr) m_host.progress->SetRange(lower, upper);
-}
-
-void DownloadEngine::ProgressStepIt() {
-  if (m_host.progress != nullptr) m_host.progress->StepIt();
-}
-
-void DownloadEngine::ProgressSetPos(int pos) {
-  if (m_host.progress != nullptr) m_host.progress->SetPos(pos);
-}
-
-void DownloadEngine::SerialWrite(std::span<const std::uint8_t> frame) {
-  m_commPort.Write(frame);
-}
-
-bool DownloadEngine::ModemMode() const {
-  return m_commPort.m_commType == kCommModem;
-}
-
-void DownloadEngine::ClearModemLink() {
-  m_commPort.m_connected = false;
+void DownloadEngine::Show() {
+  if (m_host.view == nullptr) return;
+  m_snapshot.portExplanation = PortExplanation();
+  m_snapshot.serialPortUsed = !m_config.m_noSerialPort;
+  m_snapshot.listsDownloads = m_policy.ListsOwnDownloads();
+  if (m_snapshot.listsDownloads) {
+    m_snapshot.downloads = OwnDownloads();
+  } else {
+    m_snapshot.downloads.clear();
+  }
+  m_snapshot.configPath = m_configPath;
+  m_snapshot.portDevices = m_config.m_portDevices;
+  m_host.view->Show(m_snapshot);
 }
 
 std::int64_t DownloadEngine::NowMs() const {
   return m_host.clock != nullptr ? m_host.clock->NowMs() : 0;
 }
 
-std::string DownloadEngine::SerialVia() const {
-  return "serial " + m_commPort.m_portName;
+void DownloadEngine::LineStatusChanged(Line& line) {
+  // A line's own download shows on the status line while no shared one runs.
+  if (!line.Shared() && SharedRunning()) return;
+  m_snapshot.status = line.CurrentDownload()->Status();
+  Show();
 }
 
-void DownloadEngine::OnSessionStarted() {
-  m_romSession = m_romState > kStateIdle;
-  m_sessionStartMs = NowMs();
-  m_lastFrameMs = m_sessionStartMs;
+void DownloadEngine::LineControlsChanged(Line& /*line*/, bool enable) {
+  m_snapshot.controlsEnabled = enable;
+  if (m_host.view != nullptr) m_host.view->EnableControls(enable);
 }
 
-void DownloadEngine::OnSessionEnded(SessionEnd why) {
-  // A ROM image always travels on the serial line, whoever asked for it.
-  const std::string via =
-      m_romSession || m_sessionOwner == nullptr ? SerialVia() : "tcp " + m_sessionOwner->PeerName();
-  Report(why, *this, m_sessionStartMs, via);
+void DownloadEngine::LineProgressRange(Line& line, int lower, int upper) {
+  if (!line.Shared()) return OwnProgress(line);
+  if (m_host.progress != nullptr) m_host.progress->SetRange(lower, upper);
+}
+
+void DownloadEngine::LineProgressStep(Line& line) {
+  if (!line.Shared()) return OwnProgress(line);
+  if (m_host.progress != nullptr) m_host.progress->StepIt();
+}
+
+void DownloadEngine::LineProgressPos(Line& line, int pos) {
+  if (!line.Shared()) return OwnProgress(line);
+  if (m_host.progress != nullptr) m_host.progress->SetPos(pos);
+}
+
+void DownloadEngine::OwnProgress(Line& line) {
+  const ProgressState& bar = line.Progress();
+  if (!SharedRunning() && m_host.progress != nullptr) {
+    m_host.progress->SetRange(bar.Lower(), bar.Upper());
+    m_host.progress->SetPos(bar.Pos());
+  }
+  if (m_host.log != nullptr) {
+    m_host.log->SessionProgress(line.Peer(), line.CurrentDownload()->FileName(), bar.Pos(),
+                                bar.Upper());
+  }
+}
+
+void DownloadEngine::LineStarted(Line& line) {
+  line.SetStartMs(NowMs());
+}
+
+void DownloadEngine::LineFrameRejected(Line& /*line*/) {
+  ++m_framesRejected;
+}
+
+void DownloadEngine::RomReply(std::span<const std::uint8_t> frame) {
+  m_serial.Write(frame);
+}
+
+bool DownloadEngine::RomModemMode() const {
+  return m_serial.m_commType == kCommModem;
+}
+
+void DownloadEngine::ClearModemLink() {
+  m_serial.m_connected = false;
+}
+
+void DownloadEngine::LineEnded(Line& line, SessionEnd why) {
+  Report(why, line);
 }
 
 namespace {
@@ -479,78 +522,39 @@ const char* EndReason(SessionEnd why) {
     case SessionEnd::PortFailed:
       return "serial port failed";
     case SessionEnd::Refused:
-      return "refused";  // the session's own reason is used instead
+      return "refused";  // the download's own reason is used instead
   }
   return "";
 }
 }  // namespace
 
-void DownloadEngine::Report(SessionEnd why, const DownloadSession& session, std::int64_t startMs,
-                            const std::string& via) {
+void DownloadEngine::Report(SessionEnd why, const Line& line) {
   if (m_host.log == nullptr) return;
+  const Download& download = *line.CurrentDownload();
   DownloadReport report;
   // The terminal's own "done" is a normal end: it has what it wanted.
   report.done = why == SessionEnd::Completed || why == SessionEnd::TerminalDone;
-  report.file = session.m_fileName;
-  report.via = via;
-  report.kind = &session == this && m_romSession ? "rom" : "bll";
+  report.file = download.FileName();
+  // A ROM image always travels on the serial line, whoever asked for it.
+  report.via = download.IsRom() ? "serial " + m_serial.m_portName : line.Via();
+  report.kind = download.IsRom() ? "rom" : "bll";
   if (why == SessionEnd::Refused) {
-    report.reason = session.m_refusal;
+    report.reason = download.Refusal();
     m_host.log->DownloadEnded(report);
     return;
   }
-  report.bytes = session.m_fileSize;
-  report.blocks = session.m_packetCount;
-  report.millis = std::max<std::int64_t>(0, NowMs() - startMs);
+  report.bytes = download.FileSize();
+  report.blocks = download.PacketCount();
+  report.millis = std::max<std::int64_t>(0, NowMs() - line.StartMs());
   report.reason = EndReason(why);
   report.bytesSent =
       why == SessionEnd::Completed
-          ? session.m_fileSize
-          : std::min<std::int64_t>(std::int64_t{session.m_packetNo} * session.m_blockSize,
-                                   session.m_fileSize);
+          ? download.FileSize()
+          : std::min<std::int64_t>(std::int64_t{download.PacketNo()} * download.BlockSize(),
+                                   download.FileSize());
   if (why == SessionEnd::TerminalDone) {
-    report.note = "ended by the terminal at block " + std::to_string(session.m_packetNo) + " of " +
-                  std::to_string(session.m_packetCount);
+    report.note = "ended by the terminal at block " + std::to_string(download.PacketNo()) + " of " +
+                  std::to_string(download.PacketCount());
   }
   m_host.log->DownloadEnded(report);
-}
-
-void DownloadEngine::TcpSessionUpdated(TcpSession& session) {
-  // The single-session fields show the latest TCP event while no session of
-  // their own runs.
-  if (TransferRunning()) return;
-  m_status = session.m_status;
-  UpdateData(false);
-}
-
-void DownloadEngine::TcpSessionProgress(TcpSession& session) {
-  const ProgressState& bar = session.Progress();
-  if (!TransferRunning()) {
-    ProgressSetRange(bar.Lower(), bar.Upper());
-    ProgressSetPos(bar.Pos());
-  }
-  if (m_host.log != nullptr) {
-    m_host.log->SessionProgress(session.Peer(), session.m_fileName, bar.Pos(), bar.Upper());
-  }
-}
-
-void DownloadEngine::TcpSessionStarted(TcpSession& session) {
-  session.m_startMs = NowMs();
-  session.m_lastFrameMs = session.m_startMs;
-}
-
-void DownloadEngine::TcpSessionEnded(TcpSession& session, SessionEnd why) {
-  Report(why, session, session.m_startMs, "tcp " + session.Connection().PeerName());
-}
-
-void DownloadEngine::TcpSessionFrameRejected() {
-  ++m_framesRejected;
-}
-
-void DownloadEngine::OnFrameRejected() {
-  ++m_framesRejected;
-}
-
-void DownloadEngine::TcpSessionSerialWrite(std::span<const std::uint8_t> frame) {
-  m_commPort.Write(frame);
 }

@@ -1,14 +1,18 @@
-// The main dialog's core: settings, port status, receive dispatch of the serial
-// channel and of TCP connections, and the commands of the window. Front ends
-// (Qt window, headless runner, tests) supply a DownloadHost and a serial channel.
+// The download engine: the lines it serves (the serial line and each TCP
+// connection), the downloads they run and the policy that routes a frame to one
+// of them; the settings in effect and the window's commands. Front ends
+// (Qt window, headless runner, tests) supply a DownloadHost and a serial channel,
+// and see the engine only through snapshots and events.
 #pragma once
 
 #include "comm/Connection.h"
 #include "comm/SerialChannel.h"
 #include "config/LoaderConfig.h"
 #include "core/DownloadHost.h"
-#include "core/TcpSession.h"
-#include "download/DownloadSession.h"
+#include "core/DownloadPolicy.h"
+#include "core/EngineSnapshot.h"
+#include "core/Line.h"
+#include "download/Download.h"
 
 #include <array>
 #include <cstdint>
@@ -18,9 +22,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-inline constexpr int kChannelTcp = 1;
-inline constexpr int kChannelSerial = 2;
 
 inline constexpr const char* kTextConfigMissing = "환경 파일이 존재하지 않습니다.";
 inline constexpr const char* kTextPortError = " 포트 오류가 발생하였습니다.";
@@ -37,134 +38,164 @@ inline constexpr const char* kStatusConfigNotSaved = "Configuration NOT saved: "
 inline constexpr const char* kPortNotOpen = "not open";
 inline constexpr std::size_t kMaxSocketReceive = 1024;
 
-/// One running TCP session of its own (CONCURRENT=1), as the window lists it.
-struct TcpSessionInfo {
-  std::string peer;
-  std::string file;
-  int percent = 0;
+/// One read of the configuration file.
+struct ConfigLoad {
+  LoaderConfig config;                // what was read over the settings in effect
+  std::vector<std::string> warnings;  // values that were not understood
+  std::string error;                  // why the file could not be read ("" when it was)
+  bool loaded = false;
 };
 
-class DownloadEngine : public DownloadSession, private ITcpSessionOwner {
+/// What Apply did to the serial port.
+enum class PortChange {
+  Kept,      // its settings did not change: it stays as it is
+  Opened,    // closed and opened again with the new settings
+  Failed,    // closed, and the new settings could not open it
+  Disabled,  // PORT=NONE: closed, TCP only
+};
+
+class DownloadEngine : private ILineOwner {
  public:
   /// curDir: the process's current directory at start-up (Romvale.cfg lives there).
-  DownloadEngine(SerialChannel& commPort, DownloadHost host, std::string curDir);
+  DownloadEngine(SerialChannel& serial, DownloadHost host, std::string curDir);
   ~DownloadEngine() override;  // closes any open image file
+  DownloadEngine(const DownloadEngine&) = delete;
+  DownloadEngine& operator=(const DownloadEngine&) = delete;
 
-  /// Loads Romvale.cfg, opens the port and shows its status; false (message
-  /// shown, port closed, sessions blocked) when Romvale.cfg is missing.
-  bool OnInitDialog();
-  /// Main thread: a serial burst is queued in m_commPort.m_readQueue.
+  /// Reads the configuration file over the settings in effect (values it does
+  /// not understand keep them). The one read of it, at start-up and on reload.
+  ConfigLoad ReadConfig() const;
+  /// Reads the configuration and applies it; when it cannot be read the message
+  /// is shown and downloads stay blocked.
+  ConfigLoad Start();
+  /// Takes a loaded configuration: folders, pacing, ROM types, time-outs and the
+  /// dispatch policy at once; the serial port is closed and opened again when its
+  /// settings (device, line, rate, modem command, frame dispatch) differ, and
+  /// always the first time. A transfer on the old port ends first.
+  PortChange Apply(const LoaderConfig& cfg);
+  /// The settings in effect (the last configuration applied, with the port choices since).
+  const LoaderConfig& Settings() const noexcept { return m_config; }
+  const std::string& ConfigPath() const noexcept { return m_configPath; }
+  /// Reads and saves the configuration at path from now on.
+  void SetConfigPath(std::string path) { m_configPath = std::move(path); }
+
+  /// Main thread: a serial burst is queued in the channel's read queue.
   void OnCommRead();
   /// Main thread: the reader ended because the port failed or vanished.
   void OnCommFailure();
-  /// A connection was accepted (the listener owns it); socketCount = connections held.
-  void OnSocketAccept(int socketCount);
-  /// One receive (at most 1024 bytes) from socket; replies of a BLL session go back on it.
+  /// A connection was accepted (the listener owns it).
+  void OnSocketAccept();
+  /// One receive (at most 1024 bytes) from socket; replies of its downloads go back on it.
   void OnSocketReceive(IConnection* socket, std::span<const std::uint8_t> data);
-  /// The connection is about to be deleted: a session it started ends at once,
+  /// The connection is about to be deleted: a download it started ends at once,
   /// and nothing refers to it afterwards.
   void OnSocketClose(IConnection* socket);
-  /// The runtime's session timer: ends every session whose channel has sent no
+  /// The runtime's session timer: ends every download whose line has sent no
   /// frame for SESSIONTIMEOUT seconds (0: never).
   void OnSessionTimer();
-  /// The running TCP sessions of their own (CONCURRENT=1), oldest first.
-  std::vector<TcpSessionInfo> TcpSessions() const;
   /// The listener could not be created: the status line says so.
   void OnListenFailed(std::string_view reason);
-  /// Port-settings command: dialog, then close, copy the choices, reopen.
+  /// Port-settings command: dialog, then the chosen port is applied.
   void OnPortSettings();
-  /// ROM-location command: folder chooser with the sessions blocked.
+  /// ROM-location command: folder chooser with downloads blocked.
   void OnRomLocation();
-  /// Writes the settings to m_configPath (creating it); the status line and
-  /// the log say where, or why it failed.
+  /// Writes the settings to the configuration file (creating it); the status
+  /// line and the log say where, or why it failed.
   void OnSaveConfig();
   /// The port dialog chose a device for COMn: the channel uses it from the next
   /// open, and [Ports] COMn in the configuration file keeps it (reported as a save).
   void MapPortDevice(int port, const std::string& device);
+  /// Download button: writes the trigger frame to the serial channel, always.
+  void SendTrigger();
+  /// Downloads idle when enable (and a configuration was loaded), else blocked.
+  /// A running shared transfer is ended (file closed, buttons enabled again).
+  void SetSessionsEnabled(bool enable);
+  /// A closed port is opened again with its current settings (reconnect). On
+  /// success downloads blocked by the failure are idle again and the port line
+  /// shows the port; a running transfer is left alone. false when it stays closed.
+  bool ReopenPort();
+  /// Why the port is not open (shown with the port line); "" when it is.
+  void SetPortReason(std::string reason);
+  /// A note of the line itself on the status line (e.g. bytes it could not take).
+  void ShowStatus(std::string_view text);
+  /// Shows the snapshot again.
+  void Refresh() { Show(); }
+
+  const EngineSnapshot& Snapshot() const noexcept { return m_snapshot; }
   /// Whether a download runs on any line (ending the program would cut it off).
   bool DownloadRunning() const;
+  /// Downloads running, every line.
+  int RunningDownloads() const;
   /// Why the serial port is not open, naming its device and where that is set
   /// ("[Ports] COM1=… in <config path>"); "" while it is open or not configured.
   std::string PortExplanation() const;
-  /// Download button: writes the trigger frame to the serial channel, always.
-  void SendTrigger();
-  /// Sessions idle when enable and the port is open, else blocked. A running
-  /// transfer is ended (file closed, buttons enabled again).
-  void SetSessionsEnabled(bool enable);
-  void EnableControls(bool enable) override;
-  /// Port status line from the port name, mode and rate.
-  void ShowPortStatus();
-  /// A closed port is opened again with its current settings (reconnect). On
-  /// success sessions blocked by the failure are idle again and the port line
-  /// shows the port; a running transfer is left alone. false when it stays closed.
-  bool ReopenPort();
-  /// [Communication] TCPPACE as loaded (default 500).
-  int TcpPaceMs() const { return m_tcpPace; }
-  /// Refreshes the view from the fields.
-  void UpdateData(bool saveAndValidate) override;
-
-  std::string m_currentDir;   // current directory at start-up
-  std::string m_portStatus;   // edit 1000
-  std::string m_romLocation;  // edit 1001
-  std::string m_configPath;   // m_currentDir + "/Romvale.cfg"
-  std::string m_romTypes;     // ROM type list (only saved back)
-  int m_channel = kChannelSerial;
-  int m_socketCount = 0;
-  int m_tcpPace = kDefaultTcpPaceMs;
-  LoaderConfig m_config;  // Romvale.cfg as last loaded (the Linux additions are read from here)
-  std::vector<std::string> m_configWarnings;  // values of the last load that were not understood
-  std::string m_configError;           // why the last load could not read the file ("" when it did)
-  std::string m_portReason;            // why the port is not open, for the port line's tooltip
-  bool m_controlsEnabled = true;       // buttons 1005, 3, 1008 (what EnableControls last set)
-  std::uint64_t m_framesRejected = 0;  // frames answered with a reject frame, every session
-  SerialChannel& m_commPort;
-
- protected:
-  void ProgressSetRange(int lower, int upper) override;
-  void ProgressStepIt() override;
-  void ProgressSetPos(int pos) override;
-  void SerialWrite(std::span<const std::uint8_t> frame) override;
-  bool ModemMode() const override;
-  void ClearModemLink() override;
-  void OnSessionStarted() override;
-  void OnSessionEnded(SessionEnd why) override;
-  void OnFrameRejected() override;
+  /// The running downloads of lines' own (CONCURRENT=1), oldest first.
+  std::vector<DownloadInfo> OwnDownloads() const;
+  /// The shared download (running or the last one); nullptr before the first.
+  const Download* SharedDownload() const;
+  /// Whether requests are taken (false: blocked by a command or a missing configuration).
+  bool Accepting() const noexcept { return m_accepting; }
+  /// [Communication] TCPPACE in effect.
+  int TcpPaceMs() const noexcept { return m_config.m_tcpPace; }
+  /// Frames answered with a reject frame, every line.
+  std::uint64_t FramesRejected() const noexcept { return m_framesRejected; }
 
  private:
-  /// Dispatch of one trimmed batch (serial: socket nullptr).
-  void DispatchFrame(IConnection* socket, std::span<const std::uint8_t> frame);
-  /// The design's single session (serial, or every channel when not concurrent).
-  void DispatchSingle(IConnection* socket, std::span<const std::uint8_t> frame);
-  /// A frame from a connection that has a session of its own (CONCURRENT=1).
-  void DispatchOwnSession(IConnection& socket, std::span<const std::uint8_t> frame);
-  TcpSession* FindTcpSession(const IConnection* socket) const;
-  /// True when the single session runs and the frame's channel may drive it.
-  bool IsSessionChannel(const IConnection* socket) const;
+  /// Routes one trimmed batch from line by the policy.
+  void OnFrame(Line& line, std::span<const std::uint8_t> frame);
+  /// The shared download: one at a time across lines.
+  void SharedFrame(Line& line, std::span<const std::uint8_t> frame);
+  /// A line's download of its own.
+  void OwnFrame(Line& line, std::span<const std::uint8_t> frame);
+  /// True when the shared download runs.
+  bool SharedRunning() const;
+  /// True when line may drive the running shared download.
+  bool MayDrive(const Line& line) const;
+  Line& SerialLine() { return *m_lines.front(); }
+  Line* FindLine(const IConnection* socket) const;
+  /// Closes the port, gives the channel the settings in effect and opens it
+  /// again (or not, with PORT=NONE); first: at start-up.
+  PortChange ChangePort(bool first);
+  void OpenPort();
+  void ShowPortStatus();
   void ShowPortFailed();
+  void Show();
   /// Status line and log after a write of the configuration file.
   void ReportSave(const std::string& error);
   std::int64_t NowMs() const;
-  std::string SerialVia() const;
-  void Report(SessionEnd why, const DownloadSession& session, std::int64_t startMs,
-              const std::string& via);
+  void Report(SessionEnd why, const Line& line);
 
-  // ITcpSessionOwner
-  void TcpSessionUpdated(TcpSession& session) override;
-  void TcpSessionProgress(TcpSession& session) override;
-  void TcpSessionStarted(TcpSession& session) override;
-  void TcpSessionEnded(TcpSession& session, SessionEnd why) override;
-  void TcpSessionSerialWrite(std::span<const std::uint8_t> frame) override;
-  void TcpSessionFrameRejected() override;
+  // ILineOwner
+  void LineStatusChanged(Line& line) override;
+  void LineControlsChanged(Line& line, bool enable) override;
+  void LineProgressRange(Line& line, int lower, int upper) override;
+  void LineProgressStep(Line& line) override;
+  void LineProgressPos(Line& line, int pos) override;
+  void LineStarted(Line& line) override;
+  void LineEnded(Line& line, SessionEnd why) override;
+  void LineFrameRejected(Line& line) override;
+  void RomReply(std::span<const std::uint8_t> frame) override;
+  bool RomModemMode() const override;
+  void ClearModemLink() override;
+  /// A line's own download moved its bar: mirrored while no shared one runs, and logged.
+  void OwnProgress(Line& line);
 
+  SerialChannel& m_serial;
   DownloadHost m_host;
-  bool m_configLoaded = false;  // Romvale.cfg was read: sessions may be enabled
-  bool m_romSession = false;    // the running single session is a ROM download
-  // The channel that started the single session (nullptr: serial); meaningful
-  // only while it runs.
-  IConnection* m_sessionOwner = nullptr;
-  std::int64_t m_sessionStartMs = 0;
-  std::int64_t m_lastFrameMs = 0;                          // last frame from the session's channel
-  std::vector<std::unique_ptr<TcpSession>> m_tcpSessions;  // CONCURRENT=1, in accept order
-  std::unordered_map<const IConnection*, TcpSession*> m_tcpSessionOf;  // the same, by connection
-  std::array<std::uint8_t, kMaxSocketReceive> m_receiveBuf{};          // the receive being trimmed
+  std::string m_currentDir;  // current directory at start-up
+  std::string m_configPath;  // m_currentDir + "/Romvale.cfg" unless set
+  LoaderConfig m_config;     // the settings in effect
+  DownloadPolicy m_policy;
+  EngineSnapshot m_snapshot;
+  std::string m_portReason;  // why the port is not open, for the port line's tooltip
+  bool m_configLoaded = false;
+  bool m_accepting = false;  // requests are taken (not blocked)
+  // The serial line first, then TCP connections in the order of their first frame.
+  std::vector<std::unique_ptr<Line>> m_lines;
+  std::unordered_map<const IConnection*, Line*> m_lineOf;  // TCP lines by connection
+  std::vector<Line*> m_ownLines;  // lines with downloads of their own, in that order
+  std::uint64_t m_ownCount = 0;   // downloads of lines' own so far, for their order
+  Line* m_sharedLine = nullptr;   // the line that started the shared download
+  std::uint64_t m_framesRejected = 0;
+  std::array<std::uint8_t, kMaxSocketReceive> m_receiveBuf{};  // the receive being trimmed
 };

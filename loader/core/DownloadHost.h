@@ -1,9 +1,10 @@
-// What the download dialog's core needs from the outside world. The Qt window,
-// the headless runner and the tests each implement these small interfaces; the
-// core (DownloadEngine) holds no widget, socket or clock.
+// What the download engine needs from the outside world. The Qt window, the
+// headless runner and the tests each implement these small interfaces; the
+// engine holds no widget, socket or clock.
 #pragma once
 
 #include "config/LoaderDefaults.h"
+#include "core/EngineSnapshot.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,12 +12,11 @@
 #include <string>
 #include <string_view>
 
-/// The dialog's view. UpdateData(false) = "show my fields now" (port status,
-/// status line, ROM location). The core never calls it with true.
-class IDownloadView {
+/// The engine's view: Show is called whenever what it shows may have changed.
+class IEngineView {
  public:
-  virtual ~IDownloadView() = default;
-  virtual void UpdateData(bool saveAndValidate) = 0;
+  virtual ~IEngineView() = default;
+  virtual void Show(const EngineSnapshot& snapshot) = 0;
   /// false disables the buttons 1005, 3 and 1008 (port settings, download,
   /// ROM location); true enables them again.
   virtual void EnableControls(bool enable) = 0;
@@ -88,12 +88,12 @@ struct DownloadReport {
 };
 
 /// Per-download events. The headless runner logs them; a window may only use
-/// them to refresh its list of running TCP sessions.
+/// them to refresh its list of running downloads.
 class IDownloadLog {
  public:
   virtual ~IDownloadLog() = default;
   virtual void DownloadEnded(const DownloadReport& report) = 0;
-  /// A TCP session of its own (CONCURRENT=1) moved its progress bar to pos of max.
+  /// A connection's download of its own (CONCURRENT=1) moved its progress bar to pos of max.
   virtual void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) = 0;
   /// 설정 저장 or a port mapping wrote the configuration file (error "") or failed.
   virtual void ConfigSaved(const std::string& /*path*/, const std::string& /*error*/) {}
@@ -101,7 +101,7 @@ class IDownloadLog {
 
 /// Everything a DownloadEngine talks to besides its serial channel.
 struct DownloadHost {
-  IDownloadView* view = nullptr;
+  IEngineView* view = nullptr;
   IProgressCtrl* progress = nullptr;
   IMessageSink* messages = nullptr;
   IFolderChooser* folderChooser = nullptr;

@@ -2,7 +2,6 @@
 #include "headless/HeadlessHost.h"
 
 #include "config/ConsoleText.h"
-#include "core/DownloadEngine.h"
 
 #include <chrono>
 #include <cstdio>
@@ -34,10 +33,9 @@ void HeadlessHost::PrintIfChanged(std::string_view tag, const std::string& value
   m_out << tag << ": " << EscapeLine(value) << '\n' << std::flush;
 }
 
-void HeadlessHost::UpdateData(bool saveAndValidate) {
-  if (saveAndValidate || m_dlg == nullptr) return;
-  PrintIfChanged("port", m_dlg->m_portStatus, m_shownPort);
-  PrintIfChanged("status", m_dlg->m_status, m_shownStatus);
+void HeadlessHost::Show(const EngineSnapshot& snapshot) {
+  PrintIfChanged("port", snapshot.portLine, m_shownPort);
+  PrintIfChanged("status", snapshot.status, m_shownStatus);
   // A download's status line comes before the line that ends its story.
   FlushEnded();
 }

@@ -21,13 +21,11 @@
 #include <unordered_map>
 #include <vector>
 
-class DownloadEngine;
-
 /// The text as one output line: CR and LF become the escapes \r and \n, every
 /// other control byte \xNN, so no byte from a file name or a peer acts on the console.
 std::string EscapeLine(std::string_view text);
 
-class HeadlessHost : public IDownloadView,
+class HeadlessHost : public IEngineView,
                      public IProgressCtrl,
                      public IMessageSink,
                      public IFolderChooser,
@@ -37,15 +35,14 @@ class HeadlessHost : public IDownloadView,
   /// Every progress change is printed (everyStep), or at most one a second per download.
   HeadlessHost(std::ostream& out, std::ostream& err, bool everyStep = true);
 
-  /// The dialog whose fields UpdateData shows (set once it exists).
-  void SetDlg(const DownloadEngine* dlg) noexcept { m_dlg = dlg; }
   DownloadHost Host();
   /// Prints the done:/failed: lines held back until their download's own lines were out.
   void FlushEnded();
   /// The downloads that ended so far.
   const DownloadTally& Tally() const noexcept { return m_tally; }
 
-  void UpdateData(bool saveAndValidate) override;
+  /// Prints the port and status lines that changed.
+  void Show(const EngineSnapshot& snapshot) override;
   void EnableControls(bool enable) override;
   void SetRange(int lower, int upper) override;
   void SetStep(int step) override;
@@ -76,7 +73,6 @@ class HeadlessHost : public IDownloadView,
   std::ostream& m_out;
   std::ostream& m_err;
   bool m_everyStep;
-  const DownloadEngine* m_dlg = nullptr;
   std::string m_shownPort;
   std::string m_shownStatus;
   ProgressState m_progress;

@@ -45,8 +45,7 @@ const char* SignalName(int signo) {
 }
 
 int ActiveDownloads(LoaderRuntime& runtime) {
-  DownloadEngine& dlg = runtime.Dlg();
-  return (dlg.TransferRunning() ? 1 : 0) + static_cast<int>(dlg.TcpSessions().size());
+  return runtime.Engine().RunningDownloads();
 }
 
 std::string ServiceStatus(int active) {
@@ -56,7 +55,7 @@ std::string ServiceStatus(int active) {
 
 /// Whether the server does what it was told: TCP listening unless turned off.
 bool Serving(LoaderRuntime& runtime) {
-  return runtime.Listening() || (runtime.Dlg().m_config.m_noTcp && runtime.TcpPort() == 0 &&
+  return runtime.Listening() || (runtime.Engine().Settings().m_noTcp && runtime.TcpPort() == 0 &&
                                  runtime.ListenError().empty());
 }
 
@@ -66,10 +65,10 @@ std::string Metrics(LoaderRuntime& runtime, const HeadlessHost& host, const Cons
   snapshot.downloads = host.Tally();
   snapshot.activeDownloads = ActiveDownloads(runtime);
   snapshot.tcpConnections = runtime.ConnectionCount();
-  if (!runtime.Dlg().m_config.m_noSerialPort) {
+  if (!runtime.Engine().Settings().m_noSerialPort) {
     snapshot.serialPorts.emplace_back(runtime.SerialPort().m_portName, runtime.SerialPort().m_open);
   }
-  snapshot.framesRejected = runtime.Dlg().m_framesRejected;
+  snapshot.framesRejected = runtime.Engine().FramesRejected();
   snapshot.outputLinesDropped = out.DroppedLines() + err.DroppedLines();
   snapshot.version = TARVIX_VERSION;
   return FormatMetrics(snapshot);
@@ -167,10 +166,9 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
     // Lines held back until a download's own lines are out leave once the loop goes idle.
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                      &app, [&host] { host.FlushEnded(); });
-    host.SetDlg(&runtime.Dlg());
     const bool needConfig = !options.configPath.empty();
     std::optional<MetricsServer> metrics;
-    const LoaderConfig& cfg = runtime.Dlg().m_config;
+    const LoaderConfig& cfg = runtime.Engine().Settings();
     if (!runtime.Start(needConfig) && needConfig && !runtime.ConfigError().empty()) {
       // A file named on the command line must be there: a service must not run on defaults.
       err << "Tarvix: --config " << runtime.ConfigPath() << ": " << runtime.ConfigError()
@@ -203,7 +201,6 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
       QCoreApplication::exec();
     }
     host.FlushEnded();
-    host.SetDlg(nullptr);
   }
   if (served) err << "info: stopped after " << host.Tally().Total() << " downloads" << std::endl;
   outQueue.Drain(kExitDrainMs);

@@ -9,11 +9,6 @@ std::string PortText(const LoaderConfig& cfg) {
   return cfg.m_noSerialPort ? "NONE" : "COM" + std::to_string(cfg.m_port);
 }
 
-std::string Device(const LoaderConfig& cfg) {
-  if (cfg.m_port < 1 || cfg.m_port > kPortCount) return {};
-  return cfg.m_portDevices[static_cast<std::size_t>(cfg.m_port - 1)];
-}
-
 std::string TypeText(const LoaderConfig& cfg) {
   return cfg.m_commType == kCommModem ? "MODEM" : "RS232";
 }
@@ -63,21 +58,10 @@ std::vector<std::string> DescribeConfigChanges(const LoaderConfig& a, const Load
   return out;
 }
 
-bool SerialSettingsDiffer(const LoaderConfig& a, const LoaderConfig& b) {
-  if (a.m_noSerialPort != b.m_noSerialPort) return true;
-  if (a.m_noSerialPort) return false;  // no port either way
-  // The reader takes its dispatch rule when the port opens, so a new rule means a reopen.
-  return a.m_port != b.m_port || Device(a) != Device(b) || a.m_commType != b.m_commType ||
-         a.m_baudIndex != b.m_baudIndex ||
-         (a.m_commType == kCommModem && a.m_modemInit != b.m_modemInit) ||
-         a.m_frameDispatch != b.m_frameDispatch ||
-         (a.m_frameDispatch && a.m_frameWaitMs != b.m_frameWaitMs);
-}
-
 std::string DescribeSerialPort(const LoaderConfig& cfg) {
   if (cfg.m_noSerialPort) return "none (PORT=NONE), TCP only";
   const std::uint32_t rate =
       RateAt(IsRateIndex(cfg.m_baudIndex) ? cfg.m_baudIndex : kDefaultBaudIndex).bitsPerSecond;
-  return PortText(cfg) + " (" + EscapeConsoleText(Device(cfg)) + "), " + std::to_string(rate) +
-         " bit/s, " + TypeText(cfg);
+  return PortText(cfg) + " (" + EscapeConsoleText(PortDeviceOf(cfg)) + "), " +
+         std::to_string(rate) + " bit/s, " + TypeText(cfg);
 }

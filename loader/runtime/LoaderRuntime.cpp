@@ -1,4 +1,4 @@
-// Wiring of the loader's channels to the download dialog's core, the port's
+// Wiring of the loader's channels to the download engine, the port's
 // reconnects, the configuration's reloads and the diagnostic lines.
 #include "runtime/LoaderRuntime.h"
 
@@ -45,9 +45,9 @@ LoaderRuntime::LoaderRuntime(DownloadHost host, std::string curDir,
   if (host.folderChooser != nullptr) coreHost.folderChooser = this;
   if (host.portSetDialog != nullptr) coreHost.portSetDialog = this;
   coreHost.log = this;
-  m_dlg = std::make_unique<DownloadEngine>(m_commPort, coreHost, m_currentDir);
+  m_engine = std::make_unique<DownloadEngine>(m_commPort, coreHost, m_currentDir);
   m_sessionTimer.setInterval(kSessionTimerMs);
-  QObject::connect(&m_sessionTimer, &QTimer::timeout, this, [this] { m_dlg->OnSessionTimer(); });
+  QObject::connect(&m_sessionTimer, &QTimer::timeout, this, [this] { m_engine->OnSessionTimer(); });
 
   // The reader only bumps an eventfd; the main loop sees it through a socket
   // notifier and handles the hand-off here while the reader waits (Close
@@ -70,10 +70,8 @@ LoaderRuntime::LoaderRuntime(DownloadHost host, std::string curDir,
                   std::strerror(errno) + ")";
   }
   // A serial line that takes nothing costs a frame and a status line, never a stall.
-  m_commPort.SetWriteDropped([this](std::size_t) {
-    m_dlg->m_status = std::string(CommPort::kWriteDroppedText);
-    m_dlg->UpdateData(false);
-  });
+  m_commPort.SetWriteDropped(
+      [this](std::size_t) { m_engine->ShowStatus(CommPort::kWriteDroppedText); });
   m_reconnectTimer.setSingleShot(true);
   QObject::connect(&m_reconnectTimer, &QTimer::timeout, this, [this] { OnReconnectTimer(); });
 }
@@ -92,51 +90,58 @@ LoaderRuntime::~LoaderRuntime() {
 void LoaderRuntime::SetConfigPath(const std::string& path) {
   std::filesystem::path file(path);
   if (file.is_relative()) file = std::filesystem::path(m_currentDir) / file;
-  m_dlg->m_configPath = file.lexically_normal().string();
+  m_engine->SetConfigPath(file.lexically_normal().string());
 }
 
 bool LoaderRuntime::Start(bool needConfig) {
   // The listener needs the loaded settings, and whoever watches the port line
   // takes it as "ready": show nothing until both the port and the listener are set.
   m_holdView = true;
-  const bool init = m_dlg->OnInitDialog();
-  if (!init && needConfig && !m_dlg->m_configError.empty()) {
+  m_startLoad = m_engine->Start();
+  const bool init = m_startLoad.loaded;
+  if (!init && needConfig && !m_startLoad.error.empty()) {
     m_holdView = false;
     return false;
   }
   PrintConfigLines();
   Listen();
   m_holdView = false;
-  m_dlg->UpdateData(false);
+  m_engine->Refresh();
   m_sessionTimer.start();
-  // Reported after the dialog's start-up, which clears the status line.
-  if (!m_listenError.empty()) m_dlg->OnListenFailed(m_listenError);
-  if (init && !m_dlg->m_config.m_noSerialPort) {
+  // Reported after the engine's start-up, which clears the status line.
+  if (!m_listenError.empty()) m_engine->OnListenFailed(m_listenError);
+  const LoaderConfig& cfg = m_engine->Settings();
+  if (init && !cfg.m_noSerialPort) {
     if (m_commPort.m_open && !RefuseWithoutWakeUp()) {
-      Diag() << "info: serial port " << DescribeSerialPort(CurrentSettings()) << std::endl;
+      Diag() << "info: serial port " << DescribeSerialPort(cfg) << std::endl;
     } else if (!m_commPort.m_open) {
       OnPortDown(false);
     }
   } else if (init) {
-    Diag() << "info: serial port " << DescribeSerialPort(CurrentSettings()) << std::endl;
+    Diag() << "info: serial port " << DescribeSerialPort(cfg) << std::endl;
   }
   return init;
 }
 
 void LoaderRuntime::PrintConfigLines() {
   const std::string& path = ConfigPath();
-  if (!m_dlg->m_configError.empty()) {
+  if (!m_startLoad.error.empty()) {
     Diag() << "warning: configuration file " << EscapeConsoleText(path)
-           << " cannot be read: " << m_dlg->m_configError << "; using the built-in settings"
+           << " cannot be read: " << m_startLoad.error << "; using the built-in settings"
            << std::endl;
     return;
   }
   Diag() << "info: configuration file " << EscapeConsoleText(path) << std::endl;
-  for (const std::string& warning : m_dlg->m_configWarnings) {
-    Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
+  PrintConfigWarnings(m_startLoad);
+}
+
+void LoaderRuntime::PrintConfigWarnings(const ConfigLoad& load) {
+  const std::string path = EscapeConsoleText(ConfigPath());
+  for (const std::string& warning : load.warnings) {
+    Diag() << "warning: " << path << ": " << warning << std::endl;
   }
-  for (const std::string& warning : ReviewImageFolders(m_dlg->m_config)) {
-    Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
+  for (const std::string& warning : ReviewImageFolders(load.config)) {
+    Diag() << "warning: " << path << ": " << warning << std::endl;
   }
 }
 
@@ -152,7 +157,7 @@ std::string ShownAddress(const std::string& address, std::uint16_t port) {
 
 void LoaderRuntime::Listen() {
   if (m_listenSocket) return;
-  const LoaderConfig& cfg = m_dlg->m_config;
+  const LoaderConfig& cfg = m_engine->Settings();
   if (cfg.m_noTcp && !m_tcpPortOverride) {
     Diag() << "info: TCP off (TCPPORT=NONE): serial port only" << std::endl;
     return;
@@ -179,36 +184,20 @@ std::uint16_t LoaderRuntime::TcpPort() const {
   return m_listenSocket ? m_listenSocket->Port() : 0;
 }
 
-LoaderConfig LoaderRuntime::CurrentSettings() const {
-  LoaderConfig cfg = m_dlg->m_config;
-  cfg.m_romDir = m_dlg->m_romDir;
-  cfg.m_bllDir = m_dlg->m_bllDir;
-  cfg.m_romTypes = m_dlg->m_romTypes;
-  cfg.m_tcpPace = m_dlg->m_tcpPace;
-  cfg.m_port = m_commPort.m_port;
-  cfg.m_commType = m_commPort.m_commType;
-  cfg.m_baudIndex = m_commPort.m_baudIndex;
-  cfg.m_modemInit = m_commPort.m_modemInit;
-  cfg.m_portDevices = m_commPort.m_portDevices;
-  return cfg;
-}
-
 bool LoaderRuntime::RefuseWithoutWakeUp() {
   if (m_wakeError.empty() || !m_commPort.m_open) return false;
-  m_dlg->OnCommFailure();  // closes the port; its line says it failed
-  m_dlg->m_portReason = m_wakeError;
-  m_dlg->UpdateData(false);
-  Diag() << "warning: serial port " << DescribeSerialPort(CurrentSettings())
+  m_engine->OnCommFailure();  // closes the port; its line says it failed
+  m_engine->SetPortReason(m_wakeError);
+  Diag() << "warning: serial port " << DescribeSerialPort(m_engine->Settings())
          << " refused: " << m_wakeError << std::endl;
   return true;
 }
 
 void LoaderRuntime::OnPortDown(bool wasOpen) {
-  if (m_commPort.m_open || m_dlg->m_config.m_noSerialPort) return;
-  const LoaderConfig cfg = CurrentSettings();
+  const LoaderConfig& cfg = m_engine->Settings();
+  if (m_commPort.m_open || cfg.m_noSerialPort) return;
   const std::string reason = DescribePortFailure(m_commPort.PortDevice(), wasOpen);
-  m_dlg->m_portReason = reason;
-  m_dlg->UpdateData(false);
+  m_engine->SetPortReason(reason);
   const bool retry = cfg.m_reconnect && m_wakeError.empty();
   if (reason != m_shownReason) {
     m_shownReason = reason;
@@ -222,21 +211,20 @@ void LoaderRuntime::OnPortUp(bool again) {
   m_reconnectTimer.stop();
   m_backoff.Reset();
   m_shownReason.clear();
-  m_dlg->m_portReason.clear();
-  m_dlg->UpdateData(false);
-  Diag() << "info: serial port " << DescribeSerialPort(CurrentSettings())
+  m_engine->SetPortReason({});
+  Diag() << "info: serial port " << DescribeSerialPort(m_engine->Settings())
          << (again ? " open again" : " open") << std::endl;
 }
 
 void LoaderRuntime::OnReconnectTimer() {
-  if (m_dlg->m_config.m_noSerialPort || !m_dlg->m_config.m_reconnect) return;
+  if (m_engine->Settings().m_noSerialPort || !m_engine->Settings().m_reconnect) return;
   if (m_modalDepth > 0) {
     // A dialog holds the sessions; try once it is closed.
     m_reconnectTimer.start(kReconnectFirstMs);
     return;
   }
   if (m_commPort.m_open) return;  // the port settings opened it meanwhile
-  if (m_dlg->ReopenPort()) {
+  if (m_engine->ReopenPort()) {
     if (!RefuseWithoutWakeUp()) OnPortUp(true);
     return;
   }
@@ -257,21 +245,15 @@ void LoaderRuntime::CheckPortAfterSettings() {
 
 void LoaderRuntime::ReloadConfig() {
   const std::string& path = ConfigPath();
-  const LoaderConfig before = CurrentSettings();
-  LoaderConfig cfg = before;
-  std::vector<std::string> warnings;
-  std::string error;
-  if (!LoadLoaderConfig(path, m_currentDir, cfg, warnings, error)) {
+  const LoaderConfig before = m_engine->Settings();
+  const ConfigLoad load = m_engine->ReadConfig();
+  if (!load.loaded) {
     Diag() << "warning: configuration file " << EscapeConsoleText(path)
-           << " cannot be read: " << error << "; the settings stay as they were" << std::endl;
+           << " cannot be read: " << load.error << "; the settings stay as they were" << std::endl;
     return;
   }
-  for (const std::string& warning : warnings) {
-    Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
-  }
-  for (const std::string& warning : ReviewImageFolders(cfg)) {
-    Diag() << "warning: " << EscapeConsoleText(path) << ": " << warning << std::endl;
-  }
+  const LoaderConfig& cfg = load.config;
+  PrintConfigWarnings(load);
   const std::vector<std::string> changes = DescribeConfigChanges(before, cfg);
   Diag() << "info: configuration file " << EscapeConsoleText(path) << " reloaded, "
          << (changes.empty() ? "nothing changed" : std::to_string(changes.size()) + " change(s)")
@@ -287,47 +269,28 @@ void LoaderRuntime::ReloadConfig() {
            << std::endl;
   }
 
-  DownloadEngine& dlg = *m_dlg;
-  const bool serial = SerialSettingsDiffer(before, cfg);
-  dlg.m_config = cfg;
-  dlg.m_romDir = cfg.m_romDir;
-  dlg.m_bllDir = cfg.m_bllDir;
-  dlg.m_romLocation = cfg.m_romDir;
-  dlg.m_romTypes = cfg.m_romTypes;
-  dlg.m_tcpPace = cfg.m_tcpPace;
-  if (!serial) {
-    dlg.UpdateData(false);
-    if (!m_commPort.m_open && !cfg.m_reconnect) m_reconnectTimer.stop();
-    if (!m_commPort.m_open && cfg.m_reconnect && !cfg.m_noSerialPort) OnPortDown(false);
-    return;
+  const PortChange change = m_engine->Apply(cfg);
+  if (change != PortChange::Kept) {
+    // A new line: its reconnects start over with the new settings.
+    m_reconnectTimer.stop();
+    m_backoff.Reset();
+    m_shownReason.clear();
   }
-  // The line changes: whatever ran on it ends, as with the port settings.
-  m_reconnectTimer.stop();
-  m_backoff.Reset();
-  m_shownReason.clear();
-  dlg.SetSessionsEnabled(false);
-  m_commPort.Close();
-  m_commPort.m_port = cfg.m_port;
-  m_commPort.m_commType = cfg.m_commType;
-  m_commPort.m_baudIndex = cfg.m_baudIndex;
-  m_commPort.m_modemInit = cfg.m_modemInit;
-  m_commPort.m_portDevices = cfg.m_portDevices;
-  m_commPort.m_frameDispatch = cfg.m_frameDispatch;
-  m_commPort.m_frameWaitMs = cfg.m_frameWaitMs;
-  if (cfg.m_noSerialPort) {
-    dlg.m_portReason.clear();
-    dlg.m_portStatus = kTextNoSerialPort;
-    dlg.SetSessionsEnabled(true);
-    dlg.UpdateData(false);
-    Diag() << "info: serial port " << DescribeSerialPort(cfg) << std::endl;
-    return;
+  switch (change) {
+    case PortChange::Kept:
+      if (!m_commPort.m_open && !cfg.m_reconnect) m_reconnectTimer.stop();
+      if (!m_commPort.m_open && cfg.m_reconnect && !cfg.m_noSerialPort) OnPortDown(false);
+      return;
+    case PortChange::Disabled:
+      Diag() << "info: serial port " << DescribeSerialPort(cfg) << std::endl;
+      return;
+    case PortChange::Opened:
+      if (!RefuseWithoutWakeUp()) OnPortUp(false);
+      return;
+    case PortChange::Failed:
+      OnPortDown(false);
+      return;
   }
-  if (dlg.ReopenPort()) {
-    if (!RefuseWithoutWakeUp()) OnPortUp(false);
-    return;
-  }
-  dlg.OnCommFailure();  // port line: the port failed
-  OnPortDown(false);
 }
 
 void LoaderRuntime::DownloadEnded(const DownloadReport& report) {
@@ -350,7 +313,7 @@ void LoaderRuntime::ConfigSaved(const std::string& path, const std::string& erro
 }
 
 void LoaderRuntime::OnCommRead() {
-  m_dlg->OnCommRead();
+  m_engine->OnCommRead();
 }
 
 void LoaderRuntime::OnCommMessage(std::string_view text) {
@@ -358,7 +321,7 @@ void LoaderRuntime::OnCommMessage(std::string_view text) {
 }
 
 void LoaderRuntime::OnCommFailure() {
-  m_dlg->OnCommFailure();
+  m_engine->OnCommFailure();
   OnPortDown(true);
 }
 
@@ -380,8 +343,8 @@ std::optional<PortSetting> LoaderRuntime::RunPortSetDlg(int baudIndex, int port,
   return setting;
 }
 
-void LoaderRuntime::UpdateData(bool saveAndValidate) {
-  if (!m_holdView) m_host.view->UpdateData(saveAndValidate);
+void LoaderRuntime::Show(const EngineSnapshot& snapshot) {
+  if (!m_holdView) m_host.view->Show(snapshot);
 }
 
 void LoaderRuntime::EnableControls(bool enable) {
@@ -389,33 +352,32 @@ void LoaderRuntime::EnableControls(bool enable) {
 }
 
 void LoaderRuntime::OnSocketAccept() {
-  const LoaderConfig& cfg = m_dlg->m_config;
+  const LoaderConfig& cfg = m_engine->Settings();
   while (UniqueFd socket = m_listenSocket->Accept()) {
     // Over the cap: accepted (so it leaves the backlog) and closed at once.
     if (ConnectionCount() >= cfg.m_tcpMaxConn) continue;
     ISocketEvents& events = *this;
     const ConnectionLimits limits{kTcpWriteQueueBytes, cfg.m_tcpIdleSec};
     m_socketList.push_back(std::make_unique<ClientSocket>(std::move(socket), events, limits));
-    m_dlg->OnSocketAccept(ConnectionCount());
+    m_engine->OnSocketAccept();
   }
 }
 
 void LoaderRuntime::OnSocketReceive(ClientSocket* socket, std::span<const std::uint8_t> data) {
-  m_dlg->OnSocketReceive(socket, data);
+  m_engine->OnSocketReceive(socket, data);
 }
 
 void LoaderRuntime::OnSocketClosed(ClientSocket* socket) {
-  m_dlg->OnSocketClose(socket);
+  m_engine->OnSocketClose(socket);
   const auto it = std::find_if(m_socketList.begin(), m_socketList.end(),
                                [&](const auto& p) { return p.get() == socket; });
   if (it == m_socketList.end()) return;
   // Not deleted here: we are inside one of its own notifications.
   m_closedSockets.push_back(std::move(*it));
   m_socketList.erase(it);
-  m_dlg->m_socketCount = ConnectionCount();
   QTimer::singleShot(0, this, [this] { m_closedSockets.clear(); });
 }
 
 int LoaderRuntime::TcpPaceMs() const {
-  return m_dlg->TcpPaceMs();
+  return m_engine->TcpPaceMs();
 }

@@ -1,5 +1,5 @@
 // Tarvix's running loader without any window: the serial channel, the download
-// dialog's core, the TCP listener and its connections, wired together on the
+// engine, the TCP listener and its connections, wired together on the
 // main thread's Qt event loop, with the port's reconnects, the configuration's
 // reloads and the diagnostic lines on stderr. The window and the headless
 // runner both use it with their own DownloadHost.
@@ -42,7 +42,7 @@ class LoaderRuntime : public QObject,
                       private ISocketEvents,
                       private IFolderChooser,
                       private IPortSetDialog,
-                      private IDownloadView,
+                      private IEngineView,
                       private IDownloadLog {
  public:
   /// curDir: the current directory (Romvale.cfg's default folder, and the folder
@@ -61,18 +61,18 @@ class LoaderRuntime : public QObject,
   /// Where the info:/warning: lines go (stderr unless a test says otherwise).
   void SetDiagnostics(std::ostream& diag) noexcept { m_diag = &diag; }
 
-  /// Runs OnInitDialog (config, port, status), then creates the listener on
+  /// Starts the engine (config, port, status), then creates the listener on
   /// TCPADDRESS:TCPPORT and prints the start-up lines. A listener that cannot be
   /// created is reported on the status line and stderr. A port that cannot be
-  /// opened is retried (RECONNECT). Returns OnInitDialog's result (false:
+  /// opened is retried (RECONNECT). Returns whether the configuration was read (false:
   /// Romvale.cfg missing or unreadable; ConfigError() says why). needConfig:
   /// such a file ends the start there (no listener, no port, no lines).
   bool Start(bool needConfig = false);
-  /// SIGHUP: reads the configuration again, logs each change, takes the folders,
-  /// pacing and ROM types, and reopens the port only when its settings changed.
+  /// SIGHUP: reads the configuration again, logs each change and applies it
+  /// (the port is reopened only when its settings changed).
   void ReloadConfig();
 
-  DownloadEngine& Dlg() noexcept { return *m_dlg; }
+  DownloadEngine& Engine() noexcept { return *m_engine; }
   CommPort& SerialPort() noexcept { return m_commPort; }
   /// The TCP port the listener is bound to, 0 when not listening.
   std::uint16_t TcpPort() const;
@@ -83,9 +83,9 @@ class LoaderRuntime : public QObject,
   /// Whether the TCP listener is up and taking connections.
   bool Listening() const noexcept { return m_listenSocket != nullptr && m_listenError.empty(); }
   /// The configuration file's absolute path.
-  const std::string& ConfigPath() const noexcept { return m_dlg->m_configPath; }
+  const std::string& ConfigPath() const noexcept { return m_engine->ConfigPath(); }
   /// Why the configuration could not be read at start-up ("" when it was).
-  const std::string& ConfigError() const noexcept { return m_dlg->m_configError; }
+  const std::string& ConfigError() const noexcept { return m_startLoad.error; }
   /// Whether a reconnect attempt is scheduled.
   bool ReconnectPending() const { return m_reconnectTimer.isActive(); }
 
@@ -111,11 +111,13 @@ class LoaderRuntime : public QObject,
   void ConfigSaved(const std::string& path, const std::string& error) override;
 
   // The view, held back during Start so the first port line means "listening too".
-  void UpdateData(bool saveAndValidate) override;
+  void Show(const EngineSnapshot& snapshot) override;
   void EnableControls(bool enable) override;
 
   void OnSocketAccept();
   void Listen();
+  /// The warning lines of a configuration that was read.
+  void PrintConfigWarnings(const ConfigLoad& load);
   void PrintConfigLines();
   /// The port is closed after an attempt to open it (or a failure): say why, once
   /// per reason, and schedule the next attempt when RECONNECT allows.
@@ -125,8 +127,6 @@ class LoaderRuntime : public QObject,
   /// After a port was opened by any path: refuse it when the reader cannot wake us.
   bool RefuseWithoutWakeUp();
   void CheckPortAfterSettings();
-  /// The settings in effect: the last load with the channel's current port choices.
-  LoaderConfig CurrentSettings() const;
   std::ostream& Diag() const { return *m_diag; }
 
   MonotonicClock m_clock;  // given to the core when the front end brings none
@@ -139,7 +139,8 @@ class LoaderRuntime : public QObject,
   std::string m_wakeError;  // why there is no wake-up ("" when there is)
   std::unique_ptr<QSocketNotifier> m_wakeNotifier;
   CommPort m_commPort;
-  std::unique_ptr<DownloadEngine> m_dlg;
+  std::unique_ptr<DownloadEngine> m_engine;
+  ConfigLoad m_startLoad;  // the configuration as read at start-up
   std::unique_ptr<ListenSocket> m_listenSocket;
   std::vector<std::unique_ptr<ClientSocket>> m_socketList;
   std::vector<std::unique_ptr<ClientSocket>> m_closedSockets;  // deleted on the next turn

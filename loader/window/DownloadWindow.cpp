@@ -92,7 +92,7 @@ DownloadHost DownloadWindow::Host() {
 
 void DownloadWindow::Attach(DownloadEngine* core) {
   m_core = core;
-  UpdateData(false);
+  if (core != nullptr) Show(core->Snapshot());
 }
 
 void DownloadWindow::CreateControls() {
@@ -259,28 +259,28 @@ void DownloadWindow::contextMenuEvent(QContextMenuEvent* event) {
   menu.exec(event->globalPos());
 }
 
-void DownloadWindow::UpdateData(bool saveAndValidate) {
+void DownloadWindow::Show(const EngineSnapshot& snapshot) {
   // Every shown field is read-only: nothing flows back from the widgets.
-  if (saveAndValidate || m_core == nullptr) return;
-  ShowText(*m_portStatus, m_core->m_portStatus);
+  m_shown = snapshot;
+  ShowText(*m_portStatus, snapshot.portLine);
   // Why the port is not open and where its device is set, where the port line
   // is: the status texts stay as they are.
-  m_portStatus->setToolTip(Utf8(m_core->PortExplanation()));
-  m_downloadButton->setEnabled(m_core->m_controlsEnabled && !m_core->m_config.m_noSerialPort);
-  ShowText(*m_status, m_core->m_status);
-  ShowText(*m_romLocation, m_core->m_romLocation);
+  m_portStatus->setToolTip(Utf8(snapshot.portExplanation));
+  m_downloadButton->setEnabled(snapshot.controlsEnabled && snapshot.serialPortUsed);
+  ShowText(*m_status, snapshot.status);
+  ShowText(*m_romLocation, snapshot.romLocation);
   ShowSessions();
 }
 
 void DownloadWindow::ShowSessions() {
-  const bool shown = m_core != nullptr && m_core->m_config.m_concurrent;
+  const bool shown = m_core != nullptr && m_shown.listsDownloads;
   if (shown == m_sessions->isHidden()) {
     m_sessions->setVisible(shown);
     // The dialog has a fixed size: make room for the list.
     setFixedSize(size().expandedTo(sizeHint()));
   }
   if (!shown) return;
-  const auto sessions = m_core->TcpSessions();
+  const auto sessions = m_core->OwnDownloads();
   QStringList rows;
   for (const auto& session : sessions) {
     rows << Utf8(session.peer) + QStringLiteral("   ") + Utf8(session.file) +
@@ -310,7 +310,7 @@ void DownloadWindow::EnableControls(bool enable) {
   m_portSettingsAction->setEnabled(enable);
   m_romLocationAction->setEnabled(enable);
   // Without a serial port there is nothing to send the download trigger to.
-  m_downloadButton->setEnabled(enable && !(m_core != nullptr && m_core->m_config.m_noSerialPort));
+  m_downloadButton->setEnabled(enable && m_shown.serialPortUsed);
   m_romLocationButton->setEnabled(enable);
 }
 
@@ -344,7 +344,7 @@ void DownloadWindow::MessageBox(std::string_view text) {
   // The missing configuration file: say which file was looked for.
   if (m_core != nullptr && text == kTextConfigMissing) {
     box.setInformativeText(Utf8(wnd::kConfigLookedFor) +
-                           QFile::decodeName(QByteArray::fromStdString(m_core->m_configPath)));
+                           QFile::decodeName(QByteArray::fromStdString(m_core->ConfigPath())));
     KeepDetailLinesWhole(box);
   }
   box.exec();
@@ -371,10 +371,7 @@ std::optional<std::string> DownloadWindow::ChooseFolder(std::string_view title,
 std::optional<PortSetting> DownloadWindow::RunPortSetDlg(int baudIndex, int port, int commType,
                                                          const std::string& modemInit) {
   PortDeviceList devices;
-  if (m_core != nullptr) {
-    std::copy(m_core->m_commPort.m_portDevices.begin(), m_core->m_commPort.m_portDevices.end(),
-              devices.begin());
-  }
+  std::copy(m_shown.portDevices.begin(), m_shown.portDevices.end(), devices.begin());
   PortSetDlg dialog(baudIndex, port, commType, modemInit, this, devices,
                     FindSerialAdapters(m_adapterFolders));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;

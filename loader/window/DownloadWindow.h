@@ -1,5 +1,5 @@
-// Tarvix's main window: shows the download core's fields and progress, and
-// turns buttons and menu commands into calls of the core. It implements every
+// Tarvix's main window: shows the download engine's snapshots and progress, and
+// turns buttons and menu commands into calls of the engine. It implements every
 // interface the core talks to (view, progress bar, message boxes, folder
 // chooser, port-settings dialog) and holds no download logic of its own.
 #pragma once
@@ -27,7 +27,7 @@ class QStatusBar;
 
 /// The main dialog's window ("Romvale Ver 1.02 …").
 class DownloadWindow : public QDialog,
-                       public IDownloadView,
+                       public IEngineView,
                        public IProgressCtrl,
                        public IMessageSink,
                        public IFolderChooser,
@@ -41,12 +41,12 @@ class DownloadWindow : public QDialog,
   /// The interfaces the core is constructed with, all served by this window.
   DownloadHost Host();
 
-  /// The core whose fields are shown and whose handlers the commands call.
-  /// Without one the window shows empty fields and its commands do nothing.
+  /// The engine whose handlers the commands call, and whose snapshot is shown
+  /// at once. Without one the window's commands do nothing.
   void Attach(DownloadEngine* core);
 
-  // IDownloadView
-  void UpdateData(bool saveAndValidate) override;
+  // IEngineView
+  void Show(const EngineSnapshot& snapshot) override;
   void EnableControls(bool enable) override;
   // IProgressCtrl
   void SetRange(int lower, int upper) override;
@@ -62,7 +62,7 @@ class DownloadWindow : public QDialog,
   std::optional<PortSetting> RunPortSetDlg(int baudIndex, int port, int commType,
                                            const std::string& modemInit) override;
 
-  // IDownloadLog: only the list of running TCP sessions follows it.
+  // IDownloadLog: only the list of running downloads follows it.
   void DownloadEnded(const DownloadReport& report) override;
   void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override;
 
@@ -93,7 +93,8 @@ class DownloadWindow : public QDialog,
   bool MayQuit();
   QAction* AddCommand(QMenu& menu, int id, std::string_view text, std::string_view prompt);
   void ShowProgress();
-  /// The TCP sessions list: shown only with CONCURRENT=1, one row per running session.
+  /// The downloads list: shown only with CONCURRENT=1, one row per running download of a
+  /// connection's own.
   void ShowSessions();
 
   void OnRomLocation();
@@ -102,6 +103,7 @@ class DownloadWindow : public QDialog,
   void OnDownload();
 
   DownloadEngine* m_core = nullptr;
+  EngineSnapshot m_shown;  // what the engine last showed
   ProgressState m_progressState;
   QLineEdit* m_romLocation = nullptr;           // edit 1001
   QLineEdit* m_portStatus = nullptr;            // edit 1000

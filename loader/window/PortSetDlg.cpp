@@ -205,7 +205,7 @@ std::optional<std::string> PortSetDlg::ChosenDevice() const {
 }
 
 void PortSetDlg::OnInitDialog() {
-  UpdateData(false);
+  ShowValues();
   ShowDevice();
   const RateLimits limits = ApplyRateLimits(m_values);
   SetRadioIndex(*m_rateGroup, RadioIndex(m_values.m_baud, portset::kRateButtons));
@@ -214,17 +214,17 @@ void PortSetDlg::OnInitDialog() {
   m_modemInit->setEnabled(limits.modemInitEnabled);
 }
 
-void PortSetDlg::UpdateData(bool saveAndValidate) {
+void PortSetDlg::TakeValues() {
+  // checkedId() is -1 when no button of the group is selected.
+  m_values.m_baud = m_rateGroup->checkedId();
+  m_values.m_port = m_portGroup->checkedId();
+  m_values.m_commType = m_typeGroup->checkedId();
+  TakeEditText(*m_modemInit, m_values.m_modemInit);
+  TakeEditText(*m_modemLabel, m_values.m_modemLabel);
+}
+
+void PortSetDlg::ShowValues() {
   using namespace portset;
-  if (saveAndValidate) {
-    // checkedId() is -1 when no button of the group is selected.
-    m_values.m_baud = m_rateGroup->checkedId();
-    m_values.m_port = m_portGroup->checkedId();
-    m_values.m_commType = m_typeGroup->checkedId();
-    TakeEditText(*m_modemInit, m_values.m_modemInit);
-    TakeEditText(*m_modemLabel, m_values.m_modemLabel);
-    return;
-  }
   SetRadioIndex(*m_rateGroup, RadioIndex(m_values.m_baud, kRateButtons));
   SetRadioIndex(*m_portGroup, RadioIndex(m_values.m_port, kPortButtons));
   SetRadioIndex(*m_typeGroup, RadioIndex(m_values.m_commType, kTypeButtons));
@@ -233,6 +233,6 @@ void PortSetDlg::UpdateData(bool saveAndValidate) {
 }
 
 void PortSetDlg::accept() {
-  UpdateData(true);
+  TakeValues();
   QDialog::accept();
 }

@@ -39,8 +39,10 @@ class PortSetDlg : public QDialog {
   /// The adapter chosen for the selected COM name, if one was.
   std::optional<std::string> ChosenDevice() const;
 
-  /// true: buttons and edits -> members; false: members -> buttons and edits.
-  void UpdateData(bool saveAndValidate);
+  /// The members into the buttons and edits.
+  void ShowValues();
+  /// The buttons and edits into the members.
+  void TakeValues();
 
   /// OK takes the controls into the members, then closes.
   void accept() override;

@@ -67,7 +67,7 @@ int RunWindow(int argc, char** argv, const LoaderOptions& options) {
     // Started from the desktop menu there is no Romvale.cfg where Tarvix runs:
     // the user's own configuration folder holds it then.
     runtime.SetConfigPath(WindowConfigPath(options, curDir));
-    window.Attach(&runtime.Dlg());
+    window.Attach(&runtime.Engine());
     // The window comes first, so a message about the configuration stands over it.
     window.CentreOnScreen();
     window.show();

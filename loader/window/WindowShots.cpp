@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   DownloadWindow window;
   DownloadEngine core(channel, window.Host(), QFile::encodeName(work.path()).toStdString());
   window.Attach(&core);
-  core.OnInitDialog();
+  core.Start();
   // Request TRM-0.jd0, begin, and accept the first block: 33 % done.
   const std::vector<std::vector<std::uint8_t>> frames = {
       {0x0F, 0x31, 0x30, 0x0E, 0x0F},
@@ -134,8 +134,9 @@ int main(int argc, char** argv) {
   }
   // The images live in a temporary folder; the picture shows the folder a
   // technician would use instead of that folder's random name.
-  core.m_romLocation = kShownRomFolder;
-  core.UpdateData(false);
+  EngineSnapshot shown = core.Snapshot();
+  shown.romLocation = kShownRomFolder;
+  window.Show(shown);
 
   PortDeviceList devices;
   std::copy(channel.m_portDevices.begin(), channel.m_portDevices.end(), devices.begin());

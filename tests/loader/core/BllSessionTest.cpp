@@ -1,4 +1,4 @@
-// BLL downloads through the dialog core: the worked exchange, rejects, and replies
+// BLL downloads through the download engine: the worked exchange, rejects, and replies
 // on the channel that delivered each frame.
 #include "CoreFakes.h"
 
@@ -34,7 +34,7 @@ const std::string kReject = "02 37 31 31 31 03 05";
 class BllSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.engine.Start().loaded);
     f.port.writes.clear();
     f.progress.ops.clear();
     f.view.enableCalls.clear();
@@ -48,9 +48,9 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
   const auto file = ThreeHundredBytes();
   f.Serial(kRequestB001);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 02 01 00 03 32"});
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll download is started");
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll download is started");
+  EXPECT_EQ(BllState(f.engine), kStateActive);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
   EXPECT_EQ(f.progress.Take(), Strings{"range 0..3"});
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{false});
 
@@ -59,7 +59,7 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
   EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x02, 0x34, 0x00, 0x00, 0x01, 0x00, 0xA1, 0xB2, 0x1C}),
                                    Slice(file, 0, 256), Bytes({0x1C, 0x03, 0x36})}));
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  0% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  0% downloaded...");
 
   f.Serial(kNextAck);
   ASSERT_EQ(f.port.writes.size(), 1u);
@@ -67,20 +67,20 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
                                    Slice(file, 256, 44), Bytes({0x1C, 0x03, 0x1A})}));
   const auto block1 = f.port.writes[0];
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  50% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  50% downloaded...");
 
   // Any other verdict: the same block again, percentage unchanged.
   f.Serial(kNextNak);
   ASSERT_EQ(f.port.writes.size(), 1u);
   EXPECT_EQ(f.port.writes[0], block1);
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  50% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  50% downloaded...");
 
   f.Serial(kNextAck);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 36 00 02 00 02 03 35"});
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  100% downloaded...");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_bllFd.Valid());
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  100% downloaded...");
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::BllFileOpen));
   EXPECT_EQ(f.progress.Take(), (Strings{"stepit", "stepit", "stepit", "pos 0"}));
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
 }
@@ -88,18 +88,18 @@ TEST_F(BllSession, ThreeHundredByteExchangeOverSerial) {
 TEST_F(BllSession, RequestKindsAndBlockSizes) {
   f.Serial(kRequestMca001);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 02 01 00 03 32"});
-  EXPECT_EQ(f.dlg.m_fileName, "MCA001.bll");
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "MCA001.bll");
   f.Serial(kTermError);
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_status, "Terminal error occurs!!");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_bllFd.Valid());
+  EXPECT_EQ(f.engine.Snapshot().status, "Terminal error occurs!!");
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::BllFileOpen));
 
   WriteFile(f.BllDir() + "/SUB002.bll", std::vector<std::uint8_t>(300, 0x11));
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x32, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 03 00 80 03 B2"});
-  EXPECT_EQ(f.dlg.m_blockSize, 128);
-  EXPECT_EQ(f.dlg.m_fileName, "SUB002.bll");
+  EXPECT_EQ(SharedOf(f.engine).BlockSize(), 128);
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "SUB002.bll");
 
   // Other 02 31 requests are dropped at idle without a refresh.
   f.Serial(kTermError);
@@ -116,19 +116,19 @@ TEST_F(BllSession, RequestKindsAndBlockSizes) {
 TEST_F(BllSession, RejectsAndTheirStatusTexts) {
   f.Serial(Bytes({0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x00}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{kReject});
-  EXPECT_EQ(f.dlg.m_status, "Packet LRC error !! - ");
+  EXPECT_EQ(f.engine.Snapshot().status, "Packet LRC error !! - ");
   EXPECT_EQ(f.view.shownStatus.back(), "Packet LRC error !! - ");
 
   // The only 0x1C is the last byte before the LRC.
   f.Serial(WithLrc({0x02, 0x31, 0x42, 0x30, 0x30, 0x31, 0x1C}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{kReject});
-  EXPECT_EQ(f.dlg.m_status, "Packet length error !! - ");
+  EXPECT_EQ(f.engine.Snapshot().status, "Packet length error !! - ");
 
   f.Serial(WithLrc({0x02, 0x31, 0x4D, 0x43, 0x41, 0x39, 0x39, 0x39, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{kReject});
-  EXPECT_EQ(f.dlg.m_status, "File open error !! - MCA999.bll");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().status, "File open error !! - MCA999.bll");
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
   EXPECT_TRUE(f.progress.ops.empty());
 
   // LRC failure while active: reject, status, still active.
@@ -137,12 +137,12 @@ TEST_F(BllSession, RejectsAndTheirStatusTexts) {
   f.port.writes.clear();
   f.Serial(Bytes({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x31}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{kReject});
-  EXPECT_EQ(f.dlg.m_status, "Packet LRC error !! - ");
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  EXPECT_EQ(f.engine.Snapshot().status, "Packet LRC error !! - ");
+  EXPECT_EQ(BllState(f.engine), kStateActive);
   // A frame with no defined reply refreshes the progress text only.
   f.Serial(kRequestB001);
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  0% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  0% downloaded...");
 }
 
 TEST_F(BllSession, EmptyFileEndsAtBegin) {
@@ -151,28 +151,25 @@ TEST_F(BllSession, EmptyFileEndsAtBegin) {
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 00 01 00 03 30"});
   f.Serial(kBegin);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 36 00 00 00 00 03 35"});
-  EXPECT_EQ(f.dlg.m_status, "MCA000.bll  100% downloaded...");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA000.bll  100% downloaded...");
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
 }
 
 TEST_F(BllSession, ASessionBelongsToTheConnectionThatStartedIt) {
   FakeConnection a, b;
-  f.dlg.OnSocketAccept(1);
-  EXPECT_EQ(f.dlg.m_channel, kChannelTcp);
-  EXPECT_EQ(f.dlg.m_status, "TCPIP 연결 허가");
-  f.dlg.OnSocketAccept(2);
-  EXPECT_EQ(f.dlg.m_socketCount, 2);
+  f.engine.OnSocketAccept();
+  EXPECT_EQ(f.engine.Snapshot().status, "TCPIP 연결 허가");
+  f.engine.OnSocketAccept();
 
-  f.dlg.OnSocketReceive(&a, kRequestB001);
+  f.engine.OnSocketReceive(&a, kRequestB001);
   EXPECT_EQ(a.TakeSent(), Strings{"02 32 00 02 01 00 03 32"});
   EXPECT_TRUE(f.port.writes.empty());
 
-  // Serial traffic in between switches m_channel back to serial...
+  // Serial traffic in between...
   f.Serial(Bytes({0x41, 0x42}));
-  EXPECT_EQ(f.dlg.m_channel, kChannelSerial);
   // ...but the reply to a frame from connection a still goes to a.
-  f.dlg.OnSocketReceive(&a, kBegin);
+  f.engine.OnSocketReceive(&a, kBegin);
   ASSERT_EQ(a.sent.size(), 1u);
   EXPECT_EQ(Hex(Slice(a.sent[0], 0, 9)), "02 34 00 00 01 00 A1 B2 1C");
   a.sent.clear();
@@ -181,30 +178,30 @@ TEST_F(BllSession, ASessionBelongsToTheConnectionThatStartedIt) {
   // Frames of another connection or of the serial port neither get a reply
   // nor move a's session, nor refresh the window.
   const int updates = f.view.updates;
-  f.dlg.OnSocketReceive(&b, kNextAck);
-  f.dlg.OnSocketReceive(&b, kTermError);
-  f.dlg.OnSocketReceive(&b, kRequestMca001);
+  f.engine.OnSocketReceive(&b, kNextAck);
+  f.engine.OnSocketReceive(&b, kTermError);
+  f.engine.OnSocketReceive(&b, kRequestMca001);
   f.Serial(kNextAck);
   f.Serial(kTermError);
   EXPECT_TRUE(b.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(f.view.updates, updates);
-  EXPECT_EQ(f.dlg.m_packetNo, 0);
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  0% downloaded...");
+  EXPECT_EQ(SharedOf(f.engine).PacketNo(), 0);
+  EXPECT_EQ(BllState(f.engine), kStateActive);
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  0% downloaded...");
 
-  f.dlg.OnSocketReceive(&a, kNextAck);
+  f.engine.OnSocketReceive(&a, kNextAck);
   ASSERT_EQ(a.sent.size(), 1u);
   EXPECT_EQ(Hex(Slice(a.sent[0], 0, 9)), "02 34 00 01 00 2C C3 D4 1C");
   a.sent.clear();
-  f.dlg.OnSocketReceive(&a, Cat({Bytes({0x00, 0x41}), kNextAck}));
+  f.engine.OnSocketReceive(&a, Cat({Bytes({0x00, 0x41}), kNextAck}));
   EXPECT_EQ(a.TakeSent(), Strings{"02 36 00 02 00 02 03 35"});
   EXPECT_TRUE(f.port.writes.empty());
-  f.dlg.OnSocketClose(&b);
+  f.engine.OnSocketClose(&b);
 
   // Idle again: any channel may start the next one. LRC rejects of a TCP
   // request go back on that connection too.
-  f.dlg.OnSocketReceive(&b, Bytes({0x02, 0x31, 0x42, 0x00}));
+  f.engine.OnSocketReceive(&b, Bytes({0x02, 0x31, 0x42, 0x00}));
   EXPECT_EQ(b.TakeSent().back(), kReject);
 }
 
@@ -216,22 +213,22 @@ TEST_F(BllSession, TcpIsServedWhateverTheSerialPortsState) {
     if (failedOnOpen) {
       f.port.openSucceeds = false;
       f.portDialog.result = PortSetting{2, kCommRs232, 3, std::nullopt};
-      f.dlg.OnPortSettings();
+      f.engine.OnPortSettings();
     } else {
-      f.dlg.OnCommFailure();  // the port failed while running
+      f.engine.OnCommFailure();  // the port failed while running
     }
     ASSERT_FALSE(f.port.m_open);
-    f.dlg.OnSocketReceive(&a, kRequestB001);
-    f.dlg.OnSocketReceive(&a, kBegin);
-    f.dlg.OnSocketReceive(&a, kNextAck);
-    f.dlg.OnSocketReceive(&a, kNextAck);
+    f.engine.OnSocketReceive(&a, kRequestB001);
+    f.engine.OnSocketReceive(&a, kBegin);
+    f.engine.OnSocketReceive(&a, kNextAck);
+    f.engine.OnSocketReceive(&a, kNextAck);
     ASSERT_EQ(a.sent.size(), 4u);
     EXPECT_EQ(Hex(a.sent[0]), "02 32 00 02 01 00 03 32");
     EXPECT_EQ(Slice(a.sent[1], 9, 256), Slice(file, 0, 256));
     EXPECT_EQ(Slice(a.sent[2], 9, 44), Slice(file, 256, 44));
     EXPECT_EQ(Hex(a.sent[3]), "02 36 00 02 00 02 03 35");
     a.sent.clear();
-    EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+    EXPECT_EQ(BllState(f.engine), kStateIdle);
     // Serial bursts are still dropped.
     f.Serial(kRequestB001);
     EXPECT_TRUE(f.port.writes.empty());
@@ -241,14 +238,15 @@ TEST_F(BllSession, TcpIsServedWhateverTheSerialPortsState) {
 TEST_F(BllSession, RomRequestOverTcpWithThePortClosedSaysWhy) {
   FakeConnection a;
   WriteFile(f.RomDir() + "/TRM-5.jd0", {0x01});
-  f.dlg.OnCommFailure();
+  f.engine.OnCommFailure();
   f.port.writes.clear();
-  f.dlg.OnSocketReceive(&a, Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A}));
+  f.engine.OnSocketReceive(&a, Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A}));
   EXPECT_TRUE(a.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_status, "Serial port not open, ROM request not answered !! - TRM-5.jd0");
-  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.m_status);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().status,
+            "Serial port not open, ROM request not answered !! - TRM-5.jd0");
+  EXPECT_EQ(f.view.shownStatus.back(), f.engine.Snapshot().status);
 }
 
 TEST_F(BllSession, TcpReceiveIsCutTo1024Bytes) {
@@ -258,6 +256,6 @@ TEST_F(BllSession, TcpReceiveIsCutTo1024Bytes) {
   std::vector<std::uint8_t> big(1024 - data.size(), 0x00);
   big.insert(big.begin(), data.begin(), data.end());
   big.push_back(0x55);  // byte 1025: cut away; the zeros keep the LRC
-  f.dlg.OnSocketReceive(&a, big);
+  f.engine.OnSocketReceive(&a, big);
   EXPECT_EQ(a.TakeSent(), Strings{"02 32 00 02 01 00 03 32"});
 }

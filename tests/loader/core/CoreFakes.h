@@ -1,4 +1,4 @@
-// Fakes for driving the dialog core: a serial channel that records writes, a
+// Fakes for driving the download engine: a serial channel that records writes, a
 // view, progress bar, message sink, folder chooser, port dialog and TCP
 // connection that record what the core asks of them; plus a temp folder with
 // Romvale.cfg and images.
@@ -74,17 +74,14 @@ class FakeConnection : public IConnection {
   std::string peerName;
 };
 
-class FakeView : public IDownloadView {
+class FakeView : public IEngineView {
  public:
-  void UpdateData(bool save) override {
+  void Show(const EngineSnapshot& snapshot) override {
     ++updates;
-    if (save) ++saveCalls;
-    if (dlg != nullptr) shownStatus.push_back(dlg->m_status);
+    shownStatus.push_back(snapshot.status);
   }
   void EnableControls(bool enable) override { enableCalls.push_back(enable); }
-  const DownloadEngine* dlg = nullptr;
   int updates = 0;
-  int saveCalls = 0;
   std::vector<std::string> shownStatus;
   std::vector<bool> enableCalls;
 };
@@ -170,6 +167,39 @@ class FakeLog : public IDownloadLog {
 
 using TempDir = testsupport::TempDir;
 
+// The shared download's ROM and BLL states: blocked (requests are not taken),
+// idle or active; and whether it has each kind of file open.
+inline constexpr int kStateBlocked = -1;
+inline bool SharedHas(const DownloadEngine& engine, bool (Download::*what)() const) {
+  const Download* d = engine.SharedDownload();
+  return d != nullptr && (d->*what)();
+}
+inline bool SharedRunning(const DownloadEngine& e) {
+  return SharedHas(e, &Download::Running);
+}
+inline int SharedState(const DownloadEngine& e, bool (Download::*running)() const) {
+  if (SharedHas(e, running)) return kStateActive;
+  return e.Accepting() ? kStateIdle : kStateBlocked;
+}
+inline int RomState(const DownloadEngine& e) {
+  return SharedState(e, &Download::RomRunning);
+}
+inline int BllState(const DownloadEngine& e) {
+  return SharedState(e, &Download::BllRunning);
+}
+/// Applies the settings in effect with one change.
+template <class Change>
+void ApplySetting(DownloadEngine& engine, Change change) {
+  LoaderConfig cfg = engine.Settings();
+  change(cfg);
+  engine.Apply(cfg);
+}
+
+/// The shared download (one was started).
+inline const Download& SharedOf(const DownloadEngine& engine) {
+  return *engine.SharedDownload();
+}
+
 inline void WriteFile(const std::string& path, const ByteVec& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
@@ -193,7 +223,7 @@ inline std::string ReadText(const std::string& path) {
 inline constexpr std::string_view kDefaultCommunication =
     "PORT=COM1\r\nTYPE=RS232\r\nBAUD=57600bps\r\n";
 
-/// A dialog core over fakes, with Romvale.cfg in a temp folder naming the
+/// An engine over fakes, with Romvale.cfg in a temp folder naming the
 /// folders rom/ and bll/ there. communication: the keys of [Communication];
 /// extra: further sections.
 class CoreFixture {
@@ -207,7 +237,6 @@ class CoreFixture {
                                              "\r\nBLLFILE=" + BllDir() + "\r\n[Communication]\r\n" +
                                              std::string(communication) + std::string(extra));
     }
-    view.dlg = &dlg;
   }
   std::string RomDir() const { return dir.File("rom"); }
   std::string BllDir() const { return dir.File("bll"); }
@@ -215,7 +244,7 @@ class CoreFixture {
   /// One serial burst handed to the core.
   void Serial(const ByteVec& bytes) {
     port.Queue(bytes);
-    dlg.OnCommRead();
+    engine.OnCommRead();
   }
 
   TempDir dir;
@@ -227,9 +256,9 @@ class CoreFixture {
   FakePortDialog portDialog;
   FakeLog log;
   FakeClock clock;
-  DownloadEngine dlg{port,
-                     DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
-                     dir.Path().string()};
+  DownloadEngine engine{
+      port, DownloadHost{&view, &progress, &messages, &chooser, &portDialog, &log, &clock},
+      dir.Path().string()};
 };
 
 }  // namespace coretest

@@ -86,30 +86,30 @@ class Generator {
   std::mt19937 m_rng;
 };
 
-void CheckState(const DownloadEngine& dlg) {
-  for (int s : {dlg.m_romState, dlg.m_bllState}) {
+void CheckState(const DownloadEngine& engine) {
+  for (int s : {RomState(engine), BllState(engine)}) {
     ASSERT_TRUE(s == kStateBlocked || s == kStateIdle || s == kStateActive) << s;
   }
-  ASSERT_FALSE(dlg.m_romState == kStateActive && dlg.m_bllState == kStateActive);
-  if (dlg.m_romState == kStateActive) {
-    ASSERT_TRUE(dlg.m_romFd.Valid());
+  ASSERT_FALSE(RomState(engine) == kStateActive && BllState(engine) == kStateActive);
+  if (RomState(engine) == kStateActive) {
+    ASSERT_TRUE(SharedHas(engine, &Download::RomFileOpen));
   }
-  if (dlg.m_bllState == kStateActive) {
-    ASSERT_TRUE(dlg.m_bllFd.Valid());
+  if (BllState(engine) == kStateActive) {
+    ASSERT_TRUE(SharedHas(engine, &Download::BllFileOpen));
   }
-  if (dlg.m_romState == kStateActive || dlg.m_bllState == kStateActive) {
-    ASSERT_GE(dlg.m_packetNo, 0);
-    ASSERT_LE(dlg.m_packetNo, dlg.m_packetCount);
+  if (RomState(engine) == kStateActive || BllState(engine) == kStateActive) {
+    ASSERT_GE(SharedOf(engine).PacketNo(), 0);
+    ASSERT_LE(SharedOf(engine).PacketNo(), SharedOf(engine).PacketCount());
   }
   // Buttons are disabled exactly while a transfer runs.
-  ASSERT_EQ(dlg.m_controlsEnabled,
-            dlg.m_romState != kStateActive && dlg.m_bllState != kStateActive);
+  ASSERT_EQ(engine.Snapshot().controlsEnabled,
+            RomState(engine) != kStateActive && BllState(engine) != kStateActive);
 }
 }  // namespace
 
 TEST(CoreRandomInput, DispatchSurvivesAndStaysInsideItsFolders) {
   CoreFixture f;
-  ASSERT_TRUE(f.dlg.OnInitDialog());
+  ASSERT_TRUE(f.engine.Start().loaded);
   std::vector<std::uint8_t> decoy(3000);
   for (std::size_t i = 0; i < decoy.size(); ++i)
     decoy[i] = static_cast<std::uint8_t>(kMarker[i % kMarker.size()]);
@@ -141,23 +141,23 @@ TEST(CoreRandomInput, DispatchSurvivesAndStaysInsideItsFolders) {
     for (int step = 0; step < 10000; ++step) {
       const int action = gen.Below(100);
       if (action < 2) {
-        f.dlg.SetSessionsEnabled(gen.Below(4) != 0);
+        f.engine.SetSessionsEnabled(gen.Below(4) != 0);
       } else if (action < 3) {
-        f.dlg.OnRomLocation();
+        f.engine.OnRomLocation();
       } else if (action < 4) {
         f.port.m_commType = gen.Below(4) == 0 ? kCommModem : kCommRs232;
         f.port.m_connected = gen.Below(4) != 0;
       } else if (action < 5) {
         f.port.m_open = gen.Below(8) != 0;
-        f.dlg.SetSessionsEnabled(true);
+        f.engine.SetSessionsEnabled(true);
       } else if (action < 6) {
-        f.dlg.OnSocketAccept(2);
+        f.engine.OnSocketAccept();
       } else if (action < 55) {
         f.Serial(gen.Batch());
       } else {
-        f.dlg.OnSocketReceive(&connections[gen.Below(2)], gen.Batch());
+        f.engine.OnSocketReceive(&connections[gen.Below(2)], gen.Batch());
       }
-      ASSERT_NO_FATAL_FAILURE(CheckState(f.dlg)) << "step " << step;
+      ASSERT_NO_FATAL_FAILURE(CheckState(f.engine)) << "step " << step;
       for (const auto& w : f.port.writes) ASSERT_NO_FATAL_FAILURE(tally(w)) << "step " << step;
       for (auto& c : connections) {
         for (const auto& w : c.sent) ASSERT_NO_FATAL_FAILURE(tally(w)) << "step " << step;
@@ -183,10 +183,10 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
   for (unsigned seed : {11u, 12u, 13u, 14u}) {
     SCOPED_TRACE(seed);
     CoreFixture f;
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.engine.Start().loaded);
     const bool concurrent = seed % 2 == 0;
-    f.dlg.m_config.m_concurrent = concurrent;
-    f.dlg.m_config.m_sessionTimeoutSec = 5;
+    ApplySetting(f.engine, [&](LoaderConfig& c) { c.m_concurrent = concurrent; });
+    ApplySetting(f.engine, [&](LoaderConfig& c) { c.m_sessionTimeoutSec = 5; });
     WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x5A));
     WriteFile(f.RomDir() + "/TRM-0.jd0", {});
     WriteFile(f.BllDir() + "/MCA001.bll", std::vector<std::uint8_t>(300, 0x44));
@@ -198,26 +198,27 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
     int owner = kSerial;  // channel that started the running single session
     int crossChannelFrames = 0;
     for (int step = 0; step < 5000; ++step) {
-      const bool wasRunning = f.dlg.TransferRunning();
-      const bool wasRom = f.dlg.m_romState == kStateActive;
-      const int packetBefore = f.dlg.m_packetNo;
+      const bool wasRunning = SharedRunning(f.engine);
+      const bool wasRom = RomState(f.engine) == kStateActive;
+      const int packetBefore =
+          f.engine.SharedDownload() != nullptr ? SharedOf(f.engine).PacketNo() : 0;
       const int action = gen.Below(100);
       int channel = kSerial - 1;  // no frame this step
       if (action < 2) {
-        f.dlg.SetSessionsEnabled(gen.Below(3) != 0);
+        f.engine.SetSessionsEnabled(gen.Below(3) != 0);
       } else if (action < 5) {
-        f.dlg.OnSocketClose(&conns[gen.Below(3)]);
+        f.engine.OnSocketClose(&conns[gen.Below(3)]);
       } else if (action < 8) {
         f.clock.nowMs += gen.Below(4000);
-        f.dlg.OnSessionTimer();
+        f.engine.OnSessionTimer();
       } else if (action < 40) {
         channel = kSerial;
         f.Serial(gen.Batch());
       } else {
         channel = gen.Below(3);
-        f.dlg.OnSocketReceive(&conns[channel], gen.Batch());
+        f.engine.OnSocketReceive(&conns[channel], gen.Batch());
       }
-      ASSERT_NO_FATAL_FAILURE(CheckState(f.dlg)) << "step " << step;
+      ASSERT_NO_FATAL_FAILURE(CheckState(f.engine)) << "step " << step;
       // A connection hears only answers to its own frames; ROM replies go to serial.
       for (int k = 0; k < 3; ++k) {
         if (k != channel) {
@@ -235,12 +236,12 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
       const bool mayDrive = channel == owner || (wasRom && channel == kSerial);
       if (wasRunning && channel >= kSerial && !mayDrive) {
         ++crossChannelFrames;
-        ASSERT_TRUE(f.dlg.TransferRunning()) << "step " << step;
-        ASSERT_EQ(f.dlg.m_packetNo, packetBefore) << "step " << step;
+        ASSERT_TRUE(SharedRunning(f.engine)) << "step " << step;
+        ASSERT_EQ(SharedOf(f.engine).PacketNo(), packetBefore) << "step " << step;
         ASSERT_TRUE(f.port.writes.empty()) << "step " << step;
       }
-      if (!wasRunning && f.dlg.TransferRunning()) owner = channel;
-      for (const auto& s : f.dlg.TcpSessions()) {
+      if (!wasRunning && SharedRunning(f.engine)) owner = channel;
+      for (const auto& s : f.engine.OwnDownloads()) {
         ASSERT_TRUE(concurrent);
         ASSERT_GE(s.percent, 0);
         ASSERT_LE(s.percent, 100);

@@ -25,7 +25,7 @@ const std::string kBllBlock07 = "02 34 00 00 00 01 07 00 1C 07 1C 03 36";
 class Dispatch : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.engine.Start().loaded);
     WriteFile(f.RomDir() + "/TRM-1.jd0", {0xAA, 0xBB, 0xCC});
     WriteFile(f.BllDir() + "/MCA001.bll", {0x07});
     f.port.writes.clear();
@@ -38,53 +38,48 @@ class Dispatch : public ::testing::Test {
 TEST_F(Dispatch, IdleTcpBatchesRefreshOnlyWhenTheDesignSaysSo) {
   int updates = f.view.updates;
   // No start byte at all: nothing, not even a refresh.
-  f.dlg.OnSocketReceive(&conn, Bytes({0x41, 0x42, 0x43}));
+  f.engine.OnSocketReceive(&conn, Bytes({0x41, 0x42, 0x43}));
   EXPECT_EQ(f.view.updates, updates);
   // A 02 31 frame that names no BLL request: dropped without a refresh.
-  f.dlg.OnSocketReceive(&conn, kBllOtherRequest);
+  f.engine.OnSocketReceive(&conn, kBllOtherRequest);
   EXPECT_EQ(f.view.updates, updates);
   // Any other frame at idle: no reply, only a refresh.
-  f.dlg.OnSocketReceive(&conn, kBllBegin);
+  f.engine.OnSocketReceive(&conn, kBllBegin);
   EXPECT_EQ(f.view.updates, updates + 1);
-  f.dlg.OnSocketReceive(&conn, Bytes({0x0F, 0x06, 0x0E, 0x08}));
+  f.engine.OnSocketReceive(&conn, Bytes({0x0F, 0x06, 0x0E, 0x08}));
   EXPECT_EQ(f.view.updates, updates + 2);
   EXPECT_TRUE(conn.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
   EXPECT_TRUE(f.view.enableCalls.empty());
 }
 
 TEST_F(Dispatch, BlockedSessionsDropFramesButRefresh) {
-  f.dlg.SetSessionsEnabled(false);
-  ASSERT_EQ(f.dlg.m_romState, kStateBlocked);
+  f.engine.SetSessionsEnabled(false);
+  ASSERT_EQ(RomState(f.engine), kStateBlocked);
   int updates = f.view.updates;
-  f.dlg.OnSocketReceive(&conn, kBllRequestMca001);
+  f.engine.OnSocketReceive(&conn, kBllRequestMca001);
   EXPECT_EQ(f.view.updates, updates + 1);
   f.Serial(kRomRequestTrm1);
   EXPECT_EQ(f.view.updates, updates + 2);
   EXPECT_TRUE(conn.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateBlocked);
-  EXPECT_EQ(f.dlg.m_bllState, kStateBlocked);
+  EXPECT_EQ(RomState(f.engine), kStateBlocked);
+  EXPECT_EQ(BllState(f.engine), kStateBlocked);
 
   // Enabled again with the port open: the same request is served.
-  f.dlg.SetSessionsEnabled(true);
+  f.engine.SetSessionsEnabled(true);
   f.Serial(kRomRequestTrm1);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 01 66 BB 0E E0"});
 }
 
-TEST_F(Dispatch, ChannelFollowsTheLatestTraffic) {
-  f.dlg.OnSocketAccept(1);
-  EXPECT_EQ(f.dlg.m_channel, kChannelTcp);
-  // A receive on a connection does not change it.
-  f.dlg.OnSocketReceive(&conn, kBllBegin);
-  EXPECT_EQ(f.dlg.m_channel, kChannelTcp);
-  // A serial notification sets it back to serial even with nothing queued,
-  // and then stops without a refresh.
+TEST_F(Dispatch, AnEmptySerialNotificationChangesNothing) {
+  f.engine.OnSocketAccept();
+  f.engine.OnSocketReceive(&conn, kBllBegin);
+  // Nothing queued: no refresh.
   const int updates = f.view.updates;
-  f.dlg.OnCommRead();
-  EXPECT_EQ(f.dlg.m_channel, kChannelSerial);
+  f.engine.OnCommRead();
   EXPECT_EQ(f.view.updates, updates);
 }
 
@@ -95,65 +90,65 @@ TEST_F(Dispatch, AnActiveRomSessionTakesFramesOfEitherFamily) {
   f.Serial(kBllBegin);
   EXPECT_EQ(f.port.TakeWrites(), Strings{kRomBlockAabbcc});
   // A BLL request has no defined reply in a ROM session: the progress text only.
-  f.dlg.m_status = "changed";
+  f.engine.ShowStatus("changed");
   f.Serial(kBllRequestMca001);
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_status, "TRM-1.jd0  0% downloaded...");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-1.jd0  0% downloaded...");
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
   // A serial session takes nothing from TCP.
-  f.dlg.OnSocketReceive(&conn, kRomNextAck);
+  f.engine.OnSocketReceive(&conn, kRomNextAck);
   EXPECT_TRUE(conn.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
+  EXPECT_EQ(RomState(f.engine), kStateActive);
   f.Serial(kRomNextAck);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
 }
 
 TEST_F(Dispatch, ARomSessionStartedOverTcpAlsoTakesSerialFrames) {
   FakeConnection other("127.0.0.1:40001");
-  f.dlg.OnSocketReceive(&conn, kRomRequestTrm1);
+  f.engine.OnSocketReceive(&conn, kRomRequestTrm1);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 01 66 BB 0E E0"});
   // Its terminal may answer on either line; replies always go to the serial port.
   f.Serial(kRomBegin);
   EXPECT_EQ(f.port.TakeWrites(), Strings{kRomBlockAabbcc});
   // Another connection's frames are ignored.
-  f.dlg.OnSocketReceive(&other, kRomNextAck);
-  f.dlg.OnSocketReceive(&other, Bytes({0x0F, 0x36, 0x0E, 0x38}));
+  f.engine.OnSocketReceive(&other, kRomNextAck);
+  f.engine.OnSocketReceive(&other, Bytes({0x0F, 0x36, 0x0E, 0x38}));
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
-  f.dlg.OnSocketReceive(&conn, kRomNextAck);
+  EXPECT_EQ(RomState(f.engine), kStateActive);
+  f.engine.OnSocketReceive(&conn, kRomNextAck);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
   EXPECT_TRUE(conn.sent.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
 }
 
 TEST_F(Dispatch, AnActiveBllSessionTakesFramesOfEitherFamily) {
-  f.dlg.OnSocketReceive(&conn, kBllRequestMca001);
+  f.engine.OnSocketReceive(&conn, kBllRequestMca001);
   EXPECT_EQ(conn.TakeSent(), Strings{"02 32 00 01 01 00 03 31"});
   // A ROM "3" is a begin command to the BLL session, answered where it came from.
-  f.dlg.OnSocketReceive(&conn, kRomBegin);
+  f.engine.OnSocketReceive(&conn, kRomBegin);
   EXPECT_EQ(conn.TakeSent(), Strings{kBllBlock07});
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  0% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  0% downloaded...");
   // A ROM request is no BLL command: progress text only, no reply anywhere.
-  f.dlg.OnSocketReceive(&conn, kRomRequestTrm1);
+  f.engine.OnSocketReceive(&conn, kRomRequestTrm1);
   EXPECT_TRUE(conn.sent.empty());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateActive);
   // A ROM "6" means nothing to a BLL session either (BLL terminal error is "7").
-  f.dlg.OnSocketReceive(&conn, Bytes({0x0F, 0x36, 0x0E, 0x38}));
+  f.engine.OnSocketReceive(&conn, Bytes({0x0F, 0x36, 0x0E, 0x38}));
   EXPECT_TRUE(conn.sent.empty());
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  EXPECT_EQ(BllState(f.engine), kStateActive);
   // The serial port has no say in a session started over TCP.
   f.Serial(Bytes({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}));
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  EXPECT_EQ(BllState(f.engine), kStateActive);
   // A BLL "next" with ACK from its connection ends it there.
-  f.dlg.OnSocketReceive(&conn, Bytes({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}));
+  f.engine.OnSocketReceive(&conn, Bytes({0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}));
   EXPECT_EQ(conn.TakeSent(), Strings{"02 36 00 01 00 01 03 35"});
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  100% downloaded...");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  100% downloaded...");
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
 }
 
 TEST_F(Dispatch, SelectorBytesBeyondTheFrameCountAsZero) {
@@ -162,22 +157,22 @@ TEST_F(Dispatch, SelectorBytesBeyondTheFrameCountAsZero) {
   WriteFile(f.RomDir() + "/TRM-1.", {0xAA, 0xBB, 0xCC});
   f.Serial(Bytes({0x0F, 0x31, 0x31}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 01 66 BB 0E E0"});
-  EXPECT_EQ(f.dlg.m_fileName, "TRM-1.");
-  EXPECT_EQ(f.dlg.m_status, "TRM-1. download is started");
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "TRM-1.");
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-1. download is started");
   f.Serial(Bytes({0x0F, 0x36, 0x0E, 0x38}));  // terminal error ends it
 
   // "A" selector: digits 2, 3, 4 after the 0x1C are 31, 24 (the LRC) and zero.
   WriteFile(f.RomDir() + "/qimod1$", {0x01});
   f.Serial(Bytes({0x0F, 0x31, 0x41, 0x1C, 0x79, 0x31, 0x24}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 01 01 00 0E 3C"});
-  EXPECT_EQ(f.dlg.m_fileName, "qimod1$");
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "qimod1$");
   f.Serial(Bytes({0x0F, 0x36, 0x0E, 0x38}));
 
   // "B" selector with its 0x1C at n-3: the digits are 35, 5A (the LRC) and zero.
   WriteFile(f.BllDir() + "/MCA5Z", {0x07});
   f.Serial(Bytes({0x02, 0x31, 0x42, 0x1C, 0x35, 0x5A}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 01 01 00 03 31"});
-  EXPECT_EQ(f.dlg.m_fileName, "MCA5Z");
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "MCA5Z");
 }
 
 TEST_F(Dispatch, RefusedRequestsLeaveButtonsAndProgressAlone) {
@@ -191,16 +186,16 @@ TEST_F(Dispatch, RefusedRequestsLeaveButtonsAndProgressAlone) {
   EXPECT_EQ(f.port.TakeWrites(),
             (Strings{"0F 36 31 31 31 31 0E 38", "0F 36 31 31 31 31 0E 38",
                      "0F 36 30 30 30 30 0E 38", "02 37 31 31 31 03 05", "02 37 31 31 31 03 05"}));
-  EXPECT_EQ(f.dlg.m_status, "Packet length error !! - ");
+  EXPECT_EQ(f.engine.Snapshot().status, "Packet length error !! - ");
   EXPECT_TRUE(f.progress.ops.empty());
   EXPECT_TRUE(f.view.enableCalls.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
 }
 
 TEST(DispatchModem, BllDownloadOverTheModemEndsTheLink) {
   CoreFixture f("PORT=COM2\r\nTYPE=MODEM\r\nBAUD=2400bps\r\n");
-  ASSERT_TRUE(f.dlg.OnInitDialog());
+  ASSERT_TRUE(f.engine.Start().loaded);
   WriteFile(f.BllDir() + "/MCA001.bll", {0x07});
   f.port.writes.clear();
   const std::string connect = "\r\nCONNECT 2400\r\n";
@@ -220,5 +215,5 @@ TEST(DispatchModem, BllDownloadOverTheModemEndsTheLink) {
   const std::string ring = "\r\nRING\r\n";
   f.Serial({ring.begin(), ring.end()});
   EXPECT_EQ(f.port.TakeWrites(), Strings{"41 54 41 0D"});
-  EXPECT_EQ(f.dlg.m_status, ring);
+  EXPECT_EQ(f.engine.Snapshot().status, ring);
 }

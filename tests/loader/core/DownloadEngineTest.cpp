@@ -1,4 +1,4 @@
-// The dialog core's start-up and commands: configuration, port status, port
+// The download engine's start-up and commands: configuration, port status, port
 // settings, ROM location, trigger, save, port failure.
 #include "CoreFakes.h"
 
@@ -14,55 +14,53 @@ const auto kRequestTrm5 = Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A});
 const auto kBegin = Bytes({0x0F, 0x33, 0x0E, 0x3D});
 }  // namespace
 
-TEST(DownloadDlgInit, MissingConfigurationBlocksEverything) {
+TEST(EngineStart, MissingConfigurationBlocksEverything) {
   CoreFixture f(kDefaultCommunication, {}, /*writeConfig=*/false);
-  EXPECT_FALSE(f.dlg.OnInitDialog());
+  EXPECT_FALSE(f.engine.Start().loaded);
   EXPECT_EQ(f.messages.texts, Strings{"환경 파일이 존재하지 않습니다."});
   EXPECT_TRUE(f.port.events.empty());  // the port is not opened
-  EXPECT_EQ(f.dlg.m_romState, kStateBlocked);
-  EXPECT_EQ(f.dlg.m_bllState, kStateBlocked);
-  EXPECT_EQ(f.dlg.m_configPath, f.dir.Path().string() + "/Romvale.cfg");
+  EXPECT_EQ(RomState(f.engine), kStateBlocked);
+  EXPECT_EQ(BllState(f.engine), kStateBlocked);
+  EXPECT_EQ(f.engine.ConfigPath(), f.dir.Path().string() + "/Romvale.cfg");
   // With the port closed, received bytes are ignored; the trigger still goes out.
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
-  f.dlg.SendTrigger();
+  f.engine.SendTrigger();
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 20 21 22 23 03 86 FE"});
 }
 
-TEST(DownloadDlgInit, LoadsSettingsOpensPortAndShowsStatus) {
+TEST(EngineStart, LoadsSettingsOpensPortAndShowsStatus) {
   CoreFixture f("PORT=COM3\r\nBAUD=9600bps\r\nMODEM=ATZ\r\n",
                 "[Ports]\r\nCOM3=/dev/ttyUSB7\r\n[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\n");
-  EXPECT_TRUE(f.dlg.OnInitDialog());
+  EXPECT_TRUE(f.engine.Start().loaded);
   EXPECT_TRUE(f.messages.texts.empty());
   EXPECT_EQ(f.port.events, Strings{"Open COM3"});
   EXPECT_EQ(f.port.PortDevice(), "/dev/ttyUSB7");
   EXPECT_EQ(f.port.m_modemInit, "ATZ");
-  EXPECT_EQ(f.dlg.m_portStatus, " COM3 : Serial : 9600bps ");
-  EXPECT_EQ(f.dlg.m_romDir, f.RomDir());
-  EXPECT_EQ(f.dlg.m_romLocation, f.RomDir());
-  EXPECT_EQ(f.dlg.m_bllDir, f.BllDir());
-  EXPECT_EQ(f.dlg.m_romTypes, "ROM (*.rom)|*.rom");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_channel, kChannelSerial);
-  EXPECT_EQ(f.dlg.TcpPaceMs(), 500);
-  EXPECT_EQ(f.dlg.m_status, "");
+  EXPECT_EQ(f.engine.Snapshot().portLine, " COM3 : Serial : 9600bps ");
+  EXPECT_EQ(f.engine.Settings().m_romDir, f.RomDir());
+  EXPECT_EQ(f.engine.Snapshot().romLocation, f.RomDir());
+  EXPECT_EQ(f.engine.Settings().m_bllDir, f.BllDir());
+  EXPECT_EQ(f.engine.Settings().m_romTypes, "ROM (*.rom)|*.rom");
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
+  EXPECT_EQ(f.engine.TcpPaceMs(), 500);
+  EXPECT_EQ(f.engine.Snapshot().status, "");
   EXPECT_EQ(f.progress.ops, Strings{"step 1"});
   EXPECT_GE(f.view.updates, 1);
-  EXPECT_EQ(f.view.saveCalls, 0);
 }
 
-TEST(DownloadDlgInit, PortThatFailsToOpen) {
+TEST(EngineStart, PortThatFailsToOpen) {
   CoreFixture f("TYPE=MODEM\r\nTCPPACE=0\r\n");
   f.port.openSucceeds = false;
-  EXPECT_TRUE(f.dlg.OnInitDialog());
-  EXPECT_EQ(f.dlg.m_portStatus, "COM1 포트 오류가 발생하였습니다.");
-  EXPECT_EQ(f.dlg.TcpPaceMs(), 0);
+  EXPECT_TRUE(f.engine.Start().loaded);
+  EXPECT_EQ(f.engine.Snapshot().portLine, "COM1 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(f.engine.TcpPaceMs(), 0);
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
 }
 
-TEST(DownloadDlgInit, ModemPortStatusAndWholeLongValues) {
+TEST(EngineStart, ModemPortStatusAndWholeLongValues) {
   const std::string longCmd(120, 'A');
   const std::string longDir = "/" + std::string(300, 'r');
   CoreFixture f;
@@ -70,18 +68,18 @@ TEST(DownloadDlgInit, ModemPortStatusAndWholeLongValues) {
                                            "\r\n[Communication]\r\nTYPE=MODEM\r\n"
                                            "BAUD=2400bps\r\nMODEM=" +
                                            longCmd + "\r\n");
-  EXPECT_TRUE(f.dlg.OnInitDialog());
-  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Modem : 2400bps ");
+  EXPECT_TRUE(f.engine.Start().loaded);
+  EXPECT_EQ(f.engine.Snapshot().portLine, " COM1 : Modem : 2400bps ");
   // Values are taken whole, and the modem command is sent whole with one CR.
-  EXPECT_EQ(f.dlg.m_romDir, longDir);
+  EXPECT_EQ(f.engine.Settings().m_romDir, longDir);
   EXPECT_EQ(f.port.ModemInitCommand(), longCmd + "\r");
 }
 
 namespace {
-class DownloadDlgCommands : public ::testing::Test {
+class EngineCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.engine.Start().loaded);
     WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x11));
     f.port.events.clear();
     f.port.writes.clear();
@@ -91,8 +89,8 @@ class DownloadDlgCommands : public ::testing::Test {
   void StartTransfer() {
     f.Serial(kRequestTrm5);
     f.Serial(kBegin);
-    ASSERT_EQ(f.dlg.m_romState, kStateActive);
-    ASSERT_TRUE(f.dlg.m_romFd.Valid());
+    ASSERT_EQ(RomState(f.engine), kStateActive);
+    ASSERT_TRUE(SharedHas(f.engine, &Download::RomFileOpen));
     f.port.writes.clear();
     f.progress.ops.clear();
     f.view.enableCalls.clear();
@@ -101,78 +99,78 @@ class DownloadDlgCommands : public ::testing::Test {
 };
 }  // namespace
 
-TEST_F(DownloadDlgCommands, PortSettingsCancelChangesNothing) {
-  f.dlg.OnPortSettings();
+TEST_F(EngineCommands, PortSettingsCancelChangesNothing) {
+  f.engine.OnPortSettings();
   EXPECT_EQ(f.portDialog.args, (std::vector<int>{7, 1, kCommRs232}));
   EXPECT_TRUE(f.port.events.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
 }
 
-TEST_F(DownloadDlgCommands, PortSettingsReopenWithNewChoices) {
+TEST_F(EngineCommands, PortSettingsReopenWithNewChoices) {
   f.portDialog.result = PortSetting{4, kCommRs232, 8, std::nullopt};
   const std::string modem = f.port.m_modemInit;
-  f.dlg.OnPortSettings();
+  f.engine.OnPortSettings();
   EXPECT_EQ(f.port.events, (Strings{"Close", "Open COM4"}));
   EXPECT_EQ(f.port.m_port, 4);
   EXPECT_EQ(f.port.m_baudIndex, 8);
   EXPECT_EQ(f.port.m_modemInit, modem);  // RS232C keeps the modem command
-  EXPECT_EQ(f.dlg.m_portStatus, " COM4 : Serial : 115200bps ");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().portLine, " COM4 : Serial : 115200bps ");
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
 
   // Port 0 and no rate: the channel turns them into COM1 and 57600.
   f.port.events.clear();
   f.portDialog.result = PortSetting{0, kCommModem, -1, std::string("AT&F")};
-  f.dlg.OnPortSettings();
+  f.engine.OnPortSettings();
   EXPECT_EQ(f.port.events, (Strings{"Close", "Open COM1"}));
   EXPECT_EQ(f.port.m_modemInit, "AT&F");
-  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Modem : 57600bps ");
+  EXPECT_EQ(f.engine.Snapshot().portLine, " COM1 : Modem : 57600bps ");
 
   // A port that fails to open leaves the sessions idle for TCP terminals;
   // serial bytes are dropped.
   f.port.openSucceeds = false;
   f.portDialog.result = PortSetting{2, kCommRs232, 3, std::nullopt};
-  f.dlg.OnPortSettings();
-  EXPECT_EQ(f.dlg.m_portStatus, "COM2 포트 오류가 발생하였습니다.");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  f.engine.OnPortSettings();
+  EXPECT_EQ(f.engine.Snapshot().portLine, "COM2 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
 }
 
-TEST_F(DownloadDlgCommands, PortSettingsEndARunningTransfer) {
+TEST_F(EngineCommands, PortSettingsEndARunningTransfer) {
   StartTransfer();
   f.portDialog.result = PortSetting{1, kCommRs232, 7, std::nullopt};
-  f.dlg.OnPortSettings();
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  f.engine.OnPortSettings();
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
-  EXPECT_TRUE(f.dlg.m_controlsEnabled);
+  EXPECT_TRUE(f.engine.Snapshot().controlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
   // The next request starts afresh.
   f.Serial(kRequestTrm5);
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
+  EXPECT_EQ(RomState(f.engine), kStateActive);
 }
 
-TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
+TEST_F(EngineCommands, RomLocationBlocksSessionsWhileChoosing) {
   StartTransfer();
   const std::string newDir = f.dir.File("other");
   std::filesystem::create_directories(newDir);
   f.chooser.result = newDir;
   f.chooser.whileOpen = [&] {
-    EXPECT_EQ(f.dlg.m_romState, kStateBlocked);
-    EXPECT_EQ(f.dlg.m_bllState, kStateBlocked);
+    EXPECT_EQ(RomState(f.engine), kStateBlocked);
+    EXPECT_EQ(BllState(f.engine), kStateBlocked);
     f.Serial(kRequestTrm5);  // dropped while the chooser is open
   };
-  f.dlg.OnRomLocation();
+  f.engine.OnRomLocation();
   EXPECT_EQ(f.chooser.title, " ROM program을 download할 디렉토리를 선택하세요");
   EXPECT_EQ(f.chooser.preselected, f.RomDir());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romDir, newDir);
-  EXPECT_EQ(f.dlg.m_romLocation, newDir);
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(f.engine.Settings().m_romDir, newDir);
+  EXPECT_EQ(f.engine.Snapshot().romLocation, newDir);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
   // The abandoned transfer was ended properly.
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
 
   // Images now come from the new folder.
@@ -182,20 +180,20 @@ TEST_F(DownloadDlgCommands, RomLocationBlocksSessionsWhileChoosing) {
   // Cancel leaves the folder as it was.
   f.chooser.result.reset();
   f.chooser.whileOpen = nullptr;
-  f.dlg.OnRomLocation();
-  EXPECT_EQ(f.dlg.m_romDir, newDir);
+  f.engine.OnRomLocation();
+  EXPECT_EQ(f.engine.Settings().m_romDir, newDir);
   EXPECT_EQ(f.chooser.preselected, newDir);
 }
 
-TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
+TEST_F(EngineCommands, SaveConfigRoundTrip) {
   const std::string newDir = f.dir.File("chosen");
   f.chooser.result = newDir;
-  f.dlg.OnRomLocation();
+  f.engine.OnRomLocation();
   f.portDialog.result = PortSetting{7, kCommRs232, 0, std::nullopt};
-  f.dlg.OnPortSettings();
+  f.engine.OnPortSettings();
   // The choice reaches the file only through the save command.
   EXPECT_EQ(ReadText(f.dir.File("Romvale.cfg")).find(newDir), std::string::npos);
-  f.dlg.OnSaveConfig();
+  f.engine.OnSaveConfig();
   const std::string saved = ReadText(f.dir.File("Romvale.cfg"));
   EXPECT_NE(saved.find("ROMFILE=" + newDir + "\r\n"), std::string::npos);
   EXPECT_NE(saved.find("PORT=COM7\r\n"), std::string::npos);
@@ -206,34 +204,35 @@ TEST_F(DownloadDlgCommands, SaveConfigRoundTrip) {
   FakeView view2;
   DownloadEngine again(port2, DownloadHost{&view2, nullptr, nullptr, nullptr, nullptr},
                        f.dir.Path().string());
-  ASSERT_TRUE(again.OnInitDialog());
-  EXPECT_EQ(again.m_romDir, newDir);
-  EXPECT_EQ(again.m_bllDir, f.BllDir());
+  ASSERT_TRUE(again.Start().loaded);
+  EXPECT_EQ(again.Settings().m_romDir, newDir);
+  EXPECT_EQ(again.Settings().m_bllDir, f.BllDir());
   EXPECT_EQ(port2.m_port, 7);
   EXPECT_EQ(port2.m_baudIndex, 0);
   EXPECT_EQ(port2.m_commType, kCommRs232);
 }
 
-TEST_F(DownloadDlgCommands, CommFailureEndsTheSerialTransferLikeAPortThatFailedToOpen) {
+TEST_F(EngineCommands, CommFailureEndsTheSerialTransferLikeAPortThatFailedToOpen) {
   StartTransfer();
-  f.dlg.OnCommFailure();
-  EXPECT_EQ(f.dlg.m_portStatus, "COM1 포트 오류가 발생하였습니다.");
+  f.engine.OnCommFailure();
+  EXPECT_EQ(f.engine.Snapshot().portLine, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(f.view.shownStatus.size(), static_cast<std::size_t>(f.view.updates));
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
   EXPECT_EQ(f.port.events, Strings{"Close"});
   // The port-settings command brings it back.
   f.portDialog.result = PortSetting{1, kCommRs232, 7, std::nullopt};
-  f.dlg.OnPortSettings();
-  EXPECT_EQ(f.dlg.m_portStatus, " COM1 : Serial : 57600bps ");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  f.engine.OnPortSettings();
+  EXPECT_EQ(f.engine.Snapshot().portLine, " COM1 : Serial : 57600bps ");
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
 }
 
-TEST_F(DownloadDlgCommands, TriggerAndListenFailure) {
-  f.dlg.SendTrigger();
+TEST_F(EngineCommands, TriggerAndListenFailure) {
+  f.engine.SendTrigger();
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 20 21 22 23 03 86 FE"});
-  f.dlg.OnListenFailed("port 7000: Address already in use");
-  EXPECT_EQ(f.dlg.m_status, "TCPIP listen error !! - port 7000: Address already in use");
-  EXPECT_EQ(f.view.shownStatus.back(), f.dlg.m_status);
+  f.engine.OnListenFailed("port 7000: Address already in use");
+  EXPECT_EQ(f.engine.Snapshot().status,
+            "TCPIP listen error !! - port 7000: Address already in use");
+  EXPECT_EQ(f.view.shownStatus.back(), f.engine.Snapshot().status);
 }

@@ -20,7 +20,7 @@ std::vector<std::uint8_t> Text(std::string_view s) {
 class ModemLink : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.engine.Start().loaded);
     f.port.writes.clear();
     WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(10, 0x22));
   }
@@ -31,13 +31,13 @@ class ModemLink : public ::testing::Test {
 TEST_F(ModemLink, MissingModemKeyGivesALoneCarriageReturn) {
   EXPECT_EQ(f.port.m_modemInit, "");
   EXPECT_EQ(f.port.ModemInitCommand(), "\r");
-  EXPECT_EQ(f.dlg.m_portStatus, " COM2 : Modem : 2400bps ");
+  EXPECT_EQ(f.engine.Snapshot().portLine, " COM2 : Modem : 2400bps ");
 }
 
 TEST_F(ModemLink, RingIsAnsweredAndShown) {
   f.Serial(Text("\r\nRING\r\n"));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"41 54 41 0D"});
-  EXPECT_EQ(f.dlg.m_status, "\r\nRING\r\n");
+  EXPECT_EQ(f.engine.Snapshot().status, "\r\nRING\r\n");
   EXPECT_EQ(f.view.shownStatus.back(), "\r\nRING\r\n");
   EXPECT_FALSE(f.port.m_connected);
   // Each RING gets ATA again.
@@ -56,23 +56,23 @@ TEST_F(ModemLink, WordsOnlyAtFixedPlaceAndCase) {
   EXPECT_FALSE(f.port.m_connected);
   // The status shows the text up to its first zero byte.
   f.Serial(Cat({Text("\r\nOK"), Bytes({0x00}), Text("junk")}));
-  EXPECT_EQ(f.dlg.m_status, "\r\nOK");
+  EXPECT_EQ(f.engine.Snapshot().status, "\r\nOK");
 }
 
 TEST_F(ModemLink, ConnectBringsTheLinkUpUntilADownloadEnds) {
   f.Serial(Text("\r\nCONNECT 9600\r\n"));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"05 05 05"});
   EXPECT_TRUE(f.port.m_connected);
-  EXPECT_EQ(f.dlg.m_status, "\r\nCONNECT 9600\r\n");
+  EXPECT_EQ(f.engine.Snapshot().status, "\r\nCONNECT 9600\r\n");
 
   // Connected: a later RING is packet data, not modem text.
-  f.dlg.m_status = "kept";
+  f.engine.ShowStatus("kept");
   f.Serial(Text("\r\nRING\r\n"));
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_status, "kept");
+  EXPECT_EQ(f.engine.Snapshot().status, "kept");
 
   f.Serial(Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A}));
-  EXPECT_EQ(f.dlg.m_blockSize, 1024);
+  EXPECT_EQ(SharedOf(f.engine).BlockSize(), 1024);
   f.Serial(Bytes({0x0F, 0x33, 0x0E, 0x3D}));
   f.Serial(Bytes({0x0F, 0x37, 0x00, 0x00, 0x06, 0x0E, 0x3F}));
   EXPECT_EQ(f.port.writes.back(), Bytes({0x0F, 0x35, 0x0E, 0x3B}));
@@ -81,25 +81,25 @@ TEST_F(ModemLink, ConnectBringsTheLinkUpUntilADownloadEnds) {
 
   // Modem text again: the next call needs a new CONNECT.
   f.Serial(Text("\r\nNO CARRIER\r\n"));
-  EXPECT_EQ(f.dlg.m_status, "\r\nNO CARRIER\r\n");
+  EXPECT_EQ(f.engine.Snapshot().status, "\r\nNO CARRIER\r\n");
   EXPECT_TRUE(f.port.writes.empty());
 }
 
 TEST(ModemOff, Rs232NeverAnswersModemWords) {
   CoreFixture f;
-  ASSERT_TRUE(f.dlg.OnInitDialog());
-  f.dlg.m_status = "kept";
+  ASSERT_TRUE(f.engine.Start().loaded);
+  f.engine.ShowStatus("kept");
   f.Serial(Text("\r\nRING\r\n"));
   f.Serial(Text("\r\nCONNECT\r\n"));
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_status, "kept");
+  EXPECT_EQ(f.engine.Snapshot().status, "kept");
 }
 
 namespace {
 class Confinement : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.engine.Start().loaded);
     f.port.writes.clear();
     // A decoy just outside both folders, reachable only by leaving them.
     WriteFile(f.dir.File("decoy.bll"), std::vector<std::uint8_t>(10, 0xDD));
@@ -117,18 +117,18 @@ TEST_F(Confinement, SeparatorsAndControlBytesAreRefused) {
   f.Serial(WithLrc({0x0F, 0x31, 0x30, 0x01, 0x62, 0x63, 0x0E}));
   EXPECT_EQ(f.port.TakeWrites(), (Strings{"0F 36 30 30 30 30 0E 38", "0F 36 30 30 30 30 0E 38",
                                           "0F 36 30 30 30 30 0E 38"}));
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
 
   // BLL: "MCA/.." + ".bll" and "SUB" + control byte.
   f.Serial(WithLrc({0x02, 0x31, 0x4D, 0x43, 0x41, 0x2F, 0x2E, 0x2E, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});
-  EXPECT_EQ(f.dlg.m_status, "File open error !! - MCA/...bll");
+  EXPECT_EQ(f.engine.Snapshot().status, "File open error !! - MCA/...bll");
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x1F, 0x31, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});
-  EXPECT_EQ(f.dlg.m_status,
+  EXPECT_EQ(f.engine.Snapshot().status,
             "File open error !! - SUB0\x1F"
             "1.bll");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
 }
 
 TEST_F(Confinement, SymlinksOutOfTheFolderAndFoldersAreRefused) {
@@ -137,7 +137,7 @@ TEST_F(Confinement, SymlinksOutOfTheFolderAndFoldersAreRefused) {
   std::filesystem::create_directories(f.BllDir() + "/MCA002.bll");
   f.Serial(Bytes({0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});
-  EXPECT_EQ(f.dlg.m_status, "File open error !! - MCA001.bll");
+  EXPECT_EQ(f.engine.Snapshot().status, "File open error !! - MCA001.bll");
   f.Serial(WithLrc({0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x32, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});
   f.Serial(Bytes({0x0F, 0x31, 0x35, 0x0E, 0x0A}));
@@ -167,13 +167,13 @@ TEST_F(Confinement, ImagesOfMoreThan65535BlocksAreRefused) {
 
   f.Serial(WithLrc({0x02, 0x31, 0x43, 0x1C, 0x30, 0x30, 0x32, 0x03}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 37 31 31 31 03 05"});
-  EXPECT_EQ(f.dlg.m_status, "File too large !! - SUB002.bll");
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_bllFd.Valid());
+  EXPECT_EQ(f.engine.Snapshot().status, "File too large !! - SUB002.bll");
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::BllFileOpen));
 
   f.Serial(WithLrc({0x0F, 0x31, 0x39, 0x0E}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 36 30 30 30 30 0E 38"});
-  EXPECT_EQ(f.dlg.m_status, "File too large !! - TRM-9.jd0");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_EQ(f.engine.Snapshot().status, "File too large !! - TRM-9.jd0");
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
 }

@@ -1,4 +1,4 @@
-// ROM downloads through the dialog core: the worked exchange, resends, endings and rejects.
+// ROM downloads through the download engine: the worked exchange, resends, endings and rejects.
 #include "CoreFakes.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +35,7 @@ const auto kDone = Bytes({0x0F, 0x06, 0x0E, 0x08});
 class RomSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.engine.Start().loaded);
     f.port.writes.clear();
     f.progress.ops.clear();
     f.view.enableCalls.clear();
@@ -53,21 +53,21 @@ TEST_F(RomSession, ThreeBlockExchange) {
 
   f.Serial(kRequestTrm5);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 03 12 62 0E 4F"});
-  EXPECT_EQ(f.dlg.m_status, "TRM-5.jd0 download is started");
-  EXPECT_EQ(f.dlg.m_fileName, "TRM-5.jd0");
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
-  EXPECT_EQ(f.dlg.m_packetCount, 3);
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-5.jd0 download is started");
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "TRM-5.jd0");
+  EXPECT_EQ(RomState(f.engine), kStateActive);
+  EXPECT_EQ(SharedOf(f.engine).PacketCount(), 3);
   EXPECT_EQ(f.progress.Take(), Strings{"range 0..4"});
   EXPECT_EQ(f.view.enableCalls, std::vector<bool>{false});
-  EXPECT_FALSE(f.dlg.m_controlsEnabled);
+  EXPECT_FALSE(f.engine.Snapshot().controlsEnabled);
 
   f.Serial(kBegin);
   ASSERT_EQ(f.port.writes.size(), 1u);
   EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x0F, 0x34, 0x00, 0x00, 0x08, 0x00, 0x12, 0x34, 0x1C}),
                                    Slice(img, 0, 2048), Bytes({0x1C, 0x0E, 0x32})}));
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_packetNo, 0);
-  EXPECT_EQ(f.dlg.m_status, "TRM-5.jd0  0% downloaded...");
+  EXPECT_EQ(SharedOf(f.engine).PacketNo(), 0);
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-5.jd0  0% downloaded...");
   EXPECT_EQ(f.progress.Take(), Strings{"stepit"});
 
   f.Serial(kNextAck);
@@ -75,31 +75,31 @@ TEST_F(RomSession, ThreeBlockExchange) {
   EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x0F, 0x34, 0x00, 0x01, 0x08, 0x00, 0x00, 0x56, 0x1C}),
                                    Slice(img, 2048, 2048), Bytes({0x1C, 0x0E, 0x33})}));
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_status, "TRM-5.jd0  33% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-5.jd0  33% downloaded...");
 
   f.Serial(kNextAck);
   ASSERT_EQ(f.port.writes.size(), 1u);
   EXPECT_EQ(f.port.writes[0], Cat({Bytes({0x0F, 0x34, 0x00, 0x02, 0x03, 0x88, 0x78, 0x9A, 0x1C}),
                                    Slice(img, 4096, 904), Bytes({0x1C, 0x0E, 0xB3})}));
   f.port.writes.clear();
-  EXPECT_EQ(f.dlg.m_status, "TRM-5.jd0  66% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-5.jd0  66% downloaded...");
   EXPECT_EQ(f.progress.Take(), (Strings{"stepit", "stepit"}));
 
   f.Serial(kNextAck);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
-  EXPECT_EQ(f.dlg.m_status, "TRM-5.jd0  100% downloaded...");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-5.jd0  100% downloaded...");
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.progress.Take(), (Strings{"stepit", "pos 0"}));
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
-  EXPECT_TRUE(f.dlg.m_controlsEnabled);
+  EXPECT_TRUE(f.engine.Snapshot().controlsEnabled);
   EXPECT_EQ(f.view.shownStatus.back(), "TRM-5.jd0  100% downloaded...");
 
   // A late "done" reaches the idle dispatch and is ignored there.
   f.Serial(kDone);
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_status, "TRM-5.jd0  100% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-5.jd0  100% downloaded...");
 }
 
 TEST_F(RomSession, ModemLinkUsesBlocksOf1024) {
@@ -108,7 +108,7 @@ TEST_F(RomSession, ModemLinkUsesBlocksOf1024) {
   f.port.m_connected = true;
   f.Serial(kRequestTrm5);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 05 12 62 0E 49"});
-  EXPECT_EQ(f.dlg.m_blockSize, 1024);
+  EXPECT_EQ(SharedOf(f.engine).BlockSize(), 1024);
   EXPECT_TRUE(f.port.m_connected);
   f.Serial(kTermError);
   EXPECT_FALSE(f.port.m_connected);  // after a download the next burst is modem text again
@@ -121,21 +121,21 @@ TEST_F(RomSession, ResendOnOtherVerdictAndLrcErrorsStayActive) {
   f.Serial(kBegin);
   f.Serial(kNextAck);
   const auto block1 = f.port.writes.back();
-  const auto status = f.dlg.m_status;
+  const auto status = f.engine.Snapshot().status;
   f.port.writes.clear();
 
   f.Serial(kNextNak);
   ASSERT_EQ(f.port.writes.size(), 1u);
   EXPECT_EQ(f.port.writes[0], block1);
-  EXPECT_EQ(f.dlg.m_status, status);
-  EXPECT_EQ(f.dlg.m_packetNo, 1);
+  EXPECT_EQ(f.engine.Snapshot().status, status);
+  EXPECT_EQ(SharedOf(f.engine).PacketNo(), 1);
   f.port.writes.clear();
 
   // LRC failure while active: "1111", still active, status unchanged.
   f.Serial(Bytes({0x0F, 0x37, 0x00, 0x00, 0x06, 0x0E, 0x00}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 36 31 31 31 31 0E 38"});
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
-  EXPECT_EQ(f.dlg.m_status, status);
+  EXPECT_EQ(RomState(f.engine), kStateActive);
+  EXPECT_EQ(f.engine.Snapshot().status, status);
 
   // Two frames in one batch fail the check too.
   f.Serial(Cat({kNextAck, kNextAck}));
@@ -144,8 +144,8 @@ TEST_F(RomSession, ResendOnOtherVerdictAndLrcErrorsStayActive) {
   // A command with no defined reply only refreshes the progress text.
   f.Serial(kRequestTrm5);
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
-  EXPECT_EQ(f.dlg.m_status, "TRM-5.jd0  33% downloaded...");
+  EXPECT_EQ(RomState(f.engine), kStateActive);
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-5.jd0  33% downloaded...");
 }
 
 TEST_F(RomSession, TerminalErrorAndDoneEndWithoutReply) {
@@ -160,9 +160,9 @@ TEST_F(RomSession, TerminalErrorAndDoneEndWithoutReply) {
     f.view.enableCalls.clear();
     f.Serial(frame);
     EXPECT_TRUE(f.port.writes.empty());
-    EXPECT_EQ(f.dlg.m_status, text);
-    EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-    EXPECT_FALSE(f.dlg.m_romFd.Valid());
+    EXPECT_EQ(f.engine.Snapshot().status, text);
+    EXPECT_EQ(RomState(f.engine), kStateIdle);
+    EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
     EXPECT_EQ(f.progress.Take(), Strings{"pos 0"});
     EXPECT_EQ(f.view.enableCalls, std::vector<bool>{true});
     EXPECT_EQ(f.view.shownStatus.back(), text);
@@ -175,10 +175,10 @@ TEST_F(RomSession, OneBlockAndEmptyImages) {
   f.Serial(kBegin);
   EXPECT_EQ(f.port.TakeWrites(),
             (Strings{"0F 32 00 01 66 BB 0E E0", "0F 34 00 00 00 03 66 BB 1C AA BB CC 1C 0E 39"}));
-  EXPECT_EQ(f.dlg.m_status, "TRM-1.jd0  0% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-1.jd0  0% downloaded...");
   f.Serial(kNextAck);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
-  EXPECT_EQ(f.dlg.m_status, "TRM-1.jd0  100% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-1.jd0  100% downloaded...");
 
   // No blocks: "3" gets the end frame at once, shows 100 and ends the session.
   Image("TRM-0.jd0", {});
@@ -188,9 +188,9 @@ TEST_F(RomSession, OneBlockAndEmptyImages) {
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 00 00 00 0E 3C"});
   f.Serial(kBegin);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 35 0E 3B"});
-  EXPECT_EQ(f.dlg.m_status, "TRM-0.jd0  100% downloaded...");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
+  EXPECT_EQ(f.engine.Snapshot().status, "TRM-0.jd0  100% downloaded...");
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
   EXPECT_EQ(f.progress.Take(), (Strings{"range 0..1", "stepit", "pos 0"}));
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
 }
@@ -198,11 +198,11 @@ TEST_F(RomSession, OneBlockAndEmptyImages) {
 TEST_F(RomSession, ExactMultipleOfBlockSize) {
   Image("TRM-2.jd0", std::vector<std::uint8_t>(4096, 0x01));
   f.Serial(WithLrc({0x0F, 0x31, 0x32, 0x0E}));
-  EXPECT_EQ(f.dlg.m_packetCount, 2);
+  EXPECT_EQ(SharedOf(f.engine).PacketCount(), 2);
   Image("TRM-3.jd0", std::vector<std::uint8_t>(4097, 0x01));
   f.Serial(kTermError);
   f.Serial(WithLrc({0x0F, 0x31, 0x33, 0x0E}));
-  EXPECT_EQ(f.dlg.m_packetCount, 3);
+  EXPECT_EQ(SharedOf(f.engine).PacketCount(), 3);
   f.Serial(kBegin);
   f.Serial(kNextAck);
   f.Serial(kNextAck);
@@ -211,7 +211,7 @@ TEST_F(RomSession, ExactMultipleOfBlockSize) {
 }
 
 TEST_F(RomSession, RequestRejects) {
-  f.dlg.m_status = "before";
+  f.engine.ShowStatus("before");
   // Failed LRC: "1111", status unchanged, idle.
   f.Serial(Bytes({0x0F, 0x31, 0x35, 0x0E, 0x00}));
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 36 31 31 31 31 0E 38"});
@@ -221,9 +221,9 @@ TEST_F(RomSession, RequestRejects) {
   // Missing image: "0000", status left as it was.
   f.Serial(kRequestTrm5);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 36 30 30 30 30 0E 38"});
-  EXPECT_EQ(f.dlg.m_status, "before");
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().status, "before");
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
   EXPECT_TRUE(f.progress.ops.empty());
 }
 
@@ -232,13 +232,13 @@ TEST_F(RomSession, SelectorsNameTheImage) {
   Image("TRM-M.rom", {0x02});
   Image("qimod123.rom", {0x03});
   f.Serial(Bytes({0x0F, 0x31, 0x4D, 0x0E, 0x72}));
-  EXPECT_EQ(f.dlg.m_fileName, "TRM-M.jd0");
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "TRM-M.jd0");
   f.Serial(kTermError);
   f.Serial(Bytes({0x0F, 0x31, 0x4D, 0x72, 0x6F, 0x6D, 0x0E, 0x02}));
-  EXPECT_EQ(f.dlg.m_fileName, "TRM-M.rom");
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "TRM-M.rom");
   f.Serial(kTermError);
   f.Serial(WithLrc({0x0F, 0x31, 0x58, 0x1C, 0x79, 0x31, 0x32, 0x33, 0x0E}));
-  EXPECT_EQ(f.dlg.m_fileName, "qimod123.rom");
+  EXPECT_EQ(SharedOf(f.engine).FileName(), "qimod123.rom");
   EXPECT_EQ(f.port.TakeWrites(), (Strings{"0F 32 00 01 01 00 0E 3C", "0F 32 00 01 02 00 0E 3F",
                                           "0F 32 00 01 03 00 0E 3E"}));
 }
@@ -246,12 +246,12 @@ TEST_F(RomSession, SelectorsNameTheImage) {
 TEST_F(RomSession, RequestOverTcpIsAnsweredOnSerial) {
   Image("TRM-5.jd0", FiveThousandBytes());
   FakeConnection conn;
-  f.dlg.OnSocketAccept(1);
+  f.engine.OnSocketAccept();
   // Bytes before the start byte are dropped.
-  f.dlg.OnSocketReceive(&conn, Cat({Bytes({0x41}), kRequestTrm5}));
+  f.engine.OnSocketReceive(&conn, Cat({Bytes({0x41}), kRequestTrm5}));
   EXPECT_TRUE(conn.sent.empty());
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 03 12 62 0E 4F"});
-  f.dlg.OnSocketReceive(&conn, kBegin);
+  f.engine.OnSocketReceive(&conn, kBegin);
   EXPECT_TRUE(conn.sent.empty());
   EXPECT_EQ(f.port.writes.size(), 1u);
 }

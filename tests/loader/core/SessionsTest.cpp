@@ -36,7 +36,7 @@ std::vector<std::uint8_t> DataOf(const std::vector<std::uint8_t>& frame) {
 class Sessions : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.dlg.OnInitDialog());
+    ASSERT_TRUE(f.engine.Start().loaded);
     mca = Pattern(300, 1);  // 2 blocks of 256
     sub = Pattern(200, 2);  // 2 blocks of 128
     WriteFile(f.BllDir() + "/MCA001.bll", mca);
@@ -54,60 +54,60 @@ class Sessions : public ::testing::Test {
 }  // namespace
 
 TEST_F(Sessions, ClosingTheStartingConnectionEndsTheSessionAtOnce) {
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
-  f.dlg.OnSocketReceive(&a, kBegin);
+  f.engine.OnSocketReceive(&a, kRequestMca001);
+  f.engine.OnSocketReceive(&a, kBegin);
   ASSERT_EQ(a.sent.size(), 2u);
   f.progress.ops.clear();
   // Another connection going away changes nothing.
-  f.dlg.OnSocketClose(&b);
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  f.engine.OnSocketClose(&b);
+  EXPECT_EQ(BllState(f.engine), kStateActive);
   EXPECT_TRUE(f.log.lines.empty());
 
-  f.dlg.OnSocketClose(&a);
-  EXPECT_EQ(f.dlg.m_bllState, kStateIdle);
-  EXPECT_FALSE(f.dlg.m_bllFd.Valid());
-  EXPECT_TRUE(f.dlg.m_controlsEnabled);
+  f.engine.OnSocketClose(&a);
+  EXPECT_EQ(BllState(f.engine), kStateIdle);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::BllFileOpen));
+  EXPECT_TRUE(f.engine.Snapshot().controlsEnabled);
   EXPECT_EQ(f.view.enableCalls, (std::vector<bool>{false, true}));
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
   EXPECT_EQ(f.log.Take(), Strings{"failed: MCA001.bll connection closed via tcp 127.0.0.1:40001"});
 
   // The next terminal is served at once.
-  f.dlg.OnSocketReceive(&b, kRequestMca001);
+  f.engine.OnSocketReceive(&b, kRequestMca001);
   EXPECT_EQ(b.TakeSent(), Strings{"02 32 00 02 01 00 03 32"});
 }
 
 TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
-  ASSERT_EQ(f.dlg.m_config.m_sessionTimeoutSec, 60);
+  ASSERT_EQ(f.engine.Settings().m_sessionTimeoutSec, 60);
   f.clock.nowMs = 1000;
   f.Serial(kRomRequestTrm1);
   f.clock.nowMs = 31000;
   f.Serial(kRomBegin);  // its own channel: the time starts over
   // Frames of other channels do not keep it alive.
   f.clock.nowMs = 60000;
-  f.dlg.OnSocketReceive(&a, kRomNextAck);
+  f.engine.OnSocketReceive(&a, kRomNextAck);
   f.clock.nowMs = 90999;
-  f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
+  f.engine.OnSessionTimer();
+  EXPECT_EQ(RomState(f.engine), kStateActive);
   f.port.writes.clear();
   f.progress.ops.clear();
 
   f.clock.nowMs = 91000;
-  f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_romState, kStateIdle);
-  EXPECT_EQ(f.dlg.m_status, "Session timed out !! - TRM-1.jd0");
+  f.engine.OnSessionTimer();
+  EXPECT_EQ(RomState(f.engine), kStateIdle);
+  EXPECT_EQ(f.engine.Snapshot().status, "Session timed out !! - TRM-1.jd0");
   EXPECT_EQ(f.view.shownStatus.back(), "Session timed out !! - TRM-1.jd0");
-  EXPECT_FALSE(f.dlg.m_romFd.Valid());
-  EXPECT_TRUE(f.dlg.m_controlsEnabled);
+  EXPECT_FALSE(SharedHas(f.engine, &Download::RomFileOpen));
+  EXPECT_TRUE(f.engine.Snapshot().controlsEnabled);
   EXPECT_EQ(f.progress.ops, Strings{"pos 0"});
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_EQ(f.log.Take(), Strings{"failed: TRM-1.jd0 timed out via serial COM1"});
 
   // 0 = never, as the design has it.
-  f.dlg.m_config.m_sessionTimeoutSec = 0;
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
+  ApplySetting(f.engine, [&](LoaderConfig& c) { c.m_sessionTimeoutSec = 0; });
+  f.engine.OnSocketReceive(&a, kRequestMca001);
   f.clock.nowMs = 10'000'000;
-  f.dlg.OnSessionTimer();
-  EXPECT_EQ(f.dlg.m_bllState, kStateActive);
+  f.engine.OnSessionTimer();
+  EXPECT_EQ(BllState(f.engine), kStateActive);
 }
 
 TEST_F(Sessions, EachDownloadEndsWithOneReport) {
@@ -119,20 +119,20 @@ TEST_F(Sessions, EachDownloadEndsWithOneReport) {
   f.clock.nowMs = 3500;
   f.Serial(kNextAck);
   // TCP BLL to its end, then one stopped by its terminal.
-  f.dlg.OnSocketReceive(&a, kRequestSub002);
-  f.dlg.OnSocketReceive(&a, kBegin);
-  f.dlg.OnSocketReceive(&a, kNextAck);
-  f.dlg.OnSocketReceive(&a, kNextAck);
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
-  f.dlg.OnSocketReceive(&a, kTermError);
+  f.engine.OnSocketReceive(&a, kRequestSub002);
+  f.engine.OnSocketReceive(&a, kBegin);
+  f.engine.OnSocketReceive(&a, kNextAck);
+  f.engine.OnSocketReceive(&a, kNextAck);
+  f.engine.OnSocketReceive(&a, kRequestMca001);
+  f.engine.OnSocketReceive(&a, kTermError);
   // A ROM image asked for over TCP travels on the serial line.
-  f.dlg.OnSocketReceive(&b, kRomRequestTrm1);
-  f.dlg.OnSocketReceive(&b, kRomBegin);
-  f.dlg.OnSocketReceive(&b, Bytes({0x0F, 0x06, 0x0E, 0x08}));  // "done" before the end
+  f.engine.OnSocketReceive(&b, kRomRequestTrm1);
+  f.engine.OnSocketReceive(&b, kRomBegin);
+  f.engine.OnSocketReceive(&b, Bytes({0x0F, 0x06, 0x0E, 0x08}));  // "done" before the end
   // A refused request is a failed download, and so is a cut-off one.
   f.Serial(WithLrc({0x02, 0x31, 0x4D, 0x43, 0x41, 0x39, 0x39, 0x39, 0x03}));
   f.Serial(kRequestMca001);
-  f.dlg.OnRomLocation();
+  f.engine.OnRomLocation();
   EXPECT_EQ(f.log.Take(),
             (Strings{"done: MCA001.bll 300 bytes 2 blocks in 2500 ms via serial COM1",
                      "done: SUB002.bll 200 bytes 2 blocks in 0 ms via tcp 127.0.0.1:40001",
@@ -145,14 +145,14 @@ TEST_F(Sessions, EachDownloadEndsWithOneReport) {
 }
 
 TEST_F(Sessions, WithoutConcurrencyASecondTerminalWaits) {
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
-  f.dlg.OnSocketReceive(&b, kRequestSub002);
-  f.dlg.OnSocketReceive(&b, kBegin);
+  f.engine.OnSocketReceive(&a, kRequestMca001);
+  f.engine.OnSocketReceive(&b, kRequestSub002);
+  f.engine.OnSocketReceive(&b, kBegin);
   EXPECT_TRUE(b.sent.empty());
-  f.dlg.OnSocketReceive(&a, kTermError);
-  f.dlg.OnSocketReceive(&b, kRequestSub002);
+  f.engine.OnSocketReceive(&a, kTermError);
+  f.engine.OnSocketReceive(&b, kRequestSub002);
   EXPECT_EQ(b.TakeSent(), Strings{"02 32 00 02 00 80 03 B3"});
-  EXPECT_TRUE(f.dlg.TcpSessions().empty());  // the single session is no list entry
+  EXPECT_TRUE(f.engine.OwnDownloads().empty());  // the single session is no list entry
 }
 
 namespace {
@@ -160,19 +160,19 @@ class Concurrent : public Sessions {
  protected:
   void SetUp() override {
     Sessions::SetUp();
-    f.dlg.m_config.m_concurrent = true;
+    ApplySetting(f.engine, [&](LoaderConfig& c) { c.m_concurrent = true; });
   }
 };
 }  // namespace
 
 TEST_F(Concurrent, InterleavedConnectionsEachGetTheirOwnFile) {
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
-  f.dlg.OnSocketReceive(&b, kRequestSub002);
+  f.engine.OnSocketReceive(&a, kRequestMca001);
+  f.engine.OnSocketReceive(&b, kRequestSub002);
   EXPECT_EQ(a.TakeSent(), Strings{"02 32 00 02 01 00 03 32"});
   EXPECT_EQ(b.TakeSent(), Strings{"02 32 00 02 00 80 03 B3"});
-  f.dlg.OnSocketReceive(&b, kBegin);
-  f.dlg.OnSocketReceive(&a, kBegin);
-  f.dlg.OnSocketReceive(&b, kNextAck);
+  f.engine.OnSocketReceive(&b, kBegin);
+  f.engine.OnSocketReceive(&a, kBegin);
+  f.engine.OnSocketReceive(&b, kNextAck);
   ASSERT_EQ(a.sent.size(), 1u);
   ASSERT_EQ(b.sent.size(), 2u);
   EXPECT_EQ(DataOf(a.sent[0]), Slice(mca, 0, 256));
@@ -180,7 +180,7 @@ TEST_F(Concurrent, InterleavedConnectionsEachGetTheirOwnFile) {
   EXPECT_EQ(DataOf(b.sent[1]), Slice(sub, 128, 72));
   a.sent.clear();
   b.sent.clear();
-  const auto list = f.dlg.TcpSessions();
+  const auto list = f.engine.OwnDownloads();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].peer, "127.0.0.1:40001");
   EXPECT_EQ(list[0].file, "MCA001.bll");
@@ -188,19 +188,19 @@ TEST_F(Concurrent, InterleavedConnectionsEachGetTheirOwnFile) {
   EXPECT_EQ(list[1].file, "SUB002.bll");
   EXPECT_EQ(list[1].percent, 50);
 
-  f.dlg.OnSocketReceive(&a, kNextAck);
-  f.dlg.OnSocketReceive(&b, kNextAck);
-  f.dlg.OnSocketReceive(&a, kNextAck);
+  f.engine.OnSocketReceive(&a, kNextAck);
+  f.engine.OnSocketReceive(&b, kNextAck);
+  f.engine.OnSocketReceive(&a, kNextAck);
   ASSERT_EQ(a.sent.size(), 2u);
   EXPECT_EQ(DataOf(a.sent[0]), Slice(mca, 256, 44));
   EXPECT_EQ(Hex(a.sent[1]), "02 36 00 02 00 02 03 35");
   EXPECT_EQ(b.TakeSent(), Strings{"02 36 00 02 00 02 03 35"});
-  EXPECT_TRUE(f.dlg.TcpSessions().empty());
+  EXPECT_TRUE(f.engine.OwnDownloads().empty());
   // Nothing went to the serial port, and the buttons stayed with the serial session.
   EXPECT_TRUE(f.port.writes.empty());
   EXPECT_TRUE(f.view.enableCalls.empty());
   // The status line shows the latest TCP event.
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll  100% downloaded...");
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll  100% downloaded...");
 
   const Strings lines = f.log.Take();
   EXPECT_EQ(lines.front(), "session: 127.0.0.1:40001 MCA001.bll 0/3");
@@ -213,21 +213,21 @@ TEST_F(Concurrent, InterleavedConnectionsEachGetTheirOwnFile) {
 }
 
 TEST_F(Concurrent, AClosingConnectionEndsOnlyItsOwnSession) {
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
-  f.dlg.OnSocketReceive(&b, kRequestMca001);
-  f.dlg.OnSocketReceive(&a, kBegin);
-  f.dlg.OnSocketReceive(&b, kBegin);
+  f.engine.OnSocketReceive(&a, kRequestMca001);
+  f.engine.OnSocketReceive(&b, kRequestMca001);
+  f.engine.OnSocketReceive(&a, kBegin);
+  f.engine.OnSocketReceive(&b, kBegin);
   f.log.lines.clear();
-  f.dlg.OnSocketClose(&a);
+  f.engine.OnSocketClose(&a);
   // Its bar goes back to 0, then the report.
   EXPECT_EQ(f.log.Take(),
             (Strings{"session: 127.0.0.1:40001 MCA001.bll 0/3",
                      "failed: MCA001.bll connection closed via tcp 127.0.0.1:40001"}));
-  ASSERT_EQ(f.dlg.TcpSessions().size(), 1u);
-  EXPECT_EQ(f.dlg.TcpSessions()[0].peer, "[::1]:40002");
+  ASSERT_EQ(f.engine.OwnDownloads().size(), 1u);
+  EXPECT_EQ(f.engine.OwnDownloads()[0].peer, "[::1]:40002");
   b.sent.clear();
-  f.dlg.OnSocketReceive(&b, kNextAck);
-  f.dlg.OnSocketReceive(&b, kNextAck);
+  f.engine.OnSocketReceive(&b, kNextAck);
+  f.engine.OnSocketReceive(&b, kNextAck);
   ASSERT_EQ(b.sent.size(), 2u);
   EXPECT_EQ(DataOf(b.sent[0]), Slice(mca, 256, 44));
   EXPECT_EQ(Hex(b.sent[1]), "02 36 00 02 00 02 03 35");
@@ -235,56 +235,56 @@ TEST_F(Concurrent, AClosingConnectionEndsOnlyItsOwnSession) {
 
 TEST_F(Concurrent, TheSerialSessionKeepsTheWindowAndRomKeepsTheSingleSession) {
   f.Serial(kRequestMca001);
-  f.dlg.OnSocketReceive(&a, kRequestSub002);
-  f.dlg.OnSocketReceive(&a, kBegin);
+  f.engine.OnSocketReceive(&a, kRequestSub002);
+  f.engine.OnSocketReceive(&a, kBegin);
   EXPECT_EQ(a.sent.size(), 2u);
   // The window keeps describing the serial session.
-  EXPECT_EQ(f.dlg.m_status, "MCA001.bll download is started");
+  EXPECT_EQ(f.engine.Snapshot().status, "MCA001.bll download is started");
   EXPECT_EQ(f.progress.ops, Strings{"range 0..3"});
   // A ROM request waits for the single session, which the serial terminal holds.
-  f.dlg.OnSocketReceive(&b, kRomRequestTrm1);
+  f.engine.OnSocketReceive(&b, kRomRequestTrm1);
   EXPECT_TRUE(b.sent.empty());
   EXPECT_EQ(f.port.TakeWrites(), Strings{"02 32 00 02 01 00 03 32"});
   f.Serial(kTermError);
-  f.dlg.OnSocketReceive(&b, kRomRequestTrm1);
+  f.engine.OnSocketReceive(&b, kRomRequestTrm1);
   EXPECT_EQ(f.port.TakeWrites(), Strings{"0F 32 00 01 66 BB 0E E0"});
-  EXPECT_EQ(f.dlg.m_romState, kStateActive);
+  EXPECT_EQ(RomState(f.engine), kStateActive);
   // b drives it; the serial frames of its terminal count too.
   f.Serial(kRomBegin);
-  f.dlg.OnSocketReceive(&b, kRomNextAck);
+  f.engine.OnSocketReceive(&b, kRomNextAck);
   EXPECT_EQ(f.port.TakeWrites(),
             (Strings{"0F 34 00 00 00 03 66 BB 1C AA BB CC 1C 0E 39", "0F 35 0E 3B"}));
   EXPECT_TRUE(b.sent.empty());
 }
 
 TEST_F(Concurrent, AModalCommandHoldsTcpSessionsBackWithoutEndingThem) {
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
-  f.dlg.OnSocketReceive(&a, kBegin);
+  f.engine.OnSocketReceive(&a, kRequestMca001);
+  f.engine.OnSocketReceive(&a, kBegin);
   a.sent.clear();
   f.chooser.whileOpen = [&] {
-    f.dlg.OnSocketReceive(&a, kNextAck);
-    f.dlg.OnSocketReceive(&b, kRequestMca001);
+    f.engine.OnSocketReceive(&a, kNextAck);
+    f.engine.OnSocketReceive(&b, kRequestMca001);
   };
-  f.dlg.OnRomLocation();
+  f.engine.OnRomLocation();
   EXPECT_TRUE(a.sent.empty());
   EXPECT_TRUE(b.sent.empty());
-  f.dlg.OnSocketReceive(&a, kNextAck);
+  f.engine.OnSocketReceive(&a, kNextAck);
   ASSERT_EQ(a.sent.size(), 1u);
   EXPECT_EQ(DataOf(a.sent[0]), Slice(mca, 256, 44));
 }
 
 TEST_F(Concurrent, SilentConnectionsTimeOutOneByOne) {
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
+  f.engine.OnSocketReceive(&a, kRequestMca001);
   f.clock.nowMs = 30000;
-  f.dlg.OnSocketReceive(&b, kRequestSub002);
+  f.engine.OnSocketReceive(&b, kRequestSub002);
   f.log.lines.clear();
   f.clock.nowMs = 60000;
-  f.dlg.OnSessionTimer();
+  f.engine.OnSessionTimer();
   EXPECT_EQ(f.log.Take(), (Strings{"session: 127.0.0.1:40001 MCA001.bll 0/3",
                                    "failed: MCA001.bll timed out via tcp 127.0.0.1:40001"}));
-  EXPECT_EQ(f.dlg.m_status, "Session timed out !! - MCA001.bll");
-  ASSERT_EQ(f.dlg.TcpSessions().size(), 1u);
+  EXPECT_EQ(f.engine.Snapshot().status, "Session timed out !! - MCA001.bll");
+  ASSERT_EQ(f.engine.OwnDownloads().size(), 1u);
   // A timed-out connection may ask again.
-  f.dlg.OnSocketReceive(&a, kRequestMca001);
+  f.engine.OnSocketReceive(&a, kRequestMca001);
   EXPECT_EQ(a.sent.back(), Bytes({0x02, 0x32, 0x00, 0x02, 0x01, 0x00, 0x03, 0x32}));
 }

@@ -1,8 +1,6 @@
 // The headless front end's lines (port, status, progress, message).
 #include "headless/HeadlessHost.h"
 
-#include "loader/core/CoreFakes.h"
-
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,9 +10,7 @@
 namespace {
 class HeadlessHostTest : public ::testing::Test {
  protected:
-  HeadlessHostTest() : m_host(m_out, m_err), m_dlg(m_channel, m_host.Host(), "/nonexistent") {
-    m_host.SetDlg(&m_dlg);
-  }
+  HeadlessHostTest() : m_host(m_out, m_err) {}
   std::string TakeOut() {
     std::string s = m_out.str();
     m_out.str("");
@@ -22,9 +18,8 @@ class HeadlessHostTest : public ::testing::Test {
   }
   std::ostringstream m_out;
   std::ostringstream m_err;
-  coretest::FakeChannel m_channel;
   HeadlessHost m_host;
-  DownloadEngine m_dlg;
+  EngineSnapshot m_shown;
 };
 }  // namespace
 
@@ -39,17 +34,17 @@ TEST(HeadlessLines, ControlBytesAreEscapedOtherBytesKept) {
 }
 
 TEST_F(HeadlessHostTest, OneLinePerChangedField) {
-  m_dlg.m_portStatus = " COM1 : Serial : 57600bps ";
-  m_host.UpdateData(false);
+  m_shown.portLine = " COM1 : Serial : 57600bps ";
+  m_host.Show(m_shown);
   EXPECT_EQ(TakeOut(), "port:  COM1 : Serial : 57600bps \n");
-  m_host.UpdateData(false);
+  m_host.Show(m_shown);
   EXPECT_EQ(TakeOut(), "");
-  m_dlg.m_status = "\r\nCONNECT 2400\r\n";
-  m_host.UpdateData(false);
+  m_shown.status = "\r\nCONNECT 2400\r\n";
+  m_host.Show(m_shown);
   EXPECT_EQ(TakeOut(), "status: \\r\\nCONNECT 2400\\r\\n\n");
-  m_dlg.m_status.clear();
-  m_dlg.m_portStatus = "COM1 포트 오류가 발생하였습니다.";
-  m_host.UpdateData(false);
+  m_shown.status.clear();
+  m_shown.portLine = "COM1 포트 오류가 발생하였습니다.";
+  m_host.Show(m_shown);
   EXPECT_EQ(TakeOut(), "port: COM1 포트 오류가 발생하였습니다.\nstatus: \n");
 }
 

@@ -21,9 +21,9 @@
 namespace fs = std::filesystem;
 
 namespace {
-class RecordingHost : public IDownloadView, public IProgressCtrl, public IMessageSink {
+class RecordingHost : public IEngineView, public IProgressCtrl, public IMessageSink {
  public:
-  void UpdateData(bool) override { ++m_refreshes; }
+  void Show(const EngineSnapshot&) override { ++m_refreshes; }
   void EnableControls(bool) override {}
   void SetRange(int, int) override {}
   void SetStep(int) override {}
@@ -82,10 +82,10 @@ TEST_F(LoaderRuntimeTest, SerialBurstReachesTheCoreAndItsReplyTheLine) {
   std::vector<std::uint8_t> reply;
   std::thread reader([&] { reply = m_pty.Receive(7, 5000); });
   EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return m_runtime->Dlg().m_status.starts_with("File open error !! - "); }, 5000));
+      [&] { return m_runtime->Engine().Snapshot().status.starts_with("File open error !! - "); },
+      5000));
   reader.join();
   EXPECT_EQ(reply, (std::vector<std::uint8_t>{0x02, 0x37, 0x31, 0x31, 0x31, 0x03, 0x05}));
-  EXPECT_EQ(m_runtime->Dlg().m_channel, kChannelSerial);
 }
 
 TEST_F(LoaderRuntimeTest, ReaderMessagesAreShownOnTheMainThread) {
@@ -111,14 +111,13 @@ TEST_F(LoaderRuntimeTest, ConnectCloseCyclesLeaveNoConnectionBehind) {
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_runtime->ConnectionCount() == 0; }, 5000)) << i;
   }
-  EXPECT_EQ(m_runtime->Dlg().m_socketCount, 0);
-  EXPECT_EQ(m_runtime->Dlg().m_status, "TCPIP 연결 허가");
+  EXPECT_EQ(m_runtime->Engine().Snapshot().status, "TCPIP 연결 허가");
 }
 
 TEST_F(LoaderRuntimeTest, UnplugShowsPortErrorAndCanBeReopened) {
   m_pty.CloseMaster();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !m_runtime->SerialPort().m_open; }, 5000));
-  EXPECT_EQ(m_runtime->Dlg().m_portStatus, "COM1 포트 오류가 발생하였습니다.");
+  EXPECT_EQ(m_runtime->Engine().Snapshot().portLine, "COM1 포트 오류가 발생하였습니다.");
   EXPECT_EQ(m_runtime->SerialPort().Fd(), -1);
   // The port-settings command reopens it; here the device is simply back.
   PtyPair replugged;
@@ -132,5 +131,5 @@ TEST_F(LoaderRuntimeTest, TakenTcpPortIsReportedOnTheStatusLine) {
   second.Start();  // the port is exclusive to the first runtime too
   EXPECT_FALSE(second.ListenError().empty());
   EXPECT_EQ(second.TcpPort(), 0);
-  EXPECT_TRUE(second.Dlg().m_status.starts_with("TCPIP listen error !! - "));
+  EXPECT_TRUE(second.Engine().Snapshot().status.starts_with("TCPIP listen error !! - "));
 }

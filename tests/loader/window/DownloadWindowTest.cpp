@@ -109,7 +109,7 @@ class DownloadWindowTest : public ::testing::Test {
     m_window = std::make_unique<DownloadWindow>();
     m_core = std::make_unique<DownloadEngine>(m_channel, m_window->Host(), m_dir.Path().string());
     m_window->Attach(m_core.get());
-    const bool loaded = m_core->OnInitDialog();
+    const bool loaded = m_core->Start().loaded;
     m_window->show();
     return loaded;
   }
@@ -262,8 +262,7 @@ TEST_F(DownloadWindowTest, AFailedPortExplainsItselfOnItsLineAndOnDownload) {
   m_channel.m_openSucceeds = false;
   ASSERT_TRUE(Start());
   m_channel.m_portDevices[0] = "/dev/serial/by-id/usb-Gone-if00";
-  m_core->m_portReason = "no such device";
-  m_core->UpdateData(false);
+  m_core->SetPortReason("no such device");
   EXPECT_EQ(Text(*m_window, 1000), U("COM1 포트 오류가 발생하였습니다."));
   const QString why = QString::fromStdString(
       "COM1 = /dev/serial/by-id/usb-Gone-if00: no such device\n[Ports] "
@@ -302,7 +301,7 @@ TEST_F(DownloadWindowTest, MissingConfigurationIsReportedAndTheWindowStillOpens)
                        QString::fromStdString((m_dir.Path() / "Romvale.cfg").string()));
   EXPECT_TRUE(m_window->isVisible());
   EXPECT_EQ(m_channel.m_opens, 0);
-  EXPECT_EQ(m_core->m_romState, kStateBlocked);
+  EXPECT_EQ(coretest::RomState(*m_core), coretest::kStateBlocked);
 }
 
 TEST_F(DownloadWindowTest, PortDialogOkReopensThePortAndSaveWritesTheFile) {
@@ -342,7 +341,7 @@ TEST_F(DownloadWindowTest, PortDialogCancelChangesNothing) {
   EXPECT_EQ(m_channel.m_closes, 0);
   EXPECT_EQ(m_channel.m_opens, 1);
   EXPECT_EQ(m_channel.m_port, 1);
-  EXPECT_EQ(m_core->m_romState, kStateIdle);
+  EXPECT_EQ(coretest::RomState(*m_core), kStateIdle);
   EXPECT_EQ(Text(*m_window, 1000), U(" COM1 : Serial : 57600bps "));
 }
 
@@ -377,7 +376,7 @@ TEST_F(DownloadWindowTest, FrameArrivingWhileFolderChooserIsOpenIsDropped) {
 
   EXPECT_EQ(Text(*m_window, 1001), QString::fromStdString(other.string()));
   EXPECT_EQ(ReadFile(m_dir.Path() / "Romvale.cfg"), configBefore);  // only 설정 저장 writes it
-  EXPECT_EQ(m_core->m_romState, kStateIdle);
+  EXPECT_EQ(coretest::RomState(*m_core), kStateIdle);
 }
 
 TEST_F(DownloadWindowTest, AboutBoxFromBothItemsAndHelpOnF1) {
@@ -425,8 +424,7 @@ TEST_F(DownloadWindowTest, TcpSessionsListShownOnlyWhenConcurrent) {
   ASSERT_NE(list, nullptr);
   EXPECT_FALSE(list->isVisible());
 
-  m_core->m_config.m_concurrent = true;
-  m_window->UpdateData(false);
+  coretest::ApplySetting(*m_core, [&](LoaderConfig& c) { c.m_concurrent = true; });
   EXPECT_TRUE(list->isVisible());
   EXPECT_EQ(list->count(), 0);
   WriteFile(RomDir() / "MCA001.bll", std::string(300, 'x'));
@@ -563,7 +561,7 @@ TEST_F(DownloadWindowTest, AdapterChosenForAPortAndSaveKeepTheFilesLineEndings) 
   EXPECT_EQ(Text(*m_window, 1006), saved);
   EXPECT_NE(ReadFile(config).find("\n[Ports]\nCOM3=" + adapter + "\n"), std::string::npos);
 
-  m_core->m_status.clear();
+  m_core->ShowStatus("");
   Command(32781)->trigger();  // 설정 저장 adds MODEM and the new port
   const std::string text = ReadFile(config);
   EXPECT_NE(text.find("PORT=COM3\n"), std::string::npos) << text;

@@ -62,7 +62,7 @@ TEST(WindowRuntime, RomDownloadOverPseudoTerminalShowsProgress) {
 
   DownloadWindow window;
   LoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
-  window.Attach(&runtime.Dlg());
+  window.Attach(&runtime.Engine());
   ASSERT_TRUE(runtime.Start());
   window.show();
   EXPECT_EQ(Text(window, 1000), QString(" COM1 : Serial : 115200bps "));
@@ -107,7 +107,7 @@ TEST(WindowRuntime, ReaderMessageBoxIsShownOnTheWindowThread) {
   WriteConfig(dir, pty);
   DownloadWindow window;
   LoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
-  window.Attach(&runtime.Dlg());
+  window.Attach(&runtime.Engine());
   ASSERT_TRUE(runtime.Start());
   window.show();
 
@@ -165,7 +165,7 @@ TEST(WindowRuntime, WithoutALocalFileTheUsersConfigFolderIsUsedAndSaveCreatesIt)
   DownloadWindow window;
   LoaderRuntime runtime(window.Host(), cwd.string(), 0);
   runtime.SetConfigPath(path);
-  window.Attach(&runtime.Dlg());
+  window.Attach(&runtime.Engine());
   window.show();
   QString shown;
   qttest::WhenModal([&shown](QWidget* modal) {
@@ -176,7 +176,7 @@ TEST(WindowRuntime, WithoutALocalFileTheUsersConfigFolderIsUsedAndSaveCreatesIt)
   });
   EXPECT_FALSE(runtime.Start());
   EXPECT_EQ(shown, QString::fromUtf8("찾은 위치: ") + QString::fromStdString(xdg));
-  runtime.Dlg().OnSaveConfig();
+  runtime.Engine().OnSaveConfig();
   EXPECT_TRUE(fs::is_regular_file(xdg));
   EXPECT_EQ(Text(window, 1006), QString::fromStdString("Configuration saved: " + xdg));
   window.Attach(nullptr);

@@ -35,7 +35,7 @@ TEST(WindowService, PortNoneDisablesOnlyTheDownloadButton) {
   std::ostringstream diag;
   LoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
   runtime.SetDiagnostics(diag);
-  window.Attach(&runtime.Dlg());
+  window.Attach(&runtime.Engine());
   ASSERT_TRUE(runtime.Start());
   EXPECT_EQ(PortLine(window)->text(), QString::fromUtf8("시리얼 포트 사용 안 함"));
   EXPECT_FALSE(Button(window, "3")->isEnabled());
@@ -58,7 +58,7 @@ TEST(WindowService, PortFailureReasonIsTheTooltipAndConfigIsSavedWhereItCameFrom
   LoaderRuntime runtime(window.Host(), dir.Path().string(), 0);
   runtime.SetDiagnostics(diag);
   runtime.SetConfigPath("etc/my.cfg");
-  window.Attach(&runtime.Dlg());
+  window.Attach(&runtime.Engine());
   ASSERT_TRUE(runtime.Start());
   EXPECT_EQ(runtime.ConfigPath(), cfg);
   EXPECT_EQ(PortLine(window)->text(), QString::fromUtf8("COM2 포트 오류가 발생하였습니다."));
@@ -70,7 +70,7 @@ TEST(WindowService, PortFailureReasonIsTheTooltipAndConfigIsSavedWhereItCameFrom
   EXPECT_NE(diag.str().find("warning: serial port COM2 (" + missing +
                             "), 57600 bit/s, RS232: no such device\n"),
             std::string::npos);
-  runtime.Dlg().OnSaveConfig();
+  runtime.Engine().OnSaveConfig();
   EXPECT_NE(ReadFile(cfg).find("PORT=COM2\r\n"), std::string::npos);
   EXPECT_NE(ReadFile(cfg).find("BAUD=57600bps\r\n"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Romvale.cfg"));

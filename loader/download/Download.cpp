@@ -1,11 +1,12 @@
-// ROM and BLL download sessions: start replies, block frames, resends, endings.
-#include "download/DownloadSession.h"
+// One ROM or BLL download: start replies, block frames, resends, endings.
+#include "download/Download.h"
 
 #include "download/FileSelector.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <utility>
 
 namespace {
 enum class ImageOpen { Ok, Unopenable, TooLarge };
@@ -34,23 +35,27 @@ ImageOpen OpenAndMeasure(UniqueFd& file, const std::string& dir, const std::stri
 }
 }  // namespace
 
-// ROM replies always leave through the serial channel.
-class DownloadSession::SerialReply : public IFrameSink {
+// ROM replies always leave through the serial line.
+class Download::SerialReply : public IFrameSink {
  public:
-  explicit SerialReply(DownloadSession& session) : m_session(session) {}
-  void SendFrame(std::span<const std::uint8_t> frame) override { m_session.SerialWrite(frame); }
+  explicit SerialReply(IDownloadEvents& events) : m_events(events) {}
+  void SendFrame(std::span<const std::uint8_t> frame) override { m_events.SerialWrite(frame); }
 
  private:
-  DownloadSession& m_session;
+  IDownloadEvents& m_events;
 };
 
-void DownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
-  m_blockSize = ModemMode() ? kRomModemBlockSize : kRomBlockSize;
+Download::Download(IDownloadEvents& events, std::string romDir, std::string bllDir)
+    : m_events(events), m_romDir(std::move(romDir)), m_bllDir(std::move(bllDir)) {}
+
+void Download::StartRom(std::span<const std::uint8_t> frame) {
+  m_rom = true;
+  m_blockSize = m_events.ModemMode() ? kRomModemBlockSize : kRomBlockSize;
   const auto name = LrcMatches(frame) ? RomRequestName(frame) : std::nullopt;
   if (!name) {
-    UpdateData(false);
-    OnFrameRejected();
-    SerialWrite(RomRejectFrame(RomReject::BadFrame));
+    m_events.StatusChanged(*this);
+    m_events.FrameRejected(*this);
+    m_events.SerialWrite(RomRejectFrame(RomReject::BadFrame));
     return;
   }
   m_fileName = *name;
@@ -61,35 +66,36 @@ void DownloadSession::StartRomSession(std::span<const std::uint8_t> frame) {
     m_romState = kStateIdle;
     // The terminal sees the same "0000" for both; only the status line tells them apart.
     if (opened == ImageOpen::TooLarge) m_status = kStatusTooLarge + m_fileName;
-    UpdateData(false);
-    OnFrameRejected();
-    SerialWrite(RomRejectFrame(RomReject::FileNotOpened));
-    OnSessionEnded(SessionEnd::Refused);
+    m_events.StatusChanged(*this);
+    m_events.FrameRejected(*this);
+    m_events.SerialWrite(RomRejectFrame(RomReject::FileNotOpened));
+    m_events.Ended(*this, SessionEnd::Refused);
     return;
   }
   // The range is not cut to 16 bits: 65535 blocks would wrap it to 0..0.
-  ProgressSetRange(0, m_packetCount + 1);
+  m_events.ProgressRange(*this, 0, m_packetCount + 1);
   m_packetNo = 0;
   m_romState = kStateActive;
-  SerialWrite(RomStartReply(m_packetCount, ImageChecksum(m_romFd.Get(), m_fileSize)));
+  m_events.SerialWrite(RomStartReply(m_packetCount, ImageChecksum(m_romFd.Get(), m_fileSize)));
   m_status = m_fileName + kStatusStarted;
-  EnableControls(false);
-  OnSessionStarted();
-  UpdateData(false);
+  m_events.ControlsChanged(*this, false);
+  m_events.Started(*this);
+  m_events.StatusChanged(*this);
 }
 
-void DownloadSession::ContinueRomSession(std::span<const std::uint8_t> frame) {
-  SerialReply serial(*this);
-  ContinueSession(FrameFamily::Rom, serial, frame);
+void Download::ContinueRom(std::span<const std::uint8_t> frame) {
+  SerialReply serial(m_events);
+  ContinueTransfer(FrameFamily::Rom, serial, frame);
 }
 
-void DownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
+void Download::StartBll(IFrameSink& reply, std::span<const std::uint8_t> frame) {
+  m_rom = false;
   const auto refuse = [&](std::string status) {
-    UpdateData(false);
-    OnFrameRejected();
+    m_events.StatusChanged(*this);
+    m_events.FrameRejected(*this);
     reply.SendFrame(BllRejectFrame());
     m_status = std::move(status);
-    UpdateData(false);
+    m_events.StatusChanged(*this);
   };
   if (!LrcMatches(frame)) return refuse(kStatusLrcError);
   const auto request = BllRequestFile(frame);
@@ -102,30 +108,30 @@ void DownloadSession::StartBllSession(IFrameSink& reply, std::span<const std::ui
                                           m_packetCount, m_refusal);
   if (opened != ImageOpen::Ok) {
     refuse((opened == ImageOpen::TooLarge ? kStatusTooLarge : kStatusOpenError) + m_fileName);
-    OnSessionEnded(SessionEnd::Refused);
+    m_events.Ended(*this, SessionEnd::Refused);
     return;
   }
 
-  ProgressSetRange(0, m_packetCount + 1);
+  m_events.ProgressRange(*this, 0, m_packetCount + 1);
   m_packetNo = 0;
   m_bllState = kStateActive;
   reply.SendFrame(BllStartReply(m_packetCount, m_blockSize));
   m_status = m_fileName + kStatusStarted;
-  EnableControls(false);
-  OnSessionStarted();
-  UpdateData(false);
+  m_events.ControlsChanged(*this, false);
+  m_events.Started(*this);
+  m_events.StatusChanged(*this);
 }
 
-void DownloadSession::ContinueBllSession(IFrameSink& reply, std::span<const std::uint8_t> frame) {
-  ContinueSession(FrameFamily::Bll, reply, frame);
+void Download::ContinueBll(IFrameSink& reply, std::span<const std::uint8_t> frame) {
+  ContinueTransfer(FrameFamily::Bll, reply, frame);
 }
 
-void DownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
-                                      std::span<const std::uint8_t> frame) {
+void Download::ContinueTransfer(FrameFamily family, IFrameSink& reply,
+                                std::span<const std::uint8_t> frame) {
   const bool rom = family == FrameFamily::Rom;
   if (!LrcMatches(frame)) {
-    UpdateData(false);
-    OnFrameRejected();
+    m_events.StatusChanged(*this);
+    m_events.FrameRejected(*this);
     if (rom) {
       // The ROM reject leaves the status line as it is.
       reply.SendFrame(RomRejectFrame(RomReject::BadFrame));
@@ -133,64 +139,62 @@ void DownloadSession::ContinueSession(FrameFamily family, IFrameSink& reply,
     }
     reply.SendFrame(BllRejectFrame());
     m_status = kStatusLrcError;
-    UpdateData(false);
+    m_events.StatusChanged(*this);
     return;
   }
   // The two families differ only in their command bytes; ROM alone has "done".
   const std::uint8_t next = rom ? kCmdRomNext : kCmdBllNext;
   const std::uint8_t termError = rom ? kCmdRomTermError : kCmdBllTermError;
-  const auto build = [&](Frame& out) { return rom ? BuildRomPacket(out) : BuildBllPacket(out); };
+  const auto build = [&](Frame& out) { return BuildPacket(family, out); };
   const std::uint8_t command = ByteAt(frame, 1);
   Frame& out = m_reply;
   out.clear();
   if (command == kCmdBegin) {
     m_packetNo = 0;
     const bool more = build(out);
-    ProgressStepIt();
+    m_events.ProgressStep(*this);
     // No blocks at all: the end frame goes out at once.
-    if (!more) FinishTransfer(SessionEnd::Completed);
+    if (!more) Finish(SessionEnd::Completed);
   } else if (command == next) {
     if (ByteAt(frame, kVerdictOffset) == kAck) {
       ++m_packetNo;
-      ProgressStepIt();
+      m_events.ProgressStep(*this);
     }
-    if (!build(out)) FinishTransfer(SessionEnd::Completed);
+    if (!build(out)) Finish(SessionEnd::Completed);
   } else if (command == termError || (rom && command == kCmdRomDone)) {
     const bool done = command != termError;
     m_status = done ? kStatusRomDone : kStatusTermError;
-    FinishTransfer(done ? SessionEnd::TerminalDone : SessionEnd::TerminalError);
-    UpdateData(false);
+    Finish(done ? SessionEnd::TerminalDone : SessionEnd::TerminalError);
+    m_events.StatusChanged(*this);
     return;
   }
   // Any other command has no reply: only the progress text is refreshed.
   ShowPercentage();
-  UpdateData(false);
+  m_events.StatusChanged(*this);
   if (!out.empty()) reply.SendFrame(out);
 }
 
-void DownloadSession::EndSession() {
-  m_romState = kStateIdle;
-  m_bllState = kStateIdle;
-  ClearModemLink();
+void Download::CloseFiles() {
   m_romFd.Reset();
   m_bllFd.Reset();
 }
 
-bool DownloadSession::AbandonTransfer() {
-  const bool running = TransferRunning();
-  m_romFd.Reset();
-  m_bllFd.Reset();
+bool Download::Abandon() {
+  const bool running = Running();
+  m_romState = kStateIdle;
+  m_bllState = kStateIdle;
+  CloseFiles();
   if (running) {
-    EnableControls(true);
-    ProgressSetPos(0);
-    OnSessionEnded(SessionEnd::Abandoned);
+    m_events.ControlsChanged(*this, true);
+    m_events.ProgressPos(*this, 0);
+    m_events.Ended(*this, SessionEnd::Abandoned);
   }
   return running;
 }
 
 namespace {
-bool BuildPacket(FrameFamily family, int fd, int packetNo, int packetCount, int blockSize,
-                 int fileSize, Frame& out) {
+bool BuildBlockFrame(FrameFamily family, int fd, int packetNo, int packetCount, int blockSize,
+                     int fileSize, Frame& out) {
   if (packetNo >= packetCount) {
     out = family == FrameFamily::Rom ? RomEndFrame() : BllEndFrame(packetCount);
     return false;
@@ -207,17 +211,12 @@ bool BuildPacket(FrameFamily family, int fd, int packetNo, int packetCount, int 
 }
 }  // namespace
 
-bool DownloadSession::BuildRomPacket(Frame& out) {
-  return BuildPacket(FrameFamily::Rom, m_romFd.Get(), m_packetNo, m_packetCount, m_blockSize,
-                     m_fileSize, out);
+bool Download::BuildPacket(FrameFamily family, Frame& out) {
+  const int fd = family == FrameFamily::Rom ? m_romFd.Get() : m_bllFd.Get();
+  return BuildBlockFrame(family, fd, m_packetNo, m_packetCount, m_blockSize, m_fileSize, out);
 }
 
-bool DownloadSession::BuildBllPacket(Frame& out) {
-  return BuildPacket(FrameFamily::Bll, m_bllFd.Get(), m_packetNo, m_packetCount, m_blockSize,
-                     m_fileSize, out);
-}
-
-void DownloadSession::ShowPercentage() {
+void Download::ShowPercentage() {
   // An image of no blocks is complete from the start.
   const std::int64_t percent =
       m_packetCount > 0 ? static_cast<std::int64_t>(m_packetNo) * 100 / m_packetCount : 100;
@@ -230,10 +229,13 @@ void DownloadSession::ShowPercentage() {
   m_status.append("% downloaded...");
 }
 
-void DownloadSession::FinishTransfer(SessionEnd why) {
-  if (!TransferRunning()) return;
-  EndSession();
-  EnableControls(true);
-  ProgressSetPos(0);
-  OnSessionEnded(why);
+void Download::Finish(SessionEnd why) {
+  if (!Running()) return;
+  m_romState = kStateIdle;
+  m_bllState = kStateIdle;
+  m_events.ClearModemLink();
+  CloseFiles();
+  m_events.ControlsChanged(*this, true);
+  m_events.ProgressPos(*this, 0);
+  m_events.Ended(*this, why);
 }
