@@ -311,6 +311,7 @@ TEST_F(ServiceE2E, SighupChangesTheDispatchRuleOfTheOpenPort) {
   EXPECT_TRUE(r.ok) << r.error;
   r = termsim::RunDownload(*m_pty, split);
   EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("ROM reject 1111"), std::string::npos) << r.error;
   EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
 
