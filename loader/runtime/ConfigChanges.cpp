@@ -60,8 +60,12 @@ std::vector<std::string> DescribeConfigChanges(const LoaderConfig& a, const Load
 
 std::string DescribeSerialPort(const LoaderConfig& cfg) {
   if (cfg.m_noSerialPort) return "none (PORT=NONE), TCP only";
+  return DescribeSerialLine(cfg, {cfg.m_port, PortText(cfg), PortDeviceOf(cfg)});
+}
+
+std::string DescribeSerialLine(const LoaderConfig& cfg, const SerialLineConfig& line) {
   const std::uint32_t rate =
       RateAt(IsRateIndex(cfg.m_baudIndex) ? cfg.m_baudIndex : kDefaultBaudIndex).bitsPerSecond;
-  return PortText(cfg) + " (" + EscapeConsoleText(PortDeviceOf(cfg)) + "), " +
-         std::to_string(rate) + " bit/s, " + TypeText(cfg);
+  return line.name + " (" + EscapeConsoleText(line.device) + "), " + std::to_string(rate) +
+         " bit/s, " + TypeText(cfg);
 }
