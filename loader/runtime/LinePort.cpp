@@ -26,8 +26,9 @@ LinePort::LinePort(DownloadEngine& engine, const LoaderConfig& cfg, const Serial
   m_port.m_modemInit = cfg.m_modemInit;
   m_port.m_frameDispatch = cfg.m_frameDispatch;
   m_port.m_frameWaitMs = cfg.m_frameWaitMs;
-  m_port.SetWriteDropped(
-      [this](std::size_t) { m_engine.SetLineReason(m_port, std::string(CommPort::kWriteDroppedText)); });
+  m_port.SetWriteDropped([this](std::size_t) {
+    m_engine.SetLineReason(m_port, std::string(CommPort::kWriteDroppedText));
+  });
   m_reconnectTimer.setSingleShot(true);
   QObject::connect(&m_reconnectTimer, &QTimer::timeout, this, [this] { OnReconnectTimer(); });
   m_engine.AddSerialLine(m_port);
@@ -68,8 +69,7 @@ void LinePort::Open(bool again) {
   }
   if (!m_wake.Error().empty()) {
     m_engine.SetLineReason(m_port, m_wake.Error());
-    m_diag << "warning: serial line " << Describe() << " refused: " << m_wake.Error()
-           << std::endl;
+    m_diag << "warning: serial line " << Describe() << " refused: " << m_wake.Error() << std::endl;
     return;
   }
   m_port.Open();

@@ -50,7 +50,8 @@ class LinesE2E : public ::testing::Test {
   std::string Image(const std::string& name, std::size_t size) {
     const fs::path path = m_dir / "img" / name;
     std::vector<char> data(size);
-    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + name.size() + (i >> 9));
+    for (std::size_t i = 0; i < size; ++i)
+      data[i] = static_cast<char>(i * 7 + name.size() + (i >> 9));
     std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
     return path.string();
   }
