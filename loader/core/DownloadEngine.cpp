@@ -502,6 +502,7 @@ std::vector<LineView> DownloadEngine::LineViews() const {
     if (download != nullptr) {
       view.file = download->FileName();
       view.percent = Percent(*download);
+      view.running = download->Running();
     }
     views.push_back(std::move(view));
   }

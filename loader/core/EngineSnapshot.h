@@ -26,6 +26,7 @@ struct LineView {
   std::string status;    // its status line
   std::string file;      // its latest download's image ("" before the first)
   int percent = 0;       // of that download
+  bool running = false;  // that download runs
   bool isPort = false;   // the PORT line (first in the list)
 };
 
