@@ -25,11 +25,12 @@ TEST(LineMetrics, EveryLineHasItsSeriesAndPromtoolReadsThem) {
 
   snapshot.lines = {{"COM1", false}, {"COM2", true}};
   const std::string text = FormatMetrics(snapshot);
-  for (const char* expected : {"tarvix_line_downloads_total{line=\"COM2\",kind=\"rom\",result=\"done\"} 1\n",
-                               "tarvix_line_downloads_total{line=\"COM2\",kind=\"bll\",result=\"done\"} 0\n",
-                               "tarvix_line_downloads_total{line=\"COM1\",kind=\"bll\",result=\"failed\"} 1\n",
-                               "tarvix_line_active_downloads{line=\"COM1\"} 0\n",
-                               "tarvix_line_active_downloads{line=\"COM2\"} 1\n"}) {
+  for (const char* expected :
+       {"tarvix_line_downloads_total{line=\"COM2\",kind=\"rom\",result=\"done\"} 1\n",
+        "tarvix_line_downloads_total{line=\"COM2\",kind=\"bll\",result=\"done\"} 0\n",
+        "tarvix_line_downloads_total{line=\"COM1\",kind=\"bll\",result=\"failed\"} 1\n",
+        "tarvix_line_active_downloads{line=\"COM1\"} 0\n",
+        "tarvix_line_active_downloads{line=\"COM2\"} 1\n"}) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected;
   }
   if (std::system("command -v promtool > /dev/null") != 0) {
