@@ -26,8 +26,10 @@ LinePort::LinePort(DownloadEngine& engine, const LoaderConfig& cfg, const Serial
   m_port.m_modemInit = cfg.m_modemInit;
   m_port.m_frameDispatch = cfg.m_frameDispatch;
   m_port.m_frameWaitMs = cfg.m_frameWaitMs;
+  // A line that takes nothing costs a frame and a warning, never a stall.
   m_port.SetWriteDropped([this](std::size_t) {
-    m_engine.SetLineReason(m_port, std::string(CommPort::kWriteDroppedText));
+    m_diag << "warning: serial line " << m_line.name << ": " << CommPort::kWriteDroppedText
+           << std::endl;
   });
   m_reconnectTimer.setSingleShot(true);
   QObject::connect(&m_reconnectTimer, &QTimer::timeout, this, [this] { OnReconnectTimer(); });

@@ -33,8 +33,6 @@ class LinePort : public QObject, private ICommEvents {
   /// RECONNECT changed on a reload; the line stays as it is.
   void SetReconnect(bool reconnect);
   const SerialLineConfig& Config() const noexcept { return m_line; }
-  CommPort& Port() noexcept { return m_port; }
-  bool ReconnectPending() const { return m_reconnectTimer.isActive(); }
 
  private:
   void OnCommRead() override;

@@ -55,6 +55,9 @@ LoaderRuntime::LoaderRuntime(DownloadHost host, std::string curDir,
 
 LoaderRuntime::~LoaderRuntime() {
   m_reconnectTimer.stop();
+  // The front end may be gone already: the lines' ends are not shown.
+  m_holdView = true;
+  m_closing = true;
   m_linePorts.clear();  // each leaves the engine, then closes its port
   m_commPort.Close();
   m_commPort.SetWriteDropped({});
@@ -303,11 +306,11 @@ void LoaderRuntime::AddLinePorts(const LoaderConfig& cfg) {
 }
 
 void LoaderRuntime::LineProgress(std::string_view line, int pos, int max) {
-  if (m_host.log != nullptr) m_host.log->LineProgress(line, pos, max);
+  if (m_host.log != nullptr && !m_closing) m_host.log->LineProgress(line, pos, max);
 }
 
 void LoaderRuntime::DownloadEnded(const DownloadReport& report) {
-  if (m_host.log != nullptr) m_host.log->DownloadEnded(report);
+  if (m_host.log != nullptr && !m_closing) m_host.log->DownloadEnded(report);
 }
 
 void LoaderRuntime::SessionProgress(std::string_view peer, std::string_view file, int pos,

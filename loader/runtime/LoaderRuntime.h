@@ -88,8 +88,6 @@ class LoaderRuntime : public QObject,
   const std::string& ConfigPath() const noexcept { return m_engine->ConfigPath(); }
   /// Why the configuration could not be read at start-up ("" when it was).
   const std::string& ConfigError() const noexcept { return m_startLoad.error; }
-  /// The further serial lines (PORTS) being served.
-  const std::vector<std::unique_ptr<LinePort>>& LinePorts() const noexcept { return m_linePorts; }
   /// Whether a reconnect attempt is scheduled.
   bool ReconnectPending() const { return m_reconnectTimer.isActive(); }
 
@@ -158,4 +156,5 @@ class LoaderRuntime : public QObject,
   std::string m_shownReason;  // the port failure last reported, so each is said once
   int m_modalDepth = 0;
   bool m_holdView = false;
+  bool m_closing = false;  // the destructor runs: the front end hears nothing more
 };

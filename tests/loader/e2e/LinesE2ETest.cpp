@@ -8,7 +8,10 @@
 #include "Terminal.h"
 #include "Transport.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -56,15 +59,18 @@ class LinesE2E : public ::testing::Test {
     return path.string();
   }
 
-  /// PORT=COM1 and PORTS=COM1,COM2,COM3, each on its own device.
-  void Start() {
+  /// PORT=COM1 and PORTS=ports, each line on its own device.
+  void WriteConfig(const std::string& ports) {
     std::ofstream cfg(m_dir / "Romvale.cfg", std::ios::binary);
     const std::string img = (m_dir / "img").string();
     cfg << "[Location]\r\nROMFILE=" << img << "\r\nBLLFILE=" << img
-        << "\r\n[Communication]\r\nPORT=COM1\r\nPORTS=COM1,COM2,COM3\r\nTYPE=RS232\r\n"
-           "BAUD=115200bps\r\nTCPPACE=0\r\n[Ports]\r\n";
+        << "\r\n[Communication]\r\nPORT=COM1\r\nPORTS=" << ports
+        << "\r\nTYPE=RS232\r\nBAUD=115200bps\r\nTCPPACE=0\r\n[Ports]\r\n";
     for (std::size_t i = 0; i < kLines; ++i) cfg << "COM" << i + 1 << "=" << m_devices[i] << "\r\n";
-    cfg.close();
+  }
+
+  void Start() {
+    WriteConfig("COM1,COM2,COM3");
     m_process = std::make_unique<ChildProcess>(
         TARVIX_EXE, m_dir.string(),
         std::vector<std::string>{"--headless", "--progress=all", "--tcp-port",
@@ -191,4 +197,29 @@ TEST_F(LinesE2E, RomRequestOverTcpIsAnsweredOnThePortLine) {
                                   l.ends_with(" via serial COM1");
                          }),
             lines.end());
+}
+
+TEST_F(LinesE2E, ReloadClosesALineGivenUpAndLeavesTheOthersAsTheyAre) {
+  Start();
+  WriteConfig("COM2");
+  ASSERT_EQ(::kill(m_process->Pid(), SIGHUP), 0);
+  ASSERT_TRUE(m_process->WaitForErr("info: reload: PORTS"));
+  // COM3's device is let go; COM2 was not opened again.
+  const int fd = ::open(m_devices[2].c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  bool freed = false;
+  for (int i = 0; i < 100 && !freed; ++i) {
+    freed = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (!freed) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ::close(fd);
+  EXPECT_TRUE(freed);
+  const auto err = m_process->ErrLines();
+  EXPECT_EQ(
+      std::count_if(err.begin(), err.end(),
+                    [](const std::string& l) { return l.starts_with("info: serial line COM2"); }),
+      1);
+  const auto r = termsim::RunDownload(*m_ptys[1], Rom("TRM-7.jd0", Image("TRM-7.jd0", 9000)));
+  ASSERT_TRUE(r.ok) << r.error;
+  ASSERT_TRUE(m_process->WaitForOut("done: COM2 TRM-7.jd0 9000 bytes", true));
 }
