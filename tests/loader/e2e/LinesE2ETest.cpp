@@ -43,11 +43,16 @@ class LinesE2E : public ::testing::Test {
     m_tcpPort = testsupport::FreeTcpPort();
   }
   void TearDown() override {
+    if (m_process) {
+      m_process->Stop(SIGTERM);
+      // A sanitizer build of Tarvix reports its findings on stderr.
+      for (const auto& l : m_process->ErrLines())
+        EXPECT_EQ(l.find("Sanitizer"), std::string::npos) << l;
+    }
     if (HasFailure() && m_process) {
       for (const auto& l : m_process->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
       for (const auto& l : m_process->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
     }
-    if (m_process) m_process->Stop(SIGTERM);
   }
 
   std::string Image(const std::string& name, std::size_t size) {
