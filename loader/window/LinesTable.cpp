@@ -1,6 +1,7 @@
 // Rows of the lines table, refreshed in place.
 #include "window/LinesTable.h"
 
+#include "window/DialogLook.h"
 #include "window/WindowTexts.h"
 
 #include <QHeaderView>
@@ -8,19 +9,13 @@
 
 #include <array>
 
-namespace {
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-}  // namespace
-
 LinesTable::LinesTable(QWidget* parent) : QTableWidget(parent) {
   setObjectName(QStringLiteral("serialLines"));
   setAccessibleName(QStringLiteral("Serial lines"));
   setColumnCount(static_cast<int>(wnd::kLinesColumns.size()));
   QStringList headers;
   for (const std::string_view column : wnd::kLinesColumns) {
-    headers << QString::fromUtf8(column.data(), static_cast<qsizetype>(column.size()));
+    headers << Utf8(column);
   }
   setHorizontalHeaderLabels(headers);
   verticalHeader()->hide();
