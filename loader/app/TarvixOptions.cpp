@@ -93,6 +93,8 @@ std::string LinuxKeys() {
          ")\n"
          "  [Communication]\n"
          "  PORT=NONE                  no serial port: TCP only\n"
+         "  PORTS=COM1,COM2,...        serial lines served at once, PORT first (up to 16;\n"
+         "                             [Ports] COMn=DEVICE, needed from COM9)\n"
          "  TCPPORT=N, TCPADDRESS=IP   where to listen (default " +
          Number(kDefaultTcpPort) +
          ", every interface)\n"
@@ -124,6 +126,8 @@ std::string LinuxKeys() {
          ")\n"
          "With --headless, each download that ends is a 'done:' or 'failed:' line (its\n"
          "last line), and with CONCURRENT=1 steps of a TCP download 'session:' lines.\n"
+         "With several serial lines (PORTS), 'port:', 'status:', 'progress:', 'done:'\n"
+         "and 'failed:' lines carry the line's name after the kind ('status: COM2 ...').\n"
          "Lifecycle lines on stderr: 'info: ready', 'info: stopping (SIGTERM)', 'info:\n"
          "stopped after N downloads'; a TCP port that cannot be listened on is an\n"
          "'error:' line and exit code 1. Output never waits for its reader: when it\n"

@@ -23,7 +23,8 @@ SerialChannel::SerialChannel() {
 void SerialChannel::PrepareOpen() {
   m_open = false;
   m_connected = false;
-  if (m_port < 1 || m_port > kPortCount) m_port = kDefaultPort;
+  const int last = m_lineDevice.empty() ? kPortCount : kLinePortCount;
+  if (m_port < 1 || m_port > last) m_port = kDefaultPort;
   m_portName = "COM" + std::to_string(m_port);
   if (!IsRateIndex(m_baudIndex)) {
     m_baudIndex = kDefaultBaudIndex;
@@ -36,6 +37,7 @@ std::string SerialChannel::ModemInitCommand() const {
 }
 
 const std::string& SerialChannel::PortDevice() const {
+  if (!m_lineDevice.empty()) return m_lineDevice;
   const int port = (m_port >= 1 && m_port <= kPortCount) ? m_port : kDefaultPort;
   return m_portDevices[static_cast<std::size_t>(port - 1)];
 }

@@ -36,7 +36,7 @@ class SerialChannel {
   void ModemResponse(std::span<const std::uint8_t> burst);
 
   /// Open's first steps, shared by every implementation: clears m_open and
-  /// m_connected, corrects m_port (1..8, else 1) and m_baudIndex (0..8,
+  /// m_connected, corrects m_port (1..8, 1..16 with m_lineDevice, else 1) and m_baudIndex (0..8,
   /// else 7), sets m_portName and m_baudRate.
   void PrepareOpen();
 
@@ -62,4 +62,7 @@ class SerialChannel {
   ByteQueue m_readQueue;
   /// COM1..COM8 -> device path ([Ports] of Romvale.cfg).
   std::array<std::string, kPortCount> m_portDevices;
+  /// The device of a further line (PORTS): when set, Open uses it instead of
+  /// m_portDevices and m_port may name COM1..COM16.
+  std::string m_lineDevice;
 };

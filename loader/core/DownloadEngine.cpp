@@ -9,6 +9,19 @@
 #include <optional>
 #include <utility>
 
+namespace {
+/// The port line of an open channel: " COM1 : Serial : 115200bps ".
+std::string OpenPortLine(const SerialChannel& channel) {
+  const char* mode = channel.m_commType == kCommModem ? " : Modem : " : " : Serial : ";
+  return " " + channel.m_portName + mode + std::to_string(channel.m_baudRate) + "bps ";
+}
+
+int Percent(const Download& download) {
+  const int count = download.PacketCount();
+  return count > 0 ? static_cast<int>(std::int64_t{download.PacketNo()} * 100 / count) : 100;
+}
+}  // namespace
+
 DownloadEngine::DownloadEngine(SerialChannel& serial, DownloadHost host, std::string curDir)
     : m_serial(serial), m_host(host), m_currentDir(std::move(curDir)) {
   m_configPath = m_currentDir + "/" + std::string(kConfigFileName);
@@ -97,27 +110,87 @@ void DownloadEngine::OpenPort() {
   m_config.m_baudIndex = m_serial.m_baudIndex;
 }
 
-void DownloadEngine::OnCommRead() {
+void DownloadEngine::OnCommRead(SerialChannel& channel) {
+  Line* line = &channel == &m_serial ? &SerialLine() : FindSerialLine(channel);
+  if (line == nullptr) return;
   std::vector<std::uint8_t> buf;
-  buf.reserve(static_cast<std::size_t>(m_serial.m_readQueue.GetCount()));
-  for (int n = m_serial.m_readQueue.GetCount(); n > 0; --n) {
+  buf.reserve(static_cast<std::size_t>(channel.m_readQueue.GetCount()));
+  for (int n = channel.m_readQueue.GetCount(); n > 0; --n) {
     std::uint8_t b = 0;
-    if (!m_serial.m_readQueue.Get(&b)) break;
+    if (!channel.m_readQueue.Get(&b)) break;
     buf.push_back(b);
   }
   if (buf.empty()) return;
 
-  if (m_serial.m_commType == kCommModem && !m_serial.m_connected) {
-    // Modem text up to its first zero byte goes to the status line.
-    const auto zero = std::find(buf.begin(), buf.end(), std::uint8_t{0});
-    m_snapshot.status.assign(buf.begin(), zero);
-    m_serial.ModemResponse(buf);
+  if (channel.m_commType == kCommModem && !channel.m_connected) {
+    // Modem text up to its first zero byte goes to the status line (the PORT line's).
+    if (!line->Standalone()) {
+      const auto zero = std::find(buf.begin(), buf.end(), std::uint8_t{0});
+      m_snapshot.status.assign(buf.begin(), zero);
+    }
+    channel.ModemResponse(buf);
     Show();
     return;
   }
   const std::size_t len = FindFrameStart(buf);
-  if (len == 0 || !m_serial.m_open) return;
-  OnFrame(SerialLine(), std::span<const std::uint8_t>(buf.data(), len));
+  if (len == 0 || !channel.m_open) return;
+  OnFrame(*line, std::span<const std::uint8_t>(buf.data(), len));
+}
+
+void DownloadEngine::AddSerialLine(SerialChannel& channel) {
+  if (&channel == &m_serial || FindSerialLine(channel) != nullptr) return;
+  ILineOwner& owner = *this;
+  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(1 + StandaloneCount()),
+                 std::make_unique<Line>(owner, channel, true));
+  Show();
+}
+
+void DownloadEngine::RemoveSerialLine(SerialChannel& channel) {
+  Line* line = FindSerialLine(channel);
+  if (line == nullptr) return;
+  if (line->Running()) line->CurrentDownload()->Finish(SessionEnd::Abandoned);
+  std::erase(m_ownLines, line);
+  std::erase_if(m_lines, [&](const auto& p) { return p.get() == line; });
+  Show();
+}
+
+void DownloadEngine::OnLineFailure(SerialChannel& channel) {
+  Line* line = FindSerialLine(channel);
+  if (line == nullptr) return;
+  // Its terminal can be answered no more; no other line is touched.
+  if (line->Running()) line->CurrentDownload()->Finish(SessionEnd::PortFailed);
+  channel.Close();
+  Show();
+}
+
+void DownloadEngine::SetLineReason(SerialChannel& channel, std::string reason) {
+  Line* line = FindSerialLine(channel);
+  if (line == nullptr) return;
+  line->SetPortReason(std::move(reason));
+  Show();
+}
+
+Line* DownloadEngine::FindSerialLine(const SerialChannel& channel) const {
+  for (const auto& line : m_lines) {
+    if (line->Standalone() && line->Serial() == &channel) return line.get();
+  }
+  return nullptr;
+}
+
+std::size_t DownloadEngine::StandaloneCount() const {
+  return static_cast<std::size_t>(std::count_if(
+      m_lines.begin(), m_lines.end(), [](const auto& line) { return line->Standalone(); }));
+}
+
+bool DownloadEngine::SeveralLines() const {
+  return StandaloneCount() > 0;
+}
+
+std::string DownloadEngine::LineName(const Line& line) const {
+  if (!SeveralLines()) return {};
+  if (line.Standalone()) return line.Serial()->m_portName;
+  if (line.Shared() && !m_config.m_noSerialPort) return m_serial.m_portName;
+  return {};
 }
 
 void DownloadEngine::OnSocketReceive(IConnection* socket, std::span<const std::uint8_t> data) {
@@ -208,7 +281,11 @@ void DownloadEngine::OwnFrame(Line& line, std::span<const std::uint8_t> frame) {
     return;
   }
   const bool running = line.Running();
-  if (!running && !(ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest)) {
+  // A further serial line answers ROM requests itself.
+  const bool romRequest =
+      line.Standalone() && ByteAt(frame, 0) == kRomStart && ByteAt(frame, 1) == kCmdRequest;
+  const bool bllRequest = ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest;
+  if (!running && !romRequest && !bllRequest) {
     Show();
     return;
   }
@@ -220,10 +297,14 @@ void DownloadEngine::OwnFrame(Line& line, std::span<const std::uint8_t> frame) {
                                : line.NewDownload(false, m_config.m_romDir, m_config.m_bllDir);
   // The status line is one field: a refresh before the download sets its own
   // text shows what the line holds now.
-  if (!SharedRunning()) download.SetStatus(m_snapshot.status);
+  if (!SharedRunning() && !line.Standalone()) download.SetStatus(m_snapshot.status);
   line.SetLastFrameMs(NowMs());
-  if (running) {
+  if (running && download.RomRunning()) {
+    download.ContinueRom(frame);
+  } else if (running) {
     download.ContinueBll(line, frame);
+  } else if (romRequest) {
+    download.StartRom(frame);
   } else {
     if (!IsBllRequest(frame)) return;  // dropped without a refresh
     download.StartBll(line, frame);
@@ -286,12 +367,10 @@ void DownloadEngine::OnSessionTimer() {
 std::vector<DownloadInfo> DownloadEngine::OwnDownloads() const {
   std::vector<DownloadInfo> list;
   for (const Line* line : m_ownLines) {
-    if (line->Shared() || !line->Running()) continue;
+    // A further serial line has its row in the lines table instead.
+    if (line->Shared() || !line->Running() || line->Standalone()) continue;
     const Download& download = *line->CurrentDownload();
-    const int count = download.PacketCount();
-    const int percent =
-        count > 0 ? static_cast<int>(std::int64_t{download.PacketNo()} * 100 / count) : 100;
-    list.push_back({line->Peer(), download.FileName(), percent});
+    list.push_back({line->Peer(), download.FileName(), Percent(download)});
   }
   return list;
 }
@@ -392,9 +471,42 @@ void DownloadEngine::SetSessionsEnabled(bool enable) {
 }
 
 void DownloadEngine::ShowPortStatus() {
-  const char* mode = m_serial.m_commType == kCommModem ? " : Modem : " : " : Serial : ";
-  m_snapshot.portLine =
-      " " + m_serial.m_portName + mode + std::to_string(m_serial.m_baudRate) + "bps ";
+  m_snapshot.portLine = OpenPortLine(m_serial);
+}
+
+std::vector<LineView> DownloadEngine::LineViews() const {
+  std::vector<LineView> views;
+  if (!SeveralLines()) return views;
+  for (const auto& line : m_lines) {
+    if (!line->IsSerial()) continue;
+    const SerialChannel& channel = *line->Serial();
+    LineView view;
+    view.name = channel.m_portName;
+    view.device = channel.PortDevice();
+    const Download* download = line->CurrentDownload();
+    if (!line->Standalone()) {
+      if (m_config.m_noSerialPort) continue;
+      view.isPort = true;
+      view.portLine = m_snapshot.portLine;
+      view.status = m_snapshot.status;
+      view.state =
+          channel.m_open ? kLineOpen : (m_portReason.empty() ? kPortNotOpen : m_portReason);
+      download = SharedDownload();
+    } else {
+      view.portLine = channel.m_open ? OpenPortLine(channel) : channel.m_portName + kTextPortError;
+      view.state = channel.m_open
+                       ? kLineOpen
+                       : (line->PortReason().empty() ? kPortNotOpen : line->PortReason());
+      if (download != nullptr) view.status = download->Status();
+    }
+    if (download != nullptr) {
+      view.file = download->FileName();
+      view.percent = Percent(*download);
+      view.running = download->Running();
+    }
+    views.push_back(std::move(view));
+  }
+  return views;
 }
 
 bool DownloadEngine::ReopenPort() {
@@ -434,6 +546,7 @@ void DownloadEngine::Show() {
   }
   m_snapshot.configPath = m_configPath;
   m_snapshot.portDevices = m_config.m_portDevices;
+  m_snapshot.lines = LineViews();
   m_host.view->Show(m_snapshot);
 }
 
@@ -442,6 +555,8 @@ std::int64_t DownloadEngine::NowMs() const {
 }
 
 void DownloadEngine::LineStatusChanged(Line& line) {
+  // A further serial line's status is its own row's.
+  if (line.Standalone()) return Show();
   // A line's own download shows on the status line while no shared one runs.
   if (!line.Shared() && SharedRunning()) return;
   m_snapshot.status = line.CurrentDownload()->Status();
@@ -470,6 +585,11 @@ void DownloadEngine::LineProgressPos(Line& line, int pos) {
 
 void DownloadEngine::OwnProgress(Line& line) {
   const ProgressState& bar = line.Progress();
+  if (line.Standalone()) {
+    if (m_host.log != nullptr)
+      m_host.log->LineProgress(line.Serial()->m_portName, bar.Pos(), bar.Upper());
+    return;
+  }
   if (!SharedRunning() && m_host.progress != nullptr) {
     m_host.progress->SetRange(bar.Lower(), bar.Upper());
     m_host.progress->SetPos(bar.Pos());
@@ -535,8 +655,11 @@ void DownloadEngine::Report(SessionEnd why, const Line& line) {
   // The terminal's own "done" is a normal end: it has what it wanted.
   report.done = why == SessionEnd::Completed || why == SessionEnd::TerminalDone;
   report.file = download.FileName();
-  // A ROM image always travels on the serial line, whoever asked for it.
-  report.via = download.IsRom() ? "serial " + m_serial.m_portName : line.Via();
+  // A ROM image always travels on a serial line: the PORT line, whoever asked for
+  // it, or the further line that asked.
+  report.via =
+      download.IsRom() && !line.Standalone() ? "serial " + m_serial.m_portName : line.Via();
+  report.line = LineName(line);
   report.kind = download.IsRom() ? "rom" : "bll";
   if (why == SessionEnd::Refused) {
     report.reason = download.Refusal();

@@ -36,6 +36,7 @@ inline constexpr const char* kStatusRomNeedsSerial =
 inline constexpr const char* kStatusConfigSaved = "Configuration saved: ";
 inline constexpr const char* kStatusConfigNotSaved = "Configuration NOT saved: ";
 inline constexpr const char* kPortNotOpen = "not open";
+inline constexpr const char* kLineOpen = "open";
 inline constexpr std::size_t kMaxSocketReceive = 1024;
 
 /// One read of the configuration file.
@@ -80,9 +81,24 @@ class DownloadEngine : private ILineOwner {
   void SetConfigPath(std::string path) { m_configPath = std::move(path); }
 
   /// Main thread: a serial burst is queued in the channel's read queue.
-  void OnCommRead();
+  void OnCommRead() { OnCommRead(m_serial); }
   /// Main thread: the reader ended because the port failed or vanished.
   void OnCommFailure();
+
+  /// Serves a further serial line (PORTS) on channel, whose m_portName names it;
+  /// its downloads, ROM and BLL, are its own and answered on it. The caller opens
+  /// and closes the channel and keeps it alive until RemoveSerialLine.
+  void AddSerialLine(SerialChannel& channel);
+  /// The line on channel is served no more: a download running on it ends first.
+  void RemoveSerialLine(SerialChannel& channel);
+  /// Main thread: a burst is queued in channel's read queue (the PORT line's or a further one).
+  void OnCommRead(SerialChannel& channel);
+  /// Main thread: a further line's reader ended because its port failed or vanished.
+  void OnLineFailure(SerialChannel& channel);
+  /// Why a further line's port is not open ("" once it is); shown in its row.
+  void SetLineReason(SerialChannel& channel, std::string reason);
+  /// Whether further serial lines are served (the lines are then shown by name).
+  bool SeveralLines() const;
   /// A connection was accepted (the listener owns it).
   void OnSocketAccept();
   /// One receive (at most 1024 bytes) from socket; replies of its downloads go back on it.
@@ -152,6 +168,12 @@ class DownloadEngine : private ILineOwner {
   /// True when line may drive the running shared download.
   bool MayDrive(const Line& line) const;
   Line& SerialLine() { return *m_lines.front(); }
+  Line* FindSerialLine(const SerialChannel& channel) const;
+  std::size_t StandaloneCount() const;
+  /// The name a download report and the headless lines give line's downloads ("" with one line).
+  std::string LineName(const Line& line) const;
+  /// The rows of the lines table (empty unless several lines are served).
+  std::vector<LineView> LineViews() const;
   Line* FindLine(const IConnection* socket) const;
   /// Closes the port, gives the channel the settings in effect and opens it
   /// again (or not, with PORT=NONE); first: at start-up.

@@ -85,6 +85,7 @@ struct DownloadReport {
   std::string kind;            // "rom" or "bll"
   std::string note;            // added to a done line, e.g. "ended by the terminal at block 3 of 9"
   std::int64_t bytesSent = 0;  // image bytes of the blocks the terminal acknowledged
+  std::string line;            // the serial line's name when several are served, else ""
 };
 
 /// Per-download events. The headless runner logs them; a window may only use
@@ -95,6 +96,8 @@ class IDownloadLog {
   virtual void DownloadEnded(const DownloadReport& report) = 0;
   /// A connection's download of its own (CONCURRENT=1) moved its progress bar to pos of max.
   virtual void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) = 0;
+  /// A further serial line's download (PORTS) moved its progress bar to pos of max.
+  virtual void LineProgress(std::string_view /*line*/, int /*pos*/, int /*max*/) {}
   /// 설정 저장 or a port mapping wrote the configuration file (error "") or failed.
   virtual void ConfigSaved(const std::string& /*path*/, const std::string& /*error*/) {}
 };

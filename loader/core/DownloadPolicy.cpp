@@ -10,6 +10,8 @@ DownloadPolicy DownloadPolicy::For(const LoaderConfig& cfg) noexcept {
 
 Route DownloadPolicy::RouteFrame(const Line& line, std::span<const std::uint8_t> frame,
                                  const Line* sharedOwner) const {
+  // A further serial line runs its own downloads whatever the policy.
+  if (line.Standalone()) return Route::Own;
   if (m_kind == Kind::OneAtATime || line.IsSerial() || sharedOwner == &line) return Route::Shared;
   // A ROM request keeps the shared download: its replies need the serial line.
   // While another line's shared download runs, that route holds it back.

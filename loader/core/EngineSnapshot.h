@@ -15,6 +15,21 @@ struct DownloadInfo {
   int percent = 0;
 };
 
+/// One serial line when several are served (PORTS), as the window's table and
+/// the headless lines show it. The PORT line's port line, status and progress
+/// are the snapshot's own (it shares its download with TCP).
+struct LineView {
+  std::string name;      // "COM2"
+  std::string device;    // "/dev/ttyUSB1"
+  std::string portLine;  // as EngineSnapshot::portLine, for this line
+  std::string state;     // "open", or why it is not
+  std::string status;    // its status line
+  std::string file;      // its latest download's image ("" before the first)
+  int percent = 0;       // of that download
+  bool running = false;  // that download runs
+  bool isPort = false;   // the PORT line (first in the list)
+};
+
 /// The engine's shown state.
 struct EngineSnapshot {
   std::string portLine;     // edit 1000: the port, its mode and rate, or why it is not open
@@ -28,4 +43,6 @@ struct EngineSnapshot {
   std::vector<DownloadInfo> downloads;  // running downloads of lines' own, oldest first
   std::string configPath;               // the configuration file
   std::array<std::string, kPortCount> portDevices;  // [Ports] COM1..COM8 in effect
+  /// Every serial line, PORT's first, when PORTS names lines beyond it; empty otherwise.
+  std::vector<LineView> lines;
 };

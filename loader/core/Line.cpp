@@ -1,7 +1,8 @@
 // A line of the engine and the events of its download.
 #include "core/Line.h"
 
-Line::Line(ILineOwner& owner, SerialChannel& serial) : m_owner(owner), m_serial(&serial) {
+Line::Line(ILineOwner& owner, SerialChannel& serial, bool standalone)
+    : m_owner(owner), m_serial(&serial), m_standalone(standalone) {
   m_progress.SetStep(1);
 }
 
@@ -54,15 +55,24 @@ void Line::ProgressPos(Download& /*download*/, int pos) {
 }
 
 void Line::SerialWrite(std::span<const std::uint8_t> frame) {
+  if (m_standalone) {
+    m_serial->Write(frame);
+    return;
+  }
   m_owner.RomReply(frame);
 }
 
 bool Line::ModemMode() const {
   // A modem is a serial line's: only shared downloads reply through it.
+  if (m_standalone) return m_serial->m_commType == kCommModem;
   return m_shared && m_owner.RomModemMode();
 }
 
 void Line::ClearModemLink() {
+  if (m_standalone) {
+    m_serial->m_connected = false;
+    return;
+  }
   if (m_shared) m_owner.ClearModemLink();
 }
 

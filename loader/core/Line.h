@@ -28,7 +28,7 @@ class ILineOwner {
   virtual void LineStarted(Line& line) = 0;
   virtual void LineEnded(Line& line, SessionEnd why) = 0;
   virtual void LineFrameRejected(Line& line) = 0;
-  /// ROM replies go to the serial line whichever line asked.
+  /// ROM replies go to the serial line whichever line asked (a standalone line answers itself).
   virtual void RomReply(std::span<const std::uint8_t> frame) = 0;
   virtual bool RomModemMode() const = 0;
   virtual void ClearModemLink() = 0;
@@ -36,8 +36,9 @@ class ILineOwner {
 
 class Line : public IFrameSink, private IDownloadEvents {
  public:
-  /// A serial line: replies are written to the channel.
-  Line(ILineOwner& owner, SerialChannel& serial);
+  /// A serial line: replies are written to the channel. standalone: a further
+  /// line (PORTS) whose downloads, ROM ones too, are its own and answered on it.
+  Line(ILineOwner& owner, SerialChannel& serial, bool standalone = false);
   /// A TCP connection: replies are sent on it; its peer is taken once.
   Line(ILineOwner& owner, IConnection& connection);
 
@@ -51,6 +52,7 @@ class Line : public IFrameSink, private IDownloadEvents {
   bool Shared() const noexcept { return m_shared; }
 
   bool IsSerial() const noexcept { return m_serial != nullptr; }
+  bool Standalone() const noexcept { return m_standalone; }
   const IConnection* Connection() const noexcept { return m_connection; }
   SerialChannel* Serial() const noexcept { return m_serial; }
   /// "serial COM1" or "tcp 127.0.0.1:40000", as download reports say.
@@ -68,6 +70,9 @@ class Line : public IFrameSink, private IDownloadEvents {
   /// When the line last sent a frame of its download.
   std::int64_t LastFrameMs() const noexcept { return m_lastFrameMs; }
   void SetLastFrameMs(std::int64_t ms) noexcept { m_lastFrameMs = ms; }
+  /// Why a standalone line's port is not open ("" while it is or nobody said).
+  const std::string& PortReason() const noexcept { return m_portReason; }
+  void SetPortReason(std::string reason) { m_portReason = std::move(reason); }
   /// Order of the line's first download of its own (0: none yet).
   std::uint64_t OwnSince() const noexcept { return m_ownSince; }
   void SetOwnSince(std::uint64_t order) noexcept { m_ownSince = order; }
@@ -88,8 +93,10 @@ class Line : public IFrameSink, private IDownloadEvents {
 
   ILineOwner& m_owner;
   SerialChannel* m_serial = nullptr;
+  bool m_standalone = false;
   IConnection* m_connection = nullptr;
   std::string m_peer;
+  std::string m_portReason;
   std::unique_ptr<Download> m_download;
   bool m_shared = true;
   ProgressState m_progress;  // the bar of the line's own download

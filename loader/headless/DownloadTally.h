@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <string>
 #include <string_view>
 
 /// Ended downloads by channel (serial, tcp), kind (rom, bll) and result (done, failed).
@@ -19,12 +21,15 @@ class DownloadTally {
   std::uint64_t Count(std::size_t channel, std::size_t kind, std::size_t result) const {
     return m_counts[(channel * 2 + kind) * 2 + result];
   }
+  /// Downloads of one serial line (by name, with several lines), kind and result.
+  std::uint64_t LineCount(const std::string& line, std::size_t kind, std::size_t result) const;
   std::uint64_t Total() const noexcept { return m_total; }
   /// Image bytes sent by the downloads that ended.
   std::uint64_t BytesSent() const noexcept { return m_bytes; }
 
  private:
   std::array<std::uint64_t, 8> m_counts{};
+  std::map<std::string, std::array<std::uint64_t, 4>, std::less<>> m_lineCounts;
   std::uint64_t m_total = 0;
   std::uint64_t m_bytes = 0;
 };

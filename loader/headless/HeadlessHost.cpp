@@ -26,16 +26,34 @@ DownloadHost HeadlessHost::Host() {
   return DownloadHost{this, this, this, this, this, this};
 }
 
-void HeadlessHost::PrintIfChanged(std::string_view tag, const std::string& value,
-                                  std::string& shown) {
+void HeadlessHost::PrintIfChanged(std::string_view tag, std::string_view line,
+                                  const std::string& value, std::string& shown) {
   if (value == shown) return;
   shown = value;
-  m_out << tag << ": " << EscapeLine(value) << '\n' << std::flush;
+  m_out << tag << ": ";
+  if (!line.empty()) m_out << EscapeLine(line) << ' ';
+  m_out << EscapeLine(value) << '\n' << std::flush;
 }
 
 void HeadlessHost::Show(const EngineSnapshot& snapshot) {
-  PrintIfChanged("port", snapshot.portLine, m_shownPort);
-  PrintIfChanged("status", snapshot.status, m_shownStatus);
+  // With several lines each carries its name; the PORT line's are the shared ones.
+  m_portLineName.clear();
+  for (const LineView& line : snapshot.lines) {
+    ShownLine& shown = m_shownLines[line.name];
+    if (line.isPort) {
+      m_portLineName = line.name;
+      PrintIfChanged("port", line.name, snapshot.portLine, shown.port);
+      PrintIfChanged("status", line.name, snapshot.status, shown.status);
+    } else {
+      PrintIfChanged("port", line.name, line.portLine, shown.port);
+      PrintIfChanged("status", line.name, line.status, shown.status);
+    }
+  }
+  if (snapshot.lines.empty() || m_portLineName.empty()) {
+    // One line (or TCP beside PORTS lines with PORT=NONE): as ever.
+    PrintIfChanged("port", {}, snapshot.portLine, m_shownPort);
+    PrintIfChanged("status", {}, snapshot.status, m_shownStatus);
+  }
   // A download's status line comes before the line that ends its story.
   FlushEnded();
 }
@@ -50,7 +68,9 @@ void HeadlessHost::FlushEnded() {
 void HeadlessHost::EnableControls(bool /*enable*/) {}
 
 void HeadlessHost::PrintProgress(ProgressStep step) {
-  m_out << "progress: " << step.pos << '/' << step.max << '\n' << std::flush;
+  m_out << "progress: ";
+  if (!m_portLineName.empty()) m_out << EscapeLine(m_portLineName) << ' ';
+  m_out << step.pos << '/' << step.max << '\n' << std::flush;
 }
 
 void HeadlessHost::ShowProgress(int oldPos, int oldMax) {
@@ -116,20 +136,21 @@ void HeadlessHost::DownloadEnded(const DownloadReport& report) {
   if (std::string_view(report.via).starts_with(kTcpVia)) {
     m_sessionBars.erase(report.via.substr(kTcpVia.size()));
   }
+  const std::string line = report.line.empty() ? std::string() : EscapeLine(report.line) + ' ';
   if (!report.done) {
-    m_endedLines.push_back("failed: " + EscapeLine(report.file) + ' ' + EscapeLine(report.reason) +
-                           " via " + EscapeLine(report.via));
+    m_endedLines.push_back("failed: " + line + EscapeLine(report.file) + ' ' +
+                           EscapeLine(report.reason) + " via " + EscapeLine(report.via));
     return;
   }
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%lld.%03lld",
                 static_cast<long long>(report.millis / 1000),
                 static_cast<long long>(report.millis % 1000));
-  std::string line = "done: " + EscapeLine(report.file) + ' ' + std::to_string(report.bytes) +
-                     " bytes " + std::to_string(report.blocks) + " blocks in " + seconds +
-                     " s via " + EscapeLine(report.via);
-  if (!report.note.empty()) line += " (" + EscapeLine(report.note) + ")";
-  m_endedLines.push_back(std::move(line));
+  std::string done = "done: " + line + EscapeLine(report.file) + ' ' +
+                     std::to_string(report.bytes) + " bytes " + std::to_string(report.blocks) +
+                     " blocks in " + seconds + " s via " + EscapeLine(report.via);
+  if (!report.note.empty()) done += " (" + EscapeLine(report.note) + ")";
+  m_endedLines.push_back(std::move(done));
 }
 
 void HeadlessHost::PrintSession(std::string_view peer, std::string_view file, ProgressStep step) {
@@ -139,30 +160,42 @@ void HeadlessHost::PrintSession(std::string_view peer, std::string_view file, Pr
 }
 
 void HeadlessHost::SessionProgress(std::string_view peer, std::string_view file, int pos, int max) {
-  const ProgressStep step{pos, max};
+  ThrottledStep(m_sessionBars, peer, ProgressStep{pos, max},
+                [&](ProgressStep step) { PrintSession(peer, file, step); });
+}
+
+void HeadlessHost::LineProgress(std::string_view line, int pos, int max) {
+  ThrottledStep(m_lineBars, line, ProgressStep{pos, max}, [&](ProgressStep step) {
+    m_out << "progress: " << EscapeLine(line) << ' ' << step.pos << '/' << step.max << '\n'
+          << std::flush;
+  });
+}
+
+void HeadlessHost::ThrottledStep(BarMap& bars, std::string_view key, ProgressStep step,
+                                 const std::function<void(ProgressStep)>& print) {
   if (m_everyStep) {
     FlushEnded();
-    PrintSession(peer, file, step);
+    print(step);
     return;
   }
-  // Found without building a key: this runs for every block of every connection.
-  auto it = m_sessionBars.find(peer);
-  if (it == m_sessionBars.end()) {
-    it = m_sessionBars.emplace(std::string(peer), SessionBar{ProgressThrottle(false), 0}).first;
+  // Found without building a key: this runs for every block of every download.
+  auto it = bars.find(key);
+  if (it == bars.end()) {
+    it = bars.emplace(std::string(key), SessionBar{ProgressThrottle(false), 0}).first;
   }
   SessionBar& bar = it->second;
   const int oldPos = bar.pos;
-  bar.pos = pos;
+  bar.pos = step.pos;
   switch (bar.throttle.Admit(oldPos, step, NowMs())) {
     case ProgressThrottle::Verdict::Print:
       FlushEnded();
-      PrintSession(peer, file, step);
+      print(step);
       return;
     case ProgressThrottle::Verdict::Skip:
       return;
     case ProgressThrottle::Verdict::End:
-      if (const auto skipped = bar.throttle.TakeSkipped()) PrintSession(peer, file, *skipped);
-      m_sessionBars.erase(it);
+      if (const auto skipped = bar.throttle.TakeSkipped()) print(*skipped);
+      bars.erase(it);
       return;
   }
 }

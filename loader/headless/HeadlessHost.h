@@ -59,13 +59,33 @@ class HeadlessHost : public IEngineView,
   void DownloadEnded(const DownloadReport& report) override;
   /// "session: <peer> <file> <pos>/<max>".
   void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override;
+  /// "progress: <line> <pos>/<max>" of a further serial line.
+  void LineProgress(std::string_view line, int pos, int max) override;
 
  private:
   struct SessionBar {
     ProgressThrottle throttle;
     int pos = 0;
   };
-  void PrintIfChanged(std::string_view tag, const std::string& value, std::string& shown);
+  struct ShownLine {
+    std::string port;
+    std::string status;
+  };
+  /// Looked up by a name as it is passed, without copying it into a string.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept {
+      return std::hash<std::string_view>{}(name);
+    }
+  };
+  using BarMap = std::unordered_map<std::string, SessionBar, NameHash, std::equal_to<>>;
+
+  /// "<tag>: [<line> ]<value>" when value changed.
+  void PrintIfChanged(std::string_view tag, std::string_view line, const std::string& value,
+                      std::string& shown);
+  /// One step of a bar kept by key, printed by print as the throttle allows.
+  void ThrottledStep(BarMap& bars, std::string_view key, ProgressStep step,
+                     const std::function<void(ProgressStep)>& print);
   void ShowProgress(int oldPos, int oldMax);
   void PrintProgress(ProgressStep step);
   void PrintSession(std::string_view peer, std::string_view file, ProgressStep step);
@@ -77,14 +97,10 @@ class HeadlessHost : public IEngineView,
   std::string m_shownStatus;
   ProgressState m_progress;
   ProgressThrottle m_throttle;
-  /// Looked up by a peer's name as it is passed, without copying it into a string.
-  struct PeerHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view peer) const noexcept {
-      return std::hash<std::string_view>{}(peer);
-    }
-  };
-  std::unordered_map<std::string, SessionBar, PeerHash, std::equal_to<>> m_sessionBars;  // by peer
+  BarMap m_sessionBars;                                     // by peer
+  BarMap m_lineBars;                                        // further serial lines' bars, by name
+  std::unordered_map<std::string, ShownLine> m_shownLines;  // by name, with several lines
+  std::string m_portLineName;             // the PORT line's name with several lines, else ""
   std::vector<std::string> m_endedLines;  // held back done:/failed: lines
   DownloadTally m_tally;
 };

@@ -68,6 +68,10 @@ std::string Metrics(LoaderRuntime& runtime, const HeadlessHost& host, const Cons
   if (!runtime.Engine().Settings().m_noSerialPort) {
     snapshot.serialPorts.emplace_back(runtime.SerialPort().m_portName, runtime.SerialPort().m_open);
   }
+  for (const LineView& line : runtime.Engine().Snapshot().lines) {
+    if (!line.isPort) snapshot.serialPorts.emplace_back(line.name, line.state == kLineOpen);
+    snapshot.lines.push_back({line.name, line.running});
+  }
   snapshot.framesRejected = runtime.Engine().FramesRejected();
   snapshot.outputLinesDropped = out.DroppedLines() + err.DroppedLines();
   snapshot.version = TARVIX_VERSION;

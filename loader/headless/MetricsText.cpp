@@ -78,6 +78,26 @@ std::string FormatMetrics(const MetricsSnapshot& snapshot) {
   for (const auto& [port, up] : snapshot.serialPorts) {
     Sample(text, "tarvix_serial_port_up", "{port=\"" + LabelValue(port) + "\"}", up ? 1 : 0);
   }
+  if (!snapshot.lines.empty()) {
+    Family(text, "tarvix_line_downloads_total", "counter",
+           "Downloads that ended, by serial line, kind (rom, bll) and result (done, failed).");
+    for (const LineMetrics& line : snapshot.lines) {
+      for (std::size_t k = 0; k < DownloadTally::kKinds.size(); ++k) {
+        for (std::size_t r = 0; r < DownloadTally::kResults.size(); ++r) {
+          const std::string labels = "{line=\"" + LabelValue(line.name) + "\",kind=\"" +
+                                     std::string(DownloadTally::kKinds[k]) + "\",result=\"" +
+                                     std::string(DownloadTally::kResults[r]) + "\"}";
+          Sample(text, "tarvix_line_downloads_total", labels, tally.LineCount(line.name, k, r));
+        }
+      }
+    }
+    Family(text, "tarvix_line_active_downloads", "gauge",
+           "1 while a download runs for the serial line, else 0.");
+    for (const LineMetrics& line : snapshot.lines) {
+      Sample(text, "tarvix_line_active_downloads", "{line=\"" + LabelValue(line.name) + "\"}",
+             line.running ? 1 : 0);
+    }
+  }
   Family(text, "tarvix_frames_rejected_total", "counter",
          "Frames from terminals answered with a reject frame.");
   Sample(text, "tarvix_frames_rejected_total", "", snapshot.framesRejected);

@@ -8,12 +8,19 @@
 #include <utility>
 #include <vector>
 
+/// One serial line when several are served.
+struct LineMetrics {
+  std::string name;  // "COM2"
+  bool running = false;
+};
+
 /// What one scrape reports.
 struct MetricsSnapshot {
   DownloadTally downloads;
   int activeDownloads = 0;
   int tcpConnections = 0;
   std::vector<std::pair<std::string, bool>> serialPorts;  // COM name, open
+  std::vector<LineMetrics> lines;  // every serial line with several (PORTS), else none
   std::uint64_t framesRejected = 0;
   std::uint64_t outputLinesDropped = 0;
   std::string version;

@@ -17,6 +17,15 @@ std::string BaudText(const LoaderConfig& cfg) {
   return IsRateIndex(cfg.m_baudIndex) ? std::string(RateAt(cfg.m_baudIndex).configText) : "?";
 }
 
+/// The PORTS names in use, as the file would hold them ("" without the key).
+std::string LinesText(const LoaderConfig& cfg) {
+  std::string text;
+  for (const int port : cfg.m_linePorts) {
+    text += (text.empty() ? "COM" : ",COM") + std::to_string(port);
+  }
+  return text;
+}
+
 std::string AddressText(const LoaderConfig& cfg) {
   return cfg.m_tcpAddress.empty() ? "every interface" : cfg.m_tcpAddress;
 }
@@ -39,9 +48,10 @@ std::vector<std::string> DescribeConfigChanges(const LoaderConfig& a, const Load
   Compare(out, "BAUD", BaudText(a), BaudText(b));
   Compare(out, "MODEM", a.m_modemInit, b.m_modemInit);
   Compare(out, "ROMTYPE", a.m_romTypes, b.m_romTypes);
-  for (int port = 1; port <= kPortCount; ++port) {
-    const auto i = static_cast<std::size_t>(port - 1);
-    Compare(out, "[Ports] COM" + std::to_string(port), a.m_portDevices[i], b.m_portDevices[i]);
+  Compare(out, "PORTS", LinesText(a), LinesText(b));
+  for (int port = 1; port <= kLinePortCount; ++port) {
+    Compare(out, "[Ports] COM" + std::to_string(port), LinePortDevice(a, port),
+            LinePortDevice(b, port));
   }
   Compare(out, "TCPPACE", std::to_string(a.m_tcpPace), std::to_string(b.m_tcpPace));
   Compare(out, "TCPPORT", std::to_string(a.m_tcpPort), std::to_string(b.m_tcpPort));
@@ -60,8 +70,12 @@ std::vector<std::string> DescribeConfigChanges(const LoaderConfig& a, const Load
 
 std::string DescribeSerialPort(const LoaderConfig& cfg) {
   if (cfg.m_noSerialPort) return "none (PORT=NONE), TCP only";
+  return DescribeSerialLine(cfg, {cfg.m_port, PortText(cfg), PortDeviceOf(cfg)});
+}
+
+std::string DescribeSerialLine(const LoaderConfig& cfg, const SerialLineConfig& line) {
   const std::uint32_t rate =
       RateAt(IsRateIndex(cfg.m_baudIndex) ? cfg.m_baudIndex : kDefaultBaudIndex).bitsPerSecond;
-  return PortText(cfg) + " (" + EscapeConsoleText(PortDeviceOf(cfg)) + "), " +
-         std::to_string(rate) + " bit/s, " + TypeText(cfg);
+  return line.name + " (" + EscapeConsoleText(line.device) + "), " + std::to_string(rate) +
+         " bit/s, " + TypeText(cfg);
 }

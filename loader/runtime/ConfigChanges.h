@@ -13,3 +13,6 @@ std::vector<std::string> DescribeConfigChanges(const LoaderConfig& before,
 
 /// "COM1 (/dev/ttyS0), 57600 bit/s, RS232" for the settings' port, or "none (PORT=NONE)".
 std::string DescribeSerialPort(const LoaderConfig& cfg);
+
+/// The same words for a serial line served with cfg's shared settings.
+std::string DescribeSerialLine(const LoaderConfig& cfg, const SerialLineConfig& line);

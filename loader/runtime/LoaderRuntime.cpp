@@ -10,12 +10,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -49,26 +44,8 @@ LoaderRuntime::LoaderRuntime(DownloadHost host, std::string curDir,
   m_sessionTimer.setInterval(kSessionTimerMs);
   QObject::connect(&m_sessionTimer, &QTimer::timeout, this, [this] { m_engine->OnSessionTimer(); });
 
-  // The reader only bumps an eventfd; the main loop sees it through a socket
-  // notifier and handles the hand-off here while the reader waits (Close
-  // releases it if needed). The reader never touches a Qt object.
-  m_wakeFd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (m_wakeFd.Valid()) {
-    m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wakeFd.Get(), QSocketNotifier::Read);
-    QObject::connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, [this] {
-      std::uint64_t count = 0;
-      (void)!::read(m_wakeFd.Get(), &count, sizeof count);
-      m_commPort.DispatchReaderEvent(*this);
-    });
-    m_commPort.SetNotify([fd = m_wakeFd.Get()] {
-      const std::uint64_t one = 1;
-      (void)!::write(fd, &one, sizeof one);
-    });
-  } else {
-    // Without it the reader's first burst would wait for a hand-off nobody sees.
-    m_wakeError = std::string("cannot make the serial reader's wake-up (eventfd: ") +
-                  std::strerror(errno) + ")";
-  }
+  m_wake =
+      std::make_unique<ReaderWakeUp>(m_commPort, [this] { m_commPort.DispatchReaderEvent(*this); });
   // A serial line that takes nothing costs a frame and a status line, never a stall.
   m_commPort.SetWriteDropped(
       [this](std::size_t) { m_engine->ShowStatus(CommPort::kWriteDroppedText); });
@@ -78,10 +55,13 @@ LoaderRuntime::LoaderRuntime(DownloadHost host, std::string curDir,
 
 LoaderRuntime::~LoaderRuntime() {
   m_reconnectTimer.stop();
+  // The front end may be gone already: the lines' ends are not shown.
+  m_holdView = true;
+  m_closing = true;
+  m_linePorts.clear();  // each leaves the engine, then closes its port
   m_commPort.Close();
-  m_commPort.SetNotify({});
   m_commPort.SetWriteDropped({});
-  m_wakeNotifier.reset();
+  m_wake.reset();
   m_socketList.clear();
   m_closedSockets.clear();
   m_listenSocket.reset();
@@ -104,6 +84,7 @@ bool LoaderRuntime::Start(bool needConfig) {
     return false;
   }
   PrintConfigLines();
+  if (init) AddLinePorts(m_engine->Settings());
   Listen();
   m_holdView = false;
   m_engine->Refresh();
@@ -185,11 +166,11 @@ std::uint16_t LoaderRuntime::TcpPort() const {
 }
 
 bool LoaderRuntime::RefuseWithoutWakeUp() {
-  if (m_wakeError.empty() || !m_commPort.m_open) return false;
+  if (m_wake->Error().empty() || !m_commPort.m_open) return false;
   m_engine->OnCommFailure();  // closes the port; its line says it failed
-  m_engine->SetPortReason(m_wakeError);
+  m_engine->SetPortReason(m_wake->Error());
   Diag() << "warning: serial port " << DescribeSerialPort(m_engine->Settings())
-         << " refused: " << m_wakeError << std::endl;
+         << " refused: " << m_wake->Error() << std::endl;
   return true;
 }
 
@@ -198,7 +179,7 @@ void LoaderRuntime::OnPortDown(bool wasOpen) {
   if (m_commPort.m_open || cfg.m_noSerialPort) return;
   const std::string reason = DescribePortFailure(m_commPort.PortDevice(), wasOpen);
   m_engine->SetPortReason(reason);
-  const bool retry = cfg.m_reconnect && m_wakeError.empty();
+  const bool retry = cfg.m_reconnect && m_wake->Error().empty();
   if (reason != m_shownReason) {
     m_shownReason = reason;
     Diag() << "warning: serial port " << DescribeSerialPort(cfg) << ": " << reason
@@ -269,7 +250,10 @@ void LoaderRuntime::ReloadConfig() {
            << std::endl;
   }
 
+  // A line given up goes first: its device may be the new PORT line's.
+  DropLinePorts(cfg);
   const PortChange change = m_engine->Apply(cfg);
+  AddLinePorts(cfg);
   if (change != PortChange::Kept) {
     // A new line: its reconnects start over with the new settings.
     m_reconnectTimer.stop();
@@ -293,8 +277,40 @@ void LoaderRuntime::ReloadConfig() {
   }
 }
 
+namespace {
+/// The lines served beside PORT's.
+std::vector<SerialLineConfig> FurtherLines(const LoaderConfig& cfg) {
+  std::vector<SerialLineConfig> lines = SerialLines(cfg);
+  if (!cfg.m_noSerialPort && !lines.empty()) lines.erase(lines.begin());
+  return lines;
+}
+}  // namespace
+
+void LoaderRuntime::DropLinePorts(const LoaderConfig& cfg) {
+  const std::vector<SerialLineConfig> lines = FurtherLines(cfg);
+  std::erase_if(m_linePorts, [&](const auto& port) {
+    return std::none_of(lines.begin(), lines.end(),
+                        [&](const SerialLineConfig& line) { return port->Serves(cfg, line); });
+  });
+  for (const auto& port : m_linePorts) port->SetReconnect(cfg.m_reconnect);
+}
+
+void LoaderRuntime::AddLinePorts(const LoaderConfig& cfg) {
+  for (const SerialLineConfig& line : FurtherLines(cfg)) {
+    const bool served = std::any_of(m_linePorts.begin(), m_linePorts.end(),
+                                    [&](const auto& port) { return port->Serves(cfg, line); });
+    if (served) continue;
+    m_linePorts.push_back(
+        std::make_unique<LinePort>(*m_engine, cfg, line, m_host.messages, Diag()));
+  }
+}
+
+void LoaderRuntime::LineProgress(std::string_view line, int pos, int max) {
+  if (m_host.log != nullptr && !m_closing) m_host.log->LineProgress(line, pos, max);
+}
+
 void LoaderRuntime::DownloadEnded(const DownloadReport& report) {
-  if (m_host.log != nullptr) m_host.log->DownloadEnded(report);
+  if (m_host.log != nullptr && !m_closing) m_host.log->DownloadEnded(report);
 }
 
 void LoaderRuntime::SessionProgress(std::string_view peer, std::string_view file, int pos,

@@ -11,7 +11,9 @@
 #include "core/DownloadHost.h"
 #include "net/ClientSocket.h"
 #include "net/ListenSocket.h"
+#include "runtime/LinePort.h"
 #include "runtime/PortDiagnosis.h"
+#include "runtime/ReaderWakeUp.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -108,6 +110,7 @@ class LoaderRuntime : public QObject,
   // info:/warning: lines.
   void DownloadEnded(const DownloadReport& report) override;
   void SessionProgress(std::string_view peer, std::string_view file, int pos, int max) override;
+  void LineProgress(std::string_view line, int pos, int max) override;
   void ConfigSaved(const std::string& path, const std::string& error) override;
 
   // The view, held back during Start so the first port line means "listening too".
@@ -116,6 +119,10 @@ class LoaderRuntime : public QObject,
 
   void OnSocketAccept();
   void Listen();
+  /// The further lines (PORTS) cfg serves differently or not at all are closed.
+  void DropLinePorts(const LoaderConfig& cfg);
+  /// The further lines cfg serves and that are not open yet are opened.
+  void AddLinePorts(const LoaderConfig& cfg);
   /// The warning lines of a configuration that was read.
   void PrintConfigWarnings(const ConfigLoad& load);
   void PrintConfigLines();
@@ -135,12 +142,11 @@ class LoaderRuntime : public QObject,
   std::string m_currentDir;
   std::optional<std::uint16_t> m_tcpPortOverride;
   std::ostream* m_diag;
-  UniqueFd m_wakeFd;        // reader -> main thread wake-ups
-  std::string m_wakeError;  // why there is no wake-up ("" when there is)
-  std::unique_ptr<QSocketNotifier> m_wakeNotifier;
-  CommPort m_commPort;
+  CommPort m_commPort;                   // the PORT line
+  std::unique_ptr<ReaderWakeUp> m_wake;  // its reader -> main thread wake-ups
   std::unique_ptr<DownloadEngine> m_engine;
-  ConfigLoad m_startLoad;  // the configuration as read at start-up
+  std::vector<std::unique_ptr<LinePort>> m_linePorts;  // further lines, in PORTS order
+  ConfigLoad m_startLoad;                              // the configuration as read at start-up
   std::unique_ptr<ListenSocket> m_listenSocket;
   std::vector<std::unique_ptr<ClientSocket>> m_socketList;
   std::vector<std::unique_ptr<ClientSocket>> m_closedSockets;  // deleted on the next turn
@@ -150,4 +156,5 @@ class LoaderRuntime : public QObject,
   std::string m_shownReason;  // the port failure last reported, so each is said once
   int m_modalDepth = 0;
   bool m_holdView = false;
+  bool m_closing = false;  // the destructor runs: the front end hears nothing more
 };

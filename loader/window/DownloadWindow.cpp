@@ -5,6 +5,7 @@
 #include "window/AboutDlg.h"
 #include "window/DialogLook.h"
 #include "window/HelpDlg.h"
+#include "window/LinesTable.h"
 #include "window/PortSetDlg.h"
 #include "window/RomFolderDialog.h"
 #include "window/TarvixIcon.h"
@@ -122,8 +123,11 @@ void DownloadWindow::CreateControls() {
   m_sessions->setSelectionMode(QAbstractItemView::NoSelection);
   m_sessions->setFixedHeight(m_sessions->fontMetrics().height() * 5);
   m_sessions->hide();
+  m_lines = new LinesTable(progress);
+  m_lines->hide();
   auto* progressColumn = new QVBoxLayout(progress);
   progressColumn->setSpacing(10);
+  progressColumn->addWidget(m_lines);
   progressColumn->addWidget(m_progress);
   progressColumn->addWidget(m_status);
   progressColumn->addWidget(m_sessions);
@@ -270,6 +274,18 @@ void DownloadWindow::Show(const EngineSnapshot& snapshot) {
   ShowText(*m_status, snapshot.status);
   ShowText(*m_romLocation, snapshot.romLocation);
   ShowSessions();
+  ShowLines();
+}
+
+void DownloadWindow::ShowLines() {
+  const bool several = !m_shown.lines.empty();
+  if (several == m_lines->isHidden()) {
+    m_lines->setVisible(several);
+    m_portStatus->setVisible(!several);
+    m_progress->setVisible(!several);
+    setFixedSize(size().expandedTo(sizeHint()));
+  }
+  if (several) m_lines->ShowLines(m_shown.lines, m_shown.portExplanation);
 }
 
 void DownloadWindow::ShowSessions() {

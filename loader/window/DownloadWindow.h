@@ -16,6 +16,7 @@
 #include <utility>
 
 class DownloadEngine;
+class LinesTable;
 class QAction;
 class QLineEdit;
 class QListWidget;
@@ -96,6 +97,8 @@ class DownloadWindow : public QDialog,
   /// The downloads list: shown only with CONCURRENT=1, one row per running download of a
   /// connection's own.
   void ShowSessions();
+  /// The lines table instead of the port line and progress bar while several lines are served.
+  void ShowLines();
 
   void OnRomLocation();
   void OnPortSettings();
@@ -110,6 +113,7 @@ class DownloadWindow : public QDialog,
   QLineEdit* m_status = nullptr;                // edit 1006
   QProgressBar* m_progress = nullptr;           // control 1013
   QListWidget* m_sessions = nullptr;            // running TCP sessions (peer, file, percentage)
+  LinesTable* m_lines = nullptr;                // several serial lines: in place of 1000 and 1013
   QPushButton* m_romLocationButton = nullptr;   // 1008
   QPushButton* m_portSettingsButton = nullptr;  // 1005
   QPushButton* m_downloadButton = nullptr;      // 3

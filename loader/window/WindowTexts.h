@@ -2,6 +2,7 @@
 // UTF-8, byte for byte as the program shows them.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 namespace wnd {
@@ -29,6 +30,9 @@ inline constexpr std::string_view kExitButton = "종료(&X)";
 // Each button and menu carries a mnemonic (Alt+letter); no two on the window share one.
 inline constexpr std::string_view kSettingsGroup = "프로그램 설정";
 inline constexpr std::string_view kProgressGroup = "다운로드 진행 상태";
+// Columns of the serial lines table (several lines served at once).
+inline constexpr std::array<std::string_view, 5> kLinesColumns = {"Line", "Device", "State", "File",
+                                                                  "Progress"};
 
 // Menu 141: command ids, texts and status-bar prompts.
 inline constexpr std::string_view kFileMenu = "파일(&F)";

@@ -26,6 +26,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 
 #include <cstdint>
@@ -438,6 +439,48 @@ TEST_F(DownloadWindowTest, TcpSessionsListShownOnlyWhenConcurrent) {
   EXPECT_EQ(ButtonsEnabled(), kAllEnabled);
   m_core->OnSocketClose(&a);
   EXPECT_EQ(list->count(), 0);
+}
+
+TEST_F(DownloadWindowTest, LinesTableTakesThePlaceOfThePortLineAndBarWithSeveralLines) {
+  WriteConfig();
+  ASSERT_TRUE(Start());
+  auto* table = m_window->findChild<QTableWidget*>(QStringLiteral("serialLines"));
+  ASSERT_NE(table, nullptr);
+  QLineEdit& portLine = *Control<QLineEdit>(*m_window, 1000);
+  EXPECT_FALSE(table->isVisible());
+  EXPECT_TRUE(portLine.isVisible() && Progress().isVisible());
+
+  FakeChannel second;
+  second.m_port = 2;
+  second.m_lineDevice = "/dev/ttyUSB1";
+  second.Open();
+  m_core->AddSerialLine(second);
+  EXPECT_TRUE(table->isVisible());
+  EXPECT_FALSE(portLine.isVisible() || Progress().isVisible());
+  // A BLL download on COM2 is answered there and shows in its row.
+  WriteFile(RomDir() / "MCA001.bll", std::string(300, 'x'));
+  for (const Bytes& frame :
+       {Bytes{0x02, 0x31, 0x4D, 0x43, 0x41, 0x30, 0x30, 0x31, 0x03, 0x4C},
+        Bytes{0x02, 0x33, 0x03, 0x30}, Bytes{0x02, 0x35, 0x00, 0x00, 0x06, 0x03, 0x30}}) {
+    second.Receive(frame);
+    m_core->OnCommRead(second);
+  }
+  EXPECT_EQ(second.m_written.size(), 3u);
+  EXPECT_TRUE(m_channel.m_written.empty());
+  ASSERT_EQ(table->rowCount(), 2);
+  const std::vector<std::vector<QString>> rows = {
+      {"COM1", "/dev/ttyS0", "open", "", ""},
+      {"COM2", "/dev/ttyUSB1", "open", "MCA001.bll", "50%"}};
+  for (int row = 0; row < 2; ++row) {
+    for (int column = 0; column < 5; ++column) {
+      EXPECT_EQ(table->item(row, column)->text(),
+                rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)])
+          << row << "," << column;
+    }
+  }
+  m_core->RemoveSerialLine(second);
+  EXPECT_FALSE(table->isVisible());
+  EXPECT_TRUE(portLine.isVisible() && Progress().isVisible());
 }
 
 TEST_F(DownloadWindowTest, QuitAsksOnlyWhileADownloadRuns) {
