@@ -13,8 +13,7 @@ void BlockReader::Read(int fd, std::int64_t offset, int blockSize, std::int64_t 
   const bool held = m_windowLen > 0 && fd == m_windowFd && offset >= m_windowStart &&
                     offset + want <= m_windowStart + static_cast<std::int64_t>(m_windowLen);
   if (!held) {
-    const std::int64_t window =
-        std::max(kWindowBlocks * std::max(blockSize, 1), kWindowMinBytes);
+    const std::int64_t window = std::max(kWindowBlocks * std::max(blockSize, 1), kWindowMinBytes);
     // Never less than the block asked for, never past the measured end unless
     // the block itself reaches past it (its missing bytes then read as 0xFF).
     const std::int64_t len = std::max(want, std::min(window, fileSize - offset));

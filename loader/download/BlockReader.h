@@ -28,7 +28,7 @@ class BlockReader {
 
  private:
   std::vector<std::uint8_t> m_window;  // grows to the largest window once, then kept
-  int m_windowFd = -1;  // the descriptor the window was read from
+  int m_windowFd = -1;                 // the descriptor the window was read from
   std::int64_t m_windowStart = 0;
   std::size_t m_windowLen = 0;  // 0: nothing held
 };

@@ -17,13 +17,15 @@
 namespace {
 std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
   std::vector<std::uint8_t> bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 251 + seed);
+  for (std::size_t i = 0; i < size; ++i)
+    bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 251 + seed);
   return bytes;
 }
 
 void Write(const testsupport::TempDir& dir, const std::vector<std::uint8_t>& bytes) {
   ASSERT_TRUE(testsupport::WriteFile(
-      dir.Path() / "img", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+      dir.Path() / "img",
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
 }
 
 // Block n as the download sends it: the file's bytes, the last block short.
@@ -52,7 +54,9 @@ TEST(BlockReader, EveryBlockIsTheFilesBytesWhateverTheOrder) {
     std::vector<int> blocks;  // in the order a terminal asks for them; repeats are resends
   };
   const std::vector<Case> cases = {
-      {"exact multiple of the window, resends at the boundary", 2 * 4096, 256,
+      {"exact multiple of the window, resends at the boundary",
+       2 * 4096,
+       256,
        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15, 16, 16, 17, 30, 31, 31}},
       {"short last block just past a window", 4096 + 100, 256, {0, 15, 16, 16}},
       {"small blocks fill the least window", 3 * 4096, 128, {0, 31, 32, 33, 63, 64, 95, 95}},
@@ -69,7 +73,8 @@ TEST(BlockReader, EveryBlockIsTheFilesBytesWhateverTheOrder) {
     ASSERT_TRUE(fd);
     BlockReader reader;
     for (const int n : c.blocks) {
-      ASSERT_EQ(ReadNo(reader, fd.Get(), c.fileSize, c.blockSize, n), Expected(file, c.blockSize, n))
+      ASSERT_EQ(ReadNo(reader, fd.Get(), c.fileSize, c.blockSize, n),
+                Expected(file, c.blockSize, n))
           << "block " << n;
     }
   }
