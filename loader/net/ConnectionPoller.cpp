@@ -7,7 +7,7 @@
 #include <cerrno>
 
 struct ConnectionPoller::Batch {
-  std::array<epoll_event, kBatch> events{};
+  std::array<epoll_event, kBatch> events;  // filled by epoll_wait up to count
   int count = 0;
   int next = 0;  // the first event not yet handed out
   Batch* outer = nullptr;
