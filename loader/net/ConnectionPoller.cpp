@@ -93,6 +93,7 @@ bool PollWatch::Watch(std::uint32_t events) {
     ok = m_poller->Change(m_fd, m_target, events);
   }
   m_events = ok ? events : 0;
-  if (!ok && events != 0) m_poller->Remove(m_fd, m_target);  // a failed change leaves nothing behind
+  if (!ok && events != 0)
+    m_poller->Remove(m_fd, m_target);  // a failed change leaves nothing behind
   return ok;
 }
