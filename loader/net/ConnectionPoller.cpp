@@ -92,8 +92,12 @@ bool PollWatch::Watch(std::uint32_t events) {
   } else {
     ok = m_poller->Change(m_fd, m_target, events);
   }
-  m_events = ok ? events : 0;
-  if (!ok && events != 0)
-    m_poller->Remove(m_fd, m_target);  // a failed change leaves nothing behind
-  return ok;
+  if (!ok) {
+    // A failed change leaves nothing behind: the owner closes the connection.
+    m_poller->Remove(m_fd, m_target);
+    m_events = 0;
+    return false;
+  }
+  m_events = events;
+  return true;
 }
