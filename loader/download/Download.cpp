@@ -59,6 +59,7 @@ void Download::StartRom(std::span<const std::uint8_t> frame) {
     return;
   }
   m_fileName = *name;
+  m_blocks.Forget();
   m_romFd.Reset();
   const ImageOpen opened =
       OpenAndMeasure(m_romFd, m_romDir, *name, m_blockSize, m_fileSize, m_packetCount, m_refusal);
@@ -103,6 +104,7 @@ void Download::StartBll(IFrameSink& reply, std::span<const std::uint8_t> frame) 
 
   m_fileName = request->name;
   m_blockSize = request->blockSize;
+  m_blocks.Forget();
   m_bllFd.Reset();
   const ImageOpen opened = OpenAndMeasure(m_bllFd, m_bllDir, request->name, m_blockSize, m_fileSize,
                                           m_packetCount, m_refusal);
@@ -175,6 +177,7 @@ void Download::ContinueTransfer(FrameFamily family, IFrameSink& reply,
 }
 
 void Download::CloseFiles() {
+  m_blocks.Forget();
   m_romFd.Reset();
   m_bllFd.Reset();
 }
@@ -194,7 +197,7 @@ bool Download::Abandon() {
 
 namespace {
 bool BuildBlockFrame(FrameFamily family, int fd, int packetNo, int packetCount, int blockSize,
-                     int fileSize, Frame& out) {
+                     int fileSize, BlockReader& blocks, Frame& out) {
   if (packetNo >= packetCount) {
     out = family == FrameFamily::Rom ? RomEndFrame() : BllEndFrame(packetCount);
     return false;
@@ -202,10 +205,11 @@ bool BuildBlockFrame(FrameFamily family, int fd, int packetNo, int packetCount, 
   const std::int64_t offset = static_cast<std::int64_t>(packetNo) * blockSize;
   const auto len =
       static_cast<std::size_t>(std::clamp<std::int64_t>(fileSize - offset, 0, blockSize));
-  // The block is read straight into the frame that carries it; a frame reused
-  // from block to block keeps its memory.
+  // The block goes straight into the frame that carries it, usually from the
+  // window read ahead; a frame reused from block to block keeps its memory.
   out.resize(len + kDataFrameOverhead);
-  ReadBlock(fd, offset, std::span<std::uint8_t>(out.data() + kDataOffset, len));
+  blocks.Read(fd, offset, blockSize, fileSize,
+              std::span<std::uint8_t>(out.data() + kDataOffset, len));
   SealDataFrame(family, packetNo, out);
   return true;
 }
@@ -213,7 +217,8 @@ bool BuildBlockFrame(FrameFamily family, int fd, int packetNo, int packetCount, 
 
 bool Download::BuildPacket(FrameFamily family, Frame& out) {
   const int fd = family == FrameFamily::Rom ? m_romFd.Get() : m_bllFd.Get();
-  return BuildBlockFrame(family, fd, m_packetNo, m_packetCount, m_blockSize, m_fileSize, out);
+  return BuildBlockFrame(family, fd, m_packetNo, m_packetCount, m_blockSize, m_fileSize, m_blocks,
+                         out);
 }
 
 void Download::ShowPercentage() {

@@ -3,6 +3,7 @@
 // started it receives its events and decides where they show.
 #pragma once
 
+#include "download/BlockReader.h"
 #include "download/Frame.h"
 #include "download/ImageFile.h"
 
@@ -126,6 +127,7 @@ class Download {
   int m_packetCount = 0;
   UniqueFd m_romFd;        // the open ROM image; invalid when none is open
   UniqueFd m_bllFd;        // the open BLL file; invalid when none is open
+  BlockReader m_blocks;    // blocks of the open image, read ahead
   std::string m_fileName;  // the image's name as shown in status texts
   std::string m_status;    // status line
   std::string m_refusal;   // why the last requested image was refused

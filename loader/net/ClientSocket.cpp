@@ -1,8 +1,9 @@
-// One accepted TCP connection on its own descriptor, watched by the event loop.
+// One accepted TCP connection on its own descriptor, watched in the thread's epoll set.
 #include "net/ClientSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -41,7 +42,11 @@ int IdleMs(int idleSec) {
 
 ClientSocket::ClientSocket(UniqueFd socket, ISocketEvents& events, ConnectionLimits limits,
                            QObject* parent)
-    : QObject(parent), m_socket(std::move(socket)), m_events(events), m_limits(limits) {
+    : QObject(parent),
+      m_socket(std::move(socket)),
+      m_events(events),
+      m_watch(m_socket.Get(), *this),
+      m_limits(limits) {
   m_peerName = DescribePeer(m_socket.Get());
   m_paceTimer.setSingleShot(true);
   QObject::connect(&m_paceTimer, &QTimer::timeout, this, [this] { OnPaceElapsed(); });
@@ -49,23 +54,16 @@ ClientSocket::ClientSocket(UniqueFd socket, ISocketEvents& events, ConnectionLim
   QObject::connect(&m_idleTimer, &QTimer::timeout, this, [this] { OnIdleTimer(); });
   m_sinceActivity.start();
   if (m_limits.idleSec > 0) m_idleTimer.start(IdleMs(m_limits.idleSec));
-  m_readNotifier = std::make_unique<QSocketNotifier>(m_socket.Get(), QSocketNotifier::Read);
-  QObject::connect(m_readNotifier.get(), &QSocketNotifier::activated, this,
-                   [this] { OnReadable(); });
-  m_writeNotifier = std::make_unique<QSocketNotifier>(m_socket.Get(), QSocketNotifier::Write);
-  m_writeNotifier->setEnabled(false);
-  QObject::connect(m_writeNotifier.get(), &QSocketNotifier::activated, this,
-                   [this] { OnWritable(); });
   // Data that arrived before we were connected up keeps the descriptor
   // readable, so it is taken on the first turn of the loop.
+  UpdateWatch();
 }
 
 ClientSocket::~ClientSocket() {
   m_paceTimer.stop();
   m_idleTimer.stop();
-  // The notifiers go before the descriptor they watch.
-  m_readNotifier.reset();
-  m_writeNotifier.reset();
+  // Out of the set before the descriptor is closed (and out of a batch being served).
+  m_watch.Watch(0);
 }
 
 int ClientSocket::Send(std::span<const std::uint8_t> data) {
@@ -75,7 +73,7 @@ int ClientSocket::Send(std::span<const std::uint8_t> data) {
   if (queued + data.size() > m_limits.maxWriteQueue) {
     if (queued > 0) {
       m_writeBlocked = true;
-      UpdateReadWatch();
+      UpdateWatch();
     }
     return 0;
   }
@@ -96,26 +94,37 @@ int ClientSocket::Send(std::span<const std::uint8_t> data) {
   m_writeQueue.insert(m_writeQueue.end(), data.begin() + static_cast<std::ptrdiff_t>(sent),
                       data.end());
   m_writeBlocked = true;
-  m_writeNotifier->setEnabled(true);
-  UpdateReadWatch();
+  m_writeWatched = true;
+  UpdateWatch();
   return static_cast<int>(data.size());
 }
 
 void ClientSocket::CloseNow() {
   if (m_closed) return;
   // The peer hears of it now; the descriptor itself goes with this object, after
-  // its notifiers (this may run inside one of their notifications).
+  // it has left the set (this may run inside one of its own notifications).
   ::shutdown(m_socket.Get(), SHUT_RDWR);
   OnClose();
 }
 
-void ClientSocket::UpdateReadWatch() {
-  if (m_readNotifier) m_readNotifier->setEnabled(CanRead());
+void ClientSocket::UpdateWatch() {
+  const std::uint32_t wanted = (CanRead() ? std::uint32_t{EPOLLIN} : 0U) |
+                               (m_writeWatched && !m_closed ? std::uint32_t{EPOLLOUT} : 0U);
+  if (m_watch.Watch(wanted)) return;
+  // Not watched, it would never be served nor closed: close it on the next turn.
+  QTimer::singleShot(0, this, [this] { CloseNow(); });
+}
+
+void ClientSocket::OnPollReady(std::uint32_t events) {
+  // An error or hang-up is seen by whichever of the two is watched.
+  constexpr std::uint32_t kFailed = EPOLLERR | EPOLLHUP;
+  if (m_writeWatched && (events & (EPOLLOUT | kFailed)) != 0) OnWritable();
+  if (!m_closed && (events & (EPOLLIN | kFailed)) != 0) OnReadable();
 }
 
 void ClientSocket::OnReadable() {
   if (!CanRead()) {
-    UpdateReadWatch();
+    UpdateWatch();
     return;
   }
   ssize_t n = 0;
@@ -139,13 +148,13 @@ void ClientSocket::OnReadable() {
   if (pace > 0) {
     m_paused = true;
     m_paceTimer.start(pace);
-    UpdateReadWatch();
+    UpdateWatch();
   }
 }
 
 void ClientSocket::OnPaceElapsed() {
   m_paused = false;
-  UpdateReadWatch();
+  UpdateWatch();
 }
 
 void ClientSocket::OnWritable() {
@@ -165,10 +174,10 @@ void ClientSocket::OnWritable() {
   }
   m_writeQueue.clear();
   m_writeDone = 0;
-  m_writeNotifier->setEnabled(false);
+  m_writeWatched = false;
   m_writeBlocked = false;
   // Data that waited meanwhile is taken on a later turn, as after a pause.
-  UpdateReadWatch();
+  UpdateWatch();
 }
 
 void ClientSocket::OnIdleTimer() {
@@ -189,7 +198,7 @@ void ClientSocket::OnClose() {
   m_closed = true;
   m_paceTimer.stop();
   m_idleTimer.stop();
-  if (m_readNotifier) m_readNotifier->setEnabled(false);
-  if (m_writeNotifier) m_writeNotifier->setEnabled(false);
+  m_writeWatched = false;
+  m_watch.Watch(0);  // out of the set now: nothing more is reported for it
   m_events.OnSocketClosed(this);
 }

@@ -3,16 +3,17 @@
 // only this connection, a bounded write queue (reading stops while a peer
 // does not take its replies) and an idle time-out. The descriptor is read and
 // written directly (one read per receive, one send per reply, nothing copied
-// on the way); the event loop only says when it is readable or writable.
+// on the way); the thread's one epoll set of connections says when it is
+// readable or writable.
 #pragma once
 
 #include "base/UniqueFd.h"
 #include "comm/Connection.h"
 #include "config/LoaderDefaults.h"
+#include "net/ConnectionPoller.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <array>
@@ -44,7 +45,7 @@ struct ConnectionLimits {
   int idleSec = kDefaultTcpIdleSec;                 // closed after this long silent; 0 = never
 };
 
-class ClientSocket : public QObject, public IConnection {
+class ClientSocket : public QObject, public IConnection, private IPollTarget {
  public:
   static constexpr int kRecvMax = 1024;
 
@@ -69,26 +70,28 @@ class ClientSocket : public QObject, public IConnection {
   std::size_t WriteQueued() const noexcept { return m_writeQueue.size() - m_writeDone; }
 
  private:
+  void OnPollReady(std::uint32_t events) override;
   void OnReadable();
   void OnWritable();
   void OnPaceElapsed();
   void OnIdleTimer();
   /// Watches for readability exactly while a receive may be taken, so a
-  /// connection that waits costs nothing.
-  void UpdateReadWatch();
+  /// connection that waits costs nothing, and for writability while replies
+  /// wait in the queue. A connection the set cannot watch is closed.
+  void UpdateWatch();
   void OnClose();
   bool CanRead() const noexcept { return !m_paused && !m_closed && !m_writeBlocked; }
 
   UniqueFd m_socket;
   ISocketEvents& m_events;
-  std::unique_ptr<QSocketNotifier> m_readNotifier;
-  std::unique_ptr<QSocketNotifier> m_writeNotifier;
+  PollWatch m_watch;  // after m_socket: leaves the set before the descriptor is closed
   QTimer m_paceTimer;
   QTimer m_idleTimer;
   QElapsedTimer m_sinceActivity;  // restarted by every receive and every write taken
   ConnectionLimits m_limits;
   bool m_paused = false;
   bool m_writeBlocked = false;
+  bool m_writeWatched = false;  // replies wait in m_writeQueue for the peer
   bool m_closed = false;
   std::string m_peerName;
   std::vector<std::uint8_t> m_writeQueue;              // bytes the system has not taken yet

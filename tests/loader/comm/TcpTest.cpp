@@ -35,6 +35,8 @@ class Server : public ISocketEvents {
   void OnSocketReceive(ClientSocket* socket, std::span<const std::uint8_t> data) override {
     m_receives.push_back({socket, std::string(data.begin(), data.end())});
     if (m_echo) socket->Send(data);
+    // At once, inside the notification: another connection may be ready in the same batch.
+    if (m_dropOthers) std::erase_if(m_clients, [&](const auto& c) { return c.get() != socket; });
   }
   void OnSocketClosed(ClientSocket* socket) override {
     ++m_closed;
@@ -55,6 +57,7 @@ class Server : public ISocketEvents {
   int m_closed = 0;
   int m_accepted = 0;
   bool m_echo = false;
+  bool m_dropOthers = false;
 };
 
 std::unique_ptr<QTcpSocket> Connect(std::uint16_t port) {
@@ -99,6 +102,23 @@ TEST_F(TcpTest, TwoClientsAreServedEachOnItsOwnConnection) {
             "\x02"
             "1C-from-b");
   EXPECT_NE(m_server.m_receives[0].socket, m_server.m_receives[1].socket);
+}
+
+TEST_F(TcpTest, ConnectionDeletedWhileReadyInTheSameBatchIsNotTouched) {
+  m_server.m_dropOthers = true;
+  std::vector<std::unique_ptr<QTcpSocket>> peers;
+  for (int i = 0; i < 3; ++i) peers.push_back(Connect(Port()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.m_clients.size() == 3; }, 5000));
+  // All three are readable before the loop looks again: one batch holds them all.
+  for (auto& p : peers) {
+    p->write("x");
+    ASSERT_TRUE(p->flush());
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_server.m_receives.empty(); }, 5000));
+  QTest::qWait(50);
+  EXPECT_EQ(m_server.m_receives.size(), 1u);
+  ASSERT_EQ(m_server.m_clients.size(), 1u);
+  EXPECT_EQ(m_server.m_clients.front().get(), m_server.m_receives.front().socket);
 }
 
 TEST_F(TcpTest, ReceiveTakesAtMost1024BytesAndRestComesNext) {
