@@ -538,12 +538,9 @@ void DownloadEngine::Show() {
   if (m_host.view == nullptr) return;
   m_snapshot.portExplanation = PortExplanation();
   m_snapshot.serialPortUsed = !m_config.m_noSerialPort;
+  // The list of running downloads is not copied here: it would cost a pass over every
+  // connection for each status change. A view that lists them asks OwnDownloads().
   m_snapshot.listsDownloads = m_policy.ListsOwnDownloads();
-  if (m_snapshot.listsDownloads) {
-    m_snapshot.downloads = OwnDownloads();
-  } else {
-    m_snapshot.downloads.clear();
-  }
   m_snapshot.configPath = m_configPath;
   m_snapshot.portDevices = m_config.m_portDevices;
   m_snapshot.lines = LineViews();

@@ -39,8 +39,8 @@ struct EngineSnapshot {
   std::string portExplanation;
   bool controlsEnabled = true;          // buttons 1005, 3, 1008 (false while a transfer runs)
   bool serialPortUsed = true;           // false with PORT=NONE: nothing to send the trigger on
-  bool listsDownloads = false;          // CONCURRENT=1: the list of running downloads is shown
-  std::vector<DownloadInfo> downloads;  // running downloads of lines' own, oldest first
+  /// CONCURRENT=1: the list of running downloads is shown (DownloadEngine::OwnDownloads).
+  bool listsDownloads = false;
   std::string configPath;               // the configuration file
   std::array<std::string, kPortCount> portDevices;  // [Ports] COM1..COM8 in effect
   /// Every serial line, PORT's first, when PORTS names lines beyond it; empty otherwise.
