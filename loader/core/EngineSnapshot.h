@@ -37,11 +37,11 @@ struct EngineSnapshot {
   std::string romLocation;  // edit 1001: the ROM folder
   /// Why the serial port is not open and where its device is set ("" while open).
   std::string portExplanation;
-  bool controlsEnabled = true;          // buttons 1005, 3, 1008 (false while a transfer runs)
-  bool serialPortUsed = true;           // false with PORT=NONE: nothing to send the trigger on
+  bool controlsEnabled = true;  // buttons 1005, 3, 1008 (false while a transfer runs)
+  bool serialPortUsed = true;   // false with PORT=NONE: nothing to send the trigger on
   /// CONCURRENT=1: the list of running downloads is shown (DownloadEngine::OwnDownloads).
   bool listsDownloads = false;
-  std::string configPath;               // the configuration file
+  std::string configPath;                           // the configuration file
   std::array<std::string, kPortCount> portDevices;  // [Ports] COM1..COM8 in effect
   /// Every serial line, PORT's first, when PORTS names lines beyond it; empty otherwise.
   std::vector<LineView> lines;
