@@ -7,6 +7,9 @@
 // arrived byte for byte (the simulator compares each block with the file).
 // Every wait is bounded: a line the server does not answer ends after the
 // simulator's reply timeout and is reported as not answered.
+// A pty has no wire speed; with --wire BPS each terminal's side of its line
+// behaves as if the line ran at BPS (10 bits a byte), so the figures show what
+// the server does on a bench of real lines, each against its wire's ceiling.
 #include "support/ChildProcess.h"
 #include "support/FreePort.h"
 #include "support/TempDir.h"
@@ -36,6 +39,8 @@ namespace {
 
 constexpr int kNoHangUp = -1;
 constexpr const char* kHangUpError = "line hung up on purpose";
+constexpr long kNoWire = 0;
+constexpr double kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 
 std::string LineName(int index) {
   return "COM" + std::to_string(index + 1);
@@ -61,30 +66,60 @@ void WriteImage(const fs::path& path, std::size_t size, int seed) {
 /// transfer) and, when told to, hangs up (both of its ends closed) as the
 /// terminal is about to send its frame number hangAt: the server sees the line
 /// drop mid-download.
+/// With a wire rate (bits/s, > 0) each direction is paced as a wire of that
+/// rate: a frame the terminal sends is written once its bytes would have left
+/// the wire, and bytes from the server are handed on once they would have
+/// arrived, counted from when they came (or from when the wire was free again).
+/// Each wait is one chunk's wire time, so it is bounded by the chunk's size.
 class BenchLine : public termsim::ITransport {
  public:
-  BenchLine(std::unique_ptr<termsim::PtyTransport> pty, int hangAt)
-      : m_pty(std::move(pty)), m_hangAt(hangAt) {}
+  BenchLine(std::unique_ptr<termsim::PtyTransport> pty, int hangAt, long wireBps)
+      : m_pty(std::move(pty)), m_hangAt(hangAt), m_wireBps(wireBps) {}
 
   bool Send(std::span<const std::uint8_t> bytes) override {
     if (m_pty && m_sent++ == m_hangAt) m_pty.reset();
-    return m_pty && m_pty->Send(bytes);
+    if (!m_pty) return false;
+    m_wireBytes += bytes.size();
+    PaceOver(m_sendWireFree, bytes.size());
+    return m_pty->Send(bytes);
   }
   termsim::ReadStatus Receive(termsim::Bytes& out, termsim::Millis timeout) override {
     if (!m_pty) return termsim::ReadStatus::Closed;
+    const std::size_t before = out.size();
     const termsim::ReadStatus status = m_pty->Receive(out, timeout);
-    if (status == termsim::ReadStatus::Data) m_lastData = Clock::now();
+    if (status == termsim::ReadStatus::Data) {
+      m_wireBytes += out.size() - before;
+      PaceOver(m_receiveWireFree, out.size() - before);
+      m_lastData = Clock::now();
+    }
     return status;
   }
   std::string Describe() const override { return m_description; }
   std::string LastError() const override { return m_pty ? m_pty->LastError() : kHangUpError; }
   Clock::time_point LastData() const { return m_lastData; }
+  /// Bytes carried both ways, the hung-up line's last frame excluded.
+  std::size_t WireBytes() const { return m_wireBytes; }
 
  private:
+  /// Waits until byteCount more bytes have crossed the wire whose direction is
+  /// busy until wireFree, and moves wireFree on. Nothing to do without a rate.
+  void PaceOver(Clock::time_point& wireFree, std::size_t byteCount) {
+    if (m_wireBps == kNoWire) return;
+    const std::chrono::duration<double> wireTime(static_cast<double>(byteCount) * kBitsPerByte /
+                                                 static_cast<double>(m_wireBps));
+    wireFree =
+        std::max(Clock::now(), wireFree) + std::chrono::duration_cast<Clock::duration>(wireTime);
+    std::this_thread::sleep_until(wireFree);
+  }
+
   std::unique_ptr<termsim::PtyTransport> m_pty;
   std::string m_description = m_pty->Describe();
   int m_hangAt;
+  long m_wireBps;
   int m_sent = 0;
+  std::size_t m_wireBytes = 0;
+  Clock::time_point m_sendWireFree{};
+  Clock::time_point m_receiveWireFree{};
   Clock::time_point m_lastData{};
 };
 
@@ -132,24 +167,38 @@ struct LineOutcome {
   termsim::Result result;
   double seconds = 0;  // from the common start to this line's last reply
   bool byteExact = false;
+  // Blocks/s a server answering at once could reach at the wire rate: every
+  // byte of the download, both ways, takes its wire time (0 without a wire).
+  double wireCeiling = 0;
 };
 
+double WireCeiling(long wireBps, int blocks, std::size_t wireBytes) {
+  if (wireBps == kNoWire || wireBytes == 0) return 0;
+  return static_cast<double>(wireBps) / kBitsPerByte * blocks / static_cast<double>(wireBytes);
+}
+
 std::string LineJson(int index, const LineOutcome& line, bool hung) {
-  char text[256];
+  char text[320];
   std::snprintf(text, sizeof text,
                 "{\"line\": \"%s\", \"ok\": %s, \"byte_exact\": %s, \"blocks\": %d, "
                 "\"blocks_per_s\": %.1f, \"seconds\": %.3f%s",
                 LineName(index).c_str(), line.result.ok ? "true" : "false",
                 line.byteExact ? "true" : "false", line.result.blocks, line.result.blocksPerSecond,
                 line.seconds, hung ? ", \"hung_up\": true" : "");
-  return text + (line.result.ok ? std::string() : ", \"error\": " + JsonString(line.result.error)) +
+  std::string json = text;
+  if (line.wireCeiling > 0) {
+    std::snprintf(text, sizeof text, ", \"wire_ceiling_blocks_per_s\": %.1f, \"vs_wire\": %.3f",
+                  line.wireCeiling, line.result.blocksPerSecond / line.wireCeiling);
+    json += text;
+  }
+  return json + (line.result.ok ? std::string() : ", \"error\": " + JsonString(line.result.error)) +
          "}";
 }
 
 /// lines terminals at once, each downloading its own image; line hungLine (or
 /// none) hangs up halfway through. aggregate receives the run's blocks/s, which
 /// is also compared with oneLine's when that is known (> 0).
-std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneLine,
+std::string RunLines(int lines, int hungLine, std::size_t imageSize, long wireBps, double oneLine,
                      double& aggregate) {
   aggregate = 0;
   testsupport::TempDir dir("tarvix-lines");
@@ -163,8 +212,8 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
     if (!pty) return "{\"error\": " + JsonString(error) + "}";
     slavePaths.push_back(pty->SlavePath());
     // Frames sent: the request, the begin, then one per block received.
-    transports.push_back(
-        std::make_unique<BenchLine>(std::move(pty), i == hungLine ? 2 + blocks / 2 : kNoHangUp));
+    transports.push_back(std::make_unique<BenchLine>(
+        std::move(pty), i == hungLine ? 2 + blocks / 2 : kNoHangUp, wireBps));
   }
   Server server(dir.Path(), slavePaths);
   if (!server.Started()) return "{\"error\": \"Tarvix did not start\"}";
@@ -186,6 +235,8 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
         if (last != Clock::time_point{})
           outcome.seconds = std::chrono::duration<double>(last - start).count();
         outcome.byteExact = outcome.result.ok && outcome.result.receivedBytes == imageSize;
+        outcome.wireCeiling =
+            WireCeiling(wireBps, outcome.result.blocks, transports[index]->WireBytes());
       });
     }
   }
@@ -196,6 +247,8 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
   long totalBlocks = 0;
   double wall = 0;
   std::vector<double> rates;
+  std::vector<double> vsWire;
+  double ceilingSum = 0;
   std::string perLine;
   for (int i = 0; i < lines; ++i) {
     const LineOutcome& line = outcomes[static_cast<std::size_t>(i)];
@@ -208,6 +261,10 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
     totalBlocks += line.result.blocks;
     wall = std::max(wall, line.seconds);
     rates.push_back(line.result.blocksPerSecond);
+    if (line.wireCeiling > 0) {
+      ceilingSum += line.wireCeiling;
+      vsWire.push_back(line.result.blocksPerSecond / line.wireCeiling);
+    }
   }
   aggregate = wall > 0 ? static_cast<double>(totalBlocks) / wall : 0.0;
   const auto [slowest, fastest] = std::minmax_element(rates.begin(), rates.end());
@@ -223,6 +280,15 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
     std::snprintf(text, sizeof text, ", \"aggregate_vs_one_line\": %.2f", aggregate / oneLine);
     json += text;
   }
+  if (!vsWire.empty()) {
+    const auto [leastVsWire, mostVsWire] = std::minmax_element(vsWire.begin(), vsWire.end());
+    std::snprintf(text, sizeof text,
+                  ", \"line_wire_ceiling_blocks_per_s\": %.1f, \"aggregate_vs_wire\": %.3f, "
+                  "\"line_vs_wire_min\": %.3f, \"line_vs_wire_max\": %.3f",
+                  ceilingSum / static_cast<double>(vsWire.size()), aggregate / ceilingSum,
+                  *leastVsWire, *mostVsWire);
+    json += text;
+  }
   if (hungLine >= 0) json += ", \"hung_line\": \"" + LineName(hungLine) + "\"";
   if (answered < expected) {
     json += ", \"note\": " + JsonString(answered == 1 && outcomes[0].byteExact
@@ -235,12 +301,12 @@ std::string RunLines(int lines, int hungLine, std::size_t imageSize, double oneL
 
 /// RunLines repeats times; the run with the median aggregate rate, which
 /// aggregate receives.
-std::string MedianRun(int lines, int hungLine, std::size_t imageSize, double oneLine, int repeats,
-                      double& aggregate) {
+std::string MedianRun(int lines, int hungLine, std::size_t imageSize, long wireBps, double oneLine,
+                      int repeats, double& aggregate) {
   std::vector<std::pair<double, std::string>> runs;
   for (int i = 0; i < repeats; ++i) {
     double rate = 0;
-    std::string json = RunLines(lines, hungLine, imageSize, oneLine, rate);
+    std::string json = RunLines(lines, hungLine, imageSize, wireBps, oneLine, rate);
     runs.emplace_back(rate, std::move(json));
   }
   std::sort(runs.begin(), runs.end(),
@@ -252,44 +318,83 @@ std::string MedianRun(int lines, int hungLine, std::size_t imageSize, double one
 
 constexpr int kDefaultRepeats = 3;
 constexpr int kMaxRepeats = 99;
+constexpr long kMinWireBps = 9600;
+constexpr long kMaxWireBps = 100'000'000;
+constexpr long kMaxSizeKib = 16 * 1024;
+constexpr std::size_t kKib = 1024;
+constexpr std::size_t kDefaultKib = 1024;
+constexpr std::size_t kQuickKib = 64;
+constexpr std::size_t kWireKib = 128;
 constexpr const char* kUsage =
-    "Usage: tarvix_lines_bench [--quick] [--repeat N]\n"
+    "Usage: tarvix_lines_bench [--quick] [--repeat N] [--wire BPS] [--size KIB]\n"
     "Prints, as JSON, how one Tarvix serves 1, 4 and 8 serial lines (ptys) at\n"
-    "once, each downloading a 1 MiB ROM image, and 8 lines with one hung up\n"
+    "once, each downloading its own ROM image (1 MiB), and 8 lines with one hung up\n"
     "halfway. Each figure is the median of N runs (default 3, at most 99).\n"
-    "--quick: 64 KiB images (a smoke run, not figures to quote).\n";
+    "--quick: 64 KiB images (a smoke run, not figures to quote).\n"
+    "--wire BPS: each terminal's side of its line is paced as a wire of BPS\n"
+    "  bits/s (10 bits a byte, 9600..100000000), and each line's rate is set\n"
+    "  against what a server answering at once could reach on it; images are\n"
+    "  128 KiB unless --size says otherwise. Without it the ptys are unpaced.\n"
+    "--size KIB: image size in KiB (2..16384, whole 2 KiB blocks).\n";
+
+/// A whole number in [low, high] from value, or false.
+bool ParseBounded(std::string_view value, long low, long high, long& out) {
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), out);
+  return ec == std::errc() && end == value.data() + value.size() && out >= low && out <= high;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   bool quick = false;
   int repeats = kDefaultRepeats;
+  long wireBps = kNoWire;
+  long sizeKib = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--quick") {
       quick = true;
       continue;
     }
-    if (arg == "--repeat" && i + 1 < argc) {
-      const std::string_view value = argv[++i];
-      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), repeats);
-      if (ec == std::errc() && end == value.data() + value.size() && repeats >= 1 &&
-          repeats <= kMaxRepeats)
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--repeat" && hasValue) {
+      long value = 0;
+      if (ParseBounded(argv[++i], 1, kMaxRepeats, value)) {
+        repeats = static_cast<int>(value);
         continue;
+      }
       std::fprintf(stderr, "tarvix_lines_bench: --repeat takes 1..%d\n", kMaxRepeats);
+      return 2;
+    }
+    if (arg == "--wire" && hasValue) {
+      if (ParseBounded(argv[++i], kMinWireBps, kMaxWireBps, wireBps)) continue;
+      std::fprintf(stderr, "tarvix_lines_bench: --wire takes %ld..%ld bits/s\n", kMinWireBps,
+                   kMaxWireBps);
+      return 2;
+    }
+    if (arg == "--size" && hasValue) {
+      if (ParseBounded(argv[++i], 2, kMaxSizeKib, sizeKib) && sizeKib % 2 == 0) continue;
+      std::fprintf(stderr, "tarvix_lines_bench: --size takes an even KiB count, 2..%ld\n",
+                   kMaxSizeKib);
       return 2;
     }
     std::fputs(kUsage, stderr);
     return arg == "--help" || arg == "-h" ? 0 : 2;
   }
   ::signal(SIGPIPE, SIG_IGN);
-  const std::size_t imageSize = quick ? 64 * 1024 : 1024 * 1024;
+  const std::size_t imageKib = sizeKib > 0          ? static_cast<std::size_t>(sizeKib)
+                               : quick              ? kQuickKib
+                               : wireBps != kNoWire ? kWireKib
+                                                    : kDefaultKib;
+  const std::size_t imageSize = imageKib * kKib;
   double oneLine = 0;
   double rate = 0;
-  std::printf("{\n  \"runs\": [\n");
+  std::printf("{\n");
+  if (wireBps != kNoWire) std::printf("  \"wire_bps\": %ld, \"bits_per_byte\": 10,\n", wireBps);
+  std::printf("  \"runs\": [\n");
   bool first = true;
   for (int lines : {1, 4, 8}) {
-    const std::string run = MedianRun(lines, kNoHangUp, imageSize, oneLine, repeats, rate);
+    const std::string run = MedianRun(lines, kNoHangUp, imageSize, wireBps, oneLine, repeats, rate);
     if (lines == 1) oneLine = rate;
     std::printf("%s    %s", first ? "" : ",\n", run.c_str());
     std::fflush(stdout);
@@ -298,6 +403,7 @@ int main(int argc, char** argv) {
   constexpr int kHungUpRunLines = 8;
   std::printf(
       "\n  ],\n  \"hung_up\": %s\n}\n",
-      MedianRun(kHungUpRunLines, kHungUpRunLines - 1, imageSize, oneLine, repeats, rate).c_str());
+      MedianRun(kHungUpRunLines, kHungUpRunLines - 1, imageSize, wireBps, oneLine, repeats, rate)
+          .c_str());
   return 0;
 }
