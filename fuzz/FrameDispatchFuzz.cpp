@@ -119,7 +119,7 @@ void RequireState(const World& w) {
   // The buttons are disabled exactly while a transfer runs.
   Require(engine.Snapshot().controlsEnabled == !SharedRunning(engine));
   for (const DownloadInfo& s : engine.OwnDownloads()) {
-    Require(engine.Settings().m_concurrent);
+    Require(engine.Settings().concurrent);
     Require(s.percent >= 0 && s.percent <= 100);
   }
 }
@@ -157,9 +157,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   World w;
   if (!w.engine.Start().loaded) std::abort();  // the folder holds Romvale.cfg
   const std::uint8_t flags = in.Byte();
-  ApplySetting(w.engine, [&](LoaderConfig& c) { c.m_concurrent = (flags & 1) != 0; });
+  ApplySetting(w.engine, [&](LoaderConfig& c) { c.concurrent = (flags & 1) != 0; });
   ApplySetting(w.engine, [&](LoaderConfig& c) {
-    c.m_sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
+    c.sessionTimeoutSec = (flags & 2) != 0 ? 5 : kDefaultSessionTimeoutSec;
   });
   if ((flags & 4) != 0) {
     w.port.m_commType = kCommModem;

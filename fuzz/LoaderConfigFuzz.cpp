@@ -21,18 +21,18 @@ void Require(bool holds) {
 }
 
 void RequireInRange(const LoaderConfig& cfg) {
-  Require(cfg.m_port >= 1 && cfg.m_port <= kPortCount);
-  Require(cfg.m_commType == kCommModem || cfg.m_commType == kCommRs232);
-  Require(IsRateIndex(cfg.m_baudIndex));
-  Require(cfg.m_tcpPort >= 1);
-  Require(cfg.m_tcpPace >= 0 && cfg.m_tcpPace <= kMaxTcpPaceMs);
-  Require(cfg.m_sessionTimeoutSec >= 0 && cfg.m_sessionTimeoutSec <= kMaxTimeoutSec);
-  Require(cfg.m_tcpIdleSec >= 0 && cfg.m_tcpIdleSec <= kMaxTimeoutSec);
-  Require(cfg.m_tcpMaxConn >= 1 && cfg.m_tcpMaxConn <= kMaxTcpMaxConn);
-  Require(cfg.m_frameWaitMs >= 0 && cfg.m_frameWaitMs <= kMaxFrameWaitMs);
-  Require(cfg.m_romTypes.size() <= kMaxRomTypesLength);
-  Require(!cfg.m_romDir.empty() && !cfg.m_bllDir.empty());
-  for (const std::string& device : cfg.m_portDevices) Require(!device.empty());
+  Require(cfg.port >= 1 && cfg.port <= kPortCount);
+  Require(cfg.commType == kCommModem || cfg.commType == kCommRs232);
+  Require(IsRateIndex(cfg.baudIndex));
+  Require(cfg.tcpPort >= 1);
+  Require(cfg.tcpPace >= 0 && cfg.tcpPace <= kMaxTcpPaceMs);
+  Require(cfg.sessionTimeoutSec >= 0 && cfg.sessionTimeoutSec <= kMaxTimeoutSec);
+  Require(cfg.tcpIdleSec >= 0 && cfg.tcpIdleSec <= kMaxTimeoutSec);
+  Require(cfg.tcpMaxConn >= 1 && cfg.tcpMaxConn <= kMaxTcpMaxConn);
+  Require(cfg.frameWaitMs >= 0 && cfg.frameWaitMs <= kMaxFrameWaitMs);
+  Require(cfg.romTypes.size() <= kMaxRomTypesLength);
+  Require(!cfg.romDir.empty() && !cfg.bllDir.empty());
+  for (const std::string& device : cfg.portDevices) Require(!device.empty());
   Require(SerialLines(cfg).size() <= static_cast<std::size_t>(kLinePortCount));
 }
 
@@ -49,17 +49,17 @@ void RequireCleanWarnings(const std::vector<std::string>& warnings) {
 /// Everything but the ROM type list, which the save rewrites pair by pair and
 /// so need not read back as it was joined.
 bool SameSettings(const LoaderConfig& a, const LoaderConfig& b) {
-  return a.m_romDir == b.m_romDir && a.m_bllDir == b.m_bllDir &&
-         a.m_noSerialPort == b.m_noSerialPort && (a.m_noSerialPort || a.m_port == b.m_port) &&
-         a.m_commType == b.m_commType && a.m_baudIndex == b.m_baudIndex &&
-         a.m_modemInit == b.m_modemInit && a.m_portDevices == b.m_portDevices &&
-         a.m_tcpPace == b.m_tcpPace && a.m_tcpPort == b.m_tcpPort &&
-         a.m_tcpAddress == b.m_tcpAddress && a.m_reconnect == b.m_reconnect &&
-         a.m_sessionTimeoutSec == b.m_sessionTimeoutSec && a.m_tcpMaxConn == b.m_tcpMaxConn &&
-         a.m_tcpIdleSec == b.m_tcpIdleSec && a.m_frameDispatch == b.m_frameDispatch &&
-         a.m_frameWaitMs == b.m_frameWaitMs && a.m_concurrent == b.m_concurrent &&
-         a.m_linePortsListed == b.m_linePortsListed && a.m_linePorts == b.m_linePorts &&
-         a.m_morePortDevices == b.m_morePortDevices;
+  return a.romDir == b.romDir && a.bllDir == b.bllDir &&
+         a.noSerialPort == b.noSerialPort && (a.noSerialPort || a.port == b.port) &&
+         a.commType == b.commType && a.baudIndex == b.baudIndex &&
+         a.modemInit == b.modemInit && a.portDevices == b.portDevices &&
+         a.tcpPace == b.tcpPace && a.tcpPort == b.tcpPort &&
+         a.tcpAddress == b.tcpAddress && a.reconnect == b.reconnect &&
+         a.sessionTimeoutSec == b.sessionTimeoutSec && a.tcpMaxConn == b.tcpMaxConn &&
+         a.tcpIdleSec == b.tcpIdleSec && a.frameDispatch == b.frameDispatch &&
+         a.frameWaitMs == b.frameWaitMs && a.concurrent == b.concurrent &&
+         a.linePortsListed == b.linePortsListed && a.linePorts == b.linePorts &&
+         a.morePortDevices == b.morePortDevices;
 }
 
 }  // namespace
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LoaderConfig again;
   std::vector<std::string> warningsAgain;
   ParseLoaderConfig(text, kCurDir, again, warningsAgain);
-  Require(SameSettings(cfg, again) && cfg.m_romTypes == again.m_romTypes);
+  Require(SameSettings(cfg, again) && cfg.romTypes == again.romTypes);
   Require(warnings == warningsAgain);
 
   std::string saved = text;

@@ -161,13 +161,13 @@ std::optional<std::string> Validate(const BatchRequest& request, PackageSettings
              " is not a code page this program writes; use one of " + std::string(kCodePageList) +
              ".";
     }
-    settings.CodePage = *codePage;
+    settings.codePage = *codePage;
   }
   // The VID and PID boxes turn typed letters into capitals.
-  settings.Vid = ToUpperAscii(settings.Vid);
-  settings.Pid = ToUpperAscii(settings.Pid);
+  settings.vid = ToUpperAscii(settings.vid);
+  settings.pid = ToUpperAscii(settings.pid);
   // Before the length: "0x3E7A" is too long only because of its "0x".
-  for (auto id : {&PackageSettings::Vid, &PackageSettings::Pid}) {
+  for (auto id : {&PackageSettings::vid, &PackageSettings::pid}) {
     if (HasHexPrefix(settings.*id)) {
       return Refusal(id, kHexPrefixText);
     }
@@ -197,19 +197,19 @@ std::optional<std::string> Validate(const BatchRequest& request, PackageSettings
   if (const std::optional<FieldProblem> problem = CheckCodePage(settings, kCodePageOptionWayOut)) {
     return Refusal(problem->field, problem->text);
   }
-  if (settings.OutputDirectory.empty()) {
-    return Refusal(&PackageSettings::OutputDirectory, kFillInAllBlanksText);
+  if (settings.outputDirectory.empty()) {
+    return Refusal(&PackageSettings::outputDirectory, kFillInAllBlanksText);
   }
-  if (!IsValidOutputDirectory(settings.OutputDirectory)) {
-    return Refusal(&PackageSettings::OutputDirectory, kInvalidOutputDirectoryText);
+  if (!IsValidOutputDirectory(settings.outputDirectory)) {
+    return Refusal(&PackageSettings::outputDirectory, kInvalidOutputDirectoryText);
   }
   return std::nullopt;
 }
 
 // Makes sure the output folder exists, as the wizard does once the user agrees.
 bool PrepareOutputDirectory(PackageSettings& settings, SystemError& error) {
-  return OutputPathExists(settings.OutputDirectory) ||
-         CreateDirectoryTree(settings.OutputDirectory, &error);
+  return OutputPathExists(settings.outputDirectory) ||
+         CreateDirectoryTree(settings.outputDirectory, &error);
 }
 
 }  // namespace
@@ -241,11 +241,11 @@ int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ost
     return kBatchBadInput;
   }
   PackageSettings& settings = request.settings;
-  settings.OutputDirectory =
-      WithTrailingSeparator(ResolveOutputDirectory(settings.OutputDirectory, HomeDirectory()));
-  if (IsExistingNonFolder(settings.OutputDirectory)) {
-    err << Refusal(&PackageSettings::OutputDirectory,
-                   OutputIsNotAFolderText(WithoutTrailingSeparator(settings.OutputDirectory)))
+  settings.outputDirectory =
+      WithTrailingSeparator(ResolveOutputDirectory(settings.outputDirectory, HomeDirectory()));
+  if (IsExistingNonFolder(settings.outputDirectory)) {
+    err << Refusal(&PackageSettings::outputDirectory,
+                   OutputIsNotAFolderText(WithoutTrailingSeparator(settings.outputDirectory)))
         << '\n'
         << kTryHelpText << '\n';
     return kBatchBadInput;
@@ -253,7 +253,7 @@ int RunBatch(std::span<const std::string_view> args, std::ostream& out, std::ost
   if (const std::string notice = PlaceholderNotice(build); !notice.empty()) {
     err << "warning: " << notice << '\n';
   }
-  for (auto id : {&PackageSettings::Vid, &PackageSettings::Pid}) {
+  for (auto id : {&PackageSettings::vid, &PackageSettings::pid}) {
     if (const std::optional<std::string> note = ShortUsbIdNote(settings.*id)) {
       err << "warning: " << Refusal(id, *note) << '\n';
     }

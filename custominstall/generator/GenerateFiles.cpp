@@ -56,7 +56,7 @@ bool RunSteps(const PackageSettings& settings, IMessageBox& box) {
     return false;
   }
   // Without the preinstaller an old PreInstaller.exe in the folder is left alone.
-  if (settings.GeneratePreinstaller &&
+  if (settings.generatePreinstaller &&
       !ExtractPayload(settings, "PreInstaller.exe", kPreInstallerId, box)) {
     return false;
   }
@@ -68,7 +68,7 @@ bool RunSteps(const PackageSettings& settings, IMessageBox& box) {
 bool GenerateFiles(const PackageSettings& settings, IMessageBox& box) {
   static_cast<void>(TakeWriteFailure());  // nothing from an earlier run
   // Two runs into one folder take turns, so the folder holds one run's whole package.
-  const FolderLock lock(settings.OutputDirectory);
+  const FolderLock lock(settings.outputDirectory);
   if (RunSteps(settings, box)) {
     box.Show(kFilesGeneratedText, kAppCaption, MessageIcon::None, MessageButtons::Ok, true, {});
     return true;

@@ -8,10 +8,10 @@
 
 bool WritePackageText(const PackageSettings& settings, const std::string& fileName,
                       std::string_view text, IMessageBox& box, MessageIcon openFailureIcon) {
-  const std::optional<std::string> encoded = EncodeInCodePage(text, settings.CodePage);
+  const std::optional<std::string> encoded = EncodeInCodePage(text, settings.codePage);
   if (!encoded) {
     NoteWriteFailure(settings.OutputPath(fileName) + std::string(kCharacterNotInCodePageText) +
-                     std::to_string(settings.CodePage));
+                     std::to_string(settings.codePage));
     return false;
   }
   return WritePackageFile(settings, fileName, *encoded, box, openFailureIcon);

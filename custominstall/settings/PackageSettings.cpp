@@ -6,11 +6,11 @@
 #include "settings/Validation.h"
 
 std::string PackageSettings::GetUpperInfPrefix() const {
-  return ToUpperAscii(InfPrefix);
+  return ToUpperAscii(infPrefix);
 }
 
 std::string PackageSettings::UninstallKeyName() const {
-  return GetUpperInfPrefix() + "COMM&" + Vid + "&" + Pid;
+  return GetUpperInfPrefix() + "COMM&" + vid + "&" + pid;
 }
 
 namespace {
@@ -22,28 +22,28 @@ const char* YesNo(bool value) {
 std::string PackageSettings::GetSummaryText() const {
   // Each line stands beside its label on the summary page; the option lines
   // show "-" when there is no preinstaller, the uninstaller lines included.
-  const bool pre = GeneratePreinstaller;
+  const bool pre = generatePreinstaller;
   const std::array<std::string, 20> lines = {
-      UninstallFileName + ".u98, " + UninstallFileName + ".u2k",
-      InfPrefix + "xxxx.inf",
+      uninstallFileName + ".u98, " + uninstallFileName + ".u2k",
+      infPrefix + "xxxx.inf",
       "",
-      ShortName,
-      LongName,
+      shortName,
+      longName,
       "",
-      ComDeviceName,
-      UsbDeviceName,
+      comDeviceName,
+      usbDeviceName,
       "",
-      Vid,
-      Pid,
+      vid,
+      pid,
       "",
-      YesNo(GeneratePreinstaller),
-      pre ? YesNo(ShowSetupGui) : "-",
-      pre ? YesNo(CopyFilesToDirectory) : "-",
-      pre ? TargetDirectory : "-",
-      pre ? YesNo(ShowUninstallGui) : "-",
+      YesNo(generatePreinstaller),
+      pre ? YesNo(showSetupGui) : "-",
+      pre ? YesNo(copyFilesToDirectory) : "-",
+      pre ? targetDirectory : "-",
+      pre ? YesNo(showUninstallGui) : "-",
       pre ? "No" : "-",
       "",
-      OutputDirectory,
+      outputDirectory,
   };
   std::string text;
   for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -37,36 +37,36 @@ std::optional<FieldProblem> FirstFailing(const PackageSettings& settings,
 
 std::optional<FieldProblem> CheckNamesPage(const PackageSettings& settings) {
   if (auto blank =
-          FirstBlank(settings, {&PackageSettings::UninstallFileName, &PackageSettings::InfPrefix,
-                                &PackageSettings::ShortName, &PackageSettings::LongName})) {
+          FirstBlank(settings, {&PackageSettings::uninstallFileName, &PackageSettings::infPrefix,
+                                &PackageSettings::shortName, &PackageSettings::longName})) {
     return blank;
   }
   // Both begin the names of the package's files, which must exist on Windows and are
   // written unquoted in the INF files' copy lists.
-  for (const Field field : {&PackageSettings::UninstallFileName, &PackageSettings::InfPrefix}) {
+  for (const Field field : {&PackageSettings::uninstallFileName, &PackageSettings::infPrefix}) {
     if (std::optional<std::string> problem = InfFileNameProblem(settings.*field)) {
       return FieldProblem{field, std::move(*problem)};
     }
   }
   // The INF prefix is always followed by more letters ("bus.inf"); the uninstall file
   // name is followed by ".exe", so "CON" would name the console.
-  if (NamesWindowsDevice(settings.UninstallFileName)) {
+  if (NamesWindowsDevice(settings.uninstallFileName)) {
     return FieldProblem{
-        &PackageSettings::UninstallFileName,
-        std::string(kDeviceFileNameText) + "; found '" + settings.UninstallFileName + "'."};
+        &PackageSettings::uninstallFileName,
+        std::string(kDeviceFileNameText) + "; found '" + settings.uninstallFileName + "'."};
   }
   // The long name is the provider inside quoted INF strings; the short name is in no file.
   if (auto quote =
-          FirstFailing(settings, {&PackageSettings::LongName}, IsInfQuotedText, kQuoteInNameText)) {
+          FirstFailing(settings, {&PackageSettings::longName}, IsInfQuotedText, kQuoteInNameText)) {
     return quote;
   }
-  return FirstFailing(settings, {&PackageSettings::LongName}, HasNoEndOfFileMark,
+  return FirstFailing(settings, {&PackageSettings::longName}, HasNoEndOfFileMark,
                       kEndOfFileInNameText);
 }
 
 std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings) {
-  const std::initializer_list<Field> kNames = {&PackageSettings::ComDeviceName,
-                                               &PackageSettings::UsbDeviceName};
+  const std::initializer_list<Field> kNames = {&PackageSettings::comDeviceName,
+                                               &PackageSettings::usbDeviceName};
   if (auto blank = FirstBlank(settings, kNames)) {
     return blank;
   }
@@ -77,7 +77,7 @@ std::optional<FieldProblem> CheckDeviceNamesPage(const PackageSettings& settings
 }
 
 std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings) {
-  const std::initializer_list<Field> kIds = {&PackageSettings::Vid, &PackageSettings::Pid};
+  const std::initializer_list<Field> kIds = {&PackageSettings::vid, &PackageSettings::pid};
   for (const Field field : kIds) {
     if (HasHexPrefix(settings.*field)) {
       return FieldProblem{field, std::string(kHexPrefixText)};
@@ -90,17 +90,17 @@ std::optional<FieldProblem> CheckVidPidPage(const PackageSettings& settings) {
 }
 
 std::optional<FieldProblem> CheckOptionsPage(const PackageSettings& settings) {
-  if (auto invalid = FirstFailing(settings, {&PackageSettings::TargetDirectory}, IsValidDirectory,
+  if (auto invalid = FirstFailing(settings, {&PackageSettings::targetDirectory}, IsValidDirectory,
                                   kInvalidDirectoryText)) {
     return invalid;
   }
   // Windows refuses control characters in a path: the preinstaller could not make it.
-  std::string_view rest = settings.TargetDirectory;
+  std::string_view rest = settings.targetDirectory;
   while (!rest.empty()) {
     const TextCharacter character = TakeCharacter(rest);
     if (character.codePoint && *character.codePoint < 0x20) {
       return FieldProblem{
-          &PackageSettings::TargetDirectory,
+          &PackageSettings::targetDirectory,
           std::string(kControlInDirectoryText) + "; found " + DescribeCharacter(character) + "."};
     }
   }
@@ -122,16 +122,16 @@ struct LabelledField {
 
 // clang-format off
 constexpr LabelledField kLabels[] = {
-    {&PackageSettings::UninstallFileName, "Uninstall file name"},
-    {&PackageSettings::InfPrefix, "INF prefix"},
-    {&PackageSettings::ShortName, "Short name"},
-    {&PackageSettings::LongName, "Long name"},
-    {&PackageSettings::ComDeviceName, "COM device name"},
-    {&PackageSettings::UsbDeviceName, "USB device name"},
-    {&PackageSettings::Vid, "VID"},
-    {&PackageSettings::Pid, "PID"},
-    {&PackageSettings::TargetDirectory, "Target directory"},
-    {&PackageSettings::OutputDirectory, "Output folder"},
+    {&PackageSettings::uninstallFileName, "Uninstall file name"},
+    {&PackageSettings::infPrefix, "INF prefix"},
+    {&PackageSettings::shortName, "Short name"},
+    {&PackageSettings::longName, "Long name"},
+    {&PackageSettings::comDeviceName, "COM device name"},
+    {&PackageSettings::usbDeviceName, "USB device name"},
+    {&PackageSettings::vid, "VID"},
+    {&PackageSettings::pid, "PID"},
+    {&PackageSettings::targetDirectory, "Target directory"},
+    {&PackageSettings::outputDirectory, "Output folder"},
 };
 // clang-format on
 
@@ -141,10 +141,10 @@ constexpr std::size_t kUsbIdDigits = 4;
 
 std::optional<FieldProblem> CheckCodePage(const PackageSettings& settings,
                                           std::string_view wayOut) {
-  const int codePage = settings.CodePage;
+  const int codePage = settings.codePage;
   for (const Field field :
-       {&PackageSettings::ShortName, &PackageSettings::LongName, &PackageSettings::ComDeviceName,
-        &PackageSettings::UsbDeviceName, &PackageSettings::TargetDirectory}) {
+       {&PackageSettings::shortName, &PackageSettings::longName, &PackageSettings::comDeviceName,
+        &PackageSettings::usbDeviceName, &PackageSettings::targetDirectory}) {
     std::string_view rest = settings.*field;
     while (!rest.empty()) {
       const TextCharacter character = TakeCharacter(rest);

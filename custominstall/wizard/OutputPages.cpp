@@ -11,7 +11,7 @@
 
 OutputDirPage::OutputDirPage(PackageSettings settings, std::string homeDir)
     : PageLogic(std::move(settings)),
-      m_outputDirectory(m_settings.OutputDirectory),
+      m_outputDirectory(m_settings.outputDirectory),
       m_homeDir(std::move(homeDir)) {}
 
 void OutputDirPage::OnBrowse(std::string_view picked) {
@@ -54,7 +54,7 @@ bool OutputDirPage::OnNext(IMessageBox& box) {
 
 void OutputDirPage::OnBack() {
   m_outputDirectory = WithTrailingSeparator(m_outputDirectory);
-  m_settings.OutputDirectory = m_outputDirectory;
+  m_settings.outputDirectory = m_outputDirectory;
 }
 
 namespace {
@@ -79,6 +79,6 @@ class FolderNamingBox : public IMessageBox {
 }  // namespace
 
 bool SummaryPage::OnFinish(IMessageBox& box) const {
-  FolderNamingBox namingBox(box, std::string(kGeneratedFolderLabel) + m_settings.OutputDirectory);
+  FolderNamingBox namingBox(box, std::string(kGeneratedFolderLabel) + m_settings.outputDirectory);
   return GenerateFiles(m_settings, namingBox);
 }

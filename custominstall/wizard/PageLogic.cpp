@@ -19,30 +19,30 @@ bool PageLogic::Passes(IMessageBox& box, const std::optional<FieldProblem>& prob
 
 PackageSettings WelcomePage::OnNext(std::string_view homeDir) {
   PackageSettings settings;
-  settings.OutputDirectory = DefaultOutputDirectory(homeDir);
+  settings.outputDirectory = DefaultOutputDirectory(homeDir);
   return settings;
 }
 
 NamesPage::NamesPage(PackageSettings settings)
     : PageLogic(std::move(settings)),
-      m_uninstallFileName(m_settings.UninstallFileName),
-      m_infPrefix(m_settings.InfPrefix),
-      m_shortName(m_settings.ShortName),
-      m_longName(m_settings.LongName) {}
+      m_uninstallFileName(m_settings.uninstallFileName),
+      m_infPrefix(m_settings.infPrefix),
+      m_shortName(m_settings.shortName),
+      m_longName(m_settings.longName) {}
 
 bool NamesPage::OnNext(IMessageBox& box) {
-  m_settings.UninstallFileName = m_uninstallFileName;
-  m_settings.InfPrefix = m_infPrefix;
-  m_settings.ShortName = m_shortName;
-  m_settings.LongName = m_longName;
+  m_settings.uninstallFileName = m_uninstallFileName;
+  m_settings.infPrefix = m_infPrefix;
+  m_settings.shortName = m_shortName;
+  m_settings.longName = m_longName;
   // Checked here, with the blanks, so Finish never meets a name that breaks the package.
   return Passes(box, CheckNamesPage(m_settings));
 }
 
 DeviceNamesPage::DeviceNamesPage(PackageSettings settings)
     : PageLogic(std::move(settings)),
-      m_comDeviceName(m_settings.ComDeviceName),
-      m_usbDeviceName(m_settings.UsbDeviceName) {}
+      m_comDeviceName(m_settings.comDeviceName),
+      m_usbDeviceName(m_settings.usbDeviceName) {}
 
 bool DeviceNamesPage::OnNext(IMessageBox& box) {
   OnBack();
@@ -50,19 +50,19 @@ bool DeviceNamesPage::OnNext(IMessageBox& box) {
 }
 
 void DeviceNamesPage::OnBack() {
-  m_settings.ComDeviceName = m_comDeviceName;
-  m_settings.UsbDeviceName = m_usbDeviceName;
+  m_settings.comDeviceName = m_comDeviceName;
+  m_settings.usbDeviceName = m_usbDeviceName;
 }
 
 VidPidPage::VidPidPage(PackageSettings settings)
-    : PageLogic(std::move(settings)), m_vid(m_settings.Vid), m_pid(m_settings.Pid) {}
+    : PageLogic(std::move(settings)), m_vid(m_settings.vid), m_pid(m_settings.pid) {}
 
 bool VidPidPage::OnNext(IMessageBox& box) {
   // A bad number is not stored; a blank is (the hex check passes an empty text, so an
   // empty ID is reported as a blank, not as a bad number).
   PackageSettings typed = m_settings;
-  typed.Vid = m_vid;
-  typed.Pid = m_pid;
+  typed.vid = m_vid;
+  typed.pid = m_pid;
   const std::optional<FieldProblem> problem = CheckVidPidPage(typed);
   if (problem && problem->text != kFillInAllBlanksText) {
     return Passes(box, problem);
@@ -72,13 +72,13 @@ bool VidPidPage::OnNext(IMessageBox& box) {
     return false;
   }
   // Coming forward, the options page always starts with the preinstaller on.
-  m_settings.GeneratePreinstaller = true;
+  m_settings.generatePreinstaller = true;
   return true;
 }
 
 void VidPidPage::OnBack() {
-  m_settings.Vid = m_vid;
-  m_settings.Pid = m_pid;
+  m_settings.vid = m_vid;
+  m_settings.pid = m_pid;
 }
 
 namespace {
@@ -97,12 +97,12 @@ std::string VidPidPage::ShortIdNote(std::string_view vid, std::string_view pid) 
 
 OptionsPage::OptionsPage(PackageSettings settings)
     : PageLogic(std::move(settings)),
-      m_generatePreinstaller(m_settings.GeneratePreinstaller),
-      m_showSetupGui(m_settings.ShowSetupGui),
-      m_copyFilesToDirectory(m_settings.CopyFilesToDirectory),
-      m_targetDirectory(m_settings.TargetDirectory),
-      m_showUninstallGui(m_settings.ShowUninstallGui),
-      m_codePage(m_settings.CodePage) {}
+      m_generatePreinstaller(m_settings.generatePreinstaller),
+      m_showSetupGui(m_settings.showSetupGui),
+      m_copyFilesToDirectory(m_settings.copyFilesToDirectory),
+      m_targetDirectory(m_settings.targetDirectory),
+      m_showUninstallGui(m_settings.showUninstallGui),
+      m_codePage(m_settings.codePage) {}
 
 void OptionsPage::OnPreinstallerClicked(bool checked) {
   m_generatePreinstaller = checked;
@@ -111,7 +111,7 @@ void OptionsPage::OnPreinstallerClicked(bool checked) {
     const PackageSettings defaults;
     m_showSetupGui = true;
     m_copyFilesToDirectory = true;
-    m_targetDirectory = defaults.TargetDirectory;
+    m_targetDirectory = defaults.targetDirectory;
   }
 }
 
@@ -134,8 +134,8 @@ bool OptionsPage::OnNext(IMessageBox& box) {
   // The target directory lives on the Windows machine, so it keeps the Windows rule.
   // A refused folder is not stored.
   PackageSettings typed = m_settings;
-  typed.TargetDirectory = m_targetDirectory;
-  typed.CodePage = m_codePage;
+  typed.targetDirectory = m_targetDirectory;
+  typed.codePage = m_codePage;
   if (!Passes(box, CheckOptionsPage(typed))) {
     return false;
   }
@@ -153,12 +153,12 @@ void OptionsPage::OnBack() {
 }
 
 void OptionsPage::Store() {
-  m_settings.GeneratePreinstaller = m_generatePreinstaller;
-  m_settings.ShowSetupGui = m_showSetupGui;
-  m_settings.CopyFilesToDirectory = m_copyFilesToDirectory;
-  m_settings.TargetDirectory = m_targetDirectory;
-  m_settings.ShowUninstallGui = m_showUninstallGui;
-  m_settings.CodePage = m_codePage;
+  m_settings.generatePreinstaller = m_generatePreinstaller;
+  m_settings.showSetupGui = m_showSetupGui;
+  m_settings.copyFilesToDirectory = m_copyFilesToDirectory;
+  m_settings.targetDirectory = m_targetDirectory;
+  m_settings.showUninstallGui = m_showUninstallGui;
+  m_settings.codePage = m_codePage;
 }
 
 const std::string_view kGeneratePreinstallerHelp =

@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
   SilentMessageBox box;
   NoFolderBrowser browser;
   PackageSettings settings;
-  settings.OutputDirectory = DefaultOutputDirectory("/home/user");
+  settings.outputDirectory = DefaultOutputDirectory("/home/user");
 
   WizardWindow window(WizardPageDlg::ToQString(PlaceholderNotice(EmbeddedPayloadBuild())));
   bool ok = true;

@@ -102,7 +102,7 @@ std::string LinuxKeys() {
          Number(kDefaultTcpPaceMs) +
          ", 0 = none)\n"
          "  RECONNECT=0|1              reopen a failed serial port (default " +
-         OnOff(defaults.m_reconnect) +
+         OnOff(defaults.reconnect) +
          ")\n"
          "  SESSIONTIMEOUT=S           end a download silent this long (default " +
          Number(kDefaultSessionTimeoutSec) +
@@ -117,7 +117,7 @@ std::string LinuxKeys() {
          Number(kDefaultFrameWaitMs) +
          ")\n"
          "  CONCURRENT=0|1             a download per TCP connection (default " +
-         OnOff(defaults.m_concurrent) +
+         OnOff(defaults.concurrent) +
          ")\n"
          "  TCPPORT=NONE               no TCP listener: serial port only\n"
          "  METRICSPORT=N              serve GET /metrics and /healthz over HTTP (default off)\n"

@@ -253,7 +253,7 @@ void ReviewSerialLines(std::string_view text, const std::vector<SerialLineConfig
 std::vector<std::string> ReviewImageFolders(const LoaderConfig& cfg) {
   std::vector<std::string> warnings;
   const std::array<std::pair<std::string_view, const std::string*>, 2> folders = {
-      {{"ROMFILE", &cfg.m_romDir}, {"BLLFILE", &cfg.m_bllDir}}};
+      {{"ROMFILE", &cfg.romDir}, {"BLLFILE", &cfg.bllDir}}};
   for (const auto& [key, dir] : folders) {
     const std::string path = dir->empty() ? "." : *dir;
     const std::string what = "[Location] " + std::string(key) + "=" + EscapeConsoleText(path);

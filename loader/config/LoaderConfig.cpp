@@ -114,20 +114,20 @@ std::string DirectoryOrCurrent(const ConfigReader& reader, std::string_view key,
 void ApplyPort(ConfigReader& reader, LoaderConfig& cfg) {
   const std::string value = reader.Get(kCommunication, "PORT", kDefaultPortValue);
   if (SameWord(value, kNoPortValue)) {
-    cfg.m_noSerialPort = true;
+    cfg.noSerialPort = true;
     return;
   }
-  cfg.m_noSerialPort = false;
+  cfg.noSerialPort = false;
   // Only the first four bytes count, so COM10 reads as port 1.
   for (int n = 1; n <= kPortCount; ++n) {
     if (std::string_view(value).substr(0, 4) == PortKey(n)) {
-      cfg.m_port = n;
+      cfg.port = n;
       if (value.size() != 4)
         reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(n));
       return;
     }
   }
-  reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(cfg.m_port));
+  reader.Warn(kCommunication, "PORT", value, "COM1..COM8 or NONE", PortKey(cfg.port));
 }
 
 /// The COM number of a PORTS name: COM1..COM16, ASCII case ignored, no leading zero.
@@ -153,8 +153,8 @@ std::string_view TrimBlanks(std::string_view text) {
 /// for each name left out.
 void ApplyLinePorts(ConfigReader& reader, LoaderConfig& cfg) {
   const std::optional<std::string> value = reader.Find(kCommunication, kLinePortsKey);
-  cfg.m_linePortsListed = value.has_value();
-  cfg.m_linePorts.clear();
+  cfg.linePortsListed = value.has_value();
+  cfg.linePorts.clear();
   if (!value || value->empty()) return;
   const std::string what(kLinePortsWarning);
   std::string_view rest = *value;
@@ -174,12 +174,12 @@ void ApplyLinePorts(ConfigReader& reader, LoaderConfig& cfg) {
           what + (name.empty() ? std::string("an empty name") : EscapeConsoleText(name)) +
           " is not a line name (COM1..COM" + std::to_string(kLinePortCount) + ")" +
           std::string(kLinePortLeftOut));
-    } else if (std::find(cfg.m_linePorts.begin(), cfg.m_linePorts.end(), *port) !=
-               cfg.m_linePorts.end()) {
+    } else if (std::find(cfg.linePorts.begin(), cfg.linePorts.end(), *port) !=
+               cfg.linePorts.end()) {
       reader.Warnings().push_back(what + PortKey(*port) + " named twice" +
                                   std::string(kLinePortLeftOut));
     } else {
-      cfg.m_linePorts.push_back(*port);
+      cfg.linePorts.push_back(*port);
     }
     if (comma == std::string_view::npos) return;
     rest.remove_prefix(comma + 1);
@@ -188,10 +188,10 @@ void ApplyLinePorts(ConfigReader& reader, LoaderConfig& cfg) {
 
 void ApplyType(ConfigReader& reader, LoaderConfig& cfg) {
   const std::string type = reader.Get(kCommunication, "TYPE", kDefaultTypeValue);
-  cfg.m_commType = type.starts_with(kModemTypeValue) ? kCommModem : kCommRs232;
+  cfg.commType = type.starts_with(kModemTypeValue) ? kCommModem : kCommRs232;
   if (type != kModemTypeValue && type != kDefaultTypeValue) {
     reader.Warn(kCommunication, "TYPE", type, "RS232 or MODEM",
-                cfg.m_commType == kCommModem ? kModemTypeValue : kDefaultTypeValue);
+                cfg.commType == kCommModem ? kModemTypeValue : kDefaultTypeValue);
   }
 }
 
@@ -200,13 +200,13 @@ void ApplyBaud(ConfigReader& reader, LoaderConfig& cfg) {
   for (int i = 0; i < kRateCount; ++i) {
     const std::string_view name = RateAt(i).configText;
     if (std::string_view(value).substr(0, name.size()) == name) {
-      cfg.m_baudIndex = i;
+      cfg.baudIndex = i;
       if (value.size() != name.size())
         reader.Warn(kCommunication, "BAUD", value, "e.g. 57600bps", name);
       return;
     }
   }
-  const int kept = IsRateIndex(cfg.m_baudIndex) ? cfg.m_baudIndex : kDefaultBaudIndex;
+  const int kept = IsRateIndex(cfg.baudIndex) ? cfg.baudIndex : kDefaultBaudIndex;
   reader.Warn(kCommunication, "BAUD", value, "1200bps..115200bps", RateAt(kept).configText);
 }
 
@@ -258,28 +258,28 @@ std::uint16_t PortOrNone(ConfigReader& reader, std::string_view key, int def, bo
 }
 
 void ApplyTcpKeys(ConfigReader& reader, LoaderConfig& cfg) {
-  cfg.m_tcpPace = reader.Number("TCPPACE", kDefaultTcpPaceMs, 0, kMaxTcpPaceMs, "0..60000 ms");
-  cfg.m_tcpPort = PortOrNone(reader, "TCPPORT", kDefaultTcpPort, cfg.m_noTcp);
-  if (cfg.m_noTcp) cfg.m_tcpPort = kDefaultTcpPort;  // --tcp-port may still ask for one
-  cfg.m_tcpAddress = AddressKey(reader, "TCPADDRESS", "", "every interface");
+  cfg.tcpPace = reader.Number("TCPPACE", kDefaultTcpPaceMs, 0, kMaxTcpPaceMs, "0..60000 ms");
+  cfg.tcpPort = PortOrNone(reader, "TCPPORT", kDefaultTcpPort, cfg.noTcp);
+  if (cfg.noTcp) cfg.tcpPort = kDefaultTcpPort;  // --tcp-port may still ask for one
+  cfg.tcpAddress = AddressKey(reader, "TCPADDRESS", "", "every interface");
   bool metricsOff = false;
-  cfg.m_metricsPort = PortOrNone(reader, "METRICSPORT", 0, metricsOff);
-  cfg.m_metricsAddress = AddressKey(reader, "METRICSADDRESS", std::string(kDefaultMetricsAddress),
-                                    kDefaultMetricsAddress);
-  cfg.m_tcpMaxConn = reader.Number("TCPMAXCONN", kDefaultTcpMaxConn, 1, kMaxTcpMaxConn, "1..65535");
-  cfg.m_tcpIdleSec =
+  cfg.metricsPort = PortOrNone(reader, "METRICSPORT", 0, metricsOff);
+  cfg.metricsAddress = AddressKey(reader, "METRICSADDRESS", std::string(kDefaultMetricsAddress),
+                                  kDefaultMetricsAddress);
+  cfg.tcpMaxConn = reader.Number("TCPMAXCONN", kDefaultTcpMaxConn, 1, kMaxTcpMaxConn, "1..65535");
+  cfg.tcpIdleSec =
       reader.Number("TCPIDLE", kDefaultTcpIdleSec, 0, kMaxTimeoutSec, "0..86400 s, 0 = never");
 }
 
 void ApplyLinuxKeys(ConfigReader& reader, LoaderConfig& cfg) {
   ApplyTcpKeys(reader, cfg);
-  cfg.m_reconnect = reader.Choice("RECONNECT", "1", "0", true);
-  cfg.m_sessionTimeoutSec = reader.Number("SESSIONTIMEOUT", kDefaultSessionTimeoutSec, 0,
-                                          kMaxTimeoutSec, "0..86400 s, 0 = never");
-  cfg.m_frameDispatch = reader.Choice("DISPATCH", "FRAME", "BURST", true);
-  cfg.m_frameWaitMs =
+  cfg.reconnect = reader.Choice("RECONNECT", "1", "0", true);
+  cfg.sessionTimeoutSec = reader.Number("SESSIONTIMEOUT", kDefaultSessionTimeoutSec, 0,
+                                        kMaxTimeoutSec, "0..86400 s, 0 = never");
+  cfg.frameDispatch = reader.Choice("DISPATCH", "FRAME", "BURST", true);
+  cfg.frameWaitMs =
       reader.Number("FRAMEWAIT", kDefaultFrameWaitMs, 0, kMaxFrameWaitMs, "0..60000 ms");
-  cfg.m_concurrent = reader.Choice("CONCURRENT", "1", "0", false);
+  cfg.concurrent = reader.Choice("CONCURRENT", "1", "0", false);
 }
 
 bool IsProfileBlank(char c) {
@@ -309,32 +309,32 @@ void ParseLoaderConfig(std::string_view text, const std::string& curDir, LoaderC
                        std::vector<std::string>& warnings) {
   // One pass over the text builds the index; every key below is a lookup in it.
   ConfigReader reader(text, warnings);
-  cfg.m_romDir = DirectoryOrCurrent(reader, "ROMFILE", curDir);
-  cfg.m_bllDir = DirectoryOrCurrent(reader, "BLLFILE", curDir);
+  cfg.romDir = DirectoryOrCurrent(reader, "ROMFILE", curDir);
+  cfg.bllDir = DirectoryOrCurrent(reader, "BLLFILE", curDir);
   ApplyPort(reader, cfg);
   ApplyType(reader, cfg);
   ApplyBaud(reader, cfg);
-  cfg.m_modemInit = reader.Get(kCommunication, "MODEM", "");
-  cfg.m_romTypes = JoinRomTypes(reader);
+  cfg.modemInit = reader.Get(kCommunication, "MODEM", "");
+  cfg.romTypes = JoinRomTypes(reader);
   for (int port = 1; port <= kPortCount; ++port) {
     std::optional<std::string> device = reader.Find(kPorts, PortKey(port));
-    cfg.m_portDevices[static_cast<std::size_t>(port - 1)] =
+    cfg.portDevices[static_cast<std::size_t>(port - 1)] =
         (device && !device->empty()) ? *device : DefaultPortDevice(port);
   }
   for (int port = kPortCount + 1; port <= kLinePortCount; ++port) {
-    cfg.m_morePortDevices[static_cast<std::size_t>(port - kPortCount - 1)] =
+    cfg.morePortDevices[static_cast<std::size_t>(port - kPortCount - 1)] =
         reader.Get(kPorts, PortKey(port), "");
   }
   ApplyLinuxKeys(reader, cfg);
   ApplyLinePorts(reader, cfg);
   ReviewConfigNames(text, warnings);
-  if (cfg.m_linePortsListed) ReviewSerialLines(text, SerialLines(cfg), warnings);
+  if (cfg.linePortsListed) ReviewSerialLines(text, SerialLines(cfg), warnings);
 }
 
 std::string LinePortDevice(const LoaderConfig& cfg, int port) {
   if (port < 1 || port > kLinePortCount) return {};
-  if (port <= kPortCount) return cfg.m_portDevices[static_cast<std::size_t>(port - 1)];
-  return cfg.m_morePortDevices[static_cast<std::size_t>(port - kPortCount - 1)];
+  if (port <= kPortCount) return cfg.portDevices[static_cast<std::size_t>(port - 1)];
+  return cfg.morePortDevices[static_cast<std::size_t>(port - kPortCount - 1)];
 }
 
 std::vector<SerialLineConfig> SerialLines(const LoaderConfig& cfg) {
@@ -342,9 +342,9 @@ std::vector<SerialLineConfig> SerialLines(const LoaderConfig& cfg) {
   const auto add = [&](int port) {
     lines.push_back({port, PortKey(port), LinePortDevice(cfg, port)});
   };
-  if (!cfg.m_noSerialPort) add(cfg.m_port);
-  for (const int port : cfg.m_linePorts) {
-    if (cfg.m_noSerialPort || port != cfg.m_port) add(port);
+  if (!cfg.noSerialPort) add(cfg.port);
+  for (const int port : cfg.linePorts) {
+    if (cfg.noSerialPort || port != cfg.port) add(port);
   }
   return lines;
 }
@@ -382,27 +382,26 @@ std::vector<std::string> SplitRomTypePairs(std::string_view romTypes) {
 
 bool UpdateLoaderConfigText(std::string& text, const LoaderConfig& cfg) {
   std::string edited = text;
-  const bool validBaud = IsRateIndex(cfg.m_baudIndex);
-  const std::string_view baud = validBaud ? RateAt(cfg.m_baudIndex).configText : std::string_view();
-  bool ok =
-      WriteProfileString(edited, kLocation, "ROMFILE", StorableValue(cfg.m_romDir)) &&
-      WriteProfileString(edited, kLocation, "BLLFILE", StorableValue(cfg.m_bllDir)) &&
-      WriteProfileString(
-          edited, kCommunication, "PORT",
-          cfg.m_noSerialPort ? std::string(kNoPortValue) : "COM" + std::to_string(cfg.m_port)) &&
-      WriteProfileString(edited, kCommunication, "TYPE",
-                         cfg.m_commType == kCommModem ? kModemTypeValue : kDefaultTypeValue) &&
-      WriteProfileString(edited, kCommunication, "BAUD", baud) &&
-      WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.m_modemInit));
-  if (ok && cfg.m_linePortsListed) {
+  const bool validBaud = IsRateIndex(cfg.baudIndex);
+  const std::string_view baud = validBaud ? RateAt(cfg.baudIndex).configText : std::string_view();
+  bool ok = WriteProfileString(edited, kLocation, "ROMFILE", StorableValue(cfg.romDir)) &&
+            WriteProfileString(edited, kLocation, "BLLFILE", StorableValue(cfg.bllDir)) &&
+            WriteProfileString(
+                edited, kCommunication, "PORT",
+                cfg.noSerialPort ? std::string(kNoPortValue) : "COM" + std::to_string(cfg.port)) &&
+            WriteProfileString(edited, kCommunication, "TYPE",
+                               cfg.commType == kCommModem ? kModemTypeValue : kDefaultTypeValue) &&
+            WriteProfileString(edited, kCommunication, "BAUD", baud) &&
+            WriteProfileString(edited, kCommunication, "MODEM", StorableValue(cfg.modemInit));
+  if (ok && cfg.linePortsListed) {
     std::string names;
-    for (const int port : cfg.m_linePorts) {
+    for (const int port : cfg.linePorts) {
       if (!names.empty()) names.push_back(kLinePortSeparator);
       names += PortKey(port);
     }
     ok = WriteProfileString(edited, kCommunication, kLinePortsKey, names);
   }
-  const std::vector<std::string> pairs = SplitRomTypePairs(cfg.m_romTypes);
+  const std::vector<std::string> pairs = SplitRomTypePairs(cfg.romTypes);
   for (std::size_t i = 0; ok && i < pairs.size(); ++i) {
     ok = WriteProfileString(edited, kRomtype, RomTypeKey(i + 1), StorableValue(pairs[i]));
   }

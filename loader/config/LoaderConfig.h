@@ -23,35 +23,35 @@ struct SerialLineConfig {
 
 /// Settings read from and written to Romvale.cfg.
 struct LoaderConfig {
-  std::string m_romDir, m_bllDir;
-  int m_port = kDefaultPort;            // 1..8
-  int m_commType = kDefaultCommType;    // kCommModem or kCommRs232
-  int m_baudIndex = kDefaultBaudIndex;  // index into kLineRates
-  std::string m_modemInit;              // MODEM; empty when the key is absent
-  std::string m_romTypes;  // joined ROMTYPE list, at most 1023 bytes (only whole values that fit)
-  std::array<std::string, 8> m_portDevices;  // [Ports] COM1..COM8, default /dev/ttyS0../dev/ttyS7
-  int m_tcpPace = kDefaultTcpPaceMs;         // [Communication] TCPPACE in ms, 0 = none
+  std::string romDir, bllDir;
+  int port = kDefaultPort;            // 1..8
+  int commType = kDefaultCommType;    // kCommModem or kCommRs232
+  int baudIndex = kDefaultBaudIndex;  // index into kLineRates
+  std::string modemInit;              // MODEM; empty when the key is absent
+  std::string romTypes;  // joined ROMTYPE list, at most 1023 bytes (only whole values that fit)
+  std::array<std::string, 8> portDevices;  // [Ports] COM1..COM8, default /dev/ttyS0../dev/ttyS7
+  int tcpPace = kDefaultTcpPaceMs;         // [Communication] TCPPACE in ms, 0 = none
 
   // Linux additions in [Communication].
-  bool m_noSerialPort = false;                           // PORT=NONE: TCP only
-  std::uint16_t m_tcpPort = kDefaultTcpPort;             // TCPPORT
-  bool m_noTcp = false;                                  // TCPPORT=NONE: no TCP listener
-  std::string m_tcpAddress;                              // TCPADDRESS; empty = every interface
-  std::uint16_t m_metricsPort = 0;                       // METRICSPORT; 0 (or NONE) = off
-  std::string m_metricsAddress{kDefaultMetricsAddress};  // METRICSADDRESS
-  bool m_reconnect = true;                               // RECONNECT=0 turns retrying off
-  int m_sessionTimeoutSec = kDefaultSessionTimeoutSec;   // SESSIONTIMEOUT, 0 = never
-  int m_tcpMaxConn = kDefaultTcpMaxConn;                 // TCPMAXCONN
-  int m_tcpIdleSec = kDefaultTcpIdleSec;                 // TCPIDLE, 0 = never
-  bool m_frameDispatch = true;                           // DISPATCH=FRAME (default) or BURST
-  int m_frameWaitMs = kDefaultFrameWaitMs;               // FRAMEWAIT
-  bool m_concurrent = false;  // CONCURRENT=1: a BLL session per connection
+  bool noSerialPort = false;                           // PORT=NONE: TCP only
+  std::uint16_t tcpPort = kDefaultTcpPort;             // TCPPORT
+  bool noTcp = false;                                  // TCPPORT=NONE: no TCP listener
+  std::string tcpAddress;                              // TCPADDRESS; empty = every interface
+  std::uint16_t metricsPort = 0;                       // METRICSPORT; 0 (or NONE) = off
+  std::string metricsAddress{kDefaultMetricsAddress};  // METRICSADDRESS
+  bool reconnect = true;                               // RECONNECT=0 turns retrying off
+  int sessionTimeoutSec = kDefaultSessionTimeoutSec;   // SESSIONTIMEOUT, 0 = never
+  int tcpMaxConn = kDefaultTcpMaxConn;                 // TCPMAXCONN
+  int tcpIdleSec = kDefaultTcpIdleSec;                 // TCPIDLE, 0 = never
+  bool frameDispatch = true;                           // DISPATCH=FRAME (default) or BURST
+  int frameWaitMs = kDefaultFrameWaitMs;               // FRAMEWAIT
+  bool concurrent = false;                             // CONCURRENT=1: a BLL session per connection
 
   // [Communication] PORTS: more serial lines served at once.
-  bool m_linePortsListed = false;  // PORTS is in the file; the save writes it back only then
-  std::vector<int> m_linePorts;    // its usable names as COM numbers, in order, each once
+  bool linePortsListed = false;  // PORTS is in the file; the save writes it back only then
+  std::vector<int> linePorts;    // its usable names as COM numbers, in order, each once
   /// [Ports] COM9..COM16 (no default: empty when the file names none).
-  std::array<std::string, kLinePortCount - kPortCount> m_morePortDevices;
+  std::array<std::string, kLinePortCount - kPortCount> morePortDevices;
 };
 
 /// The device path [Ports] gives COMport (1..16), its default when the file names

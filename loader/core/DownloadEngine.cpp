@@ -26,11 +26,11 @@ DownloadEngine::DownloadEngine(SerialChannel& serial, DownloadHost host, std::st
     : m_serial(serial), m_host(host), m_currentDir(std::move(curDir)) {
   m_configPath = m_currentDir + "/" + std::string(kConfigFileName);
   // Until a configuration is applied the port keeps the channel's own choices.
-  m_config.m_port = serial.m_port;
-  m_config.m_commType = serial.m_commType;
-  m_config.m_baudIndex = serial.m_baudIndex;
-  m_config.m_modemInit = serial.m_modemInit;
-  m_config.m_portDevices = serial.m_portDevices;
+  m_config.port = serial.m_port;
+  m_config.commType = serial.m_commType;
+  m_config.baudIndex = serial.m_baudIndex;
+  m_config.modemInit = serial.m_modemInit;
+  m_config.portDevices = serial.m_portDevices;
   ILineOwner& owner = *this;
   m_lines.push_back(std::make_unique<Line>(owner, serial));
 }
@@ -61,7 +61,7 @@ PortChange DownloadEngine::Apply(const LoaderConfig& cfg) {
   m_config = cfg;
   m_configLoaded = true;
   m_policy = DownloadPolicy::For(cfg);
-  m_snapshot.romLocation = cfg.m_romDir;
+  m_snapshot.romLocation = cfg.romDir;
   if (!portChanges) {
     Show();
     return PortChange::Kept;
@@ -72,9 +72,9 @@ PortChange DownloadEngine::Apply(const LoaderConfig& cfg) {
 PortChange DownloadEngine::ChangePort(bool first) {
   // The line changes: whatever ran on it ends. At start-up nothing runs yet.
   if (!first) SetSessionsEnabled(false);
-  if (!first || m_config.m_noSerialPort) m_serial.Close();
+  if (!first || m_config.noSerialPort) m_serial.Close();
   PortChange change = PortChange::Disabled;
-  if (m_config.m_noSerialPort) {
+  if (m_config.noSerialPort) {
     // TCP only: no device is opened, and nothing waits for one.
     m_portReason.clear();
     m_snapshot.portLine = kTextNoSerialPort;
@@ -97,17 +97,17 @@ PortChange DownloadEngine::ChangePort(bool first) {
 
 void DownloadEngine::OpenPort() {
   // Close joins the reader, so the old reader is gone before Open starts a new one.
-  m_serial.m_port = m_config.m_port;
-  m_serial.m_commType = m_config.m_commType;
-  m_serial.m_baudIndex = m_config.m_baudIndex;
-  m_serial.m_modemInit = m_config.m_modemInit;
-  m_serial.m_portDevices = m_config.m_portDevices;
-  m_serial.m_frameDispatch = m_config.m_frameDispatch;
-  m_serial.m_frameWaitMs = m_config.m_frameWaitMs;
+  m_serial.m_port = m_config.port;
+  m_serial.m_commType = m_config.commType;
+  m_serial.m_baudIndex = m_config.baudIndex;
+  m_serial.m_modemInit = m_config.modemInit;
+  m_serial.m_portDevices = m_config.portDevices;
+  m_serial.m_frameDispatch = m_config.frameDispatch;
+  m_serial.m_frameWaitMs = m_config.frameWaitMs;
   m_serial.Open();
   // The channel corrects a port or rate out of range: those are the ones in effect.
-  m_config.m_port = m_serial.m_port;
-  m_config.m_baudIndex = m_serial.m_baudIndex;
+  m_config.port = m_serial.m_port;
+  m_config.baudIndex = m_serial.m_baudIndex;
 }
 
 void DownloadEngine::OnCommRead(SerialChannel& channel) {
@@ -189,7 +189,7 @@ bool DownloadEngine::SeveralLines() const {
 std::string DownloadEngine::LineName(const Line& line) const {
   if (!SeveralLines()) return {};
   if (line.Standalone()) return line.Serial()->m_portName;
-  if (line.Shared() && !m_config.m_noSerialPort) return m_serial.m_portName;
+  if (line.Shared() && !m_config.noSerialPort) return m_serial.m_portName;
   return {};
 }
 
@@ -260,14 +260,14 @@ void DownloadEngine::SharedFrame(Line& line, std::span<const std::uint8_t> frame
       m_snapshot.status = kStatusRomNeedsSerial + name.value_or(std::string());
     } else {
       m_sharedLine = &line;
-      Download& download = line.NewDownload(true, m_config.m_romDir, m_config.m_bllDir);
+      Download& download = line.NewDownload(true, m_config.romDir, m_config.bllDir);
       download.SetStatus(m_snapshot.status);
       download.StartRom(frame);
     }
   } else if (ByteAt(frame, 0) == kBllStart && ByteAt(frame, 1) == kCmdRequest) {
     if (!IsBllRequest(frame)) return;  // dropped without a refresh
     m_sharedLine = &line;
-    Download& download = line.NewDownload(true, m_config.m_romDir, m_config.m_bllDir);
+    Download& download = line.NewDownload(true, m_config.romDir, m_config.bllDir);
     download.SetStatus(m_snapshot.status);
     download.StartBll(line, frame);
   }
@@ -293,8 +293,8 @@ void DownloadEngine::OwnFrame(Line& line, std::span<const std::uint8_t> frame) {
     line.SetOwnSince(++m_ownCount);
     m_ownLines.push_back(&line);
   }
-  Download& download = running ? *line.CurrentDownload()
-                               : line.NewDownload(false, m_config.m_romDir, m_config.m_bllDir);
+  Download& download =
+      running ? *line.CurrentDownload() : line.NewDownload(false, m_config.romDir, m_config.bllDir);
   // The status line is one field: a refresh before the download sets its own
   // text shows what the line holds now.
   if (!SharedRunning() && !line.Standalone()) download.SetStatus(m_snapshot.status);
@@ -346,8 +346,8 @@ void DownloadEngine::OnSocketClose(IConnection* socket) {
 }
 
 void DownloadEngine::OnSessionTimer() {
-  if (m_config.m_sessionTimeoutSec <= 0) return;
-  const std::int64_t limit = std::int64_t{m_config.m_sessionTimeoutSec} * 1000;
+  if (m_config.sessionTimeoutSec <= 0) return;
+  const std::int64_t limit = std::int64_t{m_config.sessionTimeoutSec} * 1000;
   const std::int64_t now = NowMs();
   if (SharedRunning() && now - m_sharedLine->LastFrameMs() >= limit) {
     Download& download = *m_sharedLine->CurrentDownload();
@@ -387,24 +387,23 @@ void DownloadEngine::OnListenFailed(std::string_view reason) {
 
 void DownloadEngine::OnPortSettings() {
   if (m_host.portSetDialog == nullptr) return;
-  const auto setting = m_host.portSetDialog->RunPortSetDlg(
-      m_config.m_baudIndex, m_config.m_port, m_config.m_commType, m_config.m_modemInit);
+  const auto setting = m_host.portSetDialog->RunPortSetDlg(m_config.baudIndex, m_config.port,
+                                                           m_config.commType, m_config.modemInit);
   if (!setting) return;
-  m_config.m_noSerialPort = false;  // a chosen port ends TCP-only mode
-  m_config.m_port = setting->port;
-  m_config.m_commType = setting->commType;
-  m_config.m_baudIndex = setting->baudIndex;
-  if (setting->modemInit) m_config.m_modemInit = *setting->modemInit;
+  m_config.noSerialPort = false;  // a chosen port ends TCP-only mode
+  m_config.port = setting->port;
+  m_config.commType = setting->commType;
+  m_config.baudIndex = setting->baudIndex;
+  if (setting->modemInit) m_config.modemInit = *setting->modemInit;
   ChangePort(false);
 }
 
 void DownloadEngine::OnRomLocation() {
   SetSessionsEnabled(false);
   if (m_host.folderChooser != nullptr) {
-    const auto folder =
-        m_host.folderChooser->ChooseFolder(kTextRomLocationTitle, m_config.m_romDir);
+    const auto folder = m_host.folderChooser->ChooseFolder(kTextRomLocationTitle, m_config.romDir);
     if (folder) {
-      m_config.m_romDir = *folder;
+      m_config.romDir = *folder;
       m_snapshot.romLocation = *folder;
       Show();
     }
@@ -420,10 +419,10 @@ void DownloadEngine::OnSaveConfig() {
 }
 
 void DownloadEngine::MapPortDevice(int port, const std::string& device) {
-  if (port < 1 || port > static_cast<int>(m_config.m_portDevices.size())) return;
+  if (port < 1 || port > static_cast<int>(m_config.portDevices.size())) return;
   const auto index = static_cast<std::size_t>(port - 1);
   m_serial.m_portDevices[index] = device;
-  m_config.m_portDevices[index] = device;
+  m_config.portDevices[index] = device;
   std::string error;
   SavePortMapping(m_configPath, port, device, error);
   ReportSave(error);
@@ -447,7 +446,7 @@ int DownloadEngine::RunningDownloads() const {
 }
 
 std::string DownloadEngine::PortExplanation() const {
-  if (m_serial.m_open || m_config.m_noSerialPort) return {};
+  if (m_serial.m_open || m_config.noSerialPort) return {};
   const std::string& device = m_serial.PortDevice();
   const std::string& name = m_serial.m_portName;
   return name + " = " + device + ": " + (m_portReason.empty() ? kPortNotOpen : m_portReason) +
@@ -485,7 +484,7 @@ std::vector<LineView> DownloadEngine::LineViews() const {
     view.device = channel.PortDevice();
     const Download* download = line->CurrentDownload();
     if (!line->Standalone()) {
-      if (m_config.m_noSerialPort) continue;
+      if (m_config.noSerialPort) continue;
       view.isPort = true;
       view.portLine = m_snapshot.portLine;
       view.status = m_snapshot.status;
@@ -537,12 +536,12 @@ void DownloadEngine::ShowPortFailed() {
 void DownloadEngine::Show() {
   if (m_host.view == nullptr) return;
   m_snapshot.portExplanation = PortExplanation();
-  m_snapshot.serialPortUsed = !m_config.m_noSerialPort;
+  m_snapshot.serialPortUsed = !m_config.noSerialPort;
   // The list of running downloads is not copied here: it would cost a pass over every
   // connection for each status change. A view that lists them asks OwnDownloads().
   m_snapshot.listsDownloads = m_policy.ListsOwnDownloads();
   m_snapshot.configPath = m_configPath;
-  m_snapshot.portDevices = m_config.m_portDevices;
+  m_snapshot.portDevices = m_config.portDevices;
   m_snapshot.lines = LineViews();
   m_host.view->Show(m_snapshot);
 }

@@ -152,7 +152,7 @@ class DownloadEngine : private ILineOwner {
   /// Whether requests are taken (false: blocked by a command or a missing configuration).
   bool Accepting() const noexcept { return m_accepting; }
   /// [Communication] TCPPACE in effect.
-  int TcpPaceMs() const noexcept { return m_config.m_tcpPace; }
+  int TcpPaceMs() const noexcept { return m_config.tcpPace; }
   /// Frames answered with a reject frame, every line.
   std::uint64_t FramesRejected() const noexcept { return m_framesRejected; }
 

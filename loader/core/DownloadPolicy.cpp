@@ -5,7 +5,7 @@
 #include "download/Frame.h"
 
 DownloadPolicy DownloadPolicy::For(const LoaderConfig& cfg) noexcept {
-  return DownloadPolicy(cfg.m_concurrent ? Kind::PerConnection : Kind::OneAtATime);
+  return DownloadPolicy(cfg.concurrent ? Kind::PerConnection : Kind::OneAtATime);
 }
 
 Route DownloadPolicy::RouteFrame(const Line& line, std::span<const std::uint8_t> frame,

@@ -55,7 +55,7 @@ std::string ServiceStatus(int active) {
 
 /// Whether the server does what it was told: TCP listening unless turned off.
 bool Serving(LoaderRuntime& runtime) {
-  return runtime.Listening() || (runtime.Engine().Settings().m_noTcp && runtime.TcpPort() == 0 &&
+  return runtime.Listening() || (runtime.Engine().Settings().noTcp && runtime.TcpPort() == 0 &&
                                  runtime.ListenError().empty());
 }
 
@@ -65,7 +65,7 @@ std::string Metrics(LoaderRuntime& runtime, const HeadlessHost& host, const Cons
   snapshot.downloads = host.Tally();
   snapshot.activeDownloads = ActiveDownloads(runtime);
   snapshot.tcpConnections = runtime.ConnectionCount();
-  if (!runtime.Engine().Settings().m_noSerialPort) {
+  if (!runtime.Engine().Settings().noSerialPort) {
     snapshot.serialPorts.emplace_back(runtime.SerialPort().m_portName, runtime.SerialPort().m_open);
   }
   for (const LineView& line : runtime.Engine().Snapshot().lines) {
@@ -181,17 +181,17 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
     } else if (!runtime.ListenError().empty()) {
       // A service that cannot listen where it was told must not look healthy.
       exitCode = kCannotServe;
-    } else if (cfg.m_metricsPort != 0 &&
+    } else if (cfg.metricsPort != 0 &&
                !metrics
                     .emplace([&] { return Metrics(runtime, host, outQueue, errQueue); },
                              [&] { return Serving(runtime); })
-                    .Listen(cfg.m_metricsAddress, cfg.m_metricsPort)) {
-      err << "error: cannot serve metrics on " << cfg.m_metricsAddress << ":" << cfg.m_metricsPort
+                    .Listen(cfg.metricsAddress, cfg.metricsPort)) {
+      err << "error: cannot serve metrics on " << cfg.metricsAddress << ":" << cfg.metricsPort
           << ": " << metrics->ErrorString() << std::endl;
       exitCode = kCannotServe;
     } else {
       if (metrics) {
-        err << "info: metrics on http://" << cfg.m_metricsAddress << ":" << metrics->Port()
+        err << "info: metrics on http://" << cfg.metricsAddress << ":" << metrics->Port()
             << "/metrics" << std::endl;
       }
       QTimer statusTimer;

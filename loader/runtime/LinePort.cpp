@@ -21,11 +21,11 @@ LinePort::LinePort(DownloadEngine& engine, const LoaderConfig& cfg, const Serial
   m_port.m_port = line.port;
   m_port.m_portName = line.name;
   m_port.m_lineDevice = line.device;
-  m_port.m_commType = cfg.m_commType;
-  m_port.m_baudIndex = cfg.m_baudIndex;
-  m_port.m_modemInit = cfg.m_modemInit;
-  m_port.m_frameDispatch = cfg.m_frameDispatch;
-  m_port.m_frameWaitMs = cfg.m_frameWaitMs;
+  m_port.m_commType = cfg.commType;
+  m_port.m_baudIndex = cfg.baudIndex;
+  m_port.m_modemInit = cfg.modemInit;
+  m_port.m_frameDispatch = cfg.frameDispatch;
+  m_port.m_frameWaitMs = cfg.frameWaitMs;
   // A line that takes nothing costs a frame and a warning, never a stall.
   m_port.SetWriteDropped([this](std::size_t) {
     m_diag << "warning: serial line " << m_line.name << ": " << CommPort::kWriteDroppedText
@@ -49,7 +49,7 @@ bool LinePort::Serves(const LoaderConfig& cfg, const SerialLineConfig& line) con
 }
 
 void LinePort::SetReconnect(bool reconnect) {
-  m_settings.m_reconnect = reconnect;
+  m_settings.reconnect = reconnect;
   if (!reconnect) {
     m_reconnectTimer.stop();
   } else if (!m_port.m_open && !m_line.device.empty() && !m_reconnectTimer.isActive()) {
@@ -85,7 +85,7 @@ void LinePort::Open(bool again) {
 void LinePort::OnDown(bool wasOpen) {
   const std::string reason = DescribePortFailure(m_line.device, wasOpen);
   m_engine.SetLineReason(m_port, reason);
-  const bool retry = m_settings.m_reconnect;
+  const bool retry = m_settings.reconnect;
   if (reason != m_shownReason) {
     m_shownReason = reason;
     m_diag << "warning: serial line " << Describe() << ": " << reason
@@ -95,7 +95,7 @@ void LinePort::OnDown(bool wasOpen) {
 }
 
 void LinePort::OnReconnectTimer() {
-  if (m_port.m_open || !m_settings.m_reconnect) return;
+  if (m_port.m_open || !m_settings.reconnect) return;
   Open(true);
 }
 

@@ -92,7 +92,7 @@ bool LoaderRuntime::Start(bool needConfig) {
   // Reported after the engine's start-up, which clears the status line.
   if (!m_listenError.empty()) m_engine->OnListenFailed(m_listenError);
   const LoaderConfig& cfg = m_engine->Settings();
-  if (init && !cfg.m_noSerialPort) {
+  if (init && !cfg.noSerialPort) {
     if (m_commPort.m_open && !RefuseWithoutWakeUp()) {
       Diag() << "info: serial port " << DescribeSerialPort(cfg) << std::endl;
     } else if (!m_commPort.m_open) {
@@ -139,24 +139,24 @@ std::string ShownAddress(const std::string& address, std::uint16_t port) {
 void LoaderRuntime::Listen() {
   if (m_listenSocket) return;
   const LoaderConfig& cfg = m_engine->Settings();
-  if (cfg.m_noTcp && !m_tcpPortOverride) {
+  if (cfg.noTcp && !m_tcpPortOverride) {
     Diag() << "info: TCP off (TCPPORT=NONE): serial port only" << std::endl;
     return;
   }
-  const std::uint16_t port = m_tcpPortOverride.value_or(cfg.m_tcpPort);
+  const std::uint16_t port = m_tcpPortOverride.value_or(cfg.tcpPort);
   m_listenSocket = std::make_unique<ListenSocket>([this] { OnSocketAccept(); });
-  if (!m_listenSocket->Listen(cfg.m_tcpAddress, port)) {
+  if (!m_listenSocket->Listen(cfg.tcpAddress, port)) {
     m_listenError = m_listenSocket->ErrorString();
-    Diag() << "error: cannot listen on TCP " << ShownAddress(cfg.m_tcpAddress, port) << ": "
+    Diag() << "error: cannot listen on TCP " << ShownAddress(cfg.tcpAddress, port) << ": "
            << m_listenError << std::endl;
     return;
   }
-  Diag() << "info: listening on TCP " << ShownAddress(cfg.m_tcpAddress, TcpPort())
-         << (cfg.m_tcpAddress.empty() ? " (every interface, IPv4 and IPv6)" : "") << std::endl;
+  Diag() << "info: listening on TCP " << ShownAddress(cfg.tcpAddress, TcpPort())
+         << (cfg.tcpAddress.empty() ? " (every interface, IPv4 and IPv6)" : "") << std::endl;
   const std::uint64_t descriptors = DescriptorLimit();
   if (descriptors > 0 &&
-      static_cast<std::uint64_t>(cfg.m_tcpMaxConn) + kDescriptorsBesideConnections > descriptors) {
-    Diag() << kTextFewDescriptors1 << cfg.m_tcpMaxConn << kTextFewDescriptors2 << descriptors
+      static_cast<std::uint64_t>(cfg.tcpMaxConn) + kDescriptorsBesideConnections > descriptors) {
+    Diag() << kTextFewDescriptors1 << cfg.tcpMaxConn << kTextFewDescriptors2 << descriptors
            << kTextFewDescriptors3 << std::endl;
   }
 }
@@ -176,10 +176,10 @@ bool LoaderRuntime::RefuseWithoutWakeUp() {
 
 void LoaderRuntime::OnPortDown(bool wasOpen) {
   const LoaderConfig& cfg = m_engine->Settings();
-  if (m_commPort.m_open || cfg.m_noSerialPort) return;
+  if (m_commPort.m_open || cfg.noSerialPort) return;
   const std::string reason = DescribePortFailure(m_commPort.PortDevice(), wasOpen);
   m_engine->SetPortReason(reason);
-  const bool retry = cfg.m_reconnect && m_wake->Error().empty();
+  const bool retry = cfg.reconnect && m_wake->Error().empty();
   if (reason != m_shownReason) {
     m_shownReason = reason;
     Diag() << "warning: serial port " << DescribeSerialPort(cfg) << ": " << reason
@@ -198,7 +198,7 @@ void LoaderRuntime::OnPortUp(bool again) {
 }
 
 void LoaderRuntime::OnReconnectTimer() {
-  if (m_engine->Settings().m_noSerialPort || !m_engine->Settings().m_reconnect) return;
+  if (m_engine->Settings().noSerialPort || !m_engine->Settings().reconnect) return;
   if (m_modalDepth > 0) {
     // A dialog holds the sessions; try once it is closed.
     m_reconnectTimer.start(kReconnectFirstMs);
@@ -240,12 +240,11 @@ void LoaderRuntime::ReloadConfig() {
          << (changes.empty() ? "nothing changed" : std::to_string(changes.size()) + " change(s)")
          << std::endl;
   for (const std::string& change : changes) Diag() << "info: reload: " << change << std::endl;
-  if (cfg.m_tcpPort != before.m_tcpPort || cfg.m_tcpAddress != before.m_tcpAddress ||
-      cfg.m_noTcp != before.m_noTcp) {
+  if (cfg.tcpPort != before.tcpPort || cfg.tcpAddress != before.tcpAddress ||
+      cfg.noTcp != before.noTcp) {
     Diag() << "info: reload: the listener stays where it is until Tarvix is restarted" << std::endl;
   }
-  if (cfg.m_metricsPort != before.m_metricsPort ||
-      cfg.m_metricsAddress != before.m_metricsAddress) {
+  if (cfg.metricsPort != before.metricsPort || cfg.metricsAddress != before.metricsAddress) {
     Diag() << "info: reload: the metrics endpoint stays where it is until Tarvix is restarted"
            << std::endl;
   }
@@ -262,8 +261,8 @@ void LoaderRuntime::ReloadConfig() {
   }
   switch (change) {
     case PortChange::Kept:
-      if (!m_commPort.m_open && !cfg.m_reconnect) m_reconnectTimer.stop();
-      if (!m_commPort.m_open && cfg.m_reconnect && !cfg.m_noSerialPort) OnPortDown(false);
+      if (!m_commPort.m_open && !cfg.reconnect) m_reconnectTimer.stop();
+      if (!m_commPort.m_open && cfg.reconnect && !cfg.noSerialPort) OnPortDown(false);
       return;
     case PortChange::Disabled:
       Diag() << "info: serial port " << DescribeSerialPort(cfg) << std::endl;
@@ -281,7 +280,7 @@ namespace {
 /// The lines served beside PORT's.
 std::vector<SerialLineConfig> FurtherLines(const LoaderConfig& cfg) {
   std::vector<SerialLineConfig> lines = SerialLines(cfg);
-  if (!cfg.m_noSerialPort && !lines.empty()) lines.erase(lines.begin());
+  if (!cfg.noSerialPort && !lines.empty()) lines.erase(lines.begin());
   return lines;
 }
 }  // namespace
@@ -292,7 +291,7 @@ void LoaderRuntime::DropLinePorts(const LoaderConfig& cfg) {
     return std::none_of(lines.begin(), lines.end(),
                         [&](const SerialLineConfig& line) { return port->Serves(cfg, line); });
   });
-  for (const auto& port : m_linePorts) port->SetReconnect(cfg.m_reconnect);
+  for (const auto& port : m_linePorts) port->SetReconnect(cfg.reconnect);
 }
 
 void LoaderRuntime::AddLinePorts(const LoaderConfig& cfg) {
@@ -371,9 +370,9 @@ void LoaderRuntime::OnSocketAccept() {
   const LoaderConfig& cfg = m_engine->Settings();
   while (UniqueFd socket = m_listenSocket->Accept()) {
     // Over the cap: accepted (so it leaves the backlog) and closed at once.
-    if (ConnectionCount() >= cfg.m_tcpMaxConn) continue;
+    if (ConnectionCount() >= cfg.tcpMaxConn) continue;
     ISocketEvents& events = *this;
-    const ConnectionLimits limits{kTcpWriteQueueBytes, cfg.m_tcpIdleSec};
+    const ConnectionLimits limits{kTcpWriteQueueBytes, cfg.tcpIdleSec};
     m_socketList.push_back(std::make_unique<ClientSocket>(std::move(socket), events, limits));
     m_engine->OnSocketAccept();
   }

@@ -89,16 +89,16 @@ TEST(RunBatch, OptionsReachTheFilesAndLowerCaseIdsBecomeCapitals) {
   EXPECT_EQ(ReadFile(temp / "batch" / "my un.u2k"), ReadFile(kGoldenDir / "odd" / "my un.u2k"));
 
   PackageSettings s;
-  s.UninstallFileName = "my un";
-  s.InfPrefix = "ab";
-  s.LongName = "Acme Best 100% Devices, Inc.";
-  s.ComDeviceName = "Port, COM 50% $(Vid)";
-  s.UsbDeviceName = "  Composite %1% X ";
-  s.Vid = "3E";
-  s.Pid = "1";
-  s.TargetDirectory = "D:\\Drivers, v2\\50% off";
-  s.ShowSetupGui = false;
-  s.OutputDirectory = temp.Dir() + "direct/";
+  s.uninstallFileName = "my un";
+  s.infPrefix = "ab";
+  s.longName = "Acme Best 100% Devices, Inc.";
+  s.comDeviceName = "Port, COM 50% $(Vid)";
+  s.usbDeviceName = "  Composite %1% X ";
+  s.vid = "3E";
+  s.pid = "1";
+  s.targetDirectory = "D:\\Drivers, v2\\50% off";
+  s.showSetupGui = false;
+  s.outputDirectory = temp.Dir() + "direct/";
   fs::create_directory(temp / "direct");
   RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));

@@ -28,7 +28,7 @@ TEST(GenerateFilesFailure, ReadOnlyW2kInfStopsAfterBusAndVxdInfs) {
   WriteFile(w2k, "old contents");
   fs::permissions(w2k, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
 
   EXPECT_FALSE(GenerateFiles(s, box));
@@ -45,7 +45,7 @@ TEST(GenerateFilesFailure, VxdInfOpenFailureUsesTheExclamationIcon) {
   TempDir temp;
   fs::create_directory(temp.Path() / "vornvxd.inf");  // a folder in the way
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages,
@@ -73,7 +73,7 @@ TEST(GenerateFilesFailure, MissingOrUnwritableFolderFailsCleanly) {
   for (const auto& [folder, reason] : folders) {
     SCOPED_TRACE(folder);
     PackageSettings s;
-    s.OutputDirectory = folder;
+    s.outputDirectory = folder;
     RecordingMessageBox box;
     EXPECT_FALSE(GenerateFiles(s, box));
     ASSERT_EQ(box.messages.size(), 2u);
@@ -117,7 +117,7 @@ TEST(GenerateFilesFailure, WriteErrorAfterTheCreateNamesTheFileInTheRunsMessage)
   TempDir temp;
   WriteFile(temp / "vornbus.inf", "old");
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
   bool generated = true;
   {
@@ -142,7 +142,7 @@ TEST(GenerateFilesFailure, SymlinkOrFifoInPlaceIsReplacedNeverFollowed) {
   ASSERT_EQ(::mkfifo((temp / "pkg" / "vornw2k.inf").c_str(), 0666), 0);
   ASSERT_EQ(::mkfifo((temp / "pkg" / "vornun.exe").c_str(), 0666), 0);
   PackageSettings s;
-  s.OutputDirectory = temp.Dir() + "pkg/";
+  s.outputDirectory = temp.Dir() + "pkg/";
   RecordingMessageBox box;
   EXPECT_TRUE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunSucceeded()});
@@ -173,7 +173,7 @@ TEST(GenerateFilesFailure, PayloadsGoOutInTheirOrder) {
     TempDir temp;
     fs::create_directory(temp.Path() / c.blocked);
     PackageSettings s;
-    s.OutputDirectory = temp.Dir();
+    s.outputDirectory = temp.Dir();
     RecordingMessageBox box;
     EXPECT_FALSE(GenerateFiles(s, box));
     EXPECT_EQ(box.messages,
@@ -191,23 +191,23 @@ TEST(GenerateFilesFailure, NameWithASlashIsNotWrittenOutsideTheFolder) {
   fs::create_directory(temp.Path() / "pkg");
   fs::create_directory(temp.Path() / "pkg" / "a");
   PackageSettings s;
-  s.OutputDirectory = temp.Dir() + "pkg/";
-  s.UninstallFileName = "../x";
+  s.outputDirectory = temp.Dir() + "pkg/";
+  s.uninstallFileName = "../x";
   RecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages,
             (std::vector<RecordedMessage>{
-                OpenFailure(s.OutputDirectory + "../x.u98: Invalid argument"), RunFailed()}));
+                OpenFailure(s.outputDirectory + "../x.u98: Invalid argument"), RunFailed()}));
   EXPECT_EQ(FileNames(temp.Path()), std::vector<std::string>{"pkg"});
   EXPECT_EQ(FileNames(temp.Path() / "pkg").size(), 5u);  // a/ and the four INF files
 
-  s.UninstallFileName = "vornun";
-  s.InfPrefix = "a/";
+  s.uninstallFileName = "vornun";
+  s.infPrefix = "a/";
   box.messages.clear();
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages,
             (std::vector<RecordedMessage>{
-                OpenFailure(s.OutputDirectory + "a/bus.inf: Invalid argument"), RunFailed()}));
+                OpenFailure(s.outputDirectory + "a/bus.inf: Invalid argument"), RunFailed()}));
   EXPECT_TRUE(FileNames(temp.Path() / "pkg" / "a").empty());
 }
 
@@ -215,7 +215,7 @@ TEST(WriteSetupInfo, StopsAtTheFileThatCannotBeCreated) {
   TempDir temp;
   fs::create_directory(temp.Path() / "setup.ini");
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
   EXPECT_FALSE(WriteSetupInfo(s, box));
   EXPECT_EQ(box.messages,

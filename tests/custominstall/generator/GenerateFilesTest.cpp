@@ -30,15 +30,15 @@ void ExpectTextFilesMatchGolden(const fs::path& package, const std::string& gold
 
 PackageSettings OddSettings() {
   PackageSettings s;
-  s.UninstallFileName = "my un";
-  s.InfPrefix = "ab";
-  s.LongName = "Acme \"Best\" 100% Devices, Inc.";
-  s.ComDeviceName = "Port, \"COM\" 50% $(Vid)";
-  s.UsbDeviceName = "  Composite %1% \"X\" ";
-  s.Vid = "3E";
-  s.Pid = "1";
-  s.TargetDirectory = "D:\\Drivers, v2\\50% off";
-  s.ShowSetupGui = false;
+  s.uninstallFileName = "my un";
+  s.infPrefix = "ab";
+  s.longName = "Acme \"Best\" 100% Devices, Inc.";
+  s.comDeviceName = "Port, \"COM\" 50% $(Vid)";
+  s.usbDeviceName = "  Composite %1% \"X\" ";
+  s.vid = "3E";
+  s.pid = "1";
+  s.targetDirectory = "D:\\Drivers, v2\\50% off";
+  s.showSetupGui = false;
   return s;
 }
 
@@ -47,7 +47,7 @@ PackageSettings OddSettings() {
 TEST(GenerateFiles, DefaultPackageMatchesTheTemplates) {
   TempDir temp;
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
   EXPECT_TRUE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunSucceeded()});
@@ -57,7 +57,7 @@ TEST(GenerateFiles, DefaultPackageMatchesTheTemplates) {
 TEST(GenerateFiles, OddValuesAreWrittenVerbatim) {
   TempDir temp;
   PackageSettings s = OddSettings();
-  s.OutputDirectory = temp.Dir();
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
   EXPECT_TRUE(GenerateFiles(s, box));
   ExpectTextFilesMatchGolden(temp.Path(), "odd");
@@ -68,7 +68,7 @@ TEST(GenerateFiles, OddValuesAreWrittenVerbatim) {
 TEST(GenerateFiles, SpotChecksOfTheDefaultInfFiles) {
   TempDir temp;
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   const std::string bus = ReadFile(temp.Path() / "vornbus.inf");
@@ -102,10 +102,10 @@ TEST(GenerateFiles, NineteenFilesWithoutThePreinstallerTwentyWithIt) {
   TempDir withoutPre;
   PackageSettings s;
   RecordingMessageBox box;
-  s.OutputDirectory = withPre.Dir();
+  s.outputDirectory = withPre.Dir();
   ASSERT_TRUE(GenerateFiles(s, box));
-  s.GeneratePreinstaller = false;
-  s.OutputDirectory = withoutPre.Dir();
+  s.generatePreinstaller = false;
+  s.outputDirectory = withoutPre.Dir();
   ASSERT_TRUE(GenerateFiles(s, box));
 
   const std::vector<std::string> expected19 = {
@@ -124,8 +124,8 @@ TEST(GenerateFiles, RunAgainReplacesFilesAndLeavesAnOldPreinstaller) {
   WriteFile(temp.Path() / "vornbus.inf", std::string(20000, 'x'));
   WriteFile(temp.Path() / "PreInstaller.exe", "old");
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
-  s.GeneratePreinstaller = false;
+  s.outputDirectory = temp.Dir();
+  s.generatePreinstaller = false;
   RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   EXPECT_EQ(ReadFile(temp.Path() / "vornbus.inf"), ReadFile(kGoldenDir / "defaults/vornbus.inf"));
@@ -135,11 +135,11 @@ TEST(GenerateFiles, RunAgainReplacesFilesAndLeavesAnOldPreinstaller) {
 TEST(GenerateFiles, IdsAndShortNameDoNotReachTheVxdInf) {
   TempDir temp;
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
-  s.Vid = "1";
-  s.Pid = "FFFF";
-  s.ShortName = "Other";
-  s.CopyFilesToDirectory = false;
+  s.outputDirectory = temp.Dir();
+  s.vid = "1";
+  s.pid = "FFFF";
+  s.shortName = "Other";
+  s.copyFilesToDirectory = false;
   RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   EXPECT_EQ(ReadFile(temp.Path() / "vornvxd.inf"), ReadFile(kGoldenDir / "defaults/vornvxd.inf"));
@@ -150,9 +150,9 @@ TEST(GenerateFiles, TextOutsideTheCodePageStopsTheRunNamingTheFile) {
   // The pages refuse such text; a caller that skips them still gets no garbled file.
   TempDir temp;
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
-  s.CodePage = 949;
-  s.LongName = "\xe0\xb8\xa0";  // a Thai letter, not in the Korean code page
+  s.outputDirectory = temp.Dir();
+  s.codePage = 949;
+  s.longName = "\xe0\xb8\xa0";  // a Thai letter, not in the Korean code page
   RecordingMessageBox box;
   EXPECT_FALSE(GenerateFiles(s, box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{RunFailed(

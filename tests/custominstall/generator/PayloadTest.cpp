@@ -42,8 +42,8 @@ TEST(Payloads, ThirteenFilesEmbeddedByteForByte) {
 TEST(Payloads, EachWrittenFileEqualsItsEmbeddedBytes) {
   TempDir temp;
   PackageSettings s;
-  s.UninstallFileName = "tool";
-  s.OutputDirectory = temp.Dir();
+  s.uninstallFileName = "tool";
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
   ASSERT_TRUE(GenerateFiles(s, box));
   const std::pair<int, const char*> written[] = {
@@ -62,7 +62,7 @@ TEST(Payloads, EachWrittenFileEqualsItsEmbeddedBytes) {
 TEST(ExtractPayload, UnknownIdFailsWithoutCreatingAFile) {
   TempDir temp;
   PackageSettings s;
-  s.OutputDirectory = temp.Dir();
+  s.outputDirectory = temp.Dir();
   RecordingMessageBox box;
   EXPECT_FALSE(ExtractPayload(s, "ghost.sys", 146, box));
   EXPECT_FALSE(fs::exists(temp.Path() / "ghost.sys"));

@@ -44,14 +44,14 @@ TEST(SetupInfo, DefaultTexts) {
 
 TEST(SetupInfo, EachFileTakesItsOwnQuietWord) {
   PackageSettings s;
-  s.ShowSetupGui = false;
-  s.ShowUninstallGui = true;
+  s.showSetupGui = false;
+  s.showUninstallGui = true;
   EXPECT_NE(BuildUninstallInfo2k(s).find("*\r\nQuiet\r\n"), std::string::npos);
   EXPECT_NE(BuildUninstallInfo98(s).find(".inf\r\nNoQuiet\r\n"), std::string::npos);
   EXPECT_NE(BuildSetupIni(s).find("VB7350\r\nNoQuiet\r\n"), std::string::npos);
 
-  s.ShowSetupGui = true;
-  s.ShowUninstallGui = false;
+  s.showSetupGui = true;
+  s.showUninstallGui = false;
   EXPECT_NE(BuildUninstallInfo2k(s).find("*\r\nNoQuiet\r\n"), std::string::npos);
   EXPECT_NE(BuildUninstallInfo98(s).find(".inf\r\nQuiet\r\n"), std::string::npos);
   EXPECT_NE(BuildSetupIni(s).find("VB7350\r\nQuiet\r\n"), std::string::npos);
@@ -59,8 +59,8 @@ TEST(SetupInfo, EachFileTakesItsOwnQuietWord) {
 
 TEST(SetupInfo, CopyFilesLineAndUpperCaseKeyStayFixed) {
   PackageSettings s;
-  s.CopyFilesToDirectory = false;
-  s.InfPrefix = "ab";
+  s.copyFilesToDirectory = false;
+  s.infPrefix = "ab";
   EXPECT_NE(BuildSetupIni(s).find("NoQuiet\r\nCopy Files\r\nabbus.inf\r\n"), std::string::npos);
   const std::string u98 = BuildUninstallInfo98(s);
   EXPECT_NE(u98.find("\r\nabbus.inf\r\n"), std::string::npos);

@@ -11,25 +11,25 @@ using testsupport::ShowLineEnds;
 
 TEST(PackageSettings, StartsFromTheDefaults) {
   const PackageSettings s;
-  EXPECT_EQ(s.UninstallFileName, "vornun");
-  EXPECT_EQ(s.InfPrefix, "vorn");
-  EXPECT_EQ(s.ShortName, "vorn");
-  EXPECT_EQ(s.LongName, "Vorn Microsystems");
-  EXPECT_EQ(s.ComDeviceName, "VB7350 USB to UART Bridge Controller");
-  EXPECT_EQ(s.UsbDeviceName, "VB7350 USB Composite Device");
-  EXPECT_EQ(s.Vid, "3E7A");
-  EXPECT_EQ(s.Pid, "B2C9");
-  EXPECT_TRUE(s.GeneratePreinstaller);
-  EXPECT_TRUE(s.ShowSetupGui);
-  EXPECT_TRUE(s.CopyFilesToDirectory);
-  EXPECT_EQ(s.TargetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
-  EXPECT_TRUE(s.ShowUninstallGui);
-  EXPECT_EQ(s.OutputDirectory, "");
+  EXPECT_EQ(s.uninstallFileName, "vornun");
+  EXPECT_EQ(s.infPrefix, "vorn");
+  EXPECT_EQ(s.shortName, "vorn");
+  EXPECT_EQ(s.longName, "Vorn Microsystems");
+  EXPECT_EQ(s.comDeviceName, "VB7350 USB to UART Bridge Controller");
+  EXPECT_EQ(s.usbDeviceName, "VB7350 USB Composite Device");
+  EXPECT_EQ(s.vid, "3E7A");
+  EXPECT_EQ(s.pid, "B2C9");
+  EXPECT_TRUE(s.generatePreinstaller);
+  EXPECT_TRUE(s.showSetupGui);
+  EXPECT_TRUE(s.copyFilesToDirectory);
+  EXPECT_EQ(s.targetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
+  EXPECT_TRUE(s.showUninstallGui);
+  EXPECT_EQ(s.outputDirectory, "");
 }
 
 TEST(PackageSettings, DefaultDerivedNames) {
   PackageSettings s;
-  s.OutputDirectory = "/pkg/";
+  s.outputDirectory = "/pkg/";
   EXPECT_EQ(s.GetUpperInfPrefix(), "VORN");
   EXPECT_EQ(s.UninstallKeyName(), "VORNCOMM&3E7A&B2C9");
   EXPECT_EQ(s.BusInfName(), "vornbus.inf");
@@ -45,20 +45,20 @@ TEST(PackageSettings, DefaultDerivedNames) {
 
 TEST(PackageSettings, OnlyThePrefixIsUpperCasedAndIdsAreNotPadded) {
   PackageSettings s;
-  s.InfPrefix = "ab";
-  s.Vid = "3E";
-  s.Pid = "1";
+  s.infPrefix = "ab";
+  s.vid = "3E";
+  s.pid = "1";
   EXPECT_EQ(s.UninstallKeyName(), "ABCOMM&3E&1");
   EXPECT_EQ(s.BusInfName(), "abbus.inf");
-  EXPECT_EQ(s.InfPrefix, "ab");  // GetUpperInfPrefix leaves the record alone
+  EXPECT_EQ(s.infPrefix, "ab");  // GetUpperInfPrefix leaves the record alone
 
-  s.InfPrefix = "x-y\xE9";  // only a..z change
+  s.infPrefix = "x-y\xE9";  // only a..z change
   EXPECT_EQ(s.GetUpperInfPrefix(), "X-Y\xE9");
 }
 
 TEST(PackageSettings, SummaryTextWithPreinstaller) {
   PackageSettings s;
-  s.OutputDirectory = "/home/u/Vornix/MCU/VB7350/VB7350SetupFiles/";
+  s.outputDirectory = "/home/u/Vornix/MCU/VB7350/VB7350SetupFiles/";
   EXPECT_EQ(ShowLineEnds(s.GetSummaryText()),
             ShowLineEnds("vornun.u98, vornun.u2k\r\n"
                          "vornxxxx.inf\r\n"
@@ -84,11 +84,11 @@ TEST(PackageSettings, SummaryTextWithPreinstaller) {
 
 TEST(PackageSettings, SummaryTextWithoutPreinstallerDashesTheOptionLines) {
   PackageSettings s;
-  s.GeneratePreinstaller = false;
-  s.ShowSetupGui = false;
-  s.ShowUninstallGui = false;
-  s.ShortName = "Short";
-  s.OutputDirectory = "/out/";
+  s.generatePreinstaller = false;
+  s.showSetupGui = false;
+  s.showUninstallGui = false;
+  s.shortName = "Short";
+  s.outputDirectory = "/out/";
   EXPECT_EQ(ShowLineEnds(s.GetSummaryText()),
             ShowLineEnds("vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nShort\r\n"
                          "Vorn Microsystems\r\n\r\nVB7350 USB to UART Bridge Controller\r\n"
@@ -98,10 +98,10 @@ TEST(PackageSettings, SummaryTextWithoutPreinstallerDashesTheOptionLines) {
 
 TEST(PackageSettings, SummaryTextShowsOptionsAsSet) {
   PackageSettings s;
-  s.ShowSetupGui = false;
-  s.CopyFilesToDirectory = false;
-  s.ShowUninstallGui = false;
-  s.TargetDirectory = "D:\\x";
+  s.showSetupGui = false;
+  s.copyFilesToDirectory = false;
+  s.showUninstallGui = false;
+  s.targetDirectory = "D:\\x";
   const std::string text = s.GetSummaryText();
   EXPECT_NE(text.find("\r\nYes\r\nNo\r\nNo\r\nD:\\x\r\nNo\r\nNo\r\n\r\n"), std::string::npos)
       << ShowLineEnds(text);

@@ -227,21 +227,21 @@ void CheckPackage(InfChecker& checker, const fs::path& dir, const PackageSetting
     std::string device;
     std::string hardwareId;
   };
-  const std::string usb = "USB\\VID_" + s.Vid + "&PID_" + s.Pid;
+  const std::string usb = "USB\\VID_" + s.vid + "&PID_" + s.pid;
   const Inf infs[] = {
-      {s.BusInfName(), s.UsbDeviceName, usb},
-      {s.VxdInfName(), s.ComDeviceName, "VORNCR\\{7A3C91E2-5D04-4B8F-9E61-2C0D4F8A1B53}"},
-      {s.W2kInfName(), s.ComDeviceName, usb + "&MI_00&OS_NT"},
-      {s.WdmInfName(), s.ComDeviceName, usb + "&MI_00&OS_9X"},
+      {s.BusInfName(), s.usbDeviceName, usb},
+      {s.VxdInfName(), s.comDeviceName, "VORNCR\\{7A3C91E2-5D04-4B8F-9E61-2C0D4F8A1B53}"},
+      {s.W2kInfName(), s.comDeviceName, usb + "&MI_00&OS_NT"},
+      {s.WdmInfName(), s.comDeviceName, usb + "&MI_00&OS_9X"},
   };
   std::vector<std::string> copied;
   for (const Inf& inf : infs) {
     SCOPED_TRACE(inf.name);
     ASSERT_TRUE(checker.Open(dir / inf.name)) << "setupapi cannot open it";
-    EXPECT_EQ(Field(checker.Section("Version"), 3, 1), s.LongName);  // Provider
+    EXPECT_EQ(Field(checker.Section("Version"), 3, 1), s.longName);  // Provider
     const std::vector<InfLine> manufacturer = checker.Section("Manufacturer");
     ASSERT_EQ(manufacturer.size(), 1u);
-    EXPECT_EQ(manufacturer[0].key.value_or("<none>"), s.LongName);
+    EXPECT_EQ(manufacturer[0].key.value_or("<none>"), s.longName);
     const std::vector<InfLine> devices = checker.Section("VORN");
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0].key.value_or("<none>"), inf.device);
@@ -286,7 +286,7 @@ void CheckPackage(InfChecker& checker, const fs::path& dir, const PackageSetting
     EXPECT_EQ(Field(entry, 1, 3), "UninstallString");
     EXPECT_EQ(Field(entry, 1, 5), system + "\\" + exe + " " + system + "\\" + info);
     EXPECT_EQ(Field(entry, 2, 3), "DisplayName");
-    EXPECT_EQ(Field(entry, 2, 5), s.ComDeviceName);
+    EXPECT_EQ(Field(entry, 2, 5), s.comDeviceName);
   }
 }
 
@@ -373,22 +373,22 @@ TEST(WinePackages, EveryInfReadsBackAsGiven) {
   }
 
   PackageCase specials{"special characters", {}, {}};
-  specials.given.LongName = "  100% ; , = [x] & ' # ! ";
-  specials.given.ComDeviceName = "[COM] %11% 50%% ; a,b=c & ' # !";
-  specials.given.UsbDeviceName = " USB ; , = [ ] & ' # ! % ";
+  specials.given.longName = "  100% ; , = [x] & ' # ! ";
+  specials.given.comDeviceName = "[COM] %11% 50%% ; a,b=c & ' # !";
+  specials.given.usbDeviceName = " USB ; , = [ ] & ' # ! % ";
   // A backslash at the end of a value would join the next line if it stood outside quotes.
   PackageCase backslashes{"backslashes and tabs", {}, {}};
-  backslashes.given.LongName = "ends in a backslash \\";
-  backslashes.given.ComDeviceName = "tab\there %\\";
-  backslashes.given.UsbDeviceName = "\\";
+  backslashes.given.longName = "ends in a backslash \\";
+  backslashes.given.comDeviceName = "tab\there %\\";
+  backslashes.given.usbDeviceName = "\\";
   PackageCase files{"ordinary file names", {}, {}};
-  files.given.InfPrefix = "A-_(";
-  files.given.UninstallFileName = "u n&'(1)";
-  files.given.Vid = "3E";
+  files.given.infPrefix = "A-_(";
+  files.given.uninstallFileName = "u n&'(1)";
+  files.given.vid = "3E";
   PackageCase korean{"Korean in code page 949", {"--code-page", "949"}, {}};
-  korean.given.LongName = "\xed\x95\x9c\xea\xb5\xad \xec\xa0\x84\xec\x9e\x90";  // 한국 전자
-  korean.given.ComDeviceName = "\xed\x8f\xac\xed\x8a\xb8 %1%";                  // 포트 %1%
-  korean.given.UsbDeviceName = "\xeb\xb3\xb5\xed\x95\xa9 \xec\x9e\xa5\xec\xb9\x98";  // 복합 장치
+  korean.given.longName = "\xed\x95\x9c\xea\xb5\xad \xec\xa0\x84\xec\x9e\x90";  // 한국 전자
+  korean.given.comDeviceName = "\xed\x8f\xac\xed\x8a\xb8 %1%";                  // 포트 %1%
+  korean.given.usbDeviceName = "\xeb\xb3\xb5\xed\x95\xa9 \xec\x9e\xa5\xec\xb9\x98";  // 복합 장치
   const PackageCase cases[] = {{"defaults", {}, {}}, specials, backslashes, files, korean};
 
   InfChecker checker;
@@ -403,9 +403,9 @@ TEST(WinePackages, EveryInfReadsBackAsGiven) {
     const fs::path dir = temp / c.title;
     const PackageSettings& s = c.given;
     std::vector<std::string> args = {"--batch", "--output", dir.string()};
-    for (auto field : {&PackageSettings::LongName, &PackageSettings::ComDeviceName,
-                       &PackageSettings::UsbDeviceName, &PackageSettings::InfPrefix,
-                       &PackageSettings::UninstallFileName, &PackageSettings::Vid}) {
+    for (auto field : {&PackageSettings::longName, &PackageSettings::comDeviceName,
+                       &PackageSettings::usbDeviceName, &PackageSettings::infPrefix,
+                       &PackageSettings::uninstallFileName, &PackageSettings::vid}) {
       args.insert(args.end(), {std::string(OptionForField(field)->name), s.*field});
     }
     args.insert(args.end(), c.options.begin(), c.options.end());

@@ -38,7 +38,7 @@ TEST(OutputDirPage, RefusesEveryCharacterWindowsForbidsWithTheHostMessage) {
     ScriptedMessageBox box;
     EXPECT_FALSE(page.OnNext(box));
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{OutputDirectoryMessage()});
-    EXPECT_EQ(page.Settings().OutputDirectory, "");
+    EXPECT_EQ(page.Settings().outputDirectory, "");
   }
   EXPECT_EQ(std::vector<std::string>{}, testsupport::FileNames(temp.Path()));
 }
@@ -49,11 +49,11 @@ TEST(OutputDirPage, AnExistingFolderNeedsNoQuestionAndGainsTheSeparator) {
   ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
-  EXPECT_EQ(page.Settings().OutputDirectory, temp.Dir());
+  EXPECT_EQ(page.Settings().outputDirectory, temp.Dir());
 
   OutputDirPage withSeparator = PageWith(temp.Dir());
   ASSERT_TRUE(withSeparator.OnNext(box));
-  EXPECT_EQ(withSeparator.Settings().OutputDirectory, temp.Dir());
+  EXPECT_EQ(withSeparator.Settings().outputDirectory, temp.Dir());
   EXPECT_TRUE(box.messages.empty());
 }
 
@@ -67,7 +67,7 @@ TEST(OutputDirPage, AFileInTheFolderPlaceIsRefusedNamingItsPath) {
     EXPECT_FALSE(page.OnNext(box));
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{wizardtest::PageMessage(
                                 temp.Dir() + "file is a file, not a folder.")});
-    EXPECT_EQ(page.Settings().OutputDirectory, "");
+    EXPECT_EQ(page.Settings().outputDirectory, "");
   }
 }
 
@@ -76,7 +76,7 @@ TEST(OutputDirPage, TheRootIsAnExistingFolder) {
   ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
-  EXPECT_EQ(page.Settings().OutputDirectory, "/");
+  EXPECT_EQ(page.Settings().outputDirectory, "/");
 }
 
 TEST(OutputDirPage, YesCreatesEveryMissingLevel) {
@@ -90,7 +90,7 @@ TEST(OutputDirPage, YesCreatesEveryMissingLevel) {
   EXPECT_TRUE(fs::is_directory(temp.Path() / "a"));
   EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b"));
   EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b" / "c"));
-  EXPECT_EQ(page.Settings().OutputDirectory, typed + "/");
+  EXPECT_EQ(page.Settings().outputDirectory, typed + "/");
   EXPECT_EQ(page.m_outputDirectory, typed + "/");
 }
 
@@ -104,7 +104,7 @@ TEST(OutputDirPage, NoLeavesDiskAndEditBoxAsTheyWere) {
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{CreateQuestion()});
   EXPECT_FALSE(fs::exists(temp.Path() / "pkg"));
   EXPECT_EQ(page.m_outputDirectory, typed);
-  EXPECT_EQ(page.Settings().OutputDirectory, "");
+  EXPECT_EQ(page.Settings().outputDirectory, "");
 }
 
 TEST(OutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
@@ -121,7 +121,7 @@ TEST(OutputDirPage, ACreationFailureIsReportedAndTheBoxKeepsTheSeparator) {
   EXPECT_EQ(box.messages, (std::vector<RecordedMessage>{
                               CreateQuestion(), CreateFailed(typed + "/: Not a directory")}));
   EXPECT_EQ(page.m_outputDirectory, typed + "/");
-  EXPECT_EQ(page.Settings().OutputDirectory, "");
+  EXPECT_EQ(page.Settings().outputDirectory, "");
   EXPECT_TRUE(fs::is_regular_file(temp.Path() / "file"));
 }
 
@@ -141,13 +141,13 @@ TEST(OutputDirPage, BrowseFillsTheBoxOnlyAndACancelKeepsIt) {
   EXPECT_EQ(page.m_outputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
   page.OnBrowse("/srv/packages");
   EXPECT_EQ(page.m_outputDirectory, "/srv/packages");
-  EXPECT_EQ(page.Settings().OutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  EXPECT_EQ(page.Settings().outputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
 TEST(OutputDirPage, BackStoresEvenABadFolderWithTheSeparatorUnchecked) {
   OutputDirPage page = PageWith("/no/such:place");
   page.OnBack();
-  EXPECT_EQ(page.Settings().OutputDirectory, "/no/such:place/");
+  EXPECT_EQ(page.Settings().outputDirectory, "/no/such:place/");
   EXPECT_FALSE(fs::exists("/no/such:place"));
 }
 
@@ -172,7 +172,7 @@ TEST(OutputDirPage, TildeAndRelativeFoldersAreResolvedAndShownAbsolute) {
     ScriptedMessageBox box;
     EXPECT_TRUE(page.OnNext(box));  // created at the first attempt
     EXPECT_EQ(box.messages, std::vector<RecordedMessage>{CreateQuestion()});
-    EXPECT_EQ(page.Settings().OutputDirectory, c.stored);
+    EXPECT_EQ(page.Settings().outputDirectory, c.stored);
     EXPECT_EQ(page.m_outputDirectory, c.stored);
     EXPECT_TRUE(fs::is_directory(c.stored));
   }
@@ -185,24 +185,24 @@ TEST(OutputDirPage, TildeAndRelativeFoldersAreResolvedAndShownAbsolute) {
   home.m_outputDirectory = "~/pkg";
   ScriptedMessageBox box;
   EXPECT_TRUE(home.OnNext(box));
-  EXPECT_EQ(home.Settings().OutputDirectory, temp.Dir() + "home/pkg/");
+  EXPECT_EQ(home.Settings().outputDirectory, temp.Dir() + "home/pkg/");
   EXPECT_TRUE(fs::is_directory(temp / "home" / "pkg"));
   home.m_outputDirectory = "~";
   EXPECT_TRUE(home.OnNext(box));
-  EXPECT_EQ(home.Settings().OutputDirectory, temp.Dir() + "home/");
+  EXPECT_EQ(home.Settings().outputDirectory, temp.Dir() + "home/");
 }
 
 TEST(SummaryPage, ShowsEveryLineBesideItsLabel) {
   PackageSettings settings;
-  settings.OutputDirectory = "/home/ann/pkg/";
+  settings.outputDirectory = "/home/ann/pkg/";
   EXPECT_EQ(SummaryPage{settings}.GetSummaryText(),
             "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nvorn\r\nVorn Microsystems\r\n\r\n"
             "VB7350 USB to UART Bridge Controller\r\nVB7350 USB Composite Device\r\n\r\n"
             "3E7A\r\nB2C9\r\n\r\nYes\r\nYes\r\nYes\r\nC:\\Program Files\\Vornix\\MCU\\VB7350\r\n"
             "Yes\r\nNo\r\n\r\n/home/ann/pkg/");
 
-  settings.GeneratePreinstaller = false;
-  settings.ShowUninstallGui = false;
+  settings.generatePreinstaller = false;
+  settings.showUninstallGui = false;
   EXPECT_EQ(SummaryPage{settings}.GetSummaryText(),
             "vornun.u98, vornun.u2k\r\nvornxxxx.inf\r\n\r\nvorn\r\nVorn Microsystems\r\n\r\n"
             "VB7350 USB to UART Bridge Controller\r\nVB7350 USB Composite Device\r\n\r\n"
@@ -212,7 +212,7 @@ TEST(SummaryPage, ShowsEveryLineBesideItsLabel) {
 TEST(SummaryPage, FinishWritesThePackageAndSaysSo) {
   TempDir temp;
   PackageSettings settings;
-  settings.OutputDirectory = temp.Dir();
+  settings.outputDirectory = temp.Dir();
   ScriptedMessageBox box;
   EXPECT_TRUE(SummaryPage{settings}.OnFinish(box));
   EXPECT_EQ(box.messages, std::vector<RecordedMessage>{testsupport::RunSucceeded(temp.Dir())});
@@ -223,7 +223,7 @@ TEST(SummaryPage, AFailedFinishShowsBothMessagesInOrderAndCanBeRepeated) {
   TempDir temp;
   wizardtest::MakeUnwritable(temp.Path() / "vornw2k.inf");
   PackageSettings settings;
-  settings.OutputDirectory = temp.Dir();
+  settings.outputDirectory = temp.Dir();
   const SummaryPage page{settings};
   ScriptedMessageBox box;
   EXPECT_FALSE(page.OnFinish(box));

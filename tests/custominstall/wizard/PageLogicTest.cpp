@@ -34,12 +34,12 @@ TEST(WizardFlow, WalksTheSevenPagesInOrder) {
 
 TEST(WelcomePage, NextStartsADefaultRecordWithTheDefaultFolderUnderHome) {
   const PackageSettings settings = WelcomePage::OnNext("/home/ann");
-  EXPECT_EQ(settings.OutputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
-  EXPECT_EQ(settings.UninstallFileName, "vornun");
-  EXPECT_EQ(settings.Vid, "3E7A");
-  EXPECT_TRUE(settings.GeneratePreinstaller);
+  EXPECT_EQ(settings.outputDirectory, "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  EXPECT_EQ(settings.uninstallFileName, "vornun");
+  EXPECT_EQ(settings.vid, "3E7A");
+  EXPECT_TRUE(settings.generatePreinstaller);
   // A home that already ends with the separator gets no second one.
-  EXPECT_EQ(WelcomePage::OnNext("/").OutputDirectory, "/Vornix/MCU/VB7350/VB7350SetupFiles/");
+  EXPECT_EQ(WelcomePage::OnNext("/").outputDirectory, "/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
 TEST(NamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
@@ -60,8 +60,8 @@ TEST(NamesPage, EachEmptyFieldIsABlankButSpacesAreFilledIn) {
   ScriptedMessageBox box;
   EXPECT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
-  EXPECT_EQ(page.Settings().ShortName, "   ");
-  EXPECT_EQ(page.Settings().LongName, "    ");
+  EXPECT_EQ(page.Settings().shortName, "   ");
+  EXPECT_EQ(page.Settings().longName, "    ");
 }
 
 TEST(NamesPage, RefusesWhatBreaksThePackageWithThePagesOtherChecks) {
@@ -133,7 +133,7 @@ TEST(DeviceNamesPage, AQuoteInEitherNameIsRefused) {
 
 TEST(NamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
   PackageSettings incoming;
-  incoming.ShortName = "acme";
+  incoming.shortName = "acme";
   NamesPage page{incoming};
   EXPECT_EQ(page.m_uninstallFileName, "vornun");
   EXPECT_EQ(page.m_shortName, "acme");
@@ -141,9 +141,9 @@ TEST(NamesPage, OpensWithTheRecordAndStoresWhatWasTyped) {
   page.m_infPrefix = "acm";
   ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
-  EXPECT_EQ(page.Settings().UninstallFileName, "acmeun");
-  EXPECT_EQ(page.Settings().InfPrefix, "acm");
-  EXPECT_EQ(page.Settings().ShortName, "acme");
+  EXPECT_EQ(page.Settings().uninstallFileName, "acmeun");
+  EXPECT_EQ(page.Settings().infPrefix, "acm");
+  EXPECT_EQ(page.Settings().shortName, "acme");
 }
 
 TEST(DeviceNamesPage, BlanksStopNextButBackStoresWithoutChecks) {
@@ -157,8 +157,8 @@ TEST(DeviceNamesPage, BlanksStopNextButBackStoresWithoutChecks) {
   page.m_comDeviceName = "Acme Port";
   page.OnBack();
   EXPECT_TRUE(box.messages.empty());
-  EXPECT_EQ(page.Settings().ComDeviceName, "Acme Port");
-  EXPECT_EQ(page.Settings().UsbDeviceName, "");
+  EXPECT_EQ(page.Settings().comDeviceName, "Acme Port");
+  EXPECT_EQ(page.Settings().usbDeviceName, "");
 }
 
 TEST(DeviceNamesPage, BackKeepsTheValuesWhenTheUserComesForwardAgain) {
@@ -175,7 +175,7 @@ TEST(DeviceNamesPage, BackKeepsTheValuesWhenTheUserComesForwardAgain) {
   DeviceNamesPage devicesAgain{namesAgain.Settings()};
   EXPECT_EQ(devicesAgain.m_comDeviceName, "Acme Serial");
   EXPECT_EQ(devicesAgain.m_usbDeviceName, "Acme Hub");
-  EXPECT_EQ(devicesAgain.Settings().OutputDirectory,
+  EXPECT_EQ(devicesAgain.Settings().outputDirectory,
             "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/");
 }
 
@@ -215,15 +215,15 @@ TEST(VidPidPage, HexIsCheckedBeforeBlanksAndPassesAnEmptyText) {
 
 TEST(VidPidPage, NextStoresTheIdsUnpaddedAndSwitchesThePreinstallerOn) {
   PackageSettings incoming;
-  incoming.GeneratePreinstaller = false;
+  incoming.generatePreinstaller = false;
   VidPidPage page{incoming};
   page.m_vid = "3E";
   page.m_pid = "1";
   ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
-  EXPECT_EQ(page.Settings().Vid, "3E");
-  EXPECT_EQ(page.Settings().Pid, "1");
-  EXPECT_TRUE(page.Settings().GeneratePreinstaller);
+  EXPECT_EQ(page.Settings().vid, "3E");
+  EXPECT_EQ(page.Settings().pid, "1");
+  EXPECT_TRUE(page.Settings().generatePreinstaller);
 }
 
 TEST(VidPidPage, TheNoteNamesEachIdShorterThanFourDigits) {
@@ -238,14 +238,14 @@ TEST(VidPidPage, TheNoteNamesEachIdShorterThanFourDigits) {
 
 TEST(VidPidPage, BackStoresEvenABadIdAndLeavesThePreinstallerAlone) {
   PackageSettings incoming;
-  incoming.GeneratePreinstaller = false;
+  incoming.generatePreinstaller = false;
   VidPidPage page{incoming};
   page.m_vid = "ZZ";
   page.m_pid = "";
   page.OnBack();
-  EXPECT_EQ(page.Settings().Vid, "ZZ");
-  EXPECT_EQ(page.Settings().Pid, "");
-  EXPECT_FALSE(page.Settings().GeneratePreinstaller);
+  EXPECT_EQ(page.Settings().vid, "ZZ");
+  EXPECT_EQ(page.Settings().pid, "");
+  EXPECT_FALSE(page.Settings().generatePreinstaller);
 }
 
 TEST(OptionsPage, ClearingThePreinstallerResetsAndHidesItsControls) {
@@ -291,10 +291,10 @@ TEST(OptionsPage, TargetDirectoryKeepsTheWindowsRule) {
     EXPECT_EQ(page.OnNext(box), c.valid);
     if (c.valid) {
       EXPECT_TRUE(box.messages.empty());
-      EXPECT_EQ(page.Settings().TargetDirectory, c.path);
+      EXPECT_EQ(page.Settings().targetDirectory, c.path);
     } else {
       EXPECT_EQ(box.messages, std::vector<RecordedMessage>{TargetDirectoryMessage()});
-      EXPECT_EQ(page.Settings().TargetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
+      EXPECT_EQ(page.Settings().targetDirectory, "C:\\Program Files\\Vornix\\MCU\\VB7350");
     }
   }
 }
@@ -305,9 +305,9 @@ TEST(OptionsPage, NextAndBackStoreAllFiveControls) {
   page.m_showUninstallGui = false;
   ScriptedMessageBox box;
   ASSERT_TRUE(page.OnNext(box));
-  EXPECT_FALSE(page.Settings().GeneratePreinstaller);
-  EXPECT_TRUE(page.Settings().ShowSetupGui);
-  EXPECT_FALSE(page.Settings().ShowUninstallGui);
+  EXPECT_FALSE(page.Settings().generatePreinstaller);
+  EXPECT_TRUE(page.Settings().showSetupGui);
+  EXPECT_FALSE(page.Settings().showUninstallGui);
 
   // Back stores without the directory check; coming back shows every control again.
   OptionsPage again{page.Settings()};
@@ -315,12 +315,12 @@ TEST(OptionsPage, NextAndBackStoreAllFiveControls) {
   EXPECT_TRUE(again.m_preinstallerControlsVisible);
   again.m_targetDirectory = "C:bad";
   again.OnBack();
-  EXPECT_EQ(again.Settings().TargetDirectory, "C:bad");
+  EXPECT_EQ(again.Settings().targetDirectory, "C:bad");
 }
 
 TEST(OptionsPage, TextBeyondTheChosenCodePageIsRefusedNamingItsField) {
   PackageSettings incoming;
-  incoming.LongName = "\xea\xb5\xad";  // the Korean letter U+AD6D
+  incoming.longName = "\xea\xb5\xad";  // the Korean letter U+AD6D
   OptionsPage page{incoming};
   EXPECT_EQ(page.m_codePage, 0);
   ScriptedMessageBox box;
@@ -330,7 +330,7 @@ TEST(OptionsPage, TextBeyondTheChosenCodePageIsRefusedNamingItsField) {
                 "Long name: '\xea\xb5\xad' (U+AD6D) is beyond ASCII. Windows reads an INF file "
                 "without a byte-order mark in its own code page, so choose the code page of this "
                 "text under \"Code page\" on this page.")});
-  EXPECT_EQ(page.Settings().CodePage, 0);
+  EXPECT_EQ(page.Settings().codePage, 0);
 
   box.Clear();
   page.m_codePage = 1252;
@@ -342,7 +342,7 @@ TEST(OptionsPage, TextBeyondTheChosenCodePageIsRefusedNamingItsField) {
   page.m_codePage = 949;
   EXPECT_TRUE(page.OnNext(box));
   EXPECT_TRUE(box.messages.empty());
-  EXPECT_EQ(page.Settings().CodePage, 949);
+  EXPECT_EQ(page.Settings().codePage, 949);
 }
 
 TEST(OptionsPage, HelpButtonsShowTheirWholeTextOwnedByThePage) {

@@ -337,7 +337,7 @@ TEST(WizardSummary, AFailingFinishShowsBothMessagesAndKeepsThePageOpen) {
   TempDir out;
   wizardtest::MakeUnwritable(out.Path() / "vornw2k.inf");
   PackageSettings settings;
-  settings.OutputDirectory = out.Dir();
+  settings.outputDirectory = out.Dir();
   ScriptedMessageBox box;
   SummaryDlg summary(box, settings);
   summary.show();

@@ -127,7 +127,7 @@ TEST(WizardWindow, BottomButtonsHaveMnemonics) {
 
 TEST(WizardSummaryPage, TheDefaultsShowWithoutAScrollBar) {
   PackageSettings settings;
-  settings.OutputDirectory = "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/";
+  settings.outputDirectory = "/home/ann/Vornix/MCU/VB7350/VB7350SetupFiles/";
   ScriptedMessageBox box;
   SummaryDlg summary(box, settings);
   summary.show();
@@ -139,17 +139,17 @@ TEST(WizardSummaryPage, TheDefaultsShowWithoutAScrollBar) {
 TEST(WizardSummaryPage, LongLinesWrapAndKeepTheirLabelsBesideThem) {
   PackageSettings settings;
   // A deep folder and a long name would run far past the box's right edge unwrapped.
-  settings.OutputDirectory =
+  settings.outputDirectory =
       "/home/a-rather-long-user-name/projects/customer-packages/2026/vb7350/Vornix/MCU/VB7350/"
       "VB7350SetupFiles/";
-  settings.LongName = "Vorn Microsystems International Semiconductor Products Division";
+  settings.longName = "Vorn Microsystems International Semiconductor Products Division";
   ScriptedMessageBox box;
   SummaryDlg summary(box, settings);
   summary.show();
   QApplication::processEvents();
   QPlainTextEdit* edit = summary.SummaryEdit();
   EXPECT_FALSE(edit->horizontalScrollBar()->isVisible());
-  EXPECT_TRUE(edit->toPlainText().toStdString().ends_with("\n" + settings.OutputDirectory));
+  EXPECT_TRUE(edit->toPlainText().toStdString().ends_with("\n" + settings.outputDirectory));
 
   // Each label starts on the line where its value starts.
   const QStringList labels = summary.LabelsText()->text().split(QLatin1Char('\n'));

@@ -86,17 +86,17 @@ void CheckOne(const std::string& text) {
   LoaderConfig cfg;
   std::vector<std::string> warnings;
   ParseLoaderConfig(text, "/cur", cfg, warnings);
-  ASSERT_GE(cfg.m_port, 1);
-  ASSERT_LE(cfg.m_port, kPortCount);
-  ASSERT_TRUE(IsRateIndex(cfg.m_baudIndex));
-  ASSERT_TRUE(cfg.m_commType == kCommModem || cfg.m_commType == kCommRs232);
-  ASSERT_GE(cfg.m_tcpPort, 1);
-  ASSERT_TRUE(cfg.m_tcpPace >= 0 && cfg.m_tcpPace <= kMaxTcpPaceMs);
-  ASSERT_TRUE(cfg.m_sessionTimeoutSec >= 0 && cfg.m_sessionTimeoutSec <= kMaxTimeoutSec);
-  ASSERT_TRUE(cfg.m_tcpIdleSec >= 0 && cfg.m_tcpIdleSec <= kMaxTimeoutSec);
-  ASSERT_TRUE(cfg.m_tcpMaxConn >= 1 && cfg.m_tcpMaxConn <= kMaxTcpMaxConn);
-  ASSERT_TRUE(cfg.m_frameWaitMs >= 0 && cfg.m_frameWaitMs <= kMaxFrameWaitMs);
-  ASSERT_LE(cfg.m_romTypes.size(), kMaxRomTypesLength);
+  ASSERT_GE(cfg.port, 1);
+  ASSERT_LE(cfg.port, kPortCount);
+  ASSERT_TRUE(IsRateIndex(cfg.baudIndex));
+  ASSERT_TRUE(cfg.commType == kCommModem || cfg.commType == kCommRs232);
+  ASSERT_GE(cfg.tcpPort, 1);
+  ASSERT_TRUE(cfg.tcpPace >= 0 && cfg.tcpPace <= kMaxTcpPaceMs);
+  ASSERT_TRUE(cfg.sessionTimeoutSec >= 0 && cfg.sessionTimeoutSec <= kMaxTimeoutSec);
+  ASSERT_TRUE(cfg.tcpIdleSec >= 0 && cfg.tcpIdleSec <= kMaxTimeoutSec);
+  ASSERT_TRUE(cfg.tcpMaxConn >= 1 && cfg.tcpMaxConn <= kMaxTcpMaxConn);
+  ASSERT_TRUE(cfg.frameWaitMs >= 0 && cfg.frameWaitMs <= kMaxFrameWaitMs);
+  ASSERT_LE(cfg.romTypes.size(), kMaxRomTypesLength);
   for (const std::string& warning : warnings) {
     ASSERT_TRUE(warning.starts_with("[") || warning.starts_with("line ")) << warning;
     for (const char c : warning) {
@@ -113,12 +113,12 @@ void CheckOne(const std::string& text) {
   if (UpdateLoaderConfigText(saved, cfg)) {
     LoaderConfig reread;
     ParseLoaderConfig(saved, "/cur", reread);
-    ASSERT_EQ(reread.m_noSerialPort, cfg.m_noSerialPort);
-    if (!cfg.m_noSerialPort) {
-      ASSERT_EQ(reread.m_port, cfg.m_port);
+    ASSERT_EQ(reread.noSerialPort, cfg.noSerialPort);
+    if (!cfg.noSerialPort) {
+      ASSERT_EQ(reread.port, cfg.port);
     }
-    ASSERT_EQ(reread.m_baudIndex, cfg.m_baudIndex);
-    ASSERT_EQ(reread.m_commType, cfg.m_commType);
+    ASSERT_EQ(reread.baudIndex, cfg.baudIndex);
+    ASSERT_EQ(reread.commType, cfg.commType);
   }
   const ProfileIndex index(text);
   for (std::string_view key : {"PORT", "TCPPORT", "ROMFILE", "COM1"}) {

@@ -61,15 +61,15 @@ class TextSource {
 };
 
 void ExpectSaneConfig(const LoaderConfig& cfg) {
-  EXPECT_LE(cfg.m_romTypes.size(), kMaxRomTypesLength);
-  EXPECT_GE(cfg.m_port, 1);
-  EXPECT_LE(cfg.m_port, 8);
-  EXPECT_TRUE(cfg.m_commType == kCommModem || cfg.m_commType == kCommRs232);
-  EXPECT_GE(cfg.m_baudIndex, 0);
-  EXPECT_LE(cfg.m_baudIndex, 8);
-  EXPECT_GE(cfg.m_tcpPace, 0);
-  EXPECT_LE(cfg.m_tcpPace, kMaxTcpPaceMs);
-  for (const std::string& device : cfg.m_portDevices) EXPECT_FALSE(device.empty());
+  EXPECT_LE(cfg.romTypes.size(), kMaxRomTypesLength);
+  EXPECT_GE(cfg.port, 1);
+  EXPECT_LE(cfg.port, 8);
+  EXPECT_TRUE(cfg.commType == kCommModem || cfg.commType == kCommRs232);
+  EXPECT_GE(cfg.baudIndex, 0);
+  EXPECT_LE(cfg.baudIndex, 8);
+  EXPECT_GE(cfg.tcpPace, 0);
+  EXPECT_LE(cfg.tcpPace, kMaxTcpPaceMs);
+  for (const std::string& device : cfg.portDevices) EXPECT_FALSE(device.empty());
 }
 
 }  // namespace
@@ -108,21 +108,21 @@ TEST(ConfigRandomInput, SavedSettingsLoadBackOverAnyFile) {
     std::string text = source.Text(60);
     SCOPED_TRACE(round);
     LoaderConfig cfg;
-    cfg.m_romDir = source.Value(6);
-    cfg.m_bllDir = source.Value(6);
-    cfg.m_modemInit = source.Value(6);
-    cfg.m_port = static_cast<int>(source.Below(8)) + 1;
-    cfg.m_commType = source.Below(2) == 0 ? kCommModem : kCommRs232;
-    cfg.m_baudIndex = static_cast<int>(source.Below(9));
+    cfg.romDir = source.Value(6);
+    cfg.bllDir = source.Value(6);
+    cfg.modemInit = source.Value(6);
+    cfg.port = static_cast<int>(source.Below(8)) + 1;
+    cfg.commType = source.Below(2) == 0 ? kCommModem : kCommRs232;
+    cfg.baudIndex = static_cast<int>(source.Below(9));
     ASSERT_TRUE(UpdateLoaderConfigText(text, cfg));
     LoaderConfig loaded;
     ParseLoaderConfig(text, "/cur", loaded);
-    EXPECT_EQ(loaded.m_romDir, cfg.m_romDir.empty() ? "/cur" : cfg.m_romDir);
-    EXPECT_EQ(loaded.m_bllDir, cfg.m_bllDir.empty() ? "/cur" : cfg.m_bllDir);
-    EXPECT_EQ(loaded.m_modemInit, cfg.m_modemInit);
-    EXPECT_EQ(loaded.m_port, cfg.m_port);
-    EXPECT_EQ(loaded.m_commType, cfg.m_commType);
-    EXPECT_EQ(loaded.m_baudIndex, cfg.m_baudIndex);
+    EXPECT_EQ(loaded.romDir, cfg.romDir.empty() ? "/cur" : cfg.romDir);
+    EXPECT_EQ(loaded.bllDir, cfg.bllDir.empty() ? "/cur" : cfg.bllDir);
+    EXPECT_EQ(loaded.modemInit, cfg.modemInit);
+    EXPECT_EQ(loaded.port, cfg.port);
+    EXPECT_EQ(loaded.commType, cfg.commType);
+    EXPECT_EQ(loaded.baudIndex, cfg.baudIndex);
   }
 }
 
@@ -139,8 +139,8 @@ TEST(ConfigRandomInput, FilesOfAnyBytesLoadAndSave) {
     EXPECT_TRUE(SaveLoaderConfig(path, cfg));
     LoaderConfig again;
     ASSERT_TRUE(LoadLoaderConfig(path, "/cur", again));
-    EXPECT_EQ(again.m_romDir, cfg.m_romDir);
-    EXPECT_EQ(again.m_port, cfg.m_port);
-    EXPECT_EQ(again.m_baudIndex, cfg.m_baudIndex);
+    EXPECT_EQ(again.romDir, cfg.romDir);
+    EXPECT_EQ(again.port, cfg.port);
+    EXPECT_EQ(again.baudIndex, cfg.baudIndex);
   }
 }

@@ -50,18 +50,18 @@ TEST(ConfigReview, ImageFoldersThatCannotBeUsed) {
   std::filesystem::create_directories(dir / "rom");
   testsupport::WriteFile(dir / "file", "x");
   LoaderConfig cfg;
-  cfg.m_romDir = dir.File("rom");
-  cfg.m_bllDir = dir.File("rom");
+  cfg.romDir = dir.File("rom");
+  cfg.bllDir = dir.File("rom");
   EXPECT_TRUE(ReviewImageFolders(cfg).empty());
-  cfg.m_romDir = dir.File("none");
-  cfg.m_bllDir = dir.File("file");
+  cfg.romDir = dir.File("none");
+  cfg.bllDir = dir.File("file");
   EXPECT_EQ(ReviewImageFolders(cfg),
             (std::vector<std::string>{
                 "[Location] ROMFILE=" + dir.File("none") + ": folder does not exist",
                 "[Location] BLLFILE=" + dir.File("file") + ": not a folder"}));
   if (::geteuid() == 0) return;  // root reads every folder
   ::chmod(dir.File("rom").c_str(), 0);
-  cfg.m_romDir = dir.File("rom");
+  cfg.romDir = dir.File("rom");
   EXPECT_EQ(ReviewImageFolders(cfg).front(), "[Location] ROMFILE=" + dir.File("rom") +
                                                  ": folder cannot be read (Permission denied)");
   ::chmod(dir.File("rom").c_str(), 0700);

@@ -33,28 +33,28 @@ TEST(LinuxKeys, GoodValuesAreTakenWithoutWarnings) {
       "RECONNECT=0\r\nSESSIONTIMEOUT=0\r\nTCPMAXCONN=3\r\nTCPIDLE=0\r\nDISPATCH=burst\r\n"
       "FRAMEWAIT=250\r\nCONCURRENT=1\r\nTCPPACE=0\r\n");
   EXPECT_TRUE(p.warnings.empty()) << p.warnings.front();
-  EXPECT_TRUE(p.cfg.m_noSerialPort);
-  EXPECT_EQ(p.cfg.m_port, 1);
-  EXPECT_EQ(p.cfg.m_baudIndex, 8);
-  EXPECT_EQ(p.cfg.m_tcpPort, 7100);
-  EXPECT_EQ(p.cfg.m_tcpAddress, "::1");
-  EXPECT_FALSE(p.cfg.m_reconnect);
-  EXPECT_EQ(p.cfg.m_sessionTimeoutSec, 0);
-  EXPECT_EQ(p.cfg.m_tcpMaxConn, 3);
-  EXPECT_EQ(p.cfg.m_tcpIdleSec, 0);
-  EXPECT_FALSE(p.cfg.m_frameDispatch);
-  EXPECT_EQ(p.cfg.m_frameWaitMs, 250);
-  EXPECT_TRUE(p.cfg.m_concurrent);
-  EXPECT_EQ(p.cfg.m_tcpPace, 0);
+  EXPECT_TRUE(p.cfg.noSerialPort);
+  EXPECT_EQ(p.cfg.port, 1);
+  EXPECT_EQ(p.cfg.baudIndex, 8);
+  EXPECT_EQ(p.cfg.tcpPort, 7100);
+  EXPECT_EQ(p.cfg.tcpAddress, "::1");
+  EXPECT_FALSE(p.cfg.reconnect);
+  EXPECT_EQ(p.cfg.sessionTimeoutSec, 0);
+  EXPECT_EQ(p.cfg.tcpMaxConn, 3);
+  EXPECT_EQ(p.cfg.tcpIdleSec, 0);
+  EXPECT_FALSE(p.cfg.frameDispatch);
+  EXPECT_EQ(p.cfg.frameWaitMs, 250);
+  EXPECT_TRUE(p.cfg.concurrent);
+  EXPECT_EQ(p.cfg.tcpPace, 0);
 
   const Parsed defaults = Parse("");
   EXPECT_TRUE(defaults.warnings.empty());
-  EXPECT_FALSE(defaults.cfg.m_noSerialPort);
-  EXPECT_EQ(defaults.cfg.m_tcpPort, kDefaultTcpPort);
-  EXPECT_EQ(defaults.cfg.m_tcpAddress, "");
-  EXPECT_TRUE(defaults.cfg.m_reconnect);
-  EXPECT_TRUE(defaults.cfg.m_frameDispatch);
-  EXPECT_EQ(Parse("TCPADDRESS=127.0.0.1\r\n").cfg.m_tcpAddress, "127.0.0.1");
+  EXPECT_FALSE(defaults.cfg.noSerialPort);
+  EXPECT_EQ(defaults.cfg.tcpPort, kDefaultTcpPort);
+  EXPECT_EQ(defaults.cfg.tcpAddress, "");
+  EXPECT_TRUE(defaults.cfg.reconnect);
+  EXPECT_TRUE(defaults.cfg.frameDispatch);
+  EXPECT_EQ(Parse("TCPADDRESS=127.0.0.1\r\n").cfg.tcpAddress, "127.0.0.1");
 }
 
 TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
@@ -102,12 +102,12 @@ TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
   // The whole range is taken: a thousand terminals and more.
   const Parsed most = Parse("TCPMAXCONN=65535\r\n");
   EXPECT_TRUE(most.warnings.empty());
-  EXPECT_EQ(most.cfg.m_tcpMaxConn, 65535);
+  EXPECT_EQ(most.cfg.tcpMaxConn, 65535);
   // An unrecognised PORT keeps the port held before the load, and says which.
   LoaderConfig held;
-  held.m_port = 4;
+  held.port = 4;
   const Parsed kept = Parse("PORT=serial\r\n", held);
-  EXPECT_EQ(kept.cfg.m_port, 4);
+  EXPECT_EQ(kept.cfg.port, 4);
   ASSERT_EQ(kept.warnings.size(), 1u);
   EXPECT_EQ(kept.warnings[0],
             "[Communication] PORT=serial not understood (COM1..COM8 or NONE); using COM4");
@@ -115,13 +115,13 @@ TEST(LinuxKeys, EachValueNotUnderstoodGivesOneWarningAndTheDefault) {
 
 TEST(LinuxKeys, PortNoneIsSavedBackAndAPortReplacesIt) {
   LoaderConfig cfg;
-  cfg.m_noSerialPort = true;
-  cfg.m_port = 3;
+  cfg.noSerialPort = true;
+  cfg.port = 3;
   std::string text = "[Communication]\r\nPORT=NONE\r\nTCPPORT=7100\r\n";
   ASSERT_TRUE(UpdateLoaderConfigText(text, cfg));
   EXPECT_NE(text.find("PORT=NONE\r\n"), std::string::npos);
   EXPECT_NE(text.find("TCPPORT=7100\r\n"), std::string::npos);  // Linux keys stay as written
-  cfg.m_noSerialPort = false;
+  cfg.noSerialPort = false;
   ASSERT_TRUE(UpdateLoaderConfigText(text, cfg));
   EXPECT_NE(text.find("PORT=COM3\r\n"), std::string::npos);
   EXPECT_EQ(text.find("NONE"), std::string::npos);
@@ -153,11 +153,11 @@ TEST(LinuxKeys, LargeFilesAndManyRomTypesLoad) {
   LoaderConfig cfg;
   std::vector<std::string> warnings;
   ParseLoaderConfig(text, "/cur", cfg, warnings);
-  EXPECT_EQ(cfg.m_port, 2);
-  EXPECT_EQ(cfg.m_tcpPort, 7200);
-  EXPECT_EQ(cfg.m_romDir, "/rom");
-  EXPECT_TRUE(cfg.m_romTypes.starts_with("T1|*.j1|T2|*.j2|"));
-  EXPECT_LE(cfg.m_romTypes.size(), kMaxRomTypesLength);
+  EXPECT_EQ(cfg.port, 2);
+  EXPECT_EQ(cfg.tcpPort, 7200);
+  EXPECT_EQ(cfg.romDir, "/rom");
+  EXPECT_TRUE(cfg.romTypes.starts_with("T1|*.j1|T2|*.j2|"));
+  EXPECT_LE(cfg.romTypes.size(), kMaxRomTypesLength);
   ASSERT_EQ(warnings.size(), 2u);  // the ROM types that no longer fit, the section nobody reads
   EXPECT_TRUE(warnings[0].starts_with("[Romtype] ROMTYPE")) << warnings[0];
   EXPECT_TRUE(warnings[1].starts_with("line 304: unknown section [Filler]")) << warnings[1];

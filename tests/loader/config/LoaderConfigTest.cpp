@@ -35,13 +35,13 @@ std::string Saved(const LoaderConfig& cfg, std::string text = {}) {
 TEST(LoaderConfigLoad, MissingFileChangesNothing) {
   TempDir dir;
   LoaderConfig cfg;
-  cfg.m_port = 5;
-  cfg.m_romDir = "keep";
+  cfg.port = 5;
+  cfg.romDir = "keep";
   EXPECT_FALSE(LoadLoaderConfig(dir.File("Romvale.cfg"), "/cur", cfg));
   EXPECT_FALSE(LoadLoaderConfig(dir.File(""), "/cur", cfg));  // a folder
-  EXPECT_EQ(cfg.m_port, 5);
-  EXPECT_EQ(cfg.m_romDir, "keep");
-  EXPECT_EQ(cfg.m_portDevices[0], "");
+  EXPECT_EQ(cfg.port, 5);
+  EXPECT_EQ(cfg.romDir, "keep");
+  EXPECT_EQ(cfg.portDevices[0], "");
 }
 
 TEST(LoaderConfigLoad, EmptyFileGivesEveryDefault) {
@@ -49,29 +49,29 @@ TEST(LoaderConfigLoad, EmptyFileGivesEveryDefault) {
   const std::string path = dir.File("Romvale.cfg");
   WriteFile(path, "");
   LoaderConfig cfg;
-  cfg.m_port = 4;  // an absent PORT reads as "COM1", not as "unchanged"
-  cfg.m_commType = kCommModem;
-  cfg.m_baudIndex = 2;
-  cfg.m_modemInit = "old";
+  cfg.port = 4;  // an absent PORT reads as "COM1", not as "unchanged"
+  cfg.commType = kCommModem;
+  cfg.baudIndex = 2;
+  cfg.modemInit = "old";
   ASSERT_TRUE(LoadLoaderConfig(path, "/cur dir ", cfg));
-  EXPECT_EQ(cfg.m_romDir, "/cur dir ");
-  EXPECT_EQ(cfg.m_bllDir, "/cur dir ");
-  EXPECT_EQ(cfg.m_port, 1);
-  EXPECT_EQ(cfg.m_commType, kCommRs232);
-  EXPECT_EQ(cfg.m_baudIndex, 7);
-  EXPECT_EQ(cfg.m_modemInit, "");
-  EXPECT_EQ(cfg.m_romTypes, "");
-  EXPECT_EQ(cfg.m_tcpPace, 500);
+  EXPECT_EQ(cfg.romDir, "/cur dir ");
+  EXPECT_EQ(cfg.bllDir, "/cur dir ");
+  EXPECT_EQ(cfg.port, 1);
+  EXPECT_EQ(cfg.commType, kCommRs232);
+  EXPECT_EQ(cfg.baudIndex, 7);
+  EXPECT_EQ(cfg.modemInit, "");
+  EXPECT_EQ(cfg.romTypes, "");
+  EXPECT_EQ(cfg.tcpPace, 500);
   for (int i = 0; i < 8; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(cfg.m_portDevices[static_cast<std::size_t>(i)], "/dev/ttyS" + std::to_string(i));
+    EXPECT_EQ(cfg.portDevices[static_cast<std::size_t>(i)], "/dev/ttyS" + std::to_string(i));
   }
 }
 
 TEST(LoaderConfigLoad, DirectoriesFallBackToCurrentWhenEmpty) {
   const LoaderConfig cfg = Parse("[location]\r\nROMFILE=\r\nbllfile = /data/bll \r\n");
-  EXPECT_EQ(cfg.m_romDir, kCurDir);
-  EXPECT_EQ(cfg.m_bllDir, "/data/bll");
+  EXPECT_EQ(cfg.romDir, kCurDir);
+  EXPECT_EQ(cfg.bllDir, "/data/bll");
 }
 
 TEST(LoaderConfigLoad, PortRule) {
@@ -85,21 +85,21 @@ TEST(LoaderConfigLoad, PortRule) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.value);
     LoaderConfig before;
-    before.m_port = row.before;
-    EXPECT_EQ(Parse(Communication("PORT=" + std::string(row.value) + "\r\n"), before).m_port,
+    before.port = row.before;
+    EXPECT_EQ(Parse(Communication("PORT=" + std::string(row.value) + "\r\n"), before).port,
               row.after);
   }
 }
 
 TEST(LoaderConfigLoad, TypeRuleIsCaseSensitivePrefix) {
   LoaderConfig modem;
-  modem.m_commType = kCommRs232;
-  EXPECT_EQ(Parse(Communication("TYPE=MODEM9600\r\n")).m_commType, kCommModem);
-  EXPECT_EQ(Parse(Communication("TYPE=MODEM\r\n")).m_commType, kCommModem);
-  modem.m_commType = kCommModem;
-  EXPECT_EQ(Parse(Communication("TYPE=modem\r\n"), modem).m_commType, kCommRs232);
-  EXPECT_EQ(Parse(Communication("TYPE=MODE\r\n"), modem).m_commType, kCommRs232);
-  EXPECT_EQ(Parse(Communication("TYPE=RS232\r\n"), modem).m_commType, kCommRs232);
+  modem.commType = kCommRs232;
+  EXPECT_EQ(Parse(Communication("TYPE=MODEM9600\r\n")).commType, kCommModem);
+  EXPECT_EQ(Parse(Communication("TYPE=MODEM\r\n")).commType, kCommModem);
+  modem.commType = kCommModem;
+  EXPECT_EQ(Parse(Communication("TYPE=modem\r\n"), modem).commType, kCommRs232);
+  EXPECT_EQ(Parse(Communication("TYPE=MODE\r\n"), modem).commType, kCommRs232);
+  EXPECT_EQ(Parse(Communication("TYPE=RS232\r\n"), modem).commType, kCommRs232);
 }
 
 TEST(LoaderConfigLoad, BaudRuleMatchesPrefixesInOrder) {
@@ -108,40 +108,39 @@ TEST(LoaderConfigLoad, BaudRuleMatchesPrefixesInOrder) {
   for (int i = 0; i < 9; ++i) {
     SCOPED_TRACE(i);
     LoaderConfig before;
-    before.m_baudIndex = (i + 4) % 9;
+    before.baudIndex = (i + 4) % 9;
     const LoaderConfig cfg = Parse(Communication("BAUD=" + std::string(table[i]) + "\r\n"), before);
-    EXPECT_EQ(cfg.m_baudIndex, i);
+    EXPECT_EQ(cfg.baudIndex, i);
     // The saved value is the table's text, and it loads back to the same index.
     const std::string saved = Saved(cfg);
     EXPECT_NE(saved.find("\r\nBAUD=" + std::string(table[i]) + "\r\n"), std::string::npos);
-    EXPECT_EQ(Parse(saved, before).m_baudIndex, i);
+    EXPECT_EQ(Parse(saved, before).baudIndex, i);
   }
   LoaderConfig before;
-  before.m_baudIndex = 4;
-  EXPECT_EQ(Parse(Communication("BAUD=9600bps and more\r\n"), before).m_baudIndex, 3);
-  EXPECT_EQ(Parse(Communication("BAUD=9600\r\n"), before).m_baudIndex, 4);
-  EXPECT_EQ(Parse(Communication("BAUD=9600BPS\r\n"), before).m_baudIndex, 4);
-  EXPECT_EQ(Parse(Communication("BAUD=\r\n"), before).m_baudIndex, 4);
+  before.baudIndex = 4;
+  EXPECT_EQ(Parse(Communication("BAUD=9600bps and more\r\n"), before).baudIndex, 3);
+  EXPECT_EQ(Parse(Communication("BAUD=9600\r\n"), before).baudIndex, 4);
+  EXPECT_EQ(Parse(Communication("BAUD=9600BPS\r\n"), before).baudIndex, 4);
+  EXPECT_EQ(Parse(Communication("BAUD=\r\n"), before).baudIndex, 4);
 }
 
 TEST(LoaderConfigLoad, ModemCommandIsReadWhole) {
   const std::string longCommand = "AT" + std::string(400, 'Z');
-  EXPECT_EQ(Parse(Communication("MODEM=" + longCommand + "\r\n")).m_modemInit, longCommand);
-  EXPECT_EQ(Parse(Communication("MODEM = ATZ \r\n")).m_modemInit, "ATZ");
+  EXPECT_EQ(Parse(Communication("MODEM=" + longCommand + "\r\n")).modemInit, longCommand);
+  EXPECT_EQ(Parse(Communication("MODEM = ATZ \r\n")).modemInit, "ATZ");
   LoaderConfig before;
-  before.m_modemInit = "AT&F&C1&D2E1&K3";
-  EXPECT_EQ(Parse(Communication("PORT=COM2\r\n"), before).m_modemInit, "");
+  before.modemInit = "AT&F&C1&D2E1&K3";
+  EXPECT_EQ(Parse(Communication("PORT=COM2\r\n"), before).modemInit, "");
 }
 
 TEST(LoaderConfigLoad, RomTypesJoinUntilFirstGapOrEmptyValue) {
-  EXPECT_EQ(
-      Parse("[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\nROMTYPE2=All (*.*)|*.*\r\n").m_romTypes,
-      "ROM (*.rom)|*.rom|All (*.*)|*.*");
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM files\r\nROMTYPE2=*.rom\r\n").m_romTypes,
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM (*.rom)|*.rom\r\nROMTYPE2=All (*.*)|*.*\r\n").romTypes,
+            "ROM (*.rom)|*.rom|All (*.*)|*.*");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=ROM files\r\nROMTYPE2=*.rom\r\n").romTypes,
             "ROM files|*.rom");
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE3=c|d\r\n").m_romTypes, "a|b");
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE2=\r\nROMTYPE3=c|d\r\n").m_romTypes, "a|b");
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE2=a|b\r\n").m_romTypes, "");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE3=c|d\r\n").romTypes, "a|b");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=a|b\r\nROMTYPE2=\r\nROMTYPE3=c|d\r\n").romTypes, "a|b");
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE2=a|b\r\n").romTypes, "");
 }
 
 TEST(LoaderConfigLoad, RomTypesKeepOnlyWholeValuesWithin1023Bytes) {
@@ -149,24 +148,24 @@ TEST(LoaderConfigLoad, RomTypesKeepOnlyWholeValuesWithin1023Bytes) {
   // 500 + 1 + 500 + 1 + 21 = 1023 fits exactly.
   std::string text = "[Romtype]\r\nROMTYPE1=" + v500a + "\r\nROMTYPE2=" + v500b +
                      "\r\nROMTYPE3=" + v22.substr(1) + "\r\n";
-  EXPECT_EQ(Parse(text).m_romTypes, v500a + "|" + v500b + "|" + v22.substr(1));
+  EXPECT_EQ(Parse(text).romTypes, v500a + "|" + v500b + "|" + v22.substr(1));
   // One byte more does not fit: the value is left out whole, and so is every later one.
   text = "[Romtype]\r\nROMTYPE1=" + v500a + "\r\nROMTYPE2=" + v500b + "\r\nROMTYPE3=" + v22 +
          "\r\nROMTYPE4=x\r\n";
-  EXPECT_EQ(Parse(text).m_romTypes, v500a + "|" + v500b);
-  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=" + std::string(1024, 'z') + "\r\n").m_romTypes, "");
+  EXPECT_EQ(Parse(text).romTypes, v500a + "|" + v500b);
+  EXPECT_EQ(Parse("[Romtype]\r\nROMTYPE1=" + std::string(1024, 'z') + "\r\n").romTypes, "");
 }
 
 TEST(LoaderConfigLoad, PortDevicesAndTcpPace) {
   const LoaderConfig cfg = Parse(
       "[Ports]\r\nCOM1=/dev/ttyUSB0\r\ncom3 = /dev/pts/7 \r\nCOM4=\r\nCOM9=/dev/x\r\n"
       "[Communication]\r\nTCPPACE=0\r\n");
-  EXPECT_EQ(cfg.m_portDevices[0], "/dev/ttyUSB0");
-  EXPECT_EQ(cfg.m_portDevices[1], "/dev/ttyS1");
-  EXPECT_EQ(cfg.m_portDevices[2], "/dev/pts/7");
-  EXPECT_EQ(cfg.m_portDevices[3], "/dev/ttyS3");  // empty path: default
-  EXPECT_EQ(cfg.m_portDevices[7], "/dev/ttyS7");
-  EXPECT_EQ(cfg.m_tcpPace, 0);
+  EXPECT_EQ(cfg.portDevices[0], "/dev/ttyUSB0");
+  EXPECT_EQ(cfg.portDevices[1], "/dev/ttyS1");
+  EXPECT_EQ(cfg.portDevices[2], "/dev/pts/7");
+  EXPECT_EQ(cfg.portDevices[3], "/dev/ttyS3");  // empty path: default
+  EXPECT_EQ(cfg.portDevices[7], "/dev/ttyS7");
+  EXPECT_EQ(cfg.tcpPace, 0);
 
   struct Row {
     std::string_view value;
@@ -177,8 +176,7 @@ TEST(LoaderConfigLoad, PortDevicesAndTcpPace) {
                       {"+7", 500},  {"0x10", 500}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.value);
-    EXPECT_EQ(Parse(Communication("TCPPACE=" + std::string(row.value) + "\r\n")).m_tcpPace,
-              row.pace);
+    EXPECT_EQ(Parse(Communication("TCPPACE=" + std::string(row.value) + "\r\n")).tcpPace, row.pace);
   }
 }
 
@@ -186,13 +184,13 @@ TEST(LoaderConfigSave, WritesKeysInOrderIntoNewFile) {
   TempDir dir;
   const std::string path = dir.File("Romvale.cfg");
   LoaderConfig cfg;
-  cfg.m_romDir = "/roms";
-  cfg.m_bllDir = "/blls";
-  cfg.m_port = 3;
-  cfg.m_commType = kCommModem;
-  cfg.m_baudIndex = 1;
-  cfg.m_modemInit = "ATZ";
-  cfg.m_romTypes = "ROM (*.rom)|*.rom|All (*.*)|*.*";
+  cfg.romDir = "/roms";
+  cfg.bllDir = "/blls";
+  cfg.port = 3;
+  cfg.commType = kCommModem;
+  cfg.baudIndex = 1;
+  cfg.modemInit = "ATZ";
+  cfg.romTypes = "ROM (*.rom)|*.rom|All (*.*)|*.*";
   ASSERT_TRUE(SaveLoaderConfig(path, cfg));
   const std::string expected =
       "[Location]\r\nROMFILE=/roms\r\nBLLFILE=/blls\r\n"
@@ -201,13 +199,13 @@ TEST(LoaderConfigSave, WritesKeysInOrderIntoNewFile) {
   EXPECT_EQ(ReadFile(path), expected);
   LoaderConfig loaded;
   ASSERT_TRUE(LoadLoaderConfig(path, "/cur", loaded));
-  EXPECT_EQ(loaded.m_romDir, "/roms");
-  EXPECT_EQ(loaded.m_bllDir, "/blls");
-  EXPECT_EQ(loaded.m_port, 3);
-  EXPECT_EQ(loaded.m_commType, kCommModem);
-  EXPECT_EQ(loaded.m_baudIndex, 1);
-  EXPECT_EQ(loaded.m_modemInit, "ATZ");
-  EXPECT_EQ(loaded.m_romTypes, cfg.m_romTypes);
+  EXPECT_EQ(loaded.romDir, "/roms");
+  EXPECT_EQ(loaded.bllDir, "/blls");
+  EXPECT_EQ(loaded.port, 3);
+  EXPECT_EQ(loaded.commType, kCommModem);
+  EXPECT_EQ(loaded.baudIndex, 1);
+  EXPECT_EQ(loaded.modemInit, "ATZ");
+  EXPECT_EQ(loaded.romTypes, cfg.romTypes);
   // Saving what was loaded changes no byte.
   ASSERT_TRUE(SaveLoaderConfig(path, loaded));
   EXPECT_EQ(ReadFile(path), expected);
@@ -231,12 +229,12 @@ TEST(LoaderConfigSave, EditsInPlaceAndKeepsEverythingElse) {
       "[Extra]\n"
       "x=1";
   LoaderConfig cfg;
-  cfg.m_romDir = "/new/roms";
-  cfg.m_bllDir = "/b";
-  cfg.m_port = 2;
-  cfg.m_commType = kCommRs232;
-  cfg.m_baudIndex = 9;  // outside the table: an empty value
-  cfg.m_romTypes = "A|a";
+  cfg.romDir = "/new/roms";
+  cfg.bllDir = "/b";
+  cfg.port = 2;
+  cfg.commType = kCommRs232;
+  cfg.baudIndex = 9;  // outside the table: an empty value
+  cfg.romTypes = "A|a";
   // Added lines end as the file's own lines do (LF here).
   EXPECT_EQ(Saved(cfg, before),
             "; Romvale settings\n"
@@ -275,28 +273,28 @@ TEST(LoaderConfigSave, RomTypePairSplitting) {
   const std::string saved = Saved(first, file);
   EXPECT_NE(saved.find("[Romtype]\r\nROMTYPE1=ROM files|*.rom\r\nROMTYPE2=*.rom\r\n"),
             std::string::npos);
-  EXPECT_EQ(Parse(saved).m_romTypes, "ROM files|*.rom|*.rom");
+  EXPECT_EQ(Parse(saved).romTypes, "ROM files|*.rom|*.rom");
 }
 
 TEST(LoaderConfigSave, ValuesReadBackUnchangedOrAreRefused) {
   LoaderConfig cfg;
-  cfg.m_romDir = " /spaced dir ";
-  cfg.m_bllDir = "\"quoted\"";
-  cfg.m_modemInit = "AT ";
+  cfg.romDir = " /spaced dir ";
+  cfg.bllDir = "\"quoted\"";
+  cfg.modemInit = "AT ";
   const std::string saved = Saved(cfg);
   EXPECT_NE(saved.find("ROMFILE=\" /spaced dir \"\r\n"), std::string::npos);
   const LoaderConfig loaded = Parse(saved);
-  EXPECT_EQ(loaded.m_romDir, " /spaced dir ");
-  EXPECT_EQ(loaded.m_bllDir, "\"quoted\"");
-  EXPECT_EQ(loaded.m_modemInit, "AT ");
+  EXPECT_EQ(loaded.romDir, " /spaced dir ");
+  EXPECT_EQ(loaded.bllDir, "\"quoted\"");
+  EXPECT_EQ(loaded.modemInit, "AT ");
 
   TempDir dir;
   const std::string path = dir.File("Romvale.cfg");
   WriteFile(path, "[Location]\r\nROMFILE=/keep\r\n");
-  cfg.m_romDir = "/bad\nname";
+  cfg.romDir = "/bad\nname";
   EXPECT_FALSE(SaveLoaderConfig(path, cfg));
   EXPECT_EQ(ReadFile(path), "[Location]\r\nROMFILE=/keep\r\n");
-  cfg.m_romDir = "/ok";
+  cfg.romDir = "/ok";
   // A missing folder is made (as ~/.config/tarvix is on the first save); one that
   // cannot be made is a failure with its reason.
   EXPECT_TRUE(SaveLoaderConfig(dir.File("missing/deeper/Romvale.cfg"), cfg));
@@ -312,20 +310,20 @@ TEST(LoaderConfigRoundTrip, EveryPortTypeAndBaudSurvives) {
     for (int type : {kCommModem, kCommRs232}) {
       SCOPED_TRACE(port * 10 + type);
       LoaderConfig cfg;
-      cfg.m_port = port;
-      cfg.m_commType = type;
-      cfg.m_baudIndex = (port + type) % 9;
+      cfg.port = port;
+      cfg.commType = type;
+      cfg.baudIndex = (port + type) % 9;
       LoaderConfig other;
-      other.m_port = 9 - port;
-      other.m_baudIndex = 8 - cfg.m_baudIndex;
+      other.port = 9 - port;
+      other.baudIndex = 8 - cfg.baudIndex;
       const std::string saved = Saved(cfg);
       EXPECT_NE(saved.find("\r\nPORT=COM" + std::to_string(port) + "\r\n"), std::string::npos);
       EXPECT_NE(saved.find(type == kCommModem ? "\r\nTYPE=MODEM\r\n" : "\r\nTYPE=RS232\r\n"),
                 std::string::npos);
       const LoaderConfig loaded = Parse(saved, other);
-      EXPECT_EQ(loaded.m_port, port);
-      EXPECT_EQ(loaded.m_commType, type);
-      EXPECT_EQ(loaded.m_baudIndex, cfg.m_baudIndex);
+      EXPECT_EQ(loaded.port, port);
+      EXPECT_EQ(loaded.commType, type);
+      EXPECT_EQ(loaded.baudIndex, cfg.baudIndex);
     }
   }
 }

@@ -86,7 +86,7 @@ TEST(SerialLines, SaveWritesPortsBackOnlyWhenTheFileHadIt) {
   std::vector<std::string> warnings;
   ParseLoaderConfig(text, "/cur", cfg, warnings);
   EXPECT_TRUE(warnings.empty()) << text;  // what was left out is gone from the file
-  EXPECT_EQ(cfg.m_linePorts, std::vector<int>{2});
+  EXPECT_EQ(cfg.linePorts, std::vector<int>{2});
 
   text = "[Communication]\r\nPORT=COM2\r\n";
   ParseLoaderConfig(text, "/cur", cfg);

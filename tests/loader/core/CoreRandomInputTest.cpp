@@ -185,8 +185,8 @@ TEST(CoreRandomInput, RepliesOnlyOnTheOwningChannel) {
     CoreFixture f;
     ASSERT_TRUE(f.engine.Start().loaded);
     const bool concurrent = seed % 2 == 0;
-    ApplySetting(f.engine, [&](LoaderConfig& c) { c.m_concurrent = concurrent; });
-    ApplySetting(f.engine, [&](LoaderConfig& c) { c.m_sessionTimeoutSec = 5; });
+    ApplySetting(f.engine, [&](LoaderConfig& c) { c.concurrent = concurrent; });
+    ApplySetting(f.engine, [&](LoaderConfig& c) { c.sessionTimeoutSec = 5; });
     WriteFile(f.RomDir() + "/TRM-5.jd0", std::vector<std::uint8_t>(5000, 0x5A));
     WriteFile(f.RomDir() + "/TRM-0.jd0", {});
     WriteFile(f.BllDir() + "/MCA001.bll", std::vector<std::uint8_t>(300, 0x44));

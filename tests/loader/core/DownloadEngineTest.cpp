@@ -38,10 +38,10 @@ TEST(EngineStart, LoadsSettingsOpensPortAndShowsStatus) {
   EXPECT_EQ(f.port.PortDevice(), "/dev/ttyUSB7");
   EXPECT_EQ(f.port.m_modemInit, "ATZ");
   EXPECT_EQ(f.engine.Snapshot().portLine, " COM3 : Serial : 9600bps ");
-  EXPECT_EQ(f.engine.Settings().m_romDir, f.RomDir());
+  EXPECT_EQ(f.engine.Settings().romDir, f.RomDir());
   EXPECT_EQ(f.engine.Snapshot().romLocation, f.RomDir());
-  EXPECT_EQ(f.engine.Settings().m_bllDir, f.BllDir());
-  EXPECT_EQ(f.engine.Settings().m_romTypes, "ROM (*.rom)|*.rom");
+  EXPECT_EQ(f.engine.Settings().bllDir, f.BllDir());
+  EXPECT_EQ(f.engine.Settings().romTypes, "ROM (*.rom)|*.rom");
   EXPECT_EQ(RomState(f.engine), kStateIdle);
   EXPECT_EQ(BllState(f.engine), kStateIdle);
   EXPECT_EQ(f.engine.TcpPaceMs(), 500);
@@ -71,7 +71,7 @@ TEST(EngineStart, ModemPortStatusAndWholeLongValues) {
   EXPECT_TRUE(f.engine.Start().loaded);
   EXPECT_EQ(f.engine.Snapshot().portLine, " COM1 : Modem : 2400bps ");
   // Values are taken whole, and the modem command is sent whole with one CR.
-  EXPECT_EQ(f.engine.Settings().m_romDir, longDir);
+  EXPECT_EQ(f.engine.Settings().romDir, longDir);
   EXPECT_EQ(f.port.ModemInitCommand(), longCmd + "\r");
 }
 
@@ -166,7 +166,7 @@ TEST_F(EngineCommands, RomLocationBlocksSessionsWhileChoosing) {
   EXPECT_EQ(f.chooser.title, " ROM program을 download할 디렉토리를 선택하세요");
   EXPECT_EQ(f.chooser.preselected, f.RomDir());
   EXPECT_TRUE(f.port.writes.empty());
-  EXPECT_EQ(f.engine.Settings().m_romDir, newDir);
+  EXPECT_EQ(f.engine.Settings().romDir, newDir);
   EXPECT_EQ(f.engine.Snapshot().romLocation, newDir);
   EXPECT_EQ(RomState(f.engine), kStateIdle);
   // The abandoned transfer was ended properly.
@@ -181,7 +181,7 @@ TEST_F(EngineCommands, RomLocationBlocksSessionsWhileChoosing) {
   f.chooser.result.reset();
   f.chooser.whileOpen = nullptr;
   f.engine.OnRomLocation();
-  EXPECT_EQ(f.engine.Settings().m_romDir, newDir);
+  EXPECT_EQ(f.engine.Settings().romDir, newDir);
   EXPECT_EQ(f.chooser.preselected, newDir);
 }
 
@@ -205,8 +205,8 @@ TEST_F(EngineCommands, SaveConfigRoundTrip) {
   DownloadEngine again(port2, DownloadHost{&view2, nullptr, nullptr, nullptr, nullptr},
                        f.dir.Path().string());
   ASSERT_TRUE(again.Start().loaded);
-  EXPECT_EQ(again.Settings().m_romDir, newDir);
-  EXPECT_EQ(again.Settings().m_bllDir, f.BllDir());
+  EXPECT_EQ(again.Settings().romDir, newDir);
+  EXPECT_EQ(again.Settings().bllDir, f.BllDir());
   EXPECT_EQ(port2.m_port, 7);
   EXPECT_EQ(port2.m_baudIndex, 0);
   EXPECT_EQ(port2.m_commType, kCommRs232);

@@ -52,7 +52,7 @@ TEST(EnginePolicy, OneAtATimeAndPerConnectionOverTheSameTraffic) {
                    (perConnection ? " (per connection)" : " (one at a time)"));
       CoreFixture f;
       ASSERT_TRUE(f.engine.Start().loaded);
-      ApplySetting(f.engine, [&](LoaderConfig& cfg) { cfg.m_concurrent = perConnection; });
+      ApplySetting(f.engine, [&](LoaderConfig& cfg) { cfg.concurrent = perConnection; });
       WriteFile(f.RomDir() + "/TRM-1.jd0", {0xAA, 0xBB, 0xCC});
       WriteFile(f.BllDir() + "/MCA001.bll", std::vector<std::uint8_t>(300, 0x44));
       FakeConnection a{"127.0.0.1:40001"}, b{"127.0.0.1:40002"};
@@ -86,19 +86,19 @@ TEST(EngineApply, EveryKeyReachesThePartThatUsesIt) {
   };
   const std::string line = " COM1 : Serial : 57600bps ";
   const ApplyCase cases[] = {
-      {"ROMFILE", [](LoaderConfig& c) { c.m_romDir = "/srv/rom"; }, PortChange::Kept, line,
+      {"ROMFILE", [](LoaderConfig& c) { c.romDir = "/srv/rom"; }, PortChange::Kept, line,
        [](Fixture f) { return f.engine.Snapshot().romLocation == "/srv/rom"; }},
-      {"CONCURRENT", [](LoaderConfig& c) { c.m_concurrent = true; }, PortChange::Kept, line,
+      {"CONCURRENT", [](LoaderConfig& c) { c.concurrent = true; }, PortChange::Kept, line,
        [](Fixture f) { return f.engine.Snapshot().listsDownloads; }},
-      {"DISPATCH", [](LoaderConfig& c) { c.m_frameDispatch = false; }, PortChange::Opened, line,
+      {"DISPATCH", [](LoaderConfig& c) { c.frameDispatch = false; }, PortChange::Opened, line,
        [](Fixture f) { return !f.port.m_frameDispatch; }},
-      {"FRAMEWAIT", [](LoaderConfig& c) { c.m_frameWaitMs = 20; }, PortChange::Opened, line,
+      {"FRAMEWAIT", [](LoaderConfig& c) { c.frameWaitMs = 20; }, PortChange::Opened, line,
        [](Fixture f) { return f.port.m_frameWaitMs == 20; }},
-      {"BAUD", [](LoaderConfig& c) { c.m_baudIndex = 3; }, PortChange::Opened,
+      {"BAUD", [](LoaderConfig& c) { c.baudIndex = 3; }, PortChange::Opened,
        " COM1 : Serial : 9600bps ", nullptr},
-      {"PORT on a device that fails", [](LoaderConfig& c) { c.m_port = 2; }, PortChange::Failed,
+      {"PORT on a device that fails", [](LoaderConfig& c) { c.port = 2; }, PortChange::Failed,
        "COM2" + std::string(kTextPortError), nullptr},
-      {"PORT=NONE", [](LoaderConfig& c) { c.m_noSerialPort = true; }, PortChange::Disabled,
+      {"PORT=NONE", [](LoaderConfig& c) { c.noSerialPort = true; }, PortChange::Disabled,
        kTextNoSerialPort, nullptr},
   };
   for (const ApplyCase& c : cases) {

@@ -77,7 +77,7 @@ TEST_F(Sessions, ClosingTheStartingConnectionEndsTheSessionAtOnce) {
 }
 
 TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
-  ASSERT_EQ(f.engine.Settings().m_sessionTimeoutSec, 60);
+  ASSERT_EQ(f.engine.Settings().sessionTimeoutSec, 60);
   f.clock.nowMs = 1000;
   f.Serial(kRomRequestTrm1);
   f.clock.nowMs = 31000;
@@ -103,7 +103,7 @@ TEST_F(Sessions, ASessionSilentForTheTimeOutEnds) {
   EXPECT_EQ(f.log.Take(), Strings{"failed: TRM-1.jd0 timed out via serial COM1"});
 
   // 0 = never, as the design has it.
-  ApplySetting(f.engine, [&](LoaderConfig& c) { c.m_sessionTimeoutSec = 0; });
+  ApplySetting(f.engine, [&](LoaderConfig& c) { c.sessionTimeoutSec = 0; });
   f.engine.OnSocketReceive(&a, kRequestMca001);
   f.clock.nowMs = 10'000'000;
   f.engine.OnSessionTimer();
@@ -160,7 +160,7 @@ class Concurrent : public Sessions {
  protected:
   void SetUp() override {
     Sessions::SetUp();
-    ApplySetting(f.engine, [&](LoaderConfig& c) { c.m_concurrent = true; });
+    ApplySetting(f.engine, [&](LoaderConfig& c) { c.concurrent = true; });
   }
 };
 }  // namespace

@@ -55,31 +55,31 @@ TEST(PortDiagnosis, BackoffDoublesFromOneToEightSecondsAndStartsOverAfterASucces
 
 TEST(ConfigChanges, ChangesAreNamedAndOnlySerialOnesReopenThePort) {
   LoaderConfig a;
-  a.m_romDir = "/rom";
-  a.m_portDevices[0] = "/dev/ttyUSB0";
-  a.m_portDevices[1] = "/dev/ttyS1";
+  a.romDir = "/rom";
+  a.portDevices[0] = "/dev/ttyUSB0";
+  a.portDevices[1] = "/dev/ttyS1";
   LoaderConfig b = a;
   EXPECT_TRUE(DescribeConfigChanges(a, b).empty());
-  b.m_romDir = "/rom2";
-  b.m_tcpPace = 0;
-  b.m_portDevices[1] = "/dev/ttyUSB1";  // a port not in use
+  b.romDir = "/rom2";
+  b.tcpPace = 0;
+  b.portDevices[1] = "/dev/ttyUSB1";  // a port not in use
   EXPECT_EQ(
       DescribeConfigChanges(a, b),
       (std::vector<std::string>{"ROMFILE /rom -> /rom2", "[Ports] COM2 /dev/ttyS1 -> /dev/ttyUSB1",
                                 "TCPPACE 500 -> 0"}));
   EXPECT_FALSE(SerialSettingsDiffer(a, b));
-  b.m_portDevices[0] = "/dev/ttyACM0";  // the port in use moves
+  b.portDevices[0] = "/dev/ttyACM0";  // the port in use moves
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   b = a;
-  b.m_modemInit = "ATZ";  // only matters to a modem line
+  b.modemInit = "ATZ";  // only matters to a modem line
   EXPECT_FALSE(SerialSettingsDiffer(a, b));
-  b.m_commType = kCommModem;
+  b.commType = kCommModem;
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   b = a;
-  b.m_frameDispatch = !a.m_frameDispatch;  // the reader takes its rule at open
+  b.frameDispatch = !a.frameDispatch;  // the reader takes its rule at open
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   b = a;
-  b.m_noSerialPort = true;
+  b.noSerialPort = true;
   EXPECT_TRUE(SerialSettingsDiffer(a, b));
   EXPECT_EQ(DescribeConfigChanges(a, b), (std::vector<std::string>{"PORT COM1 -> NONE"}));
   EXPECT_EQ(DescribeSerialPort(a), "COM1 (/dev/ttyUSB0), 57600 bit/s, RS232");

@@ -425,7 +425,7 @@ TEST_F(DownloadWindowTest, TcpSessionsListShownOnlyWhenConcurrent) {
   ASSERT_NE(list, nullptr);
   EXPECT_FALSE(list->isVisible());
 
-  coretest::ApplySetting(*m_core, [&](LoaderConfig& c) { c.m_concurrent = true; });
+  coretest::ApplySetting(*m_core, [&](LoaderConfig& c) { c.concurrent = true; });
   EXPECT_TRUE(list->isVisible());
   EXPECT_EQ(list->count(), 0);
   WriteFile(RomDir() / "MCA001.bll", std::string(300, 'x'));
