@@ -49,11 +49,10 @@ void RequireCleanWarnings(const std::vector<std::string>& warnings) {
 /// Everything but the ROM type list, which the save rewrites pair by pair and
 /// so need not read back as it was joined.
 bool SameSettings(const LoaderConfig& a, const LoaderConfig& b) {
-  return a.romDir == b.romDir && a.bllDir == b.bllDir &&
-         a.noSerialPort == b.noSerialPort && (a.noSerialPort || a.port == b.port) &&
-         a.commType == b.commType && a.baudIndex == b.baudIndex &&
-         a.modemInit == b.modemInit && a.portDevices == b.portDevices &&
-         a.tcpPace == b.tcpPace && a.tcpPort == b.tcpPort &&
+  return a.romDir == b.romDir && a.bllDir == b.bllDir && a.noSerialPort == b.noSerialPort &&
+         (a.noSerialPort || a.port == b.port) && a.commType == b.commType &&
+         a.baudIndex == b.baudIndex && a.modemInit == b.modemInit &&
+         a.portDevices == b.portDevices && a.tcpPace == b.tcpPace && a.tcpPort == b.tcpPort &&
          a.tcpAddress == b.tcpAddress && a.reconnect == b.reconnect &&
          a.sessionTimeoutSec == b.sessionTimeoutSec && a.tcpMaxConn == b.tcpMaxConn &&
          a.tcpIdleSec == b.tcpIdleSec && a.frameDispatch == b.frameDispatch &&
