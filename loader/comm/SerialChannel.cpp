@@ -55,3 +55,11 @@ void SerialChannel::ModemResponse(std::span<const std::uint8_t> burst) {
     m_connected = true;
   }
 }
+
+void SerialChannel::TakeLineSettings(const LoaderConfig& cfg) {
+  m_commType = cfg.commType;
+  m_baudIndex = cfg.baudIndex;
+  m_modemInit = cfg.modemInit;
+  m_frameDispatch = cfg.frameDispatch;
+  m_frameWaitMs = cfg.frameWaitMs;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "comm/ByteQueue.h"
+#include "config/LoaderConfig.h"
 #include "config/LoaderDefaults.h"
 
 #include <array>
@@ -39,6 +40,10 @@ class SerialChannel {
   /// m_connected, corrects m_port (1..8, 1..16 with m_lineDevice, else 1) and m_baudIndex (0..8,
   /// else 7), sets m_portName and m_baudRate.
   void PrepareOpen();
+
+  /// Takes the line choices of cfg that every line shares: type, rate, modem
+  /// command, dispatch rule and frame wait. Read by the next Open.
+  void TakeLineSettings(const LoaderConfig& cfg);
 
   /// The modem initialisation command as sent on Open: the whole command + CR.
   std::string ModemInitCommand() const;

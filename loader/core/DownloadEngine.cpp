@@ -98,12 +98,8 @@ PortChange DownloadEngine::ChangePort(bool first) {
 void DownloadEngine::OpenPort() {
   // Close joins the reader, so the old reader is gone before Open starts a new one.
   m_serial.m_port = m_config.port;
-  m_serial.m_commType = m_config.commType;
-  m_serial.m_baudIndex = m_config.baudIndex;
-  m_serial.m_modemInit = m_config.modemInit;
   m_serial.m_portDevices = m_config.portDevices;
-  m_serial.m_frameDispatch = m_config.frameDispatch;
-  m_serial.m_frameWaitMs = m_config.frameWaitMs;
+  m_serial.TakeLineSettings(m_config);
   m_serial.Open();
   // The channel corrects a port or rate out of range: those are the ones in effect.
   m_config.port = m_serial.m_port;

@@ -21,11 +21,7 @@ LinePort::LinePort(DownloadEngine& engine, const LoaderConfig& cfg, const Serial
   m_port.m_port = line.port;
   m_port.m_portName = line.name;
   m_port.m_lineDevice = line.device;
-  m_port.m_commType = cfg.commType;
-  m_port.m_baudIndex = cfg.baudIndex;
-  m_port.m_modemInit = cfg.modemInit;
-  m_port.m_frameDispatch = cfg.frameDispatch;
-  m_port.m_frameWaitMs = cfg.frameWaitMs;
+  m_port.TakeLineSettings(cfg);
   // A line that takes nothing costs a frame and a warning, never a stall.
   m_port.SetWriteDropped([this](std::size_t) {
     m_diag << "warning: serial line " << m_line.name << ": " << CommPort::kWriteDroppedText
