@@ -10,8 +10,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -59,14 +61,15 @@ void ConsoleQueue::Push(std::string_view line) {
 }
 
 void ConsoleQueue::Enqueue(std::string text, bool droppable) {
+  if (m_earlier != nullptr) m_earlier->Flush();
   if (m_lines.empty()) {
-    // The common case: the reader keeps up and the line goes out at once.
+    // The common case: the reader keeps up and the line goes out at once (or
+    // with the rest of this turn's lines).
     m_lines.push_back({std::move(text), droppable});
     m_bytes = m_lines.front().text.size();
     m_droppableQueued = droppable ? 1 : 0;
     m_headWritten = 0;
-    if (WriteSome()) return;
-    Watch(true);
+    if (!m_hold) Flush();
     return;
   }
   // A progress line that does not fit is the first to go.
@@ -78,6 +81,13 @@ void ConsoleQueue::Enqueue(std::string text, bool droppable) {
   m_bytes += text.size();
   if (droppable) ++m_droppableQueued;
   m_lines.push_back({std::move(text), droppable});
+  if (m_bytes >= kConsoleHoldBytes) Flush();
+}
+
+void ConsoleQueue::Flush() {
+  if (m_lines.empty() || m_watching) return;
+  if (m_earlier != nullptr) m_earlier->Flush();
+  if (!WriteSome()) Watch(true);
 }
 
 bool ConsoleQueue::MakeRoom(std::size_t size) {
@@ -105,15 +115,25 @@ void ConsoleQueue::DropAt(std::size_t index) {
 }
 
 bool ConsoleQueue::WriteSome() {
+  constexpr std::size_t kMaxLines = 64;
+  std::array<iovec, kMaxLines> parts{};
   while (!m_lines.empty() && !m_broken) {
-    const std::string& text = m_lines.front().text;
-    const char* data = text.data() + m_headWritten;
-    const std::size_t size = text.size() - m_headWritten;
+    // Every waiting line (up to kMaxLines) in one write.
+    std::size_t count = 0;
+    for (const Line& line : m_lines) {
+      const std::size_t skip = count == 0 ? m_headWritten : 0;
+      parts[count].iov_base = const_cast<char*>(line.text.data() + skip);
+      parts[count].iov_len = line.text.size() - skip;
+      if (++count == kMaxLines) break;
+    }
     ssize_t n = 0;
     if (m_socket) {
-      n = ::send(m_fd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+      msghdr message{};
+      message.msg_iov = parts.data();
+      message.msg_iovlen = count;
+      n = ::sendmsg(m_fd, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
     } else {
-      n = ::write(m_ownFd.Valid() ? m_ownFd.Get() : m_fd, data, size);
+      n = ::writev(m_ownFd.Valid() ? m_ownFd.Get() : m_fd, parts.data(), static_cast<int>(count));
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
@@ -126,12 +146,19 @@ bool ConsoleQueue::WriteSome() {
       Watch(false);
       return true;
     }
-    m_headWritten += static_cast<std::size_t>(n);
-    if (m_headWritten < text.size()) continue;
-    m_bytes -= text.size();
-    if (m_lines.front().droppable) --m_droppableQueued;
-    m_lines.pop_front();
-    m_headWritten = 0;
+    for (auto left = static_cast<std::size_t>(n); left > 0;) {
+      const Line& head = m_lines.front();
+      const std::size_t rest = head.text.size() - m_headWritten;
+      if (left < rest) {
+        m_headWritten += left;
+        break;
+      }
+      left -= rest;
+      m_bytes -= head.text.size();
+      if (head.droppable) --m_droppableQueued;
+      m_lines.pop_front();
+      m_headWritten = 0;
+    }
     if (m_lines.empty()) ReportDropped();
   }
   return m_lines.empty();
@@ -149,6 +176,7 @@ void ConsoleQueue::ReportDropped() {
 }
 
 void ConsoleQueue::Watch(bool on) {
+  m_watching = on && QCoreApplication::instance() != nullptr;
   if (!on) {
     if (m_notifier) m_notifier->setEnabled(false);
     return;

@@ -19,6 +19,8 @@ class QSocketNotifier;
 
 /// About a megabyte of lines may wait for a slow reader.
 inline constexpr std::size_t kConsoleQueueBytes = 1024 * 1024;
+/// Lines held for the end of the event loop's turn go out once this much waits.
+inline constexpr std::size_t kConsoleHoldBytes = 64 * 1024;
 
 class ConsoleQueue {
  public:
@@ -31,8 +33,18 @@ class ConsoleQueue {
 
   /// Each line starts with its syslog priority "<N>" (the journal reads it).
   void SetJournal(bool journal) noexcept { m_journal = journal; }
-  /// Queues one line (without its newline) and writes what the reader takes now.
+  /// Queues one line (without its newline) and writes what the reader takes now,
+  /// or, once HoldUntilFlush() was called, at the next Flush().
   void Push(std::string_view line);
+  /// From now on lines wait for Flush(), which the event loop calls at the end of
+  /// each turn, so a busy turn's lines leave in one write; never more than
+  /// kConsoleHoldBytes wait.
+  void HoldUntilFlush() noexcept { m_hold = true; }
+  /// Before this queue writes, earlier's held lines go out: two streams that
+  /// share a reader (a terminal, 2>&1) keep the order the lines were made in.
+  void WriteAfter(ConsoleQueue& earlier) noexcept { m_earlier = &earlier; }
+  /// Writes what the reader takes now; the event loop writes the rest later.
+  void Flush();
   /// Writes what is queued for at most timeoutMs (at exit); the rest is lost.
   void Drain(int timeoutMs);
   /// Lines dropped so far because the reader did not keep up.
@@ -60,6 +72,9 @@ class ConsoleQueue {
   bool m_socket = false;
   bool m_broken = false;  // the reader is gone: nothing more is written
   bool m_journal = false;
+  bool m_hold = false;
+  bool m_watching = false;  // waiting for the reader: the notifier writes
+  ConsoleQueue* m_earlier = nullptr;
   std::size_t m_limit;
   std::deque<Line> m_lines;
   std::size_t m_bytes = 0;

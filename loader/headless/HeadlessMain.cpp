@@ -140,6 +140,10 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
   ConsoleQueue errQueue(STDERR_FILENO);
   outQueue.SetJournal(IsJournalStream(STDOUT_FILENO));
   errQueue.SetJournal(IsJournalStream(STDERR_FILENO));
+  // A busy turn of the loop (many connections served) writes its lines at once;
+  // errors still go out at once, after the lines made before them.
+  outQueue.HoldUntilFlush();
+  errQueue.WriteAfter(outQueue);
   ConsoleLineBuffer outBuffer(outQueue);
   ConsoleLineBuffer errBuffer(errQueue);
   std::ostream out(&outBuffer);
@@ -167,9 +171,13 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
         runtime.ReloadConfig();
       }
     });
-    // Lines held back until a download's own lines are out leave once the loop goes idle.
+    // Lines held back until a download's own lines are out leave once the loop goes
+    // idle, and then this turn's lines are written.
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     &app, [&host] { host.FlushEnded(); });
+                     &app, [&host, &outQueue] {
+                       host.FlushEnded();
+                       outQueue.Flush();
+                     });
     const bool needConfig = !options.configPath.empty();
     std::optional<MetricsServer> metrics;
     const LoaderConfig& cfg = runtime.Engine().Settings();

@@ -129,7 +129,8 @@ void ClientSocket::OnReadable() {
   }
   ssize_t n = 0;
   do {
-    n = ::read(m_socket.Get(), m_recvBuf.data(), kRecvMax);
+    // recv() rather than read(): a socket's receive needs none of a file's path.
+    n = ::recv(m_socket.Get(), m_recvBuf.data(), kRecvMax, 0);
   } while (n < 0 && errno == EINTR);
   if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
   if (n <= 0) {

@@ -50,6 +50,37 @@ TEST(ConsoleQueue, StalledReaderCostsProgressLinesFirstThenTheOldest) {
   ::close(fds[0]);
 }
 
+TEST(ConsoleQueue, HeldLinesLeaveAtFlushOrWhenManyWaitAndBeforeTheOtherStreams) {
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
+  ASSERT_EQ(::fcntl(fds[1], F_SETPIPE_SZ, 1024 * 1024), 1024 * 1024);
+  {
+    ConsoleQueue out(fds[1]);
+    ConsoleQueue err(fds[1]);
+    out.HoldUntilFlush();
+    err.WriteAfter(out);
+    out.Push("status: a");
+    out.Push("progress: 1/2");
+    EXPECT_EQ(ReadAll(fds[0]), "");
+    out.Flush();
+    EXPECT_EQ(ReadAll(fds[0]), "status: a\nprogress: 1/2\n");
+    // An error waits for no turn, and the lines made before it go first.
+    out.Push("done: x");
+    err.Push("error: y");
+    EXPECT_EQ(ReadAll(fds[0]), "done: x\nerror: y\n");
+    // A turn that makes many lines does not hold more than kConsoleHoldBytes of them.
+    std::string many;
+    while (many.size() < kConsoleHoldBytes) {
+      out.Push(Line("info: " + std::to_string(many.size())));
+      many += Line("info: " + std::to_string(many.size())) + "\n";
+    }
+    EXPECT_EQ(ReadAll(fds[0]), many);
+    EXPECT_EQ(out.QueuedBytes(), 0u);
+  }
+  ::close(fds[1]);
+  ::close(fds[0]);
+}
+
 TEST(ProgressThrottle, FirstAndLastAlwaysOtherwiseOnceASecond) {
   using V = ProgressThrottle::Verdict;
   ProgressThrottle throttle(false);
