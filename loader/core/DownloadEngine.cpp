@@ -174,8 +174,11 @@ Line* DownloadEngine::FindSerialLine(const SerialChannel& channel) const {
 }
 
 std::size_t DownloadEngine::StandaloneCount() const {
-  return static_cast<std::size_t>(std::count_if(
-      m_lines.begin(), m_lines.end(), [](const auto& line) { return line->Standalone(); }));
+  // Further serial lines sit right after the PORT line and before every TCP
+  // connection: counting them costs no pass over a thousand connections.
+  std::size_t count = 0;
+  while (count + 1 < m_lines.size() && m_lines[count + 1]->Standalone()) ++count;
+  return count;
 }
 
 bool DownloadEngine::SeveralLines() const {
@@ -471,9 +474,9 @@ void DownloadEngine::ShowPortStatus() {
 
 std::vector<LineView> DownloadEngine::LineViews() const {
   std::vector<LineView> views;
-  if (!SeveralLines()) return views;
-  for (const auto& line : m_lines) {
-    if (!line->IsSerial()) continue;
+  const std::size_t serialLines = 1 + StandaloneCount();
+  if (serialLines == 1) return views;
+  for (const auto& line : std::span(m_lines).first(serialLines)) {
     const SerialChannel& channel = *line->Serial();
     LineView view;
     view.name = channel.m_portName;
