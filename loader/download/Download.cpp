@@ -149,10 +149,13 @@ void Download::ContinueTransfer(FrameFamily family, IFrameSink& reply,
   const std::uint8_t termError = rom ? kCmdRomTermError : kCmdBllTermError;
   const auto build = [&](Frame& out) { return BuildPacket(family, out); };
   const std::uint8_t command = ByteAt(frame, 1);
+  // The reply frame keeps its size from block to block: building the next block
+  // overwrites it without clearing and refilling it first.
   Frame& out = m_reply;
-  out.clear();
+  bool replies = false;
   if (command == kCmdBegin) {
     m_packetNo = 0;
+    replies = true;
     const bool more = build(out);
     m_events.ProgressStep(*this);
     // No blocks at all: the end frame goes out at once.
@@ -162,6 +165,7 @@ void Download::ContinueTransfer(FrameFamily family, IFrameSink& reply,
       ++m_packetNo;
       m_events.ProgressStep(*this);
     }
+    replies = true;
     if (!build(out)) Finish(SessionEnd::Completed);
   } else if (command == termError || (rom && command == kCmdRomDone)) {
     const bool done = command != termError;
@@ -173,7 +177,7 @@ void Download::ContinueTransfer(FrameFamily family, IFrameSink& reply,
   // Any other command has no reply: only the progress text is refreshed.
   ShowPercentage();
   m_events.StatusChanged(*this);
-  if (!out.empty()) reply.SendFrame(out);
+  if (replies) reply.SendFrame(out);
 }
 
 void Download::CloseFiles() {
