@@ -48,10 +48,12 @@ RunFigures RunClients(const ClientFactory& factory, const DownloadTarget& target
   std::vector<std::unique_ptr<DownloadClient>> list;
   std::vector<std::uint32_t> watched(static_cast<std::size_t>(clients), 0);
   std::vector<bool> active(static_cast<std::size_t>(clients), false);
+  std::vector<bool> firstDone(static_cast<std::size_t>(clients), false);
   for (int i = 0; i < clients; ++i) list.push_back(factory(target));
 
   Epoll epoll;
   double fastest = std::numeric_limits<double>::max(), slowest = 0;
+  double firstFastest = std::numeric_limits<double>::max(), firstSlowest = 0;
   const double busyBefore = MachineBusySeconds();
   const double ownBefore = OwnCpuSeconds();
   const auto start = BenchClock::now();
@@ -82,11 +84,16 @@ RunFigures RunClients(const ClientFactory& factory, const DownloadTarget& target
       const double took = Seconds(now - client.m_started).count();
       fastest = std::min(fastest, took);
       slowest = std::max(slowest, took);
+      if (!firstDone[i]) {
+        firstFastest = std::min(firstFastest, took);
+        firstSlowest = std::max(firstSlowest, took);
+      }
     } else if (state == DownloadState::Done) {
       ++figures.mismatched;
     } else {
       ++figures.failed;
     }
+    firstDone[i] = true;
     client.Close();  // also leaves the epoll set
     active[i] = false;
     --running;
@@ -133,6 +140,8 @@ RunFigures RunClients(const ClientFactory& factory, const DownloadTarget& target
   figures.clientCpuSeconds = OwnCpuSeconds() - ownBefore;
   figures.fastestDownloadSeconds = figures.downloads > 0 ? fastest : 0;
   figures.slowestDownloadSeconds = slowest;
+  figures.firstRoundFastestSeconds = firstSlowest > 0 ? firstFastest : 0;
+  figures.firstRoundSlowestSeconds = firstSlowest;
   figures.serverPeakRssKb = std::max(figures.serverPeakRssKb, ProcessStatusKb(serverPid, "VmRSS"));
   return figures;
 }

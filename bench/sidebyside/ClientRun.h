@@ -21,6 +21,9 @@ struct RunFigures {
   double seconds = 0;   // from the first request to the last download's end
   double fastestDownloadSeconds = 0;
   double slowestDownloadSeconds = 0;
+  // Over the first download of every client only: those all start at once.
+  double firstRoundFastestSeconds = 0;
+  double firstRoundSlowestSeconds = 0;
   double machineBusySeconds = 0;  // the whole machine, /proc/stat
   double clientCpuSeconds = 0;    // this benchmark, getrusage
   double serverCpuSeconds = -1;   // the server and every process it forked (perf task-clock)
