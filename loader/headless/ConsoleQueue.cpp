@@ -55,6 +55,7 @@ void ConsoleQueue::Push(std::string_view line) {
   if (m_journal) {
     text = "<" + std::to_string(LinePriority(line)) + ">";
   }
+  text.reserve(text.size() + line.size() + 1);  // one allocation, newline included
   text.append(line);
   text.push_back('\n');
   Enqueue(std::move(text), IsProgressLine(line));

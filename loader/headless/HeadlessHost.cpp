@@ -3,6 +3,7 @@
 
 #include "config/ConsoleText.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ostream>
@@ -19,6 +20,22 @@ std::string EscapeLine(std::string_view text) {
   return EscapeConsoleText(text);
 }
 
+namespace {
+/// Text put on a line as EscapeLine shows it; printable ASCII, what nearly every
+/// line holds, goes out as it is without a copy.
+struct Escaped {
+  std::string_view text;
+};
+
+std::ostream& operator<<(std::ostream& out, Escaped escaped) {
+  const bool plain = std::all_of(escaped.text.begin(), escaped.text.end(), [](char c) {
+    return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F;
+  });
+  if (plain) return out << escaped.text;
+  return out << EscapeConsoleText(escaped.text);
+}
+}  // namespace
+
 HeadlessHost::HeadlessHost(std::ostream& out, std::ostream& err, bool everyStep)
     : m_out(out), m_err(err), m_everyStep(everyStep), m_throttle(everyStep) {}
 
@@ -31,8 +48,8 @@ void HeadlessHost::PrintIfChanged(std::string_view tag, std::string_view line,
   if (value == shown) return;
   shown = value;
   m_out << tag << ": ";
-  if (!line.empty()) m_out << EscapeLine(line) << ' ';
-  m_out << EscapeLine(value) << '\n' << std::flush;
+  if (!line.empty()) m_out << Escaped{line} << ' ';
+  m_out << Escaped{value} << '\n' << std::flush;
 }
 
 void HeadlessHost::Show(const EngineSnapshot& snapshot) {
@@ -69,7 +86,7 @@ void HeadlessHost::EnableControls(bool /*enable*/) {}
 
 void HeadlessHost::PrintProgress(ProgressStep step) {
   m_out << "progress: ";
-  if (!m_portLineName.empty()) m_out << EscapeLine(m_portLineName) << ' ';
+  if (!m_portLineName.empty()) m_out << Escaped{m_portLineName} << ' ';
   m_out << step.pos << '/' << step.max << '\n' << std::flush;
 }
 
@@ -116,7 +133,7 @@ void HeadlessHost::SetPos(int newPos) {
 }
 
 void HeadlessHost::MessageBox(std::string_view text) {
-  m_err << "message: " << EscapeLine(text) << '\n' << std::flush;
+  m_err << "message: " << Escaped{text} << '\n' << std::flush;
 }
 
 std::optional<std::string> HeadlessHost::ChooseFolder(std::string_view /*title*/,
@@ -154,7 +171,7 @@ void HeadlessHost::DownloadEnded(const DownloadReport& report) {
 }
 
 void HeadlessHost::PrintSession(std::string_view peer, std::string_view file, ProgressStep step) {
-  m_out << "session: " << EscapeLine(peer) << ' ' << EscapeLine(file) << ' ' << step.pos << '/'
+  m_out << "session: " << Escaped{peer} << ' ' << Escaped{file} << ' ' << step.pos << '/'
         << step.max << '\n'
         << std::flush;
 }
@@ -166,13 +183,14 @@ void HeadlessHost::SessionProgress(std::string_view peer, std::string_view file,
 
 void HeadlessHost::LineProgress(std::string_view line, int pos, int max) {
   ThrottledStep(m_lineBars, line, ProgressStep{pos, max}, [&](ProgressStep step) {
-    m_out << "progress: " << EscapeLine(line) << ' ' << step.pos << '/' << step.max << '\n'
+    m_out << "progress: " << Escaped{line} << ' ' << step.pos << '/' << step.max << '\n'
           << std::flush;
   });
 }
 
+template <typename Print>
 void HeadlessHost::ThrottledStep(BarMap& bars, std::string_view key, ProgressStep step,
-                                 const std::function<void(ProgressStep)>& print) {
+                                 const Print& print) {
   if (m_everyStep) {
     FlushEnded();
     print(step);

@@ -14,7 +14,6 @@
 #include "headless/ProgressThrottle.h"
 
 #include <cstddef>
-#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -83,9 +82,10 @@ class HeadlessHost : public IEngineView,
   /// "<tag>: [<line> ]<value>" when value changed.
   void PrintIfChanged(std::string_view tag, std::string_view line, const std::string& value,
                       std::string& shown);
-  /// One step of a bar kept by key, printed by print as the throttle allows.
-  void ThrottledStep(BarMap& bars, std::string_view key, ProgressStep step,
-                     const std::function<void(ProgressStep)>& print);
+  /// One step of a bar kept by key, printed by print(ProgressStep) as the
+  /// throttle allows (a template: no function object is built for each block).
+  template <typename Print>
+  void ThrottledStep(BarMap& bars, std::string_view key, ProgressStep step, const Print& print);
   void ShowProgress(int oldPos, int oldMax);
   void PrintProgress(ProgressStep step);
   void PrintSession(std::string_view peer, std::string_view file, ProgressStep step);
