@@ -69,7 +69,8 @@ const std::array<OptionSpec, 7>& Options() {
        "with --headless: '" + Text(kProgressThrottled) +
            "' (default) prints 'progress:' and 'session:'\n"
            "lines at most once a second per download, its first and last\n"
-           "step always; '" +
+           "step always, and a 'status:' percentage that follows another\n"
+           "at most once a second, 0 % and 100 % always; '" +
            Text(kProgressAll) + "' prints every change"},
       {kCheckConfig, "",
        "read the configuration (--config or ./" + Text(kConfigFileName) +

@@ -4,8 +4,10 @@
 #include "config/ConsoleText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 namespace {
@@ -37,7 +39,7 @@ std::ostream& operator<<(std::ostream& out, Escaped escaped) {
 }  // namespace
 
 HeadlessHost::HeadlessHost(std::ostream& out, std::ostream& err, bool everyStep)
-    : m_out(out), m_err(err), m_everyStep(everyStep), m_throttle(everyStep) {}
+    : m_out(out), m_err(err), m_everyStep(everyStep), m_now(NowMs), m_throttle(everyStep) {}
 
 DownloadHost HeadlessHost::Host() {
   return DownloadHost{this, this, this, this, this, this};
@@ -52,6 +54,54 @@ void HeadlessHost::PrintIfChanged(std::string_view tag, std::string_view line,
   m_out << Escaped{value} << '\n' << std::flush;
 }
 
+namespace {
+constexpr std::string_view kPercentSuffix = "% downloaded...";
+
+/// The percentage of a download's "<file>  N% downloaded..." status, if it is one.
+std::optional<int> StatusPercent(std::string_view text) {
+  if (!text.ends_with(kPercentSuffix)) return std::nullopt;
+  text.remove_suffix(kPercentSuffix.size());
+  const std::size_t digits = text.find_last_not_of("0123456789") + 1;
+  int percent = 0;
+  const auto [end, ec] = std::from_chars(text.data() + digits, text.data() + text.size(), percent);
+  if (digits == text.size() || ec != std::errc() || end != text.data() + text.size())
+    return std::nullopt;
+  return percent;
+}
+}  // namespace
+
+void HeadlessHost::PrintStatus(std::string_view line, const std::string& value,
+                               StatusField& field) {
+  if (value == field.shown) {
+    field.held.clear();
+    return;
+  }
+  const auto percent = StatusPercent(value);
+  if (!m_everyStep && percent && *percent != 0 && *percent != 100 && StatusPercent(field.shown)) {
+    const std::int64_t now = m_now();
+    if (now - field.shownMs < kProgressIntervalMs) {
+      field.held = value;
+      return;
+    }
+    field.shownMs = now;
+  } else if (percent) {
+    field.shownMs = m_now();
+  }
+  if (!percent && !field.held.empty()) PrintIfChanged("status", line, field.held, field.shown);
+  field.held.clear();
+  PrintIfChanged("status", line, value, field.shown);
+}
+
+void HeadlessHost::FlushHeldStatus() {
+  const auto flush = [this](std::string_view line, StatusField& field) {
+    if (field.held.empty()) return;
+    PrintIfChanged("status", line, field.held, field.shown);
+    field.held.clear();
+  };
+  flush({}, m_status);
+  for (auto& [name, shown] : m_shownLines) flush(name, shown.status);
+}
+
 void HeadlessHost::Show(const EngineSnapshot& snapshot) {
   // With several lines each carries its name; the PORT line's are the shared ones.
   m_portLineName.clear();
@@ -60,16 +110,16 @@ void HeadlessHost::Show(const EngineSnapshot& snapshot) {
     if (line.isPort) {
       m_portLineName = line.name;
       PrintIfChanged("port", line.name, snapshot.portLine, shown.port);
-      PrintIfChanged("status", line.name, snapshot.status, shown.status);
+      PrintStatus(line.name, snapshot.status, shown.status);
     } else {
       PrintIfChanged("port", line.name, line.portLine, shown.port);
-      PrintIfChanged("status", line.name, line.status, shown.status);
+      PrintStatus(line.name, line.status, shown.status);
     }
   }
   if (snapshot.lines.empty() || m_portLineName.empty()) {
     // One line (or TCP beside PORTS lines with PORT=NONE): as ever.
     PrintIfChanged("port", {}, snapshot.portLine, m_shownPort);
-    PrintIfChanged("status", {}, snapshot.status, m_shownStatus);
+    PrintStatus({}, snapshot.status, m_status);
   }
   // A download's status line comes before the line that ends its story.
   FlushEnded();
@@ -77,6 +127,7 @@ void HeadlessHost::Show(const EngineSnapshot& snapshot) {
 
 void HeadlessHost::FlushEnded() {
   if (m_endedLines.empty()) return;
+  FlushHeldStatus();
   for (const std::string& line : m_endedLines) m_out << line << '\n';
   m_out << std::flush;
   m_endedLines.clear();
@@ -93,7 +144,7 @@ void HeadlessHost::PrintProgress(ProgressStep step) {
 void HeadlessHost::ShowProgress(int oldPos, int oldMax) {
   const ProgressStep step{m_progress.Pos(), m_progress.Upper()};
   if (step.pos == oldPos && step.max == oldMax) return;
-  switch (m_throttle.Admit(oldPos, step, NowMs())) {
+  switch (m_throttle.Admit(oldPos, step, m_now())) {
     case ProgressThrottle::Verdict::Print:
       FlushEnded();  // a new download: the previous one's end goes first
       PrintProgress(step);
@@ -204,7 +255,7 @@ void HeadlessHost::ThrottledStep(BarMap& bars, std::string_view key, ProgressSte
   SessionBar& bar = it->second;
   const int oldPos = bar.pos;
   bar.pos = step.pos;
-  switch (bar.throttle.Admit(oldPos, step, NowMs())) {
+  switch (bar.throttle.Admit(oldPos, step, m_now())) {
     case ProgressThrottle::Verdict::Print:
       FlushEnded();
       print(step);

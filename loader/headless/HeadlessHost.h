@@ -14,6 +14,7 @@
 #include "headless/ProgressThrottle.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -33,6 +34,9 @@ class HeadlessHost : public IEngineView,
  public:
   /// Every progress change is printed (everyStep), or at most one a second per download.
   HeadlessHost(std::ostream& out, std::ostream& err, bool everyStep = true);
+  /// The monotonic clock, in ms, the once-a-second rules read (tests set their own).
+  using Clock = std::int64_t (*)();
+  void SetClock(Clock clock) noexcept { m_now = clock; }
 
   DownloadHost Host();
   /// Prints the done:/failed: lines held back until their download's own lines were out.
@@ -66,9 +70,20 @@ class HeadlessHost : public IEngineView,
     ProgressThrottle throttle;
     int pos = 0;
   };
+  /// A status line as shown. A download's percentage ("<file>  N% downloaded...")
+  /// that follows another one is shown at most once a second, 0 % and 100 %
+  /// always (with --progress=all, every change): with many TCP downloads at once
+  /// the one status line changes with nearly every block of any of them. The
+  /// last one held back goes out before the next other line of its field and
+  /// before a download's end.
+  struct StatusField {
+    std::string shown;
+    std::string held;
+    std::int64_t shownMs = 0;
+  };
   struct ShownLine {
     std::string port;
-    std::string status;
+    StatusField status;
   };
   /// Looked up by a name as it is passed, without copying it into a string.
   struct NameHash {
@@ -82,6 +97,10 @@ class HeadlessHost : public IEngineView,
   /// "<tag>: [<line> ]<value>" when value changed.
   void PrintIfChanged(std::string_view tag, std::string_view line, const std::string& value,
                       std::string& shown);
+  /// "status: [<line> ]<value>" when value changed, as StatusField says.
+  void PrintStatus(std::string_view line, const std::string& value, StatusField& field);
+  /// The percentages held back, before a line that ends a download.
+  void FlushHeldStatus();
   /// One step of a bar kept by key, printed by print(ProgressStep) as the
   /// throttle allows (a template: no function object is built for each block).
   template <typename Print>
@@ -93,8 +112,9 @@ class HeadlessHost : public IEngineView,
   std::ostream& m_out;
   std::ostream& m_err;
   bool m_everyStep;
+  Clock m_now;
   std::string m_shownPort;
-  std::string m_shownStatus;
+  StatusField m_status;
   ProgressState m_progress;
   ProgressThrottle m_throttle;
   BarMap m_sessionBars;                                     // by peer

@@ -111,3 +111,51 @@ TEST(HeadlessLines, ThrottledSessionShowsWhereItStoppedThenItsEndLast) {
             "failed: F.bll connection closed via tcp 127.0.0.1:4000\n");
   EXPECT_EQ(host.Tally().Total(), 1u);
 }
+
+TEST(HeadlessLines, PercentStatusesOfManyDownloadsAtOnceAreHeldButNoneThatMatters) {
+  // All within one second: each line is shown, held (h) or shown after the one held.
+  const std::vector<std::pair<std::string, std::string>> steps = {
+      {"A.bll download is started", "A.bll download is started"},
+      {"A.bll  0% downloaded...", "A.bll  0% downloaded..."},
+      {"A.bll  1% downloaded...", "h"},
+      {"B.bll  0% downloaded...", "B.bll  0% downloaded..."},  // a start is always shown
+      {"A.bll  2% downloaded...", "h"},
+      {"B.bll  1% downloaded...", "h"},
+      {"File open error !! - C.bll", "B.bll  1% downloaded...|File open error !! - C.bll"},
+      {"A.bll  3% downloaded...", "A.bll  3% downloaded..."},
+      {"A.bll  4% downloaded...", "h"},
+      {"end", "A.bll  4% downloaded...|failed: A.bll connection closed via tcp 127.0.0.1:1"},
+      {"A.bll  100% downloaded...", "A.bll  100% downloaded..."},
+  };
+  for (const bool everyStep : {false, true}) {
+    std::ostringstream out;
+    std::ostringstream err;
+    HeadlessHost host(out, err, everyStep);
+    host.SetClock([] { return std::int64_t{5000}; });
+    std::string expected;
+    EngineSnapshot shown;
+    for (const auto& [status, lines] : steps) {
+      if (status == "end") {
+        DownloadReport failed;
+        failed.file = "A.bll";
+        failed.reason = "connection closed";
+        failed.via = "tcp 127.0.0.1:1";
+        host.DownloadEnded(failed);
+        host.FlushEnded();
+      } else {
+        shown.status = status;
+        host.Show(shown);
+      }
+      std::string want = everyStep && status != "end" ? status : lines;
+      if (everyStep && status == "end") want = want.substr(want.find('|') + 1);
+      if (want == "h") continue;
+      for (std::size_t start = 0; start <= want.size();) {
+        const std::size_t bar = std::min(want.find('|', start), want.size());
+        const std::string line = want.substr(start, bar - start);
+        expected += (line.starts_with("failed: ") ? "" : "status: ") + line + "\n";
+        start = bar + 1;
+      }
+    }
+    EXPECT_EQ(out.str(), expected) << "everyStep " << everyStep;
+  }
+}
