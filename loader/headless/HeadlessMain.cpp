@@ -10,11 +10,11 @@
 #include "headless/MetricsServer.h"
 #include "headless/MetricsText.h"
 #include "headless/ServiceNotifier.h"
+#include "net/ConnectionPoller.h"
 #include "runtime/LoaderRuntime.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <signal.h>
@@ -159,11 +159,11 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
     LoaderRuntime runtime(host.Host(), curDir, options.tcpPort);
     runtime.SetDiagnostics(err);
     if (!options.configPath.empty()) runtime.SetConfigPath(options.configPath);
-    QSocketNotifier signalNotifier(serviceSignals.Fd(), QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+    std::optional<ReadWatch> signalWatch;
+    signalWatch.emplace(serviceSignals.Fd(), [&] {
       bool reload = false;
       if (const int signo = serviceSignals.Drain(reload)) {
-        signalNotifier.setEnabled(false);  // the rest of the shutdown ignores them
+        signalWatch->SetEnabled(false);  // the rest of the shutdown ignores them
         err << "info: stopping (" << SignalName(signo) << ")" << std::endl;
         notifier.Stopping();
         app.quit();
@@ -181,7 +181,10 @@ int RunHeadless(int argc, char** argv, const LoaderOptions& options) {
     const bool needConfig = !options.configPath.empty();
     std::optional<MetricsServer> metrics;
     const LoaderConfig& cfg = runtime.Engine().Settings();
-    if (!runtime.Start(needConfig) && needConfig && !runtime.ConfigError().empty()) {
+    if (!signalWatch->Watching()) {
+      err << "error: cannot watch for SIGINT/SIGTERM/SIGHUP" << std::endl;
+      exitCode = 1;
+    } else if (!runtime.Start(needConfig) && needConfig && !runtime.ConfigError().empty()) {
       // A file named on the command line must be there: a service must not run on defaults.
       err << "Tarvix: --config " << runtime.ConfigPath() << ": " << runtime.ConfigError()
           << std::endl;

@@ -101,3 +101,17 @@ bool PollWatch::Watch(std::uint32_t events) {
   m_events = events;
   return true;
 }
+
+ReadWatch::ReadWatch(int fd, std::function<void()> onReadable)
+    : m_onReadable(std::move(onReadable)), m_watch(fd, *this) {
+  SetEnabled(true);
+}
+
+bool ReadWatch::SetEnabled(bool enabled) {
+  m_watching = m_watch.Watch(enabled ? std::uint32_t{EPOLLIN} : 0) && enabled;
+  return m_watching == enabled;
+}
+
+void ReadWatch::OnPollReady(std::uint32_t /*events*/) {
+  if (m_onReadable) m_onReadable();
+}

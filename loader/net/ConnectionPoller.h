@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 /// What a watched descriptor is told when it is ready.
@@ -69,4 +70,28 @@ class PollWatch {
   int m_fd;
   IPollTarget& m_target;
   std::uint32_t m_events = 0;  // 0: not in the set
+};
+
+/// A descriptor of the main loop's own (the listener, a wake-up, the signals)
+/// watched for reading in the same set as the connections: the event loop then
+/// polls one descriptor for all of them, which a lone connection's every block
+/// pays for. onReadable runs each time the descriptor is readable.
+class ReadWatch : private IPollTarget {
+ public:
+  ReadWatch(int fd, std::function<void()> onReadable);
+  ReadWatch(const ReadWatch&) = delete;
+  ReadWatch& operator=(const ReadWatch&) = delete;
+  ~ReadWatch() override = default;
+
+  /// False when the set could not take the descriptor.
+  bool Watching() const noexcept { return m_watching; }
+  /// Stops or resumes watching; false when resuming failed.
+  bool SetEnabled(bool enabled);
+
+ private:
+  void OnPollReady(std::uint32_t events) override;
+
+  std::function<void()> m_onReadable;
+  PollWatch m_watch;
+  bool m_watching = false;
 };

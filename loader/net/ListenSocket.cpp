@@ -1,4 +1,4 @@
-// The TCP listener on a socket of our own, handing connections to Qt Network.
+// The TCP listener on a socket of our own.
 #include "net/ListenSocket.h"
 
 #include <arpa/inet.h>
@@ -19,7 +19,7 @@ constexpr int kBacklog = SOMAXCONN;
 ListenSocket::ListenSocket(std::function<void()> onAccept) : m_onAccept(std::move(onAccept)) {
   m_backoffTimer.setSingleShot(true);
   QObject::connect(&m_backoffTimer, &QTimer::timeout, [this] {
-    if (m_notifier) m_notifier->setEnabled(true);
+    if (m_watch) m_watch->SetEnabled(true);
     // Connections may have waited all along; don't wait for a new one to try.
     if (m_onAccept) m_onAccept();
   });
@@ -27,7 +27,7 @@ ListenSocket::ListenSocket(std::function<void()> onAccept) : m_onAccept(std::mov
 
 ListenSocket::~ListenSocket() {
   m_backoffTimer.stop();
-  m_notifier.reset();
+  m_watch.reset();
 }
 
 bool ListenSocket::Listen(std::uint16_t port) {
@@ -35,7 +35,7 @@ bool ListenSocket::Listen(std::uint16_t port) {
 }
 
 bool ListenSocket::Listen(const std::string& address, std::uint16_t port) {
-  m_notifier.reset();
+  m_watch.reset();
   m_fd.Reset();
   m_port = 0;
   sockaddr_storage addr{};
@@ -86,13 +86,17 @@ bool ListenSocket::Listen(const std::string& address, std::uint16_t port) {
     m_error = std::strerror(errno);
     return false;
   }
-  m_port = ntohs(v6 ? a6->sin6_port : a4->sin_port);
-  m_fd = std::move(fd);
-  m_error.clear();
-  m_notifier = std::make_unique<QSocketNotifier>(m_fd.Get(), QSocketNotifier::Read);
-  QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+  auto watch = std::make_unique<ReadWatch>(fd.Get(), [this] {
     if (m_onAccept) m_onAccept();
   });
+  if (!watch->Watching()) {
+    m_error = std::string("cannot watch the listening socket: ") + std::strerror(errno);
+    return false;
+  }
+  m_port = ntohs(v6 ? a6->sin6_port : a4->sin_port);
+  m_fd = std::move(fd);
+  m_watch = std::move(watch);
+  m_error.clear();
   return true;
 }
 
@@ -125,7 +129,7 @@ void ListenSocket::BackOff() {
   // The connection stays in the backlog and the listener stays readable:
   // stop listening for readiness, try again later, later still if it fails again.
   ++m_acceptErrors;
-  if (m_notifier) m_notifier->setEnabled(false);
+  if (m_watch) m_watch->SetEnabled(false);
   m_backoffTimer.start(m_backoffMs);
   m_backoffMs = std::min(m_backoffMs * 2, kAcceptBackoffMaxMs);
 }

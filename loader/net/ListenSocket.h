@@ -7,8 +7,8 @@
 
 #include "base/UniqueFd.h"
 #include "config/LoaderDefaults.h"
+#include "net/ConnectionPoller.h"
 
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdint>
@@ -46,7 +46,7 @@ class ListenSocket {
 
   std::function<void()> m_onAccept;
   UniqueFd m_fd;
-  std::unique_ptr<QSocketNotifier> m_notifier;
+  std::unique_ptr<ReadWatch> m_watch;  // goes before the descriptor it watches
   QTimer m_backoffTimer;
   std::uint16_t m_port = 0;
   std::string m_error;

@@ -1,8 +1,6 @@
 // The serial reader's wake-up of the main thread.
 #include "runtime/ReaderWakeUp.h"
 
-#include <QObject>
-
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -17,13 +15,17 @@ ReaderWakeUp::ReaderWakeUp(CommPort& port, std::function<void()> onWake) : m_por
               std::strerror(errno) + ")";
     return;
   }
-  m_notifier = std::make_unique<QSocketNotifier>(m_fd.Get(), QSocketNotifier::Read);
-  QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
-                   [fd = m_fd.Get(), onWake = std::move(onWake)] {
-                     std::uint64_t count = 0;
-                     (void)!::read(fd, &count, sizeof count);
-                     onWake();
-                   });
+  m_watch = std::make_unique<ReadWatch>(m_fd.Get(), [fd = m_fd.Get(), onWake = std::move(onWake)] {
+    std::uint64_t count = 0;
+    (void)!::read(fd, &count, sizeof count);
+    onWake();
+  });
+  if (!m_watch->Watching()) {
+    m_error = std::string("cannot watch the serial reader's wake-up: ") + std::strerror(errno);
+    m_watch.reset();
+    m_fd.Reset();
+    return;
+  }
   m_port.SetNotify([fd = m_fd.Get()] {
     const std::uint64_t one = 1;
     (void)!::write(fd, &one, sizeof one);
@@ -32,5 +34,5 @@ ReaderWakeUp::ReaderWakeUp(CommPort& port, std::function<void()> onWake) : m_por
 
 ReaderWakeUp::~ReaderWakeUp() {
   m_port.SetNotify({});
-  m_notifier.reset();
+  m_watch.reset();
 }

@@ -1,12 +1,11 @@
 // How a serial reader wakes the main thread: it only bumps an eventfd; the main
-// loop sees it through a socket notifier and runs the hand-off there while the
-// reader waits. The reader never touches a Qt object.
+// loop sees it among the descriptors it polls with the connections and runs the
+// hand-off there while the reader waits. The reader never touches a Qt object.
 #pragma once
 
 #include "base/UniqueFd.h"
 #include "comm/CommPort.h"
-
-#include <QSocketNotifier>
+#include "net/ConnectionPoller.h"
 
 #include <functional>
 #include <memory>
@@ -28,6 +27,6 @@ class ReaderWakeUp {
  private:
   CommPort& m_port;
   UniqueFd m_fd;
-  std::unique_ptr<QSocketNotifier> m_notifier;
+  std::unique_ptr<ReadWatch> m_watch;
   std::string m_error;
 };
