@@ -136,8 +136,10 @@ void DownloadEngine::OnCommRead(SerialChannel& channel) {
 void DownloadEngine::AddSerialLine(SerialChannel& channel) {
   if (&channel == &m_serial || FindSerialLine(channel) != nullptr) return;
   ILineOwner& owner = *this;
+  // Further serial lines sit right after the PORT line, before every TCP connection.
   m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(1 + StandaloneCount()),
                  std::make_unique<Line>(owner, channel, true));
+  ++m_standaloneCount;
   Show();
 }
 
@@ -147,6 +149,7 @@ void DownloadEngine::RemoveSerialLine(SerialChannel& channel) {
   if (line->Running()) line->CurrentDownload()->Finish(SessionEnd::Abandoned);
   std::erase(m_ownLines, line);
   std::erase_if(m_lines, [&](const auto& p) { return p.get() == line; });
+  --m_standaloneCount;
   Show();
 }
 
@@ -167,18 +170,16 @@ void DownloadEngine::SetLineReason(SerialChannel& channel, std::string reason) {
 }
 
 Line* DownloadEngine::FindSerialLine(const SerialChannel& channel) const {
-  for (const auto& line : m_lines) {
-    if (line->Standalone() && line->Serial() == &channel) return line.get();
+  for (const auto& line : std::span(m_lines).subspan(1, m_standaloneCount)) {
+    if (line->Serial() == &channel) return line.get();
   }
   return nullptr;
 }
 
 std::size_t DownloadEngine::StandaloneCount() const {
-  // Further serial lines sit right after the PORT line and before every TCP
-  // connection: counting them costs no pass over a thousand connections.
-  std::size_t count = 0;
-  while (count + 1 < m_lines.size() && m_lines[count + 1]->Standalone()) ++count;
-  return count;
+  // Kept as lines come and go: asked for each status change, it must not look
+  // at a thousand connections, nor at one.
+  return m_standaloneCount;
 }
 
 bool DownloadEngine::SeveralLines() const {

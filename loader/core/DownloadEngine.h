@@ -214,6 +214,7 @@ class DownloadEngine : private ILineOwner {
   bool m_accepting = false;  // requests are taken (not blocked)
   // The serial line first, then TCP connections in the order of their first frame.
   std::vector<std::unique_ptr<Line>> m_lines;
+  std::size_t m_standaloneCount = 0;                       // further serial lines, m_lines[1..]
   std::unordered_map<const IConnection*, Line*> m_lineOf;  // TCP lines by connection
   std::vector<Line*> m_ownLines;  // lines with downloads of their own, in that order
   std::uint64_t m_ownCount = 0;   // downloads of lines' own so far, for their order
