@@ -375,6 +375,23 @@ Result RunBllDownload(ITransport& line, const DownloadOptions& options) {
   return RunDialogue(line, options, f, image, result);
 }
 
+DownloadOptions RomDownload(std::string_view name, std::string expectedFile) {
+  DownloadOptions opt;
+  opt.family = Family::Rom;
+  opt.romSelector = RomSelectorForName(name).value_or(Bytes{});
+  opt.expectedFile = std::move(expectedFile);
+  return opt;
+}
+
+DownloadOptions BllDownload(BllForm form, std::string digits, std::string expectedFile) {
+  DownloadOptions opt;
+  opt.family = Family::Bll;
+  opt.bllForm = form;
+  opt.bllDigits = std::move(digits);
+  opt.expectedFile = std::move(expectedFile);
+  return opt;
+}
+
 Result RunDownload(ITransport& line, const DownloadOptions& options) {
   return options.family == Family::Rom ? RunRomDownload(line, options)
                                        : RunBllDownload(line, options);

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace termsim {
 
@@ -57,6 +58,13 @@ struct Result {
   std::size_t receivedBytes = 0;  // image bytes received (each block once)
   std::string fileName;           // the file the request names
 };
+
+/// A ROM download of the image name (a name RomSelectorForName takes), whose bytes
+/// must be those of expectedFile.
+DownloadOptions RomDownload(std::string_view name, std::string expectedFile);
+/// A BLL download asked for with form and the three name digits, whose bytes must
+/// be those of expectedFile.
+DownloadOptions BllDownload(BllForm form, std::string digits, std::string expectedFile);
 
 /// Runs a ROM download (request, start reply, begin, blocks, end) with the options' faults.
 Result RunRomDownload(ITransport& line, const DownloadOptions& options);

@@ -127,23 +127,6 @@ class HeadlessE2E : public ::testing::Test {
   std::unique_ptr<ChildProcess> m_process;
 };
 
-termsim::DownloadOptions RomOptions(const std::string& name, const std::string& file) {
-  termsim::DownloadOptions opt;
-  opt.family = termsim::Family::Rom;
-  opt.romSelector = *termsim::RomSelectorForName(name);
-  opt.expectedFile = file;
-  return opt;
-}
-
-termsim::DownloadOptions BllOptions(termsim::BllForm form, const std::string& digits,
-                                    const std::string& file) {
-  termsim::DownloadOptions opt;
-  opt.family = termsim::Family::Bll;
-  opt.bllForm = form;
-  opt.bllDigits = digits;
-  opt.expectedFile = file;
-  return opt;
-}
 }  // namespace
 
 TEST_F(HeadlessE2E, RomDownloadsOverSerialOfSeveralSizesWithResends) {
@@ -161,7 +144,8 @@ TEST_F(HeadlessE2E, RomDownloadsOverSerialOfSeveralSizesWithResends) {
                                    {"TRM-4.jd0", 9000, 4, 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto opt = RomOptions(c.name, PutImage("rom", c.name, c.size, static_cast<unsigned>(c.size)));
+    auto opt = termsim::RomDownload(c.name,
+                                    PutImage("rom", c.name, c.size, static_cast<unsigned>(c.size)));
     opt.nakBlock = c.nak;
     opt.badLrcBlock = c.badLrc;
     const auto r = termsim::RunDownload(*m_pty, opt);
@@ -170,7 +154,7 @@ TEST_F(HeadlessE2E, RomDownloadsOverSerialOfSeveralSizesWithResends) {
     const std::size_t blocks = (c.size + 2047) / 2048;
     ASSERT_TRUE(m_process->WaitForOut("progress: 0/" + std::to_string(blocks + 1)));
   }
-  auto missing = RomOptions("TRM-9.jd0", "");
+  auto missing = termsim::RomDownload("TRM-9.jd0", "");
   missing.expectMissing = true;
   const auto r = termsim::RunDownload(*m_pty, missing);
   EXPECT_TRUE(r.ok) << r.error;
@@ -184,8 +168,8 @@ TEST_F(HeadlessE2E, RomRequestOverTcpIsAnsweredOnTheSerialLine) {
   ASSERT_TRUE(tcp);
   ASSERT_TRUE(m_process->WaitForOut("status: TCPIP 연결 허가"));
   termsim::SplitTransport split(*tcp, *m_pty);
-  const auto r =
-      termsim::RunDownload(split, RomOptions("TRM-5.jd0", PutImage("rom", "TRM-5.jd0", 3000, 5)));
+  const auto r = termsim::RunDownload(
+      split, termsim::RomDownload("TRM-5.jd0", PutImage("rom", "TRM-5.jd0", 3000, 5)));
   EXPECT_TRUE(r.ok) << r.error;
 }
 
@@ -195,21 +179,21 @@ TEST_F(HeadlessE2E, BllDownloadsOverTcpAndSerialWithResends) {
   const std::string sub = PutImage("bll", "SUB002.bll", 300, 2);
   auto tcp = ConnectTcp();
   ASSERT_TRUE(tcp);
-  auto opt = BllOptions(termsim::BllForm::Mca, "001", mca);
+  auto opt = termsim::BllDownload(termsim::BllForm::Mca, "001", mca);
   opt.nakBlock = 1;
   auto r = termsim::RunDownload(*tcp, opt);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.receivedBytes, 700u);
   EXPECT_EQ(LastProgressLine(), "progress: 0/4");
 
-  r = termsim::RunDownload(*tcp, BllOptions(termsim::BllForm::B, "001", mca));
+  r = termsim::RunDownload(*tcp, termsim::BllDownload(termsim::BllForm::B, "001", mca));
   ASSERT_TRUE(r.ok) << r.error;
   // A serial burst after the TCP traffic: the reply goes to the serial line.
-  opt = BllOptions(termsim::BllForm::C, "002", sub);
+  opt = termsim::BllDownload(termsim::BllForm::C, "002", sub);
   opt.badLrcBlock = 0;
   r = termsim::RunDownload(*m_pty, opt);
   ASSERT_TRUE(r.ok) << r.error;
-  auto missing = BllOptions(termsim::BllForm::Mca, "404", "");
+  auto missing = termsim::BllDownload(termsim::BllForm::Mca, "404", "");
   missing.expectMissing = true;
   r = termsim::RunDownload(*tcp, missing);
   EXPECT_TRUE(r.ok) << r.error;
@@ -226,7 +210,8 @@ TEST_F(HeadlessE2E, StdoutOfOneBlockBllDownloadOverTcpLineByLine) {
     auto tcp = ConnectTcp();
     ASSERT_TRUE(tcp);
     const auto r = termsim::RunDownload(
-        *tcp, BllOptions(termsim::BllForm::Mca, "007", PutImage("bll", "MCA007.bll", 100, 7)));
+        *tcp,
+        termsim::BllDownload(termsim::BllForm::Mca, "007", PutImage("bll", "MCA007.bll", 100, 7)));
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_TRUE(m_process->WaitForOut("done: ", true));
     EXPECT_EQ(m_process->Stop(SIGTERM), 0);
@@ -268,9 +253,9 @@ TEST_F(HeadlessE2E, PacedTcpClientsAreBothServed) {
   auto first = ConnectTcp();
   auto second = ConnectTcp();
   ASSERT_TRUE(first && second);
-  auto r = termsim::RunDownload(*second, BllOptions(termsim::BllForm::Mca, "007", file));
+  auto r = termsim::RunDownload(*second, termsim::BllDownload(termsim::BllForm::Mca, "007", file));
   ASSERT_TRUE(r.ok) << r.error;
-  r = termsim::RunDownload(*first, BllOptions(termsim::BllForm::B, "007", file));
+  r = termsim::RunDownload(*first, termsim::BllDownload(termsim::BllForm::B, "007", file));
   EXPECT_TRUE(r.ok) << r.error;
 }
 
@@ -289,7 +274,7 @@ TEST_F(HeadlessE2E, ModemDialogueThenRomDownloadInKilobyteBlocks) {
   ASSERT_TRUE(r.ok) << r.error;
   // The modem's text shows in the status line, CR and LF escaped.
   EXPECT_TRUE(m_process->WaitForOut("status: \\r\\nRING\\r\\n"));
-  auto opt = RomOptions("TRM-6.jd0", PutImage("rom", "TRM-6.jd0", 3000, 6));
+  auto opt = termsim::RomDownload("TRM-6.jd0", PutImage("rom", "TRM-6.jd0", 3000, 6));
   opt.modemLink = true;
   r = termsim::RunDownload(*m_pty, opt);
   ASSERT_TRUE(r.ok) << r.error;
@@ -386,7 +371,8 @@ TEST_F(HeadlessE2E, BllOverTcpWhateverTheSerialPort) {
     }
     auto tcp = ConnectTcp();
     ASSERT_TRUE(tcp);
-    auto opt = BllOptions(termsim::BllForm::Mca, "001", PutImage("bll", "MCA001.bll", 700, 1));
+    auto opt =
+        termsim::BllDownload(termsim::BllForm::Mca, "001", PutImage("bll", "MCA001.bll", 700, 1));
     opt.nakBlock = 1;
     const auto r = termsim::RunDownload(*tcp, opt);
     ASSERT_TRUE(r.ok) << r.error;
@@ -429,9 +415,9 @@ TEST_F(HeadlessE2E, AVanishedClientNeverLocksOutTheNext) {
   // Both channels are served again at once.
   auto next = ConnectTcp();
   ASSERT_TRUE(next);
-  auto r = termsim::RunDownload(*next, BllOptions(termsim::BllForm::B, "001", file));
+  auto r = termsim::RunDownload(*next, termsim::BllDownload(termsim::BllForm::B, "001", file));
   EXPECT_TRUE(r.ok) << r.error;
-  r = termsim::RunDownload(*m_pty, BllOptions(termsim::BllForm::Mca, "001", file));
+  r = termsim::RunDownload(*m_pty, termsim::BllDownload(termsim::BllForm::Mca, "001", file));
   EXPECT_TRUE(r.ok) << r.error;
 }
 
@@ -448,7 +434,8 @@ TEST_F(HeadlessE2E, ASilentSessionTimesOut) {
   ASSERT_TRUE(start.ok) << start.error;
   ASSERT_TRUE(m_process->WaitForOut("status: Session timed out !! - MCA001.bll"));
   EXPECT_TRUE(m_process->WaitForOut("failed: MCA001.bll timed out via tcp 127.0.0.1:", true));
-  const auto r = termsim::RunDownload(*m_pty, BllOptions(termsim::BllForm::Mca, "001", file));
+  const auto r =
+      termsim::RunDownload(*m_pty, termsim::BllDownload(termsim::BllForm::Mca, "001", file));
   EXPECT_TRUE(r.ok) << r.error;
 }
 
@@ -482,8 +469,8 @@ TEST_F(HeadlessE2E, ConcurrentClientsEachGetTheirOwnDownload) {
     for (int i = 0; i < kClients; ++i) {
       clients.emplace_back([&, i] {
         const std::string digits = "0" + std::to_string(10 + i);
-        auto opt = BllOptions(i % 2 == 0 ? termsim::BllForm::Mca : termsim::BllForm::B, digits,
-                              files[static_cast<std::size_t>(i)]);
+        auto opt = termsim::BllDownload(i % 2 == 0 ? termsim::BllForm::Mca : termsim::BllForm::B,
+                                        digits, files[static_cast<std::size_t>(i)]);
         opt.nakBlock = i % 3;
         results[static_cast<std::size_t>(i)] =
             termsim::RunDownload(*lines[static_cast<std::size_t>(i)], opt);

@@ -97,32 +97,18 @@ class LinesE2E : public ::testing::Test {
   std::unique_ptr<ChildProcess> m_process;
 };
 
-termsim::DownloadOptions Rom(const std::string& name, const std::string& file) {
-  termsim::DownloadOptions opt;
-  opt.family = termsim::Family::Rom;
-  opt.romSelector = *termsim::RomSelectorForName(name);
-  opt.expectedFile = file;
-  return opt;
-}
-
-termsim::DownloadOptions Bll(const std::string& digits, const std::string& file) {
-  termsim::DownloadOptions opt;
-  opt.family = termsim::Family::Bll;
-  opt.bllForm = termsim::BllForm::Mca;
-  opt.bllDigits = digits;
-  opt.expectedFile = file;
-  return opt;
-}
 }  // namespace
 
 TEST_F(LinesE2E, EveryLineDownloadsAtOnceAndItsLinesCarryItsName) {
   Start();
   // Two rounds, so each line's second download starts while others still run.
   const std::vector<std::vector<termsim::DownloadOptions>> rounds = {
-      {Rom("TRM-1.jd0", Image("TRM-1.jd0", 300000)), Bll("001", Image("MCA001.bll", 90000)),
-       Rom("TRM-3.jd0", Image("TRM-3.jd0", 200001))},
-      {Bll("002", Image("MCA002.bll", 5000)), Rom("TRM-2.jd0", Image("TRM-2.jd0", 250000)),
-       Bll("003", Image("MCA003.bll", 70000))}};
+      {termsim::RomDownload("TRM-1.jd0", Image("TRM-1.jd0", 300000)),
+       termsim::BllDownload(termsim::BllForm::Mca, "001", Image("MCA001.bll", 90000)),
+       termsim::RomDownload("TRM-3.jd0", Image("TRM-3.jd0", 200001))},
+      {termsim::BllDownload(termsim::BllForm::Mca, "002", Image("MCA002.bll", 5000)),
+       termsim::RomDownload("TRM-2.jd0", Image("TRM-2.jd0", 250000)),
+       termsim::BllDownload(termsim::BllForm::Mca, "003", Image("MCA003.bll", 70000))}};
   std::vector<termsim::Result> results(kLines * rounds.size());
   {
     std::vector<std::jthread> terminals;
@@ -166,7 +152,8 @@ TEST_F(LinesE2E, AHungUpLineComesBackWhileAnotherDownloads) {
   const std::string big = Image("TRM-1.jd0", 1 << 20);
   termsim::Result first;
   {
-    std::jthread terminal([&] { first = termsim::RunDownload(*m_ptys[0], Rom("TRM-1.jd0", big)); });
+    std::jthread terminal(
+        [&] { first = termsim::RunDownload(*m_ptys[0], termsim::RomDownload("TRM-1.jd0", big)); });
     m_ptys[1].reset();  // COM2's adapter is unplugged
     ASSERT_TRUE(m_process->WaitForOut("port: COM2 COM2 포트 오류가 발생하였습니다."));
     std::string error;
@@ -179,7 +166,8 @@ TEST_F(LinesE2E, AHungUpLineComesBackWhileAnotherDownloads) {
   }
   ASSERT_TRUE(first.ok) << first.error;
   EXPECT_EQ(first.receivedBytes, std::size_t{1} << 20);
-  const auto again = termsim::RunDownload(*m_ptys[1], Bll("004", Image("MCA004.bll", 40000)));
+  const auto again = termsim::RunDownload(
+      *m_ptys[1], termsim::BllDownload(termsim::BllForm::Mca, "004", Image("MCA004.bll", 40000)));
   ASSERT_TRUE(again.ok) << again.error;
   EXPECT_EQ(again.receivedBytes, 40000u);
   ASSERT_TRUE(m_process->WaitForOut("done: COM2 MCA004.bll 40000 bytes", true));
@@ -191,7 +179,8 @@ TEST_F(LinesE2E, RomRequestOverTcpIsAnsweredOnThePortLine) {
   auto tcp = termsim::ConnectTcp("127.0.0.1", m_tcpPort, termsim::Millis(5000), error);
   ASSERT_TRUE(tcp) << error;
   termsim::SplitTransport split(*tcp, *m_ptys[0]);
-  const auto r = termsim::RunDownload(split, Rom("TRM-5.jd0", Image("TRM-5.jd0", 30000)));
+  const auto r =
+      termsim::RunDownload(split, termsim::RomDownload("TRM-5.jd0", Image("TRM-5.jd0", 30000)));
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.receivedBytes, 30000u);
   ASSERT_TRUE(m_process->WaitForOut("done: COM1 TRM-5.jd0 30000 bytes", true));
@@ -224,7 +213,8 @@ TEST_F(LinesE2E, ReloadClosesALineGivenUpAndLeavesTheOthersAsTheyAre) {
       std::count_if(err.begin(), err.end(),
                     [](const std::string& l) { return l.starts_with("info: serial line COM2"); }),
       1);
-  const auto r = termsim::RunDownload(*m_ptys[1], Rom("TRM-7.jd0", Image("TRM-7.jd0", 9000)));
+  const auto r =
+      termsim::RunDownload(*m_ptys[1], termsim::RomDownload("TRM-7.jd0", Image("TRM-7.jd0", 9000)));
   ASSERT_TRUE(r.ok) << r.error;
   ASSERT_TRUE(m_process->WaitForOut("done: COM2 TRM-7.jd0 9000 bytes", true));
 }

@@ -43,16 +43,6 @@ namespace {
 
 using testsupport::ImagePattern;
 
-termsim::DownloadOptions Bll(const std::string& digits, const std::string& file) {
-  termsim::DownloadOptions opt;
-  opt.family = termsim::Family::Bll;
-  opt.bllForm = termsim::BllForm::Mca;
-  opt.bllDigits = digits;
-  opt.expectedFile = file;
-  opt.expectMissing = file.empty();
-  return opt;
-}
-
 /// Tarvix with stdout on a pipe the test reads only when it wants to, stderr in
 /// a file, and extra environment entries.
 class Service {
@@ -248,7 +238,8 @@ TEST_F(OperatorE2E, StalledStdoutNeverHoldsDownloadsOrTheStop) {
     runs.push_back(std::async(std::launch::async, [&, i] {
       auto line = Connect();
       return line ? termsim::RunDownload(
-                        *line, Bll("10" + std::to_string(i), files[static_cast<std::size_t>(i)]))
+                        *line, termsim::BllDownload(termsim::BllForm::Mca, "10" + std::to_string(i),
+                                                    files[static_cast<std::size_t>(i)]))
                   : termsim::Result{};
     }));
   }
@@ -259,7 +250,8 @@ TEST_F(OperatorE2E, StalledStdoutNeverHoldsDownloadsOrTheStop) {
   // A new connection is still served at once.
   auto late = Connect();
   ASSERT_TRUE(late);
-  EXPECT_TRUE(termsim::RunDownload(*late, Bll("100", files[0])).ok);
+  EXPECT_TRUE(
+      termsim::RunDownload(*late, termsim::BllDownload(termsim::BllForm::Mca, "100", files[0])).ok);
   // Reading again: what was lost is counted in one line.
   tarvix.Read();
   ASSERT_TRUE(tarvix.WaitOut(" lines dropped (output not read)\n"));
@@ -268,7 +260,9 @@ TEST_F(OperatorE2E, StalledStdoutNeverHoldsDownloadsOrTheStop) {
   tarvix.Pause();
   auto again = Connect();
   ASSERT_TRUE(again);
-  EXPECT_TRUE(termsim::RunDownload(*again, Bll("101", files[1])).ok);
+  EXPECT_TRUE(
+      termsim::RunDownload(*again, termsim::BllDownload(termsim::BllForm::Mca, "101", files[1]))
+          .ok);
   std::chrono::milliseconds took{};
   EXPECT_EQ(tarvix.Stop(SIGTERM, 5s, took), 0);
   EXPECT_LT(took, 2s);
@@ -289,7 +283,9 @@ TEST_F(OperatorE2E, JournalPrioritiesEscapedNamesAndAPortThatIsNoTerminal) {
   ASSERT_TRUE(tarvix.WaitErr("info: ready"));
   auto line = Connect();
   ASSERT_TRUE(line);
-  const auto r = termsim::RunDownload(*line, Bll("404", ""));
+  auto missing = termsim::BllDownload(termsim::BllForm::Mca, "404", "");
+  missing.expectMissing = true;
+  const auto r = termsim::RunDownload(*line, missing);
   EXPECT_TRUE(r.ok) << r.error;
   const std::string shown = Dir() + "/bll\\u202E\\u009B\\x9B";
   ASSERT_TRUE(
@@ -376,7 +372,9 @@ TEST_F(OperatorE2E, MetricsScrapedDuringDownloads) {
   EXPECT_NE(HttpGet(metricsPort, "/healthz").find("\r\n\r\nok\n"), std::string::npos);
   auto run = std::async(std::launch::async, [&] {
     auto line = Connect();
-    return line ? termsim::RunDownload(*line, Bll("001", file)) : termsim::Result{};
+    return line ? termsim::RunDownload(*line,
+                                       termsim::BllDownload(termsim::BllForm::Mca, "001", file))
+                : termsim::Result{};
   });
   std::string during;
   for (int i = 0; i < 100 && during.find("\ntarvix_active_downloads 1\n") == std::string::npos;

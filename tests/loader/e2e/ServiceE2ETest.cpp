@@ -34,23 +34,6 @@ using testsupport::FreeTcpPort;
 
 using testsupport::ImagePattern;
 
-termsim::DownloadOptions RomOptions(const std::string& name, const std::string& file) {
-  termsim::DownloadOptions opt;
-  opt.family = termsim::Family::Rom;
-  opt.romSelector = *termsim::RomSelectorForName(name);
-  opt.expectedFile = file;
-  return opt;
-}
-
-termsim::DownloadOptions BllOptions(const std::string& file) {
-  termsim::DownloadOptions opt;
-  opt.family = termsim::Family::Bll;
-  opt.bllForm = termsim::BllForm::Mca;
-  opt.bllDigits = "001";
-  opt.expectedFile = file;
-  return opt;
-}
-
 class ServiceE2E : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -133,12 +116,13 @@ TEST_F(ServiceE2E, ConfigFromAnotherFolderAndItsStartUpLines) {
   EXPECT_EQ(err[1], "info: listening on TCP 127.0.0.1:" + std::to_string(m_tcpPort));
   EXPECT_EQ(err[2], "info: serial port COM1 (" + m_pty->SlavePath() + "), 115200 bit/s, RS232");
   // Its folders are served: ROM over the pty, BLL over TCP.
-  auto r =
-      termsim::RunDownload(*m_pty, RomOptions("TRM-1.jd0", PutImage("rom", "TRM-1.jd0", 3000)));
+  auto r = termsim::RunDownload(
+      *m_pty, termsim::RomDownload("TRM-1.jd0", PutImage("rom", "TRM-1.jd0", 3000)));
   EXPECT_TRUE(r.ok) << r.error;
   auto tcp = ConnectTcp();
   ASSERT_TRUE(tcp);
-  r = termsim::RunDownload(*tcp, BllOptions(PutImage("bll", "MCA001.bll", 700)));
+  r = termsim::RunDownload(
+      *tcp, termsim::BllDownload(termsim::BllForm::Mca, "001", PutImage("bll", "MCA001.bll", 700)));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_FALSE(fs::exists(Path("run/Romvale.cfg")));
   EXPECT_EQ(m_process->Stop(SIGTERM), 0);
@@ -184,7 +168,9 @@ TEST_F(ServiceE2E, PortNoneServesTcpOnlyAndOpensNoDevice) {
   EXPECT_TRUE(HasErr("info: serial port none (PORT=NONE), TCP only"));
   auto tcp = ConnectTcp();
   ASSERT_TRUE(tcp);
-  const auto r = termsim::RunDownload(*tcp, BllOptions(PutImage("bll", "MCA001.bll", 5000)));
+  const auto r = termsim::RunDownload(
+      *tcp,
+      termsim::BllDownload(termsim::BllForm::Mca, "001", PutImage("bll", "MCA001.bll", 5000)));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.receivedBytes, 5000u);
   // The device named for COM1 is not held: Tarvix would hold its lock.
@@ -220,8 +206,8 @@ TEST_F(ServiceE2E, HungUpPortIsReopenedWhenItComesBackAtItsPath) {
   fs::create_symlink(m_pty->SlavePath(), link);
   ASSERT_TRUE(m_process->WaitForErr("info: " + port + " open again", 20000));
   ASSERT_TRUE(m_process->WaitForOut("port:  COM1 : Serial : 115200bps "));
-  const auto r =
-      termsim::RunDownload(*m_pty, RomOptions("TRM-2.jd0", PutImage("rom", "TRM-2.jd0", 5000)));
+  const auto r = termsim::RunDownload(
+      *m_pty, termsim::RomDownload("TRM-2.jd0", PutImage("rom", "TRM-2.jd0", 5000)));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.receivedBytes, 5000u);
   EXPECT_EQ(m_process->Stop(SIGTERM), 0);
@@ -252,8 +238,8 @@ TEST_F(ServiceE2E, PortInUseByAnotherProgramIsNamed) {
   ASSERT_TRUE(m_process->WaitForErr(
       "info: serial port COM1 (" + m_pty->SlavePath() + "), 115200 bit/s, RS232 open again",
       20000));
-  const auto r =
-      termsim::RunDownload(*m_pty, RomOptions("TRM-3.jd0", PutImage("rom", "TRM-3.jd0", 100)));
+  const auto r = termsim::RunDownload(
+      *m_pty, termsim::RomDownload("TRM-3.jd0", PutImage("rom", "TRM-3.jd0", 100)));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
@@ -273,8 +259,8 @@ TEST_F(ServiceE2E, SighupReloadsFoldersAndReopensThePortOnlyWhenItChanged) {
   ASSERT_TRUE(
       m_process->WaitForErr("info: reload: ROMFILE " + Path("rom") + " -> " + Path("rom2")));
   EXPECT_TRUE(HasErr("info: configuration file " + cfg + " reloaded, 1 change(s)"));
-  auto r =
-      termsim::RunDownload(*m_pty, RomOptions("TRM-4.jd0", PutImage("rom2", "TRM-4.jd0", 2500)));
+  auto r = termsim::RunDownload(
+      *m_pty, termsim::RomDownload("TRM-4.jd0", PutImage("rom2", "TRM-4.jd0", 2500)));
   EXPECT_TRUE(r.ok) << r.error;
 
   // The rate changes: the port is opened again at the new rate.
@@ -283,7 +269,8 @@ TEST_F(ServiceE2E, SighupReloadsFoldersAndReopensThePortOnlyWhenItChanged) {
   ::kill(m_process->Pid(), SIGHUP);
   ASSERT_TRUE(m_process->WaitForOut("port:  COM1 : Serial : 57600bps "));
   EXPECT_TRUE(HasErr("info: reload: BAUD 115200bps -> 57600bps"));
-  r = termsim::RunDownload(*m_pty, RomOptions("TRM-5.jd0", PutImage("rom2", "TRM-5.jd0", 100)));
+  r = termsim::RunDownload(*m_pty,
+                           termsim::RomDownload("TRM-5.jd0", PutImage("rom2", "TRM-5.jd0", 100)));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(m_process->Stop(SIGTERM), 0);
 }
@@ -293,7 +280,8 @@ TEST_F(ServiceE2E, SighupChangesTheDispatchRuleOfTheOpenPort) {
   WriteConfig(cfg, "PORT=COM1\r\nDISPATCH=FRAME\r\n", m_pty->SlavePath());
   Start({"--headless"}, Path("run"));
   ASSERT_TRUE(m_process->WaitForOut("port:  COM1 : Serial : 115200bps "));
-  termsim::DownloadOptions split = RomOptions("TRM-6.jd0", PutImage("rom", "TRM-6.jd0", 600));
+  termsim::DownloadOptions split =
+      termsim::RomDownload("TRM-6.jd0", PutImage("rom", "TRM-6.jd0", 600));
   split.splitGap = termsim::Millis(40);  // well past the burst rule's pause
   split.replyTimeout = termsim::Millis(1500);
   auto r = termsim::RunDownload(*m_pty, split);
@@ -307,7 +295,7 @@ TEST_F(ServiceE2E, SighupChangesTheDispatchRuleOfTheOpenPort) {
   ASSERT_TRUE(m_process->WaitForErr("info: serial port COM1 (" + m_pty->SlavePath() +
                                     "), 115200 bit/s, RS232 open"));
   // Whole frames are still answered on the reopened port; halves no longer are.
-  r = termsim::RunDownload(*m_pty, RomOptions("TRM-6.jd0", Path("rom/TRM-6.jd0")));
+  r = termsim::RunDownload(*m_pty, termsim::RomDownload("TRM-6.jd0", Path("rom/TRM-6.jd0")));
   EXPECT_TRUE(r.ok) << r.error;
   r = termsim::RunDownload(*m_pty, split);
   EXPECT_FALSE(r.ok);
