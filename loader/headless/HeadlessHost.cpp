@@ -87,19 +87,20 @@ void HeadlessHost::PrintStatus(std::string_view line, const std::string& value,
   } else if (percent) {
     field.shownMs = m_now();
   }
-  if (!percent && !field.held.empty()) PrintIfChanged("status", line, field.held, field.shown);
+  if (!percent) ReleaseHeld(line, field);
   field.held.clear();
   PrintIfChanged("status", line, value, field.shown);
 }
 
+void HeadlessHost::ReleaseHeld(std::string_view line, StatusField& field) {
+  if (field.held.empty()) return;
+  PrintIfChanged("status", line, field.held, field.shown);
+  field.held.clear();
+}
+
 void HeadlessHost::FlushHeldStatus() {
-  const auto flush = [this](std::string_view line, StatusField& field) {
-    if (field.held.empty()) return;
-    PrintIfChanged("status", line, field.held, field.shown);
-    field.held.clear();
-  };
-  flush({}, m_status);
-  for (auto& [name, shown] : m_shownLines) flush(name, shown.status);
+  ReleaseHeld({}, m_status);
+  for (auto& [name, shown] : m_shownLines) ReleaseHeld(name, shown.status);
 }
 
 void HeadlessHost::Show(const EngineSnapshot& snapshot) {

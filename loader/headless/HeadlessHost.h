@@ -99,6 +99,8 @@ class HeadlessHost : public IEngineView,
                       std::string& shown);
   /// "status: [<line> ]<value>" when value changed, as StatusField says.
   void PrintStatus(std::string_view line, const std::string& value, StatusField& field);
+  /// The percentage held back in field, if any, printed now.
+  void ReleaseHeld(std::string_view line, StatusField& field);
   /// The percentages held back, before a line that ends a download.
   void FlushHeldStatus();
   /// One step of a bar kept by key, printed by print(ProgressStep) as the
