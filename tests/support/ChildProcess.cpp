@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <iostream>
 #include <stdexcept>
 
 ChildProcess::ChildProcess(const std::string& exe, const std::string& dir,
@@ -126,4 +127,9 @@ std::vector<std::string> ChildProcess::OutLines() {
 std::vector<std::string> ChildProcess::ErrLines() {
   std::lock_guard lock(m_mutex);
   return m_err;
+}
+
+void ChildProcess::PrintLines(std::string_view who) {
+  for (const auto& l : OutLines()) std::cerr << "  " << who << " stdout: " << l << "\n";
+  for (const auto& l : ErrLines()) std::cerr << "  " << who << " stderr: " << l << "\n";
 }

@@ -36,6 +36,9 @@ class ChildProcess {
 
   std::vector<std::string> OutLines();
   std::vector<std::string> ErrLines();
+  /// Every line the child printed, to our stderr as "  <who> stdout: <line>" and
+  /// "  <who> stderr: <line>" (what a failed test shows of it).
+  void PrintLines(std::string_view who);
 
  private:
   void Collect(int outFd, int errFd);

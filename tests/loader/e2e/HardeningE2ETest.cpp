@@ -71,10 +71,7 @@ class HardeningE2E : public ::testing::Test {
     m_tcpPort = FreeTcpPort();
   }
   void TearDown() override {
-    if (HasFailure() && m_process) {
-      for (const auto& l : m_process->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
-      for (const auto& l : m_process->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
-    }
+    if (HasFailure() && m_process) m_process->PrintLines("Tarvix");
     m_process.reset();
   }
   std::string Put(const std::string& folder, const std::string& name, const Bytes& data) {

@@ -65,10 +65,7 @@ class HeadlessE2E : public ::testing::Test {
       for (const auto& l : m_process->ErrLines())
         EXPECT_EQ(l.find("Sanitizer"), std::string::npos) << l;
     }
-    if (HasFailure() && m_process) {
-      for (const auto& l : m_process->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
-      for (const auto& l : m_process->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
-    }
+    if (HasFailure() && m_process) m_process->PrintLines("Tarvix");
     m_process.reset();
   }
 

@@ -49,10 +49,7 @@ class LinesE2E : public ::testing::Test {
       for (const auto& l : m_process->ErrLines())
         EXPECT_EQ(l.find("Sanitizer"), std::string::npos) << l;
     }
-    if (HasFailure() && m_process) {
-      for (const auto& l : m_process->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
-      for (const auto& l : m_process->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
-    }
+    if (HasFailure() && m_process) m_process->PrintLines("Tarvix");
   }
 
   std::string Image(const std::string& name, std::size_t size) {

@@ -47,10 +47,7 @@ class ServiceE2E : public ::testing::Test {
   }
   void TearDown() override {
     if (m_process) m_process->Stop(SIGTERM);
-    if (HasFailure() && m_process) {
-      for (const auto& l : m_process->OutLines()) std::cerr << "  Tarvix stdout: " << l << "\n";
-      for (const auto& l : m_process->ErrLines()) std::cerr << "  Tarvix stderr: " << l << "\n";
-    }
+    if (HasFailure() && m_process) m_process->PrintLines("Tarvix");
     m_process.reset();
   }
 
